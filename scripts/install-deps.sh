@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests, the benchmarks and the program need.
+# Idempotent: packages already present are not touched; apt-get update runs only when
+# something is missing.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build ccache pkg-config git
+  clang libclang-rt-14-dev
+  qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-wayland
+  qt6-svg-dev libqt6svg6
+  libgl-dev libxkbcommon-dev
+  libjpeg62-turbo-dev libjpeg-turbo-progs
+  libzip-dev zip unzip
+  libmpv-dev
+  xvfb xauth x11-utils imagemagick
+  fonts-dejavu-core
+  hyperfine libvips-tools
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,103 @@
+// The state shared by the views of one main window: paths, texts, view and mode flags, the
+// active list, the filter and the selection read-out. Created by the main window and passed
+// by reference to every view; views listen to its signals instead of reaching into each other.
+#pragma once
+
+#include "app/config_file.h"
+#include "app/paths.h"
+#include "app/prompter.h"
+#include "lang/texts.h"
+
+#include <QObject>
+#include <QStringList>
+
+namespace vorn {
+
+enum class View { Empty, Pictures, Video, Html, Text, Zip, Rename, Catalog, Help };
+enum class ListTab { Folder, Scan, Catalog };
+
+// What the active list has selected (lower-case names and paths, as the dispatch wants them).
+struct Selection {
+    QString name;
+    QString folder;
+    QString fullPath;
+    QString extension;
+    QString sizeText;
+    int count = 0;     // entries in the list
+    int selected = 0;  // number of the selected entry, from 1; 0 for none
+};
+
+class AppContext : public QObject {
+    Q_OBJECT
+public:
+    AppContext(const Paths &paths, Prompter &prompter, QObject *parent = nullptr)
+        : QObject(parent), paths_(paths), prompter_(&prompter)
+    {
+    }
+
+    const Paths &paths() const { return paths_; }
+    Prompter &prompter() { return *prompter_; }
+    void setPrompter(Prompter &p) { prompter_ = &p; }
+
+    const Texts &texts() const { return texts_; }
+    int language() const { return texts_.language(); }
+    QString msg(Msg key) const { return texts_.msg(key); }
+    // Sets the index and tells every view to apply its texts.
+    void setLanguage(int index)
+    {
+        texts_.setLanguage(index);
+        emit languageChanged(texts_.language());
+    }
+    // Only the index, as read from the configuration before any text is applied.
+    void setLanguageIndex(int index) { texts_.setLanguage(index); }
+
+    Config &config() { return config_; }
+
+    // View and mode flags.
+    View view() const { return view_; }
+    void setView(View v)
+    {
+        if (view_ != v) {
+            view_ = v;
+            emit viewChanged(v);
+        }
+    }
+    bool pictureMode = false;
+    bool zipMode = false;
+    bool renameMode = false;
+
+    ListTab listTab() const { return listTab_; }
+    void setListTab(ListTab t)
+    {
+        if (listTab_ != t) {
+            listTab_ = t;
+            emit listTabChanged(t);
+        }
+    }
+
+    // The filter.
+    QString currentMask = QStringLiteral("*.*");
+    QStringList scanPatterns{QStringLiteral("*.*")};
+
+    Selection selection;
+
+    // Flipped by Ctrl+Alt+F12 (and Ctrl+Shift+F12); the file list reads it.
+    bool keyStepping = false;
+
+signals:
+    void languageChanged(int index);
+    void viewChanged(vorn::View view);
+    void listTabChanged(vorn::ListTab tab);
+    void selectionChanged();
+    void maskChanged(const QString &mask);
+
+private:
+    Paths paths_;
+    Prompter *prompter_;
+    Texts texts_{German};
+    Config config_;
+    View view_ = View::Empty;
+    ListTab listTab_ = ListTab::Folder;
+};
+
+} // namespace vorn

@@ -1,0 +1,56 @@
+#include "app/scripted_prompter.h"
+
+namespace vorn {
+
+Answer ScriptedPrompter::message(const QString &text, Answers buttons, PromptIcon icon,
+                                 const QString &)
+{
+    records_.append({Kind::Message, text, buttons, icon});
+    if (!answers_.isEmpty())
+        return answers_.dequeue();
+    for (Answer a : {Answer::Yes, Answer::Ok, Answer::Retry})
+        if (buttons.testFlag(a))
+            return a;
+    return Answer::None;
+}
+
+QString ScriptedPrompter::nextText() { return texts_.isEmpty() ? QString() : texts_.dequeue(); }
+
+std::optional<QString> ScriptedPrompter::input(const QString &caption, const QString &label,
+                                               const QString &)
+{
+    records_.append({Kind::Input, label.isEmpty() ? caption : label, {}, PromptIcon::None});
+    const QString t = nextText();
+    if (t.isEmpty())
+        return std::nullopt;
+    return t;
+}
+
+QString ScriptedPrompter::openFileName(const QString &caption, const QString &, const QString &)
+{
+    records_.append({Kind::OpenFile, caption, {}, PromptIcon::None});
+    return nextText();
+}
+
+QString ScriptedPrompter::saveFileName(const QString &caption, const QString &, const QString &)
+{
+    records_.append({Kind::SaveFile, caption, {}, PromptIcon::None});
+    return nextText();
+}
+
+QString ScriptedPrompter::folderName(const QString &caption, const QString &)
+{
+    records_.append({Kind::Folder, caption, {}, PromptIcon::None});
+    return nextText();
+}
+
+QStringList ScriptedPrompter::messages() const
+{
+    QStringList out;
+    for (const Record &r : records_)
+        if (r.kind == Kind::Message)
+            out << r.text;
+    return out;
+}
+
+} // namespace vorn

@@ -1,0 +1,133 @@
+#include "app/text_file.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include <limits>
+
+namespace vorn {
+
+namespace {
+
+// Windows-1252 code points for the bytes 0x80..0x9F; the rest are Latin-1.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+} // namespace
+
+QString decode_text(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError()) {
+        if (text.startsWith(QChar(0xFEFF)))
+            text.remove(0, 1);
+        return text;
+    }
+    text.clear();
+    text.reserve(bytes.size());
+    for (char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        text.append(b >= 0x80 && b < 0xA0 ? QChar(kCp1252High[b - 0x80]) : QChar(b));
+    }
+    return text;
+}
+
+QStringList split_lines(const QString &text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (text[i] == QLatin1Char('\n')) {
+            qsizetype end = i;
+            if (end > start && text[end - 1] == QLatin1Char('\r'))
+                --end;
+            lines.append(text.mid(start, end - start));
+            start = i + 1;
+        }
+    }
+    if (start < n) {
+        QString last = text.mid(start);
+        if (last.endsWith(QLatin1Char('\r')))
+            last.chop(1);
+        lines.append(last);
+    }
+    return lines;
+}
+
+bool read_text_lines(const QString &path, QStringList *lines)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    *lines = split_lines(decode_text(f.readAll()));
+    return true;
+}
+
+bool write_text_lines(const QString &path, const QStringList &lines, QString *error)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = f.errorString();
+        return false;
+    }
+    QByteArray out;
+    for (const QString &l : lines) {
+        out += l.toUtf8();
+        out += "\r\n";
+    }
+    if (f.write(out) != out.size() || !f.commit()) {
+        if (error)
+            *error = f.errorString();
+        return false;
+    }
+    return true;
+}
+
+int lenient_int(QStringView s)
+{
+    qsizetype i = 0;
+    const qsizetype n = s.size();
+    while (i < n && s[i] == QLatin1Char(' '))
+        ++i;
+    bool negative = false;
+    if (i < n && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-'))) {
+        negative = s[i] == QLatin1Char('-');
+        ++i;
+    }
+    int base = 10;
+    if (i < n && s[i] == QLatin1Char('$')) {
+        base = 16;
+        ++i;
+    } else if (i + 1 < n && s[i] == QLatin1Char('0') && (s[i + 1] == QLatin1Char('x') || s[i + 1] == QLatin1Char('X'))) {
+        base = 16;
+        i += 2;
+    }
+    long long value = 0;
+    constexpr long long kLimit = std::numeric_limits<int>::max();
+    for (; i < n; ++i) {
+        const char16_t c = s[i].unicode();
+        int d = -1;
+        if (c >= u'0' && c <= u'9')
+            d = c - u'0';
+        else if (base == 16 && c >= u'a' && c <= u'f')
+            d = c - u'a' + 10;
+        else if (base == 16 && c >= u'A' && c <= u'F')
+            d = c - u'A' + 10;
+        if (d < 0)
+            break;
+        value = value * base + d;
+        if (value > kLimit)
+            value = kLimit + 1; // saturate; the sign is applied below
+    }
+    if (negative)
+        return value > kLimit ? std::numeric_limits<int>::min() : static_cast<int>(-value);
+    return value > kLimit ? std::numeric_limits<int>::max() : static_cast<int>(value);
+}
+
+} // namespace vorn

@@ -1,0 +1,46 @@
+#include "support/test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace vorn::test {
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+MainWindow &WindowFixture::start(bool show)
+{
+    StartOptions o;
+    o.programDir = dir.path();
+    o.prompter = &prompter;
+    o.showSplash = false;
+    window = std::make_unique<MainWindow>(o);
+    if (show) {
+        window->show();
+        QCoreApplication::processEvents();
+    }
+    return *window;
+}
+
+void WindowFixture::closeConfirmed()
+{
+    prompter.pushAnswer(Answer::Yes);
+    window->close();
+    window.reset();
+}
+
+} // namespace vorn::test

@@ -1,0 +1,34 @@
+// Helpers shared by the tests: a sandbox program folder and the real main window in it.
+#pragma once
+
+#include "app/main_window.h"
+#include "app/scripted_prompter.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+namespace vorn::test {
+
+// Writes bytes to a file, creating its folder.
+void writeFile(const QString &path, const QByteArray &bytes);
+QByteArray readFile(const QString &path);
+
+// A main window in its own temporary program folder, answering dialogs from a script.
+struct WindowFixture {
+    QTemporaryDir dir;
+    ScriptedPrompter prompter;
+    std::unique_ptr<MainWindow> window;
+
+    // Creates (and, with `show`, shows) the window; files put into dir before are read.
+    MainWindow &start(bool show = true);
+    QString path(const QString &name) const { return dir.filePath(name); }
+    template <class T> T *find(const QString &name) const
+    {
+        return window ? window->findChild<T *>(name) : nullptr;
+    }
+    // Closes with a confirmed close question; the window is then gone.
+    void closeConfirmed();
+};
+
+} // namespace vorn::test
