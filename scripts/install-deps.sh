@@ -13,7 +13,7 @@ PACKAGES=(
   libjpeg62-turbo-dev libjpeg-turbo-progs
   libzip-dev zip unzip
   libmpv-dev
-  xvfb xauth x11-utils imagemagick
+  xvfb xauth x11-utils xdotool imagemagick
   fonts-dejavu-core
   hyperfine libvips-tools
 )

@@ -23,8 +23,10 @@ struct Selection {
     QString fullPath;
     QString extension;
     QString sizeText;
-    int count = 0;     // entries in the list
-    int selected = 0;  // number of the selected entry, from 1; 0 for none
+    QString exactPath;      // the full path as the file system spells it
+    int count = 0;          // entries in the list
+    int selected = 0;       // number of the selected entry, from 1; 0 for none
+    int selectedCount = 0;  // how many entries are selected
 };
 
 class AppContext : public QObject {
@@ -80,6 +82,9 @@ public:
     QStringList scanPatterns{QStringLiteral("*.*")};
 
     Selection selection;
+
+    // True while the slideshow runs: file routing then skips the view resets.
+    bool slideshowRunning = false;
 
     // Flipped by Ctrl+Alt+F12 (and Ctrl+Shift+F12); the file list reads it.
     bool keyStepping = false;

@@ -4,9 +4,18 @@
 #include "app/info_dialog.h"
 #include "app/splash_dialog.h"
 #include "lang/language_dialog.h"
+#include "app/file_viewer.h"
+#include "app/function_bar_view.h"
+#include "app/view_stack_view.h"
+#include "files/file_kind.h"
+#include "files/list_area_view.h"
+#include "widgets/collapsible_toolbar.h"
+#include "widgets/panel_status_bar.h"
 #include "widgets/text_applier.h"
+#include "widgets/theme.h"
 
 #include <QApplication>
+#include <QButtonGroup>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
@@ -15,26 +24,19 @@
 #include <QHBoxLayout>
 #include <QScreen>
 #include <QShortcut>
+#include <QSplitter>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+// The icons and pictures are compiled into the static ui library; register them once.
+static void initResources() { Q_INIT_RESOURCE(resources); }
 
 namespace vorn {
 
 namespace {
 
-constexpr int kButtonRowHeight = 23;
 const char *const kLongName = "Viewer, Organizer, Renamer and Navigator";
-
-QToolButton *makeToolButton(QWidget *parent, const char *name, QStyle::StandardPixmap icon)
-{
-    auto *b = new QToolButton(parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setIcon(parent->style()->standardIcon(icon));
-    b->setAutoRaise(true);
-    b->setFocusPolicy(Qt::TabFocus);
-    return b;
-}
 
 } // namespace
 
@@ -46,6 +48,7 @@ QString MainWindow::fullTitle()
 MainWindow::MainWindow(const StartOptions &options, QWidget *parent)
     : QMainWindow(parent), options_(options)
 {
+    initResources();
     setObjectName(QStringLiteral("form_main"));
     Prompter *prompter = options.prompter;
     if (!prompter) {
@@ -70,7 +73,7 @@ void MainWindow::formcreate()
     setPalette(pal);
     setAutoFillBackground(true);
 
-    buildFunctionBar();
+    buildLayout();
     buildShortcuts();
 
     // 2. The ZIP engine is linked in; binding cannot fail.
@@ -96,48 +99,68 @@ void MainWindow::formcreate()
     if (QFileInfo::exists(p.mskFile))
         loadGrid(p.mskFile, maskGrid_);
     save_grid(p.mskFile, maskGrid_);
+    // 10. The textured theme.
+    apply_theme(this, true);
 }
 
-void MainWindow::buildFunctionBar()
+void MainWindow::buildLayout()
 {
     auto *central = new QWidget(this);
     central->setObjectName(QStringLiteral("pn_client"));
     auto *outer = new QVBoxLayout(central);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
+    outer->setContentsMargins(2, 2, 2, 2);
+    outer->setSpacing(2);
 
-    tbar_main_ = new QWidget(central);
-    tbar_main_->setObjectName(QStringLiteral("tbar_main"));
-    tbar_main_->setFixedHeight(kButtonRowHeight + 4);
-    tbar_main_->setAutoFillBackground(true);
-    auto *row = new QHBoxLayout(tbar_main_);
-    row->setContentsMargins(2, 1, 2, 1);
-    row->setSpacing(1);
-    bt_language_ = makeToolButton(tbar_main_, "bt_language", QStyle::SP_FileDialogDetailedView);
-    bt_info_ = makeToolButton(tbar_main_, "bt_info", QStyle::SP_MessageBoxInformation);
-    bt_help_ = makeToolButton(tbar_main_, "bt_help", QStyle::SP_DialogHelpButton);
-    bt_close_ = makeToolButton(tbar_main_, "bt_close", QStyle::SP_DialogCloseButton);
-    row->addWidget(bt_language_);
-    row->addWidget(bt_info_);
-    row->addWidget(bt_help_);
-    row->addStretch(1);
-    row->addWidget(bt_close_);
-    connect(bt_close_, &QToolButton::clicked, this, &MainWindow::bt_closeclick);
-    connect(bt_language_, &QToolButton::clicked, this, &MainWindow::bt_languageClick);
-    connect(bt_info_, &QToolButton::clicked, this, &MainWindow::bt_infoClick);
-    connect(bt_help_, &QToolButton::clicked, this, &MainWindow::bt_helpclick);
+    functionBar_ = new FunctionBarView(kButtonRowHeight, central);
+    outer->addWidget(functionBar_);
 
-    pn_main_ = new QFrame(central);
-    pn_main_->setObjectName(QStringLiteral("pn_main"));
-    pn_main_->setFrameShape(QFrame::StyledPanel);
-    pn_main_->setAutoFillBackground(true);
-    QPalette pal = pn_main_->palette();
-    pal.setColor(QPalette::Window, QColor(0, 0, 128));
-    pn_main_->setPalette(pal);
+    auto *body = new QSplitter(Qt::Horizontal, central);
+    body->setObjectName(QStringLiteral("splitmain"));
+    body->setChildrenCollapsible(false);
+    listArea_ = new ListAreaView(*ctx_, kButtonRowHeight, body);
+    listArea_->setMinimumWidth(180);
+    views_ = new ViewStack(body);
+    body->addWidget(listArea_);
+    body->addWidget(views_);
+    body->setStretchFactor(0, 0);
+    body->setStretchFactor(1, 1);
+    body->setSizes({250, 550});
+    outer->addWidget(body, 1);
 
-    outer->addWidget(tbar_main_);
-    outer->addWidget(pn_main_, 1);
+    tbar_mask_ = new CollapsibleToolBar(QStringLiteral("tbar_mask"), QStringLiteral("lb_filter"), central);
+    outer->addWidget(tbar_mask_);
+    tbar_sortmain_ = new CollapsibleToolBar(QStringLiteral("tbar_sortmain"), QStringLiteral("lb_sortbar"), central);
+    outer->addWidget(tbar_sortmain_);
+    stat_sort_ = new PanelStatusBar(QStringLiteral("stat_sort"), {120, 160, 180, 0, 120}, central);
+    outer->addWidget(stat_sort_);
     setCentralWidget(central);
+
+    // The empty view's navy.
+    QPalette pal = views_->panel(View::Empty)->palette();
+    pal.setColor(QPalette::Window, QColor(0, 0, 128));
+    views_->panel(View::Empty)->setPalette(pal);
+    views_->panel(View::Empty)->setAutoFillBackground(true);
+
+    connect(functionBar_, &FunctionBarView::viewButtonClicked, this, &MainWindow::enterView);
+    connect(functionBar_, &FunctionBarView::closeClicked, this, &MainWindow::bt_closeclick);
+    connect(functionBar_, &FunctionBarView::languageClicked, this, &MainWindow::bt_languageClick);
+    connect(functionBar_, &FunctionBarView::infoClicked, this, &MainWindow::bt_infoClick);
+    connect(functionBar_, &FunctionBarView::helpClicked, this, &MainWindow::bt_helpclick);
+    connect(functionBar_, &FunctionBarView::themeChanged, this, [this](bool textured) { apply_theme(this, textured); });
+    connect(functionBar_, &FunctionBarView::viewingTextureChosen, this,
+            [this](bool blue) { set_viewing_texture(this, blue ? Texture::Blue : Texture::White); });
+    connect(functionBar_, &FunctionBarView::viewingColorChosen, this, [this](const QColor &c) {
+        set_viewing_color(this, c);
+        emit viewingColorChanged(c);
+    });
+    // Any function button brings the hidden list area back.
+    const auto buttons = functionBar_->findChildren<QToolButton *>();
+    for (QToolButton *b : buttons)
+        connect(b, &QToolButton::clicked, this, &MainWindow::showListSide);
+    connect(listArea_, &ListAreaView::hideRequested, this, &MainWindow::bt_dirhideClick);
+    connect(listArea_, &ListAreaView::tabChanged, this, &MainWindow::pc_listChange);
+    connect(listArea_, &ListAreaView::showFileRequested, this, &MainWindow::show_file);
+    connect(listArea_, &ListAreaView::releaseViews, this, &MainWindow::releaseViews);
 }
 
 void MainWindow::buildShortcuts()
@@ -181,10 +204,13 @@ void MainWindow::formshow()
 {
     // 1. The caption.
     setWindowTitle(fullTitle());
-    // 2. Layout: the function bar one button row high.
+    // 2. Layout: the picture view in front.
+    enterView(2000);
     // 3. The five-language hint of the language button.
-    bt_language_->setToolTip(QStringLiteral(
-        "Sprache wählen\n\rSelect language\n\rChoisir langage\n\rPrescelto linguaggio\n\rSeleccionar lenguaje"));
+    // 4. The defaults of the views are set by each view when it is built.
+    // 5. The file list shows the folder selected in the tree, with "*.*".
+    const QString home = QDir::homePath();
+    listArea_->openFolder(home);
     // 6. Empty the clipboard.
     if (QClipboard *cb = QGuiApplication::clipboard())
         cb->clear();
@@ -203,8 +229,9 @@ void MainWindow::formshow()
 void MainWindow::apply_texts()
 {
     apply_control_texts(this, ctx_->texts());
+    listArea_->applyTexts();
     // The language button keeps its five-language hint.
-    bt_language_->setToolTip(QStringLiteral(
+    functionBar_->button("bt_language")->setToolTip(QStringLiteral(
         "Sprache wählen\n\rSelect language\n\rChoisir langage\n\rPrescelto linguaggio\n\rSeleccionar lenguaje"));
     emit ctx_->languageChanged(ctx_->language());
 }
@@ -271,6 +298,145 @@ void MainWindow::bt_helpclick()
     emit helpRequested(ctx_->paths().helpDir +
                        (ctx_->language() == German ? QStringLiteral("d_main.htm")
                                                    : QStringLiteral("e_main.htm")));
+}
+
+} // namespace vorn
+
+namespace vorn {
+
+void MainWindow::registerViewer(View v, FileViewer *viewer) { viewers_.insert(int(v), viewer); }
+
+void MainWindow::bt_showviewClick()
+{
+    if (auto *b = qobject_cast<QToolButton *>(sender()))
+        enterView(b->property("tag").toInt());
+}
+
+void MainWindow::showListSide()
+{
+    listArea_->show();
+}
+
+void MainWindow::enterView(int tag)
+{
+    ctx_->pictureMode = ctx_->zipMode = ctx_->renameMode = false;
+    functionBar_->button("bt_help")->setEnabled(true);
+    listArea_->show();
+    tbar_mask_->show();
+    tbar_sortmain_->show();
+    switch (tag) {
+    case 2000:
+        ctx_->pictureMode = true;
+        views_->bringToFront(View::Pictures);
+        ctx_->setView(View::Pictures);
+        break;
+    case 2001:
+        ctx_->zipMode = true;
+        views_->bringToFront(View::Zip);
+        ctx_->setView(View::Zip);
+        break;
+    case 2002:
+        ctx_->renameMode = true;
+        listArea_->hide();
+        tbar_sortmain_->hide();
+        tbar_mask_->hide();
+        views_->bringToFront(View::Rename);
+        ctx_->setView(View::Rename);
+        functionBar_->button("bt_help")->setEnabled(false);
+        break;
+    default:
+        break;
+    }
+    if (QAbstractButton *b = functionBar_->viewGroup()->button(tag))
+        b->setChecked(true);
+    listArea_->updateListButtons();
+}
+
+void MainWindow::pc_listChange(int index)
+{
+    const ListTab tab = index == 1 ? ListTab::Scan : index == 2 ? ListTab::Catalog : ListTab::Folder;
+    stat_sort_->setPanelText(1, QString());
+    ctx_->setListTab(tab);
+    if (tab == ListTab::Scan && !ctx_->zipMode)
+        enterView(2000);
+    if (tab == ListTab::Catalog) {
+        views_->bringToFront(View::Catalog);
+        ctx_->setView(View::Catalog);
+        stat_sort_->setPanelText(1, ctx_->texts().caption(QStringLiteral("tab_catalog")));
+    }
+    listArea_->updateReadout();
+}
+
+void MainWindow::bt_dirhideClick() { listArea_->hide(); }
+
+void MainWindow::releaseViews()
+{
+    for (FileViewer *v : std::as_const(viewers_))
+        v->releaseFile();
+}
+
+void MainWindow::resetViews()
+{
+    releaseViews();
+    showListSide();
+    tbar_mask_->show();
+    tbar_sortmain_->show();
+}
+
+void MainWindow::show_file(const QString &path)
+{
+    if (ctx_->zipMode || path.isEmpty())
+        return;
+    const QString lower = path.toLower();
+    const qsizetype slash = lower.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = lower.lastIndexOf(QLatin1Char('.'));
+    const QString ext = dot > slash ? lower.mid(dot) : QString();
+    if (!ctx_->slideshowRunning && ext != lastExtension_) {
+        resetViews();
+        lastExtension_ = ext;
+    }
+    View target = View::Text;
+    switch (file_kind(path)) {
+    case FileKind::Picture: target = View::Pictures; break;
+    case FileKind::Video: target = View::Video; break;
+    case FileKind::Html: target = View::Html; break;
+    case FileKind::Zip: target = ctx_->pictureMode ? View::Zip : View::Text; break;
+    case FileKind::Other: target = View::Text; break;
+    }
+    if (target == View::Pictures && ctx_->slideshowRunning) {
+        if (FileViewer *v = viewers_.value(int(target)))
+            v->showFile(path);
+        return;
+    }
+    views_->bringToFront(target);
+    ctx_->setView(target);
+    if (target == View::Pictures && !ctx_->pictureMode)
+        return; // the picture is shown only while the picture view button is down
+    if (FileViewer *v = viewers_.value(int(target)))
+        v->showFile(path);
+}
+
+void MainWindow::setListsAndBarsEnabled(bool on)
+{
+    listArea_->setListsEnabled(on);
+    for (QWidget *w : {static_cast<QWidget *>(functionBar_), static_cast<QWidget *>(tbar_mask_),
+                       static_cast<QWidget *>(tbar_sortmain_)})
+        w->setEnabled(on);
+    for (const char *name : {"tbar_view", "tbar_catalog", "tbar_zip", "tbar_html", "tbar_text", "tbar_drivemask", "tbar_dir"})
+        if (auto *w = findChild<QWidget *>(QString::fromLatin1(name)))
+            w->setEnabled(on);
+}
+
+void MainWindow::setViewAndMaskEnabled(bool on)
+{
+    for (QAbstractButton *b : functionBar_->viewGroup()->buttons())
+        b->setEnabled(on);
+    const auto masks = tbar_mask_->findChildren<QAbstractButton *>();
+    for (QAbstractButton *b : masks) {
+        const QString n = b->objectName();
+        if (n.startsWith(QLatin1String("bt_maskwahl")) || n.startsWith(QLatin1String("bt_usermask")))
+            b->setEnabled(on);
+    }
 }
 
 } // namespace vorn

@@ -7,6 +7,7 @@
 #include "app/string_grid.h"
 #include "archives/zip_engine.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <memory>
 
@@ -15,6 +16,13 @@ class QFrame;
 class QWidget;
 
 namespace vorn {
+
+class CollapsibleToolBar;
+class FileViewer;
+class FunctionBarView;
+class ListAreaView;
+class PanelStatusBar;
+class ViewStack;
 
 struct StartOptions {
     QString programDir;             // the current directory when empty
@@ -34,18 +42,41 @@ public:
 
     // The title shown in the caption after the first show.
     static QString fullTitle();
+    // The height of one row of tool buttons.
+    static constexpr int kButtonRowHeight = 23;
+
+    FunctionBarView *functionBar() const { return functionBar_; }
+    ListAreaView *listArea() const { return listArea_; }
+    ViewStack *views() const { return views_; }
+    CollapsibleToolBar *maskBar() const { return tbar_mask_; }
+    CollapsibleToolBar *sortBar() const { return tbar_sortmain_; }
+    PanelStatusBar *sortStatus() const { return stat_sort_; }
+    // A view registers itself to receive the files routed to it.
+    void registerViewer(View v, FileViewer *viewer);
+    // Enables or disables, as a whole, the lists and the tool bars (around long operations).
+    void setListsAndBarsEnabled(bool on);
+    // Enables or disables the view buttons and the mask buttons.
+    void setViewAndMaskEnabled(bool on);
 
 public slots:
     void bt_closeclick();
     void bt_languageClick();
     void bt_infoClick();
     void bt_helpclick();
+    void bt_showviewClick();
+    void pc_listChange(int index);
+    void bt_dirhideClick();
+    // Routes one file to the view of its kind.
+    void show_file(const QString &path);
+    void releaseViews();
     // Applies the texts of the current language to every control and message of the window.
     void apply_texts();
 
 signals:
     // Asks the help view for a page of help_dir (F1 and the help button).
     void helpRequested(const QString &page);
+    // A swatch was picked: views with their own backgrounds (HTML, ZIP preview) follow it.
+    void viewingColorChanged(const QColor &color);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -55,8 +86,11 @@ private:
     void formcreate();
     void formshow();
     void shut_down();
-    void buildFunctionBar();
+    void buildLayout();
     void buildShortcuts();
+    void enterView(int tag);
+    void resetViews();
+    void showListSide();
     void loadGrid(const QString &path, StringGrid &grid);
     WindowShow currentWindowShow() const;
 
@@ -69,12 +103,14 @@ private:
     bool shown_ = false;
     bool shuttingDown_ = false;
 
-    QWidget *tbar_main_ = nullptr;
-    QFrame *pn_main_ = nullptr;
-    QToolButton *bt_close_ = nullptr;
-    QToolButton *bt_language_ = nullptr;
-    QToolButton *bt_info_ = nullptr;
-    QToolButton *bt_help_ = nullptr;
+    QString lastExtension_ = QStringLiteral(".jpg");
+    QHash<int, FileViewer *> viewers_;
+    FunctionBarView *functionBar_ = nullptr;
+    ListAreaView *listArea_ = nullptr;
+    ViewStack *views_ = nullptr;
+    CollapsibleToolBar *tbar_mask_ = nullptr;
+    CollapsibleToolBar *tbar_sortmain_ = nullptr;
+    PanelStatusBar *stat_sort_ = nullptr;
 };
 
 } // namespace vorn

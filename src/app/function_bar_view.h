@@ -1,0 +1,50 @@
+// The function bar tbar_main: the view buttons, theme, colours, hint size, language, info,
+// help and close, with the colour panel fup_color below it.
+#pragma once
+
+#include "widgets/collapsible_toolbar.h"
+
+#include <QColor>
+
+class QButtonGroup;
+class QMenu;
+class QToolButton;
+
+namespace vorn {
+
+class FunctionBarView : public CollapsibleToolBar {
+    Q_OBJECT
+public:
+    explicit FunctionBarView(int rowHeight, QWidget *parent = nullptr);
+
+    QToolButton *button(const char *name) const;
+    QButtonGroup *viewGroup() const { return viewGroup_; }
+    QWidget *colorPanel() const { return fup_color_; }
+    int hintSizeTag() const { return hintTag_; }
+
+public slots:
+    void bt_colorsClick();
+    void bt_256colsClick();
+    void mi_fontsize8Click();
+
+signals:
+    void viewButtonClicked(int tag);
+    void themeChanged(bool textured);
+    void viewingTextureChosen(bool blue);
+    void viewingColorChosen(const QColor &color);
+    void languageClicked();
+    void infoClicked();
+    void helpClicked();
+    void closeClicked();
+
+private:
+    QToolButton *addButton(QWidget *row, const char *name, const QIcon &icon, bool checkable = false);
+
+    int rowHeight_;
+    QButtonGroup *viewGroup_;
+    QWidget *fup_color_;
+    QMenu *pop_hint_;
+    int hintTag_ = 2002;
+};
+
+} // namespace vorn

@@ -1,0 +1,24 @@
+// The right-hand area: one panel per view, exactly one in front.
+#pragma once
+
+#include "app/app_context.h"
+
+#include <QStackedWidget>
+
+class QFrame;
+
+namespace vorn {
+
+class ViewStack : public QStackedWidget {
+    Q_OBJECT
+public:
+    explicit ViewStack(QWidget *parent = nullptr);
+
+    // The panel of a view (pn_viewmain, pn_videomain, ...); views put their controls in it.
+    QFrame *panel(View v) const;
+    void bringToFront(View v);
+    View front() const;
+    static QString panelName(View v);
+};
+
+} // namespace vorn

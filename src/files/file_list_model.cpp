@@ -1,0 +1,201 @@
+#include "files/file_list_model.h"
+
+#include "files/file_helpers.h"
+
+#include <QDir>
+#include <QtConcurrent>
+
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+
+namespace vorn {
+
+namespace {
+
+// Hidden (2) and system (4) in user.DOSATTRIB, the form Samba writes ("0x" + hex).
+bool flaggedHiddenOrSystem(const QByteArray &path, bool &xattrsSupported)
+{
+    if (!xattrsSupported)
+        return false;
+    char buf[64];
+    const ssize_t n = lgetxattr(path.constData(), "user.DOSATTRIB", buf, sizeof(buf) - 1);
+    if (n < 0) {
+        if (errno == ENOTSUP)
+            xattrsSupported = false;
+        return false;
+    }
+    buf[n] = 0;
+    const unsigned long v = std::strtoul(buf, nullptr, 0);
+    return (v & 0x6) != 0;
+}
+
+} // namespace
+
+QList<FileEntry> list_folder(const QString &folder, const std::function<bool(const QString &)> &accept)
+{
+    QList<FileEntry> out;
+    const QString dirPath = add_backslash(folder);
+    const QByteArray encoded = QFile::encodeName(dirPath);
+    DIR *dir = opendir(encoded.constData());
+    if (!dir)
+        return out;
+    const int dfd = dirfd(dir);
+    bool xattrs = true;
+    QList<std::pair<QString, FileEntry>> keyed;
+    while (dirent *e = readdir(dir)) {
+        if (e->d_name[0] == '.')
+            continue; // dot-names are hidden (and "." and "..")
+        bool isFile = e->d_type == DT_REG;
+        struct stat st {};
+        bool haveStat = false;
+        if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+            if (fstatat(dfd, e->d_name, &st, 0) != 0)
+                continue;
+            haveStat = true;
+            isFile = S_ISREG(st.st_mode);
+        }
+        if (!isFile)
+            continue;
+        const QString name = QFile::decodeName(e->d_name);
+        const QString lower = name.toLower();
+        if (accept && !accept(lower))
+            continue;
+        if (flaggedHiddenOrSystem(encoded + e->d_name, xattrs))
+            continue;
+        if (!haveStat && fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            st.st_size = -1;
+        keyed.append({lower, FileEntry{name, dirPath, qint64(st.st_size)}});
+    }
+    closedir(dir);
+    std::sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) {
+        const int c = a.first.compare(b.first);
+        return c != 0 ? c < 0 : a.second.name < b.second.name;
+    });
+    out.reserve(keyed.size());
+    for (auto &k : keyed)
+        out.append(std::move(k.second));
+    return out;
+}
+
+FileListModel::FileListModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+FileListModel::~FileListModel()
+{
+    if (watcher_)
+        watcher_->waitForFinished();
+}
+
+int FileListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(entries_.size());
+}
+
+int FileListModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : 2; }
+
+QVariant FileListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= entries_.size())
+        return {};
+    const FileEntry &e = entries_[index.row()];
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return index.column() == NameColumn ? e.name : e.folder;
+    if (role == Qt::ToolTipRole)
+        return e.fullPath();
+    return {};
+}
+
+Qt::ItemFlags FileListModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (editable_ && index.column() == NameColumn)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool FileListModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || index.column() != NameColumn)
+        return false;
+    const QString name = value.toString();
+    if (name == entries_[index.row()].name)
+        return false;
+    emit renameRequested(index.row(), name);
+    return false; // the owner sets the name once the file really has it
+}
+
+void FileListModel::setFolder(const QString &folder, std::function<bool(const QString &)> accept)
+{
+    folder_ = add_backslash(folder);
+    const quint64 gen = ++generation_;
+    beginResetModel();
+    entries_.clear();
+    endResetModel();
+    if (!watcher_)
+        watcher_ = std::make_unique<QFutureWatcher<QList<FileEntry>>>();
+    else
+        watcher_->disconnect(this);
+    connect(watcher_.get(), &QFutureWatcherBase::finished, this, [this, gen] {
+        if (gen != generation_)
+            return; // a newer listing superseded this one
+        beginResetModel();
+        entries_ = watcher_->result();
+        endResetModel();
+        emit listed();
+    });
+    watcher_->setFuture(QtConcurrent::run([f = folder_, accept = std::move(accept)] { return list_folder(f, accept); }));
+}
+
+void FileListModel::setFolderNow(const QString &folder, const std::function<bool(const QString &)> &accept)
+{
+    folder_ = add_backslash(folder);
+    ++generation_;
+    if (watcher_)
+        watcher_->disconnect(this);
+    beginResetModel();
+    entries_ = list_folder(folder_, accept);
+    endResetModel();
+    emit listed();
+}
+
+void FileListModel::append(const QList<FileEntry> &entries)
+{
+    if (entries.isEmpty())
+        return;
+    beginInsertRows({}, int(entries_.size()), int(entries_.size() + entries.size() - 1));
+    entries_.append(entries);
+    endInsertRows();
+}
+
+void FileListModel::clear()
+{
+    ++generation_;
+    beginResetModel();
+    entries_.clear();
+    endResetModel();
+}
+
+void FileListModel::removeEntries(QList<int> rows)
+{
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    for (int r : rows) {
+        if (r < 0 || r >= entries_.size())
+            continue;
+        beginRemoveRows({}, r, r);
+        entries_.removeAt(r);
+        endRemoveRows();
+    }
+}
+
+void FileListModel::setEntryName(int row, const QString &name)
+{
+    if (row < 0 || row >= entries_.size())
+        return;
+    entries_[row].name = name;
+    emit dataChanged(index(row, 0), index(row, 1));
+}
+
+} // namespace vorn

@@ -1,0 +1,418 @@
+#include "files/list_area_view.h"
+
+#include "files/file_helpers.h"
+#include "files/file_ops.h"
+#include "files/masks.h"
+#include "files/name_rules.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QSplitter>
+#include <QStorageInfo>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace vorn {
+
+namespace {
+
+QLabel *infoLabel(const char *name, QWidget *parent)
+{
+    auto *l = new QLabel(parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setFrameShape(QFrame::Panel);
+    l->setFrameShadow(QFrame::Sunken);
+    l->setTextFormat(Qt::PlainText);
+    l->setContentsMargins(3, 0, 3, 0);
+    l->setMinimumWidth(10);
+    l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    return l;
+}
+
+} // namespace
+
+ListAreaView::ListAreaView(AppContext &ctx, int rowHeight, QWidget *parent) : QFrame(parent), ctx_(ctx)
+{
+    setObjectName(QStringLiteral("pn_tablist"));
+    auto *lay = new QVBoxLayout(this);
+    lay->setContentsMargins(0, 0, 0, 0);
+    lay->setSpacing(1);
+    pc_list_ = new QTabWidget(this);
+    pc_list_->setObjectName(QStringLiteral("pc_list"));
+    pc_list_->setDocumentMode(true);
+    lay->addWidget(pc_list_, 1);
+    buildFolderTab();
+    buildScanTab();
+    tab_catalog_ = new QWidget;
+    tab_catalog_->setObjectName(QStringLiteral("tab_catalog"));
+    new QVBoxLayout(tab_catalog_);
+    tab_catalog_->layout()->setContentsMargins(0, 0, 0, 0);
+    pc_list_->addTab(tab_folder_, QStringLiteral("Ordner"));
+    pc_list_->addTab(tab_scan_, QStringLiteral("Suchliste"));
+    pc_list_->addTab(tab_catalog_, QStringLiteral("Katalog"));
+    connect(pc_list_, &QTabWidget::currentChanged, this, &ListAreaView::tabChanged);
+    buildButtons(rowHeight);
+
+    for (FileListView *l : {lv_, lvscan_}) {
+        l->setKeySteppingSource(&ctx_.keyStepping);
+        connect(l, &FileListView::itemClicked, this, &ListAreaView::lvclick);
+        connect(l, &FileListView::navigated, this, &ListAreaView::onNavigated);
+        connect(l, &FileListView::positionChanged, this, &ListAreaView::updateReadout);
+        connect(l, &FileListView::deleteRequested, this, &ListAreaView::bt_trashmainClick);
+        connect(l->selectionModel(), &QItemSelectionModel::selectionChanged, this, &ListAreaView::updateListButtons);
+    }
+    connect(lvModel_, &FileListModel::renameRequested, this, &ListAreaView::onRenameRequested);
+    connect(lvModel_, &FileListModel::listed, this, [this] {
+        updateReadout();
+        emit listChanged();
+    });
+}
+
+void ListAreaView::buildFolderTab()
+{
+    tab_folder_ = new QWidget;
+    tab_folder_->setObjectName(QStringLiteral("tab_folder"));
+    auto *lay = new QVBoxLayout(tab_folder_);
+    lay->setContentsMargins(0, 0, 0, 0);
+    lay->setSpacing(1);
+
+    pn_treelist_ = new QSplitter(Qt::Vertical, tab_folder_);
+    pn_treelist_->setObjectName(QStringLiteral("pn_treelist"));
+    pn_treelist_->setChildrenCollapsible(false);
+
+    dirs_ = new QFileSystemModel(this);
+    dirs_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+    dirs_->setReadOnly(true);
+    dirs_->setRootPath(QStringLiteral("/"));
+    tv_ = new QTreeView(pn_treelist_);
+    tv_->setObjectName(QStringLiteral("tv"));
+    tv_->setModel(dirs_);
+    tv_->setRootIndex(dirs_->index(QStringLiteral("/")));
+    for (int c = 1; c < dirs_->columnCount(); ++c)
+        tv_->hideColumn(c);
+    tv_->setHeaderHidden(true);
+    tv_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tv_->setUniformRowHeights(true);
+    connect(tv_, &QTreeView::clicked, this, &ListAreaView::tvclick);
+    connect(tv_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &cur) {
+                if (cur.isValid() && QApplication::mouseButtons() == Qt::NoButton)
+                    tvclick(cur);
+            });
+
+    lvModel_ = new FileListModel(this);
+    lv_ = new FileListView(QStringLiteral("lv"), lvModel_, pn_treelist_);
+    lv_->hideColumn(FileListModel::FolderColumn);
+    pn_treelist_->addWidget(tv_);
+    pn_treelist_->addWidget(lv_);
+    pn_treelist_->setSizes({1, 1});
+
+    pno_dir_ = infoLabel("pno_dir", tab_folder_);
+    auto *row = new QHBoxLayout;
+    row->setSpacing(1);
+    pn_lwchar_ = infoLabel("pn_lwchar", tab_folder_);
+    pn_lwchar_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    pn_lwchar_->setMaximumWidth(90);
+    pno_nr_ = infoLabel("pno_nr", tab_folder_);
+    row->addWidget(pn_lwchar_);
+    row->addWidget(pno_nr_, 1);
+    lay->addWidget(pn_treelist_, 1);
+    lay->addWidget(pno_dir_);
+    lay->addLayout(row);
+}
+
+void ListAreaView::buildScanTab()
+{
+    tab_scan_ = new QWidget;
+    tab_scan_->setObjectName(QStringLiteral("tab_scan"));
+    auto *lay = new QVBoxLayout(tab_scan_);
+    lay->setContentsMargins(0, 0, 0, 0);
+    lay->setSpacing(1);
+    scanModel_ = new FileListModel(this);
+    lvscan_ = new FileListView(QStringLiteral("lvscan"), scanModel_, tab_scan_);
+    lvscan_->header()->resizeSection(0, 140);
+    pns_nr_ = infoLabel("pns_nr", tab_scan_);
+    lay->addWidget(lvscan_, 1);
+    lay->addWidget(pns_nr_);
+}
+
+void ListAreaView::buildButtons(int rowHeight)
+{
+    auto *row = new QWidget(this);
+    row->setObjectName(QStringLiteral("fup_listbuts"));
+    row->setFixedHeight(rowHeight + 2);
+    auto *lay = new QHBoxLayout(row);
+    lay->setContentsMargins(1, 1, 1, 1);
+    lay->setSpacing(1);
+    QStyle *st = style();
+    const struct {
+        const char *name;
+        QStyle::StandardPixmap icon;
+        bool checkable;
+    } buttons[] = {
+        {"bt_editliste", QStyle::SP_FileDialogContentsView, true},
+        {"bt_trashmain", QStyle::SP_TrashIcon, false},
+        {"bt_startscan", QStyle::SP_FileDialogStart, false},
+        {"bt_clearscan", QStyle::SP_DialogResetButton, false},
+        {"bt_deleteitem", QStyle::SP_DialogDiscardButton, false},
+        {"bt_dirhide", QStyle::SP_ArrowLeft, false},
+    };
+    for (const auto &b : buttons) {
+        auto *tb = new QToolButton(row);
+        tb->setObjectName(QString::fromLatin1(b.name));
+        tb->setIcon(st->standardIcon(b.icon));
+        tb->setCheckable(b.checkable);
+        tb->setAutoRaise(true);
+        tb->setFixedSize(rowHeight + 3, rowHeight);
+        lay->addWidget(tb);
+    }
+    lay->addStretch(1);
+    layout()->addWidget(row);
+    connect(button("bt_editliste"), &QToolButton::clicked, this, &ListAreaView::bt_editlisteClick);
+    connect(button("bt_trashmain"), &QToolButton::clicked, this, &ListAreaView::bt_trashmainClick);
+    connect(button("bt_deleteitem"), &QToolButton::clicked, this, &ListAreaView::bt_deleteitemClick);
+    connect(button("bt_dirhide"), &QToolButton::clicked, this, &ListAreaView::hideRequested);
+}
+
+QToolButton *ListAreaView::button(const char *name) const
+{
+    return findChild<QToolButton *>(QString::fromLatin1(name));
+}
+
+FileListView *ListAreaView::activeList() const
+{
+    return ctx_.listTab() == ListTab::Scan ? lvscan_ : lv_;
+}
+
+void ListAreaView::openFolder(const QString &path)
+{
+    const QModelIndex i = dirs_->index(QDir::cleanPath(path));
+    if (i.isValid()) {
+        tv_->setCurrentIndex(i);
+        tv_->scrollTo(i);
+    }
+    scanRoot_ = add_backslash(QDir::cleanPath(path));
+    tvclick(i);
+}
+
+void ListAreaView::tvclick(const QModelIndex &index)
+{
+    if (index.isValid())
+        scanRoot_ = add_backslash(dirs_->filePath(index));
+    refresh_folder_view();
+    pno_dir_->setText(scanRoot_);
+    pn_lwchar_->setText(QStorageInfo(scanRoot_).rootPath());
+}
+
+void ListAreaView::refresh_folder_view()
+{
+    if (pc_list_->currentWidget() != tab_folder_)
+        pc_list_->setCurrentWidget(tab_folder_);
+    emit releaseViews();
+    if (scanRoot_.isEmpty())
+        return;
+    const QStringList patterns = parse_patterns(ctx_.currentMask, true, false);
+    lvModel_->setFolder(scanRoot_, [patterns](const QString &lowerName) {
+        return matches_any(lowerName, patterns, false);
+    });
+}
+
+void ListAreaView::lvclick()
+{
+    FileListView *list = activeList();
+    if (list->isEditingName())
+        return;
+    const QList<int> selected = list->selectedRows();
+    if (list->count() > 0 && selected.size() != 1) {
+        updateReadout();
+        return; // a multiple selection is not routed
+    }
+    if (selected.size() == 1) {
+        const FileEntry &e = list->fileModel()->entry(selected.first());
+        editPath_ = e.fullPath();
+        if (!is_cdrom_drive(editPath_))
+            make_writable(editPath_);
+        list->scrollTo(list->fileModel()->index(selected.first(), 0));
+        updateReadout();
+        emit showFileRequested(editPath_);
+    } else {
+        updateReadout();
+    }
+}
+
+void ListAreaView::onNavigated(int row)
+{
+    FileListView *list = activeList();
+    if (row < 0 || row >= list->count())
+        return;
+    const QString path = list->fileModel()->entry(row).fullPath();
+    emit showFileRequested(path);
+    list->selectRow(row);
+    updateReadout();
+}
+
+QString ListAreaView::positionText(const FileListView *list) const
+{
+    const QList<int> rows = list->selectedRows();
+    const int n = list->count();
+    int number = 0;
+    if (!rows.isEmpty()) {
+        const int cur = list->currentRow();
+        number = (rows.contains(cur) ? cur : rows.first()) + 1;
+    }
+    return ctx_.msg(Msg::File) + QString::number(number) + ctx_.msg(Msg::Of) + QString::number(n);
+}
+
+void ListAreaView::updateReadout()
+{
+    FileListView *list = activeList();
+    Selection s;
+    s.count = list->count();
+    const QList<int> rows = list->selectedRows();
+    if (!rows.isEmpty()) {
+        const int cur = list->currentRow();
+        const int row = rows.contains(cur) ? cur : rows.first();
+        const FileEntry &e = list->fileModel()->entry(row);
+        const QFileInfo fi(e.fullPath());
+        s.name = e.name.toLower();
+        s.folder = e.folder.toLower();
+        s.fullPath = e.fullPath().toLower();
+        const qsizetype dot = s.name.lastIndexOf(QLatin1Char('.'));
+        s.extension = dot < 0 ? QString() : s.name.mid(dot);
+        s.sizeText = QString::number(fi.exists() ? fi.size() : -1) + QStringLiteral(" Bytes");
+        s.selected = row + 1;
+        s.exactPath = e.fullPath();
+    }
+    s.selectedCount = int(rows.size());
+    ctx_.selection = s;
+    if (list == lv_)
+        pno_nr_->setText(positionText(lv_));
+    else
+        pns_nr_->setText(positionText(lvscan_));
+    updateListButtons();
+    emit ctx_.selectionChanged();
+}
+
+void ListAreaView::updateListButtons()
+{
+    FileListView *list = activeList();
+    const int selected = list->selectedCount();
+    const bool scanTab = ctx_.listTab() == ListTab::Scan;
+    button("bt_clearscan")->setEnabled(scanTab && lvscan_->count() > 0);
+    button("bt_startscan")->setEnabled(ctx_.listTab() == ListTab::Folder);
+    button("bt_trashmain")->setEnabled(selected > 0);
+    button("bt_deleteitem")->setEnabled(lvscan_->selectedCount() == 1);
+    button("bt_editliste")->setEnabled(ctx_.listTab() == ListTab::Folder);
+    emit listChanged();
+}
+
+void ListAreaView::setListsEnabled(bool on)
+{
+    for (const char *n : {"bt_startscan", "bt_clearscan", "bt_dirhide", "bt_trashmain"})
+        button(n)->setEnabled(on);
+    pc_list_->setEnabled(on);
+    tv_->setEnabled(on);
+    lv_->setEnabled(on);
+    lvscan_->setEnabled(on);
+    if (on)
+        updateListButtons();
+}
+
+void ListAreaView::bt_editlisteClick()
+{
+    FileListView *list = lv_;
+    const int row = list->currentRow();
+    lvModel_->setEditable(button("bt_editliste")->isChecked());
+    QCoreApplication::processEvents();
+    if (row >= 0)
+        list->selectRow(row);
+}
+
+void ListAreaView::onRenameRequested(int row, const QString &newName)
+{
+    const FileEntry e = lvModel_->entry(row);
+    const QString oldPath = e.fullPath();
+    if (is_read_only(oldPath)) {
+        ctx_.prompter().error(oldPath + QStringLiteral("\r\n\r\n") + ctx_.msg(Msg::FileReadOnly));
+        return;
+    }
+    if (!validate_new_name(ctx_, newName, oldPath))
+        return; // the item keeps its old name
+    const FileResult r = rename_no_replace(oldPath, e.folder + newName);
+    if (!r.ok) {
+        // The list shows what is on disk: the old name stays, and the user learns why.
+        ctx_.prompter().error(ctx_.msg(Msg::File) + e.name + QStringLiteral(": ") + r.error);
+        return;
+    }
+    lvModel_->setEntryName(row, newName);
+    lv_->selectRow(row);
+    lvclick();
+}
+
+void ListAreaView::bt_trashmainClick()
+{
+    FileListView *list = activeList();
+    const QString folder = list == lv_ ? scanRoot_ : QString();
+    const QList<int> rows = list->selectedRows();
+    if (rows.isEmpty())
+        return;
+    const QString probe = folder.isEmpty() ? list->fileModel()->entry(rows.first()).folder : folder;
+    if (is_cdrom_drive(probe)) {
+        ctx_.prompter().error(ctx_.msg(Msg::CdromNoDelete));
+        return;
+    }
+    if (ctx_.listTab() == ListTab::Catalog)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const int lastSelected = rows.last();
+    QList<int> gone;
+    QStringList failures;
+    for (int r : rows) {
+        const FileEntry &e = list->fileModel()->entry(r);
+        const FileResult res = delete_to_trash(e.fullPath(), ctx_.paths().trashDir);
+        if (res.ok)
+            gone << r;
+        else
+            failures << e.name + QStringLiteral(": ") + res.error;
+    }
+    // Only the files that really went leave the list.
+    list->fileModel()->removeEntries(gone);
+    QCoreApplication::processEvents();
+    QApplication::restoreOverrideCursor();
+    if (!failures.isEmpty())
+        ctx_.prompter().error(failures.join(QStringLiteral("\r\n")));
+    if (list->count() == 0) {
+        emit releaseViews();
+        updateReadout();
+        return;
+    }
+    int next = lastSelected;
+    next = qMin(next, list->count() - 1);
+    list->selectRow(next);
+    lvclick();
+}
+
+void ListAreaView::bt_deleteitemClick()
+{
+    const QList<int> rows = lvscan_->selectedRows();
+    if (rows.size() != 1)
+        return;
+    scanModel_->removeEntries(rows);
+    updateReadout();
+}
+
+void ListAreaView::applyTexts()
+{
+    pno_nr_->setText(positionText(lv_));
+    if (!pns_nr_->text().isEmpty())
+        pns_nr_->setText(positionText(lvscan_));
+}
+
+} // namespace vorn

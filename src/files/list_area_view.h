@@ -1,0 +1,93 @@
+// The list area pn_tablist: the folder tree tv above the file list lv (folder tab), the
+// search list lvscan (scan tab) and the catalog tab, with their labels and list buttons.
+#pragma once
+
+#include "app/app_context.h"
+#include "files/file_list_view.h"
+
+#include <QFrame>
+
+class QFileSystemModel;
+class QLabel;
+class QSplitter;
+class QTabWidget;
+class QToolButton;
+class QTreeView;
+
+namespace vorn {
+
+class ListAreaView : public QFrame {
+    Q_OBJECT
+public:
+    ListAreaView(AppContext &ctx, int rowHeight, QWidget *parent = nullptr);
+
+    QTabWidget *tabs() const { return pc_list_; }
+    QTreeView *tree() const { return tv_; }
+    FileListView *folderList() const { return lv_; }
+    FileListView *searchList() const { return lvscan_; }
+    // lv on the folder tab, lvscan on the scan tab.
+    FileListView *activeList() const;
+    QWidget *catalogTab() const { return tab_catalog_; }
+    QToolButton *button(const char *name) const;
+
+    // The folder selected in tv (with trailing '/'); empty before any folder was chosen.
+    QString scanRoot() const { return scanRoot_; }
+    // Selects a folder in the tree and lists it, as a click on it would.
+    void openFolder(const QString &path);
+    // Re-reads the selected folder into lv through the current mask.
+    void refresh_folder_view();
+    // The selection read-out and position texts of the active list.
+    void updateReadout();
+    QString positionText(const FileListView *list) const;
+    // Recomputes the enabled state of the list buttons.
+    void updateListButtons();
+    // The list part of the lock-out during long operations.
+    void setListsEnabled(bool on);
+
+public slots:
+    void tvclick(const QModelIndex &index);
+    void lvclick();
+    void bt_trashmainClick();
+    void bt_editlisteClick();
+    void bt_deleteitemClick();
+    void applyTexts();
+
+signals:
+    // A single file was chosen in the active list: route it to its view.
+    void showFileRequested(const QString &path);
+    // The selection or the list contents changed.
+    void listChanged();
+    // Both lists are empty of a shown file: views release their pictures.
+    void releaseViews();
+    void tabChanged(int index);
+    void hideRequested();
+
+private:
+    void buildFolderTab();
+    void buildScanTab();
+    void buildButtons(int rowHeight);
+    void onRenameRequested(int row, const QString &newName);
+    void onNavigated(int row);
+    bool isSearchList(const FileListView *list) const { return list == lvscan_; }
+
+    AppContext &ctx_;
+    QTabWidget *pc_list_ = nullptr;
+    QWidget *tab_folder_ = nullptr;
+    QWidget *tab_scan_ = nullptr;
+    QWidget *tab_catalog_ = nullptr;
+    QSplitter *pn_treelist_ = nullptr;
+    QTreeView *tv_ = nullptr;
+    QFileSystemModel *dirs_ = nullptr;
+    FileListModel *lvModel_ = nullptr;
+    FileListModel *scanModel_ = nullptr;
+    FileListView *lv_ = nullptr;
+    FileListView *lvscan_ = nullptr;
+    QLabel *pno_dir_ = nullptr;
+    QLabel *pno_nr_ = nullptr;
+    QLabel *pns_nr_ = nullptr;
+    QLabel *pn_lwchar_ = nullptr;
+    QString scanRoot_;
+    QString editPath_;
+};
+
+} // namespace vorn

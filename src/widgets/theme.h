@@ -1,0 +1,28 @@
+// The textured and plain themes and the backgrounds of the viewing areas.
+#pragma once
+
+#include "widgets/textures.h"
+
+#include <QColor>
+
+class QWidget;
+
+namespace vorn {
+
+// The five viewing areas that the background buttons and swatches change.
+inline constexpr const char *kViewingAreas[] = {"sb_1", "sb_sort", "pn_zipout", "pn_emptyzip", "pn_main"};
+
+// Puts the textures of the textured theme on the controls below root (found by name), or
+// removes every texture for the plain theme.
+void apply_theme(QWidget *root, bool textured);
+// The blue or white texture on the five viewing areas.
+void set_viewing_texture(QWidget *root, Texture kind);
+// A plain colour on the five viewing areas (their textures removed).
+void set_viewing_color(QWidget *root, const QColor &color);
+// True when the widget shows a texture tile as its background.
+bool has_texture(const QWidget *w);
+
+// The sixteen swatches of the colour panel.
+QColor swatch_color(int index);
+
+} // namespace vorn
