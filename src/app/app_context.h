@@ -6,6 +6,7 @@
 #include "app/config_file.h"
 #include "app/paths.h"
 #include "app/prompter.h"
+#include "files/masks.h"
 #include "lang/texts.h"
 
 #include <QObject>
@@ -77,9 +78,15 @@ public:
         }
     }
 
-    // The filter.
+    // The filter: the composed mask, one scan pattern per pressed button, the kind flags,
+    // and the mask text while a user mask is part of the filter.
     QString currentMask = QStringLiteral("*.*");
-    QStringList scanPatterns{QStringLiteral("*.*")};
+    QStringList scanPatterns;
+    MaskFlags maskFlags;
+    QString userMaskText;
+    // The filter as the file list reads it back (sorted, joined with ";"): shown in pn_filter
+    // and given to the tree scanner.
+    QString filterText = QStringLiteral("*.*");
 
     Selection selection;
 

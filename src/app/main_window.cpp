@@ -9,6 +9,8 @@
 #include "app/view_stack_view.h"
 #include "files/file_kind.h"
 #include "files/list_area_view.h"
+#include "files/mask_bar_view.h"
+#include "files/scan_panel_view.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
 #include "widgets/text_applier.h"
@@ -22,6 +24,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
@@ -37,6 +40,15 @@ namespace vorn {
 namespace {
 
 const char *const kLongName = "Viewer, Organizer, Renamer and Navigator";
+
+// The window's navy shows between its parts; the parts keep the desktop's colours.
+class NavyBackdrop : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), QColor(0, 0, 128)); }
+};
 
 } // namespace
 
@@ -68,10 +80,6 @@ void MainWindow::formcreate()
     hide();
     resize(800, 600);
     setWindowIcon(QIcon(QStringLiteral(":/icons/vorn.svg")));
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(0, 0, 128)); // navy
-    setPalette(pal);
-    setAutoFillBackground(true);
 
     buildLayout();
     buildShortcuts();
@@ -94,18 +102,15 @@ void MainWindow::formcreate()
     else
         loadGrid(p.pthFile, catalogGrid_);
     // 8.-9. The user masks, applied and written back.
-    maskGrid_.setSize(14, 1);
-    maskGrid_.setAllColWidths(31);
-    if (QFileInfo::exists(p.mskFile))
-        loadGrid(p.mskFile, maskGrid_);
-    save_grid(p.mskFile, maskGrid_);
+    maskBar_->loadMaskFile();
+    maskBar_->bt_maskconfigokClick();
     // 10. The textured theme.
     apply_theme(this, true);
 }
 
 void MainWindow::buildLayout()
 {
-    auto *central = new QWidget(this);
+    auto *central = new NavyBackdrop(this);
     central->setObjectName(QStringLiteral("pn_client"));
     auto *outer = new QVBoxLayout(central);
     outer->setContentsMargins(2, 2, 2, 2);
@@ -128,12 +133,16 @@ void MainWindow::buildLayout()
     outer->addWidget(body, 1);
 
     tbar_mask_ = new CollapsibleToolBar(QStringLiteral("tbar_mask"), QStringLiteral("lb_filter"), central);
+    maskBar_ = new MaskBarView(*ctx_, kButtonRowHeight, tbar_mask_->content());
+    tbar_mask_->contentLayout()->addWidget(maskBar_);
     outer->addWidget(tbar_mask_);
     tbar_sortmain_ = new CollapsibleToolBar(QStringLiteral("tbar_sortmain"), QStringLiteral("lb_sortbar"), central);
     outer->addWidget(tbar_sortmain_);
     stat_sort_ = new PanelStatusBar(QStringLiteral("stat_sort"), {120, 160, 180, 0, 120}, central);
     outer->addWidget(stat_sort_);
     setCentralWidget(central);
+
+    stat_sort_->setAutoFillBackground(true);
 
     // The empty view's navy.
     QPalette pal = views_->panel(View::Empty)->palette();
@@ -156,11 +165,29 @@ void MainWindow::buildLayout()
     // Any function button brings the hidden list area back.
     const auto buttons = functionBar_->findChildren<QToolButton *>();
     for (QToolButton *b : buttons)
-        connect(b, &QToolButton::clicked, this, &MainWindow::showListSide);
+        if (!functionBar_->viewGroup()->buttons().contains(b)) // view buttons decide for themselves
+            connect(b, &QToolButton::clicked, this, &MainWindow::showListSide);
     connect(listArea_, &ListAreaView::hideRequested, this, &MainWindow::bt_dirhideClick);
     connect(listArea_, &ListAreaView::tabChanged, this, &MainWindow::pc_listChange);
     connect(listArea_, &ListAreaView::showFileRequested, this, &MainWindow::show_file);
     connect(listArea_, &ListAreaView::releaseViews, this, &MainWindow::releaseViews);
+    scanPanel_ = new ScanPanelView(*ctx_, *listArea_, views_->panel(View::Pictures));
+    connect(scanPanel_, &ScanPanelView::lockRequested, this, [this](bool locked) {
+        setListsAndBarsEnabled(!locked);
+        setViewAndMaskEnabled(!locked);
+    });
+    connect(scanPanel_, &ScanPanelView::pictureViewRequested, this, [this] { enterView(2000); });
+    connect(scanPanel_, &ScanPanelView::releaseViews, this, &MainWindow::releaseViews);
+    connect(maskBar_, &MaskBarView::maskApplied, this, [this] {
+        releaseViews();
+        if (ctx_->pictureMode)
+            listArea_->refresh_folder_view();
+        else
+            listArea_->relist();
+        if (ctx_->maskFlags.zip)
+            stat_sort_->setPanelText(0, ctx_->msg(Msg::Mode) + ctx_->msg(Msg::Extract));
+        listArea_->updateListButtons();
+    });
 }
 
 void MainWindow::buildShortcuts()
@@ -241,9 +268,19 @@ void MainWindow::bt_closeclick() { close(); }
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (!shuttingDown_) {
-        const Answer a = ctx_->prompter().message(ctx_->msg(Msg::CloseQuestion),
-                                                  Answer::Yes | Answer::Abort, PromptIcon::Question);
-        if (a == Answer::Abort) {
+        if (!closeConfirmed_) {
+            const Answer a = ctx_->prompter().message(ctx_->msg(Msg::CloseQuestion),
+                                                      Answer::Yes | Answer::Abort, PromptIcon::Question);
+            if (a == Answer::Abort) {
+                event->ignore();
+                return;
+            }
+            closeConfirmed_ = true;
+        }
+        if (scanPanel_->isScanning()) {
+            // The scan runs inside a handler below us: stop it and close once it has returned.
+            scanPanel_->abortScan();
+            connect(scanPanel_, &ScanPanelView::scanFinished, this, &QWidget::close, Qt::QueuedConnection);
             event->ignore();
             return;
         }

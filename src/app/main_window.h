@@ -21,6 +21,8 @@ class CollapsibleToolBar;
 class FileViewer;
 class FunctionBarView;
 class ListAreaView;
+class MaskBarView;
+class ScanPanelView;
 class PanelStatusBar;
 class ViewStack;
 
@@ -38,7 +40,6 @@ public:
 
     AppContext &context() { return *ctx_; }
     const StringGrid &catalogGrid() const { return catalogGrid_; }
-    const StringGrid &maskGrid() const { return maskGrid_; }
 
     // The title shown in the caption after the first show.
     static QString fullTitle();
@@ -47,6 +48,8 @@ public:
 
     FunctionBarView *functionBar() const { return functionBar_; }
     ListAreaView *listArea() const { return listArea_; }
+    MaskBarView *maskButtons() const { return maskBar_; }
+    ScanPanelView *scanPanel() const { return scanPanel_; }
     ViewStack *views() const { return views_; }
     CollapsibleToolBar *maskBar() const { return tbar_mask_; }
     CollapsibleToolBar *sortBar() const { return tbar_sortmain_; }
@@ -99,7 +102,6 @@ private:
     StartOptions options_;
     ZipEngine zip_;
     StringGrid catalogGrid_;
-    StringGrid maskGrid_;
     bool shown_ = false;
     bool shuttingDown_ = false;
 
@@ -107,6 +109,9 @@ private:
     QHash<int, FileViewer *> viewers_;
     FunctionBarView *functionBar_ = nullptr;
     ListAreaView *listArea_ = nullptr;
+    MaskBarView *maskBar_ = nullptr;
+    ScanPanelView *scanPanel_ = nullptr;
+    bool closeConfirmed_ = false;
     ViewStack *views_ = nullptr;
     CollapsibleToolBar *tbar_mask_ = nullptr;
     CollapsibleToolBar *tbar_sortmain_ = nullptr;

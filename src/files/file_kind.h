@@ -1,19 +1,26 @@
+// The kind of a file, decided by its lower-cased extension; every view and list routes by it.
 #pragma once
+
 #include <QString>
+
 namespace vorn {
+
 enum class FileKind { Picture, Video, Html, Zip, Other };
-inline FileKind file_kind(const QString &name)
-{
-    const QString l = name.toLower();
-    const qsizetype slash = l.lastIndexOf('/');
-    const qsizetype dot = l.lastIndexOf('.');
-    const QString ext = dot > slash ? l.mid(dot) : QString();
-    for (const char *e : {".jpg", ".jpeg", ".jpe", ".bmp", ".wmf", ".ico", ".gif"})
-        if (ext == QLatin1String(e)) return FileKind::Picture;
-    for (const char *e : {".mpg", ".mpeg", ".avi"})
-        if (ext == QLatin1String(e)) return FileKind::Video;
-    if (ext == QLatin1String(".htm") || ext == QLatin1String(".html")) return FileKind::Html;
-    if (ext == QLatin1String(".zip")) return FileKind::Zip;
-    return FileKind::Other;
-}
-}
+
+// The extension of a file name or path: from the last "." of the name (not of a folder) on,
+// lower-cased; empty when the name has no ".".
+QString file_extension(const QString &nameOrPath);
+
+// The kind by extension, tested in the order picture, video, HTML, ZIP; anything else is Other.
+FileKind file_kind(const QString &nameOrPath);
+
+// The view a file is routed to: a ZIP file counts as Other (text view) outside picture mode.
+FileKind dispatch_kind(const QString &nameOrPath, bool pictureMode);
+
+// Pure kind tests (the side effects of routing belong to the views).
+inline bool is_picture(const QString &path) { return file_kind(path) == FileKind::Picture; }
+inline bool is_video(const QString &path) { return file_kind(path) == FileKind::Video; }
+inline bool is_html(const QString &path) { return file_kind(path) == FileKind::Html; }
+inline bool is_zip(const QString &path) { return file_kind(path) == FileKind::Zip; }
+
+} // namespace vorn

@@ -41,6 +41,7 @@ QLabel *infoLabel(const char *name, QWidget *parent)
 ListAreaView::ListAreaView(AppContext &ctx, int rowHeight, QWidget *parent) : QFrame(parent), ctx_(ctx)
 {
     setObjectName(QStringLiteral("pn_tablist"));
+    setAutoFillBackground(true);
     auto *lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
     lay->setSpacing(1);
@@ -197,6 +198,14 @@ void ListAreaView::openFolder(const QString &path)
     if (i.isValid()) {
         tv_->setCurrentIndex(i);
         tv_->scrollTo(i);
+        // The model reads folders in the background: show the folder once its parents are in.
+        auto *once = new QMetaObject::Connection;
+        *once = connect(dirs_, &QFileSystemModel::directoryLoaded, this, [this, once, i](const QString &) {
+            if (tv_->currentIndex() == i)
+                tv_->scrollTo(i, QAbstractItemView::PositionAtCenter);
+            disconnect(*once);
+            delete once;
+        });
     }
     scanRoot_ = add_backslash(QDir::cleanPath(path));
     tvclick(i);
@@ -216,6 +225,11 @@ void ListAreaView::refresh_folder_view()
     if (pc_list_->currentWidget() != tab_folder_)
         pc_list_->setCurrentWidget(tab_folder_);
     emit releaseViews();
+    relist();
+}
+
+void ListAreaView::relist()
+{
     if (scanRoot_.isEmpty())
         return;
     const QStringList patterns = parse_patterns(ctx_.currentMask, true, false);
@@ -299,6 +313,8 @@ void ListAreaView::updateReadout()
     updateListButtons();
     emit ctx_.selectionChanged();
 }
+
+void ListAreaView::setScanCountText(const QString &text) { pns_nr_->setText(text); }
 
 void ListAreaView::updateListButtons()
 {

@@ -36,9 +36,13 @@ public:
     void openFolder(const QString &path);
     // Re-reads the selected folder into lv through the current mask.
     void refresh_folder_view();
+    // Lists the selected folder again through the current mask, staying on the current tab.
+    void relist();
     // The selection read-out and position texts of the active list.
     void updateReadout();
     QString positionText(const FileListView *list) const;
+    // The count text under the search list (pns_nr).
+    void setScanCountText(const QString &text);
     // Recomputes the enabled state of the list buttons.
     void updateListButtons();
     // The list part of the lock-out during long operations.

@@ -34,6 +34,9 @@ CollapsibleToolBar::CollapsibleToolBar(const QString &name, const QString &title
     f.setBold(true);
     f.setPointSizeF(f.pointSizeF() * 0.85);
     title_->setFont(f);
+    QPalette tp = title_->palette();
+    tp.setColor(QPalette::WindowText, QColor(255, 230, 140));
+    title_->setPalette(tp);
     toggle_ = new QToolButton(strip);
     toggle_->setObjectName(name + QStringLiteral("_toggle"));
     toggle_->setAutoRaise(true);

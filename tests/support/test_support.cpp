@@ -24,6 +24,9 @@ QByteArray readFile(const QString &path)
 
 MainWindow &WindowFixture::start(bool show)
 {
+    // Deleted files go to a trash inside the sandbox, not the user's.
+    QDir().mkpath(dir.filePath(QStringLiteral("xdg-data")));
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("xdg-data")).toUtf8());
     StartOptions o;
     o.programDir = dir.path();
     o.prompter = &prompter;

@@ -1,0 +1,228 @@
+#include "files/mask_bar_view.h"
+
+#include "app/grid_text.h"
+#include "widgets/string_grid_widget.h"
+
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace vorn {
+
+namespace {
+
+QToolButton *maskButton(QWidget *parent, const QString &name, const QString &caption, int tag, int h)
+{
+    auto *b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setText(caption);
+    b->setCheckable(true);
+    b->setProperty("tag", tag);
+    b->setFixedHeight(h);
+    b->setMinimumWidth(34);
+    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    b->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    return b;
+}
+
+QWidget *buttonRow(QWidget *parent, const char *name, int h)
+{
+    auto *row = new QWidget(parent);
+    row->setObjectName(QString::fromLatin1(name));
+    row->setFixedHeight(h + 2);
+    auto *lay = new QHBoxLayout(row);
+    lay->setContentsMargins(2, 1, 2, 1);
+    lay->setSpacing(1);
+    return row;
+}
+
+} // namespace
+
+MaskBarView::MaskBarView(AppContext &ctx, int rowHeight, QWidget *parent)
+    : QWidget(parent), ctx_(ctx), rowHeight_(rowHeight)
+{
+    setObjectName(QStringLiteral("fup_maskmain"));
+    auto *lay = new QVBoxLayout(this);
+    lay->setContentsMargins(0, 0, 0, 0);
+    lay->setSpacing(0);
+
+    QWidget *fixedRow = buttonRow(this, "fup_maskbuts", rowHeight);
+    for (const FixedMask &m : kFixedMasks) {
+        QToolButton *b = maskButton(fixedRow, QStringLiteral("bt_maskwahl%1").arg(m.tag),
+                                    QString::fromLatin1(m.caption), m.tag, rowHeight);
+        fixed_[m.tag] = b;
+        fixedRow->layout()->addWidget(b);
+        if (m.tag == kAllFilesTag)
+            connect(b, &QToolButton::clicked, this, &MaskBarView::bt_maskwahl13Click);
+        else
+            connect(b, &QToolButton::clicked, this, &MaskBarView::bt_maskwahl0click);
+    }
+    bt_userdefined_ = maskButton(fixedRow, QStringLiteral("bt_userdefined"), QString(), -1, rowHeight);
+    bt_setmasks_ = maskButton(fixedRow, QStringLiteral("bt_setmasks"), QString(), -1, rowHeight);
+    connect(bt_userdefined_, &QToolButton::clicked, this, &MaskBarView::bt_userdefinedClick);
+    connect(bt_setmasks_, &QToolButton::clicked, this, &MaskBarView::bt_setmasksClick);
+    pn_filter_ = new QLabel(fixedRow);
+    pn_filter_->setObjectName(QStringLiteral("pn_filter"));
+    pn_filter_->setFrameShape(QFrame::Panel);
+    pn_filter_->setFrameShadow(QFrame::Sunken);
+    pn_filter_->setTextFormat(Qt::PlainText);
+    pn_filter_->setMinimumWidth(60);
+    pn_filter_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    pn_filter_->setAutoFillBackground(true);
+    fixedRow->layout()->addWidget(bt_userdefined_);
+    fixedRow->layout()->addWidget(bt_setmasks_);
+    static_cast<QHBoxLayout *>(fixedRow->layout())->addWidget(pn_filter_, 1);
+    lay->addWidget(fixedRow);
+
+    fup_usermask_ = buttonRow(this, "fup_usermask", rowHeight);
+    for (int i = 0; i < kUserMaskCount; ++i) {
+        QToolButton *b = maskButton(fup_usermask_, QStringLiteral("bt_usermask%1").arg(i), QString(),
+                                    kFirstUserMaskTag + i, rowHeight);
+        user_[i] = b;
+        fup_usermask_->layout()->addWidget(b);
+        connect(b, &QToolButton::clicked, this, &MaskBarView::bt_maskwahl0click);
+    }
+    static_cast<QHBoxLayout *>(fup_usermask_->layout())->addStretch(1);
+    lay->addWidget(fup_usermask_);
+    fup_usermask_->hide();
+
+    fup_maskconfigmain_ = buttonRow(this, "fup_maskconfigmain", rowHeight);
+    sg_maskconf_ = new QTableWidget(1, kUserMaskCount, fup_maskconfigmain_);
+    sg_maskconf_->setObjectName(QStringLiteral("sg_maskconf"));
+    sg_maskconf_->horizontalHeader()->hide();
+    sg_maskconf_->verticalHeader()->hide();
+    sg_maskconf_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sg_maskconf_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sg_maskconf_->verticalHeader()->setDefaultSectionSize(rowHeight - 2);
+    sg_maskconf_->setFixedHeight(rowHeight);
+    sg_maskconf_->setEditTriggers(QAbstractItemView::AllEditTriggers);
+    StringGrid empty(kUserMaskCount, 1);
+    empty.setAllColWidths(31);
+    show_grid(empty, sg_maskconf_);
+    bt_maskconfigok_ = new QToolButton(fup_maskconfigmain_);
+    bt_maskconfigok_->setObjectName(QStringLiteral("bt_maskconfigok"));
+    bt_maskconfigok_->setText(QStringLiteral("Ok"));
+    bt_maskconfigok_->setFixedHeight(rowHeight);
+    connect(bt_maskconfigok_, &QToolButton::clicked, this, &MaskBarView::bt_maskconfigokClick);
+    fup_maskconfigmain_->layout()->addWidget(sg_maskconf_);
+    fup_maskconfigmain_->layout()->addWidget(bt_maskconfigok_);
+    static_cast<QHBoxLayout *>(fup_maskconfigmain_->layout())->addStretch(1);
+    lay->addWidget(fup_maskconfigmain_);
+    fup_maskconfigmain_->hide();
+
+    syncButtons();
+    pn_filter_->setText(QStringLiteral("*.*"));
+}
+
+QStringList MaskBarView::userCells() const
+{
+    QStringList cells;
+    for (int i = 0; i < kUserMaskCount; ++i) {
+        const QTableWidgetItem *item = sg_maskconf_->item(0, i);
+        cells << (item ? item->text() : QString());
+    }
+    return cells;
+}
+
+void MaskBarView::syncButtons()
+{
+    for (int t = 0; t < kFixedMaskCount; ++t)
+        fixed_[t]->setChecked(state_.isDown(t));
+    for (int i = 0; i < kUserMaskCount; ++i)
+        user_[i]->setChecked(state_.isDown(kFirstUserMaskTag + i));
+}
+
+void MaskBarView::bt_maskwahl0click()
+{
+    auto *b = qobject_cast<QToolButton *>(sender());
+    if (!b)
+        return;
+    state_.click(b->property("tag").toInt(), b->isChecked(), userCells());
+    apply_mask();
+}
+
+void MaskBarView::bt_maskwahl13Click()
+{
+    state_.click(kAllFilesTag, fixed_[kAllFilesTag]->isChecked(), userCells());
+    apply_mask();
+}
+
+void MaskBarView::apply_mask()
+{
+    syncButtons();
+    ctx_.currentMask = state_.currentMask();
+    ctx_.scanPatterns = state_.scanPatterns();
+    ctx_.maskFlags = state_.flags();
+    ctx_.userMaskText = state_.userMaskText();
+    ctx_.filterText = state_.filterText();
+    pn_filter_->setText(ctx_.filterText);
+    emit maskApplied();
+    emit ctx_.maskChanged(ctx_.currentMask);
+}
+
+void MaskBarView::bt_userdefinedClick()
+{
+    fup_usermask_->setVisible(bt_userdefined_->isChecked());
+    emit heightChanged();
+}
+
+void MaskBarView::bt_setmasksClick()
+{
+    const bool on = bt_setmasks_->isChecked();
+    fup_maskconfigmain_->setVisible(on);
+    bt_userdefined_->setEnabled(!on);
+    emit heightChanged();
+}
+
+bool MaskBarView::loadGrid()
+{
+    const QString path = ctx_.paths().mskFile;
+    StringGrid g = grid_from_table(sg_maskconf_);
+    switch (load_grid(path, g)) {
+    case GridLoadStatus::Ok:
+        show_grid(g, sg_maskconf_);
+        return true;
+    case GridLoadStatus::NotFound:
+        ctx_.prompter().error(ctx_.msg(Msg::GridNotFound1) + path + ctx_.msg(Msg::GridNotFound2));
+        return false;
+    case GridLoadStatus::Corrupt:
+        ctx_.prompter().error(ctx_.msg(Msg::GridCorrupt) + path);
+        return false;
+    }
+    return false;
+}
+
+void MaskBarView::loadMaskFile()
+{
+    if (QFileInfo::exists(ctx_.paths().mskFile))
+        loadGrid();
+}
+
+void MaskBarView::bt_maskconfigokClick()
+{
+    // The grid keeps fourteen columns of one row whatever a file said.
+    StringGrid g = grid_from_table(sg_maskconf_);
+    g.setSize(kUserMaskCount, 1);
+    show_grid(g, sg_maskconf_);
+    const QStringList cells = userCells();
+    for (int i = 0; i < kUserMaskCount; ++i)
+        user_[i]->setText(cells[i]);
+    QString error;
+    if (!save_grid(ctx_.paths().mskFile, g, &error))
+        ctx_.prompter().error(ctx_.msg(Msg::WriteFailed) + ctx_.paths().mskFile + QStringLiteral("\r\n") + error);
+    else
+        loadGrid();
+    const QStringList back = userCells();
+    for (int i = 0; i < kUserMaskCount; ++i) {
+        user_[i]->setText(back[i]);
+        user_[i]->setEnabled(!back[i].isEmpty());
+    }
+    for (QToolButton *b : fixed_)
+        b->setEnabled(true);
+}
+
+} // namespace vorn

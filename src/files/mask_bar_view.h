@@ -1,0 +1,61 @@
+// The filter bar's buttons: fourteen fixed and fourteen user mask buttons, the user mask row,
+// the configuration row with sg_maskconf, and the filter label pn_filter.
+#pragma once
+
+#include "app/app_context.h"
+#include "files/masks.h"
+
+#include <QWidget>
+
+class QLabel;
+class QTableWidget;
+class QToolButton;
+
+namespace vorn {
+
+class MaskBarView : public QWidget {
+    Q_OBJECT
+public:
+    MaskBarView(AppContext &ctx, int rowHeight, QWidget *parent = nullptr);
+
+    QToolButton *fixedButton(int tag) const { return fixed_[tag]; }
+    QToolButton *userButton(int i) const { return user_[i]; }
+    QTableWidget *grid() const { return sg_maskconf_; }
+    const MaskState &state() const { return state_; }
+    // Loads vorn.msk into the grid (when it exists), reporting a damaged file.
+    void loadMaskFile();
+
+public slots:
+    void bt_maskwahl0click();
+    void bt_maskwahl13Click();
+    void bt_userdefinedClick();
+    void bt_setmasksClick();
+    void bt_maskconfigokClick();
+
+signals:
+    // The filter changed: lists re-read through it, views release what they show.
+    void maskApplied();
+    // The bar grew or shrank by a row.
+    void heightChanged();
+
+private:
+    void apply_mask();
+    QStringList userCells() const;
+    void syncButtons();
+    bool loadGrid();
+
+    AppContext &ctx_;
+    int rowHeight_;
+    MaskState state_;
+    QToolButton *fixed_[kFixedMaskCount] = {};
+    QToolButton *user_[kUserMaskCount] = {};
+    QToolButton *bt_userdefined_ = nullptr;
+    QToolButton *bt_setmasks_ = nullptr;
+    QToolButton *bt_maskconfigok_ = nullptr;
+    QLabel *pn_filter_ = nullptr;
+    QWidget *fup_usermask_ = nullptr;
+    QWidget *fup_maskconfigmain_ = nullptr;
+    QTableWidget *sg_maskconf_ = nullptr;
+};
+
+} // namespace vorn

@@ -1,0 +1,231 @@
+// Filter buttons, folder listing, routing by kind, deleting and the tree scan, on the real
+// main window.
+#include "app/view_stack_view.h"
+#include "files/list_area_view.h"
+#include "files/mask_bar_view.h"
+#include "files/scan_panel_view.h"
+#include "widgets/collapsible_toolbar.h"
+#include "support/test_support.h"
+
+#include <QDir>
+#include <QFrame>
+#include <QLabel>
+#include <QTabWidget>
+#include <QToolButton>
+
+using namespace vorn;
+using namespace vorn::test;
+
+class TstBrowsing : public QObject {
+    Q_OBJECT
+private slots:
+    void maskButtonsCompose();
+    void routesByKind_data();
+    void routesByKind();
+    void deleteReselects();
+    void deleteAllShowsZero();
+    void hiddenFileNotListed();
+    void renameModeHidesLists();
+    void scanOrderAndQuestion();
+    void scanNoAtQuestion();
+    void scanCancelNoMissesFileInHand();
+    void scanRefusesStarDotStar();
+
+private:
+    // A window in German with a folder of files listed.
+    MainWindow &startIn(WindowFixture &f, const QStringList &files, const QString &sub = "pics", int listed = -1);
+    QString frontPanel(WindowFixture &f) { return f.window->views()->currentWidget()->objectName(); }
+    void click(WindowFixture &f, const QString &name) { QTest::mouseClick(f.find<QToolButton>(name), Qt::LeftButton); }
+};
+
+MainWindow &TstBrowsing::startIn(WindowFixture &f, const QStringList &files, const QString &sub, int listed)
+{
+    writeFile(f.path("vorn.cfg"), "0\r\n0\r\n0\r\nnormal\r\n");
+    for (const QString &n : files)
+        writeFile(f.path(sub + "/" + n), "x");
+    MainWindow &w = f.start();
+    w.listArea()->openFolder(f.path(sub));
+    [&] { QTRY_COMPARE(w.listArea()->folderList()->count(), listed < 0 ? int(files.size()) : listed); }();
+    return w;
+}
+
+void TstBrowsing::maskButtonsCompose()
+{
+    WindowFixture f;
+    startIn(f, {"a.jpg", "b.gif", "c.txt"});
+    auto *filter = f.find<QLabel>("pn_filter");
+    QCOMPARE(filter->text(), QString("*.*"));
+    click(f, "bt_maskwahl0");
+    click(f, "bt_maskwahl6");
+    QCOMPARE(filter->text(), QString("*.gif;*.jpg"));
+    QCOMPARE(f.window->context().currentMask, QString("*.jpg;*.gif;"));
+    QTRY_COMPARE(f.window->listArea()->folderList()->count(), 2);
+    QVERIFY(!f.find<QToolButton>("bt_maskwahl13")->isChecked());
+    click(f, "bt_maskwahl0");
+    click(f, "bt_maskwahl6");
+    QCOMPARE(filter->text(), QString("*.*"));
+    QVERIFY(f.find<QToolButton>("bt_maskwahl13")->isChecked());
+    QTRY_COMPARE(f.window->listArea()->folderList()->count(), 3);
+}
+
+void TstBrowsing::routesByKind_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("viewTag");
+    QTest::addColumn<QString>("panel");
+    QTest::newRow("picture") << "PHOTO.JPG" << 2000 << "pn_viewmain";
+    QTest::newRow("zip in picture mode") << "ARCHIVE.ZIP" << 2000 << "pn_zipmain";
+    QTest::newRow("zip elsewhere is text") << "ARCHIVE.ZIP" << 2002 << "pn_textmain";
+    QTest::newRow("no extension is text") << "README" << 2000 << "pn_textmain";
+    QTest::newRow("html") << "page.htm" << 2000 << "pn_htmlmain";
+    QTest::newRow("video") << "clip.mpg" << 2000 << "pn_videomain";
+}
+
+void TstBrowsing::routesByKind()
+{
+    QFETCH(QString, file);
+    QFETCH(int, viewTag);
+    QFETCH(QString, panel);
+    WindowFixture f;
+    MainWindow &w = startIn(f, {file}, "pics", file.contains('.') ? 1 : 0);
+    if (viewTag != 2000)
+        QTest::mouseClick(f.find<QToolButton>("bt_showrename"), Qt::LeftButton);
+    FileListView *lv = w.listArea()->folderList();
+    if (lv->count() == 1) {
+        lv->selectRow(0);
+        w.listArea()->lvclick();
+    } else {
+        w.show_file(f.path("pics/" + file)); // not listed under "*.*", routed all the same
+    }
+    QCOMPARE(frontPanel(f), panel);
+}
+
+void TstBrowsing::deleteReselects()
+{
+    WindowFixture f;
+    MainWindow &w = startIn(f, {"1.jpg", "2.jpg", "3.jpg", "4.jpg", "5.jpg"});
+    FileListView *lv = w.listArea()->folderList();
+    lv->selectRow(4);
+    w.listArea()->lvclick();
+    click(f, "bt_trashmain");
+    QCOMPARE(lv->count(), 4);
+    QCOMPARE(lv->selectedRows(), QList<int>{3});
+    QCOMPARE(f.find<QLabel>("pno_nr")->text(), QString("Datei 4 von 4"));
+    QVERIFY(!QFileInfo::exists(f.path("pics/5.jpg")));
+    QVERIFY(f.prompter.messages().isEmpty());
+    // Never gone for good: the file is in the trash.
+    QStringList trashed = QDir(f.path("xdg-data/Trash/files")).entryList(QDir::Files);
+    trashed += QDir(f.path("trash")).entryList(QDir::Files);
+    QCOMPARE(trashed, QStringList{"5.jpg"});
+}
+
+void TstBrowsing::deleteAllShowsZero()
+{
+    WindowFixture f;
+    MainWindow &w = startIn(f, {"1.jpg", "2.jpg", "3.jpg"});
+    FileListView *lv = w.listArea()->folderList();
+    lv->selectAll();
+    QTest::keyClick(lv, Qt::Key_Delete);
+    QCOMPARE(lv->count(), 0);
+    QCOMPARE(f.find<QLabel>("pno_nr")->text(), QString("Datei 0 von 0"));
+}
+
+void TstBrowsing::hiddenFileNotListed()
+{
+    WindowFixture f;
+    writeFile(f.path("pics/.hidden.jpg"), "x");
+    // Under "*.*" a name without a dot is not listed either.
+    MainWindow &w = startIn(f, {"shown.jpg", "README", "a.b"}, "pics", 2);
+    QStringList names;
+    for (const FileEntry &e : w.listArea()->folderList()->fileModel()->entries())
+        names << e.name;
+    QCOMPARE(names, (QStringList{"a.b", "shown.jpg"}));
+}
+
+void TstBrowsing::renameModeHidesLists()
+{
+    WindowFixture f;
+    MainWindow &w = f.start();
+    QTest::mouseClick(f.find<QToolButton>("bt_showrename"), Qt::LeftButton);
+    QVERIFY(!w.listArea()->isVisible());
+    QVERIFY(!w.maskBar()->isVisible());
+    QVERIFY(!w.sortBar()->isVisible());
+    QCOMPARE(frontPanel(f), QString("pn_renamemain"));
+    QTest::mouseClick(f.find<QToolButton>("bt_showview"), Qt::LeftButton);
+    QVERIFY(w.listArea()->isVisible());
+    QVERIFY(w.maskBar()->isVisible());
+    QVERIFY(w.sortBar()->isVisible());
+    QCOMPARE(frontPanel(f), QString("pn_viewmain"));
+}
+
+void TstBrowsing::scanOrderAndQuestion()
+{
+    WindowFixture f;
+    for (const char *n : {"tree/b.jpg", "tree/A.jpg", "tree/x.gif", "tree/sub/c.jpg", "tree/sub/y.gif",
+                          "tree/.hid/h.jpg", "tree/.z.jpg"})
+        writeFile(f.path(n), "x");
+    MainWindow &w = startIn(f, {}, "tree");
+    click(f, "bt_maskwahl0");
+    click(f, "bt_maskwahl6");
+    click(f, "bt_startscan");
+    const QString root = f.path("tree/");
+    QCOMPARE(f.prompter.messages().value(0),
+             "Sie wollen den Ordner  " + root.toUpper() + "  nach Dateien vom Typ  *.GIF;*.JPG  durchsuchen.\r\n\r\nFortfahren?");
+    QStringList found;
+    for (const FileEntry &e : w.listArea()->searchList()->fileModel()->entries())
+        found << e.fullPath().mid(root.size());
+    // jpg folder by folder (files before subfolders, hidden files listed, hidden folders not
+    // entered), then gif.
+    QCOMPARE(found, (QStringList{".z.jpg", "A.jpg", "b.jpg", "sub/c.jpg", "x.gif", "sub/y.gif"}));
+    QCOMPARE(f.prompter.lastMessage(), QString("Suchvorgang beendet!"));
+    QCOMPARE(w.listArea()->tabs()->currentIndex(), 1);
+    QCOMPARE(f.find<QLabel>("pns_nr")->text(), QString(" Gefunden: 6"));
+    QVERIFY(f.find<QToolButton>("bt_clearscan")->isEnabled());
+    // The next question names the last pattern searched.
+    QCOMPARE(w.scanPanel()->fileMask(), QString("*.gif"));
+}
+
+void TstBrowsing::scanNoAtQuestion()
+{
+    WindowFixture f;
+    writeFile(f.path("tree/a.jpg"), "x");
+    MainWindow &w = startIn(f, {"a.jpg"}, "tree");
+    click(f, "bt_maskwahl0");
+    f.prompter.pushAnswer(Answer::No);
+    click(f, "bt_startscan");
+    QCOMPARE(w.listArea()->searchList()->count(), 0);
+    QCOMPARE(f.prompter.messages().size(), 1);
+}
+
+void TstBrowsing::scanCancelNoMissesFileInHand()
+{
+    WindowFixture f;
+    for (const char *n : {"tree/a/1.jpg", "tree/a/2.jpg", "tree/b/3.jpg", "tree/b/4.jpg", "tree/b/5.jpg"})
+        writeFile(f.path(n), "x");
+    MainWindow &w = startIn(f, {}, "tree");
+    click(f, "bt_maskwahl0");
+    FileListModel *model = w.listArea()->searchList()->fileModel();
+    // Cancel as soon as the first files reach the list (after folder a).
+    connect(model, &QAbstractItemModel::rowsInserted, w.scanPanel(), &ScanPanelView::bt_exitscanclick,
+            Qt::SingleShotConnection);
+    f.prompter.pushAnswer(Answer::Yes); // start
+    f.prompter.pushAnswer(Answer::No);  // do not abort
+    click(f, "bt_startscan");
+    QStringList names;
+    for (const FileEntry &e : model->entries())
+        names << e.name;
+    QCOMPARE(names, (QStringList{"1.jpg", "2.jpg", "4.jpg", "5.jpg"}));
+    QCOMPARE(f.prompter.messages().value(1), QString("Wollen Sie diesen Vorgang wirklich abbrechen?"));
+}
+
+void TstBrowsing::scanRefusesStarDotStar()
+{
+    WindowFixture f;
+    MainWindow &w = startIn(f, {"a.jpg"}, "tree");
+    click(f, "bt_startscan");
+    QCOMPARE(f.prompter.messages(), QStringList{"Mit *.* kann nicht gesucht werden!"});
+    QCOMPARE(w.listArea()->searchList()->count(), 0);
+}
+
+QTEST_MAIN(TstBrowsing)
+#include "tst_browsing.moc"
