@@ -43,40 +43,59 @@ QList<FileEntry> list_folder(const QString &folder, const std::function<bool(con
     if (!dir)
         return out;
     const int dfd = dirfd(dir);
-    bool xattrs = true;
-    QList<std::pair<QString, FileEntry>> keyed;
+    struct Candidate {
+        QString key;
+        QString name;
+        QByteArray raw;
+        bool flagged = false;
+    };
+    std::vector<Candidate> found;
     while (dirent *e = readdir(dir)) {
         if (e->d_name[0] == '.')
             continue; // dot-names are hidden (and "." and "..")
+        // The entry's type suffices; only unknown types and links cost a stat.
         bool isFile = e->d_type == DT_REG;
-        struct stat st {};
-        bool haveStat = false;
         if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+            struct stat st {};
             if (fstatat(dfd, e->d_name, &st, 0) != 0)
                 continue;
-            haveStat = true;
             isFile = S_ISREG(st.st_mode);
         }
         if (!isFile)
             continue;
-        const QString name = QFile::decodeName(e->d_name);
-        const QString lower = name.toLower();
+        QString name = QFile::decodeName(e->d_name);
+        QString lower = name.toLower();
         if (accept && !accept(lower))
             continue;
-        if (flaggedHiddenOrSystem(encoded + e->d_name, xattrs))
-            continue;
-        if (!haveStat && fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            st.st_size = -1;
-        keyed.append({lower, FileEntry{name, dirPath, qint64(st.st_size)}});
+        found.push_back({std::move(lower), std::move(name), QByteArray(e->d_name), false});
     }
     closedir(dir);
-    std::sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) {
-        const int c = a.first.compare(b.first);
-        return c != 0 ? c < 0 : a.second.name < b.second.name;
+
+    // Hidden and system flags live in an extended attribute: one lookup per file, spread over
+    // the cores. A file system without extended attributes is asked once.
+    bool xattrs = true;
+    flaggedHiddenOrSystem(encoded, xattrs);
+    if (xattrs && !found.empty()) {
+        const int chunks = qMax(1, QThread::idealThreadCount());
+        const size_t per = (found.size() + chunks - 1) / chunks;
+        QList<std::pair<size_t, size_t>> ranges;
+        for (size_t b = 0; b < found.size(); b += per)
+            ranges.append({b, std::min(found.size(), b + per)});
+        QtConcurrent::blockingMap(ranges, [&found, &encoded](const std::pair<size_t, size_t> &r) {
+            bool supported = true;
+            for (size_t i = r.first; i < r.second; ++i)
+                found[i].flagged = flaggedHiddenOrSystem(encoded + found[i].raw, supported);
+        });
+    }
+    std::sort(found.begin(), found.end(), [](const Candidate &a, const Candidate &b) {
+        const int c = a.key.compare(b.key);
+        return c != 0 ? c < 0 : a.name < b.name;
     });
-    out.reserve(keyed.size());
-    for (auto &k : keyed)
-        out.append(std::move(k.second));
+    out.reserve(qsizetype(found.size()));
+    for (Candidate &c : found)
+        if (!c.flagged)
+            // The size is read when a file is selected, not for every listed file.
+            out.append(FileEntry{std::move(c.name), dirPath, -1});
     return out;
 }
 

@@ -1,0 +1,84 @@
+// Listing a folder of 100,000 files into the file list model, against `ls -1` on the same
+// folder: time to the first screenful and the memory the listing adds.
+#include "files/file_list_model.h"
+#include "files/masks.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace vorn;
+
+static long rssKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QString dir = QDir::tempPath() + QStringLiteral("/vorn-bench-listing");
+    constexpr int kFiles = 100000;
+    if (QDir(dir).entryList(QDir::Files).size() != kFiles) {
+        QDir().mkpath(dir);
+        std::printf("creating %d files in %s ...\n", kFiles, qPrintable(dir));
+        for (int i = 0; i < kFiles; ++i) {
+            const QByteArray name = QFile::encodeName(dir + QStringLiteral("/Photo_%1.%2").arg(i, 6, 10, QLatin1Char('0')).arg(i % 3 ? "jpg" : "gif"));
+            const int fd = ::open(name.constData(), O_CREAT | O_WRONLY, 0644);
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+
+    const QStringList patterns = parse_patterns(QStringLiteral("*.*"));
+    auto accept = [patterns](const QString &n) { return matches_any(n, patterns); };
+    double best = 1e9;
+    long addedKb = 0;
+    for (int run = 0; run < 5; ++run) {
+        FileListModel model;
+        const long before = rssKb();
+        QElapsedTimer t;
+        t.start();
+        QEventLoop loop;
+        QObject::connect(&model, &FileListModel::listed, &loop, &QEventLoop::quit);
+        model.setFolder(dir, accept);
+        loop.exec();
+        // The first screenful: the rows a list view asks for first.
+        for (int r = 0; r < 40; ++r)
+            (void)model.data(model.index(r, 0), Qt::DisplayRole);
+        best = std::min(best, t.nsecsElapsed() / 1e6);
+        if (run == 0)
+            addedKb = rssKb() - before;
+        if (model.rowCount() != kFiles)
+            std::printf("unexpected row count %d\n", model.rowCount());
+    }
+
+    double lsBest = 1e9;
+    for (int run = 0; run < 5; ++run) {
+        QElapsedTimer t;
+        t.start();
+        QProcess ls;
+        ls.setStandardOutputFile(QProcess::nullDevice());
+        ls.start(QStringLiteral("ls"), {QStringLiteral("-1"), dir});
+        ls.waitForFinished(-1);
+        lsBest = std::min(lsBest, t.nsecsElapsed() / 1e6);
+    }
+    std::printf("listing %d files: model %.1f ms (first screenful), ls -1 %.1f ms, ratio %.2f\n", kFiles, best,
+                lsBest, best / lsBest);
+    std::printf("memory added by the listing: %.1f MB (goal: under 50 MB); goal time: under 1000 ms\n",
+                addedKb / 1024.0);
+    return 0;
+}
