@@ -6,6 +6,7 @@
 #include <QtConcurrent>
 
 #include <algorithm>
+#include <thread>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -76,16 +77,24 @@ QList<FileEntry> list_folder(const QString &folder, const std::function<bool(con
     bool xattrs = true;
     flaggedHiddenOrSystem(encoded, xattrs);
     if (xattrs && !found.empty()) {
-        const int chunks = qMax(1, QThread::idealThreadCount());
+        const int chunks = found.size() > 4096 ? qMax(1, QThread::idealThreadCount()) : 1;
         const size_t per = (found.size() + chunks - 1) / chunks;
         QList<std::pair<size_t, size_t>> ranges;
         for (size_t b = 0; b < found.size(); b += per)
             ranges.append({b, std::min(found.size(), b + per)});
-        QtConcurrent::blockingMap(ranges, [&found, &encoded](const std::pair<size_t, size_t> &r) {
+        auto check = [&found, &encoded](std::pair<size_t, size_t> r) {
             bool supported = true;
             for (size_t i = r.first; i < r.second; ++i)
                 found[i].flagged = flaggedHiddenOrSystem(encoded + found[i].raw, supported);
-        });
+        };
+        // Own threads, not the shared pool: this already runs on a pool thread, and waiting
+        // there for more pool work can starve the pool.
+        std::vector<std::thread> helpers;
+        for (qsizetype i = 1; i < ranges.size(); ++i)
+            helpers.emplace_back(check, ranges[i]);
+        check(ranges.first());
+        for (std::thread &t : helpers)
+            t.join();
     }
     std::sort(found.begin(), found.end(), [](const Candidate &a, const Candidate &b) {
         const int c = a.key.compare(b.key);
