@@ -1,0 +1,50 @@
+#include "files/file_kind.h"
+
+#include <array>
+
+namespace vorn {
+
+namespace {
+
+struct KindRow {
+    FileKind kind;
+    std::array<const char *, 7> extensions; // nullptr-padded
+};
+
+const std::array<KindRow, 4> kKinds = {{
+    {FileKind::Picture, {".jpg", ".jpeg", ".jpe", ".bmp", ".wmf", ".ico", ".gif"}},
+    {FileKind::Video, {".mpg", ".mpeg", ".avi"}},
+    {FileKind::Html, {".htm", ".html"}},
+    {FileKind::Zip, {".zip"}},
+}};
+
+} // namespace
+
+QString file_extension(const QString &nameOrPath)
+{
+    const qsizetype slash = nameOrPath.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = nameOrPath.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0 || dot < slash)
+        return QString();
+    return nameOrPath.mid(dot).toLower();
+}
+
+FileKind file_kind(const QString &nameOrPath)
+{
+    const QString ext = file_extension(nameOrPath);
+    if (ext.isEmpty())
+        return FileKind::Other;
+    for (const KindRow &row : kKinds)
+        for (const char *e : row.extensions)
+            if (e && ext == QLatin1String(e))
+                return row.kind;
+    return FileKind::Other;
+}
+
+FileKind dispatch_kind(const QString &nameOrPath, bool pictureMode)
+{
+    const FileKind k = file_kind(nameOrPath);
+    return k == FileKind::Zip && !pictureMode ? FileKind::Other : k;
+}
+
+} // namespace vorn

@@ -1,0 +1,26 @@
+// The kind of a file, decided by its lower-cased extension; every view and list routes by it.
+#pragma once
+
+#include <QString>
+
+namespace vorn {
+
+enum class FileKind { Picture, Video, Html, Zip, Other };
+
+// The extension of a file name or path: from the last "." of the name (not of a folder) on,
+// lower-cased; empty when the name has no ".".
+QString file_extension(const QString &nameOrPath);
+
+// The kind by extension, tested in the order picture, video, HTML, ZIP; anything else is Other.
+FileKind file_kind(const QString &nameOrPath);
+
+// The view a file is routed to: a ZIP file counts as Other (text view) outside picture mode.
+FileKind dispatch_kind(const QString &nameOrPath, bool pictureMode);
+
+// Pure kind tests (the side effects of routing belong to the views).
+inline bool is_picture(const QString &path) { return file_kind(path) == FileKind::Picture; }
+inline bool is_video(const QString &path) { return file_kind(path) == FileKind::Video; }
+inline bool is_html(const QString &path) { return file_kind(path) == FileKind::Html; }
+inline bool is_zip(const QString &path) { return file_kind(path) == FileKind::Zip; }
+
+} // namespace vorn
