@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -31,6 +32,19 @@ struct Dirent64 {
     char d_name[];
 };
 
+// Lower-cases an ASCII name into out; false (out undefined) when the name is not ASCII.
+bool lowerIfAscii(const char *s, size_t len, std::string &out)
+{
+    out.resize(len);
+    for (size_t i = 0; i < len; ++i) {
+        const char c = s[i];
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+        out[i] = (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+    }
+    return true;
+}
+
 bool isAscii(const char *s, size_t len)
 {
     for (size_t i = 0; i < len; ++i)
@@ -39,22 +53,11 @@ bool isAscii(const char *s, size_t len)
     return true;
 }
 
-void lowerAscii(const char *s, size_t len, std::string &out)
-{
-    out.resize(len);
-    for (size_t i = 0; i < len; ++i) {
-        const char c = s[i];
-        out[i] = (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
-    }
-}
-
 // Lower-cased name as UTF-8 bytes: the sort key, and the matcher's input for ASCII names.
 void lowerName(const char *s, size_t len, std::string &out)
 {
-    if (isAscii(s, len)) {
-        lowerAscii(s, len, out);
+    if (lowerIfAscii(s, len, out))
         return;
-    }
     const QByteArray l = QString::fromUtf8(s, qsizetype(len)).toLower().toUtf8();
     out.assign(l.constData(), size_t(l.size()));
 }
@@ -62,13 +65,6 @@ void lowerName(const char *s, size_t len, std::string &out)
 bool isDotName(const char *n)
 {
     return n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0));
-}
-
-// By lower-cased key; names equal but for case keep a fixed order by their bytes.
-template <typename T> bool itemLess(const T &a, const T &b)
-{
-    const int c = a.key.compare(b.key);
-    return c != 0 ? c < 0 : a.name < b.name;
 }
 
 } // namespace
@@ -108,8 +104,7 @@ void TTreeScanner::prepareMatcher()
 // `lowered` receives the lower-cased name (the sort key) when the name matches.
 bool TTreeScanner::matches(const char *name, size_t len, std::string &lowered) const
 {
-    if (asciiFast_ && isAscii(name, len)) {
-        lowerAscii(name, len, lowered);
+    if (asciiFast_ && lowerIfAscii(name, len, lowered)) {
         for (const std::string &p : asciiPatterns_)
             if (match_pattern_ascii(lowered.data(), lowered.size(), p.data(), p.size(), true))
                 return true;
@@ -145,9 +140,16 @@ void TTreeScanner::search()
     searching_.store(false);
 }
 
-void TTreeScanner::readFolder(int fd, std::vector<Item> &files, std::vector<Item> &dirs)
+void TTreeScanner::readFolder(int fd, Listing &out)
 {
     std::string lowered;
+    auto add = [&out](std::vector<Item> &to, const std::string &key, const char *name, size_t len, qint64 size) {
+        const size_t k = out.arena.size();
+        out.arena += key;
+        const size_t n = out.arena.size();
+        out.arena.append(name, len);
+        to.push_back(Item{k, key.size(), n, len, size});
+    };
     for (;;) {
         const long n = syscall(SYS_getdents64, fd, buffer_.data(), buffer_.size());
         if (n <= 0)
@@ -169,11 +171,9 @@ void TTreeScanner::readFolder(int fd, std::vector<Item> &files, std::vector<Item
             if (type == DT_DIR) {
                 if (name[0] == '.') // dot-folders are hidden
                     continue;
-                Item it;
-                lowerName(name, len, it.key);
-                it.key += '/';
-                it.name.assign(name, len);
-                dirs.push_back(std::move(it));
+                lowerName(name, len, lowered);
+                lowered += '/';
+                add(out.dirs, lowered, name, len, 0);
             } else if (type == DT_REG || type == DT_LNK) {
                 if (!matches(name, len, lowered))
                     continue;
@@ -189,7 +189,7 @@ void TTreeScanner::readFolder(int fd, std::vector<Item> &files, std::vector<Item
                     if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0)
                         size = st.st_size;
                 }
-                files.push_back(Item{lowered, std::string(name, len), size});
+                add(out.files, lowered, name, len, size);
             }
             // fifos, sockets and devices are not files here
         }
@@ -208,25 +208,37 @@ void TTreeScanner::searchFolder(int fd, const QString &folder)
     fileFound_ = folder;
     fire(OnDirectoryFound);
 
-    std::vector<Item> files;
-    std::vector<Item> dirs;
+    Listing list;
     if (fd >= 0)
-        readFolder(fd, files, dirs);
-    std::sort(files.begin(), files.end(), itemLess<Item>);
-    std::sort(dirs.begin(), dirs.end(), itemLess<Item>);
+        readFolder(fd, list);
+    const char *a = list.arena.data();
+    // By lower-cased key; names equal but for case keep a fixed order by their bytes.
+    auto less = [a](const Item &x, const Item &y) {
+        const int c = std::string_view(a + x.key, x.keyLen).compare(std::string_view(a + y.key, y.keyLen));
+        return c != 0 ? c < 0 : std::string_view(a + x.name, x.nameLen) < std::string_view(a + y.name, y.nameLen);
+    };
+    std::sort(list.files.begin(), list.files.end(), less);
+    std::sort(list.dirs.begin(), list.dirs.end(), less);
 
-    for (const Item &f : files) {
-        fileFound_ = folder + QString::fromUtf8(f.name.data(), qsizetype(f.name.size()));
+    for (const Item &f : list.files) {
+        // Built in place: no temporary strings for plain ASCII names.
+        fileFound_.truncate(0);
+        fileFound_ += folder;
+        if (isAscii(a + f.name, f.nameLen))
+            fileFound_ += QLatin1StringView(a + f.name, qsizetype(f.nameLen));
+        else
+            fileFound_ += QString::fromUtf8(a + f.name, qsizetype(f.nameLen));
         fileSize_ = f.size;
         fire(OnFileFound);
     }
     fileSize_ = 0;
 
-    for (const Item &d : dirs) {
-        const QString path = folder + QString::fromUtf8(d.name.data(), qsizetype(d.name.size())) + QLatin1Char('/');
+    for (const Item &d : list.dirs) {
+        const std::string name(a + d.name, d.nameLen);
+        const QString path = folder + QString::fromUtf8(name.data(), qsizetype(name.size())) + QLatin1Char('/');
         int sub = -1;
         if (fd >= 0)
-            sub = ::openat(fd, d.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+            sub = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
         if (sub >= 0 && folder_flagged_hidden(sub)) {
             ::close(sub);
             continue;

@@ -64,16 +64,24 @@ public:
     bool continues() const { return continue_.load(); }
 
 private:
+    // An entry kept for sorting; its texts live in the folder's arena.
     struct Item {
-        std::string key;  // lower-cased name (+ "/" for folders), the sort key
-        std::string name; // the name as stored
+        size_t key;      // offset of the lower-cased name (+ "/" for folders), the sort key
+        size_t keyLen;
+        size_t name;     // offset of the name as stored
+        size_t nameLen;
         qint64 size = 0;
+    };
+    struct Listing {
+        std::vector<Item> files;
+        std::vector<Item> dirs;
+        std::string arena;
     };
 
     void prepareMatcher();
     bool matches(const char *name, size_t len, std::string &lowered) const;
     void searchFolder(int fd, const QString &folder);
-    void readFolder(int fd, std::vector<Item> &files, std::vector<Item> &dirs);
+    void readFolder(int fd, Listing &out);
     void fire(const Event &e) { if (e) e(*this); }
 
     QString fileFound_;
