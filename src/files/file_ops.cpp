@@ -1,5 +1,6 @@
 #include "files/file_ops.h"
 
+#include "files/desktop_trash.h"
 #include "files/file_helpers.h"
 
 #include <QDir>
@@ -323,9 +324,9 @@ FileOpResult FileOps::delete_to_trash(const QString &path)
     struct stat st {};
     if (lstat(QFile::encodeName(path).constData(), &st) != 0)
         return failure(errno);
-    QString inTrash;
-    if (QFile::moveToTrash(path, &inTrash))
-        return success(inTrash);
+    const FileOpResult trashed = move_to_desktop_trash(path);
+    if (trashed.ok)
+        return trashed;
     if (trashDir_.isEmpty())
         return failure(ENOENT);
     if (!QDir().mkpath(trashDir_))

@@ -4,7 +4,7 @@
 //   "name (2).ext", "name (3).ext", ...;
 // - a move inside one file system is a rename without replace; across file systems it copies
 //   data, permissions and times, checks the size, and only then removes the source;
-// - a delete goes to the desktop trash, or into the program's own trash folder when the desktop
+// - a delete goes to the freedesktop.org trash, or into the program's own trash folder when the desktop
 //   trash cannot take the file.
 // Every call returns success or failure with the system's reason.
 #pragma once
