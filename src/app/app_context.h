@@ -6,6 +6,7 @@
 #include "app/config_file.h"
 #include "app/paths.h"
 #include "app/prompter.h"
+#include "files/drive_info.h"
 #include "files/masks.h"
 #include "lang/texts.h"
 
@@ -55,6 +56,11 @@ public:
     void setLanguageIndex(int index) { texts_.setLanguage(index); }
 
     Config &config() { return config_; }
+
+    // The drive queries (mount point, CD-ROM, removable); the machine's own unless a test
+    // installs another. Not owned.
+    const DriveInfo &drives() const { return drives_ ? *drives_ : system_drive_info(); }
+    void setDrives(const DriveInfo *d) { drives_ = d; }
 
     // View and mode flags.
     View view() const { return view_; }
@@ -106,6 +112,7 @@ signals:
 private:
     Paths paths_;
     Prompter *prompter_;
+    const DriveInfo *drives_ = nullptr;
     Texts texts_{German};
     Config config_;
     View view_ = View::Empty;

@@ -1,6 +1,7 @@
 #include "files/list_area_view.h"
 
 #include "files/file_helpers.h"
+#include "files/file_attributes.h"
 #include "files/file_ops.h"
 #include "files/masks.h"
 #include "files/name_rules.h"
@@ -251,8 +252,7 @@ void ListAreaView::lvclick()
     if (selected.size() == 1) {
         const FileEntry &e = list->fileModel()->entry(selected.first());
         editPath_ = e.fullPath();
-        if (!is_cdrom_drive(editPath_))
-            make_writable(editPath_);
+        make_writable(editPath_, ctx_.drives());
         list->scrollTo(list->fileModel()->index(selected.first(), 0));
         updateReadout();
         emit showFileRequested(editPath_);
@@ -359,9 +359,9 @@ void ListAreaView::onRenameRequested(int row, const QString &newName)
         ctx_.prompter().error(oldPath + QStringLiteral("\r\n\r\n") + ctx_.msg(Msg::FileReadOnly));
         return;
     }
-    if (!validate_new_name(ctx_, newName, oldPath))
+    if (!validate_new_name(newName, oldPath, ctx_))
         return; // the item keeps its old name
-    const FileResult r = rename_no_replace(oldPath, e.folder + newName);
+    const FileOpResult r = FileOps::rename_no_replace(oldPath, e.folder + newName);
     if (!r.ok) {
         // The list shows what is on disk: the old name stays, and the user learns why.
         ctx_.prompter().error(ctx_.msg(Msg::File) + e.name + QStringLiteral(": ") + r.error);
@@ -380,7 +380,7 @@ void ListAreaView::bt_trashmainClick()
     if (rows.isEmpty())
         return;
     const QString probe = folder.isEmpty() ? list->fileModel()->entry(rows.first()).folder : folder;
-    if (is_cdrom_drive(probe)) {
+    if (ctx_.drives().is_cdrom_drive(probe)) {
         ctx_.prompter().error(ctx_.msg(Msg::CdromNoDelete));
         return;
     }
@@ -390,9 +390,10 @@ void ListAreaView::bt_trashmainClick()
     const int lastSelected = rows.last();
     QList<int> gone;
     QStringList failures;
+    FileOps ops(ctx_.paths().trashDir);
     for (int r : rows) {
         const FileEntry &e = list->fileModel()->entry(r);
-        const FileResult res = delete_to_trash(e.fullPath(), ctx_.paths().trashDir);
+        const FileOpResult res = ops.delete_to_trash(e.fullPath());
         if (res.ok)
             gone << r;
         else

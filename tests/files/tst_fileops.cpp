@@ -1,0 +1,316 @@
+// Copy, move, rename and delete never overwrite and never lose a file: collisions get a new
+// name, a move across file systems removes its source only after a complete copy, a failing
+// copy leaves the source, and a delete ends in a trash.
+#include "files/file_helpers.h"
+#include "files/file_ops.h"
+#include "support/test_support.h"
+
+#include <QtTest>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace vorn;
+using vorn::test::readFile;
+using vorn::test::writeFile;
+
+namespace {
+
+struct stat statOf(const QString &path)
+{
+    struct stat st {};
+    stat(QFile::encodeName(path).constData(), &st);
+    return st;
+}
+
+QByteArray pattern(qsizetype size, int seed)
+{
+    QByteArray b(size, Qt::Uninitialized);
+    quint32 x = quint32(seed) * 2654435761u + 1;
+    for (char &c : b) {
+        x = x * 1664525u + 1013904223u;
+        c = char(x >> 24);
+    }
+    return b;
+}
+
+const QDateTime kOldTime(QDate(2003, 7, 14), QTime(12, 34, 57));
+
+// A source file with known bytes, permissions and modification time.
+void makeSource(const QString &path, const QByteArray &bytes)
+{
+    writeFile(path, bytes);
+    chmod(QFile::encodeName(path).constData(), 0640);
+    QVERIFY(set_modification_time(path, kOldTime));
+}
+
+void verifyCopyOf(const QString &copy, const QByteArray &bytes)
+{
+    QCOMPARE(readFile(copy), bytes);
+    const struct stat st = statOf(copy);
+    QCOMPARE(qint64(st.st_mtim.tv_sec), kOldTime.toSecsSinceEpoch());
+    QCOMPARE(st.st_mode & 0777, mode_t(0640));
+}
+
+} // namespace
+
+class TstFileOps : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void collisionName_data();
+    void collisionName();
+    void intoFolderNeverOverwrites_data();
+    void intoFolderNeverOverwrites();
+    void copyLargeAndEmptyFiles();
+    void moveIntoOwnFolderChangesNothing();
+    void failingMoveLeavesSource_data();
+    void failingMoveLeavesSource();
+    void moveAcrossFileSystems();
+    void renameNeverReplaces();
+    void deleteGoesToDesktopTrash();
+    void deleteFallsBackToProgramTrash();
+    void shellOpCodes();
+
+private:
+    QTemporaryDir home_;
+};
+
+void TstFileOps::initTestCase()
+{
+    // The desktop trash of the tests lives in a temporary home on the same file system as
+    // the test files, so nothing reaches the user's trash or the root of a file system.
+    QVERIFY(home_.isValid());
+    qputenv("HOME", QFile::encodeName(home_.path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home_.filePath("share")));
+    QDir().mkpath(home_.filePath("share"));
+}
+
+void TstFileOps::collisionName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("n");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("first is unchanged") << "a.jpg" << 1 << "a.jpg";
+    QTest::newRow("extension") << "a.jpg" << 2 << "a (2).jpg";
+    QTest::newRow("last dot") << "a.tar.gz" << 3 << "a.tar (3).gz";
+    QTest::newRow("no extension") << "README" << 2 << "README (2)";
+    QTest::newRow("dot file") << ".profile" << 2 << ".profile (2)";
+}
+
+void TstFileOps::collisionName()
+{
+    QFETCH(QString, name);
+    QFETCH(int, n);
+    QFETCH(QString, result);
+    QCOMPARE(FileOps::collision_name(name, n), result);
+}
+
+void TstFileOps::intoFolderNeverOverwrites_data()
+{
+    QTest::addColumn<int>("op");
+    QTest::newRow("copy") << int(OpCopy);
+    QTest::newRow("move") << int(OpMove);
+}
+
+void TstFileOps::intoFolderNeverOverwrites()
+{
+    QFETCH(int, op);
+    QTemporaryDir dir;
+    const QString target = dir.filePath("target/");
+    writeFile(target + "a.jpg", "already there");
+    writeFile(target + "a (2).jpg", "second one");
+    const QByteArray bytes = pattern(100000, 1);
+    makeSource(dir.filePath("src/a.jpg"), bytes);
+
+    FileOps ops;
+    const FileOpResult r = ops.shell_file_op(op, dir.filePath("src/a.jpg"), target);
+    QVERIFY2(r.ok, qPrintable(r.error));
+    QCOMPARE(ops.last_result(), 0);
+    QCOMPARE(r.newPath, target + "a (3).jpg");
+    verifyCopyOf(r.newPath, bytes);
+    QCOMPARE(readFile(target + "a.jpg"), QByteArray("already there"));
+    QCOMPARE(readFile(target + "a (2).jpg"), QByteArray("second one"));
+    QCOMPARE(QFile::exists(dir.filePath("src/a.jpg")), op == OpCopy);
+    if (op == OpCopy)
+        QCOMPARE(readFile(dir.filePath("src/a.jpg")), bytes);
+}
+
+void TstFileOps::copyLargeAndEmptyFiles()
+{
+    QTemporaryDir dir;
+    for (qsizetype size : {qsizetype(0), qsizetype(1), qsizetype(5 * 1024 * 1024 + 17)}) {
+        const QString name = QStringLiteral("f%1.bin").arg(size);
+        const QByteArray bytes = pattern(size, int(size));
+        makeSource(dir.filePath("src/" + name), bytes);
+        QDir().mkpath(dir.filePath("dst"));
+        const FileOpResult r = FileOps::copy_into_folder(dir.filePath("src/" + name), dir.filePath("dst"));
+        QVERIFY2(r.ok, qPrintable(r.error));
+        verifyCopyOf(r.newPath, bytes);
+    }
+}
+
+void TstFileOps::moveIntoOwnFolderChangesNothing()
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath("a.jpg"), "x");
+    const FileOpResult r = FileOps::move_into_folder(dir.filePath("a.jpg"), dir.path());
+    QVERIFY(r.ok);
+    QCOMPARE(r.newPath, dir.filePath("a.jpg"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.jpg"});
+}
+
+void TstFileOps::failingMoveLeavesSource_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("crossDevice");
+    QTest::newRow("missing folder") << QString() << false;
+    // /proc is another file system where no file can be created: the copy half of a move
+    // across file systems fails there.
+    QTest::newRow("copy to another file system fails") << "/proc/" << true;
+    QTest::newRow("folder without write permission") << "ro" << false;
+}
+
+void TstFileOps::failingMoveLeavesSource()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, crossDevice);
+    QTemporaryDir dir;
+    const QString source = dir.filePath("src/a.jpg");
+    const QByteArray bytes = pattern(70000, 3);
+    makeSource(source, bytes);
+    if (target.isEmpty()) {
+        target = dir.filePath("missing/");
+    } else if (target == "ro") {
+        target = dir.filePath("ro/");
+        QDir().mkpath(target);
+        chmod(QFile::encodeName(target).constData(), 0555);
+        if (access(QFile::encodeName(target).constData(), W_OK) == 0)
+            QSKIP("running with rights that write into any folder: no read-only folder to try");
+    }
+    if (crossDevice && statOf(target).st_dev == statOf(source).st_dev)
+        QSKIP("the target lies on the same file system here");
+
+    const FileOpResult r = FileOps::move_into_folder(source, target);
+    QVERIFY(!r.ok);
+    QVERIFY(r.errorCode != 0);
+    QVERIFY(!r.error.isEmpty());
+    verifyCopyOf(source, bytes);
+    QVERIFY(!QFile::exists(target + "a.jpg"));
+}
+
+void TstFileOps::moveAcrossFileSystems()
+{
+    if (!QFileInfo(QStringLiteral("/dev/shm")).isWritable())
+        QSKIP("no tmpfs at /dev/shm: move across file systems not tried");
+    QTemporaryDir shm(QStringLiteral("/dev/shm/vorn-test-XXXXXX"));
+    QTemporaryDir dir;
+    QVERIFY(shm.isValid());
+    if (statOf(shm.path()).st_dev == statOf(dir.path()).st_dev)
+        QSKIP("/dev/shm is on the same file system as the temporary folder: nothing to cross");
+
+    const QByteArray bytes = pattern(3 * 1024 * 1024 + 5, 4);
+    for (const auto &[from, to] : {std::pair{shm.path(), dir.path()}, std::pair{dir.path(), shm.path()}}) {
+        const QString source = from + "/big.jpg";
+        makeSource(source, bytes);
+        writeFile(to + "/big.jpg", "taken");
+        const FileOpResult r = FileOps::move_into_folder(source, to);
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(r.newPath, to + "/big (2).jpg");
+        verifyCopyOf(r.newPath, bytes);
+        QVERIFY(!QFile::exists(source));
+        QCOMPARE(readFile(to + "/big.jpg"), QByteArray("taken"));
+    }
+}
+
+void TstFileOps::renameNeverReplaces()
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath("a.jpg"), "aaa");
+    writeFile(dir.filePath("b.jpg"), "bbb");
+    FileOpResult r = FileOps::rename_no_replace(dir.filePath("a.jpg"), dir.filePath("b.jpg"));
+    QVERIFY(!r.ok);
+    QCOMPARE(r.errorCode, EEXIST);
+    QCOMPARE(readFile(dir.filePath("a.jpg")), QByteArray("aaa"));
+    QCOMPARE(readFile(dir.filePath("b.jpg")), QByteArray("bbb"));
+
+    r = FileOps::rename_no_replace(dir.filePath("a.jpg"), dir.filePath("c.jpg"));
+    QVERIFY(r.ok);
+    QVERIFY(!QFile::exists(dir.filePath("a.jpg")));
+    QCOMPARE(readFile(dir.filePath("c.jpg")), QByteArray("aaa"));
+
+    QVERIFY(!FileOps::rename_no_replace(dir.filePath("gone.jpg"), dir.filePath("d.jpg")).ok);
+    QVERIFY(!FileOps::rename_no_replace(dir.filePath("c.jpg"), dir.filePath("d") + QChar(0) + "x").ok);
+    QCOMPARE(readFile(dir.filePath("c.jpg")), QByteArray("aaa"));
+}
+
+void TstFileOps::deleteGoesToDesktopTrash()
+{
+    QTemporaryDir dir(home_.filePath("files-XXXXXX"));
+    QTemporaryDir programDir;
+    FileOps ops(programDir.filePath("trash/"));
+    const QByteArray bytes = pattern(1000, 5);
+    for (int i = 0; i < 2; ++i) { // the same name twice: both kept
+        writeFile(dir.filePath("old.jpg"), bytes + char(i));
+        const FileOpResult r = ops.delete_to_trash(dir.filePath("old.jpg"));
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QVERIFY(!QFile::exists(dir.filePath("old.jpg")));
+        QVERIFY2(r.newPath.startsWith(home_.filePath("share/Trash/files/")), qPrintable(r.newPath));
+        QCOMPARE(readFile(r.newPath), bytes + char(i));
+        const QString info = home_.filePath("share/Trash/info/") + QFileInfo(r.newPath).fileName() + ".trashinfo";
+        const QByteArray expected = "Path=" + QUrl::toPercentEncoding(dir.filePath("old.jpg"), "/") + "\n";
+        QVERIFY2(readFile(info).startsWith("[Trash Info]\n"), qPrintable(info));
+        QVERIFY2(readFile(info).contains(expected), readFile(info).constData());
+        QVERIFY(readFile(info).contains("\nDeletionDate=20"));
+    }
+    QCOMPARE(QDir(home_.filePath("share/Trash/files")).entryList(QDir::Files).size(), 2);
+    QVERIFY(!QFileInfo::exists(programDir.filePath("trash")));
+}
+
+void TstFileOps::deleteFallsBackToProgramTrash()
+{
+    // A desktop trash that cannot be made (a folder inside /proc) takes nothing.
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", "/proc/vorn-no-such-folder");
+    QTemporaryDir dir(home_.filePath("files-XXXXXX"));
+    QTemporaryDir programDir;
+    FileOps ops(programDir.filePath("trash/"));
+    QList<QString> places;
+    for (int i = 0; i < 2; ++i) {
+        writeFile(dir.filePath("old.jpg"), QByteArray("version ") + char('0' + i));
+        const FileOpResult r = ops.shell_file_op(OpDelete, dir.filePath("old.jpg"));
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QVERIFY(!QFile::exists(dir.filePath("old.jpg")));
+        QCOMPARE(readFile(r.newPath), QByteArray("version ") + char('0' + i));
+        places << r.newPath;
+    }
+    qputenv("XDG_DATA_HOME", saved);
+    QCOMPARE(places, (QList<QString>{programDir.filePath("trash/old.jpg"), programDir.filePath("trash/old (2).jpg")}));
+
+    // Without any trash the file stays.
+    qputenv("XDG_DATA_HOME", "/proc/vorn-no-such-folder");
+    writeFile(dir.filePath("keep.jpg"), "keep");
+    FileOps noTrash;
+    QVERIFY(!noTrash.delete_to_trash(dir.filePath("keep.jpg")).ok);
+    qputenv("XDG_DATA_HOME", saved);
+    QCOMPARE(readFile(dir.filePath("keep.jpg")), QByteArray("keep"));
+}
+
+void TstFileOps::shellOpCodes()
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath("a.jpg"), "a");
+    FileOps ops;
+    bool aborted = false;
+    QVERIFY(!ops.shell_file_op(7, dir.filePath("a.jpg"), dir.path(), &aborted).ok);
+    QVERIFY(ops.last_result() != 0);
+    QVERIFY(!aborted);
+    QVERIFY(ops.shell_file_op(OpCopy, dir.filePath("a.jpg"), dir.path(), &aborted).ok);
+    QCOMPARE(ops.last_result(), 0);
+    QVERIFY(!ops.shell_file_op(OpCopy, dir.filePath("missing.jpg"), dir.path()).ok);
+    QCOMPARE(ops.last_result(), ENOENT);
+}
+
+QTEST_GUILESS_MAIN(TstFileOps)
+#include "tst_fileops.moc"
