@@ -41,13 +41,16 @@ fuzz: deps
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORN_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@for f in $(FUZZ_BUILD)/fuzz_*; do \
-	  [ -x "$$f" ] || continue; n=$$(basename $$f); mkdir -p $(FUZZ_BUILD)/corpus/$$n; \
+	  [ -f "$$f" ] && [ -x "$$f" ] || continue; n=$$(basename $$f); mkdir -p $(FUZZ_BUILD)/corpus/$$n; \
 	  echo "== $$n for $(FUZZ_SECONDS) s"; \
-	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$n fuzz/corpus/$$n 2>&1 | tail -12 || exit 1; \
+	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$n fuzz/corpus/$$n \
+	    > $(FUZZ_BUILD)/$$n.log 2>&1; rc=$$?; tail -12 $(FUZZ_BUILD)/$$n.log; [ $$rc -eq 0 ] || exit 1; \
 	done
 
 bench: build
-	@for b in $(BUILD)/bench_*; do [ -x "$$b" ] && echo "== $$b" && $$b; done
+	@for b in $(BUILD)/bench_*; do \
+	  if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$b"; $$b || exit 1; fi; \
+	done
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -19,6 +19,14 @@ struct ColumnTextRow {
     const char *en;
 };
 
+// The hint of the language button names the choice in five languages, whatever the current one.
+inline constexpr char kLanguageHint[] =
+    "Sprache wählen\n\rSelect language\n\rChoisir langage\n\rPrescelto linguaggio\n\rSeleccionar lenguaje";
+
+// The entry grids of open archives are named this prefix + the slot number ("sg_0", "sg_1", ...);
+// they share the column row keyed by the prefix.
+inline constexpr char kZipGridPrefix[] = "sg_";
+
 extern const ControlTextRow kControlTextRows[];
 extern const int kControlTextRowCount;
 extern const ColumnTextRow kColumnTextRows[];

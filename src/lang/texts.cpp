@@ -65,9 +65,27 @@ QString Texts::hint(const QString &objectName) const
     return row ? pick(row->hintDe, row->hintEn, language_) : QString();
 }
 
+namespace {
+
+// "sg_" followed by digits only: the entry grid of an open archive.
+bool isZipGridName(const QString &name)
+{
+    const QLatin1String prefix(kZipGridPrefix);
+    if (!name.startsWith(prefix) || name.size() == prefix.size())
+        return false;
+    for (qsizetype i = prefix.size(); i < name.size(); ++i)
+        if (!name[i].isDigit() || name[i].unicode() > 127)
+            return false;
+    return true;
+}
+
+} // namespace
+
 QStringList Texts::columns(const QString &objectName) const
 {
     const ColumnTextRow *row = columnIndex().value(objectName);
+    if (!row && isZipGridName(objectName))
+        row = columnIndex().value(QLatin1String(kZipGridPrefix));
     if (!row)
         return {};
     return pick(row->de, row->en, language_).split(QLatin1Char('|'));

@@ -1,0 +1,18 @@
+// Feeds arbitrary bytes to the reader of vorn.cfg: decoding, line splitting and parsing.
+#include "app/config_file.h"
+#include "app/text_file.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QStringList lines = vorn::split_lines(vorn::decode_text(bytes));
+    vorn::Config config = vorn::parse_config(lines);
+    // The held lines are always four, so a language choice can replace line 3.
+    if (config.lines.size() != 4)
+        __builtin_trap();
+    (void)config.opensMaximized();
+    return 0;
+}

@@ -1,0 +1,327 @@
+// The life of a run: what a first start creates, what the close question and shutdown write
+// and remove, how "vorn.cfg" is read, damaged grid files at start, the single-instance guard
+// across processes, and the about box.
+#include "app/grid_text.h"
+#include "app/info_dialog.h"
+#include "app/instance_guard.h"
+#include "support/test_support.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+
+#include <cstdio>
+#include <cstring>
+
+using namespace vorn;
+using vorn::test::readFile;
+using vorn::test::writeFile;
+
+namespace {
+
+constexpr char kHoldGuardArg[] = "--hold-guard";
+
+QByteArray cfgBytes(const char *language, const char *state)
+{
+    return QByteArray("0\r\n0\r\n") + language + "\r\n" + state + "\r\n";
+}
+
+QByteArray defaultMask()
+{
+    QByteArray b("14,1\r\n");
+    for (int i = 0; i < 14; ++i)
+        b += "cw " + QByteArray::number(i) + ",31\r\n";
+    return b;
+}
+
+// The helper mode of this executable: holds the guard named by argv[2] until its input closes.
+int holdGuard(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    InstanceGuard guard(QString::fromLocal8Bit(argv[2]));
+    const bool held = guard.acquire() == InstanceGuard::State::Acquired;
+    std::fputs(held ? "acquired\n" : "refused\n", stdout);
+    std::fflush(stdout);
+    while (std::getchar() != EOF) {
+    }
+    return held ? 0 : 1;
+}
+
+} // namespace
+
+class TstStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void firstStartCreatesFiles();
+    void abortWritesNothing();
+    void confirmedCloseCleansUp_data();
+    void confirmedCloseCleansUp();
+    void windowState_data();
+    void windowState();
+    void languageLine_data();
+    void languageLine();
+    void damagedMaskStillStarts_data();
+    void damagedMaskStillStarts();
+    void secondProcessIsRefused();
+    void alreadyRunningText();
+    void aboutBox_data();
+    void aboutBox();
+};
+
+void TstStartup::firstStartCreatesFiles()
+{
+    test::WindowFixture f;
+    f.start();
+    for (const char *dir : {"temp", "templates", "zipdir", "catalogs", "help"})
+        QVERIFY2(QFileInfo(f.path(dir)).isDir(), dir);
+    QVERIFY(!QFileInfo::exists(f.path("archiv")));
+    QCOMPARE(readFile(f.path("vorn.cfg")), cfgBytes("1", "normal"));
+    QCOMPARE(readFile(f.path("vorn.msk")), defaultMask());
+    // The empty catalog list: one empty row of two columns, 300 pixels each.
+    QCOMPARE(readFile(f.path("vorn.pth")), QByteArray("2,1\r\ncw 0,300\r\ncw 1,300\r\n"));
+    StringGrid pth;
+    QCOMPARE(load_grid(f.path("vorn.pth"), pth), GridLoadStatus::Ok);
+    QCOMPARE(pth, f.window->catalogGrid());
+    QCOMPARE(pth.colCount(), 2);
+    QCOMPARE(pth.rowCount(), 1);
+    QVERIFY(f.prompter.records().isEmpty());
+    QCOMPARE(f.window->windowTitle(), MainWindow::fullTitle());
+    QCOMPARE(f.window->size(), QSize(800, 600));
+}
+
+void TstStartup::abortWritesNothing()
+{
+    test::WindowFixture f;
+    writeFile(f.path("vorn.cfg"), cfgBytes("0", "maximized"));
+    MainWindow &w = f.start();
+    writeFile(f.path("zipdir/entry.txt"), "x");
+    writeFile(f.path("temp/1.htm"), "y");
+    w.context().setLanguage(English); // would be written by a shutdown
+    const QByteArray pth = readFile(f.path("vorn.pth"));
+
+    f.prompter.pushAnswer(Answer::Abort);
+    f.find<QToolButton>("bt_close")->click();
+    QCOMPARE(f.prompter.records().size(), 1);
+    QCOMPARE(f.prompter.records().first().buttons, Answer::Yes | Answer::Abort);
+    QCOMPARE(f.prompter.lastMessage(), QString("Close this application?"));
+    QVERIFY(w.isVisible());
+    QCOMPARE(readFile(f.path("vorn.cfg")), cfgBytes("0", "maximized"));
+    QCOMPARE(readFile(f.path("vorn.pth")), pth);
+    QVERIFY(QFileInfo::exists(f.path("zipdir/entry.txt")));
+    QVERIFY(QFileInfo::exists(f.path("temp/1.htm")));
+
+    // The window's own close is swallowed the same way.
+    f.prompter.pushAnswer(Answer::Abort);
+    w.close();
+    QVERIFY(w.isVisible());
+    QCOMPARE(readFile(f.path("vorn.cfg")), cfgBytes("0", "maximized"));
+}
+
+void TstStartup::confirmedCloseCleansUp_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<bool>("viaButton");
+    QTest::newRow("German, close button") << int(German) << true;
+    QTest::newRow("English, window close") << int(English) << false;
+}
+
+void TstStartup::confirmedCloseCleansUp()
+{
+    QFETCH(int, language);
+    QFETCH(bool, viaButton);
+    test::WindowFixture f;
+    MainWindow &w = f.start();
+    w.context().setLanguage(language);
+    writeFile(f.path("zipdir/a.jpg"), "a");
+    writeFile(f.path("zipdir/b.txt"), "b");
+    writeFile(f.path("temp/1.htm"), "c");
+    writeFile(f.path("temp/sub/kept.txt"), "d");
+
+    f.prompter.pushAnswer(Answer::Yes);
+    if (viaButton)
+        f.find<QToolButton>("bt_close")->click();
+    else
+        w.close();
+    QVERIFY(!w.isVisible());
+    QVERIFY(!QFileInfo::exists(f.path("zipdir")));
+    QVERIFY(!QFileInfo::exists(f.path("temp/1.htm")));
+    QVERIFY(QFileInfo::exists(f.path("temp/sub/kept.txt"))); // subfolders are not entered
+    for (const char *dir : {"templates", "catalogs", "help"})
+        QVERIFY2(QFileInfo(f.path(dir)).isDir(), dir);
+    QCOMPARE(readFile(f.path("vorn.cfg")), cfgBytes(language == German ? "0" : "1", "normal"));
+    QCOMPARE(readFile(f.path("vorn.pth")), QByteArray("2,1\r\ncw 0,300\r\ncw 1,300\r\n"));
+    f.window.reset();
+}
+
+void TstStartup::windowState_data()
+{
+    QTest::addColumn<QByteArray>("line4");
+    QTest::addColumn<bool>("maximized");
+    QTest::newRow("maximized") << QByteArray("maximized") << true;
+    QTest::newRow("capital M") << QByteArray("Maximized") << false;
+    QTest::newRow("normal") << QByteArray("normal") << false;
+    QTest::newRow("minimised run") << QByteArray("0") << false;
+}
+
+void TstStartup::windowState()
+{
+    QFETCH(QByteArray, line4);
+    QFETCH(bool, maximized);
+    test::WindowFixture f;
+    writeFile(f.path("vorn.cfg"), cfgBytes("1", line4.constData()));
+    MainWindow &w = f.start(false);
+    QCOMPARE(w.context().config().opensMaximized(), maximized);
+}
+
+void TstStartup::languageLine_data()
+{
+    QTest::addColumn<QByteArray>("cfg");
+    QTest::addColumn<int>("language");
+    QTest::newRow("German") << cfgBytes("0", "normal") << int(German);
+    QTest::newRow("not a number") << cfgBytes("deutsch", "normal") << int(English);
+    QTest::newRow("out of range") << cfgBytes("7", "normal") << int(English);
+    QTest::newRow("empty") << cfgBytes("", "normal") << int(English);
+    QTest::newRow("short file, LF only") << QByteArray("0\n0\n0\n") << int(German);
+    QTest::newRow("no file") << QByteArray() << int(English);
+}
+
+void TstStartup::languageLine()
+{
+    QFETCH(QByteArray, cfg);
+    QFETCH(int, language);
+    test::WindowFixture f;
+    if (!cfg.isEmpty())
+        writeFile(f.path("vorn.cfg"), cfg);
+    MainWindow &w = f.start();
+    QCOMPARE(w.context().language(), language);
+    QCOMPARE(f.find<QToolButton>("bt_close")->toolTip(),
+             QString::fromUtf8(language == German ? "Programm beenden" : "close the program"));
+    QVERIFY(f.prompter.records().isEmpty());
+}
+
+void TstStartup::damagedMaskStillStarts_data()
+{
+    QTest::addColumn<QByteArray>("mask");
+    QTest::newRow("absurd size line") << QByteArray("100000000,100000000\r\n");
+    QTest::newRow("no columns") << QByteArray("0,1\r\n");
+    QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0", 11);
+}
+
+void TstStartup::damagedMaskStillStarts()
+{
+    QFETCH(QByteArray, mask);
+    test::WindowFixture f;
+    writeFile(f.path("vorn.msk"), mask);
+    MainWindow &w = f.start();
+    QCOMPARE(f.prompter.messages(),
+             QStringList("File contains no data or corrupt file " + w.context().paths().mskFile));
+    QCOMPARE(f.prompter.records().first().icon, PromptIcon::Error);
+    QVERIFY(w.isVisible());
+    QCOMPARE(w.maskGrid().colCount(), 14);
+    QCOMPARE(w.maskGrid().rowCount(), 1);
+    QCOMPARE(readFile(f.path("vorn.msk")), defaultMask());
+}
+
+void TstStartup::secondProcessIsRefused()
+{
+    const QString name = QStringLiteral("vorn-test-guard-%1").arg(QCoreApplication::applicationPid());
+    QProcess holder;
+    holder.start(QCoreApplication::applicationFilePath(), {kHoldGuardArg, name});
+    QVERIFY(holder.waitForStarted());
+    QVERIFY(holder.waitForReadyRead(30000));
+    QCOMPARE(holder.readLine(), QByteArray("acquired\n"));
+
+    {
+        InstanceGuard second(name);
+        QCOMPARE(second.acquire(), InstanceGuard::State::AlreadyRunning);
+    }
+
+    // The first copy is untouched by the refused second one: it still holds the lock.
+    QCOMPARE(holder.state(), QProcess::Running);
+    {
+        InstanceGuard third(name);
+        QCOMPARE(third.acquire(), InstanceGuard::State::AlreadyRunning);
+    }
+
+    // A copy that crashed leaves a stale lock, which the next start takes over.
+    holder.kill();
+    QVERIFY(holder.waitForFinished());
+    InstanceGuard next(name);
+    QCOMPARE(next.acquire(), InstanceGuard::State::Acquired);
+}
+
+void TstStartup::alreadyRunningText()
+{
+    for (int lang : {int(German), int(English)}) {
+        const QString text = Texts::msg(Msg::AlreadyRunning, lang);
+        QVERIFY(text.contains(QString::fromUtf8("Die Anwendung läuft bereits!")));
+        QVERIFY(text.contains(QString("Application is already running!")));
+    }
+}
+
+void TstStartup::aboutBox_data()
+{
+    QTest::addColumn<QByteArray>("language");
+    QTest::addColumn<QString>("back");
+    QTest::newRow("English") << QByteArray("1") << "Back";
+    QTest::newRow("German") << QByteArray("0") << QString::fromUtf8("Zurück");
+}
+
+void TstStartup::aboutBox()
+{
+    QFETCH(QByteArray, language);
+    QFETCH(QString, back);
+    test::WindowFixture f;
+    writeFile(f.path("vorn.cfg"), cfgBytes(language.constData(), "normal"));
+    MainWindow &w = f.start();
+
+    struct Seen {
+        bool open = false;
+        QString back;
+        QString caption;
+        int offsetAtOpen = -1;
+        bool scrolled = false;
+    };
+    for (int round = 0; round < 2; ++round) {
+        Seen seen;
+        QTimer::singleShot(0, &w, [&] {
+            auto *info = w.findChild<InfoDialog *>("form_info");
+            if (!info)
+                return;
+            seen.open = true;
+            seen.caption = info->windowTitle();
+            seen.offsetAtOpen = info->banner()->offset();
+            auto *bt = info->findChild<QPushButton *>("bt_back");
+            seen.back = bt->text();
+            // Let the credits run a little, so that a box reusing the old state would show it.
+            seen.scrolled = QTest::qWaitFor([info] { return info->banner()->offset() > 1; }, 5000);
+            bt->click();
+        });
+        f.find<QToolButton>("bt_info")->click();
+        QVERIFY(seen.open);
+        QCOMPARE(seen.back, back);
+        QCOMPARE(seen.caption, QString::fromUtf8("Info über V.O.R.N."));
+        QCOMPARE(seen.offsetAtOpen, 0);
+        QVERIFY(seen.scrolled);
+        QVERIFY(!w.findChild<InfoDialog *>());
+    }
+    const QStringList credits = InfoDialog::creditLines();
+    QCOMPARE(credits.first(), QString("     In alphabetical order:"));
+    for (const QString &line : credits)
+        QVERIFY(line.startsWith("     "));
+}
+
+int main(int argc, char *argv[])
+{
+    if (argc == 3 && std::strcmp(argv[1], kHoldGuardArg) == 0)
+        return holdGuard(argc, argv);
+    QApplication app(argc, argv);
+    TstStartup test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_startup.moc"
