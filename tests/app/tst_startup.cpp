@@ -4,7 +4,10 @@
 #include "app/grid_text.h"
 #include "app/info_dialog.h"
 #include "app/instance_guard.h"
+#include "files/mask_bar_view.h"
 #include "support/test_support.h"
+
+#include <QTableWidget>
 
 #include <QDir>
 #include <QFileInfo>
@@ -220,8 +223,8 @@ void TstStartup::damagedMaskStillStarts()
              QStringList("File contains no data or corrupt file " + w.context().paths().mskFile));
     QCOMPARE(f.prompter.records().first().icon, PromptIcon::Error);
     QVERIFY(w.isVisible());
-    QCOMPARE(w.maskGrid().colCount(), 14);
-    QCOMPARE(w.maskGrid().rowCount(), 1);
+    QCOMPARE(w.maskButtons()->grid()->columnCount(), 14);
+    QCOMPARE(w.maskButtons()->grid()->rowCount(), 1);
     QCOMPARE(readFile(f.path("vorn.msk")), defaultMask());
 }
 
