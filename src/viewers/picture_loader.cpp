@@ -340,6 +340,92 @@ bool within(QSize s, qint64 maxPixels)
     return s.width() > 0 && s.height() > 0 && qint64(s.width()) * s.height() <= maxPixels;
 }
 
+// The pixel array of an uncompressed BMP must be all there; Qt's reader would fill a short
+// file with black and call it a success.
+bool bmp_complete(const QByteArray &data)
+{
+    const auto *p = reinterpret_cast<const uchar *>(data.constData());
+    const qsizetype n = data.size();
+    if (n < 26 || p[0] != 'B' || p[1] != 'M')
+        return false;
+    ByteView v{p, n, true};
+    quint32 offBits = 0, headerSize = 0, compression = 0;
+    v.u32(10, &offBits);
+    v.u32(14, &headerSize);
+    qint64 width = 0, height = 0;
+    quint16 bits = 0;
+    if (headerSize == 12) {
+        quint16 w = 0, h = 0;
+        v.u16(18, &w);
+        v.u16(20, &h);
+        v.u16(24, &bits);
+        width = w;
+        height = h;
+    } else {
+        quint32 w = 0, h = 0;
+        if (!v.u32(18, &w) || !v.u32(22, &h) || !v.u16(28, &bits) || !v.u32(30, &compression))
+            return false;
+        width = qint32(w);
+        height = qint32(h);
+    }
+    if (compression != 0 && compression != 3)
+        return true; // run-length data has no fixed size; the reader checks it
+    const qint64 stride = ((std::abs(width) * bits + 31) / 32) * 4;
+    return qint64(offBits) + stride * std::abs(height) <= n;
+}
+
+// Walks the blocks of a GIF: every block must be complete and at least one image present.
+// Returns the number of images, or -1 when the file ends inside a block.
+int gif_frames(const QByteArray &data)
+{
+    const auto *p = reinterpret_cast<const uchar *>(data.constData());
+    const qsizetype n = data.size();
+    if (n < 13 || memcmp(p, "GIF8", 4) != 0)
+        return -1;
+    qsizetype pos = 13;
+    if (p[10] & 0x80)
+        pos += 3 * (qsizetype(1) << ((p[10] & 7) + 1));
+    auto skipSubBlocks = [&]() {
+        while (pos < n) {
+            const int len = p[pos++];
+            if (len == 0)
+                return true;
+            pos += len;
+        }
+        return false;
+    };
+    int frames = 0;
+    while (pos < n) {
+        const uchar tag = p[pos++];
+        if (tag == 0x3B)
+            return frames > 0 ? frames : -1;
+        if (tag == 0x21) {
+            if (pos >= n)
+                return -1;
+            ++pos; // label
+            if (!skipSubBlocks())
+                return -1;
+        } else if (tag == 0x2C) {
+            if (pos + 9 > n)
+                return -1;
+            const uchar flags = p[pos + 8];
+            pos += 9;
+            if (flags & 0x80)
+                pos += 3 * (qsizetype(1) << ((flags & 7) + 1));
+            if (pos >= n)
+                return -1;
+            ++pos; // LZW code size
+            if (!skipSubBlocks())
+                return -1;
+            ++frames;
+        } else {
+            return -1;
+        }
+    }
+    // Ended at a block boundary without the trailer byte: what is there is whole.
+    return pos == n && frames > 0 ? frames : -1;
+}
+
 LoadedPicture load_with_qt(const QByteArray &data, PictureKind kind, QSize shown, qint64 maxPixels)
 {
     LoadedPicture result;
@@ -354,6 +440,10 @@ LoadedPicture load_with_qt(const QByteArray &data, PictureKind kind, QSize shown
     reader.setDecideFormatFromContent(false);
     reader.setAllocationLimit(int(std::min<qint64>(maxPixels * 4 / (1024 * 1024) + 1, 1024)));
     if (!reader.canRead())
+        return result;
+    if (kind == PictureKind::Bmp && !bmp_complete(data))
+        return result;
+    if (kind == PictureKind::Gif && gif_frames(data) < 1)
         return result;
 
     QImage image;
