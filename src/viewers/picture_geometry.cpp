@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-namespace vorn {
+namespace vorn
+{
 
 QSize factor_size(QSize natural, int factor)
 {

@@ -7,7 +7,8 @@
 #include <QSize>
 #include <QString>
 
-namespace vorn {
+namespace vorn
+{
 
 class Texts;
 
@@ -24,8 +25,14 @@ QSize percent_size(QSize natural, int position);
 // Zoom buttons: the next factor and whether each button stays enabled.
 int zoom_in_factor(int factor);  // +1 up to 15
 int zoom_out_factor(int factor); // -1 down to 1
-inline bool zoom_in_enabled(int factor) { return factor < kMaxZoomFactor; }
-inline bool zoom_out_enabled(int factor) { return factor >= 2; }
+inline bool zoom_in_enabled(int factor)
+{
+    return factor < kMaxZoomFactor;
+}
+inline bool zoom_out_enabled(int factor)
+{
+    return factor >= 2;
+}
 
 // Best fit into the view's outer size: the side with the smaller ratio fills the view, equal
 // ratios fill the width; the other side is rounded half to even and centred (div truncates).
@@ -49,14 +56,23 @@ constexpr int kGifSpeedStep = 5;
 constexpr int kGifSpeedMax = 500;
 constexpr int kGifSpeedMin = 5;
 int next_gif_speed(int speed, bool up);
-inline bool gif_speed_up_enabled(int speed) { return speed < kGifSpeedMax; }
-inline bool gif_speed_down_enabled(int speed) { return speed > kGifSpeedMin; }
+inline bool gif_speed_up_enabled(int speed)
+{
+    return speed < kGifSpeedMax;
+}
+inline bool gif_speed_down_enabled(int speed)
+{
+    return speed > kGifSpeedMin;
+}
 
 // Slideshow interval in seconds, 1 to 360; the timer runs at seconds x 1000 ms.
 constexpr int kSlideIntervalMin = 1;
 constexpr int kSlideIntervalMax = 360;
 int next_slide_interval(int seconds, bool up);
-inline int slide_interval_ms(int seconds) { return seconds * 1000; }
+inline int slide_interval_ms(int seconds)
+{
+    return seconds * 1000;
+}
 
 // Magnifier: enlargement 1 to 9 in steps of 1; panel widths 154 to 404 in steps of 25.
 constexpr int kLupeFactorMin = 1;
@@ -68,8 +84,14 @@ int next_lupe_factor(int factor, bool up);
 // New panel width (and height) after a bigger/smaller click from width w.
 int next_lupe_size(int width, bool bigger);
 // After a bigger click from width w: bt_lupebigger stays enabled only if w was below 400.
-inline bool lupe_bigger_enabled_after(int widthBefore) { return widthBefore < 400; }
+inline bool lupe_bigger_enabled_after(int widthBefore)
+{
+    return widthBefore < 400;
+}
 // After a smaller click: bt_lupesmaller stays enabled while the new width is 155 or more.
-inline bool lupe_smaller_enabled_after(int widthAfter) { return widthAfter >= 155; }
+inline bool lupe_smaller_enabled_after(int widthAfter)
+{
+    return widthAfter >= 155;
+}
 
 } // namespace vorn

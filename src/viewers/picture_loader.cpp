@@ -12,10 +12,11 @@
 
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE and size_t first
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
-namespace vorn {
+namespace vorn
+{
 
 PictureKind picture_kind(const QString &fileName)
 {
@@ -41,7 +42,8 @@ QString load_failure_text(const Texts &texts, const QString &fileName)
 // ---------------------------------------------------------------------------------------------
 // EXIF orientation
 
-namespace {
+namespace
+{
 
 struct ByteView {
     const uchar *p;
@@ -146,7 +148,8 @@ int jpeg_scale_for(QSize natural, QSize shown)
     return 8;
 }
 
-namespace {
+namespace
+{
 
 struct JpegError {
     jpeg_error_mgr pub;
@@ -267,7 +270,7 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, qint64 maxPixels, 
     }
     if (cmyk) {
         JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
-                                                   cinfo.output_width * 4, 1);
+                                                    cinfo.output_width * 4, 1);
         const bool inverted = cinfo.saw_Adobe_marker;
         while (cinfo.output_scanline < cinfo.output_height) {
             const int y = int(cinfo.output_scanline);
@@ -303,8 +306,8 @@ LoadedPicture load_jpeg(const QByteArray &data, QSize shown, qint64 maxPixels)
     if (data.isEmpty())
         return result;
     JpegResult r;
-    if (!decode_jpeg(reinterpret_cast<const uchar *>(data.constData()), size_t(data.size()), shown,
-                     maxPixels, &r))
+    if (!decode_jpeg(reinterpret_cast<const uchar *>(data.constData()), size_t(data.size()), shown, maxPixels,
+                     &r))
         return result;
     result.naturalSize = r.orientation >= 5 ? r.stored.transposed() : r.stored;
     result.jpegScaleEighths = r.scale;
@@ -459,8 +462,8 @@ LoadedPicture load_with_qt(const QByteArray &data, PictureKind kind, QSize shown
                     return result;
                 continue;
             }
-            if (image.isNull() || qint64(candidate.width()) * candidate.height() >
-                                      qint64(image.width()) * image.height())
+            if (image.isNull() ||
+                qint64(candidate.width()) * candidate.height() > qint64(image.width()) * image.height())
                 image = candidate;
         }
     } else if (kind == PictureKind::Gif) {

@@ -11,7 +11,8 @@
 
 class QMovie;
 
-namespace vorn {
+namespace vorn
+{
 
 class Texts;
 
@@ -19,9 +20,15 @@ enum class PictureKind { Unknown, Jpeg, Bmp, Ico, Gif, Wmf };
 
 // Kind by the lower-cased extension: ".jpg", ".jpeg", ".jpe", ".bmp", ".ico", ".gif", ".wmf".
 PictureKind picture_kind(const QString &fileName);
-inline bool is_animated_kind(PictureKind k) { return k == PictureKind::Gif; }
+inline bool is_animated_kind(PictureKind k)
+{
+    return k == PictureKind::Gif;
+}
 // Metafiles and icons are drawn over the view's background.
-inline bool is_transparent_kind(PictureKind k) { return k == PictureKind::Wmf || k == PictureKind::Ico; }
+inline bool is_transparent_kind(PictureKind k)
+{
+    return k == PictureKind::Wmf || k == PictureKind::Ico;
+}
 
 struct LoadedPicture {
     bool ok = false;

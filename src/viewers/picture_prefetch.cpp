@@ -3,7 +3,8 @@
 #include <QFileInfo>
 #include <QtConcurrent/QtConcurrentRun>
 
-namespace vorn {
+namespace vorn
+{
 
 PicturePrefetcher::PicturePrefetcher()
 {

@@ -8,10 +8,12 @@
 #include <QFuture>
 #include <QThreadPool>
 
-namespace vorn {
+namespace vorn
+{
 
-class PicturePrefetcher {
-public:
+class PicturePrefetcher
+{
+  public:
     PicturePrefetcher();
     ~PicturePrefetcher();
     PicturePrefetcher(const PicturePrefetcher &) = delete;
@@ -30,7 +32,7 @@ public:
     // Number of times take() was served from the background (for tests).
     int hits() const { return hits_; }
 
-private:
+  private:
     struct Key {
         QString path;
         QSize size;

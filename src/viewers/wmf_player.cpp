@@ -6,15 +6,18 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QRegion>
 
 #include <algorithm>
 #include <cmath>
 #include <optional>
 #include <vector>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 constexpr quint32 kPlaceableKey = 0x9AC6CDD7;
 constexpr int kPlaceableSize = 22;
@@ -68,8 +71,14 @@ enum : quint16 {
     R_DIBCREATEPATTERNBRUSH = 0x0142,
 };
 
-quint16 rd16(const uchar *p) { return quint16(p[0] | p[1] << 8); }
-quint32 rd32(const uchar *p) { return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24; }
+quint16 rd16(const uchar *p)
+{
+    return quint16(p[0] | p[1] << 8);
+}
+quint32 rd32(const uchar *p)
+{
+    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+}
 
 // The parameters of one record; every read is checked against the record's end.
 struct Params {
@@ -82,7 +91,10 @@ struct Params {
     quint32 u32(qsizetype word) const { return has(word * 2 + 4) ? rd32(p + word * 2) : 0; }
 };
 
-QColor colorref(quint32 c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+QColor colorref(quint32 c)
+{
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
 
 struct LogFont {
     int height = 0;
@@ -112,7 +124,7 @@ struct DcState {
     quint16 textAlign = 0;
     QPointF cp;
     bool hasClip = false;
-    QPainterPath clip; // device coordinates
+    QRegion clip; // device pixels; the mapping only scales and shifts, so rectangles stay exact
 };
 
 // A device-independent bitmap inside a record, decoded by prefixing the file header a BMP
@@ -186,8 +198,9 @@ QImage decode_dib(const uchar *p, qsizetype n)
     return image;
 }
 
-class Playback {
-public:
+class Playback
+{
+  public:
     Playback(QPainter &painter, QSize target, QRect frame, int objectCount)
         : p_(painter), target_(target), objects_(size_t(std::clamp(objectCount, 0, 65535)))
     {
@@ -199,7 +212,7 @@ public:
 
     void record(quint16 fn, const Params &r);
 
-private:
+  private:
     QTransform xf() const { return p_.worldTransform(); }
     void updateTransform()
     {
@@ -207,6 +220,9 @@ private:
             return;
         const qreal sx = target_.width() / st_.winExt.width();
         const qreal sy = target_.height() / st_.winExt.height();
+        // A window scaled down to almost nothing would map to absurd device coordinates.
+        if (!(std::abs(sx) <= 1e4 && std::abs(sy) <= 1e4 && std::abs(sx) >= 1e-6 && std::abs(sy) >= 1e-6))
+            return;
         p_.setWorldTransform(QTransform(sx, 0, 0, sy, -st_.winOrg.x() * sx, -st_.winOrg.y() * sy));
     }
     void applyTools()
@@ -224,7 +240,7 @@ private:
         }
         const QTransform keep = p_.worldTransform();
         p_.resetTransform();
-        p_.setClipPath(st_.clip);
+        p_.setClipRegion(st_.clip);
         p_.setWorldTransform(keep);
     }
     void addObject(WmfObject o)
@@ -277,7 +293,9 @@ void Playback::arcLike(quint16 fn, const Params &r)
     const QPointF c = box.center();
     const qreal rx = box.width() / 2, ry = box.height() / 2;
     // Angles of the radial lines through the two points, counter-clockwise from 3 o'clock.
-    auto angle = [&](QPointF pt) { return std::atan2(-(pt.y() - c.y()) / ry, (pt.x() - c.x()) / rx) * 180 / M_PI; };
+    auto angle = [&](QPointF pt) {
+        return std::atan2(-(pt.y() - c.y()) / ry, (pt.x() - c.x()) / rx) * 180 / M_PI;
+    };
     const qreal a0 = angle(start);
     qreal span = angle(end) - a0;
     if (span <= 0)
@@ -675,19 +693,13 @@ void Playback::record(quint16 fn, const Params &r)
     case R_EXCLUDECLIPRECT: {
         if (r.words() < 4)
             break;
-        QPainterPath rect;
-        rect.addRect(rectOf(r, 0).normalized());
-        rect = xf().map(rect);
-        if (fn == R_INTERSECTCLIPRECT) {
+        // Only the part inside the picture matters; cutting it there keeps the numbers small.
+        const QRectF inside(QPointF(-1, -1), QSizeF(target_) + QSizeF(2, 2));
+        const QRegion rect(xf().mapRect(rectOf(r, 0).normalized()).intersected(inside).toAlignedRect());
+        if (fn == R_INTERSECTCLIPRECT)
             st_.clip = st_.hasClip ? st_.clip.intersected(rect) : rect;
-        } else {
-            QPainterPath base;
-            if (st_.hasClip)
-                base = st_.clip;
-            else
-                base.addRect(QRectF(QPointF(0, 0), QSizeF(target_)));
-            st_.clip = base.subtracted(rect);
-        }
+        else
+            st_.clip = (st_.hasClip ? st_.clip : QRegion(QRect(QPoint(0, 0), target_))).subtracted(rect);
         st_.hasClip = true;
         applyClip();
         break;
@@ -754,8 +766,9 @@ void Playback::record(quint16 fn, const Params &r)
         if (style == 1) {
             o.brush = Qt::NoBrush;
         } else if (style == 2) {
-            static const Qt::BrushStyle hatches[] = {Qt::HorPattern,   Qt::VerPattern,   Qt::FDiagPattern,
-                                                     Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
+            static const Qt::BrushStyle hatches[] = {Qt::HorPattern,   Qt::VerPattern,
+                                                     Qt::FDiagPattern, Qt::BDiagPattern,
+                                                     Qt::CrossPattern, Qt::DiagCrossPattern};
             const quint16 h = r.u(3);
             o.brush = QBrush(color, h < 6 ? hatches[h] : Qt::SolidPattern);
         } else {

@@ -9,10 +9,12 @@
 
 class QPainter;
 
-namespace vorn {
+namespace vorn
+{
 
-class WmfPlayer {
-public:
+class WmfPlayer
+{
+  public:
     // Parses the placeable and standard headers and walks every record, checking that each
     // lies inside the data and that the chain ends with the end record. False on anything
     // malformed; nothing is drawn then.
@@ -34,7 +36,7 @@ public:
     static constexpr int kMaxRecords = 1 << 22;
     static constexpr int kMaxSavedStates = 1024;
 
-private:
+  private:
     QByteArray data_;
     qsizetype firstRecord_ = 0;
     int objectCount_ = 0;

@@ -7,9 +7,10 @@
 
 using namespace vorn;
 
-class TstPictureGeometry : public QObject {
+class TstPictureGeometry : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void bestFit_data();
     void bestFit();
     void centre_data();
@@ -24,9 +25,12 @@ void TstPictureGeometry::bestFit_data()
     QTest::addColumn<QSize>("view");
     QTest::addColumn<QSize>("natural");
     QTest::addColumn<QRect>("rect");
-    QTest::newRow("equal ratios fill the width") << QSize(800, 600) << QSize(1024, 768) << QRect(0, 0, 800, 600);
-    QTest::newRow("wide small picture enlarged") << QSize(800, 600) << QSize(100, 50) << QRect(0, 100, 800, 400);
-    QTest::newRow("tall picture fills the height") << QSize(800, 600) << QSize(300, 900) << QRect(300, 0, 200, 600);
+    QTest::newRow("equal ratios fill the width")
+        << QSize(800, 600) << QSize(1024, 768) << QRect(0, 0, 800, 600);
+    QTest::newRow("wide small picture enlarged")
+        << QSize(800, 600) << QSize(100, 50) << QRect(0, 100, 800, 400);
+    QTest::newRow("tall picture fills the height")
+        << QSize(800, 600) << QSize(300, 900) << QRect(300, 0, 200, 600);
     // 800 / 3 = 266.67 -> 267 rows; top (600 - 267) div 2 = 166.
     QTest::newRow("rounding") << QSize(800, 600) << QSize(3, 1) << QRect(0, 166, 800, 267);
     // 101 x 0.5 = 50.5 goes to the even 50; 303 x 0.5 = 151.5 goes to 152.

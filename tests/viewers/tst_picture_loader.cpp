@@ -18,7 +18,8 @@
 using namespace vorn;
 using vorn::test::writeFile;
 
-namespace {
+namespace
+{
 
 QByteArray encode(const QImage &image, const char *format, int quality = 90)
 {
@@ -43,8 +44,8 @@ QImage twoColour(int w, int h)
 QByteArray withOrientation(const QByteArray &jpeg, int orientation)
 {
     QByteArray tiff("MM\0*\0\0\0\x08", 8);
-    tiff += QByteArray("\0\x01", 2);                          // one entry
-    tiff += QByteArray("\x01\x12\0\x03\0\0\0\x01", 8);        // orientation, SHORT, count 1
+    tiff += QByteArray("\0\x01", 2);                   // one entry
+    tiff += QByteArray("\x01\x12\0\x03\0\0\0\x01", 8); // orientation, SHORT, count 1
     tiff += char(0) + QByteArray(1, char(orientation)) + QByteArray(2, 0);
     tiff += QByteArray(4, 0); // no next directory
     const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
@@ -184,11 +185,11 @@ struct Wmf {
 QByteArray wmfRectangle()
 {
     Wmf w;
-    w.rec(0x02FC, {0, 0x00FF, 0x0000, 0});      // solid brush, red (COLORREF 0x000000FF)
-    w.rec(0x012D, {0});                          // select it
-    w.rec(0x02FA, {5, 0, 0, 0, 0});              // null pen
+    w.rec(0x02FC, {0, 0x00FF, 0x0000, 0}); // solid brush, red (COLORREF 0x000000FF)
+    w.rec(0x012D, {0});                    // select it
+    w.rec(0x02FA, {5, 0, 0, 0, 0});        // null pen
     w.rec(0x012D, {1});
-    w.rec(0x041B, {750, 750, 250, 250});         // bottom, right, top, left
+    w.rec(0x041B, {750, 750, 250, 250}); // bottom, right, top, left
     return w.file(1000, 1000, 1000);
 }
 
@@ -219,9 +220,10 @@ QByteArray wmfStretchDib()
 
 } // namespace
 
-class TstPictureLoader : public QObject {
+class TstPictureLoader : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void kinds();
     void jpegScale_data();
     void jpegScale();
@@ -240,7 +242,7 @@ private slots:
     void fuzzRegressions();
     void prefetch();
 
-private:
+  private:
     QTemporaryDir dir_;
 };
 
@@ -323,7 +325,8 @@ void TstPictureLoader::jpegGreyAndCmyk()
     grey.fill(128);
     const LoadedPicture g = load_picture(encode(grey, "JPEG", 100), PictureKind::Jpeg);
     QVERIFY(g.ok);
-    QVERIFY(qAbs(qRed(g.image.pixel(8, 8)) - 128) <= 2 && qRed(g.image.pixel(8, 8)) == qBlue(g.image.pixel(8, 8)));
+    QVERIFY(qAbs(qRed(g.image.pixel(8, 8)) - 128) <= 2 &&
+            qRed(g.image.pixel(8, 8)) == qBlue(g.image.pixel(8, 8)));
 
     const uchar red[4] = {255, 0, 0, 255}; // no cyan, full magenta and yellow, no black
     const LoadedPicture c = load_picture(cmykJpeg(16, 16, red), PictureKind::Jpeg);
@@ -469,7 +472,8 @@ void TstPictureLoader::damaged_data()
         const QByteArray &d = it.value();
         QTest::addRow("%s zero bytes", qPrintable(it.key())) << it.key() << QByteArray();
         QTest::addRow("%s truncated", qPrintable(it.key())) << it.key() << d.left(d.size() * 2 / 3);
-        QTest::addRow("%s header only", qPrintable(it.key())) << it.key() << d.left(std::min<qsizetype>(20, d.size() / 4));
+        QTest::addRow("%s header only", qPrintable(it.key()))
+            << it.key() << d.left(std::min<qsizetype>(20, d.size() / 4));
         QByteArray garbage = d;
         for (qsizetype i = 0; i < garbage.size(); i += 3)
             garbage[i] = char(0xA5 ^ garbage[i]);
