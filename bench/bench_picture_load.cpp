@@ -1,0 +1,120 @@
+// Showing a big photo: our loader (fitted to 800 x 600, ready to paint, and a full decode)
+// against djpeg on the same file (-scale 1/4, and plain). Best of several runs each.
+#include "viewers/picture_geometry.h"
+#include "viewers/picture_loader.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <functional>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace
+{
+
+constexpr int kRuns = 7;
+
+// A camera-like picture: smooth gradients with sensor-like noise, which keeps the entropy
+// coder as busy as a real photo does.
+QImage cameraLike(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    quint32 seed = 12345;
+    for (int y = 0; y < h; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int n = int((seed >> 24) & 31) - 16;
+            const int r = (x * 255 / w) + n, g = (y * 255 / h) + n, b = ((x + y) * 255 / (w + h)) + (n / 2);
+            line[x] = qRgb(std::clamp(r, 0, 255), std::clamp(g, 0, 255), std::clamp(b, 0, 255));
+        }
+    }
+    return image;
+}
+
+double bestOf(const std::function<void()> &job)
+{
+    double best = 1e30;
+    job(); // warm the file cache and the code
+    for (int i = 0; i < kRuns; ++i) {
+        QElapsedTimer t;
+        t.start();
+        job();
+        best = std::min(best, t.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
+
+bool run(const QStringList &args)
+{
+    std::vector<QByteArray> bytes;
+    for (const QString &a : args)
+        bytes.push_back(a.toLocal8Bit());
+    std::vector<char *> argv;
+    for (auto &b : bytes)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return false;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void row(const char *what, double ours, double theirs, const char *other, double goal)
+{
+    std::printf("%-34s %9.1f ms   %-28s %9.1f ms   ratio %.2f (goal <= %.1f)\n", what, ours, other, theirs,
+                ours / theirs, goal);
+}
+
+} // namespace
+
+int main()
+{
+    const QString path = QDir::tempPath() + "/vorn_bench_photo_4000x3000.jpg";
+    if (!QFile::exists(path)) {
+        std::printf("writing %s ...\n", qPrintable(path));
+        if (!cameraLike(4000, 3000).save(path, "JPEG", 90)) {
+            std::printf("cannot write the test photo\n");
+            return 1;
+        }
+    }
+    std::printf("photo: %s, %lld bytes\n", qPrintable(path), QFile(path).size());
+    if (!run({"djpeg", "-scale", "1/4", "-outfile", "/dev/null", path})) {
+        std::printf("djpeg not found\n");
+        return 1;
+    }
+
+    const QSize view(800, 600);
+    bool ok = true;
+    const double fitted = bestOf([&] {
+        const QRect r = vorn::best_fit_rect(view, QSize(4000, 3000));
+        const vorn::LoadedPicture p = vorn::load_picture(path, r.size());
+        ok = ok && p.ok && p.image.size() == QSize(800, 600);
+    });
+    const double djpegScaled = bestOf([&] {
+        run({"djpeg", "-scale", "1/4", "-outfile", "/dev/null", path});
+    });
+    const double full = bestOf([&] {
+        const vorn::LoadedPicture p = vorn::load_picture(path);
+        ok = ok && p.ok && p.image.size() == QSize(4000, 3000);
+    });
+    const double djpegFull = bestOf([&] { run({"djpeg", "-outfile", "/dev/null", path}); });
+    if (!ok) {
+        std::printf("loading failed\n");
+        return 1;
+    }
+    std::printf("best of %d runs\n", kRuns);
+    row("fitted 800x600, smooth, paintable", fitted, djpegScaled, "djpeg -scale 1/4", 1.3);
+    row("full decode 4000x3000", full, djpegFull, "djpeg", 1.2);
+    return 0;
+}

@@ -1,0 +1,22 @@
+// Feeds arbitrary bytes to the WMF player: header and record checks, then drawing.
+#include "viewers/picture_loader.h"
+
+#include <QGuiApplication>
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    // Text drawing needs the font database, which needs a GUI application.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication app(*argc, *argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    vorn::load_picture(bytes, vorn::PictureKind::Wmf, QSize(64, 48), qint64(1) << 16);
+    return 0;
+}

@@ -1,0 +1,575 @@
+#include "viewers/picture_loader.h"
+
+#include "lang/texts.h"
+#include "viewers/wmf_player.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMovie>
+#include <QTransform>
+
+#include <csetjmp>
+#include <cstdio> // jpeglib.h needs FILE and size_t first
+#include <jerror.h>
+#include <jpeglib.h>
+
+namespace vorn
+{
+
+PictureKind picture_kind(const QString &fileName)
+{
+    const QString ext = QFileInfo(fileName).suffix().toLower();
+    if (ext == u"jpg" || ext == u"jpeg" || ext == u"jpe")
+        return PictureKind::Jpeg;
+    if (ext == u"bmp")
+        return PictureKind::Bmp;
+    if (ext == u"ico")
+        return PictureKind::Ico;
+    if (ext == u"gif")
+        return PictureKind::Gif;
+    if (ext == u"wmf")
+        return PictureKind::Wmf;
+    return PictureKind::Unknown;
+}
+
+QString load_failure_text(const Texts &texts, const QString &fileName)
+{
+    return texts.msg(Msg::File) + fileName.toUpper() + texts.msg(Msg::CouldNotLoad);
+}
+
+// ---------------------------------------------------------------------------------------------
+// EXIF orientation
+
+namespace
+{
+
+struct ByteView {
+    const uchar *p;
+    qsizetype n;
+    bool little;
+    bool u16(qsizetype off, quint16 *v) const
+    {
+        if (off < 0 || off + 2 > n)
+            return false;
+        *v = little ? quint16(p[off] | p[off + 1] << 8) : quint16(p[off] << 8 | p[off + 1]);
+        return true;
+    }
+    bool u32(qsizetype off, quint32 *v) const
+    {
+        if (off < 0 || off + 4 > n)
+            return false;
+        const quint32 b0 = p[off], b1 = p[off + 1], b2 = p[off + 2], b3 = p[off + 3];
+        *v = little ? (b0 | b1 << 8 | b2 << 16 | b3 << 24) : (b0 << 24 | b1 << 16 | b2 << 8 | b3);
+        return true;
+    }
+};
+
+} // namespace
+
+int exif_orientation(const QByteArray &app1)
+{
+    // "Exif\0\0", then a TIFF header: byte order, 42, offset of the first directory (IFD0).
+    static const char kExif[] = {'E', 'x', 'i', 'f', 0, 0};
+    if (app1.size() < 6 + 8 || memcmp(app1.constData(), kExif, 6) != 0)
+        return 1;
+    const uchar *tiff = reinterpret_cast<const uchar *>(app1.constData()) + 6;
+    const qsizetype n = app1.size() - 6;
+    ByteView v{tiff, n, false};
+    if (tiff[0] == 'I' && tiff[1] == 'I')
+        v.little = true;
+    else if (!(tiff[0] == 'M' && tiff[1] == 'M'))
+        return 1;
+    quint16 magic = 0;
+    quint32 ifd = 0;
+    quint16 count = 0;
+    if (!v.u16(2, &magic) || magic != 42 || !v.u32(4, &ifd) || ifd > quint32(n) || !v.u16(ifd, &count))
+        return 1;
+    for (quint32 i = 0; i < count; ++i) {
+        const qsizetype entry = qsizetype(ifd) + 2 + qsizetype(i) * 12;
+        quint16 tag = 0, type = 0;
+        quint32 num = 0;
+        if (!v.u16(entry, &tag) || !v.u16(entry + 2, &type) || !v.u32(entry + 4, &num))
+            return 1;
+        if (tag != 0x0112)
+            continue;
+        quint16 value = 0;
+        if (type != 3 || num < 1 || !v.u16(entry + 8, &value)) // SHORT, stored in the entry
+            return 1;
+        return value >= 1 && value <= 8 ? value : 1;
+    }
+    return 1;
+}
+
+QImage apply_exif_orientation(const QImage &image, int orientation)
+{
+    if (orientation <= 1 || orientation > 8 || image.isNull())
+        return image;
+    QTransform t;
+    switch (orientation) {
+    case 2:
+        return image.mirrored(true, false);
+    case 3:
+        t.rotate(180);
+        return image.transformed(t);
+    case 4:
+        return image.mirrored(false, true);
+    case 5: // transpose: mirror, then rotate a quarter turn clockwise
+        t.rotate(90);
+        return image.mirrored(true, false).transformed(t);
+    case 6:
+        t.rotate(90);
+        return image.transformed(t);
+    case 7: // transverse
+        t.rotate(270);
+        return image.mirrored(true, false).transformed(t);
+    case 8:
+        t.rotate(270);
+        return image.transformed(t);
+    }
+    return image;
+}
+
+// ---------------------------------------------------------------------------------------------
+// JPEG through libjpeg
+
+int jpeg_scale_for(QSize natural, QSize shown)
+{
+    if (!shown.isValid())
+        return 8;
+    for (int m = 1; m < 8; ++m) {
+        // libjpeg rounds the scaled size up.
+        const qint64 w = (qint64(natural.width()) * m + 7) / 8;
+        const qint64 h = (qint64(natural.height()) * m + 7) / 8;
+        if (w >= shown.width() && h >= shown.height())
+            return m;
+    }
+    return 8;
+}
+
+namespace
+{
+
+struct JpegError {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+};
+
+constexpr int kMaxJpegScans = 1000; // progressive files with endless scans decode forever
+
+extern "C" void jpeg_fail(j_common_ptr cinfo)
+{
+    std::longjmp(reinterpret_cast<JpegError *>(cinfo->err)->jump, 1);
+}
+
+extern "C" void jpeg_message(j_common_ptr cinfo, int level)
+{
+    if (level >= 0)
+        return; // trace messages
+    // Warnings that mean missing or garbled picture data fail the load; libjpeg would fill the
+    // rest with grey. Harmless ones (extra bytes before a marker, odd Adobe transforms) pass.
+    switch (cinfo->err->msg_code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+        std::longjmp(reinterpret_cast<JpegError *>(cinfo->err)->jump, 1);
+    default:
+        break;
+    }
+}
+
+extern "C" void jpeg_quiet(j_common_ptr) {}
+
+extern "C" void jpeg_progress(j_common_ptr cinfo)
+{
+    if (cinfo->is_decompressor &&
+        reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans)
+        std::longjmp(reinterpret_cast<JpegError *>(cinfo->err)->jump, 1);
+}
+
+struct JpegResult {
+    QImage image; // as stored, before orientation
+    QSize stored;
+    int orientation = 1;
+    int scale = 8;
+};
+
+void cmyk_row_to_rgb32(const JSAMPLE *in, QRgb *out, JDIMENSION width, bool inverted)
+{
+    for (JDIMENSION x = 0; x < width; ++x, in += 4) {
+        unsigned c = in[0], m = in[1], y = in[2], k = in[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        // Adobe writes inverted CMYK: a stored value is 255 minus the ink.
+        out[x] = qRgb(int(c * k / 255), int(m * k / 255), int(y * k / 255));
+    }
+}
+
+// Decodes into *out (which lives in the caller's frame, so nothing here needs to survive the
+// longjmp). Returns false on any libjpeg error or a data warning.
+bool decode_jpeg(const uchar *data, size_t size, QSize shown, qint64 maxPixels, JpegResult *out)
+{
+    jpeg_decompress_struct cinfo;
+    JpegError jerr;
+    jpeg_progress_mgr progress;
+    cinfo.err = jpeg_std_error(&jerr.pub);
+    jerr.pub.error_exit = jpeg_fail;
+    jerr.pub.emit_message = jpeg_message;
+    jerr.pub.output_message = jpeg_quiet;
+    if (setjmp(jerr.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    progress.progress_monitor = jpeg_progress;
+    cinfo.progress = &progress;
+    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_read_header(&cinfo, TRUE);
+
+    out->stored = QSize(int(cinfo.image_width), int(cinfo.image_height));
+    if (cinfo.image_width == 0 || cinfo.image_height == 0 ||
+        qint64(cinfo.image_width) * cinfo.image_height > maxPixels) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1) {
+            const int o = exif_orientation(
+                QByteArray::fromRawData(reinterpret_cast<const char *>(m->data), int(m->data_length)));
+            if (o != 1) {
+                out->orientation = o;
+                break;
+            }
+        }
+    }
+    // The shown size is upright; compare it with the stored picture in stored orientation.
+    if (shown.isValid() && out->orientation >= 5)
+        shown.transpose();
+    out->scale = jpeg_scale_for(out->stored, shown);
+    cinfo.scale_num = unsigned(out->scale);
+    cinfo.scale_denom = 8;
+
+    const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    if (cmyk)
+        cinfo.out_color_space = JCS_CMYK;
+    else
+        cinfo.out_color_space = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+
+    jpeg_start_decompress(&cinfo);
+    out->image = QImage(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_RGB32);
+    if (out->image.isNull()) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    if (cmyk) {
+        JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                                    cinfo.output_width * 4, 1);
+        const bool inverted = cinfo.saw_Adobe_marker;
+        while (cinfo.output_scanline < cinfo.output_height) {
+            const int y = int(cinfo.output_scanline);
+            if (jpeg_read_scanlines(&cinfo, row, 1) != 1)
+                break;
+            cmyk_row_to_rgb32(row[0], reinterpret_cast<QRgb *>(out->image.scanLine(y)), cinfo.output_width,
+                              inverted);
+        }
+    } else {
+        // Scanlines go straight into the image's rows, several at a time.
+        JSAMPROW rows[16];
+        uchar *bits = out->image.bits();
+        const qsizetype bpl = out->image.bytesPerLine();
+        while (cinfo.output_scanline < cinfo.output_height) {
+            const JDIMENSION first = cinfo.output_scanline;
+            const JDIMENSION n = std::min<JDIMENSION>(16, cinfo.output_height - first);
+            for (JDIMENSION i = 0; i < n; ++i)
+                rows[i] = bits + qsizetype(first + i) * bpl;
+            if (jpeg_read_scanlines(&cinfo, rows, n) == 0)
+                break;
+        }
+    }
+    const bool complete = cinfo.output_scanline == cinfo.output_height;
+    // The rest of the file (up to EOI) is not needed; a missing end marker is no reason to fail.
+    jpeg_destroy_decompress(&cinfo);
+    return complete;
+}
+
+LoadedPicture load_jpeg(const QByteArray &data, QSize shown, qint64 maxPixels)
+{
+    LoadedPicture result;
+    result.kind = PictureKind::Jpeg;
+    if (data.isEmpty())
+        return result;
+    JpegResult r;
+    if (!decode_jpeg(reinterpret_cast<const uchar *>(data.constData()), size_t(data.size()), shown, maxPixels,
+                     &r))
+        return result;
+    result.naturalSize = r.orientation >= 5 ? r.stored.transposed() : r.stored;
+    result.jpegScaleEighths = r.scale;
+    QImage image = std::move(r.image);
+    if (shown.isValid()) {
+        const QSize storedShown = r.orientation >= 5 ? shown.transposed() : shown;
+        if (shown.isEmpty())
+            image = QImage();
+        else if (image.size() != storedShown)
+            image = image.scaled(storedShown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    result.image = apply_exif_orientation(image, r.orientation);
+    result.ok = true;
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// BMP, ICO and GIF through Qt's readers
+
+QImage fit_to(const QImage &image, QSize shown)
+{
+    if (!shown.isValid())
+        return image;
+    if (shown.isEmpty())
+        return QImage();
+    if (image.size() == shown)
+        return image;
+    return image.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+bool within(QSize s, qint64 maxPixels)
+{
+    return s.width() > 0 && s.height() > 0 && qint64(s.width()) * s.height() <= maxPixels;
+}
+
+// The pixel array of an uncompressed BMP must be all there; Qt's reader would fill a short
+// file with black and call it a success.
+bool bmp_complete(const QByteArray &data)
+{
+    const auto *p = reinterpret_cast<const uchar *>(data.constData());
+    const qsizetype n = data.size();
+    if (n < 26 || p[0] != 'B' || p[1] != 'M')
+        return false;
+    ByteView v{p, n, true};
+    quint32 offBits = 0, headerSize = 0, compression = 0;
+    v.u32(10, &offBits);
+    v.u32(14, &headerSize);
+    qint64 width = 0, height = 0;
+    quint16 bits = 0;
+    if (headerSize == 12) {
+        quint16 w = 0, h = 0;
+        v.u16(18, &w);
+        v.u16(20, &h);
+        v.u16(24, &bits);
+        width = w;
+        height = h;
+    } else {
+        quint32 w = 0, h = 0;
+        if (!v.u32(18, &w) || !v.u32(22, &h) || !v.u16(28, &bits) || !v.u32(30, &compression))
+            return false;
+        width = qint32(w);
+        height = qint32(h);
+    }
+    if (compression != 0 && compression != 3)
+        return true; // run-length data has no fixed size; the reader checks it
+    const qint64 stride = ((std::abs(width) * bits + 31) / 32) * 4;
+    return qint64(offBits) + stride * std::abs(height) <= n;
+}
+
+// Walks the blocks of a GIF: every block must be complete and at least one image present.
+// Returns the number of images, or -1 when the file ends inside a block.
+int gif_frames(const QByteArray &data)
+{
+    const auto *p = reinterpret_cast<const uchar *>(data.constData());
+    const qsizetype n = data.size();
+    if (n < 13 || memcmp(p, "GIF8", 4) != 0)
+        return -1;
+    qsizetype pos = 13;
+    if (p[10] & 0x80)
+        pos += 3 * (qsizetype(1) << ((p[10] & 7) + 1));
+    auto skipSubBlocks = [&]() {
+        while (pos < n) {
+            const int len = p[pos++];
+            if (len == 0)
+                return true;
+            pos += len;
+        }
+        return false;
+    };
+    int frames = 0;
+    while (pos < n) {
+        const uchar tag = p[pos++];
+        if (tag == 0x3B)
+            return frames > 0 ? frames : -1;
+        if (tag == 0x21) {
+            if (pos >= n)
+                return -1;
+            ++pos; // label
+            if (!skipSubBlocks())
+                return -1;
+        } else if (tag == 0x2C) {
+            if (pos + 9 > n)
+                return -1;
+            const uchar flags = p[pos + 8];
+            pos += 9;
+            if (flags & 0x80)
+                pos += 3 * (qsizetype(1) << ((flags & 7) + 1));
+            if (pos >= n)
+                return -1;
+            ++pos; // LZW code size
+            if (!skipSubBlocks())
+                return -1;
+            ++frames;
+        } else {
+            return -1;
+        }
+    }
+    // Ended at a block boundary without the trailer byte: what is there is whole.
+    return pos == n && frames > 0 ? frames : -1;
+}
+
+LoadedPicture load_with_qt(const QByteArray &data, PictureKind kind, QSize shown, qint64 maxPixels)
+{
+    LoadedPicture result;
+    result.kind = kind;
+    if (data.isEmpty())
+        return result;
+    const char *format = kind == PictureKind::Bmp ? "bmp" : kind == PictureKind::Ico ? "ico" : "gif";
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    reader.setDecideFormatFromContent(false);
+    reader.setAllocationLimit(int(std::min<qint64>(maxPixels * 4 / (1024 * 1024) + 1, 1024)));
+    if (!reader.canRead())
+        return result;
+    if (kind == PictureKind::Bmp && !bmp_complete(data))
+        return result;
+    if (kind == PictureKind::Gif && gif_frames(data) < 1)
+        return result;
+
+    QImage image;
+    if (kind == PictureKind::Ico) {
+        // An icon file holds several sizes; the largest one scales best.
+        const int count = std::max(1, reader.imageCount());
+        for (int i = 0; i < count && i < 256; ++i) {
+            if (i > 0 && !reader.jumpToImage(i))
+                break;
+            QImage candidate;
+            if (!reader.read(&candidate)) {
+                if (i == 0)
+                    return result;
+                continue;
+            }
+            if (image.isNull() ||
+                qint64(candidate.width()) * candidate.height() > qint64(image.width()) * image.height())
+                image = candidate;
+        }
+    } else if (kind == PictureKind::Gif) {
+        // Every frame must decode, so that a damaged animation is a failed load, not a
+        // half-played one.
+        if (!reader.read(&image))
+            return result;
+        int frames = 1;
+        while (reader.canRead()) {
+            QImage next;
+            if (!reader.read(&next))
+                return result;
+            ++frames;
+        }
+        result.frameCount = frames;
+    } else {
+        if (!reader.read(&image))
+            return result;
+    }
+    if (image.isNull() || !within(image.size(), maxPixels))
+        return result;
+    result.naturalSize = image.size();
+    if (kind != PictureKind::Bmp && image.format() != QImage::Format_ARGB32_Premultiplied)
+        image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    result.image = fit_to(image, shown);
+    result.ok = true;
+    return result;
+}
+
+LoadedPicture load_wmf(const QByteArray &data, QSize shown, qint64 maxPixels)
+{
+    LoadedPicture result;
+    result.kind = PictureKind::Wmf;
+    WmfPlayer player;
+    if (!player.load(data))
+        return result;
+    result.naturalSize = player.naturalSize();
+    QSize target = shown.isValid() ? shown : result.naturalSize;
+    if (target.isEmpty()) {
+        result.ok = true;
+        return result;
+    }
+    if (!within(target, maxPixels))
+        return result;
+    result.image = player.render(target);
+    result.ok = !result.image.isNull();
+    return result;
+}
+
+} // namespace
+
+LoadedPicture load_picture(const QByteArray &data, PictureKind kind, QSize shownSize, qint64 maxPixels)
+{
+    if (shownSize.isValid() && qint64(shownSize.width()) * shownSize.height() > maxPixels)
+        shownSize = QSize(); // too big to hand out at once: the view scales the natural picture
+    switch (kind) {
+    case PictureKind::Jpeg:
+        return load_jpeg(data, shownSize, maxPixels);
+    case PictureKind::Bmp:
+    case PictureKind::Ico:
+    case PictureKind::Gif:
+        return load_with_qt(data, kind, shownSize, maxPixels);
+    case PictureKind::Wmf:
+        return load_wmf(data, shownSize, maxPixels);
+    case PictureKind::Unknown:
+        break;
+    }
+    return LoadedPicture();
+}
+
+LoadedPicture load_picture(const QString &path, QSize shownSize)
+{
+    const PictureKind kind = picture_kind(path);
+    LoadedPicture failed;
+    failed.kind = kind;
+    QFile file(path);
+    if (kind == PictureKind::Unknown || !file.open(QIODevice::ReadOnly) || file.size() == 0)
+        return failed;
+    // Read, not mapped: a file shortened by another program while mapped would crash us.
+    return load_picture(file.readAll(), kind, shownSize);
+}
+
+// ---------------------------------------------------------------------------------------------
+// GIF animation
+
+std::unique_ptr<QMovie> make_gif_movie(const QString &path)
+{
+    auto movie = std::make_unique<QMovie>(path, QByteArray("gif"));
+    if (!movie->isValid())
+        return nullptr;
+    movie->setCacheMode(QMovie::CacheNone);
+    return movie;
+}
+
+std::unique_ptr<QMovie> make_gif_movie(const QByteArray &data)
+{
+    auto movie = std::make_unique<QMovie>();
+    auto *buffer = new QBuffer(movie.get());
+    buffer->setData(data);
+    buffer->open(QIODevice::ReadOnly);
+    movie->setFormat("gif");
+    movie->setDevice(buffer);
+    if (!movie->isValid())
+        return nullptr;
+    movie->setCacheMode(QMovie::CacheNone);
+    return movie;
+}
+
+} // namespace vorn
