@@ -12,11 +12,6 @@
 
 namespace vorn {
 
-namespace {
-// Found files reach the list in batches: at every folder and after this many files.
-constexpr int kBatch = 64;
-}
-
 ScanPanelView::ScanPanelView(AppContext &ctx, ListAreaView &lists, QWidget *parent)
     : QFrame(parent), ctx_(ctx), lists_(lists)
 {
@@ -66,14 +61,12 @@ ScanPanelView::ScanPanelView(AppContext &ctx, ListAreaView &lists, QWidget *pare
     lay->addWidget(bt_exitscan_, 0, Qt::AlignHCenter);
     hide();
 
-    scanner_.setFileMask(ctx_.filterText);
-    connect(&ctx_, &AppContext::maskChanged, this, [this] { scanner_.setFileMask(ctx_.filterText); });
-    // The window stays live: pending events run at every folder.
-    scanner_.OnIdle = [this](TTreeScanner &) {
-        flush();
-        QCoreApplication::processEvents();
-    };
-    scanner_.OnFileFound = [this](TTreeScanner &ts) { tsfilefound(ts); };
+    fileMask_ = ctx_.filterText;
+    connect(&ctx_, &AppContext::maskChanged, this, [this] { fileMask_ = ctx_.filterText; });
+    // The walk runs on a worker; found files arrive here in batches, in order.
+    job_.confirmCancel = [this] { return askCancel(); };
+    connect(&job_, &TreeScanJob::filesAdded, this, &ScanPanelView::tsfilefound);
+    connect(&job_, &TreeScanJob::finished, this, &ScanPanelView::finish);
     connect(lists_.button("bt_startscan"), &QToolButton::clicked, this, &ScanPanelView::bt_startscanclick);
     connect(lists_.button("bt_clearscan"), &QToolButton::clicked, this, &ScanPanelView::bt_clearscanclick);
 }
@@ -87,7 +80,7 @@ void ScanPanelView::centreInParent()
 
 void ScanPanelView::bt_startscanclick()
 {
-    if (scanning_)
+    if (job_.isRunning())
         return;
     Prompter &prompter = ctx_.prompter();
     const QString root = lists_.scanRoot();
@@ -105,13 +98,9 @@ void ScanPanelView::bt_startscanclick()
     model->clear();
     lb_scanfound_->clear();
     lb_scanoperation_->clear();
-    scanner_.setInitialDirectory(root);
-    scanner_.setRecursive(true);
-    cancelRequested_ = false;
-    aborted_ = false;
 
     const QString question = ctx_.msg(Msg::ScanAskFolder) + root.toUpper() + ctx_.msg(Msg::ScanAskType) +
-                             scanner_.FileMask().toUpper() + ctx_.msg(Msg::ScanAskContinue);
+                             fileMask_.toUpper() + ctx_.msg(Msg::ScanAskContinue);
     if (prompter.message(question, Answer::Yes | Answer::No, PromptIcon::Question) != Answer::Yes) {
         lists_.updateReadout();
         return;
@@ -119,30 +108,56 @@ void ScanPanelView::bt_startscanclick()
 
     emit releaseViews();
     lists_.tabs()->setCurrentIndex(1);
-    scanning_ = true;
+    closing_ = false;
+    lastPattern_ = ctx_.scanPatterns.last();
+    if (!job_.start(root, ctx_.scanPatterns))
+        return;
     emit lockRequested(true);
     window()->setCursor(Qt::WaitCursor);
     centreInParent();
     show();
     gauge_->setEnabled(true);
-    found_ = 0;
-    const QStringList patterns = ctx_.scanPatterns;
-    for (const QString &pattern : patterns) {
-        if (aborted_)
-            break;
-        scanner_.setFileMask(pattern);
-        scanner_.search();
-        flush();
+    lb_scanoperation_->setText(ctx_.msg(Msg::Searching));
+}
+
+void ScanPanelView::tsfilefound(const QStringList &paths)
+{
+    QList<FileEntry> entries;
+    entries.reserve(paths.size());
+    for (const QString &path : paths) {
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        entries.append(FileEntry{path.mid(slash + 1), path.left(slash + 1), -1});
     }
+    FileListModel *model = lists_.searchList()->fileModel();
+    model->append(entries);
+    lb_scanfound_->setText(ctx_.msg(Msg::Found) + QString::number(model->rowCount()));
+    lb_scanoperation_->setText(ctx_.msg(Msg::Searching));
+}
+
+bool ScanPanelView::askCancel()
+{
+    // The worker waits at its next folder while the question is open.
+    gauge_->setEnabled(false);
+    const bool abort = ctx_.prompter().message(ctx_.msg(Msg::AbortQuestion), Answer::Yes | Answer::No,
+                                               PromptIcon::Question) == Answer::Yes;
+    gauge_->setEnabled(!abort);
+    return abort;
+}
+
+void ScanPanelView::finish()
+{
     hide();
     gauge_->setEnabled(false);
     window()->unsetCursor();
-    scanning_ = false;
+    // The next start question names the last pattern searched, until the filter changes.
+    fileMask_ = lastPattern_;
     emit lockRequested(false);
 
+    FileListModel *model = lists_.searchList()->fileModel();
+    Prompter &prompter = ctx_.prompter();
     if (model->rowCount() > 0) {
         lists_.tabs()->setCurrentIndex(1);
-        lb_scanoperation_->setText(QStringLiteral("OK!"));
+        lb_scanoperation_->setText(ctx_.msg(Msg::OkMark));
         lists_.setScanCountText(ctx_.msg(Msg::Found) + QString::number(model->rowCount()));
         if (!closing_)
             prompter.info(ctx_.msg(Msg::ScanDone));
@@ -155,58 +170,14 @@ void ScanPanelView::bt_startscanclick()
     emit scanFinished();
 }
 
-void ScanPanelView::tsfilefound(TTreeScanner &ts)
-{
-    if (!cancelRequested_) {
-        const QString path = ts.FileFound();
-        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-        pending_.append(FileEntry{path.mid(slash + 1), path.left(slash + 1), ts.FileSize()});
-        ++found_;
-        if (pending_.size() >= kBatch) {
-            flush();
-            QCoreApplication::processEvents();
-        }
-        return;
-    }
-    if (!ts.continues())
-        return;
-    // A cancel was asked for: the walk halts while the question is open, and the file in
-    // hand is not added whatever the answer.
-    gauge_->setEnabled(false);
-    ts.stop();
-    flush();
-    const bool abort = ctx_.prompter().message(ctx_.msg(Msg::AbortQuestion), Answer::Yes | Answer::No,
-                                               PromptIcon::Question) == Answer::Yes;
-    if (abort) {
-        // Yes ends the whole search, not only the walk of the current pattern.
-        aborted_ = true;
-        return;
-    }
-    ts.resume();
-    cancelRequested_ = false;
-    gauge_->setEnabled(true);
-}
-
-void ScanPanelView::flush()
-{
-    if (!pending_.isEmpty()) {
-        lists_.searchList()->fileModel()->append(pending_);
-        pending_.clear();
-    }
-    const int n = lists_.searchList()->fileModel()->rowCount();
-    lb_scanfound_->setText(ctx_.msg(Msg::Found) + QString::number(n));
-    lb_scanoperation_->setText(ctx_.msg(Msg::Searching));
-}
-
-void ScanPanelView::bt_exitscanclick() { cancelRequested_ = true; }
+void ScanPanelView::bt_exitscanclick() { job_.requestCancel(); }
 
 void ScanPanelView::abortScan()
 {
-    if (!scanning_)
+    if (!job_.isRunning())
         return;
-    aborted_ = true;
     closing_ = true;
-    scanner_.stop();
+    job_.stop();
 }
 
 void ScanPanelView::bt_clearscanclick()

@@ -4,7 +4,7 @@
 
 #include "app/app_context.h"
 #include "files/file_list_model.h"
-#include "files/tree_scanner.h"
+#include "files/tree_scan_job.h"
 
 #include <QFrame>
 
@@ -21,11 +21,11 @@ class ScanPanelView : public QFrame {
 public:
     ScanPanelView(AppContext &ctx, ListAreaView &lists, QWidget *parent = nullptr);
 
-    bool isScanning() const { return scanning_; }
+    bool isScanning() const { return job_.isRunning(); }
     // Stops a running scan without questions (the window is closing).
     void abortScan();
     // The pattern the next start question names: the filter, or the last pattern searched.
-    QString fileMask() const { return scanner_.FileMask(); }
+    QString fileMask() const { return fileMask_; }
 
 public slots:
     void bt_startscanclick();
@@ -40,19 +40,17 @@ signals:
     void scanFinished();
 
 private:
-    void tsfilefound(TTreeScanner &ts);
-    void flush();
+    void tsfilefound(const QStringList &paths);
+    bool askCancel();
+    void finish();
     void centreInParent();
 
     AppContext &ctx_;
     ListAreaView &lists_;
-    TTreeScanner scanner_;
-    QList<FileEntry> pending_;
-    int found_ = 0;
-    bool cancelRequested_ = false;
-    bool aborted_ = false;
+    TreeScanJob job_;
+    QString fileMask_;
+    QString lastPattern_;
     bool closing_ = false;
-    bool scanning_ = false;
     QLabel *lb_scanfound_;
     QLabel *lb_scanoperation_;
     QProgressBar *gauge_;

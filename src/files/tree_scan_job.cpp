@@ -112,6 +112,15 @@ void TreeScanJob::requestCancel()
         cancelRequested_ = true;
 }
 
+void TreeScanJob::stop()
+{
+    if (!running_ || !shared_)
+        return;
+    stopped_ = true;
+    cancelRequested_ = true;
+    shared_->set(false, true);
+}
+
 void TreeScanJob::deliver(quint64 generation, const QStringList &paths, bool end)
 {
     if (generation != generation_)

@@ -35,6 +35,8 @@ public:
     bool isRunning() const { return running_; }
     // bt_exitscanClick: mark a cancel; the question comes with the next matching file.
     void requestCancel();
+    // Ends a running walk without a question (the window is closing); finished() follows.
+    void stop();
     bool cancelRequested() const { return cancelRequested_; }
     // Paths added so far in this search.
     int foundCount() const { return found_; }

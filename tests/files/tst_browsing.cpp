@@ -30,6 +30,7 @@ private slots:
     void scanNoAtQuestion();
     void scanCancelNoMissesFileInHand();
     void scanRefusesStarDotStar();
+    void closeDuringScan();
 
 private:
     // A window in German with a folder of files listed.
@@ -168,6 +169,7 @@ void TstBrowsing::scanOrderAndQuestion()
     click(f, "bt_maskwahl0");
     click(f, "bt_maskwahl6");
     click(f, "bt_startscan");
+    QTRY_VERIFY(!w.scanPanel()->isScanning());
     const QString root = f.path("tree/");
     QCOMPARE(f.prompter.messages().value(0),
              "Sie wollen den Ordner  " + root.toUpper() + "  nach Dateien vom Typ  *.GIF;*.JPG  durchsuchen.\r\n\r\nFortfahren?");
@@ -205,16 +207,18 @@ void TstBrowsing::scanCancelNoMissesFileInHand()
     MainWindow &w = startIn(f, {}, "tree");
     click(f, "bt_maskwahl0");
     FileListModel *model = w.listArea()->searchList()->fileModel();
-    // Cancel as soon as the first files reach the list (after folder a).
-    connect(model, &QAbstractItemModel::rowsInserted, w.scanPanel(), &ScanPanelView::bt_exitscanclick,
+    // Cancel as soon as the scan has started, before any file has arrived.
+    connect(w.scanPanel(), &ScanPanelView::lockRequested, w.scanPanel(), &ScanPanelView::bt_exitscanclick,
             Qt::SingleShotConnection);
     f.prompter.pushAnswer(Answer::Yes); // start
     f.prompter.pushAnswer(Answer::No);  // do not abort
     click(f, "bt_startscan");
+    QTRY_VERIFY(!w.scanPanel()->isScanning());
     QStringList names;
     for (const FileEntry &e : model->entries())
         names << e.name;
-    QCOMPARE(names, (QStringList{"1.jpg", "2.jpg", "4.jpg", "5.jpg"}));
+    // Only the file in hand when the question came is missing.
+    QCOMPARE(names, (QStringList{"2.jpg", "3.jpg", "4.jpg", "5.jpg"}));
     QCOMPARE(f.prompter.messages().value(1), QString("Wollen Sie diesen Vorgang wirklich abbrechen?"));
 }
 
@@ -225,6 +229,22 @@ void TstBrowsing::scanRefusesStarDotStar()
     click(f, "bt_startscan");
     QCOMPARE(f.prompter.messages(), QStringList{"Mit *.* kann nicht gesucht werden!"});
     QCOMPARE(w.listArea()->searchList()->count(), 0);
+}
+
+void TstBrowsing::closeDuringScan()
+{
+    WindowFixture f;
+    for (int i = 0; i < 300; ++i)
+        writeFile(f.path(QString("tree/d%1/p%2.jpg").arg(i % 30).arg(i)), "x");
+    MainWindow &w = startIn(f, {}, "tree");
+    click(f, "bt_maskwahl0");
+    click(f, "bt_startscan");
+    f.prompter.pushAnswer(Answer::Yes); // close question
+    w.close();
+    // The scan ends first, then the window closes and writes its configuration.
+    QTRY_VERIFY(!w.isVisible());
+    QVERIFY(!w.scanPanel()->isScanning());
+    QCOMPARE(readFile(f.path("vorn.cfg")), QByteArray("0\r\n0\r\n0\r\nnormal\r\n"));
 }
 
 QTEST_MAIN(TstBrowsing)
