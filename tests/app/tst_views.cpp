@@ -1,0 +1,140 @@
+// The view model of the main window: view buttons, list tabs, themes and backgrounds, the
+// colour panel, the hint size menu, hiding the list area and the lock-out groups.
+#include "app/function_bar_view.h"
+#include "app/view_stack_view.h"
+#include "files/list_area_view.h"
+#include "support/test_support.h"
+#include "widgets/theme.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QToolTip>
+
+using namespace vorn;
+using namespace vorn::test;
+
+class TstViews : public QObject {
+    Q_OBJECT
+private slots:
+    void themesAndBackgrounds();
+    void scanTabKeepsZipView();
+    void scanTabBringsPictures();
+    void colourPanelAndHintSize();
+    void dirHideAndFunctionButton();
+    void lockOut();
+
+private:
+    static QStringList textured(QWidget *root)
+    {
+        QStringList names;
+        for (QWidget *w : root->findChildren<QWidget *>())
+            if (has_texture(w))
+                names << w->objectName();
+        names.sort();
+        return names;
+    }
+};
+
+void TstViews::themesAndBackgrounds()
+{
+    WindowFixture f;
+    MainWindow &w = f.start();
+    QVERIFY(has_texture(f.find<QWidget>("pn_main")));
+    QVERIFY(f.find<QToolButton>("bt_bgblue")->isVisible());
+    QTest::mouseClick(f.find<QToolButton>("bt_256cols"), Qt::LeftButton); // plain theme
+    QVERIFY(textured(&w).isEmpty());
+    QVERIFY(!f.find<QToolButton>("bt_bgblue")->isVisible());
+    QTest::mouseClick(f.find<QToolButton>("bt_colors"), Qt::LeftButton);
+    QTest::mouseClick(f.find<QToolButton>("pnc12"), Qt::LeftButton);
+    QVERIFY(textured(&w).isEmpty());
+    QCOMPARE(f.find<QWidget>("pn_main")->palette().window().color(), swatch_color(12));
+    emit w.functionBar()->viewingTextureChosen(true); // bt_bgblueClick; its button is hidden now
+    QStringList areas;
+    for (const char *n : kViewingAreas)
+        if (f.find<QWidget>(n))
+            areas << n;
+    areas.sort();
+    QCOMPARE(textured(&w), areas);
+}
+
+void TstViews::scanTabKeepsZipView()
+{
+    WindowFixture f;
+    MainWindow &w = f.start();
+    QTest::mouseClick(f.find<QToolButton>("bt_showzip"), Qt::LeftButton);
+    QCOMPARE(w.views()->front(), View::Zip);
+    w.listArea()->tabs()->setCurrentIndex(1);
+    QCOMPARE(w.views()->front(), View::Zip);
+    QVERIFY(w.context().zipMode);
+    QCOMPARE(w.context().listTab(), ListTab::Scan);
+    QCOMPARE(w.listArea()->activeList(), w.listArea()->searchList());
+}
+
+void TstViews::scanTabBringsPictures()
+{
+    WindowFixture f;
+    MainWindow &w = f.start();
+    QTest::mouseClick(f.find<QToolButton>("bt_showrename"), Qt::LeftButton);
+    w.listArea()->tabs()->setCurrentIndex(1);
+    QCOMPARE(w.views()->front(), View::Pictures);
+    QVERIFY(f.find<QToolButton>("bt_showview")->isChecked());
+    w.listArea()->tabs()->setCurrentIndex(0);
+    QCOMPARE(w.listArea()->activeList(), w.listArea()->folderList());
+}
+
+void TstViews::colourPanelAndHintSize()
+{
+    WindowFixture f;
+    f.start();
+    QWidget *panel = f.find<QWidget>("fup_color");
+    QVERIFY(!panel->isVisible());
+    QTest::mouseClick(f.find<QToolButton>("bt_colors"), Qt::LeftButton);
+    QVERIFY(panel->isVisible());
+    QCOMPARE(panel->findChildren<QToolButton *>().size(), 16);
+    QTest::mouseClick(f.find<QToolButton>("bt_colors"), Qt::LeftButton);
+    QVERIFY(!panel->isVisible());
+
+    auto *menu = f.window->findChild<QMenu *>("pop_hint");
+    QVERIFY(menu);
+    QCOMPARE(menu->actions().size(), 6);
+    QAction *twelve = f.window->findChild<QAction *>("mi_fontsize12");
+    twelve->trigger();
+    QCOMPARE(QToolTip::font().pointSize(), 12);
+    int ticked = 0;
+    for (QAction *a : menu->actions())
+        ticked += a->isChecked();
+    QCOMPARE(ticked, 1);
+    QVERIFY(twelve->isChecked());
+}
+
+void TstViews::dirHideAndFunctionButton()
+{
+    WindowFixture f;
+    MainWindow &w = f.start();
+    QTest::mouseClick(f.find<QToolButton>("bt_dirhide"), Qt::LeftButton);
+    QVERIFY(!w.listArea()->isVisible());
+    QTest::mouseClick(f.find<QToolButton>("bt_colors"), Qt::LeftButton);
+    QVERIFY(w.listArea()->isVisible());
+}
+
+void TstViews::lockOut()
+{
+    WindowFixture f;
+    MainWindow &w = f.start();
+    w.setListsAndBarsEnabled(false);
+    w.setViewAndMaskEnabled(false);
+    for (const char *n : {"lv", "lvscan", "tv", "pc_list", "tbar_main", "tbar_mask", "tbar_sortmain"})
+        QVERIFY2(!f.find<QWidget>(n)->isEnabled(), n);
+    QVERIFY(!f.find<QToolButton>("bt_showview")->isEnabled());
+    QVERIFY(!f.find<QToolButton>("bt_maskwahl3")->isEnabled());
+    w.setListsAndBarsEnabled(true);
+    w.setViewAndMaskEnabled(true);
+    for (const char *n : {"lv", "lvscan", "tv", "pc_list", "tbar_main", "tbar_mask"})
+        QVERIFY2(f.find<QWidget>(n)->isEnabled(), n);
+    QVERIFY(f.find<QToolButton>("bt_maskwahl3")->isEnabled());
+}
+
+QTEST_MAIN(TstViews)
+#include "tst_views.moc"
