@@ -252,7 +252,8 @@ void ListAreaView::lvclick()
     if (selected.size() == 1) {
         const FileEntry &e = list->fileModel()->entry(selected.first());
         editPath_ = e.fullPath();
-        make_writable(editPath_, ctx_.drives());
+        // Looking at a file leaves its attributes alone: resetting them here would strip
+        // the read-only and hidden flags from every file the user clicks.
         list->scrollTo(list->fileModel()->index(selected.first(), 0));
         updateReadout();
         emit showFileRequested(editPath_);

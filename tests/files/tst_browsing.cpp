@@ -31,6 +31,8 @@ private slots:
     void scanCancelNoMissesFileInHand();
     void scanRefusesStarDotStar();
     void closeDuringScan();
+    void renameInPlace();
+    void keys();
 
 private:
     // A window in German with a folder of files listed.
@@ -245,6 +247,68 @@ void TstBrowsing::closeDuringScan()
     QTRY_VERIFY(!w.isVisible());
     QVERIFY(!w.scanPanel()->isScanning());
     QCOMPARE(readFile(f.path("vorn.cfg")), QByteArray("0\r\n0\r\n0\r\nnormal\r\n"));
+}
+
+void TstBrowsing::renameInPlace()
+{
+    WindowFixture f;
+    MainWindow &w = startIn(f, {"a.jpg", "b.jpg", "ro.jpg"});
+    FileListView *lv = w.listArea()->folderList();
+    FileListModel *model = lv->fileModel();
+    QVERIFY(!(model->flags(model->index(0, 0)) & Qt::ItemIsEditable));
+    QTest::mouseClick(f.find<QToolButton>("bt_editliste"), Qt::LeftButton);
+    QVERIFY(model->flags(model->index(0, 0)) & Qt::ItemIsEditable);
+
+    lv->selectRow(0);
+    w.listArea()->lvclick();
+    model->setData(model->index(0, 0), "Holiday.JPG", Qt::EditRole);
+    QCOMPARE(model->entry(0).name, QString("Holiday.JPG"));
+    QVERIFY(QFileInfo::exists(f.path("pics/Holiday.JPG")));
+    QVERIFY(f.prompter.messages().isEmpty());
+
+    // A taken name: the file system refuses, the list keeps the name the file really has.
+    model->setData(model->index(1, 0), "Holiday.JPG", Qt::EditRole);
+    QCOMPARE(model->entry(1).name, QString("b.jpg"));
+    QVERIFY(QFileInfo::exists(f.path("pics/b.jpg")));
+    QCOMPARE(f.prompter.messages().size(), 1);
+    QVERIFY(f.prompter.lastMessage().startsWith("Datei b.jpg: "));
+
+    // An extension change is refused by the name rules.
+    model->setData(model->index(1, 0), "b.jpeg", Qt::EditRole);
+    QCOMPARE(model->entry(1).name, QString("b.jpg"));
+    QVERIFY(f.prompter.lastMessage().startsWith("Das Ändern der Dateinamenserweiterung"));
+
+    // A read-only file is refused with its path.
+    QFile::setPermissions(f.path("pics/ro.jpg"), QFile::ReadOwner);
+    model->setData(model->index(2, 0), "rw.jpg", Qt::EditRole);
+    QCOMPARE(f.prompter.lastMessage(), f.path("pics/ro.jpg") + "\r\n\r\nDatei ist schreibgeschützt!");
+    QVERIFY(QFileInfo::exists(f.path("pics/ro.jpg")));
+}
+
+void TstBrowsing::keys()
+{
+    WindowFixture f;
+    MainWindow &w = startIn(f, {"1.jpg", "2.jpg", "3.txt"});
+    FileListView *lv = w.listArea()->folderList();
+    lv->setFocus();
+    QTest::keyClick(lv, Qt::Key_End);
+    QCOMPARE(lv->selectedRows(), QList<int>{2});
+    QCOMPARE(w.views()->front(), View::Text);
+    QTest::keyClick(lv, Qt::Key_Home);
+    QCOMPARE(lv->selectedRows(), QList<int>{0});
+    QCOMPARE(w.views()->front(), View::Pictures);
+    QCOMPARE(f.find<QLabel>("pno_nr")->text(), QString("Datei 1 von 3"));
+    QTest::keyClick(lv, Qt::Key_Down);
+    QCOMPARE(f.find<QLabel>("pno_nr")->text(), QString("Datei 2 von 3"));
+    QTest::keyClick(lv, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(lv->selectedCount(), 3);
+    // With the stepping switch on, Ctrl steps forward and Shift back.
+    lv->selectRow(0);
+    w.context().keyStepping = true;
+    QTest::keyClick(lv, Qt::Key_Control);
+    QCOMPARE(lv->selectedRows(), QList<int>{1});
+    QTest::keyClick(lv, Qt::Key_Shift);
+    QCOMPARE(lv->selectedRows(), QList<int>{0});
 }
 
 QTEST_MAIN(TstBrowsing)
