@@ -20,6 +20,7 @@
 #include <QButtonGroup>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QWheelEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
@@ -143,6 +144,9 @@ void MainWindow::buildLayout()
     setCentralWidget(central);
 
     stat_sort_->setAutoFillBackground(true);
+
+    // A wheel over the empty view scrolls the tree or list clicked last.
+    views_->panel(View::Empty)->installEventFilter(this);
 
     // The empty view's navy.
     QPalette pal = views_->panel(View::Empty)->palette();
@@ -402,6 +406,17 @@ void MainWindow::pc_listChange(int index)
         stat_sort_->setPanelText(1, ctx_->texts().caption(QStringLiteral("tab_catalog")));
     }
     listArea_->updateReadout();
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Wheel && watched == views_->panel(View::Empty)) {
+        const int dy = static_cast<QWheelEvent *>(event)->angleDelta().y();
+        if (dy != 0)
+            listArea_->scrollWheelTarget(dy > 0 ? -1 : 1);
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::bt_dirhideClick() { listArea_->hide(); }

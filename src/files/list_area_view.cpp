@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStorageInfo>
 #include <QStyle>
@@ -212,8 +213,16 @@ void ListAreaView::openFolder(const QString &path)
     tvclick(i);
 }
 
+void ListAreaView::scrollWheelTarget(int steps)
+{
+    QAbstractItemView *t = wheelTarget_ ? wheelTarget_ : activeList();
+    QScrollBar *bar = t->verticalScrollBar();
+    bar->setValue(bar->value() + steps * bar->pageStep());
+}
+
 void ListAreaView::tvclick(const QModelIndex &index)
 {
+    wheelTarget_ = tv_;
     if (index.isValid())
         scanRoot_ = add_backslash(dirs_->filePath(index));
     refresh_folder_view();
@@ -242,6 +251,7 @@ void ListAreaView::relist()
 void ListAreaView::lvclick()
 {
     FileListView *list = activeList();
+    wheelTarget_ = list;
     if (list->isEditingName())
         return;
     const QList<int> selected = list->selectedRows();
@@ -307,6 +317,9 @@ void ListAreaView::updateReadout()
     }
     s.selectedCount = int(rows.size());
     ctx_.selection = s;
+    // The full path of the selected file as the hint of the labels under the lists.
+    for (QLabel *l : {pno_dir_, pno_nr_, pns_nr_})
+        l->setToolTip(s.exactPath.isEmpty() ? (l == pno_dir_ ? scanRoot_ : QString()) : s.exactPath);
     if (list == lv_)
         pno_nr_->setText(positionText(lv_));
     else

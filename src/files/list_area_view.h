@@ -45,6 +45,8 @@ public:
     void setScanCountText(const QString &text);
     // Recomputes the enabled state of the list buttons.
     void updateListButtons();
+    // imwheel: one page up (steps < 0) or down on the tree or list clicked last.
+    void scrollWheelTarget(int steps);
     // The list part of the lock-out during long operations.
     void setListsEnabled(bool on);
 
@@ -90,6 +92,7 @@ private:
     QLabel *pno_nr_ = nullptr;
     QLabel *pns_nr_ = nullptr;
     QLabel *pn_lwchar_ = nullptr;
+    QAbstractItemView *wheelTarget_ = nullptr;
     QString scanRoot_;
     QString editPath_;
 };
