@@ -198,6 +198,8 @@ void ListAreaView::openFolder(const QString &path)
 {
     const QModelIndex i = dirs_->index(QDir::cleanPath(path));
     if (i.isValid()) {
+        for (QModelIndex p = i.parent(); p.isValid(); p = p.parent())
+            tv_->expand(p);
         tv_->setCurrentIndex(i);
         tv_->scrollTo(i);
         // The model reads folders in the background: show the folder once its parents are in.
