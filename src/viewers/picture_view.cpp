@@ -289,6 +289,7 @@ void PictureView::buildViewArea()
     pn_zoom_->setFrameShape(QFrame::Panel);
     pn_zoom_->setFrameShadow(QFrame::Raised);
     pn_zoom_->setFixedHeight(30);
+    pn_zoom_->setAutoFillBackground(true);
     auto *zl = new QHBoxLayout(pn_zoom_);
     zl->setContentsMargins(6, 1, 6, 1);
     trb_1_ = new QSlider(Qt::Horizontal, pn_zoom_);
