@@ -11,6 +11,7 @@
 #include "files/list_area_view.h"
 #include "files/mask_bar_view.h"
 #include "files/scan_panel_view.h"
+#include "viewers/picture_view.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
 #include "widgets/text_applier.h"
@@ -176,6 +177,8 @@ void MainWindow::buildLayout()
     connect(listArea_, &ListAreaView::showFileRequested, this, &MainWindow::show_file);
     connect(listArea_, &ListAreaView::releaseViews, this, &MainWindow::releaseViews);
     scanPanel_ = new ScanPanelView(*ctx_, *listArea_, views_->panel(View::Pictures));
+    pictureView_ = new PictureView(*ctx_, *listArea_, views_->panel(View::Pictures), kButtonRowHeight, this);
+    registerViewer(View::Pictures, pictureView_);
     connect(scanPanel_, &ScanPanelView::lockRequested, this, [this](bool locked) {
         setListsAndBarsEnabled(!locked);
         setViewAndMaskEnabled(!locked);
@@ -396,6 +399,7 @@ void MainWindow::enterView(int tag)
 void MainWindow::pc_listChange(int index)
 {
     const ListTab tab = index == 1 ? ListTab::Scan : index == 2 ? ListTab::Catalog : ListTab::Folder;
+    pictureView_->resetTrackBar();
     stat_sort_->setPanelText(1, QString());
     ctx_->setListTab(tab);
     if (tab == ListTab::Scan && !ctx_->zipMode)

@@ -24,6 +24,7 @@ class ListAreaView;
 class MaskBarView;
 class ScanPanelView;
 class PanelStatusBar;
+class PictureView;
 class ViewStack;
 
 struct StartOptions {
@@ -50,6 +51,7 @@ public:
     ListAreaView *listArea() const { return listArea_; }
     MaskBarView *maskButtons() const { return maskBar_; }
     ScanPanelView *scanPanel() const { return scanPanel_; }
+    PictureView *pictureView() const { return pictureView_; }
     ViewStack *views() const { return views_; }
     CollapsibleToolBar *maskBar() const { return tbar_mask_; }
     CollapsibleToolBar *sortBar() const { return tbar_sortmain_; }
@@ -112,6 +114,7 @@ private:
     ListAreaView *listArea_ = nullptr;
     MaskBarView *maskBar_ = nullptr;
     ScanPanelView *scanPanel_ = nullptr;
+    PictureView *pictureView_ = nullptr;
     bool closeConfirmed_ = false;
     ViewStack *views_ = nullptr;
     CollapsibleToolBar *tbar_mask_ = nullptr;

@@ -97,6 +97,14 @@ const ControlTextRow kControlTextRows[] = {
     {"bt_zoomin", nullptr, nullptr, "Vergrößern", "zoom in"},
     {"bt_lupe", nullptr, nullptr, "Lupe ein/aus", "magnifier on/off"},
     {"ed_giftime", nullptr, nullptr, "Geschwindigkeit der Animation (%)", "animation speed (%)"},
+    {"bt_gifspeedup", nullptr, nullptr, "Animation schneller", "faster animation"},
+    {"bt_gifspeeddown", nullptr, nullptr, "Animation langsamer", "slower animation"},
+    {"bt_copytoclpb", nullptr, nullptr, "Bild in die Zwischenablage kopieren", "copy picture to clipboard"},
+    {"bt_lupebigger", nullptr, nullptr, "Lupe vergrößern", "bigger magnifier"},
+    {"bt_lupesmaller", nullptr, nullptr, "Lupe verkleinern", "smaller magnifier"},
+    {"bt_lupeincfaktor", nullptr, nullptr, "Stärker vergrößern", "more enlargement"},
+    {"bt_lupedecfaktor", nullptr, nullptr, "Schwächer vergrößern", "less enlargement"},
+    {"img_movelupectrl", nullptr, nullptr, "Lupe verschieben", "move the magnifier"},
 
     // Catalog.
     {"bt_gotocatalog", nullptr, nullptr, "Katalogverwaltung öffnen", "create catalog"},

@@ -107,6 +107,11 @@ void TstBrowsing::deleteReselects()
 {
     WindowFixture f;
     MainWindow &w = startIn(f, {"1.jpg", "2.jpg", "3.jpg", "4.jpg", "5.jpg"});
+    // Real pictures, so that showing the reselected one is silent.
+    QImage picture(4, 4, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    for (const char *n : {"1.jpg", "2.jpg", "3.jpg", "4.jpg", "5.jpg"})
+        QVERIFY(picture.save(f.path(QStringLiteral("pics/") + QLatin1String(n)), "JPG"));
     FileListView *lv = w.listArea()->folderList();
     lv->selectRow(4);
     w.listArea()->lvclick();

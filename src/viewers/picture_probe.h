@@ -1,0 +1,15 @@
+// Reads a picture's natural size from its header without decoding it, so that the view can ask
+// the loader for exactly the fitted size (and the JPEG decoder can scale in the DCT domain).
+#pragma once
+
+#include <QSize>
+#include <QString>
+
+namespace vorn
+{
+
+// The size at 100 % as the view shows it (upright by the EXIF orientation for JPEG). Only
+// JPEG headers are read; other kinds, and files that cannot be read, give an invalid size.
+QSize probe_picture_size(const QString &path);
+
+} // namespace vorn
