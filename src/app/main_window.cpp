@@ -11,6 +11,7 @@
 #include "files/list_area_view.h"
 #include "files/mask_bar_view.h"
 #include "files/scan_panel_view.h"
+#include "viewers/slideshow_view.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
 #include "widgets/text_applier.h"
@@ -172,6 +173,8 @@ void MainWindow::buildLayout()
     connect(listArea_, &ListAreaView::showFileRequested, this, &MainWindow::show_file);
     connect(listArea_, &ListAreaView::releaseViews, this, &MainWindow::releaseViews);
     scanPanel_ = new ScanPanelView(*ctx_, *listArea_, views_->panel(View::Pictures));
+    // The picture view gives it its slide area and bt_diashow (setHost, setShowButton).
+    slideshow_ = new SlideshowView(*ctx_, *this, central);
     connect(scanPanel_, &ScanPanelView::lockRequested, this, [this](bool locked) {
         setListsAndBarsEnabled(!locked);
         setViewAndMaskEnabled(!locked);
@@ -441,6 +444,8 @@ void MainWindow::show_file(const QString &path)
     case FileKind::Other: target = View::Text; break;
     }
     if (target == View::Pictures && ctx_->slideshowRunning) {
+        views_->bringToFront(target); // back from an entry of another kind
+        ctx_->setView(target);
         if (FileViewer *v = viewers_.value(int(target)))
             v->showFile(path);
         return;
