@@ -5,10 +5,12 @@
 
 class QWidget;
 
-namespace vorn {
+namespace vorn
+{
 
-class SlideHost {
-public:
+class SlideHost
+{
+  public:
     virtual ~SlideHost() = default;
     // The area the pictures are shown in (sb_1); the control panel floats over its top right.
     virtual QWidget *slideArea() = 0;

@@ -4,23 +4,30 @@
 
 #include <algorithm>
 
-namespace vorn {
+namespace vorn
+{
 
 SlideStyle slide_style_for_tag(int tag)
 {
     switch (tag) {
-    case 6: return SlideStyle::Center;
-    case 7: return SlideStyle::BestFit;
-    default: return SlideStyle::Normal;
+    case 6:
+        return SlideStyle::Center;
+    case 7:
+        return SlideStyle::BestFit;
+    default:
+        return SlideStyle::Normal;
     }
 }
 
 int slide_style_tag(SlideStyle style)
 {
     switch (style) {
-    case SlideStyle::Center: return 6;
-    case SlideStyle::BestFit: return 7;
-    case SlideStyle::Normal: break;
+    case SlideStyle::Center:
+        return 6;
+    case SlideStyle::BestFit:
+        return 7;
+    case SlideStyle::Normal:
+        break;
     }
     return 5;
 }
@@ -98,10 +105,18 @@ void Slideshow::navigate(SlideList &list, SlideNav to)
     setNavigation(true);
     const int n = list.count();
     switch (to) {
-    case SlideNav::First: list.select(0, true); break;
-    case SlideNav::Prev: list.select(position_ - 1, true); break;
-    case SlideNav::Next: list.select(position_ + 1, true); break;
-    case SlideNav::Last: list.select(n - 1, true); break;
+    case SlideNav::First:
+        list.select(0, true);
+        break;
+    case SlideNav::Prev:
+        list.select(position_ - 1, true);
+        break;
+    case SlideNav::Next:
+        list.select(position_ + 1, true);
+        break;
+    case SlideNav::Last:
+        list.select(n - 1, true);
+        break;
     }
     position_ = list.selectedIndex();
     controls_.firstEnabled = controls_.prevEnabled = position_ > 0;
@@ -140,7 +155,10 @@ int Slideshow::setSeconds(int seconds)
     return intervalMs();
 }
 
-int Slideshow::intervalMs() const { return slide_interval_ms(seconds_); }
+int Slideshow::intervalMs() const
+{
+    return slide_interval_ms(seconds_);
+}
 
 void Slideshow::setCounter(int number, int count)
 {

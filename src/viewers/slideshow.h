@@ -6,7 +6,8 @@
 
 #include <QString>
 
-namespace vorn {
+namespace vorn
+{
 
 // How a slide is shown: natural size, centred, or fitted into the view.
 enum class SlideStyle { Normal, Center, BestFit };
@@ -17,8 +18,9 @@ int slide_style_tag(SlideStyle style);
 enum class SlideNav { First = 0, Prev = 1, Next = 2, Last = 3 };
 
 // The entries the show steps through, in the order they are displayed.
-class SlideList {
-public:
+class SlideList
+{
+  public:
     virtual ~SlideList() = default;
     virtual int count() const = 0;
     // The selected entry (the focused one among several), -1 when none is selected.
@@ -48,8 +50,9 @@ struct SlideControls {
     bool operator==(const SlideControls &) const = default;
 };
 
-class Slideshow {
-public:
+class Slideshow
+{
+  public:
     enum class Tick { Ignored, Stepped, Restarted, Ended };
 
     static constexpr int kStartSeconds = 3;
@@ -94,7 +97,7 @@ public:
     // "k/n", or empty outside a show.
     QString counterText() const { return counter_; }
 
-private:
+  private:
     void setCounter(int number, int count);
     void setNavigation(bool on);
 

@@ -2,8 +2,8 @@
 
 #include "app/function_bar_view.h"
 #include "app/main_window.h"
-#include "files/list_area_view.h"
 #include "app/view_stack_view.h"
+#include "files/list_area_view.h"
 #include "viewers/picture_geometry.h"
 #include "viewers/slide_host.h"
 #include "widgets/collapsible_toolbar.h"
@@ -24,9 +24,11 @@
 #include <algorithm>
 #include <functional>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 constexpr int kPanelWidth = 200;
 constexpr int kTopGap = 5;
@@ -60,7 +62,7 @@ QIcon styleIcon(SlideStyle style)
         p.setPen(QColor(60, 60, 60));
         p.setBrush(Qt::white);
         p.drawRect(QRectF(1.5, 2.5, 13, 11));
-        QRectF pic = style == SlideStyle::BestFit ? QRectF(3, 4, 10, 8)
+        QRectF pic = style == SlideStyle::BestFit  ? QRectF(3, 4, 10, 8)
                      : style == SlideStyle::Center ? QRectF(5, 6, 6, 4)
                                                    : QRectF(3, 4, 6, 4);
         p.setPen(Qt::NoPen);
@@ -72,8 +74,9 @@ QIcon styleIcon(SlideStyle style)
 } // namespace
 
 // The active list as the show sees it; selecting with `show` runs the list's click handler.
-class SlideshowView::ActiveList : public SlideList {
-public:
+class SlideshowView::ActiveList : public SlideList
+{
+  public:
     explicit ActiveList(ListAreaView &area) : area_(area) {}
     int count() const override { return area_.activeList()->count(); }
     int selectedIndex() const override
@@ -97,13 +100,14 @@ public:
     }
     void deselect() override { area_.activeList()->clearSelection(); }
 
-private:
+  private:
     ListAreaView &area_;
 };
 
 // The drag grip at the right of the top row: moves the whole panel inside its parent.
-class SlideshowView::Grip : public QWidget {
-public:
+class SlideshowView::Grip : public QWidget
+{
+  public:
     explicit Grip(SlideshowView *panel, QWidget *parent) : QWidget(parent), panel_(panel)
     {
         setObjectName(QStringLiteral("img_movediactrl"));
@@ -111,7 +115,7 @@ public:
         setFixedSize(10, MainWindow::kButtonRowHeight);
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter p(this);
@@ -137,7 +141,7 @@ protected:
     }
     void mouseReleaseEvent(QMouseEvent *) override { dragging_ = false; }
 
-private:
+  private:
     SlideshowView *panel_;
     QPoint grabOffset_;
     bool dragging_ = false;
@@ -211,12 +215,12 @@ void SlideshowView::buildRows()
     QStyle *st = style();
 
     QWidget *top = newRow();
-    connect(addButton(top, "bt_startdiashow", st->standardIcon(QStyle::SP_MediaPlay)), &QToolButton::clicked, this,
-            &SlideshowView::bt_startdiashowClick);
-    connect(addButton(top, "bt_pauseshow", st->standardIcon(QStyle::SP_MediaPause), true), &QToolButton::clicked,
-            this, &SlideshowView::bt_pauseshowClick);
-    connect(addButton(top, "bt_stopshow", st->standardIcon(QStyle::SP_MediaStop)), &QToolButton::clicked, this,
-            &SlideshowView::bt_stopshowClick);
+    connect(addButton(top, "bt_startdiashow", st->standardIcon(QStyle::SP_MediaPlay)), &QToolButton::clicked,
+            this, &SlideshowView::bt_startdiashowClick);
+    connect(addButton(top, "bt_pauseshow", st->standardIcon(QStyle::SP_MediaPause), true),
+            &QToolButton::clicked, this, &SlideshowView::bt_pauseshowClick);
+    connect(addButton(top, "bt_stopshow", st->standardIcon(QStyle::SP_MediaStop)), &QToolButton::clicked,
+            this, &SlideshowView::bt_stopshowClick);
     connect(addButton(top, "bt_repeatshow", repeatIcon(), true), &QToolButton::clicked, this,
             &SlideshowView::bt_repeatshowClick);
     pn_diashowstat_ = statusField(top, "pn_diashowstat");
@@ -228,8 +232,8 @@ void SlideshowView::buildRows()
     top->layout()->addWidget(new Grip(this, top));
 
     QWidget *mid = newRow();
-    connect(addButton(mid, "bt_diatimedown", st->standardIcon(QStyle::SP_ArrowDown)), &QToolButton::clicked, this,
-            &SlideshowView::bt_diatimedownClick);
+    connect(addButton(mid, "bt_diatimedown", st->standardIcon(QStyle::SP_ArrowDown)), &QToolButton::clicked,
+            this, &SlideshowView::bt_diatimedownClick);
     ed_diatime_ = new QLineEdit(QString::number(show_.seconds()), mid);
     ed_diatime_->setObjectName(QStringLiteral("ed_diatime"));
     ed_diatime_->setValidator(new QIntValidator(kSlideIntervalMin, kSlideIntervalMax, ed_diatime_));
@@ -332,17 +336,26 @@ void SlideshowView::applyState()
 void SlideshowView::applyStatusText()
 {
     switch (show_.status()) {
-    case SlideStatus::None: pn_diashowstat_->clear(); break;
-    case SlideStatus::Running: pn_diashowstat_->setText(ctx_.msg(Msg::SlideRunning)); break;
-    case SlideStatus::Paused: pn_diashowstat_->setText(ctx_.msg(Msg::SlidePause)); break;
-    case SlideStatus::Done: pn_diashowstat_->setText(ctx_.msg(Msg::SlideDone)); break;
+    case SlideStatus::None:
+        pn_diashowstat_->clear();
+        break;
+    case SlideStatus::Running:
+        pn_diashowstat_->setText(ctx_.msg(Msg::SlideRunning));
+        break;
+    case SlideStatus::Paused:
+        pn_diashowstat_->setText(ctx_.msg(Msg::SlidePause));
+        break;
+    case SlideStatus::Done:
+        pn_diashowstat_->setText(ctx_.msg(Msg::SlideDone));
+        break;
     }
 }
 
 void SlideshowView::setBarsVisible(bool on)
 {
-    for (QWidget *w : {static_cast<QWidget *>(window_.listArea()), static_cast<QWidget *>(window_.maskBar()),
-                       static_cast<QWidget *>(window_.sortBar()), static_cast<QWidget *>(window_.functionBar())})
+    for (QWidget *w :
+         {static_cast<QWidget *>(window_.listArea()), static_cast<QWidget *>(window_.maskBar()),
+          static_cast<QWidget *>(window_.sortBar()), static_cast<QWidget *>(window_.functionBar())})
         w->setVisible(on);
 }
 
@@ -382,7 +395,8 @@ void SlideshowView::moveWithin(QPoint topLeft)
 
 bool SlideshowView::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == watchedArea_ && isVisible() && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+    if (watched == watchedArea_ && isVisible() &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
         // The bars come and go after the panel was placed: follow the area.
         if (dragged_)
             moveWithin(pos());

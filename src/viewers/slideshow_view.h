@@ -15,15 +15,17 @@ class QLineEdit;
 class QTimer;
 class QToolButton;
 
-namespace vorn {
+namespace vorn
+{
 
 class AppContext;
 class MainWindow;
 class SlideHost;
 
-class SlideshowView : public QFrame {
+class SlideshowView : public QFrame
+{
     Q_OBJECT
-public:
+  public:
     // `parent` is the widget the panel floats in (the window's client area).
     SlideshowView(AppContext &ctx, MainWindow &window, QWidget *parent);
     ~SlideshowView() override;
@@ -38,7 +40,7 @@ public:
     QTimer *timer() const { return tm_diashow_; }
     QToolButton *button(const char *name) const;
 
-public slots:
+  public slots:
     void bt_diashowClick();
     void bt_startdiashowClick();
     void bt_pauseshowClick();
@@ -50,10 +52,10 @@ public slots:
     void bt_diaviewstyleClick(int tag);
     void tm_diashowTimer();
 
-protected:
+  protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private:
+  private:
     class ActiveList;
     class Grip;
     friend class Grip;

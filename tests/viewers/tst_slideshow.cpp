@@ -4,25 +4,26 @@
 #include "app/function_bar_view.h"
 #include "app/view_stack_view.h"
 #include "files/list_area_view.h"
+#include "support/test_support.h"
 #include "viewers/slide_host.h"
 #include "viewers/slideshow.h"
 #include "viewers/slideshow_view.h"
 #include "widgets/collapsible_toolbar.h"
-#include "support/test_support.h"
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QMouseEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QToolButton>
 
 using namespace vorn;
 using namespace vorn::test;
 
-namespace {
+namespace
+{
 
 // A list of n entries that records what it was asked to show.
 struct FakeList : SlideList {
@@ -69,7 +70,11 @@ QString runTicks(Slideshow &s, FakeList &l, int ticks)
 
 QString navFlags(const SlideControls &c)
 {
-    return QString("%1%2%3%4").arg(int(c.firstEnabled)).arg(int(c.prevEnabled)).arg(int(c.nextEnabled)).arg(int(c.lastEnabled));
+    return QString("%1%2%3%4")
+        .arg(int(c.firstEnabled))
+        .arg(int(c.prevEnabled))
+        .arg(int(c.nextEnabled))
+        .arg(int(c.lastEnabled));
 }
 
 // Stands in for the picture view: remembers the calls, its area is the picture panel.
@@ -95,9 +100,10 @@ struct Recorder : FileViewer {
 
 } // namespace
 
-class TstSlideshow : public QObject {
+class TstSlideshow : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     // The rules.
     void ticks_data();
     void ticks();
@@ -117,7 +123,7 @@ private slots:
     void dragKeepsPanelInside();
     void showButtonFollowsList();
 
-private:
+  private:
     struct Setup {
         TestHost host;
         Recorder seen;
@@ -139,7 +145,8 @@ void TstSlideshow::ticks_data()
     QTest::addColumn<int>("ticks");
     QTest::addColumn<QString>("log");
     QTest::newRow("three, once") << 3 << 0 << false << 5 << "S0 1/3, S1 2/3, S2 3/3, S- 3/3, E";
-    QTest::newRow("three, repeat") << 3 << 0 << true << 7 << "S0 1/3, S1 2/3, S2 3/3, S- 3/3, R0 1/3, S1 2/3, S2 3/3";
+    QTest::newRow("three, repeat") << 3 << 0 << true << 7
+                                   << "S0 1/3, S1 2/3, S2 3/3, S- 3/3, R0 1/3, S1 2/3, S2 3/3";
     QTest::newRow("starts at the focus") << 3 << 1 << false << 4 << "S1 2/3, S2 3/3, S- 3/3, E";
     QTest::newRow("no selection starts at the first") << 3 << -1 << false << 2 << "S0 1/3, S1 2/3";
     QTest::newRow("one entry") << 1 << 0 << true << 4 << "S0 1/1, S- 1/1, R0 1/1, S- 1/1";
@@ -204,13 +211,20 @@ void TstSlideshow::navigation_data()
     QTest::addColumn<int>("selected");
     QTest::addColumn<QString>("flags");
     QTest::addColumn<QString>("counter");
-    QTest::newRow("pause only") << 1 << QList<int>{} << 0 << "1111" << "1/3";
-    QTest::newRow("last") << 1 << QList<int>{3} << 2 << "1100" << "3/3";
-    QTest::newRow("first") << 3 << QList<int>{0} << 0 << "0011" << "1/3";
-    QTest::newRow("prev shows the shown entry") << 2 << QList<int>{1} << 1 << "1111" << "2/3";
-    QTest::newRow("prev twice") << 2 << QList<int>{1, 1} << 0 << "0011" << "1/3";
-    QTest::newRow("next after last stays") << 1 << QList<int>{3, 2} << 2 << "1100" << "3/3";
-    QTest::newRow("prev before first stays") << 1 << QList<int>{0, 1} << 0 << "0011" << "1/3";
+    QTest::newRow("pause only") << 1 << QList<int>{} << 0 << "1111"
+                                << "1/3";
+    QTest::newRow("last") << 1 << QList<int>{3} << 2 << "1100"
+                          << "3/3";
+    QTest::newRow("first") << 3 << QList<int>{0} << 0 << "0011"
+                           << "1/3";
+    QTest::newRow("prev shows the shown entry") << 2 << QList<int>{1} << 1 << "1111"
+                                                << "2/3";
+    QTest::newRow("prev twice") << 2 << QList<int>{1, 1} << 0 << "0011"
+                                << "1/3";
+    QTest::newRow("next after last stays") << 1 << QList<int>{3, 2} << 2 << "1100"
+                                           << "3/3";
+    QTest::newRow("prev before first stays") << 1 << QList<int>{0, 1} << 0 << "0011"
+                                             << "1/3";
 }
 
 void TstSlideshow::navigation()
