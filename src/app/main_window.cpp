@@ -12,6 +12,8 @@
 #include "files/mask_bar_view.h"
 #include "files/scan_panel_view.h"
 #include "viewers/picture_view.h"
+#include "viewers/slide_host_view.h"
+#include "viewers/slideshow_view.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
 #include "widgets/text_applier.h"
@@ -74,7 +76,12 @@ MainWindow::MainWindow(const StartOptions &options, QWidget *parent)
     formcreate();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The slide host goes with the members, before the child views: unhook it first.
+    if (slideshow_)
+        slideshow_->setHost(nullptr);
+}
 
 void MainWindow::formcreate()
 {
@@ -179,6 +186,11 @@ void MainWindow::buildLayout()
     scanPanel_ = new ScanPanelView(*ctx_, *listArea_, views_->panel(View::Pictures));
     pictureView_ = new PictureView(*ctx_, *listArea_, views_->panel(View::Pictures), kButtonRowHeight, this);
     registerViewer(View::Pictures, pictureView_);
+    // The picture view gives it its slide area and bt_diashow (setHost, setShowButton).
+    slideshow_ = new SlideshowView(*ctx_, *this, central);
+    slideHost_ = std::make_unique<PictureSlideHost>(*pictureView_);
+    slideshow_->setHost(slideHost_.get());
+    slideshow_->setShowButton(pictureView_->diashowButton());
     connect(scanPanel_, &ScanPanelView::lockRequested, this, [this](bool locked) {
         setListsAndBarsEnabled(!locked);
         setViewAndMaskEnabled(!locked);
@@ -460,6 +472,8 @@ void MainWindow::show_file(const QString &path)
     case FileKind::Other: target = View::Text; break;
     }
     if (target == View::Pictures && ctx_->slideshowRunning) {
+        views_->bringToFront(target); // back from an entry of another kind
+        ctx_->setView(target);
         if (FileViewer *v = viewers_.value(int(target)))
             v->showFile(path);
         return;

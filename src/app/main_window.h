@@ -23,6 +23,8 @@ class FunctionBarView;
 class ListAreaView;
 class MaskBarView;
 class ScanPanelView;
+class SlideHost;
+class SlideshowView;
 class PanelStatusBar;
 class PictureView;
 class ViewStack;
@@ -52,6 +54,7 @@ public:
     MaskBarView *maskButtons() const { return maskBar_; }
     ScanPanelView *scanPanel() const { return scanPanel_; }
     PictureView *pictureView() const { return pictureView_; }
+    SlideshowView *slideshow() const { return slideshow_; }
     ViewStack *views() const { return views_; }
     CollapsibleToolBar *maskBar() const { return tbar_mask_; }
     CollapsibleToolBar *sortBar() const { return tbar_sortmain_; }
@@ -115,6 +118,8 @@ private:
     MaskBarView *maskBar_ = nullptr;
     ScanPanelView *scanPanel_ = nullptr;
     PictureView *pictureView_ = nullptr;
+    SlideshowView *slideshow_ = nullptr;
+    std::unique_ptr<SlideHost> slideHost_;
     bool closeConfirmed_ = false;
     ViewStack *views_ = nullptr;
     CollapsibleToolBar *tbar_mask_ = nullptr;

@@ -258,6 +258,9 @@ void TstBrowsing::renameInPlace()
 {
     WindowFixture f;
     MainWindow &w = startIn(f, {"a.jpg", "b.jpg", "ro.jpg"});
+    QImage picture(4, 4, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    QVERIFY(picture.save(f.path("pics/a.jpg"), "JPG"));
     FileListView *lv = w.listArea()->folderList();
     FileListModel *model = lv->fileModel();
     QVERIFY(!(model->flags(model->index(0, 0)) & Qt::ItemIsEditable));
