@@ -202,13 +202,25 @@ void ListAreaView::openFolder(const QString &path)
             tv_->expand(p);
         tv_->setCurrentIndex(i);
         tv_->scrollTo(i);
-        // The model reads folders in the background: show the folder once its parents are in.
-        auto *once = new QMetaObject::Connection;
-        *once = connect(dirs_, &QFileSystemModel::directoryLoaded, this, [this, once, i](const QString &) {
-            if (tv_->currentIndex() == i)
-                tv_->scrollTo(i, QAbstractItemView::PositionAtCenter);
-            disconnect(*once);
-            delete once;
+        // The model reads folders in the background: expand the way down as each level
+        // arrives, until the folder's own parent is in.
+        const QString target = QDir::cleanPath(path);
+        const QString parentPath = QFileInfo(target).absolutePath();
+        auto *conn = new QMetaObject::Connection;
+        *conn = connect(dirs_, &QFileSystemModel::directoryLoaded, this, [this, conn, target, parentPath](const QString &loaded) {
+            const QModelIndex t = dirs_->index(target);
+            if (!t.isValid() || tv_->currentIndex() != t) {
+                disconnect(*conn);
+                delete conn;
+                return;
+            }
+            for (QModelIndex p = t.parent(); p.isValid(); p = p.parent())
+                tv_->expand(p);
+            tv_->scrollTo(t, QAbstractItemView::PositionAtCenter);
+            if (QDir::cleanPath(loaded) == parentPath) {
+                disconnect(*conn);
+                delete conn;
+            }
         });
     }
     scanRoot_ = add_backslash(QDir::cleanPath(path));
