@@ -11,6 +11,7 @@
 #include "files/list_area_view.h"
 #include "files/mask_bar_view.h"
 #include "files/scan_panel_view.h"
+#include "sorting/sort_bar_view.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
 #include "widgets/text_applier.h"
@@ -172,6 +173,9 @@ void MainWindow::buildLayout()
     connect(listArea_, &ListAreaView::showFileRequested, this, &MainWindow::show_file);
     connect(listArea_, &ListAreaView::releaseViews, this, &MainWindow::releaseViews);
     scanPanel_ = new ScanPanelView(*ctx_, *listArea_, views_->panel(View::Pictures));
+    sortView_ = new SortBarView(*ctx_, *listArea_, *tbar_sortmain_, *stat_sort_, kButtonRowHeight, tbar_sortmain_->content());
+    tbar_sortmain_->contentLayout()->addWidget(sortView_);
+    connect(sortView_, &SortBarView::releaseViews, this, &MainWindow::releaseViews);
     connect(scanPanel_, &ScanPanelView::lockRequested, this, [this](bool locked) {
         setListsAndBarsEnabled(!locked);
         setViewAndMaskEnabled(!locked);

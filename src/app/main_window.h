@@ -23,6 +23,7 @@ class FunctionBarView;
 class ListAreaView;
 class MaskBarView;
 class ScanPanelView;
+class SortBarView;
 class PanelStatusBar;
 class ViewStack;
 
@@ -50,6 +51,7 @@ public:
     ListAreaView *listArea() const { return listArea_; }
     MaskBarView *maskButtons() const { return maskBar_; }
     ScanPanelView *scanPanel() const { return scanPanel_; }
+    SortBarView *sortView() const { return sortView_; }
     ViewStack *views() const { return views_; }
     CollapsibleToolBar *maskBar() const { return tbar_mask_; }
     CollapsibleToolBar *sortBar() const { return tbar_sortmain_; }
@@ -111,6 +113,7 @@ private:
     ListAreaView *listArea_ = nullptr;
     MaskBarView *maskBar_ = nullptr;
     ScanPanelView *scanPanel_ = nullptr;
+    SortBarView *sortView_ = nullptr;
     bool closeConfirmed_ = false;
     ViewStack *views_ = nullptr;
     CollapsibleToolBar *tbar_mask_ = nullptr;
