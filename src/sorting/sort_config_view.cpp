@@ -65,7 +65,7 @@ SortConfigView::SortConfigView(AppContext &ctx, SortEngine &engine, PanelStatusB
                     {"bt_newdir", &SortConfigView::bt_newdirClick},
                     {"bt_dirdelete", &SortConfigView::bt_dirdeleteClick}};
     for (const auto &c : commands)
-        connect(findChild<QToolButton *>(QString::fromLatin1(c.name)), &QToolButton::clicked, this, c.slot);
+        connect(row_->parentWidget()->findChild<QToolButton *>(QString::fromLatin1(c.name)), &QToolButton::clicked, this, c.slot);
 
     // The sort buttons in their scroll box.
     pn_sbsort_ = new QWidget(this);

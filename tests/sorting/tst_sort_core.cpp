@@ -238,6 +238,7 @@ void TstSortCore::undoNeverOverwritesAndTrashesCopies()
     touch(src + "a.jpg", "a");
     touch(src + "b.jpg", "b");
     touch(src + "c.jpg", "c");
+    QDir().mkpath(dst);
     const QString journalFile = dir.filePath("vorn.jnl");
     {
         SortJournal j(journalFile);

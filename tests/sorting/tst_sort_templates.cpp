@@ -7,6 +7,7 @@
 #include "sorting/sort_layout.h"
 #include "support/test_support.h"
 #include "widgets/gradient_button.h"
+#include "widgets/panel_status_bar.h"
 
 #include <QDir>
 #include <QHeaderView>

@@ -7,6 +7,7 @@
 #include "sorting/sort_config_view.h"
 #include "support/test_support.h"
 #include "widgets/gradient_button.h"
+#include "widgets/panel_status_bar.h"
 
 #include <QDir>
 #include <QLabel>
@@ -258,6 +259,7 @@ void TstSorting::undoTwoRunsAfterRestart()
         QCOMPARE(filesIn(f.path("other")), QStringList{"02.jpg"});
         f.closeConfirmed();
     }
+    f.prompter.clear(); // the close question
     // A new run of the program in the same program folder.
     MainWindow &w = f.start();
     w.listArea()->openFolder(f.path("pics"));
