@@ -4,9 +4,12 @@
 #include "files/file_ops.h"
 
 #include <QFileInfo>
+#include <QFuture>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
 namespace vorn {
 
@@ -62,6 +65,72 @@ QString nameOf(const QString &path) { return path.mid(path.lastIndexOf(QLatin1Ch
 
 } // namespace
 
+// Writes the latest lines posted, one write at a time, on a pool thread.
+class SortJournal::Writer : public std::enable_shared_from_this<Writer> {
+public:
+    explicit Writer(QString file) : file_(std::move(file)) {}
+
+    void post(QStringList lines)
+    {
+        std::lock_guard lock(m_);
+        pending_ = std::move(lines);
+        hasPending_ = true;
+        if (!active_) {
+            active_ = true;
+            // The task holds the writer alive; it ends when nothing is pending.
+            done_ = QtConcurrent::run([self = shared_from_this()] { self->drain(); });
+        }
+    }
+    void flush()
+    {
+        QFuture<void> f;
+        {
+            std::lock_guard lock(m_);
+            f = done_;
+        }
+        f.waitForFinished();
+    }
+
+private:
+    void drain()
+    {
+        while (true) {
+            QStringList lines;
+            {
+                std::lock_guard lock(m_);
+                if (!hasPending_) {
+                    active_ = false;
+                    return;
+                }
+                lines = std::move(pending_);
+                hasPending_ = false;
+            }
+            write_text_lines(file_, lines); // a journal that cannot be written still undoes this session
+        }
+    }
+
+    const QString file_;
+    std::mutex m_;
+    QStringList pending_;
+    bool hasPending_ = false;
+    bool active_ = false;
+    QFuture<void> done_;
+};
+
+SortJournal::SortJournal(QString file) : file_(std::move(file))
+{
+    if (!file_.isEmpty())
+        writer_ = std::make_shared<Writer>(file_);
+}
+
+SortJournal::~SortJournal() { flush(); }
+
+void SortJournal::flush()
+{
+    if (writer_)
+        writer_->flush();
+}
+
 QStringList SortJournal::to_lines(const QList<SortRun> &runs)
 {
     QStringList lines{kHeader};
@@ -108,27 +177,27 @@ QList<SortRun> SortJournal::from_lines(const QStringList &lines)
 
 void SortJournal::load()
 {
+    flush();
     runs_.clear();
     QStringList lines;
     if (!file_.isEmpty() && QFileInfo(file_).size() < (64 << 20) && read_text_lines(file_, &lines))
         runs_ = from_lines(lines);
 }
 
-bool SortJournal::save(QString *error) const
+void SortJournal::save()
 {
-    if (file_.isEmpty())
-        return true;
-    return write_text_lines(file_, to_lines(runs_), error);
+    if (writer_)
+        writer_->post(to_lines(runs_));
 }
 
-bool SortJournal::record(const SortRun &run, QString *error)
+void SortJournal::record(const SortRun &run)
 {
     if (run.isEmpty())
-        return true;
+        return;
     runs_.append(run);
     while (runs_.size() > kMaxRuns)
         runs_.removeFirst();
-    return save(error);
+    save();
 }
 
 UndoResult SortJournal::undo_last(FileOps &ops)

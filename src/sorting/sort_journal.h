@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 namespace vorn {
 
@@ -34,7 +35,11 @@ public:
     // Runs beyond this many are forgotten, oldest first.
     static constexpr int kMaxRuns = 100;
 
-    explicit SortJournal(QString file = {}) : file_(std::move(file)) {}
+    explicit SortJournal(QString file = {});
+    // Waits for the last write to reach the file.
+    ~SortJournal();
+    SortJournal(const SortJournal &) = delete;
+    SortJournal &operator=(const SortJournal &) = delete;
 
     const QList<SortRun> &runs() const { return runs_; }
     bool isEmpty() const { return runs_.isEmpty(); }
@@ -42,8 +47,12 @@ public:
     // Reads the journal file; a missing file is an empty journal, and lines that make no
     // sense are passed over.
     void load();
-    // Appends a run (an empty one is not kept) and writes the file.
-    bool record(const SortRun &run, QString *error = nullptr);
+    // Appends a run (an empty one is not kept) and writes the file. The write (an atomic
+    // rewrite with its sync to disk) runs in the background so that the next picture is not
+    // held up; writes follow each other in order and the last one always lands.
+    void record(const SortRun &run);
+    // Blocks until every write posted so far is on disk.
+    void flush();
     // Undoes the last run, step by step from its end, drops it and writes the file.
     UndoResult undo_last(FileOps &ops);
 
@@ -52,9 +61,11 @@ public:
     static QList<SortRun> from_lines(const QStringList &lines);
 
 private:
-    bool save(QString *error = nullptr) const;
+    class Writer;
+    void save();
 
     QString file_;
+    std::shared_ptr<Writer> writer_;
     QList<SortRun> runs_;
 };
 
