@@ -14,6 +14,7 @@
 #include "viewers/picture_view.h"
 #include "viewers/slide_host_view.h"
 #include "viewers/slideshow_view.h"
+#include "sorting/sort_bar_view.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
 #include "widgets/text_applier.h"
@@ -191,6 +192,9 @@ void MainWindow::buildLayout()
     slideHost_ = std::make_unique<PictureSlideHost>(*pictureView_);
     slideshow_->setHost(slideHost_.get());
     slideshow_->setShowButton(pictureView_->diashowButton());
+    sortView_ = new SortBarView(*ctx_, *listArea_, *tbar_sortmain_, *stat_sort_, kButtonRowHeight, tbar_sortmain_->content());
+    tbar_sortmain_->contentLayout()->addWidget(sortView_);
+    connect(sortView_, &SortBarView::releaseViews, this, &MainWindow::releaseViews);
     connect(scanPanel_, &ScanPanelView::lockRequested, this, [this](bool locked) {
         setListsAndBarsEnabled(!locked);
         setViewAndMaskEnabled(!locked);

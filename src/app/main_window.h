@@ -25,6 +25,7 @@ class MaskBarView;
 class ScanPanelView;
 class SlideHost;
 class SlideshowView;
+class SortBarView;
 class PanelStatusBar;
 class PictureView;
 class ViewStack;
@@ -55,6 +56,7 @@ public:
     ScanPanelView *scanPanel() const { return scanPanel_; }
     PictureView *pictureView() const { return pictureView_; }
     SlideshowView *slideshow() const { return slideshow_; }
+    SortBarView *sortView() const { return sortView_; }
     ViewStack *views() const { return views_; }
     CollapsibleToolBar *maskBar() const { return tbar_mask_; }
     CollapsibleToolBar *sortBar() const { return tbar_sortmain_; }
@@ -120,6 +122,7 @@ private:
     PictureView *pictureView_ = nullptr;
     SlideshowView *slideshow_ = nullptr;
     std::unique_ptr<SlideHost> slideHost_;
+    SortBarView *sortView_ = nullptr;
     bool closeConfirmed_ = false;
     ViewStack *views_ = nullptr;
     CollapsibleToolBar *tbar_mask_ = nullptr;

@@ -247,6 +247,18 @@ const MessageRow kMessageRows[] = {
      "Error reading a file"},
     {Msg::PackSizeMismatch, "Dateigrößendifferenzfehler",
      "File size mismatch"},
+    {Msg::SortFailures, "Diese Dateien wurden nicht einsortiert:",
+     "These files were not sorted:"},
+    {Msg::UndoNothing, "Es gibt keinen Sortiervorgang, der rückgängig gemacht werden kann.",
+     "There is no sort run to undo."},
+    {Msg::UndoFailures, "Diese Dateien konnten nicht zurückgeholt werden:",
+     "These files could not be brought back:"},
+    {Msg::UndoDone, "Rückgängig gemacht: ",
+     "Undone: "},
+    {Msg::TemplateTooLarge, "Die Schablone hat zu viele Schaltflächen (höchstens 1000): ",
+     "The template holds too many buttons (at most 1000): "},
+    {Msg::InvalidFolderName, "Dieser Name ist als Ordnername nicht erlaubt!",
+     "This name is not allowed for a folder!"},
 };
 
 static_assert(sizeof(kMessageRows) / sizeof(kMessageRows[0]) == static_cast<int>(Msg::Count_),

@@ -126,6 +126,12 @@ enum class Msg {
     PackOpenFailed,
     PackReadFailed,
     PackSizeMismatch,
+    SortFailures,
+    UndoNothing,
+    UndoFailures,
+    UndoDone,
+    TemplateTooLarge,
+    InvalidFolderName,
     Count_
 };
 

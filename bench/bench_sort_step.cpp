@@ -1,0 +1,194 @@
+// Sorting a folder picture by picture: 500 pictures moved one by one by the quick button of
+// the real main window (each move followed by the next picture routed to the picture view),
+// side by side with a shell loop of `mv` over the same files. Also printed: the time from the
+// button press to the next file routed, and to the next picture decoded at a fitted size
+// (12-megapixel JPEG, no prefetch). The pictures are hard links of one JPEG in a temporary
+// folder under /tmp, removed at the end.
+#include "app/file_viewer.h"
+#include "app/main_window.h"
+#include "app/scripted_prompter.h"
+#include "files/list_area_view.h"
+#include "sorting/sort_bar_view.h"
+#include "viewers/picture_loader.h"
+#include "widgets/gradient_button.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+using namespace vorn;
+
+namespace {
+
+constexpr int kPictures = 500;
+
+struct TimingViewer : FileViewer {
+    QElapsedTimer *clock = nullptr;
+    bool decode = false;
+    qint64 routedNs = -1;
+    qint64 shownNs = -1;
+    void showFile(const QString &path) override
+    {
+        routedNs = clock->nsecsElapsed();
+        if (decode) {
+            const LoadedPicture p = load_picture(path, QSize(1024, 768));
+            if (!p.ok)
+                qFatal("cannot decode %s", qPrintable(path));
+        }
+        shownNs = clock->nsecsElapsed();
+    }
+};
+
+void makeLinks(const QString &jpeg, const QString &folder)
+{
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    for (int i = 0; i < kPictures; ++i) {
+        const QString p = folder + QStringLiteral("/p%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
+        if (::link(QFile::encodeName(jpeg).constData(), QFile::encodeName(p).constData()) != 0)
+            qFatal("cannot link %s", qPrintable(p));
+    }
+}
+
+double median(QList<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.isEmpty() ? 0 : v[v.size() / 2];
+}
+
+double percentile(QList<double> v, double q)
+{
+    std::sort(v.begin(), v.end());
+    return v.isEmpty() ? 0 : v[std::min<qsizetype>(v.size() - 1, qsizetype(q * v.size()))];
+}
+
+struct RunFigures {
+    double totalMs = 0;
+    QList<double> routedMs, shownMs, stepMs;
+};
+
+RunFigures sortByWindow(const QString &root, const QString &jpeg, bool decode)
+{
+    const QString src = root + QStringLiteral("/src"), dst = root + QStringLiteral("/dst");
+    makeLinks(jpeg, src);
+    QDir(dst).removeRecursively();
+    QDir().mkpath(dst);
+    QDir().mkpath(root + QStringLiteral("/prog"));
+    ScriptedPrompter prompter;
+    StartOptions o;
+    o.programDir = root + QStringLiteral("/prog");
+    o.prompter = &prompter;
+    o.showSplash = false;
+    MainWindow w(o);
+    w.show();
+    QCoreApplication::processEvents();
+    QElapsedTimer clock;
+    TimingViewer viewer;
+    viewer.clock = &clock;
+    viewer.decode = decode;
+    w.registerViewer(View::Pictures, &viewer);
+    w.listArea()->openFolder(src);
+    FileListView *lv = w.listArea()->folderList();
+    QElapsedTimer wait;
+    wait.start();
+    while (lv->count() < kPictures && wait.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (lv->count() != kPictures)
+        qFatal("listed %d of %d", lv->count(), kPictures);
+    lv->selectRow(0);
+    w.findChild<QToolButton *>(QStringLiteral("bt_movefile"))->click();
+    w.sortView()->assignQuickTarget(dst);
+    auto *quick = w.findChild<GradientButton *>(QStringLiteral("bt_intofolder1"));
+    RunFigures fig;
+    QElapsedTimer total;
+    total.start();
+    for (int i = 0; i < kPictures; ++i) {
+        viewer.routedNs = viewer.shownNs = -1;
+        clock.start();
+        quick->click();
+        fig.stepMs << clock.nsecsElapsed() / 1e6;
+        if (viewer.routedNs >= 0) {
+            fig.routedMs << viewer.routedNs / 1e6;
+            fig.shownMs << viewer.shownNs / 1e6;
+        }
+    }
+    fig.totalMs = total.nsecsElapsed() / 1e6;
+    if (!prompter.messages().isEmpty() || QDir(dst).entryList(QDir::Files).size() != kPictures)
+        qFatal("the run did not move every picture: %s", qPrintable(prompter.messages().join(QLatin1Char('|'))));
+    prompter.pushAnswer(Answer::Yes);
+    w.close();
+    return fig;
+}
+
+double mvLoop(const QString &root, const QString &jpeg)
+{
+    const QString src = root + QStringLiteral("/msrc"), dst = root + QStringLiteral("/mdst");
+    makeLinks(jpeg, src);
+    QDir(dst).removeRecursively();
+    QDir().mkpath(dst);
+    QElapsedTimer t;
+    t.start();
+    QProcess sh;
+    sh.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("for f in \"$0\"/*.jpg; do mv -n \"$f\" \"$1\"/; done"), src, dst});
+    sh.waitForFinished(-1);
+    const double ms = t.nsecsElapsed() / 1e6;
+    if (QDir(dst).entryList(QDir::Files).size() != kPictures)
+        qFatal("mv loop did not move every file");
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir tmp(QStringLiteral("/tmp/vorn-bench-sort-XXXXXX"));
+    const QString root = tmp.path();
+    qputenv("XDG_DATA_HOME", (root + QStringLiteral("/xdg")).toUtf8());
+
+    // One 12-megapixel photo-like JPEG.
+    QImage img(4000, 3000, QImage::Format_RGB32);
+    QRandomGenerator rng(7);
+    {
+        QPainter p(&img);
+        QLinearGradient g(0, 0, 4000, 3000);
+        g.setColorAt(0, QColor(30, 80, 160));
+        g.setColorAt(1, QColor(220, 190, 120));
+        p.fillRect(img.rect(), g);
+        for (int i = 0; i < 3000; ++i)
+            p.fillRect(QRect(rng.bounded(4000), rng.bounded(3000), 40, 40), QColor::fromRgb(rng.generate()));
+    }
+    const QString jpeg = root + QStringLiteral("/photo.jpg");
+    img.save(jpeg, "JPEG", 90);
+
+    const double mvMs = mvLoop(root, jpeg);
+    const RunFigures routed = sortByWindow(root, jpeg, false);
+    const RunFigures shown = sortByWindow(root, jpeg, true);
+
+    std::printf("sorting %d pictures one by one by move (12 MP JPEG, %lld KB)\n", kPictures,
+                QFileInfo(jpeg).size() / 1024);
+    std::printf("  %-44s %10.1f ms\n", "shell loop of mv", mvMs);
+    std::printf("  %-44s %10.1f ms   ratio %.2f\n", "vorn quick button, next file routed", routed.totalMs,
+                routed.totalMs / mvMs);
+    std::printf("  %-44s %10.1f ms   ratio %.2f\n", "vorn quick button, next picture decoded", shown.totalMs,
+                shown.totalMs / mvMs);
+    std::printf("press to next file routed:     median %6.2f ms, 95%% %6.2f ms\n", median(routed.routedMs),
+                percentile(routed.routedMs, 0.95));
+    std::printf("press to next picture decoded: median %6.2f ms, 95%% %6.2f ms (fitted to 1024x768, no prefetch)\n",
+                median(shown.shownMs), percentile(shown.shownMs, 0.95));
+    std::printf("whole step (move, next file routed, counters, journal written): median %6.2f ms, 95%% %6.2f ms\n",
+                median(routed.stepMs), percentile(routed.stepMs, 0.95));
+    return 0;
+}

@@ -1,0 +1,285 @@
+// Sorting files of the list into folders on the real main window: copy and move, the checks
+// of a target button, reselection and counters, failures, keys and the undo journal.
+#include "app/file_viewer.h"
+#include "files/fake_drive_info.h"
+#include "files/list_area_view.h"
+#include "sorting/sort_bar_view.h"
+#include "sorting/sort_config_view.h"
+#include "support/test_support.h"
+#include "widgets/gradient_button.h"
+#include "widgets/panel_status_bar.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QShortcut>
+#include <QToolButton>
+
+using namespace vorn;
+using namespace vorn::test;
+
+namespace {
+
+// Stands in for the picture view: records what is routed to it.
+struct RecordingViewer : FileViewer {
+    QStringList shown;
+    int released = 0;
+    void showFile(const QString &path) override { shown << path; }
+    void releaseFile() override { ++released; }
+};
+
+QStringList filesIn(const QString &dir) { return QDir(dir).entryList(QDir::Files, QDir::Name); }
+
+} // namespace
+
+class TstSorting : public QObject {
+    Q_OBJECT
+private slots:
+    void fiveMovedLeaveListAndNextIsShown();
+    void copyOfLastItemReselectsIt();
+    void movingEveryItemEmptiesList();
+    void targetChecks_data();
+    void targetChecks();
+    void sameFileCopiedTwiceGetsSecondName();
+    void failedMoveStaysListedWithOneMessage();
+    void keysPressTargetsAndHintsNameThem();
+    void undoTwoRunsAfterRestart();
+
+private:
+    MainWindow &startIn(WindowFixture &f, RecordingViewer &viewer, int files);
+    void selectRows(FileListView *lv, const QList<int> &rows);
+    SortBarView *bar(WindowFixture &f) { return f.window->sortView(); }
+    void toQuick(WindowFixture &f, const QString &folder)
+    {
+        bar(f)->assignQuickTarget(folder);
+        f.find<GradientButton>("bt_intofolder1")->click();
+    }
+    QString name(int i) { return QString("%1.jpg").arg(i, 2, 10, QChar('0')); }
+};
+
+MainWindow &TstSorting::startIn(WindowFixture &f, RecordingViewer &viewer, int files)
+{
+    writeFile(f.path("vorn.cfg"), "0\r\n0\r\n0\r\nnormal\r\n");
+    for (int i = 0; i < files; ++i)
+        writeFile(f.path("pics/" + name(i)), name(i).toUtf8());
+    QDir().mkpath(f.path("target"));
+    MainWindow &w = f.start();
+    w.registerViewer(View::Pictures, &viewer);
+    w.listArea()->openFolder(f.path("pics"));
+    [&] { QTRY_COMPARE(w.listArea()->folderList()->count(), files); }();
+    return w;
+}
+
+void TstSorting::selectRows(FileListView *lv, const QList<int> &rows)
+{
+    lv->clearSelection();
+    for (int r : rows)
+        lv->selectionModel()->select(lv->fileModel()->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    lv->selectionModel()->setCurrentIndex(lv->fileModel()->index(rows.last(), 0), QItemSelectionModel::NoUpdate);
+}
+
+void TstSorting::fiveMovedLeaveListAndNextIsShown()
+{
+    RecordingViewer viewer;
+    WindowFixture f;
+    MainWindow &w = startIn(f, viewer, 10);
+    FileListView *lv = w.listArea()->folderList();
+    selectRows(lv, {2, 3, 4, 5, 6});
+    QTest::mouseClick(f.find<QToolButton>("bt_movefile"), Qt::LeftButton);
+    QCOMPARE(w.sortStatus()->panelText(0), QString("Modus: Verschieben"));
+    toQuick(f, f.path("target"));
+    QVERIFY(f.prompter.messages().isEmpty());
+    QCOMPARE(filesIn(f.path("target")), (QStringList{"02.jpg", "03.jpg", "04.jpg", "05.jpg", "06.jpg"}));
+    QCOMPARE(lv->count(), 5);
+    QCOMPARE(lv->selectedRows(), QList<int>{2});
+    QCOMPARE(lv->fileModel()->entry(2).name, QString("07.jpg"));
+    QCOMPARE(viewer.shown.value(viewer.shown.size() - 1), f.path("pics/07.jpg"));
+    QCOMPARE(f.find<QLabel>("pno_nr")->text(), QString("Datei 3 von 5"));
+}
+
+void TstSorting::copyOfLastItemReselectsIt()
+{
+    RecordingViewer viewer;
+    WindowFixture f;
+    MainWindow &w = startIn(f, viewer, 3);
+    FileListView *lv = w.listArea()->folderList();
+    selectRows(lv, {2});
+    toQuick(f, f.path("target"));
+    QCOMPARE(filesIn(f.path("target")), QStringList{"02.jpg"});
+    QCOMPARE(filesIn(f.path("pics")).size(), 3);
+    QCOMPARE(lv->count(), 3);
+    QCOMPARE(lv->selectedRows(), QList<int>{2});
+    QCOMPARE(f.find<QLabel>("pno_nr")->text(), QString("Datei 3 von 3"));
+}
+
+void TstSorting::movingEveryItemEmptiesList()
+{
+    RecordingViewer viewer;
+    WindowFixture f;
+    MainWindow &w = startIn(f, viewer, 3);
+    FileListView *lv = w.listArea()->folderList();
+    selectRows(lv, {0, 1, 2});
+    QTest::mouseClick(f.find<QToolButton>("bt_movefile"), Qt::LeftButton);
+    const int releasedBefore = viewer.released;
+    toQuick(f, f.path("target"));
+    QCOMPARE(lv->count(), 0);
+    QVERIFY(viewer.released > releasedBefore);
+    QCOMPARE(f.find<QLabel>("pno_nr")->text(), QString("Datei 0 von 0"));
+    QCOMPARE(filesIn(f.path("target")).size(), 3);
+}
+
+void TstSorting::targetChecks_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty quick target") << "empty" << "Es wurde kein Zielordner für diese Schaltfläche eingegeben!";
+    QTest::newRow("deleted target") << "deleted" << "Ordner nicht gefunden: ";
+    QTest::newRow("cd-rom") << "cdrom" << "Auf CD-Rom kann nicht geschrieben werden!";
+    QTest::newRow("nothing selected") << "noselection" << "Keine Datei(en) selektiert!";
+}
+
+void TstSorting::targetChecks()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    RecordingViewer viewer;
+    FakeDriveInfo drives;
+    WindowFixture f;
+    MainWindow &w = startIn(f, viewer, 3);
+    FileListView *lv = w.listArea()->folderList();
+    selectRows(lv, {1});
+    QTest::mouseClick(f.find<QToolButton>("bt_movefile"), Qt::LeftButton);
+    const QString target = f.path("target/");
+    if (kind == "empty") {
+        f.find<GradientButton>("bt_intofolder1")->click();
+    } else {
+        bar(f)->assignQuickTarget(target);
+        if (kind == "deleted") {
+            QVERIFY(QDir(target).removeRecursively());
+            message += target;
+        } else if (kind == "cdrom") {
+            drives.addCdrom(target);
+            w.context().setDrives(&drives);
+        } else {
+            lv->clearSelection();
+        }
+        f.find<GradientButton>("bt_intofolder1")->click();
+    }
+    QCOMPARE(f.prompter.messages(), QStringList{message});
+    QCOMPARE(lv->count(), 3);
+    QCOMPARE(filesIn(f.path("pics")).size(), 3);
+    QVERIFY(filesIn(target).isEmpty());
+    w.context().setDrives(nullptr);
+}
+
+void TstSorting::sameFileCopiedTwiceGetsSecondName()
+{
+    RecordingViewer viewer;
+    WindowFixture f;
+    MainWindow &w = startIn(f, viewer, 2);
+    FileListView *lv = w.listArea()->folderList();
+    selectRows(lv, {0});
+    bar(f)->assignQuickTarget(f.path("target"));
+    f.find<GradientButton>("bt_intofolder1")->click();
+    selectRows(lv, {0});
+    f.find<GradientButton>("bt_intofolder1")->click();
+    QCOMPARE(filesIn(f.path("target")), (QStringList{"00 (2).jpg", "00.jpg"}));
+    QCOMPARE(readFile(f.path("target/00.jpg")), QByteArray("00.jpg"));
+    QCOMPARE(readFile(f.path("target/00 (2).jpg")), QByteArray("00.jpg"));
+    QVERIFY(QFileInfo::exists(f.path("pics/00.jpg")));
+    QVERIFY(f.prompter.messages().isEmpty());
+}
+
+void TstSorting::failedMoveStaysListedWithOneMessage()
+{
+    RecordingViewer viewer;
+    WindowFixture f;
+    MainWindow &w = startIn(f, viewer, 5);
+    FileListView *lv = w.listArea()->folderList();
+    selectRows(lv, {1, 2, 3});
+    // 02.jpg vanishes behind the list's back: its move fails.
+    QVERIFY(QFile::remove(f.path("pics/02.jpg")));
+    QTest::mouseClick(f.find<QToolButton>("bt_movefile"), Qt::LeftButton);
+    toQuick(f, f.path("target"));
+    QCOMPARE(filesIn(f.path("target")), (QStringList{"01.jpg", "03.jpg"}));
+    QStringList names;
+    for (const FileEntry &e : lv->fileModel()->entries())
+        names << e.name;
+    QCOMPARE(names, (QStringList{"00.jpg", "02.jpg", "04.jpg"}));
+    QCOMPARE(f.prompter.messages().size(), 1);
+    QVERIFY(f.prompter.lastMessage().startsWith("Diese Dateien wurden nicht einsortiert:\r\n\r\n02.jpg: "));
+    // The item after the last selected one is shown.
+    QCOMPARE(lv->selectedRows(), QList<int>{2});
+    QCOMPARE(f.find<QLabel>("pno_nr")->text(), QString("Datei 3 von 3"));
+}
+
+void TstSorting::keysPressTargetsAndHintsNameThem()
+{
+    RecordingViewer viewer;
+    WindowFixture f;
+    MainWindow &w = startIn(f, viewer, 3);
+    FileListView *lv = w.listArea()->folderList();
+    bar(f)->assignQuickTarget(f.path("target"));
+    QVERIFY(f.find<GradientButton>("bt_intofolder1")->toolTip().contains("Alt+Q"));
+    QVERIFY(f.find<GradientButton>("bt_intofolder3")->toolTip().contains("Alt+E"));
+    QVERIFY(!f.find<GradientButton>("bt_intofolder1")->text().isEmpty());
+    selectRows(lv, {0});
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_Q, Qt::AltModifier);
+    QCOMPARE(filesIn(f.path("target")), QStringList{"00.jpg"});
+    // A sort button from a template answers to Alt+1, and its hint says so.
+    writeFile(f.path("templates/one.ctg"), ("2,2\r\n0,1,Eins\r\n1,1," + f.path("target/") + "\r\n").toUtf8());
+    f.prompter.pushText(f.path("templates/one.ctg"));
+    QTest::mouseClick(f.find<QToolButton>("bt_loadsort"), Qt::LeftButton);
+    auto *sts1 = f.find<GradientButton>("sts_1");
+    QVERIFY(sts1);
+    QVERIFY(sts1->toolTip().contains("Alt+1"));
+    selectRows(lv, {0});
+    QTest::keyClick(&w, Qt::Key_1, Qt::AltModifier);
+    QCOMPARE(filesIn(f.path("target")), (QStringList{"00 (2).jpg", "00.jpg"}));
+    QVERIFY(f.prompter.messages().isEmpty());
+}
+
+void TstSorting::undoTwoRunsAfterRestart()
+{
+    RecordingViewer viewer;
+    WindowFixture f;
+    {
+        MainWindow &w = startIn(f, viewer, 4);
+        FileListView *lv = w.listArea()->folderList();
+        QDir().mkpath(f.path("other"));
+        // Run 1: two files moved; run 2: one copied.
+        selectRows(lv, {0, 1});
+        QTest::mouseClick(f.find<QToolButton>("bt_movefile"), Qt::LeftButton);
+        toQuick(f, f.path("target"));
+        selectRows(lv, {0});
+        QTest::mouseClick(f.find<QToolButton>("bt_copyfile"), Qt::LeftButton);
+        toQuick(f, f.path("other"));
+        QCOMPARE(filesIn(f.path("target")), (QStringList{"00.jpg", "01.jpg"}));
+        QCOMPARE(filesIn(f.path("other")), QStringList{"02.jpg"});
+        f.closeConfirmed();
+    }
+    f.prompter.clear(); // the close question
+    // A new run of the program in the same program folder.
+    MainWindow &w = f.start();
+    w.listArea()->openFolder(f.path("pics"));
+    QTRY_COMPARE(w.listArea()->folderList()->count(), 2);
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(filesIn(f.path("other")).isEmpty());
+    QCOMPARE(filesIn(f.path("pics")).size(), 2);
+    QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(filesIn(f.path("target")).isEmpty());
+    QCOMPARE(filesIn(f.path("pics")), (QStringList{"00.jpg", "01.jpg", "02.jpg", "03.jpg"}));
+    QCOMPARE(readFile(f.path("pics/00.jpg")), QByteArray("00.jpg"));
+    // The list shows what is on disk.
+    QTRY_COMPARE(w.listArea()->folderList()->count(), 4);
+    QVERIFY(f.prompter.messages().isEmpty());
+    // Nothing left to undo.
+    QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(f.prompter.messages(), QStringList{"Es gibt keinen Sortiervorgang, der rückgängig gemacht werden kann."});
+}
+
+QTEST_MAIN(TstSorting)
+#include "tst_sorting.moc"
