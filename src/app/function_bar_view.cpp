@@ -1,4 +1,5 @@
 #include "app/function_bar_view.h"
+#include "widgets/drawn_icon.h"
 
 #include "widgets/theme.h"
 
@@ -17,20 +18,9 @@ namespace vorn {
 
 namespace {
 
-// Small icons drawn in code for the buttons that have no fitting standard icon.
-QIcon drawnIcon(const std::function<void(QPainter &)> &draw)
-{
-    QPixmap pm(18, 18);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    draw(p);
-    return QIcon(pm);
-}
-
 QIcon swatchIcon(const QColor &c)
 {
-    return drawnIcon([c](QPainter &p) {
+    return drawn_icon([c](QPainter &p) {
         p.setPen(QColor(60, 60, 60));
         p.setBrush(c);
         p.drawRect(2, 2, 13, 13);
@@ -69,21 +59,21 @@ FunctionBarView::FunctionBarView(int rowHeight, QWidget *parent)
         int tag;
         QIcon icon;
     } views[] = {
-        {"bt_showview", 2000, drawnIcon([](QPainter &p) {
+        {"bt_showview", 2000, drawn_icon([](QPainter &p) {
              p.setBrush(QColor(70, 130, 220));
              p.setPen(QColor(20, 40, 90));
              p.drawRect(2, 3, 14, 11);
              p.setBrush(QColor(60, 160, 60));
              p.drawPolygon(QPolygon({QPoint(3, 13), QPoint(8, 7), QPoint(15, 13)}));
          })},
-        {"bt_showzip", 2001, drawnIcon([](QPainter &p) {
+        {"bt_showzip", 2001, drawn_icon([](QPainter &p) {
              p.setBrush(QColor(230, 190, 80));
              p.setPen(QColor(110, 80, 10));
              p.drawRect(3, 2, 12, 14);
              p.setPen(QPen(QColor(60, 60, 60), 2));
              p.drawLine(9, 2, 9, 12);
          })},
-        {"bt_showrename", 2002, drawnIcon([](QPainter &p) {
+        {"bt_showrename", 2002, drawn_icon([](QPainter &p) {
              p.setPen(QColor(30, 30, 30));
              p.setFont(QFont(p.font().family(), 8, QFont::Bold));
              p.drawText(QRect(0, 0, 18, 18), Qt::AlignCenter, QStringLiteral("1.2"));
@@ -102,7 +92,7 @@ FunctionBarView::FunctionBarView(int rowHeight, QWidget *parent)
     sep->setFrameShadow(QFrame::Sunken);
     lay->addWidget(sep);
 
-    QToolButton *cols = addButton(row, "bt_256cols", drawnIcon([](QPainter &p) {
+    QToolButton *cols = addButton(row, "bt_256cols", drawn_icon([](QPainter &p) {
                                       QLinearGradient g(0, 0, 18, 18);
                                       g.setColorAt(0, QColor(20, 40, 130));
                                       g.setColorAt(1, QColor(200, 210, 240));
@@ -112,7 +102,7 @@ FunctionBarView::FunctionBarView(int rowHeight, QWidget *parent)
                                   }),
                                   true);
     connect(cols, &QToolButton::clicked, this, &FunctionBarView::bt_256colsClick);
-    QToolButton *colors = addButton(row, "bt_colors", drawnIcon([](QPainter &p) {
+    QToolButton *colors = addButton(row, "bt_colors", drawn_icon([](QPainter &p) {
                                         const QColor c[4] = {Qt::red, Qt::green, Qt::blue, Qt::yellow};
                                         for (int i = 0; i < 4; ++i) {
                                             p.setBrush(c[i]);
@@ -127,7 +117,7 @@ FunctionBarView::FunctionBarView(int rowHeight, QWidget *parent)
     QToolButton *white = addButton(row, "bt_bgwhite", QIcon(texture_tile(Texture::White).copy(0, 0, 18, 18)));
     connect(white, &QToolButton::clicked, this, [this] { emit viewingTextureChosen(false); });
 
-    QToolButton *hint = addButton(row, "bt_hintsize", drawnIcon([](QPainter &p) {
+    QToolButton *hint = addButton(row, "bt_hintsize", drawn_icon([](QPainter &p) {
                                       p.setPen(QColor(30, 30, 30));
                                       p.setBrush(QColor(255, 255, 210));
                                       p.drawRect(1, 3, 16, 10);

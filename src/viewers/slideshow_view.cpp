@@ -1,4 +1,5 @@
 #include "viewers/slideshow_view.h"
+#include "widgets/drawn_icon.h"
 
 #include "app/function_bar_view.h"
 #include "app/main_window.h"
@@ -34,31 +35,21 @@ constexpr int kPanelWidth = 200;
 constexpr int kTopGap = 5;
 constexpr int kRightGap = 205; // the panel's left edge stands this far from the area's right
 
-QIcon drawnIcon(const std::function<void(QPainter &)> &draw)
-{
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    draw(p);
-    return QIcon(pm);
-}
-
 QIcon repeatIcon()
 {
-    return drawnIcon([](QPainter &p) {
+    return drawn_icon([](QPainter &p) {
         p.setPen(QPen(QColor(20, 60, 140), 2));
         p.drawArc(QRectF(2.5, 2.5, 11, 11), 100 * 16, 290 * 16);
         p.setBrush(QColor(20, 60, 140));
         p.setPen(Qt::NoPen);
         p.drawPolygon(QPolygonF({QPointF(5, 0), QPointF(10, 3.5), QPointF(5, 7)}));
-    });
+    }, 16);
 }
 
 // A small picture in a frame: at natural size, centred, or filling the frame.
 QIcon styleIcon(SlideStyle style)
 {
-    return drawnIcon([style](QPainter &p) {
+    return drawn_icon([style](QPainter &p) {
         p.setPen(QColor(60, 60, 60));
         p.setBrush(Qt::white);
         p.drawRect(QRectF(1.5, 2.5, 13, 11));
@@ -68,7 +59,7 @@ QIcon styleIcon(SlideStyle style)
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(70, 130, 220));
         p.drawRect(pic);
-    });
+    }, 16);
 }
 
 } // namespace

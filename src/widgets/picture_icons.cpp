@@ -1,4 +1,5 @@
 #include "widgets/picture_icons.h"
+#include "widgets/drawn_icon.h"
 
 #include <QPainter>
 #include <QPixmap>
@@ -8,16 +9,6 @@
 namespace vorn {
 
 namespace {
-
-QIcon drawnIcon(const std::function<void(QPainter &)> &draw)
-{
-    QPixmap pm(18, 18);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    draw(p);
-    return QIcon(pm);
-}
 
 void drawLens(QPainter &p, const QColor &glass)
 {
@@ -30,7 +21,7 @@ void drawLens(QPainter &p, const QColor &glass)
 
 QIcon lensIcon(const QString &sign)
 {
-    return drawnIcon([sign](QPainter &p) {
+    return drawn_icon([sign](QPainter &p) {
         drawLens(p, QColor(220, 235, 255));
         p.setPen(QPen(QColor(20, 20, 120), 1.6));
         p.drawLine(QPointF(4.5, 7), QPointF(9.5, 7));
@@ -45,7 +36,7 @@ QIcon picture_tool_icon(const char *name)
 {
     const QByteArray n(name);
     if (n == "bt_gotocatalog")
-        return drawnIcon([](QPainter &p) {
+        return drawn_icon([](QPainter &p) {
             p.setPen(QColor(40, 40, 40));
             for (int r = 0; r < 3; ++r)
                 for (int c = 0; c < 3; ++c) {
@@ -54,7 +45,7 @@ QIcon picture_tool_icon(const char *name)
                 }
         });
     if (n == "bt_diashow")
-        return drawnIcon([](QPainter &p) {
+        return drawn_icon([](QPainter &p) {
             p.setPen(QColor(30, 30, 30));
             p.setBrush(Qt::white);
             p.drawRect(QRectF(1.5, 2.5, 15, 11));
@@ -66,7 +57,7 @@ QIcon picture_tool_icon(const char *name)
             p.drawLine(QPointF(9, 13.5), QPointF(12, 17));
         });
     if (n == "bt_backgr")
-        return drawnIcon([](QPainter &p) {
+        return drawn_icon([](QPainter &p) {
             p.setPen(QColor(40, 40, 40));
             const QColor c[] = {QColor(210, 80, 60), QColor(240, 200, 70), QColor(240, 200, 70), QColor(210, 80, 60)};
             for (int i = 0; i < 4; ++i) {
@@ -75,7 +66,7 @@ QIcon picture_tool_icon(const char *name)
             }
         });
     if (n == "bt_bestfit")
-        return drawnIcon([](QPainter &p) {
+        return drawn_icon([](QPainter &p) {
             p.setPen(QColor(40, 40, 40));
             p.setBrush(QColor(200, 220, 250));
             p.drawRect(QRectF(1.5, 1.5, 15, 15));
@@ -88,7 +79,7 @@ QIcon picture_tool_icon(const char *name)
             p.drawLine(QPointF(14, 14), QPointF(14, 11));
         });
     if (n == "bt_center")
-        return drawnIcon([](QPainter &p) {
+        return drawn_icon([](QPainter &p) {
             p.setPen(QColor(40, 40, 40));
             p.setBrush(Qt::white);
             p.drawRect(QRectF(1.5, 1.5, 15, 15));
@@ -96,7 +87,7 @@ QIcon picture_tool_icon(const char *name)
             p.drawRect(QRectF(5.5, 5.5, 7, 7));
         });
     if (n == "bt_shape")
-        return drawnIcon([](QPainter &p) {
+        return drawn_icon([](QPainter &p) {
             p.setBrush(Qt::NoBrush);
             p.setPen(QPen(Qt::white, 2));
             p.drawLine(2, 16, 2, 2);
@@ -111,9 +102,9 @@ QIcon picture_tool_icon(const char *name)
     if (n == "bt_zoomin")
         return lensIcon(QStringLiteral("+"));
     if (n == "bt_lupe")
-        return drawnIcon([](QPainter &p) { drawLens(p, QColor(255, 250, 200)); });
+        return drawn_icon([](QPainter &p) { drawLens(p, QColor(255, 250, 200)); });
     if (n == "bt_copytoclpb")
-        return drawnIcon([](QPainter &p) {
+        return drawn_icon([](QPainter &p) {
             p.setPen(QColor(60, 40, 20));
             p.setBrush(QColor(190, 140, 80));
             p.drawRoundedRect(QRectF(2.5, 2.5, 13, 14), 1.5, 1.5);
