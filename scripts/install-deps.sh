@@ -7,7 +7,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config git
   clang libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-wayland
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-image-formats-plugins qt6-wayland
   qt6-svg-dev libqt6svg6
   libgl-dev libxkbcommon-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs

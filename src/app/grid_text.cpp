@@ -37,9 +37,9 @@ GridLoadStatus parse_grid_text(const QByteArray &bytes, StringGrid &grid)
 {
     if (bytes.contains('\0'))
         return GridLoadStatus::Corrupt;
-    const QStringList lines = split_lines(decode_text(bytes));
+    QStringList lines = split_lines(decode_text(bytes));
     if (lines.isEmpty())
-        return GridLoadStatus::Corrupt;
+        lines << QString(); // an empty file: an empty size line, the grid keeps its size
 
     int cols = grid.colCount();
     int rows = grid.rowCount();

@@ -16,6 +16,7 @@ private slots:
     void parse();
     void refuses_data();
     void refuses();
+    void emptyFileKeepsGrid();
     void absurdSizeUsesNoMemory();
     void windows1252();
     void missingFile();
@@ -91,7 +92,6 @@ void TstGridText::parse()
 void TstGridText::refuses_data()
 {
     QTest::addColumn<QByteArray>("text");
-    QTest::newRow("empty") << QByteArray();
     QTest::newRow("zero columns") << QByteArray("0,1\r\n");
     QTest::newRow("no rows") << QByteArray("14\r\n");
     QTest::newRow("garbage") << QByteArray("hello world\r\nfoo\r\n");
@@ -106,6 +106,17 @@ void TstGridText::refuses()
     StringGrid g(2, 1);
     g.setCell(1, 0, "kept");
     QCOMPARE(parse_grid_text(text, g), GridLoadStatus::Corrupt);
+}
+
+void TstGridText::emptyFileKeepsGrid()
+{
+    // A 0-byte file (as older versions could leave) names no size: the grid keeps its own.
+    StringGrid catalogs(2, 1);
+    catalogs.setCell(0, 0, "kept");
+    QCOMPARE(parse_grid_text(QByteArray(), catalogs), GridLoadStatus::Ok);
+    QCOMPARE(catalogs.cell(0, 0), QString("kept"));
+    StringGrid none;
+    QCOMPARE(parse_grid_text(QByteArray(), none), GridLoadStatus::Corrupt);
 }
 
 void TstGridText::absurdSizeUsesNoMemory()
