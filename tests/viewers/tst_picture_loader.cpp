@@ -1,6 +1,7 @@
 // The picture loader: JPEG scaling and orientation, colour spaces, the Qt-read kinds, the WMF
 // player, damaged files of every kind, fuzzer-found inputs and the background prefetcher.
 #include "lang/texts.h"
+#include "support/picture_fixtures.h"
 #include "support/test_support.h"
 #include "viewers/picture_loader.h"
 #include "viewers/picture_prefetch.h"
@@ -17,19 +18,11 @@
 
 using namespace vorn;
 using vorn::test::writeFile;
+using namespace vorn::test;
 
 namespace
 {
 
-QByteArray encode(const QImage &image, const char *format, int quality = 90)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, format, quality))
-        qFatal("cannot encode %s", format);
-    return bytes;
-}
 
 // Left half red, right half blue.
 QImage twoColour(int w, int h)
@@ -40,22 +33,6 @@ QImage twoColour(int w, int h)
     return image;
 }
 
-// A JPEG with an APP1 Exif segment holding only the orientation tag (big-endian TIFF).
-QByteArray withOrientation(const QByteArray &jpeg, int orientation)
-{
-    QByteArray tiff("MM\0*\0\0\0\x08", 8);
-    tiff += QByteArray("\0\x01", 2);                   // one entry
-    tiff += QByteArray("\x01\x12\0\x03\0\0\0\x01", 8); // orientation, SHORT, count 1
-    tiff += char(0) + QByteArray(1, char(orientation)) + QByteArray(2, 0);
-    tiff += QByteArray(4, 0); // no next directory
-    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
-    const int len = int(payload.size()) + 2;
-    QByteArray segment("\xFF\xE1", 2);
-    segment += char(len >> 8);
-    segment += char(len & 0xFF);
-    segment += payload;
-    return jpeg.left(2) + segment + jpeg.mid(2);
-}
 
 // A CMYK JPEG with the Adobe marker (inverted values, as Photoshop writes them), all one ink mix.
 QByteArray cmykJpeg(int w, int h, const uchar inverted[4])
@@ -88,57 +65,6 @@ QByteArray cmykJpeg(int w, int h, const uchar inverted[4])
     return bytes;
 }
 
-// A GIF with `frames` frames of 2 x 2 pixels; each frame uses colour (i % 2). The LZW stream
-// sends a clear code before every pixel, so the code width stays at 3 bits.
-QByteArray gif(int frames)
-{
-    QByteArray b("GIF89a");
-    auto u16 = [&](int v) {
-        b += char(v & 0xFF);
-        b += char(v >> 8);
-    };
-    u16(2);
-    u16(2);
-    b += char(0x80); // global colour table of 2 entries
-    b += char(0);
-    b += char(0);
-    b += QByteArray("\xFF\0\0\0\0\xFF", 6); // red, blue
-    b += QByteArray("\x21\xFF\x0BNETSCAPE2.0\x03\x01\0\0\0", 19);
-    for (int i = 0; i < frames; ++i) {
-        b += QByteArray("\x21\xF9\x04\0\x0A\0\0\0", 8); // 100 ms
-        b += char(0x2C);
-        u16(0);
-        u16(0);
-        u16(2);
-        u16(2);
-        b += char(0);
-        b += char(2); // LZW minimum code size
-        quint32 acc = 0;
-        int bits = 0;
-        QByteArray data;
-        auto put = [&](int code) {
-            acc |= quint32(code) << bits;
-            bits += 3;
-            while (bits >= 8) {
-                data += char(acc & 0xFF);
-                acc >>= 8;
-                bits -= 8;
-            }
-        };
-        for (int p = 0; p < 4; ++p) {
-            put(4);
-            put(i % 2);
-        }
-        put(5);
-        if (bits > 0)
-            data += char(acc & 0xFF);
-        b += char(data.size());
-        b += data;
-        b += char(0);
-    }
-    b += char(0x3B);
-    return b;
-}
 
 // Builds WMF records; words are little-endian.
 struct Wmf {

@@ -3,6 +3,7 @@
 // damaged files, the clipboard copy, the background decode of the next entry, and the magnifier's
 // steps and screen grabs.
 #include "files/list_area_view.h"
+#include "support/picture_fixtures.h"
 #include "support/test_support.h"
 #include "viewers/magnifier_view.h"
 #include "viewers/picture_view.h"
@@ -26,15 +27,6 @@ using namespace vorn::test;
 
 namespace {
 
-QByteArray encode(const QImage &image, const char *format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, format, 90))
-        qFatal("cannot encode %s", format);
-    return bytes;
-}
 
 // A picture with a gradient, so that scaled decodes are real work.
 QImage photo(int w, int h)
@@ -50,22 +42,6 @@ QImage photo(int w, int h)
 
 QByteArray jpeg(int w, int h) { return encode(photo(w, h), "jpg"); }
 
-// A JPEG with an APP1 Exif segment holding only the orientation tag (big-endian TIFF).
-QByteArray withOrientation(const QByteArray &jpg, int orientation)
-{
-    QByteArray tiff("MM\0*\0\0\0\x08", 8);
-    tiff += QByteArray("\0\x01", 2);
-    tiff += QByteArray("\x01\x12\0\x03\0\0\0\x01", 8);
-    tiff += char(0) + QByteArray(1, char(orientation)) + QByteArray(2, 0);
-    tiff += QByteArray(4, 0);
-    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
-    const int len = int(payload.size()) + 2;
-    QByteArray segment("\xFF\xE1", 2);
-    segment += char(len >> 8);
-    segment += char(len & 0xFF);
-    segment += payload;
-    return jpg.left(2) + segment + jpg.mid(2);
-}
 
 // An icon of 32 x 32 with transparent corners and an opaque red disc in the middle.
 QByteArray icon()
@@ -80,56 +56,6 @@ QByteArray icon()
     return encode(image, "ico");
 }
 
-// A GIF of two 2 x 2 frames; the LZW stream sends a clear code before every pixel.
-QByteArray gif()
-{
-    QByteArray b("GIF89a");
-    auto u16 = [&](int v) {
-        b += char(v & 0xFF);
-        b += char(v >> 8);
-    };
-    u16(2);
-    u16(2);
-    b += char(0x80);
-    b += char(0);
-    b += char(0);
-    b += QByteArray("\xFF\0\0\0\0\xFF", 6);
-    b += QByteArray("\x21\xFF\x0BNETSCAPE2.0\x03\x01\0\0\0", 19);
-    for (int i = 0; i < 2; ++i) {
-        b += QByteArray("\x21\xF9\x04\0\x0A\0\0\0", 8);
-        b += char(0x2C);
-        u16(0);
-        u16(0);
-        u16(2);
-        u16(2);
-        b += char(0);
-        b += char(2);
-        quint32 acc = 0;
-        int bits = 0;
-        QByteArray data;
-        auto put = [&](int code) {
-            acc |= quint32(code) << bits;
-            bits += 3;
-            while (bits >= 8) {
-                data += char(acc & 0xFF);
-                acc >>= 8;
-                bits -= 8;
-            }
-        };
-        for (int p = 0; p < 4; ++p) {
-            put(4);
-            put(i % 2);
-        }
-        put(5);
-        if (bits > 0)
-            data += char(acc & 0xFF);
-        b += char(data.size());
-        b += data;
-        b += char(0);
-    }
-    b += char(0x3B);
-    return b;
-}
 
 // A metafile: a red rectangle from (250, 250) to (750, 750) in a 1000 x 1000 frame at 1000 units
 // per inch (96 x 96 pixels), nothing drawn around it.
@@ -414,7 +340,7 @@ void TstPictureView::transparentKinds()
 void TstPictureView::gifSpeedBounds()
 {
     WindowFixture f;
-    startWith(f, {{"a.gif", gif()}, {"b.gif", gif()}});
+    startWith(f, {{"a.gif", gif(2)}, {"b.gif", gif(2)}});
     showRow(f, 0);
     auto *img = f.find<ImageWidget>("img_g");
     QVERIFY(img->isVisible());
@@ -468,7 +394,7 @@ void TstPictureView::badFiles_data()
     QTest::newRow("zero bmp") << "zero.bmp" << QByteArray();
     QTest::newRow("corrupt bmp") << "c.bmp" << QByteArray("BM\x10\0\0\0junkjunkjunk", 18);
     QTest::newRow("corrupt ico") << "c.ico" << QByteArray("\0\0\1\0\x05\0junk", 10);
-    QTest::newRow("truncated gif") << "t.gif" << gif().left(30);
+    QTest::newRow("truncated gif") << "t.gif" << gif(2).left(30);
     QTest::newRow("corrupt wmf") << "c.wmf" << QByteArray("\xD7\xCD\xC6\x9Anonsense", 12);
 }
 
