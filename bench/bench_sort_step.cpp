@@ -24,6 +24,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <memory>
 #include <cstdio>
 #include <unistd.h>
 
@@ -78,19 +79,34 @@ struct RunFigures {
     QList<double> routedMs, shownMs, stepMs;
 };
 
+// A window in its own program folder under root, with the source folder of links made and
+// the target folder empty.
+struct Bench {
+    QString src, dst;
+    ScriptedPrompter prompter;
+    std::unique_ptr<MainWindow> window;
+
+    Bench(const QString &root, const QString &tag, const QString &jpeg)
+        : src(root + QStringLiteral("/src") + tag), dst(root + QStringLiteral("/dst") + tag)
+    {
+        makeLinks(jpeg, src);
+        QDir(dst).removeRecursively();
+        QDir().mkpath(dst);
+        QDir().mkpath(root + QStringLiteral("/prog") + tag);
+        StartOptions o;
+        o.programDir = root + QStringLiteral("/prog") + tag;
+        o.prompter = &prompter;
+        o.showSplash = false;
+        window = std::make_unique<MainWindow>(o);
+    }
+};
+
 RunFigures sortByWindow(const QString &root, const QString &jpeg, bool decode)
 {
-    const QString src = root + QStringLiteral("/src"), dst = root + QStringLiteral("/dst");
-    makeLinks(jpeg, src);
-    QDir(dst).removeRecursively();
-    QDir().mkpath(dst);
-    QDir().mkpath(root + QStringLiteral("/prog"));
-    ScriptedPrompter prompter;
-    StartOptions o;
-    o.programDir = root + QStringLiteral("/prog");
-    o.prompter = &prompter;
-    o.showSplash = false;
-    MainWindow w(o);
+    Bench b(root, decode ? QStringLiteral("d") : QString(), jpeg);
+    const QString &src = b.src, &dst = b.dst;
+    ScriptedPrompter &prompter = b.prompter;
+    MainWindow &w = *b.window;
     w.show();
     QCoreApplication::processEvents();
     QElapsedTimer clock;
@@ -136,17 +152,10 @@ RunFigures sortByWindow(const QString &root, const QString &jpeg, bool decode)
 // until the next photo is on screen.
 QList<double> sortWithPictureView(const QString &root, const QString &jpeg, int steps)
 {
-    const QString src = root + QStringLiteral("/psrc"), dst = root + QStringLiteral("/pdst");
-    makeLinks(jpeg, src);
-    QDir(dst).removeRecursively();
-    QDir().mkpath(dst);
-    QDir().mkpath(root + QStringLiteral("/pprog"));
-    ScriptedPrompter prompter;
-    StartOptions o;
-    o.programDir = root + QStringLiteral("/pprog");
-    o.prompter = &prompter;
-    o.showSplash = false;
-    MainWindow w(o);
+    Bench b(root, QStringLiteral("p"), jpeg);
+    const QString &src = b.src, &dst = b.dst;
+    ScriptedPrompter &prompter = b.prompter;
+    MainWindow &w = *b.window;
     w.resize(1024, 768);
     w.show();
     QCoreApplication::processEvents();

@@ -1,6 +1,7 @@
 // Filter buttons, folder listing, routing by kind, deleting and the tree scan, on the real
 // main window.
 #include "app/view_stack_view.h"
+#include "files/fake_drive_info.h"
 #include "files/list_area_view.h"
 #include "files/mask_bar_view.h"
 #include "files/scan_panel_view.h"
@@ -24,6 +25,7 @@ private slots:
     void routesByKind();
     void deleteReselects();
     void deleteAllShowsZero();
+    void deleteRefusedOnCdrom();
     void hiddenFileNotListed();
     void renameModeHidesLists();
     void scanOrderAndQuestion();
@@ -136,6 +138,22 @@ void TstBrowsing::deleteAllShowsZero()
     QTest::keyClick(lv, Qt::Key_Delete);
     QCOMPARE(lv->count(), 0);
     QCOMPARE(f.find<QLabel>("pno_nr")->text(), QString("Datei 0 von 0"));
+}
+
+void TstBrowsing::deleteRefusedOnCdrom()
+{
+    WindowFixture f;
+    MainWindow &w = startIn(f, {"1.txt", "2.txt"});
+    FakeDriveInfo drives;
+    drives.addCdrom(f.path("pics"));
+    w.context().setDrives(&drives);
+    FileListView *lv = w.listArea()->folderList();
+    lv->selectRow(0);
+    click(f, "bt_trashmain");
+    QCOMPARE(f.prompter.messages(), QStringList{"Von einer CD-Rom kann nichts gelöscht werden!"});
+    QCOMPARE(lv->count(), 2);
+    QVERIFY(QFileInfo::exists(f.path("pics/1.txt")));
+    w.context().setDrives(nullptr);
 }
 
 void TstBrowsing::hiddenFileNotListed()
