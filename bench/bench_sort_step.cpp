@@ -99,12 +99,26 @@ struct Bench {
         o.showSplash = false;
         window = std::make_unique<MainWindow>(o);
     }
+
+    // Lists the source folder and waits until every picture is in the list.
+    FileListView *listSource()
+    {
+        window->listArea()->openFolder(src);
+        FileListView *lv = window->listArea()->folderList();
+        QElapsedTimer wait;
+        wait.start();
+        while (lv->count() < kPictures && wait.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (lv->count() != kPictures)
+            qFatal("listed %d of %d", lv->count(), kPictures);
+        return lv;
+    }
 };
 
 RunFigures sortByWindow(const QString &root, const QString &jpeg, bool decode)
 {
     Bench b(root, decode ? QStringLiteral("d") : QString(), jpeg);
-    const QString &src = b.src, &dst = b.dst;
+    const QString &dst = b.dst;
     ScriptedPrompter &prompter = b.prompter;
     MainWindow &w = *b.window;
     w.show();
@@ -114,14 +128,7 @@ RunFigures sortByWindow(const QString &root, const QString &jpeg, bool decode)
     viewer.clock = &clock;
     viewer.decode = decode;
     w.registerViewer(View::Pictures, &viewer);
-    w.listArea()->openFolder(src);
-    FileListView *lv = w.listArea()->folderList();
-    QElapsedTimer wait;
-    wait.start();
-    while (lv->count() < kPictures && wait.elapsed() < 20000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    if (lv->count() != kPictures)
-        qFatal("listed %d of %d", lv->count(), kPictures);
+    FileListView *lv = b.listSource();
     lv->selectRow(0);
     w.findChild<QToolButton *>(QStringLiteral("bt_movefile"))->click();
     w.sortView()->assignQuickTarget(dst);
@@ -153,18 +160,13 @@ RunFigures sortByWindow(const QString &root, const QString &jpeg, bool decode)
 QList<double> sortWithPictureView(const QString &root, const QString &jpeg, int steps)
 {
     Bench b(root, QStringLiteral("p"), jpeg);
-    const QString &src = b.src, &dst = b.dst;
+    const QString &dst = b.dst;
     ScriptedPrompter &prompter = b.prompter;
     MainWindow &w = *b.window;
     w.resize(1024, 768);
     w.show();
     QCoreApplication::processEvents();
-    w.listArea()->openFolder(src);
-    FileListView *lv = w.listArea()->folderList();
-    QElapsedTimer wait;
-    wait.start();
-    while (lv->count() < kPictures && wait.elapsed() < 20000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    FileListView *lv = b.listSource();
     if (!w.pictureView()->button("bt_bestfit")->isChecked())
         w.pictureView()->button("bt_bestfit")->click();
     lv->selectRow(0);

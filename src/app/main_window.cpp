@@ -1,6 +1,6 @@
 #include "app/main_window.h"
 
-#include "app/grid_text.h"
+#include "app/grid_report.h"
 #include "app/info_dialog.h"
 #include "app/splash_dialog.h"
 #include "lang/language_dialog.h"
@@ -110,7 +110,7 @@ void MainWindow::formcreate()
     if (!QFileInfo::exists(p.pthFile))
         save_grid(p.pthFile, catalogGrid_);
     else
-        loadGrid(p.pthFile, catalogGrid_);
+        load_grid_reported(*ctx_, p.pthFile, catalogGrid_);
     // 8.-9. The user masks, applied and written back.
     maskBar_->loadMaskFile();
     maskBar_->bt_maskconfigokClick();
@@ -224,20 +224,6 @@ void MainWindow::buildShortcuts()
         auto *s = new QShortcut(seq, this);
         s->setContext(Qt::ApplicationShortcut);
         connect(s, &QShortcut::activated, this, [this] { ctx_->keyStepping = !ctx_->keyStepping; });
-    }
-}
-
-void MainWindow::loadGrid(const QString &path, StringGrid &grid)
-{
-    switch (load_grid(path, grid)) {
-    case GridLoadStatus::Ok:
-        break;
-    case GridLoadStatus::NotFound:
-        ctx_->prompter().error(ctx_->msg(Msg::GridNotFound1) + path + ctx_->msg(Msg::GridNotFound2));
-        break;
-    case GridLoadStatus::Corrupt:
-        ctx_->prompter().error(ctx_->msg(Msg::GridCorrupt) + path);
-        break;
     }
 }
 

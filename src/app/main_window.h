@@ -102,7 +102,6 @@ private:
     void enterView(int tag);
     void resetViews();
     void showListSide();
-    void loadGrid(const QString &path, StringGrid &grid);
     WindowShow currentWindowShow() const;
 
     std::unique_ptr<DialogPrompter> ownPrompter_;

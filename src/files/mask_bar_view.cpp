@@ -1,6 +1,6 @@
 #include "files/mask_bar_view.h"
 
-#include "app/grid_text.h"
+#include "app/grid_report.h"
 #include "widgets/string_grid_widget.h"
 
 #include <QFileInfo>
@@ -182,18 +182,10 @@ bool MaskBarView::loadGrid()
 {
     const QString path = ctx_.paths().mskFile;
     StringGrid g = grid_from_table(sg_maskconf_);
-    switch (load_grid(path, g)) {
-    case GridLoadStatus::Ok:
-        show_grid(g, sg_maskconf_);
-        return true;
-    case GridLoadStatus::NotFound:
-        ctx_.prompter().error(ctx_.msg(Msg::GridNotFound1) + path + ctx_.msg(Msg::GridNotFound2));
+    if (!load_grid_reported(ctx_, path, g))
         return false;
-    case GridLoadStatus::Corrupt:
-        ctx_.prompter().error(ctx_.msg(Msg::GridCorrupt) + path);
-        return false;
-    }
-    return false;
+    show_grid(g, sg_maskconf_);
+    return true;
 }
 
 void MaskBarView::loadMaskFile()

@@ -1,4 +1,5 @@
 #include "sorting/sort_config_view.h"
+#include "app/grid_report.h"
 
 #include "app/grid_text.h"
 #include "files/file_helpers.h"
@@ -401,10 +402,10 @@ void SortConfigView::bt_loadsortClick()
     case TemplateLoadStatus::Ok:
         break;
     case TemplateLoadStatus::NotFound:
-        ctx_.prompter().error(ctx_.msg(Msg::GridNotFound1) + path + ctx_.msg(Msg::GridNotFound2));
+        ctx_.prompter().error(grid_load_error(ctx_.texts(), GridLoadStatus::NotFound, path));
         break;
     case TemplateLoadStatus::Corrupt:
-        ctx_.prompter().error(ctx_.msg(Msg::GridCorrupt) + path);
+        ctx_.prompter().error(grid_load_error(ctx_.texts(), GridLoadStatus::Corrupt, path));
         break;
     case TemplateLoadStatus::TooMany:
         ctx_.prompter().error(ctx_.msg(Msg::TemplateTooLarge) + path);
