@@ -270,10 +270,9 @@ void PictureView::showPicture(const QString &path)
         img_g_->setMovie(std::move(movie));
         img_g_->setGeometry(QRect(QPoint(0, 0), natural_));
     }
+    // A new picture comes at natural size; the factor keeps its value until the next zoom
+    // click applies it.
     picRect_ = QRect(QPoint(0, 0), natural_);
-    // A picture shown while a zoom factor is set is shown at that factor, as the status says.
-    if (factor_ > 1 && !bt_bestfit_->isChecked())
-        applyFactor();
     layoutPass();
     prefetchNext();
 }
@@ -365,8 +364,10 @@ void PictureView::centre()
     if (natural_.width() < 1 || natural_.height() < 1)
         return;
     // The picture at its current size, so a zoomed picture is centred as it is shown.
+    // Measured on the client area of the emptied view, which has no scroll bars: the
+    // previous picture's bars must not move this one.
     ImageWidget *img = activeImage();
-    const QPoint offset = centre_offset(sb_1_->viewport()->size(), img->size());
+    const QPoint offset = centre_offset(sb_1_->maximumViewportSize(), img->size());
     img->move(offset);
     picRect_ = QRect(offset, img->size());
 }
@@ -597,6 +598,9 @@ void PictureView::bt_backgrClick()
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     pn_zoom_->hide();
+    // The view takes the room of the zoom panel before it is measured for the tiles.
+    if (QLayout *lay = pn_viewmain_->layout())
+        lay->activate();
     if (animated_ && img_g_->movie())
         img_g_->movie()->setPaused(true);
     const QImage tile = fullPicture();
