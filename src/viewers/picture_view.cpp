@@ -392,12 +392,15 @@ void PictureView::applyFactor()
 
 void PictureView::fitCanvas()
 {
-    // The scrolled area reaches as far as the picture; at least the visible area.
-    QSize s = sb_1_->viewport()->size();
+    // The scrolled area reaches as far as the picture; at least the visible area. Measured
+    // from the view's own size: while it is being resized its viewport still has the old one.
+    QSize extent(0, 0);
     const ImageWidget *img = activeImage();
     if (img->isVisibleTo(canvas_))
-        s = s.expandedTo(QSize(std::max(0, img->geometry().right() + 1), std::max(0, img->geometry().bottom() + 1)));
-    canvas_->resize(s);
+        extent = QSize(std::max(0, img->geometry().right() + 1), std::max(0, img->geometry().bottom() + 1));
+    const QSize bars(sb_1_->verticalScrollBar()->sizeHint().width(),
+                     sb_1_->horizontalScrollBar()->sizeHint().height());
+    canvas_->resize(canvas_size(sb_1_->maximumViewportSize(), extent, bars));
 }
 
 void PictureView::placeFrame()

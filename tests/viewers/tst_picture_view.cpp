@@ -104,6 +104,7 @@ private slots:
     void factorZoomAndStatus();
     void newPictureAtNaturalSize();
     void centreIgnoresPreviousScrollBars();
+    void shrunkEmptyViewHasNoScrollBars();
     void percentZoom();
     void backgroundTester();
     void backgroundTesterBoundsTiles();
@@ -268,6 +269,20 @@ void TstPictureView::centreIgnoresPreviousScrollBars()
     showRow(f, 1);
     QCOMPARE(img->pos(), first);
     QCOMPARE(view(f)->pictureRect(), QRect(first, QSize(100, 50)));
+}
+
+void TstPictureView::shrunkEmptyViewHasNoScrollBars()
+{
+    WindowFixture f;
+    startWith(f, {});
+    auto *sb = f.find<QScrollArea>("sb_1");
+    f.window->resize(1200, 900);
+    QTRY_VERIFY(sb->width() > 700);
+    f.window->resize(800, 600);
+    QTRY_VERIFY(sb->width() < 700);
+    QCoreApplication::processEvents();
+    QVERIFY(!sb->horizontalScrollBar()->isVisible());
+    QVERIFY(!sb->verticalScrollBar()->isVisible());
 }
 
 void TstPictureView::percentZoom()
