@@ -10,9 +10,11 @@
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 constexpr long kIso9660Magic = 0x9660;
 constexpr long kUdfMagic = 0x15013346;
@@ -47,11 +49,13 @@ QString SystemDriveInfo::mount_point(const QString &path) const
 
 bool SystemDriveInfo::is_cdrom_drive(const QString &path) const
 {
-    const QByteArray p = QFile::encodeName(existing_path(path));
-    struct statfs fs {};
+    const QByteArray p = native_path(existing_path(path));
+    struct statfs fs {
+    };
     if (statfs(p.constData(), &fs) == 0 && (fs.f_type == kIso9660Magic || fs.f_type == kUdfMagic))
         return true;
-    struct statvfs vfs {};
+    struct statvfs vfs {
+    };
     return statvfs(p.constData(), &vfs) == 0 && (vfs.f_flag & ST_RDONLY);
 }
 
@@ -67,8 +71,8 @@ bool SystemDriveInfo::is_removable(const QString &path) const
     if (!device.startsWith(QLatin1String("/dev/")))
         return false;
     // The block device in sysfs; a partition's own "removable" flag lives on its disk.
-    QString sys = QFileInfo(QStringLiteral("/sys/class/block/") + QFileInfo(device).fileName())
-                      .canonicalFilePath();
+    QString sys =
+        QFileInfo(QStringLiteral("/sys/class/block/") + QFileInfo(device).fileName()).canonicalFilePath();
     if (sys.isEmpty())
         return false;
     if (QFileInfo::exists(sys + QStringLiteral("/partition")))

@@ -1,5 +1,7 @@
 #include "files/file_attributes.h"
 
+#include "files/file_helpers.h"
+
 #include "files/drive_info.h"
 
 #include <QFile>
@@ -8,9 +10,11 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 const char kDosAttrib[] = "user.DOSATTRIB";
 constexpr std::uint32_t kXattrBits = AttrHidden | AttrSystem | AttrArchive;
@@ -62,8 +66,9 @@ void write_dos_attrib(const QByteArray &path, std::uint32_t flags)
 
 std::uint32_t file_attributes(const QString &path)
 {
-    const QByteArray p = QFile::encodeName(path);
-    struct stat st {};
+    const QByteArray p = native_path(path);
+    struct stat st {
+    };
     if (path.isEmpty() || stat(p.constData(), &st) != 0)
         return kInvalidAttributes;
     std::uint32_t attrs = read_dos_attrib(p) & kXattrBits;
@@ -76,14 +81,14 @@ std::uint32_t file_attributes(const QString &path)
 
 bool set_file_attributes(const QString &path, std::uint32_t attributes)
 {
-    const QByteArray p = QFile::encodeName(path);
-    struct stat st {};
+    const QByteArray p = native_path(path);
+    struct stat st {
+    };
     if (path.isEmpty() || stat(p.constData(), &st) != 0)
         return false;
     const mode_t mode = st.st_mode & 07777;
     const bool readOnly = attributes & AttrReadOnly;
-    const mode_t newMode = readOnly ? (mode & ~kWriteBits)
-                                    : ((mode & kWriteBits) ? mode : (mode | S_IWUSR));
+    const mode_t newMode = readOnly ? (mode & ~kWriteBits) : ((mode & kWriteBits) ? mode : (mode | S_IWUSR));
     mode_t current = mode;
     const std::uint32_t flags = attributes & kXattrBits;
     if ((read_dos_attrib(p) & kXattrBits) != flags) {
@@ -104,10 +109,19 @@ void make_writable(const QString &path, const DriveInfo &drives)
         set_file_attributes(path, AttrArchive);
 }
 
-void make_writable(const QString &path) { make_writable(path, system_drive_info()); }
+void make_writable(const QString &path)
+{
+    make_writable(path, system_drive_info());
+}
 
-bool is_read_only(const QString &path) { return file_attributes(path) & AttrReadOnly; }
+bool is_read_only(const QString &path)
+{
+    return file_attributes(path) & AttrReadOnly;
+}
 
-bool is_listed(const QString &path) { return !(file_attributes(path) & (AttrHidden | AttrSystem)); }
+bool is_listed(const QString &path)
+{
+    return !(file_attributes(path) & (AttrHidden | AttrSystem));
+}
 
 } // namespace vorn

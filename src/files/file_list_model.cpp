@@ -6,15 +6,17 @@
 #include <QtConcurrent>
 
 #include <algorithm>
-#include <thread>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <thread>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 // Hidden (2) and system (4) in user.DOSATTRIB, the form Samba writes ("0x" + hex).
 bool flaggedHiddenOrSystem(const QByteArray &path, bool &xattrsSupported)
@@ -39,7 +41,7 @@ QList<FileEntry> list_folder(const QString &folder, const std::function<bool(con
 {
     QList<FileEntry> out;
     const QString dirPath = add_backslash(folder);
-    const QByteArray encoded = QFile::encodeName(dirPath);
+    const QByteArray encoded = native_path(dirPath);
     DIR *dir = opendir(encoded.constData());
     if (!dir)
         return out;
@@ -57,14 +59,15 @@ QList<FileEntry> list_folder(const QString &folder, const std::function<bool(con
         // The entry's type suffices; only unknown types and links cost a stat.
         bool isFile = e->d_type == DT_REG;
         if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
-            struct stat st {};
+            struct stat st {
+            };
             if (fstatat(dfd, e->d_name, &st, 0) != 0)
                 continue;
             isFile = S_ISREG(st.st_mode);
         }
         if (!isFile)
             continue;
-        QString name = QFile::decodeName(e->d_name);
+        QString name = path_from_native(QByteArray(e->d_name));
         QString lower = name.toLower();
         if (accept && !accept(lower))
             continue;
@@ -121,7 +124,10 @@ int FileListModel::rowCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(entries_.size());
 }
 
-int FileListModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : 2; }
+int FileListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 2;
+}
 
 QVariant FileListModel::data(const QModelIndex &index, int role) const
 {
@@ -173,7 +179,8 @@ void FileListModel::setFolder(const QString &folder, std::function<bool(const QS
         endResetModel();
         emit listed();
     });
-    watcher_->setFuture(QtConcurrent::run([f = folder_, accept = std::move(accept)] { return list_folder(f, accept); }));
+    watcher_->setFuture(
+        QtConcurrent::run([f = folder_, accept = std::move(accept)] { return list_folder(f, accept); }));
 }
 
 void FileListModel::setFolderNow(const QString &folder, const std::function<bool(const QString &)> &accept)

@@ -1,7 +1,7 @@
 #include "files/list_area_view.h"
 
-#include "files/file_helpers.h"
 #include "files/file_attributes.h"
+#include "files/file_helpers.h"
 #include "files/file_ops.h"
 #include "files/masks.h"
 #include "files/name_rules.h"
@@ -21,9 +21,11 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 QLabel *infoLabel(const char *name, QWidget *parent)
 {
@@ -69,7 +71,8 @@ ListAreaView::ListAreaView(AppContext &ctx, int rowHeight, QWidget *parent) : QF
         connect(l, &FileListView::navigated, this, &ListAreaView::onNavigated);
         connect(l, &FileListView::positionChanged, this, &ListAreaView::updateReadout);
         connect(l, &FileListView::deleteRequested, this, &ListAreaView::bt_trashmainClick);
-        connect(l->selectionModel(), &QItemSelectionModel::selectionChanged, this, &ListAreaView::updateListButtons);
+        connect(l->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                &ListAreaView::updateListButtons);
     }
     connect(lvModel_, &FileListModel::renameRequested, this, &ListAreaView::onRenameRequested);
     connect(lvModel_, &FileListModel::listed, this, [this] {
@@ -207,21 +210,22 @@ void ListAreaView::openFolder(const QString &path)
         const QString target = QDir::cleanPath(path);
         const QString parentPath = QFileInfo(target).absolutePath();
         auto *conn = new QMetaObject::Connection;
-        *conn = connect(dirs_, &QFileSystemModel::directoryLoaded, this, [this, conn, target, parentPath](const QString &loaded) {
-            const QModelIndex t = dirs_->index(target);
-            if (!t.isValid() || tv_->currentIndex() != t) {
-                disconnect(*conn);
-                delete conn;
-                return;
-            }
-            for (QModelIndex p = t.parent(); p.isValid(); p = p.parent())
-                tv_->expand(p);
-            tv_->scrollTo(t, QAbstractItemView::PositionAtCenter);
-            if (QDir::cleanPath(loaded) == parentPath) {
-                disconnect(*conn);
-                delete conn;
-            }
-        });
+        *conn = connect(dirs_, &QFileSystemModel::directoryLoaded, this,
+                        [this, conn, target, parentPath](const QString &loaded) {
+                            const QModelIndex t = dirs_->index(target);
+                            if (!t.isValid() || tv_->currentIndex() != t) {
+                                disconnect(*conn);
+                                delete conn;
+                                return;
+                            }
+                            for (QModelIndex p = t.parent(); p.isValid(); p = p.parent())
+                                tv_->expand(p);
+                            tv_->scrollTo(t, QAbstractItemView::PositionAtCenter);
+                            if (QDir::cleanPath(loaded) == parentPath) {
+                                disconnect(*conn);
+                                delete conn;
+                            }
+                        });
     }
     scanRoot_ = add_backslash(QDir::cleanPath(path));
     tvclick(i);
@@ -257,9 +261,8 @@ void ListAreaView::relist()
     if (scanRoot_.isEmpty())
         return;
     const QStringList patterns = parse_patterns(ctx_.currentMask, true, false);
-    lvModel_->setFolder(scanRoot_, [patterns](const QString &lowerName) {
-        return matches_any(lowerName, patterns, false);
-    });
+    lvModel_->setFolder(
+        scanRoot_, [patterns](const QString &lowerName) { return matches_any(lowerName, patterns, false); });
 }
 
 void ListAreaView::lvclick()
@@ -342,7 +345,10 @@ void ListAreaView::updateReadout()
     emit ctx_.selectionChanged();
 }
 
-void ListAreaView::setScanCountText(const QString &text) { pns_nr_->setText(text); }
+void ListAreaView::setScanCountText(const QString &text)
+{
+    pns_nr_->setText(text);
+}
 
 void ListAreaView::updateListButtons()
 {
@@ -425,7 +431,7 @@ void ListAreaView::bt_trashmainClick()
         if (res.ok)
             gone << r;
         else
-            failures << e.name + QStringLiteral(": ") + res.error;
+            failures << shown_name(e.name) + QStringLiteral(": ") + res.errorText(ctx_.language());
     }
     // Only the files that really went leave the list.
     list->fileModel()->removeEntries(gone);

@@ -1,5 +1,7 @@
 #include "files/tree_scanner.h"
 
+#include "files/file_helpers.h"
+
 #include "files/masks.h"
 
 #include <QDir>
@@ -7,17 +9,19 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string_view>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 constexpr unsigned kHiddenFlag = 0x2;
 constexpr unsigned kSystemFlag = 0x4;
@@ -135,7 +139,7 @@ void TTreeScanner::search()
     if (buffer_.size() < kDirBufferSize)
         buffer_.resize(kDirBufferSize);
     continue_.store(true);
-    const int fd = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(native_path(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     searchFolder(fd, root);
     searching_.store(false);
 }
@@ -143,7 +147,8 @@ void TTreeScanner::search()
 void TTreeScanner::readFolder(int fd, Listing &out)
 {
     std::string lowered;
-    auto add = [&out](std::vector<Item> &to, const std::string &key, const char *name, size_t len, qint64 size) {
+    auto add = [&out](std::vector<Item> &to, const std::string &key, const char *name, size_t len,
+                      qint64 size) {
         const size_t k = out.arena.size();
         out.arena += key;
         const size_t n = out.arena.size();
@@ -165,7 +170,10 @@ void TTreeScanner::readFolder(int fd, Listing &out)
                 struct stat st;
                 if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
                     continue;
-                type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : S_ISLNK(st.st_mode) ? DT_LNK : DT_UNKNOWN;
+                type = S_ISDIR(st.st_mode)   ? DT_DIR
+                       : S_ISREG(st.st_mode) ? DT_REG
+                       : S_ISLNK(st.st_mode) ? DT_LNK
+                                             : DT_UNKNOWN;
             }
             const size_t len = std::strlen(name);
             if (type == DT_DIR) {
@@ -215,7 +223,8 @@ void TTreeScanner::searchFolder(int fd, const QString &folder)
     // By lower-cased key; names equal but for case keep a fixed order by their bytes.
     auto less = [a](const Item &x, const Item &y) {
         const int c = std::string_view(a + x.key, x.keyLen).compare(std::string_view(a + y.key, y.keyLen));
-        return c != 0 ? c < 0 : std::string_view(a + x.name, x.nameLen) < std::string_view(a + y.name, y.nameLen);
+        return c != 0 ? c < 0
+                      : std::string_view(a + x.name, x.nameLen) < std::string_view(a + y.name, y.nameLen);
     };
     std::sort(list.files.begin(), list.files.end(), less);
     std::sort(list.dirs.begin(), list.dirs.end(), less);
@@ -227,7 +236,7 @@ void TTreeScanner::searchFolder(int fd, const QString &folder)
         if (isAscii(a + f.name, f.nameLen))
             fileFound_ += QLatin1StringView(a + f.name, qsizetype(f.nameLen));
         else
-            fileFound_ += QString::fromUtf8(a + f.name, qsizetype(f.nameLen));
+            fileFound_ += path_from_native(QByteArray(a + f.name, qsizetype(f.nameLen)));
         fileSize_ = f.size;
         fire(OnFileFound);
     }
@@ -235,7 +244,8 @@ void TTreeScanner::searchFolder(int fd, const QString &folder)
 
     for (const Item &d : list.dirs) {
         const std::string name(a + d.name, d.nameLen);
-        const QString path = folder + QString::fromUtf8(name.data(), qsizetype(name.size())) + QLatin1Char('/');
+        const QString path =
+            folder + path_from_native(QByteArray(name.data(), qsizetype(name.size()))) + QLatin1Char('/');
         int sub = -1;
         if (fd >= 0)
             sub = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);

@@ -1,7 +1,8 @@
 // Message texts of the program in German and English, shown through Texts::msg().
 #pragma once
 
-namespace vorn {
+namespace vorn
+{
 
 enum class Msg {
     CloseQuestion,
@@ -132,6 +133,15 @@ enum class Msg {
     UndoDone,
     TemplateTooLarge,
     InvalidFolderName,
+    NotRegularFile,
+    SourceChanged,
+    UndoTargetChanged,
+    UndoOriginalGone,
+    JournalRecordDamaged,
+    UndoUnfinishedRun,
+    UndoSkipped,
+    JournalSetAside,
+    FolderFilesRemained,
     Count_
 };
 

@@ -5,19 +5,25 @@
 #include "files/file_ops.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QCursor>
+#include <QFileInfo>
 #include <QGuiApplication>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
-QString nameOf(const QString &path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
+QString nameOf(const QString &path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
 
 // The busy cursor for the length of a run; the cursor shown before comes back.
-class BusyCursor {
-public:
+class BusyCursor
+{
+  public:
     BusyCursor()
     {
         if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
@@ -33,7 +39,7 @@ public:
     BusyCursor(const BusyCursor &) = delete;
     BusyCursor &operator=(const BusyCursor &) = delete;
 
-private:
+  private:
     bool on_ = false;
 };
 
@@ -46,7 +52,7 @@ int sort_reselect_index(int lastSelected, int removedBefore, int count)
     return qBound(0, lastSelected - removedBefore + 1, count - 1);
 }
 
-QList<FileSortOutcome> sort_files(const QStringList &sources, const QString &target, SortOp op)
+QList<FileSortOutcome> sort_files(const QStringList &sources, const QString &target, SortOp op, int language)
 {
     QList<FileSortOutcome> out;
     out.reserve(sources.size());
@@ -59,7 +65,7 @@ QList<FileSortOutcome> sort_files(const QStringList &sources, const QString &tar
             // A move into the file's own folder leaves it where it is.
             o.moved = op == SortOp::Move && r.newPath != src;
         } else {
-            o.error = r.error;
+            o.error = r.errorText(language);
         }
         out << o;
     }
@@ -84,7 +90,10 @@ QString SortEngine::hoverModeText() const
     return modeText();
 }
 
-QString SortEngine::quickTarget(int k) const { return k >= 1 && k <= 3 ? quick_[k - 1] : QString(); }
+QString SortEngine::quickTarget(int k) const
+{
+    return k >= 1 && k <= 3 ? quick_[k - 1] : QString();
+}
 
 void SortEngine::setQuickTarget(int k, const QString &folder)
 {
@@ -160,7 +169,7 @@ ListRunResult SortEngine::sort_from_list(const QString &target)
         BusyCursor busy;
         const QList<int> rows = list_->selectedRows();
         result.last = collect_selected_files(&sources);
-        const QList<FileSortOutcome> outcomes = sort_files(sources, target, op);
+        const QList<FileSortOutcome> outcomes = sort_files(sources, target, op, ctx_.language());
         QList<int> gone;
         for (qsizetype i = 0; i < outcomes.size(); ++i) {
             const FileSortOutcome &o = outcomes[i];
