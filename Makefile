@@ -1,69 +1,56 @@
-#The two commands of the README:
-#make run installs what is needed, builds(Release) and starts the program in run /
-#make test installs what is needed, builds and runs every test through CTest
-BUILD ? = build ASAN_BUILD ? = build - asan FUZZ_BUILD
-                                   ? = build - fuzz JOBS ? = $(shell nproc) FUZZ_SECONDS
-                                                                 ? = 300
+# The two commands of the README:
+#   make run    installs what is needed, builds (Release) and starts the program in run/
+#   make test   installs what is needed, builds and runs every test through CTest
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 300
 
-                                                                         .PHONY
-                                                                 : deps configure build run test test -
-                                                                       asan fuzz bench clean
+.PHONY: deps configure build run test test-asan fuzz bench clean
 
-                                                                           deps
-                                                         : bash scripts / install - deps.sh
+deps:
+	bash scripts/install-deps.sh
 
-                                                                                        configure
-                                   : deps cmake - S.- B $(BUILD) - G Ninja - DCMAKE_BUILD_TYPE = Release
+configure: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
 
-                                         build
-                           : configure cmake-- build $(BUILD) - j $(JOBS)
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
 
-                                                                    run
-      : build mkdir - p run @ if[-z "$$DISPLAY"] && [-z "$$WAYLAND_DISPLAY"];
-then echo "No display found: starting on Qt's VNC platform.";
-echo "Connect a VNC viewer to localhost:5900 (for example: vncviewer localhost:5900).";
-cd run &&QT_QPA_PLATFORM = vnc : size = 1024x768 : port = 5900../ $(BUILD) / vorn-- home.;
-else cd run &&../ $(BUILD) / vorn-- home.;
-fi
+run: build
+	mkdir -p run
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "No display found: starting on Qt's VNC platform."; \
+	  echo "Connect a VNC viewer to localhost:5900 (for example: vncviewer localhost:5900)."; \
+	  cd run && QT_QPA_PLATFORM=vnc:size=1024x768:port=5900 ../$(BUILD)/vorn --home .; \
+	else \
+	  cd run && ../$(BUILD)/vorn --home .; \
+	fi
 
-    test
-    : build cd
-      $(BUILD) &&QT_QPA_PLATFORM = offscreen ctest-- output - on - failure -
-                                   j $(JOBS)
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-                                       test
-                                   - asan : deps cmake - S.- B $(ASAN_BUILD) - G Ninja - DCMAKE_BUILD_TYPE =
-                                       RelWithDebInfo - DVORN_SANITIZE =
-                                           ON - DVORN_BENCH = OFF cmake-- build $(ASAN_BUILD) - j $(JOBS)
-        cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS)
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORN_SANITIZE=ON -DVORN_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS)
 
-#Builds the libFuzzer targets with clang and runs each for FUZZ_SECONDS.
+# Builds the libFuzzer targets with clang and runs each for FUZZ_SECONDS.
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORN_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	@for f in $(FUZZ_BUILD)/fuzz_*;
-        do
-            [-f "$$f"] && [-x "$$f"] || continue;
-        n = $$(basename $$f);
-        mkdir - p $(FUZZ_BUILD) / corpus / $$n;
-        echo "== $$n for $(FUZZ_SECONDS) s";
-        $$f - max_total_time = $(FUZZ_SECONDS) -
-                               print_final_stats = 1 $(FUZZ_BUILD) / corpus / $$n fuzz / corpus / $$n >
-                                                   $(FUZZ_BUILD) / $$n.log 2 > &1;
-        rc = $$ ? ;
-        tail - 12 $(FUZZ_BUILD) / $$n.log;
-        [$$rc - eq 0] || exit 1;
-        done
+	@for f in $(FUZZ_BUILD)/fuzz_*; do \
+	  [ -f "$$f" ] && [ -x "$$f" ] || continue; n=$$(basename $$f); mkdir -p $(FUZZ_BUILD)/corpus/$$n; \
+	  echo "== $$n for $(FUZZ_SECONDS) s"; \
+	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$n fuzz/corpus/$$n \
+	    > $(FUZZ_BUILD)/$$n.log 2>&1; rc=$$?; tail -12 $(FUZZ_BUILD)/$$n.log; [ $$rc -eq 0 ] || exit 1; \
+	done
 
 bench: build
-	@for b in $(BUILD)/bench_*;
-        do
-            if
-                [-f "$$b"] && [-x "$$b"];
-        then echo "== $$b";
-        $$b || exit 1;
-        fi;
-        done
+	@for b in $(BUILD)/bench_*; do \
+	  if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$b"; $$b || exit 1; fi; \
+	done
 
-                clean : rm -
-                        rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,20 +1,20 @@
 #include "app/main_window.h"
 
-#include "app/file_viewer.h"
-#include "app/function_bar_view.h"
 #include "app/grid_report.h"
 #include "app/info_dialog.h"
 #include "app/splash_dialog.h"
+#include "lang/language_dialog.h"
+#include "app/file_viewer.h"
+#include "app/function_bar_view.h"
 #include "app/view_stack_view.h"
 #include "files/file_kind.h"
 #include "files/list_area_view.h"
 #include "files/mask_bar_view.h"
 #include "files/scan_panel_view.h"
-#include "lang/language_dialog.h"
-#include "sorting/sort_bar_view.h"
 #include "viewers/picture_view.h"
 #include "viewers/slide_host_view.h"
 #include "viewers/slideshow_view.h"
+#include "sorting/sort_bar_view.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
 #include "widgets/text_applier.h"
@@ -24,6 +24,7 @@
 #include <QButtonGroup>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QWheelEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
@@ -35,29 +36,22 @@
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QWheelEvent>
 
 // The icons and pictures are compiled into the static ui library; register them once.
-static void initResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
+static void initResources() { Q_INIT_RESOURCE(resources); }
 
-namespace vorn
-{
+namespace vorn {
 
-namespace
-{
+namespace {
 
 const char *const kLongName = "Viewer, Organizer, Renamer and Navigator";
 
 // The window's navy shows between its parts; the parts keep the desktop's colours.
-class NavyBackdrop : public QWidget
-{
-  public:
+class NavyBackdrop : public QWidget {
+public:
     using QWidget::QWidget;
 
-  protected:
+protected:
     void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), QColor(0, 0, 128)); }
 };
 
@@ -68,7 +62,8 @@ QString MainWindow::fullTitle()
     return QStringLiteral("V.O.R.N. - ") + QLatin1String(kLongName) + QStringLiteral(" 2.0");
 }
 
-MainWindow::MainWindow(const StartOptions &options, QWidget *parent) : QMainWindow(parent), options_(options)
+MainWindow::MainWindow(const StartOptions &options, QWidget *parent)
+    : QMainWindow(parent), options_(options)
 {
     initResources();
     setObjectName(QStringLiteral("form_main"));
@@ -151,8 +146,7 @@ void MainWindow::buildLayout()
     maskBar_ = new MaskBarView(*ctx_, kButtonRowHeight, tbar_mask_->content());
     tbar_mask_->contentLayout()->addWidget(maskBar_);
     outer->addWidget(tbar_mask_);
-    tbar_sortmain_ =
-        new CollapsibleToolBar(QStringLiteral("tbar_sortmain"), QStringLiteral("lb_sortbar"), central);
+    tbar_sortmain_ = new CollapsibleToolBar(QStringLiteral("tbar_sortmain"), QStringLiteral("lb_sortbar"), central);
     outer->addWidget(tbar_sortmain_);
     stat_sort_ = new PanelStatusBar(QStringLiteral("stat_sort"), {120, 160, 180, 0, 120}, central);
     outer->addWidget(stat_sort_);
@@ -174,8 +168,7 @@ void MainWindow::buildLayout()
     connect(functionBar_, &FunctionBarView::languageClicked, this, &MainWindow::bt_languageClick);
     connect(functionBar_, &FunctionBarView::infoClicked, this, &MainWindow::bt_infoClick);
     connect(functionBar_, &FunctionBarView::helpClicked, this, &MainWindow::bt_helpclick);
-    connect(functionBar_, &FunctionBarView::themeChanged, this,
-            [this](bool textured) { apply_theme(this, textured); });
+    connect(functionBar_, &FunctionBarView::themeChanged, this, [this](bool textured) { apply_theme(this, textured); });
     connect(functionBar_, &FunctionBarView::viewingTextureChosen, this,
             [this](bool blue) { set_viewing_texture(this, blue ? Texture::Blue : Texture::White); });
     connect(functionBar_, &FunctionBarView::viewingColorChosen, this, [this](const QColor &c) {
@@ -199,8 +192,7 @@ void MainWindow::buildLayout()
     slideHost_ = std::make_unique<PictureSlideHost>(*pictureView_);
     slideshow_->setHost(slideHost_.get());
     slideshow_->setShowButton(pictureView_->diashowButton());
-    sortView_ = new SortBarView(*ctx_, *listArea_, *tbar_sortmain_, *stat_sort_, kButtonRowHeight,
-                                tbar_sortmain_->content());
+    sortView_ = new SortBarView(*ctx_, *listArea_, *tbar_sortmain_, *stat_sort_, kButtonRowHeight, tbar_sortmain_->content());
     tbar_sortmain_->contentLayout()->addWidget(sortView_);
     connect(sortView_, &SortBarView::releaseViews, this, &MainWindow::releaseViews);
     connect(scanPanel_, &ScanPanelView::lockRequested, this, [this](bool locked) {
@@ -227,8 +219,8 @@ void MainWindow::buildShortcuts()
     connect(f1, &QShortcut::activated, this, &MainWindow::bt_helpclick);
     // Ctrl+Alt+F12 flips the key-stepping switch; many Linux desktops take Ctrl+Alt+F-keys
     // for console switching, so Ctrl+Shift+F12 does the same.
-    for (const QKeySequence &seq :
-         {QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F12), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F12)}) {
+    for (const QKeySequence &seq : {QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F12),
+                                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F12)}) {
         auto *s = new QShortcut(seq, this);
         s->setContext(Qt::ApplicationShortcut);
         connect(s, &QShortcut::activated, this, [this] { ctx_->keyStepping = !ctx_->keyStepping; });
@@ -275,16 +267,12 @@ void MainWindow::apply_texts()
     apply_control_texts(this, ctx_->texts());
     listArea_->applyTexts();
     // The language button keeps its five-language hint.
-    functionBar_->button("bt_language")
-        ->setToolTip(QStringLiteral("Sprache wählen\n\rSelect language\n\rChoisir langage\n\rPrescelto "
-                                    "linguaggio\n\rSeleccionar lenguaje"));
+    functionBar_->button("bt_language")->setToolTip(QStringLiteral(
+        "Sprache wählen\n\rSelect language\n\rChoisir langage\n\rPrescelto linguaggio\n\rSeleccionar lenguaje"));
     emit ctx_->languageChanged(ctx_->language());
 }
 
-void MainWindow::bt_closeclick()
-{
-    close();
-}
+void MainWindow::bt_closeclick() { close(); }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
@@ -353,19 +341,16 @@ void MainWindow::bt_infoClick()
 
 void MainWindow::bt_helpclick()
 {
-    emit helpRequested(ctx_->paths().helpDir + (ctx_->language() == German ? QStringLiteral("d_main.htm")
-                                                                           : QStringLiteral("e_main.htm")));
+    emit helpRequested(ctx_->paths().helpDir +
+                       (ctx_->language() == German ? QStringLiteral("d_main.htm")
+                                                   : QStringLiteral("e_main.htm")));
 }
 
 } // namespace vorn
 
-namespace vorn
-{
+namespace vorn {
 
-void MainWindow::registerViewer(View v, FileViewer *viewer)
-{
-    viewers_.insert(int(v), viewer);
-}
+void MainWindow::registerViewer(View v, FileViewer *viewer) { viewers_.insert(int(v), viewer); }
 
 void MainWindow::bt_showviewClick()
 {
@@ -440,10 +425,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void MainWindow::bt_dirhideClick()
-{
-    listArea_->hide();
-}
+void MainWindow::bt_dirhideClick() { listArea_->hide(); }
 
 void MainWindow::releaseViews()
 {
@@ -473,21 +455,11 @@ void MainWindow::show_file(const QString &path)
     }
     View target = View::Text;
     switch (file_kind(path)) {
-    case FileKind::Picture:
-        target = View::Pictures;
-        break;
-    case FileKind::Video:
-        target = View::Video;
-        break;
-    case FileKind::Html:
-        target = View::Html;
-        break;
-    case FileKind::Zip:
-        target = ctx_->pictureMode ? View::Zip : View::Text;
-        break;
-    case FileKind::Other:
-        target = View::Text;
-        break;
+    case FileKind::Picture: target = View::Pictures; break;
+    case FileKind::Video: target = View::Video; break;
+    case FileKind::Html: target = View::Html; break;
+    case FileKind::Zip: target = ctx_->pictureMode ? View::Zip : View::Text; break;
+    case FileKind::Other: target = View::Text; break;
     }
     if (target == View::Pictures && ctx_->slideshowRunning) {
         views_->bringToFront(target); // back from an entry of another kind
@@ -510,8 +482,7 @@ void MainWindow::setListsAndBarsEnabled(bool on)
     for (QWidget *w : {static_cast<QWidget *>(functionBar_), static_cast<QWidget *>(tbar_mask_),
                        static_cast<QWidget *>(tbar_sortmain_)})
         w->setEnabled(on);
-    for (const char *name :
-         {"tbar_view", "tbar_catalog", "tbar_zip", "tbar_html", "tbar_text", "tbar_drivemask", "tbar_dir"})
+    for (const char *name : {"tbar_view", "tbar_catalog", "tbar_zip", "tbar_html", "tbar_text", "tbar_drivemask", "tbar_dir"})
         if (auto *w = findChild<QWidget *>(QString::fromLatin1(name)))
             w->setEnabled(on);
 }

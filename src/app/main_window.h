@@ -15,8 +15,7 @@ class QToolButton;
 class QFrame;
 class QWidget;
 
-namespace vorn
-{
+namespace vorn {
 
 class CollapsibleToolBar;
 class FileViewer;
@@ -37,10 +36,9 @@ struct StartOptions {
     bool showSplash = true;
 };
 
-class MainWindow : public QMainWindow
-{
+class MainWindow : public QMainWindow {
     Q_OBJECT
-  public:
+public:
     explicit MainWindow(const StartOptions &options = {}, QWidget *parent = nullptr);
     ~MainWindow() override;
 
@@ -70,7 +68,7 @@ class MainWindow : public QMainWindow
     // Enables or disables the view buttons and the mask buttons.
     void setViewAndMaskEnabled(bool on);
 
-  public slots:
+public slots:
     void bt_closeclick();
     void bt_languageClick();
     void bt_infoClick();
@@ -84,18 +82,18 @@ class MainWindow : public QMainWindow
     // Applies the texts of the current language to every control and message of the window.
     void apply_texts();
 
-  signals:
+signals:
     // Asks the help view for a page of help_dir (F1 and the help button).
     void helpRequested(const QString &page);
     // A swatch was picked: views with their own backgrounds (HTML, ZIP preview) follow it.
     void viewingColorChanged(const QColor &color);
 
-  protected:
+protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-  private:
+private:
     void formcreate();
     void formshow();
     void shut_down();

@@ -5,8 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace vorn
-{
+namespace vorn {
 
 Paths form_paths(const QString &programDir)
 {
@@ -60,8 +59,8 @@ QString program_dir_for_start(const QString &given)
 
 void create_working_folders(const Paths &paths)
 {
-    for (const QString &dir :
-         {paths.tempDir, paths.templateDir, paths.zipDir, paths.catalogDir, paths.helpDir}) {
+    for (const QString &dir : {paths.tempDir, paths.templateDir, paths.zipDir, paths.catalogDir,
+                               paths.helpDir}) {
         if (!QDir(dir).exists())
             QDir().mkdir(dir);
     }

@@ -5,8 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace vorn
-{
+namespace vorn {
 
 class DriveInfo;
 

@@ -6,17 +6,15 @@
 #include <QtConcurrent>
 
 #include <algorithm>
+#include <thread>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
-#include <thread>
 
-namespace vorn
-{
+namespace vorn {
 
-namespace
-{
+namespace {
 
 // Hidden (2) and system (4) in user.DOSATTRIB, the form Samba writes ("0x" + hex).
 bool flaggedHiddenOrSystem(const QByteArray &path, bool &xattrsSupported)
@@ -59,8 +57,7 @@ QList<FileEntry> list_folder(const QString &folder, const std::function<bool(con
         // The entry's type suffices; only unknown types and links cost a stat.
         bool isFile = e->d_type == DT_REG;
         if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
-            struct stat st {
-            };
+            struct stat st {};
             if (fstatat(dfd, e->d_name, &st, 0) != 0)
                 continue;
             isFile = S_ISREG(st.st_mode);
@@ -124,10 +121,7 @@ int FileListModel::rowCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(entries_.size());
 }
 
-int FileListModel::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : 2;
-}
+int FileListModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : 2; }
 
 QVariant FileListModel::data(const QModelIndex &index, int role) const
 {
@@ -179,8 +173,7 @@ void FileListModel::setFolder(const QString &folder, std::function<bool(const QS
         endResetModel();
         emit listed();
     });
-    watcher_->setFuture(
-        QtConcurrent::run([f = folder_, accept = std::move(accept)] { return list_folder(f, accept); }));
+    watcher_->setFuture(QtConcurrent::run([f = folder_, accept = std::move(accept)] { return list_folder(f, accept); }));
 }
 
 void FileListModel::setFolderNow(const QString &folder, const std::function<bool(const QString &)> &accept)

@@ -1,8 +1,7 @@
 // Message texts of the program in German and English, shown through Texts::msg().
 #pragma once
 
-namespace vorn
-{
+namespace vorn {
 
 enum class Msg {
     CloseQuestion,

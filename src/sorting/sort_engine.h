@@ -11,15 +11,13 @@
 #include <QStringList>
 #include <array>
 
-namespace vorn
-{
+namespace vorn {
 
 class AppContext;
 
 // The active list as a sort run sees it.
-class SortListAccess
-{
-  public:
+class SortListAccess {
+public:
     virtual ~SortListAccess() = default;
     virtual int count() const = 0;
     // Selected rows in list order.
@@ -39,9 +37,8 @@ class SortListAccess
 
 // A source other than the file list (the ZIP grid of the open archive, the catalog picture),
 // registered by its view. Such a source always copies.
-class SortExtraSource
-{
-  public:
+class SortExtraSource {
+public:
     virtual ~SortExtraSource() = default;
     // ZIP: its grid has the focus. Catalog: the catalog tab is active.
     virtual bool isCurrentSource() const = 0;
@@ -52,9 +49,9 @@ class SortExtraSource
 
 // What one list run did.
 struct ListRunResult {
-    int last = -1;        // the reselection index base, as sort_from_list returns it
-    SortRun done;         // the files copied or moved
-    QStringList failures; // "name: reason"
+    int last = -1;          // the reselection index base, as sort_from_list returns it
+    SortRun done;           // the files copied or moved
+    QStringList failures;   // "name: reason"
 };
 
 // The index to select after a run: the item after the last selected one, counted after
@@ -72,10 +69,9 @@ struct FileSortOutcome {
 QList<FileSortOutcome> sort_files(const QStringList &sources, const QString &target, SortOp op,
                                   int language = 1);
 
-class SortEngine : public QObject
-{
+class SortEngine : public QObject {
     Q_OBJECT
-  public:
+public:
     explicit SortEngine(AppContext &ctx, QObject *parent = nullptr);
 
     // The mode, read at the moment an operation starts.
@@ -112,12 +108,12 @@ class SortEngine : public QObject
     // Undoes the last recorded run; the outcome has been shown to the user.
     UndoResult undo_last_run();
 
-  signals:
+signals:
     // A run or an undo changed files on disk (the views may relist).
     void filesChanged();
     void undone(int restored);
 
-  private:
+private:
     void record(const SortRun &run);
 
     AppContext &ctx_;

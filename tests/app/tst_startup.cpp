@@ -24,8 +24,7 @@ using namespace vorn;
 using vorn::test::readFile;
 using vorn::test::writeFile;
 
-namespace
-{
+namespace {
 
 constexpr char kHoldGuardArg[] = "--hold-guard";
 
@@ -57,10 +56,9 @@ int holdGuard(int argc, char *argv[])
 
 } // namespace
 
-class TstStartup : public QObject
-{
+class TstStartup : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void firstStartCreatesFiles();
     void abortWritesNothing();
     void confirmedCloseCleansUp_data();

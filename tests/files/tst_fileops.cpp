@@ -21,8 +21,7 @@ using namespace vorn;
 using vorn::test::readFile;
 using vorn::test::writeFile;
 
-namespace
-{
+namespace {
 
 constexpr char kCopyAndHangArg[] = "--copy-and-hang";
 
@@ -54,8 +53,7 @@ int copyAndHang(char *argv[])
 
 struct stat statOf(const QString &path)
 {
-    struct stat st {
-    };
+    struct stat st {};
     stat(QFile::encodeName(path).constData(), &st);
     return st;
 }
@@ -107,10 +105,9 @@ QStringList allEntries(const QString &folder)
 
 } // namespace
 
-class TstFileOps : public QObject
-{
+class TstFileOps : public QObject {
     Q_OBJECT
-  private slots:
+private slots:
     void initTestCase();
     void collisionName_data();
     void collisionName();
@@ -317,8 +314,7 @@ void TstFileOps::deleteGoesToDesktopTrash()
         QVERIFY(!QFile::exists(dir.filePath("old.jpg")));
         QVERIFY2(r.newPath.startsWith(home_.filePath("share/Trash/files/")), qPrintable(r.newPath));
         QCOMPARE(readFile(r.newPath), bytes + char(i));
-        const QString info =
-            home_.filePath("share/Trash/info/") + QFileInfo(r.newPath).fileName() + ".trashinfo";
+        const QString info = home_.filePath("share/Trash/info/") + QFileInfo(r.newPath).fileName() + ".trashinfo";
         const QByteArray expected = "Path=" + QUrl::toPercentEncoding(dir.filePath("old.jpg"), "/") + "\n";
         QVERIFY2(readFile(info).startsWith("[Trash Info]\n"), qPrintable(info));
         QVERIFY2(readFile(info).contains(expected), readFile(info).constData());
@@ -346,8 +342,7 @@ void TstFileOps::deleteFallsBackToProgramTrash()
         places << r.newPath;
     }
     qputenv("XDG_DATA_HOME", saved);
-    QCOMPARE(places, (QList<QString>{programDir.filePath("trash/old.jpg"),
-                                     programDir.filePath("trash/old (2).jpg")}));
+    QCOMPARE(places, (QList<QString>{programDir.filePath("trash/old.jpg"), programDir.filePath("trash/old (2).jpg")}));
 
     // Without any trash the file stays.
     qputenv("XDG_DATA_HOME", "/proc/vorn-no-such-folder");
