@@ -50,7 +50,7 @@ fuzz: deps
 	  [ -d fuzz/corpus/$$n ] || { echo "no seed folder fuzz/corpus/$$n"; exit 1; }; \
 	  mkdir -p $(FUZZ_BUILD)/corpus/$$n fuzz/regressions/$$n; \
 	  echo "== $$n for $(FUZZ_SECONDS) s"; \
-	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=fuzz/regressions/$$n/ \
+	  LSAN_OPTIONS=suppressions=fuzz/lsan.supp $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=fuzz/regressions/$$n/ \
 	    $(FUZZ_BUILD)/corpus/$$n fuzz/corpus/$$n > $(FUZZ_BUILD)/$$n.log 2>&1; rc=$$?; \
 	  tail -12 $(FUZZ_BUILD)/$$n.log; [ $$rc -eq 0 ] || exit 1; \
 	done
