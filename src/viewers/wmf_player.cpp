@@ -1,6 +1,6 @@
 #include "viewers/wmf_player.h"
 
-#include "app/text_file.h"
+#include "base/text_file.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
