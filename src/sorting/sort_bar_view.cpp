@@ -305,7 +305,7 @@ void SortBarView::undoLastRun()
         FileListView *l = lists_.searchList();
         QList<int> gone;
         for (int row = 0; row < l->count(); ++row)
-            if (!QFileInfo::exists(l->fileModel()->entry(row).fullPath()))
+            if (file_size(l->fileModel()->entry(row).fullPath()) < 0)
                 gone << row;
         l->fileModel()->removeEntries(gone);
         lists_.updateReadout();

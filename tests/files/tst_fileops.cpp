@@ -32,10 +32,7 @@ void hangAfterWrite(FileOpStage stage, const QString &)
 {
     if (stage != FileOpStage::CopyWritten)
         return;
-    std::fputs("written\n", stdout);
-    std::fflush(stdout);
-    for (;;)
-        pause();
+    test::signalAndHang("written");
 }
 
 // The helper mode of this executable: copies or moves argv[3] into argv[4] and stops for good
@@ -419,14 +416,9 @@ void TstFileOps::killedCopyLeavesNoPartialFile()
     const QByteArray bytes = pattern(2 * 1024 * 1024, 9);
     makeSource(dir.filePath("video.mp4"), bytes);
 
-    QProcess child;
-    child.start(QCoreApplication::applicationFilePath(),
-                {kCopyAndHangArg, op, dir.filePath("video.mp4"), target});
-    QVERIFY(child.waitForStarted());
-    QVERIFY(child.waitForReadyRead(20000));
-    QCOMPARE(child.readLine(), QByteArray("written\n"));
-    child.kill();
-    QVERIFY(child.waitForFinished());
+    test::runHelperAndKill({kCopyAndHangArg, op, dir.filePath("video.mp4"), target}, "written");
+    if (QTest::currentTestFailed())
+        return;
     // Only hidden leftovers may remain; the visible names are free.
     for (const QString &name : allEntries(target))
         QVERIFY2(name.startsWith('.'), qPrintable(name));

@@ -3,6 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace vorn::test {
 
@@ -20,6 +24,26 @@ QByteArray readFile(const QString &path)
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+void signalAndHang(const char *line)
+{
+    std::fputs(line, stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+    for (;;)
+        pause();
+}
+
+void runHelperAndKill(const QStringList &args, const QByteArray &line)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), args);
+    QVERIFY(child.waitForStarted());
+    QVERIFY(child.waitForReadyRead(20000));
+    QCOMPARE(child.readLine(), line + '\n');
+    child.kill();
+    QVERIFY(child.waitForFinished());
 }
 
 MainWindow &WindowFixture::start(bool show)
