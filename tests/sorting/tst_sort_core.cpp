@@ -418,15 +418,9 @@ void TstSortCore::killedSortRunKeepsItsSteps()
     QFETCH(QString, op);
     QFETCH(bool, acrossFileSystems);
     QTemporaryDir dir;
-    std::unique_ptr<QTemporaryDir> shm;
-    if (acrossFileSystems) {
-        shm = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/vorn-test-XXXXXX"));
-        struct stat a {
-        }, b{};
-        if (!shm->isValid() || stat(QFile::encodeName(shm->path()).constData(), &a) != 0 ||
-            stat(QFile::encodeName(dir.path()).constData(), &b) != 0 || a.st_dev == b.st_dev)
-            QSKIP("no second file system at /dev/shm: move across file systems not tried");
-    }
+    const std::unique_ptr<QTemporaryDir> shm = test::otherFileSystem(dir);
+    if (acrossFileSystems && !shm)
+        QSKIP("no second file system at /dev/shm: move across file systems not tried");
     const QString target = acrossFileSystems ? shm->path() + "/" : dir.filePath("dst/");
     QDir().mkpath(target);
     // An earlier, finished run that must stay in the journal.

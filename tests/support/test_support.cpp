@@ -6,6 +6,7 @@
 #include <QProcess>
 
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vorn::test {
@@ -24,6 +25,21 @@ QByteArray readFile(const QString &path)
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+std::unique_ptr<QTemporaryDir> otherFileSystem(const QTemporaryDir &near)
+{
+    if (!QFileInfo(QStringLiteral("/dev/shm")).isWritable())
+        return {};
+    auto other = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/vorn-test-XXXXXX"));
+    struct stat a {
+    };
+    struct stat b {
+    };
+    if (!other->isValid() || stat(QFile::encodeName(other->path()).constData(), &a) != 0 ||
+        stat(QFile::encodeName(near.path()).constData(), &b) != 0 || a.st_dev == b.st_dev)
+        return {};
+    return other;
 }
 
 void signalAndHang(const char *line)
