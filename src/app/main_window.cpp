@@ -299,8 +299,6 @@ void MainWindow::formshow()
         splash.exec();
         QCoreApplication::processEvents();
     }
-    // A journal of sort runs that could not be read was kept aside: say so once the texts are set.
-    sortView_->engine().reportJournal();
 }
 
 void MainWindow::apply_texts()
