@@ -25,6 +25,9 @@ QString shown_name(const QString &path);
 // `filesOnly` keeps plain files and links to them.
 QStringList folder_entries(const QString &folder, bool filesOnly);
 
+// The size of the file the path names (a link followed), -1 when there is none.
+qint64 file_size(const QString &path);
+
 // A path that ends with two separators loses the last one; any other path is returned as is.
 QString drop_doubled_slash(const QString &path);
 
