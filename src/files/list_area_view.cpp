@@ -404,7 +404,8 @@ void ListAreaView::updateReadout()
     ctx_.selection = s;
     // The full path of the selected file as the hint of the labels under the lists.
     for (QLabel *l : {pno_dir_, pno_nr_, pns_nr_})
-        l->setToolTip(s.exactPath.isEmpty() ? (l == pno_dir_ ? listedFolder_ : QString()) : s.exactPath);
+        l->setToolTip(s.exactPath.isEmpty() ? (l == pno_dir_ ? listedFolder_ : QString())
+                                            : shown_name(s.exactPath));
     // A multiple selection leaves the position text as it was.
     if (rows.size() <= 1)
         (list == lv_ ? pno_nr_ : pns_nr_)->setText(positionText(list));
