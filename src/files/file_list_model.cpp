@@ -177,6 +177,18 @@ void FileListModel::setFolder(const QString &folder, std::function<bool(const QS
     watcher_->setFuture(QtConcurrent::run([f = folder_, accept = std::move(accept)] { return list_folder(f, accept); }));
 }
 
+void FileListModel::setFolderNow(const QString &folder, const std::function<bool(const QString &)> &accept)
+{
+    folder_ = with_trailing_slash(folder);
+    ++generation_;
+    if (watcher_)
+        watcher_->disconnect(this);
+    beginResetModel();
+    entries_ = list_folder(folder_, accept);
+    endResetModel();
+    emit listed();
+}
+
 void FileListModel::append(const QList<FileEntry> &entries)
 {
     if (entries.isEmpty())
