@@ -14,6 +14,7 @@
 #include "viewers/picture_view.h"
 #include "viewers/slide_host_view.h"
 #include "viewers/slideshow_view.h"
+#include "viewers/video_view.h"
 #include "sorting/sort_bar_view.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
@@ -187,6 +188,17 @@ void MainWindow::buildLayout()
     scanPanel_ = new ScanPanelView(*ctx_, *listArea_, views_->panel(View::Pictures));
     pictureView_ = new PictureView(*ctx_, *listArea_, views_->panel(View::Pictures), kButtonRowHeight, this);
     registerViewer(View::Pictures, pictureView_);
+    videoView_ = new VideoView(*ctx_, *listArea_, views_->panel(View::Video), kButtonRowHeight, this);
+    registerViewer(View::Video, videoView_);
+    // While a video plays, nothing outside its view may change the selection or the view.
+    connect(videoView_, &VideoView::lockRequested, this, [this](bool locked) {
+        listArea_->setListsEnabled(!locked);
+        setViewAndMaskEnabled(!locked);
+        pictureView_->toolBar()->setEnabled(!locked);
+        tbar_sortmain_->setEnabled(!locked);
+        if (!locked)
+            showListSide();
+    });
     // The picture view gives it its slide area and bt_diashow (setHost, setShowButton).
     slideshow_ = new SlideshowView(*ctx_, *this, central);
     slideHost_ = std::make_unique<PictureSlideHost>(*pictureView_);

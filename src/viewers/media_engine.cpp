@@ -168,6 +168,10 @@ void MediaEngine::finishOpen(bool ok, const QString &reason)
 {
     opening_ = false;
     if (ok) {
+        if (duration_ <= 0) // its event may still be on the way
+            duration_ = property("duration").toDouble();
+        if (fps_ <= 0)
+            fps_ = property("container-fps").toDouble();
         deviceId_ = ++nextDeviceId;
         mode_ = Mode::Stopped;
         if (!hasVideo_)
@@ -272,9 +276,8 @@ void MediaEngine::step()
     // Each frame-step shows one more frame and pauses; libmpv adds them up.
     stepDirection_ = 1;
     stepTarget_ = frame_ + stepSize_;
-    if (frameCount_ > 0)
-        stepTarget_ = std::min(stepTarget_, frameCount_ - 1);
     stepsLeft_ = 0;
+    finishAs_ = Command::Step;
     for (int i = 0; i < stepSize_; ++i)
         command({"frame-step"});
 }
@@ -293,6 +296,7 @@ void MediaEngine::back()
     }
     // A back step is an exact seek; the next one may only start when it has landed.
     stepDirection_ = -1;
+    finishAs_ = Command::Step;
     stepTarget_ = std::max<qint64>(0, frame_ - stepSize_);
     stepsLeft_ = int(frame_ - stepTarget_) + kMaxExtraSteps;
     eof_ = false;
@@ -310,9 +314,7 @@ qint64 MediaEngine::frameAt(double seconds) const
 {
     if (fps_ <= 0)
         return 0;
-    const qint64 f = qint64(std::llround(seconds * fps_));
-    // A seek to the end reports the end of the last frame; it shows the last frame.
-    return frameCount_ > 0 ? std::min(f, frameCount_ - 1) : f;
+    return qint64(std::llround(seconds * fps_));
 }
 
 void MediaEngine::landStep()
@@ -329,7 +331,7 @@ void MediaEngine::landStep()
     stepDirection_ = 0;
     stepsLeft_ = 0;
     setPaused(true);
-    finish(Command::Step, true);
+    finish(finishAs_, true);
 }
 
 void MediaEngine::put(const QRect &rect)

@@ -127,6 +127,7 @@ class MediaEngine : public QObject
     int stepDirection_ = 0;  // +1 forward, -1 back
     qint64 stepTarget_ = -1; // the frame a forward step waits for
     bool seeking_ = false;
+    Command finishAs_ = Command::Step; // what a step sequence reports when it lands
     bool eof_ = false;
     double timePos_ = 0;
     double duration_ = 0;
