@@ -45,6 +45,9 @@ MediaEngine::MediaEngine(Output output, QObject *parent) : QObject(parent)
         {"audio-display", "no"},
         {"sub-auto", "no"},
         {"hr-seek", "yes"},
+        // Exact seeks start decoding a second early: MPEG program streams otherwise land
+        // on the key frame after the start when asked for the first frame.
+        {"hr-seek-demuxer-offset", "1"},
         {"osd-level", "0"},
         {"load-unsafe-playlists", "no"},
         {"vo", output == Output::Video ? "libmpv" : "null"},
