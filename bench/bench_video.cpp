@@ -3,8 +3,8 @@
 // each); then 10 s of playback through the view: frames dropped by the player and the longest
 // stall of the UI thread meanwhile. Run with QT_QPA_PLATFORM=offscreen or under a display.
 #include "app/main_window.h"
-#include "app/scripted_prompter.h"
 #include "files/list_area_view.h"
+#include "support/scripted_prompter.h"
 #include "viewers/media_engine.h"
 #include "viewers/video_renderer.h"
 #include "viewers/video_view.h"

@@ -1,8 +1,8 @@
 #include "viewers/video_view.h"
 
-#include "app/app_context.h"
+#include "files/active_list.h"
+#include "files/app_context.h"
 #include "files/file_kind.h"
-#include "files/list_area_view.h"
 #include "viewers/video_geometry.h"
 #include "viewers/video_renderer.h"
 #include "widgets/collapsible_toolbar.h"
@@ -87,9 +87,8 @@ QIcon chainIcon()
 
 } // namespace
 
-VideoView::VideoView(AppContext &ctx, ListAreaView &lists, QFrame *pn_videomain, int rowHeight,
-                     QObject *parent)
-    : QObject(parent), ctx_(ctx), lists_(lists), pn_videomain_(pn_videomain), mp1_(MediaEngine::Output::Video)
+VideoView::VideoView(AppContext &ctx, ActiveList &list, QFrame *pn_videomain, int rowHeight, QObject *parent)
+    : QObject(parent), ctx_(ctx), list_(list), pn_videomain_(pn_videomain), mp1_(MediaEngine::Output::Video)
 {
     mp1_.setObjectName(QStringLiteral("mp1"));
     buildToolBar(rowHeight);
@@ -104,7 +103,7 @@ VideoView::VideoView(AppContext &ctx, ListAreaView &lists, QFrame *pn_videomain,
     if (VideoRenderer *r = mp1_.renderer())
         connect(r, &VideoRenderer::frameReady, this, [this, r] { pn_videoout_->setFrame(r->frame()); });
 
-    connect(&lists_, &ListAreaView::listChanged, this, &VideoView::updateLoadButton);
+    connect(&list_, &ActiveList::changed, this, &VideoView::updateLoadButton);
     connect(&ctx_, &AppContext::selectionChanged, this, &VideoView::updateLoadButton);
     connect(&ctx_, &AppContext::maskChanged, this, &VideoView::updateLoadButton);
     connect(&ctx_, &AppContext::languageChanged, this, &VideoView::applyLanguage);
@@ -340,11 +339,8 @@ void VideoView::opened(bool ok, const QString &reason)
     QApplication::restoreOverrideCursor();
     if (!ok || mp1_.deviceId() <= 0) {
         // The open failed: the list is usable again and the message says so.
-        const bool wasPlaying = playing_;
-        if (wasPlaying)
-            stopAndClose();
-        else
-            lists_.setListsEnabled(true);
+        if (playing_)
+            stopAndClose(); // a chained video: the window is unlocked
         mp1_.close();
         updateLoadButton();
         ctx_.prompter().error(ctx_.msg(Msg::VideoCannotPlay));
@@ -490,8 +486,6 @@ void VideoView::stopAndClose()
     playing_ = false;
     if (wasPlaying)
         emit lockRequested(false);
-    else
-        lists_.setListsEnabled(true);
     bt_loadmovie_->setEnabled(true);
     for (int i = 0; i < 3; ++i)
         st_video_->setPanelText(i, QString());
@@ -551,14 +545,12 @@ void VideoView::chainToNext()
 {
     // The next video entry of the list (other kinds are passed over); after the last one the
     // same video plays again.
-    FileListView *list = lists_.activeList();
-    const int from = list->currentRow();
-    for (int row = std::max(0, from + 1); row < list->count(); ++row) {
-        if (!is_video(list->fileModel()->entry(row).fullPath()))
+    const int from = list_.currentRow();
+    for (int row = std::max(0, from + 1); row < list_.count(); ++row) {
+        if (!is_video(list_.path(row)))
             continue;
         chaining_ = true;
-        list->selectRow(row);
-        lists_.lvclick();
+        list_.select(row, true);
         chaining_ = false;
         break;
     }

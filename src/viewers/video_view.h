@@ -6,7 +6,7 @@
 // window while a video plays (lockRequested), until Stop.
 #pragma once
 
-#include "app/file_viewer.h"
+#include "files/file_viewer.h"
 #include "viewers/media_engine.h"
 
 #include <QObject>
@@ -23,9 +23,9 @@ class QWidget;
 namespace vorn
 {
 
+class ActiveList;
 class AppContext;
 class CollapsibleToolBar;
-class ListAreaView;
 class PanelStatusBar;
 class VideoPanel;
 
@@ -36,7 +36,7 @@ class VideoView : public QObject, public FileViewer
     // The transport tags of bt_vplay ... bt_veject.
     enum Tag { Play = 1, Pause, Stop, Next, Previous, Step, Back, Eject };
 
-    VideoView(AppContext &ctx, ListAreaView &lists, QFrame *pn_videomain, int rowHeight,
+    VideoView(AppContext &ctx, ActiveList &list, QFrame *pn_videomain, int rowHeight,
               QObject *parent = nullptr);
     ~VideoView() override;
 
@@ -48,6 +48,7 @@ class VideoView : public QObject, public FileViewer
     QString videoFile() const { return videoFile_; }
     QSize baseSize() const { return base_; }
     bool repeatOn() const { return repeat_; }
+    bool isPlaying() const { return playing_; }
     bool chainOn() const { return chain_; }
     QToolButton *button(const char *name) const;
     VideoPanel *output() const { return pn_videoout_; }
@@ -95,7 +96,7 @@ class VideoView : public QObject, public FileViewer
     void keyTransport(int tag);
 
     AppContext &ctx_;
-    ListAreaView &lists_;
+    ActiveList &list_;
     QFrame *pn_videomain_;
     MediaEngine mp1_;
 
