@@ -270,7 +270,7 @@ void VideoView::updateLoadButton()
     // At least one entry selected, and a video mask in the filter or a video selected (videos
     // of the newer kinds come through user masks or "*.*").
     const Selection &sel = ctx_.selection;
-    const bool videoSelected = !sel.fullPath.isEmpty() && is_video(sel.fullPath);
+    const bool videoSelected = !sel.fullPath.isEmpty() && file_kind(sel.fullPath) == FileKind::Video;
     if (!playing_ && !loading_)
         bt_loadmovie_->setEnabled(sel.selectedCount >= 1 && (ctx_.maskFlags.videos || videoSelected));
 }
@@ -547,7 +547,7 @@ void VideoView::chainToNext()
     // same video plays again.
     const int from = list_.currentRow();
     for (int row = std::max(0, from + 1); row < list_.count(); ++row) {
-        if (!is_video(list_.path(row)))
+        if (file_kind(list_.path(row)) != FileKind::Video)
             continue;
         chaining_ = true;
         list_.select(row, true);
