@@ -11,7 +11,10 @@
 #include "files/list_area_view.h"
 #include "files/mask_bar_view.h"
 #include "files/scan_panel_view.h"
+#include "viewers/help_view.h"
+#include "viewers/html_view.h"
 #include "viewers/picture_view.h"
+#include "viewers/text_view.h"
 #include "viewers/slide_host_view.h"
 #include "viewers/slideshow_view.h"
 #include "sorting/sort_bar_view.h"
@@ -192,6 +195,7 @@ void MainWindow::buildLayout()
     slideHost_ = std::make_unique<PictureSlideHost>(*pictureView_);
     slideshow_->setHost(slideHost_.get());
     slideshow_->setShowButton(pictureView_->diashowButton());
+    buildDocumentViews();
     sortView_ = new SortBarView(*ctx_, *listArea_, *tbar_sortmain_, *stat_sort_, kButtonRowHeight, tbar_sortmain_->content());
     tbar_sortmain_->contentLayout()->addWidget(sortView_);
     connect(sortView_, &SortBarView::releaseViews, this, &MainWindow::releaseViews);
@@ -210,6 +214,27 @@ void MainWindow::buildLayout()
         if (ctx_->maskFlags.zip)
             stat_sort_->setPanelText(0, ctx_->msg(Msg::Mode) + ctx_->msg(Msg::Extract));
         listArea_->updateListButtons();
+    });
+}
+
+void MainWindow::buildDocumentViews()
+{
+    textView_ = new TextView(*ctx_, views_->panel(View::Text), kButtonRowHeight, this);
+    registerViewer(View::Text, textView_);
+    htmlView_ = new HtmlView(*ctx_, views_->panel(View::Html), kButtonRowHeight, this);
+    registerViewer(View::Html, htmlView_);
+    connect(htmlView_, &HtmlView::captionRequested, this, &QWidget::setWindowTitle);
+    helpView_ = new HelpView(*ctx_, views_->panel(View::Help), this);
+    connect(this, &MainWindow::helpRequested, helpView_, &HelpView::showPage);
+    connect(helpView_, &HelpView::showRequested, this, [this] {
+        if (views_->front() != View::Help)
+            beforeHelp_ = views_->front();
+        views_->bringToFront(View::Help);
+        ctx_->setView(View::Help);
+    });
+    connect(helpView_, &HelpView::closeRequested, this, [this] {
+        views_->bringToFront(beforeHelp_);
+        ctx_->setView(beforeHelp_);
     });
 }
 

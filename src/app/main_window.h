@@ -28,6 +28,9 @@ class SlideshowView;
 class SortBarView;
 class PanelStatusBar;
 class PictureView;
+class TextView;
+class HtmlView;
+class HelpView;
 class ViewStack;
 
 struct StartOptions {
@@ -56,6 +59,9 @@ public:
     ScanPanelView *scanPanel() const { return scanPanel_; }
     PictureView *pictureView() const { return pictureView_; }
     SlideshowView *slideshow() const { return slideshow_; }
+    TextView *textView() const { return textView_; }
+    HtmlView *htmlView() const { return htmlView_; }
+    HelpView *helpView() const { return helpView_; }
     SortBarView *sortView() const { return sortView_; }
     ViewStack *views() const { return views_; }
     CollapsibleToolBar *maskBar() const { return tbar_mask_; }
@@ -99,6 +105,7 @@ private:
     void shut_down();
     void buildLayout();
     void buildShortcuts();
+    void buildDocumentViews();
     void enterView(int tag);
     void resetViews();
     void showListSide();
@@ -122,6 +129,10 @@ private:
     SlideshowView *slideshow_ = nullptr;
     std::unique_ptr<SlideHost> slideHost_;
     SortBarView *sortView_ = nullptr;
+    TextView *textView_ = nullptr;
+    HtmlView *htmlView_ = nullptr;
+    HelpView *helpView_ = nullptr;
+    View beforeHelp_ = View::Pictures;
     bool closeConfirmed_ = false;
     ViewStack *views_ = nullptr;
     CollapsibleToolBar *tbar_mask_ = nullptr;

@@ -132,6 +132,11 @@ enum class Msg {
     UndoDone,
     TemplateTooLarge,
     InvalidFolderName,
+    TextTruncated,
+    TextSaveChanges,
+    HexCopyTooLarge,
+    PageAsSource,
+    CouldNotRead,
     Count_
 };
 
