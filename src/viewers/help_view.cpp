@@ -86,6 +86,8 @@ void HelpView::showPage(const QString &page)
     install_help_pages(ctx_.paths().helpDir); // pages deleted meanwhile come back
     const QString full = QDir::isAbsolutePath(page) ? page : QDir(ctx_.paths().helpDir).filePath(page);
     page_ = full;
+    htmlhelp_->setPictureFolder(ctx_.paths().helpDir);
+    htmlhelp_->setBaseFolder(QFileInfo(full.section(QLatin1Char('#'), 0, 0)).absolutePath());
     // A missing page leaves an empty view.
     if (!show_page_in(htmlhelp_, full, false))
         htmlhelp_->clear();

@@ -1,5 +1,6 @@
 #include "widgets/html_browser.h"
 
+#include <QDir>
 #include <QFontDatabase>
 #include <QImage>
 #include <QMouseEvent>
@@ -33,10 +34,19 @@ HtmlBrowser::HtmlBrowser(const QString &name, QWidget *parent) : QTextBrowser(pa
     connect(this, &QTextBrowser::anchorClicked, this, &HtmlBrowser::onAnchorClicked);
 }
 
-QVariant HtmlBrowser::loadResource(int type, const QUrl &)
+QVariant HtmlBrowser::loadResource(int type, const QUrl &name)
 {
-    // Pictures are not shown: an empty one keeps the layout. Nothing else is fetched.
+    // Pictures are not shown (an empty one keeps the layout), except those of a page inside the
+    // picture folder. Nothing else is fetched.
     if (type == QTextDocument::ImageResource) {
+        if (!pictureFolder_.isEmpty() && (name.scheme().isEmpty() || name.isLocalFile())) {
+            const QString root = QDir::cleanPath(pictureFolder_) + QLatin1Char('/');
+            const QString path = QDir::cleanPath(
+                name.isLocalFile() ? name.toLocalFile() : QDir(baseFolder_).filePath(name.path()));
+            QImage image;
+            if (path.startsWith(root) && image.load(path))
+                return image;
+        }
         QImage blank(1, 1, QImage::Format_ARGB32);
         blank.fill(Qt::transparent);
         return blank;

@@ -20,6 +20,11 @@ class HtmlBrowser : public QTextBrowser
     // Whether the shown document has an anchor of this name.
     bool hasAnchor(const QString &anchor) const;
     QString anchorUnderMouse() const { return hover_; }
+    // Shows the pictures of pages that lie inside `folder` (the help pages); others stay
+    // blank. An empty folder shows none.
+    void setPictureFolder(const QString &folder) { pictureFolder_ = folder; }
+    // The folder the shown page's relative names start from.
+    void setBaseFolder(const QString &folder) { baseFolder_ = folder; }
 
   signals:
     // A link was activated (mouse or keyboard); `link` is the text of its href as written.
@@ -42,6 +47,8 @@ class HtmlBrowser : public QTextBrowser
 
     QString pressed_; // href under the mouse at the press
     QString hover_;
+    QString pictureFolder_;
+    QString baseFolder_;
 };
 
 } // namespace vorn
