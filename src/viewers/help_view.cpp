@@ -1,6 +1,6 @@
 #include "viewers/help_view.h"
 
-#include "app/app_context.h"
+#include "files/app_context.h"
 #include "viewers/help_topics.h"
 #include "viewers/html_links.h"
 #include "viewers/html_view.h"
@@ -91,6 +91,8 @@ void HelpView::showPage(const QString &page)
     // A missing page leaves an empty view.
     if (!show_page_in(htmlhelp_, full, false))
         htmlhelp_->clear();
+    if (ctx_.view() != View::Help)
+        returnView_ = ctx_.view();
     emit showRequested();
 }
 

@@ -3,6 +3,8 @@
 // the shipped set is copied there when pages are missing.
 #pragma once
 
+#include "files/app_context.h"
+
 #include <QObject>
 
 class QFrame;
@@ -24,6 +26,8 @@ class HelpView : public QObject
     QPushButton *topicButton(const QString &name) const;
     // The page shown now, "#anchor" included.
     QString currentPage() const { return page_; }
+    // The view that was in front before the help came: closing the help brings it back.
+    View returnView() const { return returnView_; }
 
   public slots:
     // Loads a page of help_dir or a full path ("e_viewer.htm#text") and asks to be shown.
@@ -45,6 +49,7 @@ class HelpView : public QObject
     QFrame *pn_helpmain_;
     HtmlBrowser *htmlhelp_ = nullptr;
     QString page_;
+    View returnView_ = View::Pictures;
 };
 
 } // namespace vorn

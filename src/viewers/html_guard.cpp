@@ -1,6 +1,6 @@
 #include "viewers/html_guard.h"
 
-#include "app/text_file.h"
+#include "base/text_file.h"
 
 #include <QByteArrayView>
 #include <QFile>

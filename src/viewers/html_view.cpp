@@ -1,6 +1,6 @@
 #include "viewers/html_view.h"
 
-#include "app/app_context.h"
+#include "files/app_context.h"
 #include "viewers/html_guard.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/html_browser.h"

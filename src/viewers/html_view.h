@@ -4,7 +4,7 @@
 // here before the renderer sees them; links follow the rules of decide_link.
 #pragma once
 
-#include "app/file_viewer.h"
+#include "files/file_viewer.h"
 #include "viewers/html_history.h"
 #include "viewers/html_links.h"
 
@@ -34,6 +34,7 @@ class HtmlView : public QObject, public FileViewer
     void showFile(const QString &path) override { showHtmlFile(path); }
 
     HtmlBrowser *browser() const { return html1_; }
+    CollapsibleToolBar *toolBar() const { return tbar_html_; }
     QComboBox *historyBox() const { return cb_html_; }
     PanelStatusBar *statusBar() const { return stat_html_; }
     QToolButton *button(const char *name) const;

@@ -1,6 +1,6 @@
 #include "viewers/text_document.h"
 
-#include "app/text_file.h"
+#include "base/text_file.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,6 +1,6 @@
 #include "viewers/text_view.h"
 
-#include "app/app_context.h"
+#include "files/app_context.h"
 #include "files/file_list_view.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/hex_widget.h"
@@ -171,6 +171,8 @@ void TextView::buildBody()
     texthex_ = new HexWidget(QStringLiteral("texthex"), front_);
     texthex_->installEventFilter(this);
     connect(texthex_, &HexWidget::selectionChanged, this, &TextView::updateButtons);
+    connect(texthex_, &HexWidget::copyRefused, this,
+            [this] { ctx_.prompter().info(ctx_.msg(Msg::HexCopyTooLarge)); });
     front_->addWidget(split_text_);
     front_->addWidget(texthex_);
 

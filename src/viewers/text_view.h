@@ -5,7 +5,7 @@
 // any file. The view shows any file it is given, so the ZIP preview can use it without a list.
 #pragma once
 
-#include "app/file_viewer.h"
+#include "files/file_viewer.h"
 #include "viewers/text_document.h"
 
 #include <QObject>

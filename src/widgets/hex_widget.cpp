@@ -369,7 +369,8 @@ void HexWidget::keyPressEvent(QKeyEvent *event)
         return;
     }
     if (event->matches(QKeySequence::Copy)) {
-        copySelection();
+        if (!copySelection() && hasSelection())
+            emit copyRefused();
         return;
     }
     const bool shift = event->modifiers() & Qt::ShiftModifier;

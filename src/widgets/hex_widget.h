@@ -60,6 +60,8 @@ class HexWidget : public QAbstractScrollArea
 
   signals:
     void selectionChanged();
+    // Ctrl+C with a selection larger than kCopyLimit: nothing was copied.
+    void copyRefused();
 
   protected:
     void paintEvent(QPaintEvent *event) override;

@@ -312,6 +312,10 @@ void TstTextView::sparseFourGigabytes()
     QCOMPARE(hex->lineText(hex->lineCount() - 1),
              QStringLiteral("fffffff0: 0000 0000 0000 0000 0000 0000 0045 4e44  .............END"));
     hex->grab(); // paints the last lines
+    // Four gigabytes do not go to the clipboard: a message instead.
+    QTest::keyClick(hex, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(hex, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(fx->prompter.lastMessage(), fx->window->context().msg(Msg::HexCopyTooLarge));
     QFile::remove(p);
 }
 
