@@ -15,6 +15,7 @@
 #include "files/scan_panel_view.h"
 #include "files/view_host.h"
 #include "sorting/sort_part.h"
+#include "viewers/document_part.h"
 #include "viewers/picture_part.h"
 #include "viewers/video_part.h"
 #include "widgets/collapsible_toolbar.h"
@@ -252,6 +253,10 @@ void MainWindow::installParts(QWidget *)
     pictureView_ = pictures.view;
     slideshow_ = pictures.slideshow;
     videoView_ = install_video_part(*host_).view;
+    const DocumentPart documents = install_document_part(*host_);
+    textView_ = documents.text;
+    htmlView_ = documents.html;
+    helpView_ = documents.help;
     sortView_ = install_sort_part(*host_, pictureView_);
 }
 

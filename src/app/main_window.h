@@ -27,6 +27,9 @@ class SortBarView;
 class PanelStatusBar;
 class PictureView;
 class VideoView;
+class TextView;
+class HtmlView;
+class HelpView;
 class ViewHost;
 class ViewRouter;
 class ViewStack;
@@ -59,6 +62,9 @@ public:
     VideoView *videoView() const { return videoView_; }
     SlideshowView *slideshow() const { return slideshow_; }
     SortBarView *sortView() const { return sortView_; }
+    TextView *textView() const { return textView_; }
+    HtmlView *htmlView() const { return htmlView_; }
+    HelpView *helpView() const { return helpView_; }
     ViewStack *views() const { return views_; }
     CollapsibleToolBar *maskBar() const { return tbar_mask_; }
     CollapsibleToolBar *sortBar() const { return tbar_sortmain_; }
@@ -116,6 +122,9 @@ private:
   VideoView *videoView_ = nullptr;
   SlideshowView *slideshow_ = nullptr;
   SortBarView *sortView_ = nullptr;
+  TextView *textView_ = nullptr;
+  HtmlView *htmlView_ = nullptr;
+  HelpView *helpView_ = nullptr;
   bool closeConfirmed_ = false;
   ViewStack *views_ = nullptr;
   CollapsibleToolBar *tbar_mask_ = nullptr;

@@ -141,6 +141,11 @@ enum class Msg {
     UndoSkipped,
     JournalSetAside,
     FolderFilesRemained,
+    TextTruncated,
+    TextSaveChanges,
+    HexCopyTooLarge,
+    PageAsSource,
+    CouldNotRead,
     Count_
 };
 
