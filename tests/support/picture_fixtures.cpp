@@ -2,7 +2,8 @@
 
 #include <QBuffer>
 
-namespace vorn::test {
+namespace vorn::test
+{
 
 QByteArray encode(const QImage &image, const char *format, int quality)
 {

@@ -4,7 +4,8 @@
 #include <QByteArray>
 #include <QImage>
 
-namespace vorn::test {
+namespace vorn::test
+{
 
 // The image in a file format Qt writes ("jpg", "bmp", "ico", ...).
 QByteArray encode(const QImage &image, const char *format, int quality = 90);

@@ -8,11 +8,14 @@
 #include <QtTest>
 #include <memory>
 
-namespace vorn::test {
+namespace vorn::test
+{
 
 // Writes bytes to a file, creating its folder.
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
+// Deterministic bytes that do not compress.
+QByteArray noise(qsizetype size, int seed);
 
 // A main window in its own temporary program folder, answering dialogs from a script.
 struct WindowFixture {
