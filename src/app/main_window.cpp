@@ -7,6 +7,10 @@
 #include "app/file_viewer.h"
 #include "app/function_bar_view.h"
 #include "app/view_stack_view.h"
+#include "archives/zip_view.h"
+#include "files/file_list_model.h"
+#include "files/file_list_view.h"
+#include "sorting/sort_engine.h"
 #include "files/file_kind.h"
 #include "files/list_area_view.h"
 #include "files/mask_bar_view.h"
@@ -195,6 +199,17 @@ void MainWindow::buildLayout()
     sortView_ = new SortBarView(*ctx_, *listArea_, *tbar_sortmain_, *stat_sort_, kButtonRowHeight, tbar_sortmain_->content());
     tbar_sortmain_->contentLayout()->addWidget(sortView_);
     connect(sortView_, &SortBarView::releaseViews, this, &MainWindow::releaseViews);
+    ZipViewHost zipHost;
+    zipHost.selectedFiles = [this] {
+        QStringList paths;
+        const FileListView *list = listArea_->activeList();
+        for (int row : list->selectedRows())
+            paths << list->fileModel()->entry(row).fullPath();
+        return paths;
+    };
+    zipHost.treeFolder = [this] { return listArea_->scanRoot(); };
+    zipView_ = install_zip_view(*ctx_, views_->panel(View::Zip), std::move(zipHost), &sortView_->engine());
+    registerViewer(View::Zip, zipView_);
     connect(scanPanel_, &ScanPanelView::lockRequested, this, [this](bool locked) {
         setListsAndBarsEnabled(!locked);
         setViewAndMaskEnabled(!locked);

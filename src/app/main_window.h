@@ -29,6 +29,7 @@ class SortBarView;
 class PanelStatusBar;
 class PictureView;
 class ViewStack;
+class ZipView;
 
 struct StartOptions {
     QString programDir;             // the current directory when empty
@@ -58,6 +59,7 @@ public:
     SlideshowView *slideshow() const { return slideshow_; }
     SortBarView *sortView() const { return sortView_; }
     ViewStack *views() const { return views_; }
+    ZipView *zipView() const { return zipView_; }
     CollapsibleToolBar *maskBar() const { return tbar_mask_; }
     CollapsibleToolBar *sortBar() const { return tbar_sortmain_; }
     PanelStatusBar *sortStatus() const { return stat_sort_; }
@@ -124,6 +126,7 @@ private:
     SortBarView *sortView_ = nullptr;
     bool closeConfirmed_ = false;
     ViewStack *views_ = nullptr;
+    ZipView *zipView_ = nullptr;
     CollapsibleToolBar *tbar_mask_ = nullptr;
     CollapsibleToolBar *tbar_sortmain_ = nullptr;
     PanelStatusBar *stat_sort_ = nullptr;

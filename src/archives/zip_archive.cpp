@@ -1,6 +1,7 @@
 #include "archives/zip_archive.h"
 
 #include "archives/zip_directory.h"
+#include "archives/zip_writer.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -551,56 +552,14 @@ ZipResult ZipArchive::extract(const QStringList &keys, const QString &baseDir,
 
 // ---- adding and deleting ----
 
-namespace
-{
-
-struct AddItem {
-    QString path;
-    QString name;
-};
-
-QString storedName(const QString &path, const ZipAddOptions &options)
-{
-    if (!options.storeFolders)
-        return QFileInfo(path).fileName();
-    QString base = options.baseDir;
-    if (!base.isEmpty() && !base.endsWith(QLatin1Char('/')))
-        base += QLatin1Char('/');
-    QString rel = (!base.isEmpty() && path.startsWith(base)) ? path.mid(base.size()) : path;
-    while (rel.startsWith(QLatin1Char('/')))
-        rel.remove(0, 1);
-    return rel;
-}
-
-void collect(const QString &path, const ZipAddOptions &options, const QString &archiveAbs,
-             QList<AddItem> &items)
-{
-    const QFileInfo fi(path);
-    if (fi.isDir()) {
-        const auto flags = options.recurse ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags;
-        QDirIterator it(path, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, flags);
-        QStringList found;
-        while (it.hasNext())
-            found << it.next();
-        found.sort(); // a stable order, independent of the file system
-        for (const QString &f : std::as_const(found))
-            if (QFileInfo(f).absoluteFilePath() != archiveAbs)
-                items.append({f, storedName(f, options)});
-    } else if (fi.absoluteFilePath() != archiveAbs) {
-        items.append({path, storedName(path, options)});
-    }
-}
-
-} // namespace
-
 ZipResult ZipArchive::add(const QString &archivePath, const QStringList &paths, const ZipAddOptions &options,
                           const ZipProgress &progress)
 {
+    const QList<ZipWriteItem> items = zip_items_for(paths, options, archivePath);
+    if (!QFileInfo::exists(archivePath) && !QFileInfo(archivePath).isSymLink())
+        return write_new_zip(archivePath, items, options.level, progress);
+
     ZipResult result;
-    const QString archiveAbs = QFileInfo(archivePath).absoluteFilePath();
-    QList<AddItem> items;
-    for (const QString &p : paths)
-        collect(p, options, archiveAbs, items);
 
     int err = 0;
     zip_t *za = zip_open(native(archivePath).constData(), ZIP_CREATE, &err);
@@ -613,7 +572,7 @@ ZipResult ZipArchive::add(const QString &archivePath, const QStringList &paths, 
         zip_error_fini(&ze);
         return result;
     }
-    for (const AddItem &item : std::as_const(items)) {
+    for (const ZipWriteItem &item : items) {
         const QFileInfo fi(item.path);
         if (!fi.isReadable() || item.name.isEmpty()) {
             result.problems.append({ZipIssue::SourceUnreadable, item.path, {}});

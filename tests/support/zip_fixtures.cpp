@@ -1,5 +1,7 @@
 #include "support/zip_fixtures.h"
 
+#include "archives/zip_bytes.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QtEndian>
@@ -10,21 +12,7 @@ namespace vorn::test
 namespace
 {
 
-void put16(QByteArray &b, quint32 v)
-{
-    b.append(char(v & 0xff));
-    b.append(char((v >> 8) & 0xff));
-}
-void put32(QByteArray &b, quint32 v)
-{
-    put16(b, v & 0xffff);
-    put16(b, v >> 16);
-}
-void put64(QByteArray &b, quint64 v)
-{
-    put32(b, quint32(v));
-    put32(b, quint32(v >> 32));
-}
+using namespace zipbytes;
 
 struct Written {
     quint64 offset;
