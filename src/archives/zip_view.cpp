@@ -77,6 +77,7 @@ ZipView::ZipView(AppContext &ctx, ZipViewHost host, QWidget *parent)
     auto *bottom = new QHBoxLayout;
     bottom->setSpacing(2);
     stat_zip_ = new PanelStatusBar(QStringLiteral("stat_zip"), {0, 110, 200}, this);
+    stat_zip_->setAutoFillBackground(true);
     bottom->addWidget(stat_zip_, 1);
     pb_zip_ = new QProgressBar(this);
     pb_zip_->setObjectName(QStringLiteral("pb_zip"));
@@ -107,6 +108,7 @@ void ZipView::buildToolBar()
 {
     toolBar_ = new QFrame(this);
     toolBar_->setObjectName(QStringLiteral("tbar_zip"));
+    toolBar_->setAutoFillBackground(true);
     auto *row = new QHBoxLayout(toolBar_);
     row->setContentsMargins(2, 1, 2, 1);
     row->setSpacing(1);
@@ -145,6 +147,7 @@ void ZipView::buildSidePanel(QSplitter *split)
     side_ = new QFrame(split);
     side_->setObjectName(QStringLiteral("pn_zipside"));
     side_->setMinimumWidth(220);
+    side_->setAutoFillBackground(true);
     auto *col = new QVBoxLayout(side_);
     col->setContentsMargins(2, 2, 2, 2);
     col->setSpacing(2);
@@ -194,6 +197,9 @@ void ZipView::buildSidePanel(QSplitter *split)
     for (int c = 1; c < folders_->columnCount(); ++c)
         tv_extractto_->hideColumn(c);
     tv_extractto_->setHeaderHidden(true);
+    tv_extractto_->setRootIndex(folders_->index(QStringLiteral("/")));
+    tv_extractto_->setCurrentIndex(folders_->index(QDir::homePath()));
+    tv_extractto_->scrollTo(folders_->index(QDir::homePath()));
     connect(tv_extractto_, &QTreeView::clicked, this, &ZipView::tv_extracttoclick);
     d->addWidget(tv_extractto_, 1);
     pn_extracttotxt_ = new QLabel(pn_unzipdir_);
@@ -233,8 +239,17 @@ QTableWidget *ZipView::makeGrid(QWidget *tab, int n)
     grid->verticalHeader()->hide();
     grid->setShowGrid(true);
     grid->setWordWrap(false);
-    for (int c = 0; c < ZcCount; ++c)
-        grid->setColumnWidth(c, kWidths[c]);
+    // the given widths, widened where the font needs more for a title or a time stamp
+    const QFontMetrics fm(grid->font());
+    const QStringList titles = ctx_.texts().columns(grid->objectName());
+    for (int c = 0; c < ZcCount; ++c) {
+        int width = kWidths[c];
+        if (c < ZcKey)
+            width = std::max(width, fm.horizontalAdvance(titles.value(c)) + 16);
+        if (c == ZcTime)
+            width = std::max(width, fm.horizontalAdvance(QStringLiteral("88.88.88   88:88")) + 28);
+        grid->setColumnWidth(c, width);
+    }
     grid->hideColumn(ZcKey);
     grid->horizontalHeader()->setSortIndicatorShown(true);
     auto *lay = new QVBoxLayout(tab);
