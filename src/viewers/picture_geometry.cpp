@@ -47,16 +47,30 @@ QRect best_fit_rect(QSize view, QSize natural)
     const double rx = double(W) / w;
     const double ry = double(H) / h;
     if (ry < rx) {
-        const int nw = round_half_even(ry * w);
+        // A line of a picture stays visible: the rounded side never drops below 1 pixel.
+        const int nw = std::max(1, round_half_even(ry * w));
         return QRect((W - nw) / 2, 0, nw, H);
     }
-    const int nh = round_half_even(rx * h);
+    const int nh = std::max(1, round_half_even(rx * h));
     return QRect(0, (H - nh) / 2, W, nh);
 }
 
 QPoint centre_offset(QSize client, QSize picture)
 {
     return QPoint((client.width() - picture.width()) / 2, (client.height() - picture.height()) / 2);
+}
+
+QSize canvas_size(QSize client, QSize pictureExtent, QSize barThickness)
+{
+    bool vertical = pictureExtent.height() > client.height();
+    bool horizontal = pictureExtent.width() > client.width();
+    if (vertical && !horizontal)
+        horizontal = pictureExtent.width() > client.width() - barThickness.width();
+    if (horizontal && !vertical)
+        vertical = pictureExtent.height() > client.height() - barThickness.height();
+    const QSize visible(client.width() - (vertical ? barThickness.width() : 0),
+                        client.height() - (horizontal ? barThickness.height() : 0));
+    return visible.expandedTo(pictureExtent).expandedTo(QSize(0, 0));
 }
 
 QString natural_size_text(QSize natural)

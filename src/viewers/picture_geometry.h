@@ -35,13 +35,19 @@ inline bool zoom_out_enabled(int factor)
 }
 
 // Best fit into the view's outer size: the side with the smaller ratio fills the view, equal
-// ratios fill the width; the other side is rounded half to even and centred (div truncates).
+// ratios fill the width; the other side is rounded half to even (never below 1 pixel) and
+// centred (div truncates).
 // Returns a null rect when the natural size has a side below 1 (best fit does not apply).
 QRect best_fit_rect(QSize view, QSize natural);
 
 // Centring: ((client - picture) div 2) on both axes, truncating toward zero, so a picture
 // larger than the view gets negative offsets.
 QPoint centre_offset(QSize client, QSize picture);
+
+// The scrolled area of the view: at least the visible area and as far as the picture reaches.
+// `client` is the view without scroll bars; a bar is set aside only where the picture needs
+// it (a vertical bar narrows the view and may so call for the horizontal one, and back).
+QSize canvas_size(QSize client, QSize pictureExtent, QSize barThickness);
 
 // Integer nearest to v with halves going to the even neighbour.
 int round_half_even(double v);

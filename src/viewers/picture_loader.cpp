@@ -1,6 +1,7 @@
 #include "viewers/picture_loader.h"
 
 #include "lang/texts.h"
+#include "viewers/bitmap_decoder.h"
 #include "viewers/wmf_player.h"
 
 #include <QBuffer>
@@ -10,6 +11,7 @@
 #include <QMovie>
 #include <QTransform>
 
+#include <climits>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE and size_t first
 #include <jerror.h>
@@ -115,14 +117,14 @@ QImage apply_exif_orientation(const QImage &image, int orientation)
         return image.transformed(t);
     case 4:
         return image.mirrored(false, true);
-    case 5: // transpose: mirror, then rotate a quarter turn clockwise
-        t.rotate(90);
+    case 5: // transpose: mirror, then rotate three quarter turns clockwise
+        t.rotate(270);
         return image.mirrored(true, false).transformed(t);
     case 6:
         t.rotate(90);
         return image.transformed(t);
-    case 7: // transverse
-        t.rotate(270);
+    case 7: // transverse: mirror, then rotate a quarter turn clockwise
+        t.rotate(90);
         return image.mirrored(true, false).transformed(t);
     case 8:
         t.rotate(270);
@@ -156,7 +158,19 @@ struct JpegError {
     std::jmp_buf jump;
 };
 
-constexpr int kMaxJpegScans = 1000; // progressive files with endless scans decode forever
+// Progressive files can hold endless scans, each a pass over the whole picture. libjpeg-turbo's
+// own tools refuse more than 500 scans; in addition the blocks visited by all scans together
+// stay within a budget, so that a large picture with many scans fails quickly too.
+constexpr int kMaxJpegScans = 500;
+constexpr qint64 kScanPassesPerBlock = 32;      // a usual scan script visits each block 4-10 times
+constexpr qint64 kMinScanBlockBudget = 1 << 20; // small pictures may use every allowed scan
+
+struct JpegProgress {
+    jpeg_progress_mgr pub;
+    int scan = 0;
+    qint64 visited = 0;
+    qint64 budget = 0;
+};
 
 extern "C" void jpeg_fail(j_common_ptr cinfo)
 {
@@ -167,13 +181,12 @@ extern "C" void jpeg_message(j_common_ptr cinfo, int level)
 {
     if (level >= 0)
         return; // trace messages
-    // Warnings that mean missing or garbled picture data fail the load; libjpeg would fill the
-    // rest with grey. Harmless ones (extra bytes before a marker, odd Adobe transforms) pass.
+    // Warnings about recoverable data (extra bytes before a marker, a damaged stretch of
+    // entropy data, an odd progression) show the picture, as other viewers do. Only a premature
+    // end fails the load: libjpeg would fill the missing rest with grey.
     switch (cinfo->err->msg_code) {
     case JWRN_JPEG_EOF:
     case JWRN_HIT_MARKER:
-    case JWRN_HUFF_BAD_CODE:
-    case JWRN_MUST_RESYNC:
         std::longjmp(reinterpret_cast<JpegError *>(cinfo->err)->jump, 1);
     default:
         break;
@@ -184,8 +197,17 @@ extern "C" void jpeg_quiet(j_common_ptr) {}
 
 extern "C" void jpeg_progress(j_common_ptr cinfo)
 {
-    if (cinfo->is_decompressor &&
-        reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans)
+    if (!cinfo->is_decompressor)
+        return;
+    auto *d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    auto *progress = reinterpret_cast<JpegProgress *>(cinfo->progress);
+    if (d->input_scan_number == progress->scan)
+        return;
+    progress->scan = d->input_scan_number;
+    for (int i = 0; i < d->comps_in_scan; ++i)
+        progress->visited +=
+            qint64(d->cur_comp_info[i]->width_in_blocks) * d->cur_comp_info[i]->height_in_blocks;
+    if (d->input_scan_number > kMaxJpegScans || progress->visited > progress->budget)
         std::longjmp(reinterpret_cast<JpegError *>(cinfo->err)->jump, 1);
 }
 
@@ -217,7 +239,7 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, qint64 maxPixels, 
 {
     jpeg_decompress_struct cinfo;
     JpegError jerr;
-    jpeg_progress_mgr progress;
+    JpegProgress progress;
     cinfo.err = jpeg_std_error(&jerr.pub);
     jerr.pub.error_exit = jpeg_fail;
     jerr.pub.emit_message = jpeg_message;
@@ -227,8 +249,9 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, qint64 maxPixels, 
         return false;
     }
     jpeg_create_decompress(&cinfo);
-    progress.progress_monitor = jpeg_progress;
-    cinfo.progress = &progress;
+    progress.pub.progress_monitor = jpeg_progress;
+    progress.budget = kMinScanBlockBudget;
+    cinfo.progress = &progress.pub;
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
@@ -239,6 +262,13 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, qint64 maxPixels, 
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
+    qint64 blocks = 0;
+    for (int i = 0; i < cinfo.num_components; ++i)
+        blocks += qint64(cinfo.comp_info[i].width_in_blocks) * cinfo.comp_info[i].height_in_blocks;
+    progress.budget = std::max(kMinScanBlockBudget, blocks * kScanPassesPerBlock);
+    // Multi-scan files keep all coefficients in memory; within the same limit as the picture,
+    // libjpeg refuses them before decoding instead of allocating without bound.
+    cinfo.mem->max_memory_to_use = long(std::min<qint64>(maxPixels * 4 + (16 << 20), LONG_MAX));
     for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
         if (m->marker == JPEG_APP0 + 1) {
             const int o = exif_orientation(
@@ -325,7 +355,7 @@ LoadedPicture load_jpeg(const QByteArray &data, QSize shown, qint64 maxPixels)
 }
 
 // ---------------------------------------------------------------------------------------------
-// BMP, ICO and GIF through Qt's readers
+// BMP, ICO and GIF
 
 QImage fit_to(const QImage &image, QSize shown)
 {
@@ -341,40 +371,6 @@ QImage fit_to(const QImage &image, QSize shown)
 bool within(QSize s, qint64 maxPixels)
 {
     return s.width() > 0 && s.height() > 0 && qint64(s.width()) * s.height() <= maxPixels;
-}
-
-// The pixel array of an uncompressed BMP must be all there; Qt's reader would fill a short
-// file with black and call it a success.
-bool bmp_complete(const QByteArray &data)
-{
-    const auto *p = reinterpret_cast<const uchar *>(data.constData());
-    const qsizetype n = data.size();
-    if (n < 26 || p[0] != 'B' || p[1] != 'M')
-        return false;
-    ByteView v{p, n, true};
-    quint32 offBits = 0, headerSize = 0, compression = 0;
-    v.u32(10, &offBits);
-    v.u32(14, &headerSize);
-    qint64 width = 0, height = 0;
-    quint16 bits = 0;
-    if (headerSize == 12) {
-        quint16 w = 0, h = 0;
-        v.u16(18, &w);
-        v.u16(20, &h);
-        v.u16(24, &bits);
-        width = w;
-        height = h;
-    } else {
-        quint32 w = 0, h = 0;
-        if (!v.u32(18, &w) || !v.u32(22, &h) || !v.u16(28, &bits) || !v.u32(30, &compression))
-            return false;
-        width = qint32(w);
-        height = qint32(h);
-    }
-    if (compression != 0 && compression != 3)
-        return true; // run-length data has no fixed size; the reader checks it
-    const qint64 stride = ((std::abs(width) * bits + 31) / 32) * 4;
-    return qint64(offBits) + stride * std::abs(height) <= n;
 }
 
 // Walks the blocks of a GIF: every block must be complete and at least one image present.
@@ -429,64 +425,46 @@ int gif_frames(const QByteArray &data)
     return pos == n && frames > 0 ? frames : -1;
 }
 
-LoadedPicture load_with_qt(const QByteArray &data, PictureKind kind, QSize shown, qint64 maxPixels)
+// The first frame of a GIF through Qt's reader, and the number of frames.
+QImage read_gif(const QByteArray &data, qint64 maxPixels, int *frameCount)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "gif");
+    reader.setDecideFormatFromContent(false);
+    reader.setAllocationLimit(int(std::min<qint64>(maxPixels * 4 / (1024 * 1024) + 1, 1024)));
+    if (!reader.canRead() || gif_frames(data) < 1)
+        return QImage();
+    // Every frame must decode, so that a damaged animation is a failed load, not a
+    // half-played one.
+    QImage image;
+    if (!reader.read(&image))
+        return QImage();
+    int frames = 1;
+    while (reader.canRead()) {
+        QImage next;
+        if (!reader.read(&next))
+            return QImage();
+        ++frames;
+    }
+    *frameCount = frames;
+    return image;
+}
+
+LoadedPicture load_raster(const QByteArray &data, PictureKind kind, QSize shown, qint64 maxPixels)
 {
     LoadedPicture result;
     result.kind = kind;
     if (data.isEmpty())
         return result;
-    const char *format = kind == PictureKind::Bmp ? "bmp" : kind == PictureKind::Ico ? "ico" : "gif";
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format);
-    reader.setDecideFormatFromContent(false);
-    reader.setAllocationLimit(int(std::min<qint64>(maxPixels * 4 / (1024 * 1024) + 1, 1024)));
-    if (!reader.canRead())
-        return result;
-    if (kind == PictureKind::Bmp && !bmp_complete(data))
-        return result;
-    if (kind == PictureKind::Gif && gif_frames(data) < 1)
-        return result;
-
-    QImage image;
-    if (kind == PictureKind::Ico) {
-        // An icon file holds several sizes; the largest one scales best.
-        const int count = std::max(1, reader.imageCount());
-        for (int i = 0; i < count && i < 256; ++i) {
-            if (i > 0 && !reader.jumpToImage(i))
-                break;
-            QImage candidate;
-            if (!reader.read(&candidate)) {
-                if (i == 0)
-                    return result;
-                continue;
-            }
-            if (image.isNull() ||
-                qint64(candidate.width()) * candidate.height() > qint64(image.width()) * image.height())
-                image = candidate;
-        }
-    } else if (kind == PictureKind::Gif) {
-        // Every frame must decode, so that a damaged animation is a failed load, not a
-        // half-played one.
-        if (!reader.read(&image))
-            return result;
-        int frames = 1;
-        while (reader.canRead()) {
-            QImage next;
-            if (!reader.read(&next))
-                return result;
-            ++frames;
-        }
-        result.frameCount = frames;
-    } else {
-        if (!reader.read(&image))
-            return result;
-    }
+    QImage image = kind == PictureKind::Bmp   ? decode_bmp(data, maxPixels)
+                   : kind == PictureKind::Ico ? decode_ico(data, maxPixels)
+                                              : read_gif(data, maxPixels, &result.frameCount);
     if (image.isNull() || !within(image.size(), maxPixels))
         return result;
     result.naturalSize = image.size();
-    if (kind != PictureKind::Bmp && image.format() != QImage::Format_ARGB32_Premultiplied)
+    if (image.format() != QImage::Format_ARGB32_Premultiplied)
         image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     result.image = fit_to(image, shown);
     result.ok = true;
@@ -525,7 +503,7 @@ LoadedPicture load_picture(const QByteArray &data, PictureKind kind, QSize shown
     case PictureKind::Bmp:
     case PictureKind::Ico:
     case PictureKind::Gif:
-        return load_with_qt(data, kind, shownSize, maxPixels);
+        return load_raster(data, kind, shownSize, maxPixels);
     case PictureKind::Wmf:
         return load_wmf(data, shownSize, maxPixels);
     case PictureKind::Unknown:

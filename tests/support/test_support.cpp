@@ -4,8 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace vorn::test
-{
+namespace vorn::test {
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {

@@ -15,6 +15,8 @@ class TstPictureGeometry : public QObject
     void bestFit();
     void centre_data();
     void centre();
+    void canvas_data();
+    void canvas();
     void zoom();
     void statusTexts();
     void steps();
@@ -37,6 +39,11 @@ void TstPictureGeometry::bestFit_data()
     QTest::newRow("half to even, down") << QSize(100, 60) << QSize(200, 101) << QRect(0, 5, 100, 50);
     QTest::newRow("half to even, up") << QSize(100, 200) << QSize(200, 303) << QRect(0, 24, 100, 152);
     QTest::newRow("height branch, odd width") << QSize(101, 50) << QSize(50, 50) << QRect(25, 0, 50, 50);
+    // 4000 x 1 at 0.2 rounds to 0 rows: a fitted side keeps at least one pixel.
+    QTest::newRow("one-pixel line stays visible")
+        << QSize(800, 600) << QSize(4000, 1) << QRect(0, 299, 800, 1);
+    QTest::newRow("one-pixel column stays visible")
+        << QSize(800, 600) << QSize(1, 3000) << QRect(399, 0, 1, 600);
     QTest::newRow("no natural size") << QSize(800, 600) << QSize(0, 10) << QRect();
 }
 
@@ -65,6 +72,26 @@ void TstPictureGeometry::centre()
     QFETCH(QSize, picture);
     QFETCH(QPoint, offset);
     QCOMPARE(centre_offset(client, picture), offset);
+}
+
+void TstPictureGeometry::canvas_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QSize>("canvas");
+    // A view of 500 x 300 without bars; bars are 15 pixels thick.
+    QTest::newRow("empty view fills the view, no bars") << QSize(0, 0) << QSize(500, 300);
+    QTest::newRow("exactly the view") << QSize(500, 300) << QSize(500, 300);
+    QTest::newRow("taller: only the vertical bar") << QSize(100, 1000) << QSize(485, 1000);
+    QTest::newRow("wider: only the horizontal bar") << QSize(900, 100) << QSize(900, 285);
+    QTest::newRow("taller and too wide for the narrowed view") << QSize(490, 1000) << QSize(490, 1000);
+    QTest::newRow("both") << QSize(900, 700) << QSize(900, 700);
+}
+
+void TstPictureGeometry::canvas()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QSize, canvas);
+    QCOMPARE(canvas_size(QSize(500, 300), picture, QSize(15, 15)), canvas);
 }
 
 void TstPictureGeometry::zoom()
