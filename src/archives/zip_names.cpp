@@ -38,11 +38,8 @@ ZipNameCheck check_entry_name(const QString &name)
         }
         out.parts << part;
     }
-    if (out.parts.isEmpty()) {
-        // "./" and "/" alone: nothing that could be written
-        out.verdict = folder ? ZipNameVerdict::Folder : ZipNameVerdict::Empty;
+    if (out.parts.isEmpty()) // "./" and the like: nothing that could be written
         return out;
-    }
     out.verdict = folder ? ZipNameVerdict::Folder : ZipNameVerdict::Ok;
     return out;
 }

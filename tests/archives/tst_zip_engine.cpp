@@ -160,6 +160,7 @@ void TstZipEngine::nameChecks_data()
     row("newline", QStringLiteral("a\nb"), ZipNameVerdict::BadChar, "");
     row("empty", QString(), ZipNameVerdict::Empty, "");
     row("only dots", QStringLiteral("./."), ZipNameVerdict::Empty, "");
+    row("only dot folders", QStringLiteral("././"), ZipNameVerdict::Empty, "");
     row("long part", QString(256, QLatin1Char('x')), ZipNameVerdict::TooLong, "");
     row("dots in a name", QStringLiteral("a..b/..c"), ZipNameVerdict::Ok, "a..b/..c");
 }
