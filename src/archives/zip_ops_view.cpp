@@ -1,9 +1,13 @@
 // The operations of the ZIP view on the current archive: the click extraction into zip_dir,
 // the preview, extracting to the target folder, packing, adding, deleting, opening with the
 // desktop's application, and the slow engine calls run on the pool.
+#include "archives/zip_part.h"
 #include "archives/zip_preview_widget.h"
 #include "archives/zip_view.h"
+#include "base/job.h"
+#include "files/active_list.h"
 #include "files/file_ops.h"
+#include "files/view_host.h"
 #include "sorting/sort_engine.h"
 #include "widgets/panel_status_bar.h"
 
@@ -46,57 +50,60 @@ QString commonFolderOf(const QStringList &paths)
 
 ZipView::~ZipView()
 {
-    if (task_) {
-        *task_->cancel = true;
-        task_->watcher.waitForFinished();
-    }
+    delete job_; // cancels the engine call and waits for it before the archives go
+    job_ = nullptr;
 }
 
 bool ZipView::isBusy() const
 {
-    return task_ != nullptr;
+    return job_ && job_->isRunning();
 }
 
 void ZipView::runTask(std::function<ZipResult(const ZipProgress &)> work,
                       std::function<void(const ZipResult &)> then)
 {
-    if (task_)
+    if (isBusy())
         return;
-    task_ = std::make_unique<Task>();
-    Task *t = task_.get();
-    t->then = std::move(then);
-    toolBar_->setEnabled(false);
+    then_ = std::move(then);
+    host_.setLocked(true);
     pc_zip_->setEnabled(false);
     side_->setEnabled(false);
     pb_zip_->setRange(0, 0);
     pb_zip_->show();
     bt_zipcancel_->show();
-    t->timer.setInterval(100);
-    connect(&t->timer, &QTimer::timeout, this, [this, t] {
-        const qint64 total = *t->total;
-        if (total > 0) {
-            pb_zip_->setRange(0, 1000);
-            pb_zip_->setValue(int(*t->done * 1000 / total));
-        }
+    job_->start([work = std::move(work)](JobToken &t) {
+        return work([&t](qint64 done, qint64 total) {
+            t.progress(done, total);
+            return t.checkpoint();
+        });
     });
-    t->timer.start();
-    connect(&t->watcher, &QFutureWatcherBase::finished, this, [this] {
-        std::unique_ptr<Task> done = std::move(task_);
-        toolBar_->setEnabled(true);
-        pc_zip_->setEnabled(true);
-        side_->setEnabled(true);
-        pb_zip_->hide();
-        bt_zipcancel_->hide();
-        const ZipResult result = done->watcher.result();
-        done->then(result);
-        update_buttons();
-    });
-    ZipProgress progress = [cancel = t->cancel, done = t->done, total = t->total](qint64 d, qint64 all) {
-        *done = d;
-        *total = all;
-        return !cancel->load();
-    };
-    t->watcher.setFuture(QtConcurrent::run([work = std::move(work), progress] { return work(progress); }));
+}
+
+void ZipView::onProgress(qint64 done, qint64 total)
+{
+    if (total > 0) {
+        pb_zip_->setRange(0, 1000);
+        pb_zip_->setValue(int(done * 1000 / total));
+    }
+}
+
+void ZipView::onJobFinished()
+{
+    host_.setLocked(false);
+    pc_zip_->setEnabled(true);
+    side_->setEnabled(true);
+    pb_zip_->hide();
+    bt_zipcancel_->hide();
+    ZipResult result;
+    if (job_->hasResult())
+        result = job_->result<ZipResult>();
+    else
+        result = {false, 0, 0, {{ZipIssue::Cancelled, {}, {}}}};
+    const auto then = std::move(then_);
+    then_ = nullptr;
+    if (then)
+        then(result);
+    update_buttons();
 }
 
 void ZipView::report(const ZipResult &result, Msg failureText)
@@ -118,6 +125,15 @@ QByteArray ZipView::askPassword(const QStringList &keys)
     const auto answer =
         ctx_.prompter().input(ctx_.msg(Msg::ZipPasswordCaption), ctx_.msg(Msg::ZipPasswordPrompt));
     return answer ? answer->toUtf8() : QByteArray();
+}
+
+QStringList ZipView::selectedFiles() const
+{
+    QStringList paths;
+    const ActiveList &list = host_.activeList();
+    for (int row : list.selectedRows())
+        paths << list.path(row);
+    return paths;
 }
 
 QStringList ZipView::selectedKeys(QStringList *fileNames) const
@@ -151,7 +167,7 @@ void ZipView::zipgridclick()
     ZipArchive *zip = currentArchive();
     QStringList names;
     const QStringList keys = selectedKeys(&names);
-    if (!zip || keys.isEmpty() || task_)
+    if (!zip || keys.isEmpty() || isBusy())
         return;
     entryInHand_ = names.constLast();
     ZipExtractOptions options{false, true, askPassword(keys)};
@@ -172,7 +188,7 @@ void ZipView::zipgridclick()
 
 void ZipView::zipgriddblclick()
 {
-    if (task_)
+    if (isBusy())
         previewPending_ = true;
     else
         preview();
@@ -270,7 +286,7 @@ void ZipView::packRun()
     options.recurse = cb_subfolders_->isChecked();
     options.storeFolders = cb_foldername_->isChecked();
     if (cb_selfolder_->isChecked()) {
-        const QString folder = host_.treeFolder ? host_.treeFolder() : QString();
+        const QString folder = host_.treeFolder();
         if (folder.isEmpty()) {
             ctx_.prompter().info(ctx_.msg(Msg::NoFolderSelected));
             return;
@@ -287,7 +303,7 @@ void ZipView::packRun()
         sources << QDir::cleanPath(folder);
         options.baseDir = folderPart(QDir::cleanPath(folder)); // entries start with the folder's name
     } else {
-        sources = host_.selectedFiles ? host_.selectedFiles() : QStringList();
+        sources = selectedFiles();
         if (sources.isEmpty()) {
             ctx_.prompter().info(ctx_.msg(Msg::NoFilesSelected));
             return;
@@ -316,7 +332,7 @@ void ZipView::packRun()
 
 void ZipView::bt_zipaddfileClick()
 {
-    const QStringList files = host_.selectedFiles ? host_.selectedFiles() : QStringList();
+    const QStringList files = selectedFiles();
     ZipArchive *zip = currentArchive();
     if (files.isEmpty() || !zip) {
         ctx_.prompter().info(ctx_.msg(Msg::NoFilesSelected));
@@ -367,7 +383,7 @@ QStringList ZipView::copySelectedInto(const QString &target, QStringList *failur
     ZipArchive *zip = currentArchive();
     QStringList names;
     const QStringList keys = selectedKeys(&names);
-    if (!zip || keys.isEmpty() || task_)
+    if (!zip || keys.isEmpty() || isBusy())
         return made;
     // The copies in zip_dir are refreshed first, so that a row never clicked has one too.
     const ZipResult r = zip->extract(keys, ctx_.paths().zipDir, {false, true, askPassword(keys)});
@@ -415,17 +431,19 @@ class ZipSortSource : public QObject, public SortExtraSource
 
 } // namespace
 
-ZipView *install_zip_view(AppContext &ctx, QFrame *panel, ZipViewHost host, SortEngine *sort)
+ZipPart install_zip_part(ViewHost &host, SortEngine *sort)
 {
-    auto *view = new ZipView(ctx, std::move(host), panel);
-    if (panel->layout())
-        panel->layout()->addWidget(view);
+    QFrame *panel = host.panel(View::Zip);
+    ZipPart part;
+    part.view = new ZipView(host, panel);
+    panel->layout()->addWidget(part.view);
+    host.registerViewer(View::Zip, part.view);
     if (sort) {
-        auto *source = new ZipSortSource(view, ctx);
+        auto *source = new ZipSortSource(part.view, host.context());
         sort->setZipSource(source);
         QObject::connect(source, &QObject::destroyed, sort, [sort] { sort->setZipSource(nullptr); });
     }
-    return view;
+    return part;
 }
 
 } // namespace vorn

@@ -1,6 +1,6 @@
 #include "archives/zip_preview_widget.h"
 
-#include "app/text_file.h"
+#include "base/text_file.h"
 
 #include <QApplication>
 #include <QClipboard>

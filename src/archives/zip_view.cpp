@@ -1,8 +1,10 @@
 #include "archives/zip_view.h"
 
 #include "archives/zip_preview_widget.h"
+#include "base/job.h"
 #include "files/file_helpers.h"
 #include "files/file_ops.h"
+#include "files/view_host.h"
 #include "widgets/panel_status_bar.h"
 #include "widgets/text_applier.h"
 
@@ -39,9 +41,12 @@ constexpr int kWidths[ZcCount] = {180, 55, 55, 35, 90, 450, 0};
 
 } // namespace
 
-ZipView::ZipView(AppContext &ctx, ZipViewHost host, QWidget *parent)
-    : QFrame(parent), ctx_(ctx), host_(std::move(host))
+ZipView::ZipView(ViewHost &host, QWidget *parent) : QFrame(parent), host_(host), ctx_(host.context())
 {
+    job_ = new Job(this);
+    connect(job_, &Job::progressed, this,
+            [this](qint64 done, qint64 total, const QString &) { onProgress(done, total); });
+    connect(job_, &Job::finished, this, &ZipView::onJobFinished);
     setObjectName(QStringLiteral("zipview"));
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -94,10 +99,9 @@ ZipView::ZipView(AppContext &ctx, ZipViewHost host, QWidget *parent)
     connect(preview_, &ZipPreviewWidget::copyStateChanged, this, &ZipView::update_buttons);
     connect(&ctx_, &AppContext::languageChanged, this, &ZipView::applyTexts);
     connect(&ctx_, &AppContext::viewChanged, this, &ZipView::update_buttons);
-    connect(bt_zipcancel_, &QToolButton::clicked, this, [this] {
-        if (task_)
-            *task_->cancel = true;
-    });
+    connect(&ctx_, &AppContext::modeChanged, this, &ZipView::update_buttons);
+    connect(bt_zipcancel_, &QToolButton::clicked, job_, &Job::cancel);
+    host_.addLockout(toolBar_);
     archiveWindow_->setCurrentWidget(pn_emptyzip_);
     side_->hide();
     applyTexts();
@@ -422,13 +426,13 @@ void ZipView::pc_zipChange(int index)
 void ZipView::update_buttons()
 {
     ZipButtonInput in;
-    in.zipMode = ctx_.zipMode;
+    in.zipMode = ctx_.mode() == ViewMode::Zip;
     in.extractMode = bt_zipextract_->isChecked();
     in.packMode = bt_zipadd_->isChecked();
     in.lock = lock_;
     in.lastSlot = lastSlot_;
     in.hasCurrent = currentArchive() != nullptr;
-    in.pictureMode = ctx_.pictureMode;
+    in.pictureMode = ctx_.mode() == ViewMode::Pictures;
     in.canCopy = preview_->canCopy();
     const ZipButtonStates s = zip_button_states(in);
     bt_zipadd_->setEnabled(s.add);

@@ -5,14 +5,11 @@
 // meanwhile, and results are shown in the order the operations describe.
 #pragma once
 
-#include "app/app_context.h"
-#include "app/file_viewer.h"
 #include "archives/zip_browser.h"
+#include "files/app_context.h"
+#include "files/file_viewer.h"
 
 #include <QFrame>
-#include <QFutureWatcher>
-#include <QTimer>
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -33,7 +30,8 @@ namespace vorn
 {
 
 class PanelStatusBar;
-class SortEngine;
+class Job;
+class ViewHost;
 class ZipPreviewWidget;
 
 // The engine instance of one archive slot, found again by its name "zip_" + n.
@@ -45,19 +43,11 @@ class ZipSlotEngine : public QObject
     ZipArchive archive;
 };
 
-// What the view asks of the window around it.
-struct ZipViewHost {
-    // The full paths of the files selected in the active file list, in list order.
-    std::function<QStringList()> selectedFiles;
-    // The folder selected in the main folder tree (ending with '/'); empty when none.
-    std::function<QString()> treeFolder;
-};
-
 class ZipView : public QFrame, public FileViewer
 {
     Q_OBJECT
   public:
-    ZipView(AppContext &ctx, ZipViewHost host, QWidget *parent = nullptr);
+    ZipView(ViewHost &host, QWidget *parent = nullptr);
     ~ZipView() override;
 
     // Opens an archive as a further slot (algorithm 1); false when it shows no entries.
@@ -114,6 +104,8 @@ class ZipView : public QFrame, public FileViewer
     void setMode(bool extract, bool pack);
     void setTargetFolder(const QString &folder);
     QStringList selectedKeys(QStringList *fileNames = nullptr) const;
+    // The files selected in the active list, in list order.
+    QStringList selectedFiles() const;
     void setStatusAfterOpen();
     void preview();
     void packRun();
@@ -121,11 +113,13 @@ class ZipView : public QFrame, public FileViewer
     // Runs work on the pool with progress and cancel; then() gets its result on this thread.
     void runTask(std::function<ZipResult(const ZipProgress &)> work,
                  std::function<void(const ZipResult &)> then);
+    void onProgress(qint64 done, qint64 total);
+    void onJobFinished();
     void report(const ZipResult &result, Msg failureText);
     QString mountPointOf(const QString &folder) const;
 
+    ViewHost &host_;
     AppContext &ctx_;
-    ZipViewHost host_;
     std::vector<Slot> slots_;
     int lastSlot_ = -1;
     int current_ = -1;
@@ -158,19 +152,9 @@ class ZipView : public QFrame, public FileViewer
     PanelStatusBar *stat_zip_ = nullptr;
     QProgressBar *pb_zip_ = nullptr;
 
-    // One engine call on the pool: its cancel flag and latest progress, read by a timer.
-    struct Task {
-        QFutureWatcher<ZipResult> watcher;
-        std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
-        std::shared_ptr<std::atomic<qint64>> done = std::make_shared<std::atomic<qint64>>(0);
-        std::shared_ptr<std::atomic<qint64>> total = std::make_shared<std::atomic<qint64>>(0);
-        QTimer timer;
-        std::function<void(const ZipResult &)> then;
-    };
-    std::unique_ptr<Task> task_;
+    // The engine call running on the pool, and what follows it on this thread.
+    Job *job_ = nullptr;
+    std::function<void(const ZipResult &)> then_;
 };
-
-// Puts the ZIP view into its panel and makes its grid a source of the sort buttons.
-ZipView *install_zip_view(AppContext &ctx, QFrame *panel, ZipViewHost host, SortEngine *sort);
 
 } // namespace vorn
