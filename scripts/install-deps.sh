@@ -11,7 +11,7 @@ PACKAGES=(
   qt6-svg-dev libqt6svg6
   libgl-dev libxkbcommon-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs
-  libzip-dev zip unzip
+  libzip-dev zip unzip p7zip-full
   ffmpeg
   libmpv-dev
   xvfb xauth x11-utils xdotool imagemagick

@@ -16,6 +16,8 @@
 #include "files/view_host.h"
 #include "sorting/sort_part.h"
 #include "viewers/document_part.h"
+#include "archives/zip_part.h"
+#include "sorting/sort_bar_view.h"
 #include "viewers/picture_part.h"
 #include "viewers/video_part.h"
 #include "widgets/collapsible_toolbar.h"
@@ -136,6 +138,7 @@ class MainWindow::Host : public ViewHost
     }
     void addLockout(std::function<void(bool)> fn) override { w_.router_->addLockout(std::move(fn)); }
     ActiveList &activeList() override { return w_.listArea_->active(); }
+    QString treeFolder() override { return w_.listArea_->scanRoot(); }
     QWidget *clientArea() override { return w_.centralWidget(); }
     CollapsibleToolBar &bar(FrameBar which) override
     {
@@ -258,6 +261,7 @@ void MainWindow::installParts(QWidget *)
     htmlView_ = documents.html;
     helpView_ = documents.help;
     sortView_ = install_sort_part(*host_, pictureView_);
+    zipView_ = install_zip_part(*host_, &sortView_->engine()).view;
 }
 
 void MainWindow::buildShortcuts()

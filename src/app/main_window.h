@@ -33,6 +33,7 @@ class HelpView;
 class ViewHost;
 class ViewRouter;
 class ViewStack;
+class ZipView;
 
 struct StartOptions {
     QString programDir;           // chosen by program_dir_for_start when empty
@@ -65,6 +66,7 @@ public:
     TextView *textView() const { return textView_; }
     HtmlView *htmlView() const { return htmlView_; }
     HelpView *helpView() const { return helpView_; }
+    ZipView *zipView() const { return zipView_; }
     ViewStack *views() const { return views_; }
     CollapsibleToolBar *maskBar() const { return tbar_mask_; }
     CollapsibleToolBar *sortBar() const { return tbar_sortmain_; }
@@ -125,6 +127,7 @@ private:
   TextView *textView_ = nullptr;
   HtmlView *htmlView_ = nullptr;
   HelpView *helpView_ = nullptr;
+  ZipView *zipView_ = nullptr;
   bool closeConfirmed_ = false;
   ViewStack *views_ = nullptr;
   CollapsibleToolBar *tbar_mask_ = nullptr;

@@ -2,12 +2,22 @@
 
 #include <zip.h>
 
-namespace vorn {
+namespace vorn
+{
 
-void ZipEngine::bind() { bound_ = true; }
+void ZipEngine::bind()
+{
+    bound_ = true;
+}
 
-void ZipEngine::release() { bound_ = false; }
+void ZipEngine::release()
+{
+    bound_ = false;
+}
 
-QString ZipEngine::version() { return QString::fromLatin1(zip_libzip_version()); }
+QString ZipEngine::version()
+{
+    return QString::fromLatin1(zip_libzip_version());
+}
 
 } // namespace vorn

@@ -4,10 +4,12 @@
 
 #include <QString>
 
-namespace vorn {
+namespace vorn
+{
 
-class ZipEngine {
-public:
+class ZipEngine
+{
+  public:
     // Makes both halves (reading and writing) usable.
     void bind();
     // Releases the engine at shutdown; later archive work is refused.
@@ -16,7 +18,7 @@ public:
     // The version of the linked library, for the about box.
     static QString version();
 
-private:
+  private:
     bool bound_ = false;
 };
 

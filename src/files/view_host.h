@@ -43,6 +43,8 @@ class ViewHost : public QObject
     virtual void addLockout(std::function<void(bool locked)> fn) = 0;
     // The folder list or search list, whichever tab is in front.
     virtual ActiveList &activeList() = 0;
+    // The folder selected in the main folder tree (with a trailing '/'); empty before any.
+    virtual QString treeFolder() = 0;
     // The window's client area: the parent of floating panels.
     virtual QWidget *clientArea() = 0;
     // The collapsible bars of the frame (tbar_mask, tbar_sortmain) and the status bar

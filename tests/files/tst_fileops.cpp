@@ -53,16 +53,7 @@ struct stat statOf(const QString &path)
     return st;
 }
 
-QByteArray pattern(qsizetype size, int seed)
-{
-    QByteArray b(size, Qt::Uninitialized);
-    quint32 x = quint32(seed) * 2654435761u + 1;
-    for (char &c : b) {
-        x = x * 1664525u + 1013904223u;
-        c = char(x >> 24);
-    }
-    return b;
-}
+QByteArray pattern(qsizetype size, int seed) { return vorn::test::noise(size, seed); }
 
 const QDateTime kOldTime(QDate(2003, 7, 14), QTime(12, 34, 57));
 

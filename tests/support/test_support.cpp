@@ -19,6 +19,17 @@ void writeFile(const QString &path, const QByteArray &bytes)
     f.write(bytes);
 }
 
+QByteArray noise(qsizetype size, int seed)
+{
+    QByteArray b(size, Qt::Uninitialized);
+    quint32 x = quint32(seed) * 2654435761u + 1;
+    for (char &c : b) {
+        x = x * 1664525u + 1013904223u;
+        c = char(x >> 24);
+    }
+    return b;
+}
+
 QByteArray readFile(const QString &path)
 {
     QFile f(path);

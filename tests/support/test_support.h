@@ -13,6 +13,8 @@ namespace vorn::test {
 // Writes bytes to a file, creating its folder.
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
+// Deterministic bytes that do not compress.
+QByteArray noise(qsizetype size, int seed);
 
 // A temporary folder on another file system than `near` (tmpfs at /dev/shm), or none.
 std::unique_ptr<QTemporaryDir> otherFileSystem(const QTemporaryDir &near);

@@ -1,0 +1,40 @@
+// Feeds arbitrary bytes to the ZIP engine as an archive: the directory reading of libzip, the
+// engine's own second reading of the central directory (overlap check) and the listing.
+#include "archives/zip_archive.h"
+#include "archives/zip_directory.h"
+
+#include <QBuffer>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    const auto records = vorn::read_central_directory(
+        [&bytes](qint64 off, char *buf, qint64 len) -> qint64 {
+            if (off < 0 || off > bytes.size())
+                return -1;
+            const qint64 n = std::min<qint64>(len, bytes.size() - off);
+            memcpy(buf, bytes.constData() + off, size_t(n));
+            return n;
+        },
+        bytes.size());
+    const std::vector<bool> overlap = vorn::overlapping_records(records);
+    if (overlap.size() != records.size())
+        __builtin_trap();
+
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    vorn::ZipArchive zip;
+    if (zip.open(&buffer)) {
+        for (const vorn::ZipEntry &e : zip.entries()) {
+            if (e.key != e.name.toLower())
+                __builtin_trap();
+            (void)vorn::check_entry_name(e.name);
+        }
+    } else if (!zip.entries().empty()) {
+        __builtin_trap();
+    }
+    return 0;
+}

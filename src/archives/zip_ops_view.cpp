@@ -1,0 +1,449 @@
+// The operations of the ZIP view on the current archive: the click extraction into zip_dir,
+// the preview, extracting to the target folder, packing, adding, deleting, opening with the
+// desktop's application, and the slow engine calls run on the pool.
+#include "archives/zip_part.h"
+#include "archives/zip_preview_widget.h"
+#include "archives/zip_view.h"
+#include "base/job.h"
+#include "files/active_list.h"
+#include "files/file_ops.h"
+#include "files/view_host.h"
+#include "sorting/sort_engine.h"
+#include "widgets/panel_status_bar.h"
+
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLayout>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace vorn
+{
+
+namespace
+{
+
+QString folderPart(const QString &path)
+{
+    const qsizetype cut = path.lastIndexOf(QLatin1Char('/'));
+    return cut >= 0 ? path.left(cut + 1) : QString();
+}
+
+// The deepest folder that holds all the paths, ending with '/'.
+QString commonFolderOf(const QStringList &paths)
+{
+    QString common = paths.isEmpty() ? QString() : folderPart(paths.first());
+    for (const QString &p : paths)
+        while (!common.isEmpty() && !p.startsWith(common))
+            common = folderPart(common.chopped(1));
+    return common;
+}
+
+} // namespace
+
+ZipView::~ZipView()
+{
+    delete job_; // cancels the engine call and waits for it before the archives go
+    job_ = nullptr;
+}
+
+bool ZipView::isBusy() const
+{
+    return job_ && job_->isRunning();
+}
+
+void ZipView::runTask(std::function<ZipResult(const ZipProgress &)> work,
+                      std::function<void(const ZipResult &)> then)
+{
+    if (isBusy())
+        return;
+    then_ = std::move(then);
+    host_.setLocked(true);
+    pc_zip_->setEnabled(false);
+    side_->setEnabled(false);
+    pb_zip_->setRange(0, 0);
+    pb_zip_->show();
+    bt_zipcancel_->show();
+    job_->start([work = std::move(work)](JobToken &t) {
+        return work([&t](qint64 done, qint64 total) {
+            t.progress(done, total);
+            return t.checkpoint();
+        });
+    });
+}
+
+void ZipView::onProgress(qint64 done, qint64 total)
+{
+    if (total > 0) {
+        pb_zip_->setRange(0, 1000);
+        pb_zip_->setValue(int(done * 1000 / total));
+    }
+}
+
+void ZipView::onJobFinished()
+{
+    host_.setLocked(false);
+    pc_zip_->setEnabled(true);
+    side_->setEnabled(true);
+    pb_zip_->hide();
+    bt_zipcancel_->hide();
+    ZipResult result;
+    if (job_->hasResult())
+        result = job_->result<ZipResult>();
+    else
+        result = {false, 0, 0, {{ZipIssue::Cancelled, {}, {}}}};
+    const auto then = std::move(then_);
+    then_ = nullptr;
+    if (then)
+        then(result);
+    update_buttons();
+}
+
+void ZipView::report(const ZipResult &result, Msg failureText)
+{
+    const QString lines = zip_problems_text(result, ctx_.texts());
+    if (!result.ok)
+        ctx_.prompter().error(ctx_.msg(failureText) +
+                              (lines.isEmpty() ? QString() : QStringLiteral("\n\n") + lines));
+    else if (result.skipped > 0)
+        ctx_.prompter().info(QString::number(result.skipped) + ctx_.msg(Msg::ZipSkippedFiles) +
+                             QStringLiteral("\n\n") + lines);
+}
+
+QByteArray ZipView::askPassword(const QStringList &keys)
+{
+    ZipArchive *zip = currentArchive();
+    if (!zip || !zip->needsPassword(keys))
+        return {};
+    const auto answer =
+        ctx_.prompter().input(ctx_.msg(Msg::ZipPasswordCaption), ctx_.msg(Msg::ZipPasswordPrompt));
+    return answer ? answer->toUtf8() : QByteArray();
+}
+
+QStringList ZipView::selectedFiles() const
+{
+    QStringList paths;
+    const ActiveList &list = host_.activeList();
+    for (int row : list.selectedRows())
+        paths << list.path(row);
+    return paths;
+}
+
+QStringList ZipView::selectedKeys(QStringList *fileNames) const
+{
+    QStringList keys;
+    QTableWidget *grid = currentGrid();
+    if (!grid)
+        return keys;
+    QList<int> rows;
+    for (const QModelIndex &i : grid->selectionModel()->selectedRows())
+        rows << i.row();
+    std::sort(rows.begin(), rows.end());
+    for (int r : rows) {
+        keys << grid->item(r, ZcKey)->text();
+        if (fileNames)
+            *fileNames << grid->item(r, ZcName)->data(Qt::UserRole).toString();
+    }
+    return keys;
+}
+
+bool ZipView::gridHasFocus() const
+{
+    QTableWidget *grid = currentGrid();
+    return grid && grid->hasFocus();
+}
+
+// ---- click and preview ----
+
+void ZipView::zipgridclick()
+{
+    ZipArchive *zip = currentArchive();
+    QStringList names;
+    const QStringList keys = selectedKeys(&names);
+    if (!zip || keys.isEmpty() || isBusy())
+        return;
+    entryInHand_ = names.constLast();
+    ZipExtractOptions options{false, true, askPassword(keys)};
+    const QString dir = ctx_.paths().zipDir;
+    runTask([zip, keys, dir, options](const ZipProgress &p) { return zip->extract(keys, dir, options, p); },
+            [this](const ZipResult &r) {
+                if (!r.ok) {
+                    report(r, Msg::CannotUnzip);
+                    entryInHand_.clear();
+                }
+                stat_zip_->setPanelText(2, entryInHand_);
+                if (previewPending_) {
+                    previewPending_ = false;
+                    preview();
+                }
+            });
+}
+
+void ZipView::zipgriddblclick()
+{
+    if (isBusy())
+        previewPending_ = true;
+    else
+        preview();
+}
+
+void ZipView::preview()
+{
+    clear_preview();
+    QTableWidget *grid = currentGrid();
+    if (!grid || grid->selectionModel()->selectedRows().size() > 1) {
+        update_buttons();
+        return;
+    }
+    update_buttons();
+    if (entryInHand_.isEmpty())
+        return;
+    const QString file = ctx_.paths().zipDir + entryInHand_;
+    const ZipPreviewKind kind = zip_preview_kind(entryInHand_, bt_zipinzip_->isChecked());
+    previewed_ = file;
+    stat_zip_->setPanelText(2, entryInHand_);
+    if (!QFileInfo::exists(file)) {
+        ctx_.prompter().error(ctx_.msg(Msg::GridNotFound1) + file + ctx_.msg(Msg::CouldNotOpen));
+        return;
+    }
+    if (kind == ZipPreviewKind::Zip) {
+        if (!openList_.contains(file))
+            open_archive(file); // a nested archive becomes a further tab
+        return;
+    }
+    if (!preview_->show(file, kind, htmlSource_, ctx_.msg(Msg::ZipNoPreviewPlayer)))
+        ctx_.prompter().error(ctx_.msg(Msg::GridNotFound1) + file + ctx_.msg(Msg::CouldNotOpen));
+    update_buttons();
+}
+
+void ZipView::bt_ziphtmlsourceClick()
+{
+    htmlSource_ = bt_ziphtmlsource_->isChecked();
+    preview();
+}
+
+void ZipView::bt_zipcopytoclipbClick()
+{
+    preview_->copySelection();
+    update_buttons();
+}
+
+void ZipView::bt_zipstartappClick()
+{
+    if (previewed_.isEmpty() || !QFileInfo::exists(previewed_) ||
+        !QDesktopServices::openUrl(QUrl::fromLocalFile(previewed_)))
+        ctx_.prompter().info(ctx_.msg(Msg::NoAssociation));
+    bt_zipstartapp_->setEnabled(false);
+}
+
+// ---- extract, pack, add, delete ----
+
+void ZipView::bt_extracttoClick()
+{
+    if (lock_) {
+        ctx_.prompter().info(ctx_.msg(Msg::CloseZipFirst));
+        return;
+    }
+    ZipArchive *zip = currentArchive();
+    if (bt_zipextract_->isChecked() && lastSlot_ >= 0 && zip) {
+        const QStringList keys = selectedKeys();
+        const QString base = folderPart(lb_zipname_->text());
+        if (keys.isEmpty() || base.isEmpty()) {
+            ctx_.prompter().info(ctx_.msg(keys.isEmpty() ? Msg::NoFilesSelected : Msg::NoFolderSelected));
+            return;
+        }
+        ZipExtractOptions options{cb_usefolder_->isChecked(), cb_overwrite_->isChecked(), askPassword(keys)};
+        runTask(
+            [zip, keys, base, options](const ZipProgress &p) { return zip->extract(keys, base, options, p); },
+            [this](const ZipResult &r) {
+                report(r, Msg::CannotUnzip);
+                lb_zipname_->setText(targetFolder_);
+            });
+        return;
+    }
+    if (bt_zipadd_->isChecked())
+        packRun();
+}
+
+QString ZipView::mountPointOf(const QString &folder) const
+{
+    const QString mount = ctx_.drives().mount_point(folder);
+    const QString clean = QDir::cleanPath(folder) + QLatin1Char('/');
+    return (clean == mount || QDir::cleanPath(folder) == QDir::cleanPath(mount)) ? mount : QString();
+}
+
+void ZipView::packRun()
+{
+    QStringList sources;
+    ZipAddOptions options;
+    options.recurse = cb_subfolders_->isChecked();
+    options.storeFolders = cb_foldername_->isChecked();
+    if (cb_selfolder_->isChecked()) {
+        const QString folder = host_.treeFolder();
+        if (folder.isEmpty()) {
+            ctx_.prompter().info(ctx_.msg(Msg::NoFolderSelected));
+            return;
+        }
+        const QString mount = mountPointOf(folder);
+        if (!mount.isEmpty()) {
+            const QString note = ctx_.msg(Msg::ZipMountPointNote).arg(mount);
+            if (ctx_.prompter().message(ctx_.msg(Msg::PackDriveQuestion1) + note, Answer::Yes | Answer::No,
+                                        PromptIcon::Warning) != Answer::Yes ||
+                ctx_.prompter().message(ctx_.msg(Msg::PackDriveQuestion2) + note, Answer::Yes | Answer::No,
+                                        PromptIcon::Warning) != Answer::Yes)
+                return;
+        }
+        sources << QDir::cleanPath(folder);
+        options.baseDir = folderPart(QDir::cleanPath(folder)); // entries start with the folder's name
+    } else {
+        sources = selectedFiles();
+        if (sources.isEmpty()) {
+            ctx_.prompter().info(ctx_.msg(Msg::NoFilesSelected));
+            return;
+        }
+        options.baseDir = commonFolderOf(sources);
+    }
+    const QString archive = zip_pack_path(lb_zipname_->text());
+    if (archive.isEmpty() || folderPart(archive).isEmpty()) {
+        ctx_.prompter().info(ctx_.msg(Msg::InputFilenameFirst));
+        return;
+    }
+    lb_zipname_->setText(archive);
+    runTask([archive, sources,
+             options](const ZipProgress &p) { return ZipArchive::add(archive, sources, options, p); },
+            [this, archive](const ZipResult &r) {
+                if (!r.ok) {
+                    report(r, Msg::ZipArchiveWrite);
+                    return;
+                }
+                open_archive(archive);
+                lock_ = true;
+                update_buttons();
+                ctx_.prompter().info(QString::number(r.done) + ctx_.msg(Msg::FilesAdded));
+            });
+}
+
+void ZipView::bt_zipaddfileClick()
+{
+    const QStringList files = selectedFiles();
+    ZipArchive *zip = currentArchive();
+    if (files.isEmpty() || !zip) {
+        ctx_.prompter().info(ctx_.msg(Msg::NoFilesSelected));
+        return;
+    }
+    const QString path = zip->path();
+    runTask(
+        [path, files](const ZipProgress &p) {
+            return ZipArchive::add(path, files, {false, false, 9, {}}, p);
+        },
+        [this, zip, path](const ZipResult &r) {
+            if (!r.ok) {
+                report(r, Msg::ZipArchiveWrite);
+                return;
+            }
+            zip->open(path);
+            fill_grid();
+            ctx_.prompter().info(QString::number(r.done) + ctx_.msg(Msg::FilesAdded));
+        });
+}
+
+void ZipView::bt_zipdeleteClick()
+{
+    ZipArchive *zip = currentArchive();
+    if (lastSlot_ < 0 || !zip || !currentGrid() || currentGrid()->rowCount() == 0) {
+        ctx_.prompter().info(ctx_.msg(Msg::NothingToDelete));
+        return;
+    }
+    const QStringList keys = selectedKeys();
+    if (keys.isEmpty()) {
+        ctx_.prompter().info(ctx_.msg(Msg::NoFilesSelected));
+        return;
+    }
+    runTask([zip, keys](const ZipProgress &) { return zip->remove(keys); },
+            [this](const ZipResult &r) {
+                if (!r.ok) {
+                    report(r, Msg::ZipArchiveWrite);
+                    return;
+                }
+                ctx_.prompter().info(QString::number(r.done) + ctx_.msg(Msg::FilesDeleted));
+                fill_grid();
+            });
+}
+
+QStringList ZipView::copySelectedInto(const QString &target, QStringList *failures)
+{
+    QStringList made;
+    ZipArchive *zip = currentArchive();
+    QStringList names;
+    const QStringList keys = selectedKeys(&names);
+    if (!zip || keys.isEmpty() || isBusy())
+        return made;
+    // The copies in zip_dir are refreshed first, so that a row never clicked has one too.
+    const ZipResult r = zip->extract(keys, ctx_.paths().zipDir, {false, true, askPassword(keys)});
+    for (const ZipProblem &p : r.problems)
+        failures->append(zip_problem_text(p, ctx_.texts()));
+    for (const QString &name : std::as_const(names)) {
+        const QString source = ctx_.paths().zipDir + name;
+        if (!QFileInfo::exists(source))
+            continue;
+        const FileOpResult op = FileOps::copy_into_folder(source, target);
+        if (op)
+            made << source << op.newPath;
+        else
+            failures->append(name + QStringLiteral(": ") + op.error);
+    }
+    return made;
+}
+
+namespace
+{
+
+// The grid of the open archive as a source of the sort buttons: always a copy, under a free
+// name in the target folder, recorded for undo.
+class ZipSortSource : public QObject, public SortExtraSource
+{
+  public:
+    ZipSortSource(ZipView *view, AppContext &ctx) : QObject(view), view_(view), ctx_(ctx) {}
+    bool isCurrentSource() const override { return view_->gridHasFocus(); }
+    SortRun sortInto(const QString &target) override
+    {
+        QStringList failures;
+        const QStringList made = view_->copySelectedInto(target, &failures);
+        SortRun run;
+        for (qsizetype i = 0; i + 1 < made.size(); i += 2)
+            run.append({made[i], made[i + 1], SortOp::Copy});
+        if (!failures.isEmpty())
+            ctx_.prompter().error(failures.join(QLatin1Char('\n')));
+        return run;
+    }
+
+  private:
+    ZipView *view_;
+    AppContext &ctx_;
+};
+
+} // namespace
+
+ZipPart install_zip_part(ViewHost &host, SortEngine *sort)
+{
+    QFrame *panel = host.panel(View::Zip);
+    ZipPart part;
+    part.view = new ZipView(host, panel);
+    panel->layout()->addWidget(part.view);
+    host.registerViewer(View::Zip, part.view);
+    if (sort) {
+        auto *source = new ZipSortSource(part.view, host.context());
+        sort->setZipSource(source);
+        QObject::connect(source, &QObject::destroyed, sort, [sort] { sort->setZipSource(nullptr); });
+    }
+    return part;
+}
+
+} // namespace vorn

@@ -1,0 +1,363 @@
+#include "archives/zip_writer.h"
+
+#include "archives/zip_bytes.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+namespace vorn
+{
+
+namespace
+{
+
+using namespace zipbytes;
+
+QString storedName(const QString &path, const ZipAddOptions &options)
+{
+    if (!options.storeFolders)
+        return QFileInfo(path).fileName();
+    QString base = options.baseDir;
+    if (!base.isEmpty() && !base.endsWith(QLatin1Char('/')))
+        base += QLatin1Char('/');
+    QString rel = (!base.isEmpty() && path.startsWith(base)) ? path.mid(base.size()) : path;
+    while (rel.startsWith(QLatin1Char('/')))
+        rel.remove(0, 1);
+    return rel;
+}
+
+// One entry, compressed in memory on a pool thread.
+struct Packed {
+    bool ok = false;
+    QString error;
+    QByteArray data;
+    quint64 size = 0;
+    quint32 crc = 0;
+    quint16 method = 0;
+    quint32 mode = 0644;
+    QDateTime time;
+};
+
+Packed pack(const QString &path, int level)
+{
+    Packed p;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        p.error = f.errorString();
+        return p;
+    }
+    const QByteArray raw = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        p.error = f.errorString();
+        return p;
+    }
+    struct stat st {
+    };
+    if (fstat(f.handle(), &st) == 0) {
+        p.mode = st.st_mode & 0777;
+        p.time = QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec);
+    }
+    p.size = quint64(raw.size());
+    p.crc = quint32(crc32_z(0, reinterpret_cast<const Bytef *>(raw.constData()), size_t(raw.size())));
+    z_stream z{};
+    if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
+        p.error = QStringLiteral("zlib");
+        return p;
+    }
+    p.data.resize(qsizetype(deflateBound(&z, uLong(raw.size()))));
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(raw.constData()));
+    z.avail_in = uInt(raw.size());
+    z.next_out = reinterpret_cast<Bytef *>(p.data.data());
+    z.avail_out = uInt(p.data.size());
+    const int rc = deflate(&z, Z_FINISH);
+    const qsizetype out = qsizetype(z.total_out);
+    deflateEnd(&z);
+    if (rc != Z_STREAM_END || out >= raw.size()) { // incompressible: stored as it is
+        p.data = raw;
+        p.method = 0;
+    } else {
+        p.data.resize(out);
+        p.method = 8;
+    }
+    p.ok = true;
+    return p;
+}
+
+std::pair<quint16, quint16> dosTime(const QDateTime &t)
+{
+    const QDateTime local = t.isValid() ? t.toLocalTime() : QDateTime::currentDateTime();
+    const QDate d = local.date();
+    const QTime c = local.time();
+    if (d.year() < 1980)
+        return {0, (0 << 9) | (1 << 5) | 1};
+    return {quint16((c.hour() << 11) | (c.minute() << 5) | (c.second() / 2)),
+            quint16(((d.year() - 1980) << 9) | (d.month() << 5) | d.day())};
+}
+
+struct Written {
+    QByteArray name;
+    quint64 offset, packed, size;
+    quint32 crc, mode;
+    quint16 method, time, date;
+};
+
+constexpr quint32 k32 = 0xffffffffu;
+
+// Bit 11: the name is UTF-8 (set only when it is not plain ASCII).
+quint16 nameFlags(const Written &w)
+{
+    for (const char c : w.name)
+        if (uchar(c) >= 0x80)
+            return 0x800;
+    return 0;
+}
+
+bool needs64(const Written &w)
+{
+    return w.size >= k32 || w.packed >= k32 || w.offset >= k32;
+}
+
+QByteArray localHeader(const Written &w)
+{
+    const bool z64 = w.size >= k32 || w.packed >= k32;
+    QByteArray r;
+    put32(r, 0x04034b50);
+    put16(r, z64 ? 45 : 20);
+    put16(r, nameFlags(w));
+    put16(r, w.method);
+    put16(r, w.time);
+    put16(r, w.date);
+    put32(r, w.crc);
+    put32(r, z64 ? k32 : quint32(w.packed));
+    put32(r, z64 ? k32 : quint32(w.size));
+    put16(r, quint32(w.name.size()));
+    put16(r, z64 ? 20 : 0);
+    r += w.name;
+    if (z64) {
+        put16(r, 1);
+        put16(r, 16);
+        put64(r, w.size);
+        put64(r, w.packed);
+    }
+    return r;
+}
+
+QByteArray centralRecord(const Written &w)
+{
+    QByteArray extra;
+    if (needs64(w)) {
+        QByteArray body;
+        if (w.size >= k32)
+            put64(body, w.size);
+        if (w.packed >= k32)
+            put64(body, w.packed);
+        if (w.offset >= k32)
+            put64(body, w.offset);
+        put16(extra, 1);
+        put16(extra, quint32(body.size()));
+        extra += body;
+    }
+    QByteArray r;
+    put32(r, 0x02014b50);
+    put16(r, (3 << 8) | 45);
+    put16(r, needs64(w) ? 45 : 20);
+    put16(r, nameFlags(w));
+    put16(r, w.method);
+    put16(r, w.time);
+    put16(r, w.date);
+    put32(r, w.crc);
+    put32(r, w.packed >= k32 ? k32 : quint32(w.packed));
+    put32(r, w.size >= k32 ? k32 : quint32(w.size));
+    put16(r, quint32(w.name.size()));
+    put16(r, quint32(extra.size()));
+    put16(r, 0);
+    put16(r, 0);
+    put16(r, 0);
+    put32(r, (S_IFREG | w.mode) << 16);
+    put32(r, w.offset >= k32 ? k32 : quint32(w.offset));
+    r += w.name;
+    r += extra;
+    return r;
+}
+
+QByteArray endRecords(quint64 count, quint64 dirOffset, quint64 dirSize)
+{
+    QByteArray r;
+    const bool z64 = count >= 0xffff || dirOffset >= k32 || dirSize >= k32;
+    if (z64) {
+        const quint64 at = dirOffset + dirSize;
+        put32(r, 0x06064b50);
+        put64(r, 44);
+        put16(r, (3 << 8) | 45);
+        put16(r, 45);
+        put32(r, 0);
+        put32(r, 0);
+        put64(r, count);
+        put64(r, count);
+        put64(r, dirSize);
+        put64(r, dirOffset);
+        put32(r, 0x07064b50);
+        put32(r, 0);
+        put64(r, at);
+        put32(r, 1);
+    }
+    put32(r, 0x06054b50);
+    put16(r, 0);
+    put16(r, 0);
+    put16(r, z64 ? 0xffff : quint32(count));
+    put16(r, z64 ? 0xffff : quint32(count));
+    put32(r, z64 ? k32 : quint32(dirSize));
+    put32(r, z64 ? k32 : quint32(dirOffset));
+    put16(r, 0);
+    return r;
+}
+
+} // namespace
+
+QList<ZipWriteItem> zip_items_for(const QStringList &paths, const ZipAddOptions &options,
+                                  const QString &skipPath)
+{
+    const QString skip = skipPath.isEmpty() ? QString() : QFileInfo(skipPath).absoluteFilePath();
+    QList<ZipWriteItem> items;
+    for (const QString &path : paths) {
+        const QFileInfo fi(path);
+        QStringList found;
+        if (fi.isDir()) {
+            const auto flags = options.recurse ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags;
+            QDirIterator it(path, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, flags);
+            while (it.hasNext())
+                found << it.next();
+            found.sort(); // a stable order, independent of the file system
+        } else {
+            found << path;
+        }
+        for (const QString &f : std::as_const(found))
+            if (skip.isEmpty() || QFileInfo(f).absoluteFilePath() != skip)
+                items.append({f, storedName(f, options)});
+    }
+    return items;
+}
+
+ZipResult write_new_zip(const QString &archivePath, const QList<ZipWriteItem> &items, int level,
+                        const ZipProgress &progress)
+{
+    ZipResult result;
+    auto fail = [&result](ZipIssue issue, const QString &entry, const QString &detail) {
+        result.ok = false;
+        result.done = 0;
+        result.problems.append({issue, entry, detail});
+        return result;
+    };
+    const QFileInfo target(archivePath);
+    const QByteArray folder = QFile::encodeName(target.absolutePath());
+    const QByteArray finalName = QFile::encodeName(target.fileName());
+    const int dfd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0)
+        return fail(ZipIssue::ArchiveWrite, archivePath, QString::fromLocal8Bit(strerror(errno)));
+    const QByteArray tempName = QByteArrayLiteral(".vorn-zip-") + QByteArray::number(getpid()) + '-' +
+                                QByteArray::number(quintptr(&result), 16);
+    const int fd = openat(dfd, tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        const int err = errno;
+        ::close(dfd);
+        return fail(ZipIssue::ArchiveWrite, archivePath, QString::fromLocal8Bit(strerror(err)));
+    }
+    FILE *out = fdopen(fd, "wb");
+    setvbuf(out, nullptr, _IOFBF, 1 << 20);
+
+    // Compress ahead on the pool, at most a few entries in flight, write in order.
+    QThreadPool *pool = QThreadPool::globalInstance();
+    const int window = std::max(2, pool->maxThreadCount() * 2);
+    std::deque<QFuture<Packed>> inFlight;
+    qsizetype next = 0;
+    auto refill = [&] {
+        while (next < items.size() && qsizetype(inFlight.size()) < window) {
+            const QString path = items[next++].path;
+            inFlight.push_back(QtConcurrent::run(pool, [path, level] { return pack(path, level); }));
+        }
+    };
+    QList<Written> written;
+    quint64 offset = 0;
+    bool writeFailed = false;
+    bool cancelled = false;
+    QString failedEntry;
+    refill();
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        Packed p = inFlight.front().result();
+        inFlight.pop_front();
+        refill();
+        if (!p.ok) {
+            result.problems.append({ZipIssue::SourceUnreadable, items[i].path, p.error});
+            continue;
+        }
+        Written w{
+            items[i].name.toUtf8(), offset, quint64(p.data.size()), p.size, p.crc, p.mode, p.method, 0, 0};
+        std::tie(w.time, w.date) = dosTime(p.time);
+        const QByteArray head = localHeader(w);
+        if (fwrite(head.constData(), 1, size_t(head.size()), out) != size_t(head.size()) ||
+            fwrite(p.data.constData(), 1, size_t(p.data.size()), out) != size_t(p.data.size())) {
+            writeFailed = true;
+            failedEntry = QString::fromLocal8Bit(strerror(errno));
+            break;
+        }
+        offset += quint64(head.size()) + quint64(p.data.size());
+        written << w;
+        if (progress && !progress(i + 1, items.size())) {
+            cancelled = true;
+            break;
+        }
+    }
+    for (auto &f : inFlight) // let the pool finish what it started before the items go away
+        f.waitForFinished();
+    if (!writeFailed && !cancelled) {
+        QByteArray dir;
+        for (const Written &w : std::as_const(written))
+            dir += centralRecord(w);
+        dir += endRecords(quint64(written.size()), offset, quint64(dir.size()));
+        if (fwrite(dir.constData(), 1, size_t(dir.size()), out) != size_t(dir.size()) || fflush(out) != 0 ||
+            fsync(fd) != 0) {
+            writeFailed = true;
+            failedEntry = QString::fromLocal8Bit(strerror(errno));
+        }
+    }
+    if (fclose(out) != 0 && !writeFailed && !cancelled) {
+        writeFailed = true;
+        failedEntry = QString::fromLocal8Bit(strerror(errno));
+    }
+    if (!writeFailed && !cancelled &&
+        renameat2(dfd, tempName.constData(), dfd, finalName.constData(), RENAME_NOREPLACE) != 0) {
+        if (errno == EINVAL || errno == ENOSYS) {
+            if (linkat(dfd, tempName.constData(), dfd, finalName.constData(), 0) != 0) {
+                writeFailed = true;
+                failedEntry = QString::fromLocal8Bit(strerror(errno));
+            }
+        } else {
+            writeFailed = true;
+            failedEntry = QString::fromLocal8Bit(strerror(errno));
+        }
+    }
+    unlinkat(dfd, tempName.constData(), 0); // gone after the rename, else removed
+    ::close(dfd);
+    if (cancelled)
+        return fail(ZipIssue::Cancelled, {}, {});
+    if (writeFailed)
+        return fail(ZipIssue::ArchiveWrite, archivePath, failedEntry);
+    result.done = int(written.size());
+    return result;
+}
+
+} // namespace vorn

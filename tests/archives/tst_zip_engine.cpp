@@ -1,0 +1,506 @@
+// The ZIP engine on hostile and ordinary archives: what it lists, what it writes, and that
+// nothing ever lands outside the chosen folder (each test checks the whole sandbox).
+#include "archives/zip_archive.h"
+#include "archives/zip_names.h"
+#include "support/test_support.h"
+#include "support/zip_fixtures.h"
+
+#include <QBuffer>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+using namespace vorn;
+using namespace vorn::test;
+
+namespace
+{
+
+constexpr quint32 kFile = 0100644;
+
+RawZipEntry file(const QByteArray &name, const QByteArray &data, bool deflate = false)
+{
+    return {name, data, deflate, kFile, false};
+}
+
+// An archive held in memory, listed through a QBuffer.
+struct MemZip {
+    QByteArray bytes;
+    QBuffer buffer;
+    ZipArchive zip;
+    explicit MemZip(const QByteArray &b) : bytes(b)
+    {
+        buffer.setBuffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+    }
+    bool open() { return zip.open(&buffer); }
+};
+
+QStringList names(const ZipArchive &zip)
+{
+    QStringList out;
+    for (const ZipEntry &e : zip.entries())
+        out << e.name;
+    return out;
+}
+
+QStringList allKeys(const ZipArchive &zip)
+{
+    QStringList out;
+    for (const ZipEntry &e : zip.entries())
+        out << e.key;
+    return out;
+}
+
+QStringList problemEntries(const ZipResult &r, ZipIssue issue)
+{
+    QStringList out;
+    for (const ZipProblem &p : r.problems)
+        if (p.issue == issue)
+            out << p.entry;
+    return out;
+}
+
+// A sandbox with the target folder "out" inside it: what lands beside "out" escaped.
+struct Sandbox {
+    QTemporaryDir dir;
+    QString target() const { return dir.filePath(QStringLiteral("out")); }
+    QStringList tree() const { return treeOf(dir.path()); }
+};
+
+// A limit on the size of written files: writes beyond it fail as on a full disk.
+struct FileSizeLimit {
+    struct rlimit old {
+    };
+    void (*oldHandler)(int) = nullptr;
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &old);
+        oldHandler = signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = old;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &old);
+        signal(SIGXFSZ, oldHandler);
+    }
+};
+
+// Makes a real archive file with libzip from (name, data) pairs.
+void writeZipFile(const QString &path, const QList<std::pair<QByteArray, QByteArray>> &files,
+                  const char *password = nullptr, quint16 method = ZIP_EM_NONE)
+{
+    int err = 0;
+    zip_t *za = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    QVERIFY(za);
+    for (const auto &[name, data] : files) {
+        auto *copy = static_cast<char *>(malloc(size_t(std::max<qsizetype>(data.size(), 1))));
+        memcpy(copy, data.constData(), size_t(data.size()));
+        zip_source_t *src = zip_source_buffer(za, copy, zip_uint64_t(data.size()), 1);
+        const zip_int64_t idx = zip_file_add(za, name.constData(), src, ZIP_FL_ENC_UTF_8);
+        QVERIFY(idx >= 0);
+        if (password)
+            QCOMPARE(zip_file_set_encryption(za, zip_uint64_t(idx), method, password), 0);
+    }
+    QCOMPARE(zip_close(za), 0);
+}
+
+} // namespace
+
+class TstZipEngine : public QObject
+{
+    Q_OBJECT
+  private slots:
+    void nameChecks_data();
+    void nameChecks();
+    void listsStoredOrderSizesAndTimes();
+    void hostileNamesStayInside();
+    void linksAreNeverFollowedOrMade();
+    void overlapBombRefused();
+    void ratioAndTotalLimits();
+    void fullDiskRemovesHalfFile();
+    void overwriteAndFolderOptions();
+    void cp437AndUtf8Names();
+    void manyEntries();
+    void truncatedArchives_data();
+    void truncatedArchives();
+    void damagedEntryAloneFails();
+    void zip64Archive();
+    void addAndDelete();
+    void failedWritesLeaveArchive();
+    void passwords_data();
+    void passwords();
+};
+
+void TstZipEngine::nameChecks_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("verdict");
+    QTest::addColumn<QString>("path");
+    const auto row = [](const char *tag, const QString &name, ZipNameVerdict v, const char *path) {
+        QTest::newRow(tag) << name << int(v) << QString::fromUtf8(path);
+    };
+    row("plain", QStringLiteral("Docs/Read.ME"), ZipNameVerdict::Ok, "Docs/Read.ME");
+    row("folder", QStringLiteral("Docs/"), ZipNameVerdict::Folder, "Docs");
+    row("dot steps", QStringLiteral("./a//b/./c.txt"), ZipNameVerdict::Ok, "a/b/c.txt");
+    row("backslash folders", QStringLiteral("docs\\read.me"), ZipNameVerdict::Ok, "docs/read.me");
+    row("dot dot", QStringLiteral("../evil"), ZipNameVerdict::ParentStep, "");
+    row("dot dot inside", QStringLiteral("a/../../evil"), ZipNameVerdict::ParentStep, "");
+    row("backslash dot dot", QStringLiteral("a\\..\\..\\evil"), ZipNameVerdict::ParentStep, "");
+    row("absolute", QStringLiteral("/etc/passwd"), ZipNameVerdict::Absolute, "");
+    row("backslash root", QStringLiteral("\\evil"), ZipNameVerdict::Absolute, "");
+    row("drive letter", QStringLiteral("C:\\evil"), ZipNameVerdict::Absolute, "");
+    row("nul", QStringLiteral("a") + QChar(0) + QStringLiteral("b"), ZipNameVerdict::BadChar, "");
+    row("newline", QStringLiteral("a\nb"), ZipNameVerdict::BadChar, "");
+    row("empty", QString(), ZipNameVerdict::Empty, "");
+    row("only dots", QStringLiteral("./."), ZipNameVerdict::Empty, "");
+    row("only dot folders", QStringLiteral("././"), ZipNameVerdict::Empty, "");
+    row("long part", QString(256, QLatin1Char('x')), ZipNameVerdict::TooLong, "");
+    row("dots in a name", QStringLiteral("a..b/..c"), ZipNameVerdict::Ok, "a..b/..c");
+}
+
+void TstZipEngine::nameChecks()
+{
+    QFETCH(QString, name);
+    QFETCH(int, verdict);
+    QFETCH(QString, path);
+    const ZipNameCheck c = check_entry_name(name);
+    QCOMPARE(int(c.verdict), verdict);
+    QCOMPARE(c.parts.join(QLatin1Char('/')), path);
+}
+
+void TstZipEngine::listsStoredOrderSizesAndTimes()
+{
+    MemZip m(rawZip({{"Docs/", {}, false, 040755, false},
+                     file("Docs/Read.ME", QByteArray(1000, 'a'), true),
+                     file("Pic.JPG", noise(300, 1))}));
+    QVERIFY(m.open());
+    QCOMPARE(names(m.zip), (QStringList{"Docs/", "Docs/Read.ME", "Pic.JPG"}));
+    const ZipEntry &readMe = m.zip.entries()[1];
+    QCOMPARE(readMe.key, QStringLiteral("docs/read.me"));
+    QCOMPARE(readMe.size, quint64(1000));
+    QVERIFY(readMe.packed < 100);
+    QCOMPARE(readMe.time, QDateTime(QDate(2020, 5, 17), QTime(12, 0)));
+    QVERIFY(m.zip.entries()[0].folder);
+    QCOMPARE(m.zip.entries()[2].packed, quint64(300));
+}
+
+void TstZipEngine::hostileNamesStayInside()
+{
+    Sandbox box;
+    MemZip m(rawZip({file("../evil.txt", "x"), file("/abs.txt", "x"), file("..\\win.txt", "x"),
+                     file("C:\\drive.txt", "x"), file("a/../../up.txt", "x"), file("docs\\ok.txt", "ok"),
+                     file("good.txt", "good"), file("sub/good2.txt", "good2")}));
+    QVERIFY(m.open());
+    QCOMPARE(m.zip.entries().size(), size_t(8)); // every name lists
+    const ZipResult r = m.zip.extract(allKeys(m.zip), box.target(), {});
+    QVERIFY(!r.ok);
+    QCOMPARE(r.done, 3);
+    QCOMPARE(problemEntries(r, ZipIssue::UnsafeName),
+             (QStringList{"../evil.txt", "/abs.txt", "..\\win.txt", "C:\\drive.txt", "a/../../up.txt"}));
+    QCOMPARE(box.tree(), (QStringList{"out", "out/docs", "out/docs/ok.txt", "out/good.txt", "out/sub",
+                                      "out/sub/good2.txt"}));
+    QCOMPARE(readFile(box.target() + "/sub/good2.txt"), QByteArray("good2"));
+}
+
+void TstZipEngine::linksAreNeverFollowedOrMade()
+{
+    Sandbox box;
+    QDir(box.dir.path()).mkpath("outside");
+    QDir(box.dir.path()).mkpath("out");
+    // a link already in the target folder that points outside it
+    QVERIFY(symlink("../outside", QFile::encodeName(box.target() + "/pre").constData()) == 0);
+    MemZip m(rawZip({{"link", "../outside", false, 0120777, false},
+                     file("link/escape.txt", "x"),
+                     file("pre/escape2.txt", "x"),
+                     {"setuid", "s", false, 0104755, false},
+                     {"fifo", {}, false, 010644, false}}));
+    QVERIFY(m.open());
+    QVERIFY(m.zip.entries()[0].symlink);
+    const ZipResult r = m.zip.extract(allKeys(m.zip), box.target(), {});
+    QCOMPARE(problemEntries(r, ZipIssue::PathBlocked), (QStringList{"link/escape.txt", "pre/escape2.txt"}));
+    QCOMPARE(box.tree(), (QStringList{"out", "out/fifo", "out/link", "out/pre", "out/setuid", "outside"}));
+    QFileInfo link(box.target() + "/link");
+    QVERIFY(!link.isSymLink() && link.isFile());
+    QCOMPARE(readFile(link.filePath()), QByteArray("../outside"));
+    struct stat st {
+    };
+    QCOMPARE(lstat(QFile::encodeName(box.target() + "/setuid").constData(), &st), 0);
+    QCOMPARE(st.st_mode & 07000, mode_t(0));
+    QCOMPARE(lstat(QFile::encodeName(box.target() + "/fifo").constData(), &st), 0);
+    QVERIFY(S_ISREG(st.st_mode));
+}
+
+void TstZipEngine::overlapBombRefused()
+{
+    Sandbox box;
+    MemZip m(overlapBomb(20, 1 << 20));
+    QVERIFY(m.open());
+    QCOMPARE(m.zip.entries().size(), size_t(20));
+    const ZipResult r = m.zip.extract(allKeys(m.zip), box.target(), {});
+    QCOMPARE(problemEntries(r, ZipIssue::Overlap).size(), 20);
+    QCOMPARE(r.done, 0);
+    QCOMPARE(box.tree(), QStringList{"out"});
+
+    // entries laid out one after another are not flagged
+    MemZip plain(rawZip({file("a", noise(5000, 1)), file("b", QByteArray(5000, 'b'), true)}));
+    QVERIFY(plain.open());
+    QVERIFY(!plain.zip.entries()[0].overlapped && !plain.zip.entries()[1].overlapped);
+}
+
+void TstZipEngine::ratioAndTotalLimits()
+{
+    Sandbox box;
+    MemZip m(rawZip({file("zeros.bin", QByteArray(2 << 20, '\0'), true), file("small.txt", "hello")}));
+    QVERIFY(m.open());
+    m.zip.limits().ratioFloor = 1 << 20;
+    m.zip.limits().maxRatio = 100;
+    ZipResult r = m.zip.extract(allKeys(m.zip), box.target(), {});
+    QCOMPARE(problemEntries(r, ZipIssue::RatioLimit), QStringList{"zeros.bin"});
+    QVERIFY(r.problems.first().detail.contains(QLatin1String("> 100:1")));
+    QCOMPARE(box.tree(), (QStringList{"out", "out/small.txt"})); // the rest of the run went on
+
+    m.zip.limits() = ZipLimits{};
+    m.zip.limits().maxTotal = 1 << 20;
+    r = m.zip.extract(allKeys(m.zip), box.target() + "/2", {});
+    QVERIFY(r.has(ZipIssue::TotalLimit));
+    QCOMPARE(r.done, 0);
+    QVERIFY(!QFileInfo::exists(box.target() + "/2/zeros.bin"));
+
+    m.zip.limits() = ZipLimits{}; // within the default limits the zeros unpack
+    r = m.zip.extract({"zeros.bin"}, box.target() + "/3", {});
+    QVERIFY(r.ok);
+    QCOMPARE(QFileInfo(box.target() + "/3/zeros.bin").size(), qint64(2 << 20));
+}
+
+void TstZipEngine::fullDiskRemovesHalfFile()
+{
+    Sandbox box;
+    MemZip m(
+        rawZip({file("first.txt", "first"), file("big.bin", noise(1 << 20, 3)), file("last.txt", "last")}));
+    QVERIFY(m.open());
+    ZipResult r;
+    {
+        FileSizeLimit full(64 * 1024);
+        r = m.zip.extract(allKeys(m.zip), box.target(), {});
+    }
+    QCOMPARE(problemEntries(r, ZipIssue::DiskFull), QStringList{"big.bin"});
+    QCOMPARE(r.done, 1);
+    QCOMPARE(box.tree(), (QStringList{"out", "out/first.txt"})); // stopped, no half file
+}
+
+void TstZipEngine::overwriteAndFolderOptions()
+{
+    Sandbox box;
+    MemZip m(rawZip({file("docs/read.me", "new"), file("pic.jpg", "jpg")}));
+    QVERIFY(m.open());
+    writeFile(box.target() + "/docs/read.me", "old");
+    ZipResult r = m.zip.extract({"DOCS/READ.ME", "pic.jpg"}, box.target(), {});
+    QVERIFY(r.ok);
+    QCOMPARE(r.done, 1);
+    QCOMPARE(r.skipped, 1);
+    QCOMPARE(readFile(box.target() + "/docs/read.me"), QByteArray("old"));
+
+    r = m.zip.extract({"docs/read.me"}, box.target(), {true, true, {}});
+    QCOMPARE(r.done, 1);
+    QCOMPARE(readFile(box.target() + "/docs/read.me"), QByteArray("new"));
+
+    r = m.zip.extract({"docs/read.me"}, box.target() + "/flat", {false, false, {}});
+    QCOMPARE(r.done, 1);
+    QCOMPARE(box.tree(), (QStringList{"out", "out/docs", "out/docs/read.me", "out/flat", "out/flat/read.me",
+                                      "out/pic.jpg"}));
+}
+
+void TstZipEngine::cp437AndUtf8Names()
+{
+    // "Grüße.txt" in CP437 without the UTF-8 flag, and "Ärger" in UTF-8 with it
+    MemZip m(rawZip({file("Gr\x81\xe1"
+                          "e.txt",
+                          "x"),
+                     {"\xc3\x84rger.txt", "y", false, kFile, true}}));
+    QVERIFY(m.open());
+    QCOMPARE(names(m.zip), (QStringList{QString::fromUtf8("Grüße.txt"), QString::fromUtf8("Ärger.txt")}));
+    QCOMPARE(m.zip.entries()[0].key, QString::fromUtf8("grüße.txt"));
+
+    // new archives store UTF-8 names with the flag: read strictly, they come back unchanged
+    Sandbox box;
+    const QString src = box.dir.filePath(QString::fromUtf8("Grüße.txt"));
+    writeFile(src, "z");
+    const QString archive = box.dir.filePath("new.zip");
+    QVERIFY(ZipArchive::add(archive, {src}, {false, false, 9, {}}).ok);
+    int err = 0;
+    zip_t *za = zip_open(QFile::encodeName(archive).constData(), ZIP_RDONLY, &err);
+    QVERIFY(za);
+    QCOMPARE(QString::fromUtf8(zip_get_name(za, 0, ZIP_FL_ENC_STRICT)), QString::fromUtf8("Grüße.txt"));
+    zip_discard(za);
+}
+
+void TstZipEngine::manyEntries()
+{
+    Sandbox box;
+    QList<RawZipEntry> entries;
+    for (int i = 0; i < 20000; ++i)
+        entries << file(QStringLiteral("d%1/f%2.txt").arg(i / 1000).arg(i).toUtf8(), QByteArray::number(i));
+    MemZip m(rawZip(entries));
+    QVERIFY(m.open());
+    QCOMPARE(m.zip.entries().size(), size_t(20000));
+    QCOMPARE(m.zip.entries()[12345].name, QStringLiteral("d12/f12345.txt"));
+    const ZipResult r = m.zip.extract(allKeys(m.zip), box.target(), {});
+    QVERIFY(r.ok);
+    QCOMPARE(r.done, 20000);
+    QCOMPARE(readFile(box.target() + "/d19/f19999.txt"), QByteArray("19999"));
+}
+
+void TstZipEngine::truncatedArchives_data()
+{
+    QTest::addColumn<int>("keep");
+    for (int keep : {0, 10, 30, 100, 200, 250, 300, 350, 372, 393})
+        QTest::newRow(qPrintable(QString::number(keep))) << keep;
+}
+
+void TstZipEngine::truncatedArchives()
+{
+    QFETCH(int, keep);
+    const QByteArray whole = rawZip({file("a.txt", noise(100, 1)), file("b.txt", noise(100, 2))});
+    QVERIFY(keep < whole.size());
+    Sandbox box;
+    MemZip m(whole.left(keep));
+    if (m.open()) { // whatever lists must not write anything broken
+        const ZipResult r = m.zip.extract(allKeys(m.zip), box.target(), {});
+        for (const QString &f : treeOf(box.target()))
+            QCOMPARE(QFileInfo(box.target() + "/" + f).size(), qint64(100));
+        Q_UNUSED(r);
+    } else {
+        QVERIFY(m.zip.openError().issue == ZipIssue::NotZip ||
+                m.zip.openError().issue == ZipIssue::ReadError);
+        QVERIFY(m.zip.entries().empty());
+    }
+}
+
+void TstZipEngine::damagedEntryAloneFails()
+{
+    Sandbox box;
+    QByteArray bytes =
+        rawZip({file("a.txt", noise(1000, 1)), file("b.txt", noise(1000, 2)), file("c.txt", "c")});
+    bytes[30 + 5 + 1000 + 30 + 5 + 500] ^= 0x55; // one byte inside b.txt's data
+    MemZip m(bytes);
+    QVERIFY(m.open());
+    const ZipResult r = m.zip.extract(allKeys(m.zip), box.target(), {});
+    QCOMPARE(problemEntries(r, ZipIssue::Damaged), QStringList{"b.txt"});
+    QCOMPARE(box.tree(), (QStringList{"out", "out/a.txt", "out/c.txt"}));
+}
+
+void TstZipEngine::zip64Archive()
+{
+    Sandbox box;
+    MemZip m(rawZip({file("one.bin", noise(70000, 4)), file("two.txt", QByteArray(5000, 't'), true)}, true));
+    QVERIFY(m.open());
+    QCOMPARE(names(m.zip), (QStringList{"one.bin", "two.txt"}));
+    QCOMPARE(m.zip.entries()[1].size, quint64(5000));
+    QVERIFY(!m.zip.entries()[0].overlapped && !m.zip.entries()[1].overlapped);
+    QVERIFY(m.zip.extract(allKeys(m.zip), box.target(), {}).ok);
+    QCOMPARE(readFile(box.target() + "/one.bin"), noise(70000, 4));
+}
+
+void TstZipEngine::addAndDelete()
+{
+    Sandbox box;
+    const QString pics = box.dir.filePath("pics");
+    writeFile(pics + "/a.jpg", noise(3000, 1));
+    writeFile(pics + "/sub/b.txt", QByteArray(4000, 'b'));
+    writeFile(pics + "/sub/deeper/c.txt", "c");
+    const QString archive = box.dir.filePath("new.zip");
+
+    ZipResult r = ZipArchive::add(archive, {pics}, {true, true, 9, box.dir.path()});
+    QVERIFY(r.ok);
+    QCOMPARE(r.done, 3);
+    ZipArchive zip;
+    QVERIFY(zip.open(archive));
+    QCOMPARE(names(zip), (QStringList{"pics/a.jpg", "pics/sub/b.txt", "pics/sub/deeper/c.txt"}));
+    QVERIFY(zip.entries()[1].packed < 100); // deflated
+
+    // without recursion only the folder's own files; without folder names bare names
+    r = ZipArchive::add(box.dir.filePath("flat.zip"), {pics}, {false, false, 9, {}});
+    QCOMPARE(r.done, 1);
+    // adding a file of the same name replaces the entry
+    writeFile(box.dir.filePath("x/pics/a.jpg"), "replaced");
+    r = ZipArchive::add(archive, {box.dir.filePath("x/pics/a.jpg")}, {true, false, 9, box.dir.filePath("x")});
+    QCOMPARE(r.done, 1);
+    QVERIFY(zip.open(archive));
+    QCOMPARE(zip.entries().size(), size_t(3));
+    QVERIFY(zip.extract({"pics/a.jpg"}, box.target(), {false, false, {}}).ok);
+    QCOMPARE(readFile(box.target() + "/a.jpg"), QByteArray("replaced"));
+
+    // delete exactly the two named entries
+    r = zip.remove({"pics/a.jpg", "PICS/SUB/DEEPER/C.TXT"});
+    QVERIFY(r.ok);
+    QCOMPARE(r.done, 2);
+    QCOMPARE(names(zip), QStringList{"pics/sub/b.txt"});
+    QVERIFY(!zip.busy());
+}
+
+void TstZipEngine::failedWritesLeaveArchive()
+{
+    Sandbox box;
+    // adding to a file that is no archive refuses and keeps the file
+    const QString notZip = box.dir.filePath("notes.zip");
+    writeFile(notZip, "just text");
+    writeFile(box.dir.filePath("f.txt"), "f");
+    ZipResult r = ZipArchive::add(notZip, {box.dir.filePath("f.txt")}, {});
+    QVERIFY(!r.ok);
+    QVERIFY(r.has(ZipIssue::NotZip));
+    QCOMPARE(readFile(notZip), QByteArray("just text"));
+
+    // a rewrite that cannot be finished (the disk runs full) keeps the old archive byte for
+    // byte and leaves no temporary file
+    const QString folder = box.dir.filePath("full");
+    const QString archive = folder + "/a.zip";
+    QDir().mkpath(folder);
+    QVERIFY(ZipArchive::add(archive, {box.dir.filePath("f.txt")}, {false, false, 9, {}}).ok);
+    const QByteArray before = readFile(archive);
+    writeFile(box.dir.filePath("big.bin"), noise(1 << 20, 5));
+    {
+        FileSizeLimit full(64 * 1024);
+        r = ZipArchive::add(archive, {box.dir.filePath("big.bin")}, {false, false, 9, {}});
+    }
+    QVERIFY(!r.ok);
+    QVERIFY(r.has(ZipIssue::ArchiveWrite));
+    QCOMPARE(readFile(archive), before);
+    QCOMPARE(treeOf(folder), QStringList{"a.zip"});
+}
+
+void TstZipEngine::passwords_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::newRow("traditional") << int(ZIP_EM_TRAD_PKWARE);
+    QTest::newRow("aes-256") << int(ZIP_EM_AES_256);
+}
+
+void TstZipEngine::passwords()
+{
+    QFETCH(int, method);
+    Sandbox box;
+    const QString archive = box.dir.filePath("secret.zip");
+    writeZipFile(archive, {{"secret.txt", noise(5000, 9)}}, "right", quint16(method));
+    ZipArchive zip;
+    QVERIFY(zip.open(archive));
+    QVERIFY(zip.needsPassword({"secret.txt"}));
+
+    ZipResult r = zip.extract({"secret.txt"}, box.target(), {});
+    QVERIFY(r.has(ZipIssue::PasswordNeeded));
+    r = zip.extract({"secret.txt"}, box.target(), {true, false, "wrong"});
+    QVERIFY(r.has(ZipIssue::WrongPassword));
+    QCOMPARE(treeOf(box.target()), QStringList{});
+    r = zip.extract({"secret.txt"}, box.target(), {true, false, "right"});
+    QVERIFY(r.ok);
+    QCOMPARE(readFile(box.target() + "/secret.txt"), noise(5000, 9));
+}
+
+QTEST_GUILESS_MAIN(TstZipEngine)
+#include "tst_zip_engine.moc"

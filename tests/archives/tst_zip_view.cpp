@@ -1,0 +1,439 @@
+// The ZIP view on the real main window: opening and listing archives, the archive lock, the
+// click extraction and preview, extracting with the options, packing with its warnings,
+// adding and deleting, nested archives, sorting entries into a folder, and the rules of the
+// grid rows and buttons as tables.
+#include "app/view_stack_view.h"
+#include "archives/zip_view.h"
+#include "files/fake_drive_info.h"
+#include "files/list_area_view.h"
+#include "sorting/sort_bar_view.h"
+#include "sorting/sort_engine.h"
+#include "support/picture_fixtures.h"
+#include "support/test_support.h"
+#include "support/zip_fixtures.h"
+
+#include <QCheckBox>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QTreeView>
+
+using namespace vorn;
+using namespace vorn::test;
+
+namespace
+{
+
+RawZipEntry entry(const QByteArray &name, const QByteArray &data, bool deflate = false)
+{
+    return {name, data, deflate, 0100644, false};
+}
+
+QByteArray smallJpeg()
+{
+    QImage image(4, 3, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    return encode(image, "jpg");
+}
+
+} // namespace
+
+class TstZipView : public QObject
+{
+    Q_OBJECT
+  private slots:
+    void ratios_data();
+    void ratios();
+    void packPaths_data();
+    void packPaths();
+    void previewKinds_data();
+    void previewKinds();
+    void buttonRules();
+    void openListsAndLocks();
+    void clickAndPreview();
+    void extractWithOptions();
+    void hostileArchiveReported();
+    void nestedArchiveOnce();
+    void packWarningsAndName();
+    void packAddAndDelete();
+    void sortFromZipNeverOverwrites();
+
+  private:
+    // A German window in ZIP mode with extract or pack mode on.
+    ZipView &start(WindowFixture &f, bool pack = false);
+    void openArchive(WindowFixture &f, const QString &path);
+    void selectRows(ZipView &v, const QList<int> &rows);
+    void click(WindowFixture &f, const char *name)
+    {
+        QTest::mouseClick(f.find<QToolButton>(name), Qt::LeftButton);
+    }
+    void setTarget(WindowFixture &f, const QString &folder);
+};
+
+ZipView &TstZipView::start(WindowFixture &f, bool pack)
+{
+    writeFile(f.path("vorn.cfg"), "0\r\n0\r\n0\r\nnormal\r\n");
+    MainWindow &w = f.start();
+    click(f, "bt_showzip");
+    click(f, pack ? "bt_zipadd" : "bt_zipextract");
+    return *w.zipView();
+}
+
+void TstZipView::openArchive(WindowFixture &f, const QString &path)
+{
+    f.prompter.pushText(path);
+    click(f, "bt_zipopen");
+}
+
+void TstZipView::selectRows(ZipView &v, const QList<int> &rows)
+{
+    QTableWidget *grid = v.currentGrid();
+    grid->clearSelection();
+    for (int r : rows)
+        grid->selectionModel()->select(grid->model()->index(r, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    v.zipgridclick();
+    QTRY_VERIFY(!v.isBusy());
+}
+
+void TstZipView::setTarget(WindowFixture &f, const QString &folder)
+{
+    QDir().mkpath(folder);
+    auto *tree = f.find<QTreeView>("tv_extractto");
+    auto *model = static_cast<QFileSystemModel *>(tree->model());
+    f.window->zipView()->tv_extracttoclick(model->index(folder));
+}
+
+void TstZipView::ratios_data()
+{
+    QTest::addColumn<quint64>("packed");
+    QTest::addColumn<quint64>("size");
+    QTest::addColumn<int>("ratio");
+    QTest::newRow("a quarter") << quint64(250) << quint64(1000) << 75;
+    QTest::newRow("hardly") << quint64(999) << quint64(1000) << 0;
+    QTest::newRow("grown") << quint64(1100) << quint64(1000) << 0;
+    QTest::newRow("empty") << quint64(0) << quint64(0) << 0;
+}
+
+void TstZipView::ratios()
+{
+    QFETCH(quint64, packed);
+    QFETCH(quint64, size);
+    QFETCH(int, ratio);
+    QCOMPARE(zip_ratio(packed, size), ratio);
+    ZipEntry e;
+    e.name = QStringLiteral("Docs/Read.ME");
+    e.key = e.name.toLower();
+    e.packed = packed;
+    e.size = size;
+    const QList<QStringList> rows = zip_grid_rows({e}, German);
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows[0][ZcName], QStringLiteral("read.me"));
+    QCOMPARE(rows[0][ZcRatio], QString::number(ratio) + QStringLiteral(" %"));
+    QCOMPARE(rows[0][ZcPath], QStringLiteral("docs\\read.me"));
+    QCOMPARE(rows[0][ZcKey], QStringLiteral("docs/read.me"));
+}
+
+void TstZipView::packPaths_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("archive");
+    QTest::newRow("plain") << "/data/urlaub"
+                           << "/data/urlaub.zip";
+    QTest::newRow("other extension") << "/data/urlaub.rar"
+                                     << "/data/urlaub.zip";
+    QTest::newRow("two dots") << "/data/a.b.c"
+                              << "/data/a.zip";
+    QTest::newRow("folder only") << "/data/"
+                                 << "";
+    QTest::newRow("dot first") << "/data/.zip"
+                               << "";
+}
+
+void TstZipView::packPaths()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, archive);
+    QCOMPARE(zip_pack_path(typed), archive);
+}
+
+void TstZipView::previewKinds_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("zipInZip");
+    QTest::addColumn<int>("kind");
+    QTest::newRow("read.me") << "read.me" << false << int(ZipPreviewKind::Text);
+    QTest::newRow("no extension") << "README" << false << int(ZipPreviewKind::Text);
+    QTest::newRow("exe") << "setup.exe" << false << int(ZipPreviewKind::Hex);
+    QTest::newRow("jpg") << "urlaub.JPG" << false << int(ZipPreviewKind::Picture);
+    QTest::newRow("gif") << "a.gif" << false << int(ZipPreviewKind::Gif);
+    QTest::newRow("html") << "a.htm" << false << int(ZipPreviewKind::Html);
+    QTest::newRow("video") << "a.mpg" << false << int(ZipPreviewKind::Video);
+    QTest::newRow("zip") << "inner.zip" << false << int(ZipPreviewKind::Zip);
+    QTest::newRow("zip as hex") << "inner.zip" << true << int(ZipPreviewKind::Hex);
+}
+
+void TstZipView::previewKinds()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, zipInZip);
+    QFETCH(int, kind);
+    QCOMPARE(int(zip_preview_kind(name, zipInZip)), kind);
+}
+
+void TstZipView::buttonRules()
+{
+    ZipButtonInput in;
+    in.zipMode = true;
+    in.extractMode = true;
+    in.lastSlot = 0;
+    in.hasCurrent = true;
+    ZipButtonStates s = zip_button_states(in);
+    QVERIFY(s.open && s.addFile && s.remove && s.close && !s.add && s.extract);
+    in.lock = true;
+    QVERIFY(!zip_button_states(in).open);
+    in.lastSlot = 1; // a nested archive opened: add and delete need exactly one archive
+    s = zip_button_states(in);
+    QVERIFY(!s.addFile && !s.remove && s.close && s.startApp);
+}
+
+void TstZipView::openListsAndLocks()
+{
+    WindowFixture f;
+    ZipView &v = start(f);
+    const QString archive = f.path("a.zip");
+    writeFile(archive, rawZip({{"Docs/", {}, false, 040755, false},
+                               entry("Docs/Read.ME", QByteArray(1000, 'r'), true),
+                               entry("Pic.JPG", noise(200, 1))}));
+    openArchive(f, archive);
+    QTableWidget *grid = f.find<QTableWidget>("sg_0");
+    QVERIFY(grid);
+    QCOMPARE(grid->rowCount(), 2);
+    QCOMPARE(grid->item(0, ZcName)->text(), QStringLiteral("read.me"));
+    QCOMPARE(grid->item(0, ZcPath)->text(), QStringLiteral("docs\\read.me"));
+    QCOMPARE(grid->item(0, ZcKey)->text(), QStringLiteral("docs/read.me"));
+    QCOMPARE(grid->item(1, ZcName)->text(), QStringLiteral("pic.jpg"));
+    QCOMPARE(grid->horizontalHeaderItem(0)->text(), QStringLiteral("Dateiname    "));
+    QCOMPARE(f.find<QTabWidget>("pc_zip")->tabText(0), QStringLiteral("a.zip"));
+    // the open button locks until the archive is closed; the execute button refuses meanwhile
+    QVERIFY(v.archiveLock());
+    QVERIFY(!f.find<QToolButton>("bt_zipopen")->isEnabled());
+    click(f, "bt_extractto");
+    QCOMPARE(f.prompter.lastMessage(), QStringLiteral("Sie müssen die offene Zipdatei erst schließen!"));
+    click(f, "bt_zipclose");
+    QVERIFY(!v.archiveLock());
+    QCOMPARE(v.lastSlot(), -1);
+    QVERIFY(f.find<QToolButton>("bt_zipopen")->isEnabled());
+
+    // an archive of folders only, and a file that is no archive: a message, no tab
+    writeFile(f.path("folders.zip"), rawZip({{"only/", {}, false, 040755, false}}));
+    openArchive(f, f.path("folders.zip"));
+    QCOMPARE(f.prompter.lastMessage(), QStringLiteral("Keine Einträge in dieser Zipdatei!"));
+    QVERIFY(!v.archiveLock()); // nothing opened, nothing locked
+    writeFile(f.path("text.zip"), "not an archive");
+    openArchive(f, f.path("text.zip"));
+    QVERIFY(f.prompter.lastMessage().startsWith(QStringLiteral("Keine gültigen Zip-Einträge gefunden")));
+    QCOMPARE(v.lastSlot(), -1);
+    QCOMPARE(f.find<QTabWidget>("pc_zip")->count(), 0);
+    QVERIFY(!f.window->findChild<QObject *>("zip_0"));
+}
+
+void TstZipView::clickAndPreview()
+{
+    WindowFixture f;
+    ZipView &v = start(f);
+    writeFile(f.path("a.zip"), rawZip({entry("docs/read.me", "hello text"), entry("setup.exe", "MZ\x90"),
+                                       entry("bilder/urlaub.jpg", smallJpeg())}));
+    openArchive(f, f.path("a.zip"));
+    const QString zipDir = f.window->context().paths().zipDir;
+
+    selectRows(v, {0, 1, 2}); // three rows: three copies, no preview
+    QCOMPARE(treeOf(zipDir), (QStringList{"read.me", "setup.exe", "urlaub.jpg"}));
+    v.zipgriddblclick();
+    QVERIFY(f.find<QPlainTextEdit>("zipmemo")->isHidden());
+    QVERIFY(f.find<QPlainTextEdit>("ziphex")->isHidden());
+
+    selectRows(v, {0});
+    v.zipgriddblclick();
+    QVERIFY(!f.find<QPlainTextEdit>("zipmemo")->isHidden());
+    QCOMPARE(f.find<QPlainTextEdit>("zipmemo")->toPlainText(), QStringLiteral("hello text"));
+    QVERIFY(f.find<QToolButton>("bt_zipcopytoclipb")->isEnabled());
+    QCOMPARE(v.entryInHand(), QStringLiteral("read.me"));
+
+    selectRows(v, {1});
+    v.zipgriddblclick();
+    QVERIFY(f.find<QPlainTextEdit>("zipmemo")->isHidden());
+    QVERIFY(f.find<QPlainTextEdit>("ziphex")->toPlainText().startsWith(QStringLiteral("00000000  4d5a 90")));
+
+    selectRows(v, {2});
+    v.zipgriddblclick();
+    QVERIFY(!f.find<QLabel>("zipimage")->isHidden());
+    QCOMPARE(f.find<QLabel>("zipimage")->size(), QSize(4, 3));
+    QVERIFY(!v.archiveLock()); // a preview releases the lock
+}
+
+void TstZipView::extractWithOptions()
+{
+    WindowFixture f;
+    ZipView &v = start(f);
+    writeFile(f.path("a.zip"), rawZip({entry("docs/read.me", "new"), entry("pic.jpg", "jpg")}));
+    openArchive(f, f.path("a.zip"));
+    click(f, "bt_zipclose"); // release the lock, open again as the file list would
+    v.showFile(f.path("a.zip"));
+    const QString target = f.path("target");
+    writeFile(target + "/docs/read.me", "old");
+    setTarget(f, target);
+    QCOMPARE(f.find<QLineEdit>("lb_zipname")->text(), target + "/");
+    selectRows(v, {0, 1});
+    f.prompter.clear();
+    click(f, "bt_extractto");
+    QTRY_VERIFY(!v.isBusy());
+    QCOMPARE(readFile(target + "/docs/read.me"), QByteArray("old"));
+    QCOMPARE(readFile(target + "/pic.jpg"), QByteArray("jpg"));
+    QVERIFY(f.prompter.lastMessage().startsWith(QStringLiteral("1 Datei(en) existierten bereits")));
+
+    f.find<QCheckBox>("cb_usefolder")->setChecked(false);
+    f.find<QCheckBox>("cb_overwrite")->setChecked(true);
+    click(f, "bt_extractto");
+    QTRY_VERIFY(!v.isBusy());
+    QCOMPARE(readFile(target + "/read.me"), QByteArray("new"));
+    QCOMPARE(readFile(target + "/docs/read.me"), QByteArray("old"));
+}
+
+void TstZipView::hostileArchiveReported()
+{
+    WindowFixture f;
+    ZipView &v = start(f);
+    writeFile(f.path("evil.zip"), rawZip({entry("../escape.txt", "x"), entry("fine.txt", "fine")}));
+    v.showFile(f.path("evil.zip"));
+    QCOMPARE(v.currentGrid()->rowCount(), 2);
+    setTarget(f, f.path("target"));
+    selectRows(v, {0, 1});
+    QVERIFY(f.prompter.lastMessage().contains(QStringLiteral("../escape.txt")));
+    click(f, "bt_extractto");
+    QTRY_VERIFY(!v.isBusy());
+    QVERIFY(f.prompter.lastMessage().startsWith(QStringLiteral("Fehler! Datei kann nicht entpackt werden!")));
+    QVERIFY(f.prompter.lastMessage().contains(QStringLiteral("../escape.txt")));
+    QCOMPARE(readFile(f.path("target/fine.txt")), QByteArray("fine"));
+    QVERIFY(!QFileInfo::exists(f.path("escape.txt")));
+}
+
+void TstZipView::nestedArchiveOnce()
+{
+    WindowFixture f;
+    ZipView &v = start(f);
+    const QByteArray inner = rawZip({entry("deep.txt", "deep")});
+    writeFile(f.path("outer.zip"), rawZip({entry("inner.zip", inner), entry("x.txt", "x")}));
+    openArchive(f, f.path("outer.zip"));
+    QVERIFY(f.find<QToolButton>("bt_zipdelete")->isEnabled());
+    selectRows(v, {0});
+    v.zipgriddblclick();
+    QCOMPARE(f.find<QTabWidget>("pc_zip")->count(), 2);
+    QCOMPARE(f.find<QTabWidget>("pc_zip")->currentIndex(), 1);
+    QCOMPARE(v.currentGrid()->item(0, ZcName)->text(), QStringLiteral("deep.txt"));
+    QVERIFY(!f.find<QToolButton>("bt_zipdelete")->isEnabled());
+    QVERIFY(!f.find<QToolButton>("bt_zipaddfile")->isEnabled());
+    f.find<QTabWidget>("pc_zip")->setCurrentIndex(0);
+    selectRows(v, {0});
+    v.zipgriddblclick();
+    QCOMPARE(f.find<QTabWidget>("pc_zip")->count(), 2);
+    QCOMPARE(v.openArchives().size(), 2);
+}
+
+void TstZipView::packWarningsAndName()
+{
+    WindowFixture f;
+    ZipView &v = start(f, true);
+    FakeDriveInfo drives;
+    const QString stick = f.path("stick");
+    writeFile(stick + "/photo.jpg", "p");
+    drives.addRemovable(stick);
+    f.window->context().setDrives(&drives);
+    f.window->listArea()->openFolder(stick);
+    QTRY_COMPARE(f.window->listArea()->folderList()->count(), 1);
+    setTarget(f, f.path("out"));
+    f.find<QCheckBox>("cb_selfolder")->click();
+    QVERIFY(f.find<QCheckBox>("cb_subfolders")->isEnabled());
+    f.find<QLineEdit>("lb_zipname")->setText(f.path("out") + "/all");
+
+    f.prompter.clear();
+    f.prompter.pushAnswer(Answer::Yes);
+    f.prompter.pushAnswer(Answer::No); // No at the second warning
+    click(f, "bt_extractto");
+    QCOMPARE(f.prompter.messages().size(), 2);
+    QVERIFY(f.prompter.messages()[0].startsWith(
+        QStringLiteral("Sie wollen den kompletten Inhalt des Laufwerks packen?")));
+    QVERIFY(f.prompter.messages()[1].startsWith(QStringLiteral("Zweite Warnung!")));
+    QVERIFY(!v.isBusy());
+    QVERIFY(!QFileInfo::exists(f.path("out/all.zip")));
+    f.prompter.pushAnswer(Answer::No); // No at the first
+    click(f, "bt_extractto");
+    QCOMPARE(f.prompter.messages().size(), 3);
+    QVERIFY(!QFileInfo::exists(f.path("out/all.zip")));
+
+    // only the folder typed
+    f.find<QCheckBox>("cb_selfolder")->click();
+    f.window->listArea()->folderList()->selectRow(0);
+    f.find<QLineEdit>("lb_zipname")->setText(f.path("out") + "/");
+    click(f, "bt_extractto");
+    QCOMPARE(f.prompter.lastMessage(), QStringLiteral("Geben Sie bitte einen Dateinamen ein!"));
+    f.window->context().setDrives(nullptr);
+}
+
+void TstZipView::packAddAndDelete()
+{
+    WindowFixture f;
+    ZipView &v = start(f, true);
+    const QString pics = f.path("pics");
+    for (const char *n : {"a.jpg", "b.jpg", "c.txt"})
+        writeFile(pics + "/" + n, QByteArray(n).repeated(300));
+    f.window->listArea()->openFolder(pics);
+    QTRY_COMPARE(f.window->listArea()->folderList()->count(), 3);
+    f.window->listArea()->folderList()->selectRow(0);
+    setTarget(f, f.path("out"));
+    f.find<QLineEdit>("lb_zipname")->setText(f.path("out") + "/urlaub.rar");
+    click(f, "bt_extractto");
+    QTRY_VERIFY(!v.isBusy());
+    QCOMPARE(f.prompter.lastMessage(), QStringLiteral("1  Datei hinzugefügt!"));
+    QCOMPARE(f.find<QLineEdit>("lb_zipname")->text(), f.path("out") + "/urlaub.zip");
+    QCOMPARE(v.currentGrid()->rowCount(), 1);
+    QVERIFY(v.archiveLock());
+
+    // add the other two, then delete exactly the two selected rows
+    f.window->listArea()->folderList()->selectAll();
+    click(f, "bt_zipaddfile");
+    QTRY_VERIFY(!v.isBusy());
+    QCOMPARE(f.prompter.lastMessage(), QStringLiteral("3  Datei hinzugefügt!"));
+    QCOMPARE(v.currentGrid()->rowCount(), 3);
+    selectRows(v, {2}); // an earlier extraction of another row
+    selectRows(v, {0, 1});
+    click(f, "bt_zipdelete");
+    QTRY_VERIFY(!v.isBusy());
+    QCOMPARE(f.prompter.lastMessage(), QStringLiteral("2  Datei(en) gelöscht!"));
+    QCOMPARE(v.currentGrid()->rowCount(), 1);
+    QCOMPARE(v.currentGrid()->item(0, ZcName)->text(), QStringLiteral("c.txt"));
+}
+
+void TstZipView::sortFromZipNeverOverwrites()
+{
+    WindowFixture f;
+    ZipView &v = start(f);
+    writeFile(f.path("a.zip"), rawZip({entry("sub/pic.jpg", "from zip"), entry("other.txt", "o")}));
+    v.showFile(f.path("a.zip"));
+    const QString target = f.path("sorted");
+    writeFile(target + "/pic.jpg", "mine");
+    v.currentGrid()->selectRow(0); // never clicked: the copy comes from the archive itself
+    QStringList failures;
+    const QStringList made = v.copySelectedInto(target + "/", &failures);
+    QVERIFY(failures.isEmpty());
+    QCOMPARE(made.size(), 2);
+    QCOMPARE(readFile(target + "/pic.jpg"), QByteArray("mine"));
+    QCOMPARE(readFile(target + "/pic (2).jpg"), QByteArray("from zip"));
+}
+
+QTEST_MAIN(TstZipView)
+#include "tst_zip_view.moc"
