@@ -36,15 +36,21 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS)
 
-# Builds the libFuzzer targets with clang and runs each for FUZZ_SECONDS.
+# Builds the libFuzzer targets with clang and runs each for FUZZ_SECONDS (all of them, or the
+# ones named in FUZZ_TARGETS, e.g. FUZZ_TARGETS="fuzz_jpeg fuzz_gif"). A crashing input is kept
+# in fuzz/regressions/<target>/, which the normal test run replays.
+FUZZ_TARGETS ?=
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORN_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	@for f in $(FUZZ_BUILD)/fuzz_*; do \
-	  [ -f "$$f" ] && [ -x "$$f" ] || continue; n=$$(basename $$f); mkdir -p $(FUZZ_BUILD)/corpus/$$n; \
+	@for f in $(if $(FUZZ_TARGETS),$(addprefix $(FUZZ_BUILD)/,$(FUZZ_TARGETS)),$(FUZZ_BUILD)/fuzz_*); do \
+	  [ -f "$$f" ] && [ -x "$$f" ] || { echo "no fuzz target $$f"; exit 1; }; n=$$(basename $$f); \
+	  [ -d fuzz/corpus/$$n ] || { echo "no seed folder fuzz/corpus/$$n"; exit 1; }; \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$n fuzz/regressions/$$n; \
 	  echo "== $$n for $(FUZZ_SECONDS) s"; \
-	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$n fuzz/corpus/$$n \
-	    > $(FUZZ_BUILD)/$$n.log 2>&1; rc=$$?; tail -12 $(FUZZ_BUILD)/$$n.log; [ $$rc -eq 0 ] || exit 1; \
+	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=fuzz/regressions/$$n/ \
+	    $(FUZZ_BUILD)/corpus/$$n fuzz/corpus/$$n > $(FUZZ_BUILD)/$$n.log 2>&1; rc=$$?; \
+	  tail -12 $(FUZZ_BUILD)/$$n.log; [ $$rc -eq 0 ] || exit 1; \
 	done
 
 bench: build

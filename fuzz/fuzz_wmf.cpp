@@ -1,17 +1,13 @@
 // Feeds arbitrary bytes to the WMF player: header and record checks, then drawing.
+#include "fuzz_gui.h"
 #include "viewers/picture_loader.h"
-
-#include <QGuiApplication>
 
 #include <cstddef>
 #include <cstdint>
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    // Text drawing needs the font database, which needs a GUI application.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QGuiApplication app(*argc, *argv);
-    return 0;
+    return make_offscreen_app(argc, argv);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

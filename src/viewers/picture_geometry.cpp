@@ -47,10 +47,11 @@ QRect best_fit_rect(QSize view, QSize natural)
     const double rx = double(W) / w;
     const double ry = double(H) / h;
     if (ry < rx) {
-        const int nw = round_half_even(ry * w);
+        // A line of a picture stays visible: the rounded side never drops below 1 pixel.
+        const int nw = std::max(1, round_half_even(ry * w));
         return QRect((W - nw) / 2, 0, nw, H);
     }
-    const int nh = round_half_even(rx * h);
+    const int nh = std::max(1, round_half_even(rx * h));
     return QRect(0, (H - nh) / 2, W, nh);
 }
 

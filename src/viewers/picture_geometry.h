@@ -35,7 +35,8 @@ inline bool zoom_out_enabled(int factor)
 }
 
 // Best fit into the view's outer size: the side with the smaller ratio fills the view, equal
-// ratios fill the width; the other side is rounded half to even and centred (div truncates).
+// ratios fill the width; the other side is rounded half to even (never below 1 pixel) and
+// centred (div truncates).
 // Returns a null rect when the natural size has a side below 1 (best fit does not apply).
 QRect best_fit_rect(QSize view, QSize natural);
 

@@ -10,6 +10,7 @@
 #include <QMovie>
 #include <QTransform>
 
+#include <climits>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE and size_t first
 #include <jerror.h>
@@ -115,14 +116,14 @@ QImage apply_exif_orientation(const QImage &image, int orientation)
         return image.transformed(t);
     case 4:
         return image.mirrored(false, true);
-    case 5: // transpose: mirror, then rotate a quarter turn clockwise
-        t.rotate(90);
+    case 5: // transpose: mirror, then rotate three quarter turns clockwise
+        t.rotate(270);
         return image.mirrored(true, false).transformed(t);
     case 6:
         t.rotate(90);
         return image.transformed(t);
-    case 7: // transverse
-        t.rotate(270);
+    case 7: // transverse: mirror, then rotate a quarter turn clockwise
+        t.rotate(90);
         return image.mirrored(true, false).transformed(t);
     case 8:
         t.rotate(270);
@@ -156,7 +157,19 @@ struct JpegError {
     std::jmp_buf jump;
 };
 
-constexpr int kMaxJpegScans = 1000; // progressive files with endless scans decode forever
+// Progressive files can hold endless scans, each a pass over the whole picture. libjpeg-turbo's
+// own tools refuse more than 500 scans; in addition the blocks visited by all scans together
+// stay within a budget, so that a large picture with many scans fails quickly too.
+constexpr int kMaxJpegScans = 500;
+constexpr qint64 kScanPassesPerBlock = 32;      // a usual scan script visits each block 4-10 times
+constexpr qint64 kMinScanBlockBudget = 1 << 20; // small pictures may use every allowed scan
+
+struct JpegProgress {
+    jpeg_progress_mgr pub;
+    int scan = 0;
+    qint64 visited = 0;
+    qint64 budget = 0;
+};
 
 extern "C" void jpeg_fail(j_common_ptr cinfo)
 {
@@ -167,13 +180,12 @@ extern "C" void jpeg_message(j_common_ptr cinfo, int level)
 {
     if (level >= 0)
         return; // trace messages
-    // Warnings that mean missing or garbled picture data fail the load; libjpeg would fill the
-    // rest with grey. Harmless ones (extra bytes before a marker, odd Adobe transforms) pass.
+    // Warnings about recoverable data (extra bytes before a marker, a damaged stretch of
+    // entropy data, an odd progression) show the picture, as other viewers do. Only a premature
+    // end fails the load: libjpeg would fill the missing rest with grey.
     switch (cinfo->err->msg_code) {
     case JWRN_JPEG_EOF:
     case JWRN_HIT_MARKER:
-    case JWRN_HUFF_BAD_CODE:
-    case JWRN_MUST_RESYNC:
         std::longjmp(reinterpret_cast<JpegError *>(cinfo->err)->jump, 1);
     default:
         break;
@@ -184,8 +196,17 @@ extern "C" void jpeg_quiet(j_common_ptr) {}
 
 extern "C" void jpeg_progress(j_common_ptr cinfo)
 {
-    if (cinfo->is_decompressor &&
-        reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans)
+    if (!cinfo->is_decompressor)
+        return;
+    auto *d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    auto *progress = reinterpret_cast<JpegProgress *>(cinfo->progress);
+    if (d->input_scan_number == progress->scan)
+        return;
+    progress->scan = d->input_scan_number;
+    for (int i = 0; i < d->comps_in_scan; ++i)
+        progress->visited +=
+            qint64(d->cur_comp_info[i]->width_in_blocks) * d->cur_comp_info[i]->height_in_blocks;
+    if (d->input_scan_number > kMaxJpegScans || progress->visited > progress->budget)
         std::longjmp(reinterpret_cast<JpegError *>(cinfo->err)->jump, 1);
 }
 
@@ -219,7 +240,7 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, const ShownSizeRul
 {
     jpeg_decompress_struct cinfo;
     JpegError jerr;
-    jpeg_progress_mgr progress;
+    JpegProgress progress;
     cinfo.err = jpeg_std_error(&jerr.pub);
     jerr.pub.error_exit = jpeg_fail;
     jerr.pub.emit_message = jpeg_message;
@@ -229,8 +250,9 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, const ShownSizeRul
         return false;
     }
     jpeg_create_decompress(&cinfo);
-    progress.progress_monitor = jpeg_progress;
-    cinfo.progress = &progress;
+    progress.pub.progress_monitor = jpeg_progress;
+    progress.budget = kMinScanBlockBudget;
+    cinfo.progress = &progress.pub;
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
@@ -241,6 +263,13 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, const ShownSizeRul
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
+    qint64 blocks = 0;
+    for (int i = 0; i < cinfo.num_components; ++i)
+        blocks += qint64(cinfo.comp_info[i].width_in_blocks) * cinfo.comp_info[i].height_in_blocks;
+    progress.budget = std::max(kMinScanBlockBudget, blocks * kScanPassesPerBlock);
+    // Multi-scan files keep all coefficients in memory; within the same limit as the picture,
+    // libjpeg refuses them before decoding instead of allocating without bound.
+    cinfo.mem->max_memory_to_use = long(std::min<qint64>(maxPixels * 4 + (16 << 20), LONG_MAX));
     for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
         if (m->marker == JPEG_APP0 + 1) {
             const int o = exif_orientation(

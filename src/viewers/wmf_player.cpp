@@ -820,6 +820,29 @@ void Playback::record(quint16 fn, const Params &r)
     }
 }
 
+// The point counts of the polygon records must be non-negative and fit in the record; a
+// record that claims otherwise makes the file invalid rather than being drawn in part.
+bool polygon_counts_valid(quint16 fn, const Params &r)
+{
+    if (fn == R_POLYGON || fn == R_POLYLINE) {
+        const int count = r.s(0);
+        return r.has(2) && count >= 0 && r.has(2 + qsizetype(count) * 4);
+    }
+    if (fn == R_POLYPOLYGON) {
+        const int polys = r.s(0);
+        if (!r.has(2) || polys < 0 || !r.has(2 + qsizetype(polys) * 2))
+            return false;
+        qsizetype total = 0;
+        for (int i = 0; i < polys; ++i) {
+            if (r.s(1 + i) < 0)
+                return false;
+            total += r.s(1 + i);
+        }
+        return r.has(2 + qsizetype(polys) * 2 + total * 4);
+    }
+    return true;
+}
+
 } // namespace
 
 bool WmfPlayer::load(const QByteArray &data)
@@ -866,6 +889,8 @@ bool WmfPlayer::load(const QByteArray &data)
             ended = true;
             break;
         }
+        if (!polygon_counts_valid(fn, Params{p + pos + 6, qsizetype(words) * 2 - 6}))
+            return false;
         if (!placeable && words >= 5) {
             const int y = qint16(rd16(p + pos + 6)), x = qint16(rd16(p + pos + 8));
             if (fn == R_SETWINDOWORG && !haveOrg) {

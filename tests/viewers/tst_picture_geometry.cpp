@@ -37,6 +37,11 @@ void TstPictureGeometry::bestFit_data()
     QTest::newRow("half to even, down") << QSize(100, 60) << QSize(200, 101) << QRect(0, 5, 100, 50);
     QTest::newRow("half to even, up") << QSize(100, 200) << QSize(200, 303) << QRect(0, 24, 100, 152);
     QTest::newRow("height branch, odd width") << QSize(101, 50) << QSize(50, 50) << QRect(25, 0, 50, 50);
+    // 4000 x 1 at 0.2 rounds to 0 rows: a fitted side keeps at least one pixel.
+    QTest::newRow("one-pixel line stays visible")
+        << QSize(800, 600) << QSize(4000, 1) << QRect(0, 299, 800, 1);
+    QTest::newRow("one-pixel column stays visible")
+        << QSize(800, 600) << QSize(1, 3000) << QRect(399, 0, 1, 600);
     QTest::newRow("no natural size") << QSize(800, 600) << QSize(0, 10) << QRect();
 }
 

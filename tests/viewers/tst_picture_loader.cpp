@@ -1,5 +1,6 @@
 // The picture loader: JPEG scaling and orientation, colour spaces, the Qt-read kinds, the WMF
-// player, damaged files of every kind, fuzzer-found inputs and the background prefetcher.
+// player, damaged files of every kind and the background prefetcher. (Fuzzer-found inputs are
+// replayed by the replay_fuzz_* tests.)
 #include "lang/texts.h"
 #include "support/picture_fixtures.h"
 #include "support/test_support.h"
@@ -14,6 +15,7 @@
 #include <QPainter>
 
 #include <cstdio>
+#include <functional>
 #include <jpeglib.h>
 
 using namespace vorn;
@@ -22,7 +24,6 @@ using namespace vorn::test;
 
 namespace
 {
-
 
 // Left half red, right half blue.
 QImage twoColour(int w, int h)
@@ -33,9 +34,11 @@ QImage twoColour(int w, int h)
     return image;
 }
 
-
-// A CMYK JPEG with the Adobe marker (inverted values, as Photoshop writes them), all one ink mix.
-QByteArray cmykJpeg(int w, int h, const uchar inverted[4])
+// A JPEG written by libjpeg from 8-bit rows of `components` samples: progressive or baseline,
+// with a restart marker every `restartRows` MCU rows (0: none).
+QByteArray libJpeg(int w, int h, int components, J_COLOR_SPACE space,
+                   const std::function<const uchar *(int)> &row, bool progressive = false,
+                   int restartRows = 0)
 {
     jpeg_compress_struct c;
     jpeg_error_mgr err;
@@ -46,16 +49,16 @@ QByteArray cmykJpeg(int w, int h, const uchar inverted[4])
     jpeg_mem_dest(&c, &out, &outSize);
     c.image_width = JDIMENSION(w);
     c.image_height = JDIMENSION(h);
-    c.input_components = 4;
-    c.in_color_space = JCS_CMYK;
+    c.input_components = components;
+    c.in_color_space = space;
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, 95, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&c);
+    c.restart_in_rows = restartRows;
     jpeg_start_compress(&c, TRUE);
-    std::vector<JSAMPLE> row(size_t(w) * 4);
-    for (int x = 0; x < w; ++x)
-        std::copy(inverted, inverted + 4, row.begin() + x * 4);
     while (c.next_scanline < c.image_height) {
-        JSAMPROW r = row.data();
+        JSAMPROW r = const_cast<JSAMPROW>(row(int(c.next_scanline)));
         jpeg_write_scanlines(&c, &r, 1);
     }
     jpeg_finish_compress(&c);
@@ -65,6 +68,73 @@ QByteArray cmykJpeg(int w, int h, const uchar inverted[4])
     return bytes;
 }
 
+QByteArray libJpeg(const QImage &image, bool progressive, int restartRows = 0)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    return libJpeg(
+        rgb.width(), rgb.height(), 3, JCS_RGB, [&](int y) { return rgb.constScanLine(y); }, progressive,
+        restartRows);
+}
+
+// A CMYK JPEG with the Adobe marker (inverted values, as Photoshop writes them), all one ink mix.
+QByteArray cmykJpeg(int w, int h, const uchar inverted[4])
+{
+    std::vector<uchar> row(size_t(w) * 4);
+    for (int x = 0; x < w; ++x)
+        std::copy(inverted, inverted + 4, row.begin() + x * 4);
+    return libJpeg(w, h, 4, JCS_CMYK, [&](int) { return row.data(); });
+}
+
+// Offset of the n-th marker `m` (0xFF m) outside entropy-coded data, or -1.
+qsizetype markerAt(const QByteArray &jpeg, uchar m, int n = 0)
+{
+    for (qsizetype i = 2; i + 1 < jpeg.size(); ++i) {
+        if (uchar(jpeg[i]) == 0xFF && uchar(jpeg[i + 1]) == m && n-- == 0)
+            return i;
+    }
+    return -1;
+}
+
+// The progressive JPEG with its last scan (a refinement) repeated `times` more times.
+QByteArray repeatLastScan(const QByteArray &progressive, int times)
+{
+    qsizetype last = -1;
+    for (int n = 0; markerAt(progressive, 0xDA, n) >= 0; ++n)
+        last = markerAt(progressive, 0xDA, n);
+    const qsizetype eoi = progressive.lastIndexOf("\xFF\xD9");
+    const QByteArray scan = progressive.mid(last, eoi - last);
+    return progressive.left(eoi) + scan.repeated(times) + progressive.mid(eoi);
+}
+
+// A picture of 2 x 3 blocks of 16 pixels in six clearly different colours.
+const QRgb kBlockColours[6] = {qRgb(255, 0, 0),   qRgb(0, 200, 0), qRgb(0, 0, 255),
+                               qRgb(255, 255, 0), qRgb(0, 0, 0),   qRgb(255, 255, 255)};
+QImage sixBlocks()
+{
+    QImage image(32, 48, QImage::Format_RGB32);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 32; ++x)
+            image.setPixel(x, y, kBlockColours[(y / 16) * 2 + x / 16]);
+    return image;
+}
+
+// The picture a camera stores for an upright picture u under EXIF orientation o: the stored
+// pixel (a, b) per the orientation's definition of where row 0 and column 0 lie.
+QImage storedFor(const QImage &u, int o)
+{
+    const int w = u.width(), h = u.height();
+    const QSize size = o >= 5 ? QSize(h, w) : QSize(w, h);
+    QImage s(size, u.format());
+    for (int b = 0; b < size.height(); ++b) {
+        for (int a = 0; a < size.width(); ++a) {
+            const QPoint from[9] = {
+                {},     {a, b},         {w - 1 - a, b},         {w - 1 - a, h - 1 - b}, {a, h - 1 - b},
+                {b, a}, {w - 1 - b, a}, {w - 1 - b, h - 1 - a}, {b, h - 1 - a}};
+            s.setPixel(a, b, u.pixel(from[o]));
+        }
+    }
+    return s;
+}
 
 // Builds WMF records; words are little-endian.
 struct Wmf {
@@ -155,7 +225,12 @@ class TstPictureLoader : public QObject
     void jpegScale();
     void jpegExifOrientation_data();
     void jpegExifOrientation();
+    void exifAllEight_data();
+    void exifAllEight();
     void jpegGreyAndCmyk();
+    void jpegWarnings_data();
+    void jpegWarnings();
+    void jpegEndlessScans();
     void qtKinds();
     void gifFrames();
     void wmfRectangle();
@@ -165,7 +240,6 @@ class TstPictureLoader : public QObject
     void damaged_data();
     void damaged();
     void failureText();
-    void fuzzRegressions();
     void prefetch();
 
   private:
@@ -224,7 +298,10 @@ void TstPictureLoader::jpegExifOrientation_data()
     QTest::newRow("none") << 1 << QSize(64, 32) << QPoint(4, 16);
     QTest::newRow("mirrored") << 2 << QSize(64, 32) << QPoint(60, 16);
     QTest::newRow("upside down") << 3 << QSize(64, 32) << QPoint(60, 16);
+    QTest::newRow("upside down mirrored (4)") << 4 << QSize(64, 32) << QPoint(4, 16);
+    QTest::newRow("transpose (5)") << 5 << QSize(32, 64) << QPoint(16, 4);
     QTest::newRow("turn right (6)") << 6 << QSize(32, 64) << QPoint(16, 4);
+    QTest::newRow("transverse (7)") << 7 << QSize(32, 64) << QPoint(16, 60);
     QTest::newRow("turn left (8)") << 8 << QSize(32, 64) << QPoint(16, 60);
 }
 
@@ -245,6 +322,41 @@ void TstPictureLoader::jpegExifOrientation()
     QCOMPARE(half.image.size(), natural / 2);
 }
 
+void TstPictureLoader::exifAllEight_data()
+{
+    QTest::addColumn<int>("orientation");
+    for (int o = 1; o <= 8; ++o)
+        QTest::addRow("orientation %d", o) << o;
+}
+
+void TstPictureLoader::exifAllEight()
+{
+    // Every orientation turns the stored picture back into the upright one, pixel for pixel,
+    // both on exact pixels and through a JPEG file.
+    QFETCH(int, orientation);
+    QImage upright(5, 3, QImage::Format_RGB32);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            upright.setPixel(x, y, qRgb(x * 50, y * 100, 7));
+    QCOMPARE(apply_exif_orientation(storedFor(upright, orientation), orientation), upright);
+
+    const QImage blocks = sixBlocks();
+    const QByteArray jpeg = withOrientation(encode(storedFor(blocks, orientation), "JPEG", 100), orientation);
+    const LoadedPicture p = load_picture(jpeg, PictureKind::Jpeg);
+    QVERIFY(p.ok);
+    QCOMPARE(p.image.size(), blocks.size());
+    for (int by = 0; by < 3; ++by) {
+        for (int bx = 0; bx < 2; ++bx) {
+            const QColor got(p.image.pixel(bx * 16 + 8, by * 16 + 8));
+            const QColor want(kBlockColours[by * 2 + bx]);
+            QVERIFY2(qAbs(got.red() - want.red()) + qAbs(got.green() - want.green()) +
+                             qAbs(got.blue() - want.blue()) <
+                         40,
+                     qPrintable(QString("block %1,%2 is %3").arg(bx).arg(by).arg(got.name())));
+        }
+    }
+}
+
 void TstPictureLoader::jpegGreyAndCmyk()
 {
     QImage grey(16, 16, QImage::Format_Grayscale8);
@@ -259,6 +371,60 @@ void TstPictureLoader::jpegGreyAndCmyk()
     QVERIFY(c.ok);
     const QColor px(c.image.pixel(8, 8));
     QVERIFY2(px.red() > 240 && px.green() < 15 && px.blue() < 15, qPrintable(px.name()));
+}
+
+void TstPictureLoader::jpegWarnings_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<bool>("shown");
+    const QImage picture = sixBlocks();
+    const QByteArray junk("\x12\x34\x56", 3);
+    auto insert = [&](QByteArray b, qsizetype at) { return at < 0 ? QByteArray() : b.insert(at, junk); };
+    const QByteArray base = libJpeg(picture, false), prog = libJpeg(picture, true);
+    const QByteArray restart = libJpeg(picture, false, 1);
+    // Warnings about recoverable data: every viewer shows these.
+    QTest::newRow("extra bytes before the scan") << insert(base, markerAt(base, 0xDA)) << true;
+    QTest::newRow("extra bytes before the end") << insert(base, markerAt(base, 0xD9)) << true;
+    QTest::newRow("extra bytes between scans") << insert(prog, markerAt(prog, 0xDA, 3)) << true;
+    QTest::newRow("extra bytes before a restart") << insert(restart, markerAt(restart, 0xD1)) << true;
+    const qsizetype interval = (markerAt(restart, 0xD0) + markerAt(restart, 0xD1)) / 2;
+    QTest::newRow("bad Huffman code in a restart interval")
+        << QByteArray(restart).insert(interval, QByteArray("\xFF\0\xFF\0", 4)) << true;
+    // A premature end still fails: the rest would be grey.
+    QTest::newRow("cut in the scan") << base.left(base.size() - 200) << false;
+    QTest::newRow("cut, then an end marker") << base.left(base.size() - 200) + "\xFF\xD9" << false;
+    QTest::newRow("progressive cut") << prog.left(markerAt(prog, 0xDA, 4) + 40) << false;
+}
+
+void TstPictureLoader::jpegWarnings()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(bool, shown);
+    QVERIFY(!data.isEmpty());
+    const LoadedPicture p = load_picture(data, PictureKind::Jpeg);
+    QCOMPARE(p.ok, shown);
+    if (shown) {
+        QCOMPARE(p.image.size(), QSize(32, 48));
+        QCOMPARE(QColor(p.image.pixel(24, 40)).lightness() > 200, true); // the last band is whole
+    }
+}
+
+void TstPictureLoader::jpegEndlessScans()
+{
+    // More than 500 scans are refused, as libjpeg-turbo's own tools do.
+    const QByteArray small = libJpeg(sixBlocks(), true);
+    QVERIFY(load_picture(repeatLastScan(small, 100), PictureKind::Jpeg).ok);
+    QVERIFY(!load_picture(repeatLastScan(small, 500), PictureKind::Jpeg).ok);
+    // A large picture fails sooner: its scans together may visit each block only so often.
+    QImage large(2048, 2048, QImage::Format_RGB32);
+    large.fill(Qt::darkCyan);
+    const QByteArray big = libJpeg(large, true);
+    QVERIFY(load_picture(repeatLastScan(big, 10), PictureKind::Jpeg, QSize(256, 256)).ok);
+    QVERIFY(!load_picture(repeatLastScan(big, 60), PictureKind::Jpeg, QSize(256, 256)).ok);
+    // Multi-scan pictures keep their coefficients in memory: above the memory limit they are
+    // refused before decoding.
+    QVERIFY(!load_picture(big, PictureKind::Jpeg, QSize(), qint64(1024) * 1024).ok);
+    QVERIFY(load_picture(libJpeg(large, false), PictureKind::Jpeg, QSize(), qint64(2048) * 2048).ok);
 }
 
 void TstPictureLoader::qtKinds()
@@ -349,9 +515,24 @@ void TstPictureLoader::wmfChecks_data()
     odd.rec(0x041B, {1});
     odd.rec(0x012D, {999});
     odd.rec(0x0127, {-5});
-    odd.rec(0x0538, {3, 100, 100, 100});
     odd.rec(0x0A32, {10, 10, 200, 6, 0, 0, 50, 50});
     QTest::newRow("odd records") << odd.file(100, 100, 96) << true;
+    // Point counts that are negative or run past the record make the file invalid.
+    const QList<QPair<const char *, QList<int>>> polys{
+        {"polygon", {0x0324, 2, 0, 0, 10, 10}},
+        {"polygon, negative count", {0x0324, -2, 0, 0, 10, 10}},
+        {"polygon, count past the record", {0x0324, 3, 0, 0, 10, 10}},
+        {"polyline, count past the record", {0x0325, 300, 0, 0, 10, 10}},
+        {"poly-polygon", {0x0538, 2, 1, 1, 0, 0, 10, 10}},
+        {"poly-polygon, negative count", {0x0538, 2, 3, -1, 0, 0, 10, 10, 20, 0}},
+        {"poly-polygon, points past the record", {0x0538, 2, 1, 2, 0, 0, 10, 10}},
+        {"poly-polygon, polygons past the record", {0x0538, 3, 100, 100, 100}},
+        {"poly-polygon, negative polygon count", {0x0538, -1, 0}}};
+    for (const auto &[name, words] : polys) {
+        Wmf w;
+        w.rec(quint16(words[0]), words.mid(1));
+        QTest::newRow(name) << w.file(100, 100, 96) << (QByteArray(name).count(',') == 0);
+    }
 }
 
 void TstPictureLoader::wmfChecks()
@@ -426,26 +607,6 @@ void TstPictureLoader::failureText()
     QCOMPARE(load_failure_text(en, "/tmp/Bild.jpg"), QString("File /TMP/BILD.JPG couldn't be loaded!"));
     QCOMPARE(load_failure_text(de, "x.gif"), QString("Datei X.GIF konnte nicht geladen werden!"));
     QVERIFY(!load_picture(dir_.filePath("missing.jpg")).ok);
-}
-
-void TstPictureLoader::fuzzRegressions()
-{
-    // Inputs the fuzzers once stumbled on: each must load or fail, never crash.
-    const QString root = qEnvironmentVariable("VORN_SOURCE_DIR") + "/fuzz/corpus";
-    const QList<QPair<QString, PictureKind>> targets{{"jpeg", PictureKind::Jpeg}, {"wmf", PictureKind::Wmf}};
-    int files = 0;
-    for (const auto &[folder, kind] : targets) {
-        QDirIterator it(root + "/" + folder, QDir::Files);
-        while (it.hasNext()) {
-            QFile f(it.next());
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            const QByteArray data = f.readAll();
-            load_picture(data, kind, QSize(64, 48));
-            load_picture(data, kind, QSize(), qint64(1) << 22);
-            ++files;
-        }
-    }
-    qInfo("%d regression inputs", files);
 }
 
 void TstPictureLoader::prefetch()
