@@ -20,10 +20,12 @@ inline double timeIt(const std::function<void()> &work)
     return double(t.nsecsElapsed()) / 1e9;
 }
 
-// Runs a program to its end; a failure ends the benchmark.
-inline void runTool(const QString &program, const QStringList &args)
+// Runs a program to its end (in workDir when given); a failure ends the benchmark.
+inline void runTool(const QString &program, const QStringList &args, const QString &workDir = {})
 {
     QProcess p;
+    if (!workDir.isEmpty())
+        p.setWorkingDirectory(workDir);
     p.start(program, args);
     if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
         qFatal("%s failed: %s", qPrintable(program), p.readAllStandardError().constData());
