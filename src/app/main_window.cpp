@@ -15,6 +15,8 @@
 #include "viewers/slide_host_view.h"
 #include "viewers/slideshow_view.h"
 #include "sorting/sort_bar_view.h"
+#include "sorting/sort_engine.h"
+#include "catalog/catalog_view.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
 #include "widgets/text_applier.h"
@@ -195,6 +197,13 @@ void MainWindow::buildLayout()
     sortView_ = new SortBarView(*ctx_, *listArea_, *tbar_sortmain_, *stat_sort_, kButtonRowHeight, tbar_sortmain_->content());
     tbar_sortmain_->contentLayout()->addWidget(sortView_);
     connect(sortView_, &SortBarView::releaseViews, this, &MainWindow::releaseViews);
+    catalogView_ = new CatalogView(*ctx_, *listArea_, catalogGrid_, views_->panel(View::Catalog));
+    sortView_->engine().setCatalogSource(catalogView_->sortSource());
+    connect(catalogView_, &CatalogView::lockRequested, this, [this](bool locked) {
+        setListsAndBarsEnabled(!locked);
+        setViewAndMaskEnabled(!locked);
+    });
+    connect(catalogView_, &CatalogView::backToViewRequested, this, [this] { enterView(2000); });
     connect(scanPanel_, &ScanPanelView::lockRequested, this, [this](bool locked) {
         setListsAndBarsEnabled(!locked);
         setViewAndMaskEnabled(!locked);

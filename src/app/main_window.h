@@ -17,6 +17,7 @@ class QWidget;
 
 namespace vorn {
 
+class CatalogView;
 class CollapsibleToolBar;
 class FileViewer;
 class FunctionBarView;
@@ -57,6 +58,7 @@ public:
     PictureView *pictureView() const { return pictureView_; }
     SlideshowView *slideshow() const { return slideshow_; }
     SortBarView *sortView() const { return sortView_; }
+    CatalogView *catalogView() const { return catalogView_; }
     ViewStack *views() const { return views_; }
     CollapsibleToolBar *maskBar() const { return tbar_mask_; }
     CollapsibleToolBar *sortBar() const { return tbar_sortmain_; }
@@ -122,6 +124,7 @@ private:
     SlideshowView *slideshow_ = nullptr;
     std::unique_ptr<SlideHost> slideHost_;
     SortBarView *sortView_ = nullptr;
+    CatalogView *catalogView_ = nullptr;
     bool closeConfirmed_ = false;
     ViewStack *views_ = nullptr;
     CollapsibleToolBar *tbar_mask_ = nullptr;
