@@ -8,7 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
-    const QStringList lines = vorn::split_lines(vorn::decode_text(bytes));
+    const QStringList lines = vorn::decode_lines(bytes);
     vorn::Config config = vorn::parse_config(lines);
     // The held lines are always four, so a language choice can replace line 3.
     if (config.lines.size() != 4)

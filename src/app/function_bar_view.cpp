@@ -152,9 +152,10 @@ FunctionBarView::FunctionBarView(int rowHeight, QWidget *parent)
     // The colour panel: sixteen swatches, shown by bt_colors.
     fup_color_ = new QWidget(content());
     fup_color_->setObjectName(QStringLiteral("fup_color"));
-    fup_color_->setFixedHeight(rowHeight + 2);
+    // Exactly one button row: showing it grows the bar by the button-row height.
+    fup_color_->setFixedHeight(rowHeight);
     auto *colorRow = new QHBoxLayout(fup_color_);
-    colorRow->setContentsMargins(2, 1, 2, 1);
+    colorRow->setContentsMargins(2, 0, 2, 0);
     colorRow->setSpacing(1);
     for (int i = 0; i < 16; ++i) {
         QToolButton *sw = addButton(fup_color_, "", swatchIcon(swatch_color(i)));

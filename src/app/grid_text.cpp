@@ -37,7 +37,7 @@ GridLoadStatus parse_grid_text(const QByteArray &bytes, StringGrid &grid)
 {
     if (bytes.contains('\0'))
         return GridLoadStatus::Corrupt;
-    QStringList lines = split_lines(decode_text(bytes));
+    QStringList lines = decode_lines(bytes);
     if (lines.isEmpty())
         lines << QString(); // an empty file: an empty size line, the grid keeps its size
 

@@ -3,6 +3,7 @@
 #include "app/grid_report.h"
 #include "app/info_dialog.h"
 #include "app/splash_dialog.h"
+#include "app/text_file.h"
 #include "lang/language_dialog.h"
 #include "app/file_viewer.h"
 #include "app/function_bar_view.h"
@@ -105,12 +106,13 @@ void MainWindow::formcreate()
     // 6. vorn.cfg
     ctx_->config() = load_config(p.cfgFile);
     ctx_->setLanguageIndex(ctx_->config().language);
-    // 7. The catalog list: an empty vorn.pth is written when missing.
+    // 7. The catalog list: a missing vorn.pth is created as an empty file (the empty list);
+    // the grid is written to it when the list first changes and at shutdown.
     catalogGrid_.setSize(2, 1);
     catalogGrid_.clearCells();
     catalogGrid_.setAllColWidths(300);
     if (!QFileInfo::exists(p.pthFile))
-        save_grid(p.pthFile, catalogGrid_);
+        write_text_lines(p.pthFile, {});
     else
         load_grid_reported(*ctx_, p.pthFile, catalogGrid_);
     // 8.-9. The user masks, applied and written back.
@@ -255,7 +257,7 @@ void MainWindow::formshow()
     // 4. The defaults of the views are set by each view when it is built.
     // 5. The file list shows the folder selected in the tree, with "*.*".
     const QString home = QDir::homePath();
-    listArea_->openFolder(home);
+    listArea_->showStartFolder(home);
     // 6. Empty the clipboard.
     if (QClipboard *cb = QGuiApplication::clipboard())
         cb->clear();

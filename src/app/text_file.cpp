@@ -18,7 +18,7 @@ constexpr char16_t kCp1252High[32] = {
 
 } // namespace
 
-QString decode_text(const QByteArray &bytes)
+QString decode_text(QByteArrayView bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
@@ -36,26 +36,25 @@ QString decode_text(const QByteArray &bytes)
     return text;
 }
 
-QStringList split_lines(const QString &text)
+QStringList decode_lines(const QByteArray &bytes)
 {
     QStringList lines;
+    const QByteArrayView all(bytes);
     qsizetype start = 0;
-    const qsizetype n = text.size();
+    const qsizetype n = all.size();
+    auto add = [&](qsizetype end) {
+        if (end > start && all[end - 1] == '\r')
+            --end;
+        lines.append(decode_text(all.sliced(start, end - start)));
+    };
     for (qsizetype i = 0; i < n; ++i) {
-        if (text[i] == QLatin1Char('\n')) {
-            qsizetype end = i;
-            if (end > start && text[end - 1] == QLatin1Char('\r'))
-                --end;
-            lines.append(text.mid(start, end - start));
+        if (all[i] == '\n') {
+            add(i);
             start = i + 1;
         }
     }
-    if (start < n) {
-        QString last = text.mid(start);
-        if (last.endsWith(QLatin1Char('\r')))
-            last.chop(1);
-        lines.append(last);
-    }
+    if (start < n)
+        add(n);
     return lines;
 }
 
@@ -64,7 +63,7 @@ bool read_text_lines(const QString &path, QStringList *lines)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return false;
-    *lines = split_lines(decode_text(f.readAll()));
+    *lines = decode_lines(f.readAll());
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStorageInfo>
@@ -223,8 +224,16 @@ void ListAreaView::openFolder(const QString &path)
             }
         });
     }
-    scanRoot_ = add_backslash(QDir::cleanPath(path));
+    if (!startFolder_)
+        scanRoot_ = add_backslash(QDir::cleanPath(path));
+    listedFolder_ = add_backslash(QDir::cleanPath(path));
     tvclick(i);
+}
+
+void ListAreaView::showStartFolder(const QString &path)
+{
+    const QScopedValueRollback<bool> quiet(startFolder_, true);
+    openFolder(path);
 }
 
 void ListAreaView::scrollWheelTarget(int steps)
@@ -237,11 +246,14 @@ void ListAreaView::scrollWheelTarget(int steps)
 void ListAreaView::tvclick(const QModelIndex &index)
 {
     wheelTarget_ = tv_;
-    if (index.isValid())
-        scanRoot_ = add_backslash(dirs_->filePath(index));
+    if (index.isValid()) {
+        listedFolder_ = add_backslash(dirs_->filePath(index));
+        if (!startFolder_)
+            scanRoot_ = listedFolder_;
+    }
     refresh_folder_view();
-    pno_dir_->setText(scanRoot_);
-    pn_lwchar_->setText(QStorageInfo(scanRoot_).rootPath());
+    pno_dir_->setText(listedFolder_);
+    pn_lwchar_->setText(QStorageInfo(listedFolder_).rootPath());
 }
 
 void ListAreaView::refresh_folder_view()
@@ -254,10 +266,10 @@ void ListAreaView::refresh_folder_view()
 
 void ListAreaView::relist()
 {
-    if (scanRoot_.isEmpty())
+    if (listedFolder_.isEmpty())
         return;
     const QStringList patterns = parse_patterns(ctx_.currentMask, true, false);
-    lvModel_->setFolder(scanRoot_, [patterns](const QString &lowerName) {
+    lvModel_->setFolder(listedFolder_, [patterns](const QString &lowerName) {
         return matches_any(lowerName, patterns, false);
     });
 }
@@ -333,11 +345,10 @@ void ListAreaView::updateReadout()
     ctx_.selection = s;
     // The full path of the selected file as the hint of the labels under the lists.
     for (QLabel *l : {pno_dir_, pno_nr_, pns_nr_})
-        l->setToolTip(s.exactPath.isEmpty() ? (l == pno_dir_ ? scanRoot_ : QString()) : s.exactPath);
-    if (list == lv_)
-        pno_nr_->setText(positionText(lv_));
-    else
-        pns_nr_->setText(positionText(lvscan_));
+        l->setToolTip(s.exactPath.isEmpty() ? (l == pno_dir_ ? listedFolder_ : QString()) : s.exactPath);
+    // A multiple selection leaves the position text as it was.
+    if (rows.size() <= 1)
+        (list == lv_ ? pno_nr_ : pns_nr_)->setText(positionText(list));
     updateListButtons();
     emit ctx_.selectionChanged();
 }
@@ -403,7 +414,7 @@ void ListAreaView::onRenameRequested(int row, const QString &newName)
 void ListAreaView::bt_trashmainClick()
 {
     FileListView *list = activeList();
-    const QString folder = list == lv_ ? scanRoot_ : QString();
+    const QString folder = list == lv_ ? listedFolder_ : QString();
     const QList<int> rows = list->selectedRows();
     if (rows.isEmpty())
         return;

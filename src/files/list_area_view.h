@@ -30,10 +30,15 @@ public:
     QWidget *catalogTab() const { return tab_catalog_; }
     QToolButton *button(const char *name) const;
 
-    // The folder selected in tv (with trailing '/'); empty before any folder was chosen.
+    // The folder the user chose in tv (with trailing '/'); empty until a folder was clicked,
+    // so the start folder shown at start-up is not a scan root.
     QString scanRoot() const { return scanRoot_; }
+    // The folder lv lists (with trailing '/').
+    QString listedFolder() const { return listedFolder_; }
     // Selects a folder in the tree and lists it, as a click on it would.
     void openFolder(const QString &path);
+    // Selects and lists the start folder without making it the scan root.
+    void showStartFolder(const QString &path);
     // Re-reads the selected folder into lv through the current mask.
     void refresh_folder_view();
     // Lists the selected folder again through the current mask, staying on the current tab.
@@ -94,7 +99,9 @@ private:
     QLabel *pn_lwchar_ = nullptr;
     QAbstractItemView *wheelTarget_ = nullptr;
     QString scanRoot_;
+    QString listedFolder_;
     QString editPath_;
+    bool startFolder_ = false; // selecting the start folder is not a folder click
 };
 
 } // namespace vorn

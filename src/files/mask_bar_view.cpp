@@ -15,6 +15,10 @@ namespace vorn {
 
 namespace {
 
+constexpr int kMaskColumnWidth = 31;
+constexpr int kMaskColumnMin = 16;
+constexpr int kMaskColumnMax = 48;
+
 QToolButton *maskButton(QWidget *parent, const QString &name, const QString &caption, int tag, int h)
 {
     auto *b = new QToolButton(parent);
@@ -101,8 +105,8 @@ MaskBarView::MaskBarView(AppContext &ctx, int rowHeight, QWidget *parent)
     sg_maskconf_->setFixedHeight(rowHeight);
     sg_maskconf_->setEditTriggers(QAbstractItemView::AllEditTriggers);
     StringGrid empty(kUserMaskCount, 1);
-    empty.setAllColWidths(31);
-    show_grid(empty, sg_maskconf_);
+    empty.setAllColWidths(kMaskColumnWidth);
+    showMaskGrid(empty);
     bt_maskconfigok_ = new QToolButton(fup_maskconfigmain_);
     bt_maskconfigok_->setObjectName(QStringLiteral("bt_maskconfigok"));
     bt_maskconfigok_->setText(QStringLiteral("Ok"));
@@ -116,6 +120,21 @@ MaskBarView::MaskBarView(AppContext &ctx, int rowHeight, QWidget *parent)
 
     syncButtons();
     pn_filter_->setText(QStringLiteral("*.*"));
+}
+
+void MaskBarView::showMaskGrid(StringGrid g)
+{
+    // All fourteen cells stay in sight: each column between a narrow and a wide cell (a file
+    // may say 0 or 100000), and the grid exactly as wide as its columns, which the fixed
+    // window always has room for.
+    int width = 2 * sg_maskconf_->frameWidth();
+    for (int c = 0; c < g.colCount(); ++c) {
+        g.setColWidth(c, qBound(kMaskColumnMin, g.colWidth(c), kMaskColumnMax));
+        if (c < kUserMaskCount)
+            width += g.colWidth(c);
+    }
+    show_grid(g, sg_maskconf_);
+    sg_maskconf_->setFixedWidth(width);
 }
 
 QStringList MaskBarView::userCells() const
@@ -184,7 +203,7 @@ bool MaskBarView::loadGrid()
     StringGrid g = grid_from_table(sg_maskconf_);
     if (!load_grid_reported(ctx_, path, g))
         return false;
-    show_grid(g, sg_maskconf_);
+    showMaskGrid(g);
     return true;
 }
 
@@ -199,7 +218,7 @@ void MaskBarView::bt_maskconfigokClick()
     // The grid keeps fourteen columns of one row whatever a file said.
     StringGrid g = grid_from_table(sg_maskconf_);
     g.setSize(kUserMaskCount, 1);
-    show_grid(g, sg_maskconf_);
+    showMaskGrid(g);
     const QStringList cells = userCells();
     for (int i = 0; i < kUserMaskCount; ++i)
         user_[i]->setText(cells[i]);

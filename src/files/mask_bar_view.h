@@ -13,6 +13,8 @@ class QToolButton;
 
 namespace vorn {
 
+class StringGrid;
+
 class MaskBarView : public QWidget {
     Q_OBJECT
 public:
@@ -43,6 +45,7 @@ private:
     QStringList userCells() const;
     void syncButtons();
     bool loadGrid();
+    void showMaskGrid(StringGrid g);
 
     AppContext &ctx_;
     int rowHeight_;

@@ -184,10 +184,12 @@ void ScanPanelView::bt_clearscanclick()
 {
     emit releaseViews();
     lists_.searchList()->fileModel()->clear();
+    // The read-out of the emptied list (which also disables the slideshow buttons), then the
+    // count text and the scan buttons of an idle search.
+    lists_.updateReadout();
     lists_.setScanCountText(QString());
     lists_.button("bt_startscan")->setEnabled(true);
     lists_.button("bt_clearscan")->setEnabled(false);
-    lists_.updateReadout();
     emit scanFinished();
 }
 

@@ -137,6 +137,8 @@ SortBarView::SortBarView(AppContext &ctx, ListAreaView &lists, CollapsibleToolBa
     lay->addWidget(pn_sorttodir_, 1);
 
     connect(config_, &SortConfigView::configModeChanged, this, &SortBarView::fitHeight);
+    // lb_sortbar opens and closes the bar, like its arrow button.
+    bar_.setTitleToggles(true);
     connect(&bar_, &CollapsibleToolBar::restored, this, &SortBarView::tbar_sortmainMaximize);
     connect(&bar_, &CollapsibleToolBar::collapsed, this, &SortBarView::tbar_sortmainRestore);
     connect(&ctx_, &AppContext::languageChanged, this, &SortBarView::applyTexts);

@@ -416,7 +416,11 @@ void SortConfigView::bt_loadsortClick()
     arrange_sort_buttons();
     update_sort_controls();
     status_.setPanelText(2, QString());
-    setTemplatePanel(true);
+    // The name is shown only for a template that was read.
+    if (st == TemplateLoadStatus::Ok)
+        setTemplatePanel(true);
+    else
+        status_.setPanelText(3, ctx_.msg(Msg::NoName));
 }
 
 QString SortConfigView::currentFolderOfTree() const

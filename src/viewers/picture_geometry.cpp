@@ -60,6 +60,19 @@ QPoint centre_offset(QSize client, QSize picture)
     return QPoint((client.width() - picture.width()) / 2, (client.height() - picture.height()) / 2);
 }
 
+QSize canvas_size(QSize client, QSize pictureExtent, QSize barThickness)
+{
+    bool vertical = pictureExtent.height() > client.height();
+    bool horizontal = pictureExtent.width() > client.width();
+    if (vertical && !horizontal)
+        horizontal = pictureExtent.width() > client.width() - barThickness.width();
+    if (horizontal && !vertical)
+        vertical = pictureExtent.height() > client.height() - barThickness.height();
+    const QSize visible(client.width() - (vertical ? barThickness.width() : 0),
+                        client.height() - (horizontal ? barThickness.height() : 0));
+    return visible.expandedTo(pictureExtent).expandedTo(QSize(0, 0));
+}
+
 QString natural_size_text(QSize natural)
 {
     return QString::number(natural.width()) + QStringLiteral(" x ") + QString::number(natural.height());

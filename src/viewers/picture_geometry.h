@@ -44,6 +44,11 @@ QRect best_fit_rect(QSize view, QSize natural);
 // larger than the view gets negative offsets.
 QPoint centre_offset(QSize client, QSize picture);
 
+// The scrolled area of the view: at least the visible area and as far as the picture reaches.
+// `client` is the view without scroll bars; a bar is set aside only where the picture needs
+// it (a vertical bar narrows the view and may so call for the horizontal one, and back).
+QSize canvas_size(QSize client, QSize pictureExtent, QSize barThickness);
+
 // Integer nearest to v with halves going to the even neighbour.
 int round_half_even(double v);
 

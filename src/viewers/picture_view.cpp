@@ -270,10 +270,9 @@ void PictureView::showPicture(const QString &path)
         img_g_->setMovie(std::move(movie));
         img_g_->setGeometry(QRect(QPoint(0, 0), natural_));
     }
+    // A new picture comes at natural size; the factor keeps its value until the next zoom
+    // click applies it.
     picRect_ = QRect(QPoint(0, 0), natural_);
-    // A picture shown while a zoom factor is set is shown at that factor, as the status says.
-    if (factor_ > 1 && !bt_bestfit_->isChecked())
-        applyFactor();
     layoutPass();
     prefetchNext();
 }
@@ -365,8 +364,10 @@ void PictureView::centre()
     if (natural_.width() < 1 || natural_.height() < 1)
         return;
     // The picture at its current size, so a zoomed picture is centred as it is shown.
+    // Measured on the client area of the emptied view, which has no scroll bars: the
+    // previous picture's bars must not move this one.
     ImageWidget *img = activeImage();
-    const QPoint offset = centre_offset(sb_1_->viewport()->size(), img->size());
+    const QPoint offset = centre_offset(sb_1_->maximumViewportSize(), img->size());
     img->move(offset);
     picRect_ = QRect(offset, img->size());
 }
@@ -391,12 +392,15 @@ void PictureView::applyFactor()
 
 void PictureView::fitCanvas()
 {
-    // The scrolled area reaches as far as the picture; at least the visible area.
-    QSize s = sb_1_->viewport()->size();
+    // The scrolled area reaches as far as the picture; at least the visible area. Measured
+    // from the view's own size: while it is being resized its viewport still has the old one.
+    QSize extent(0, 0);
     const ImageWidget *img = activeImage();
     if (img->isVisibleTo(canvas_))
-        s = s.expandedTo(QSize(std::max(0, img->geometry().right() + 1), std::max(0, img->geometry().bottom() + 1)));
-    canvas_->resize(s);
+        extent = QSize(std::max(0, img->geometry().right() + 1), std::max(0, img->geometry().bottom() + 1));
+    const QSize bars(sb_1_->verticalScrollBar()->sizeHint().width(),
+                     sb_1_->horizontalScrollBar()->sizeHint().height());
+    canvas_->resize(canvas_size(sb_1_->maximumViewportSize(), extent, bars));
 }
 
 void PictureView::placeFrame()
@@ -597,6 +601,9 @@ void PictureView::bt_backgrClick()
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     pn_zoom_->hide();
+    // The view takes the room of the zoom panel before it is measured for the tiles.
+    if (QLayout *lay = pn_viewmain_->layout())
+        lay->activate();
     if (animated_ && img_g_->movie())
         img_g_->movie()->setPaused(true);
     const QImage tile = fullPicture();

@@ -1,5 +1,7 @@
 #include "widgets/collapsible_toolbar.h"
 
+#include "widgets/theme.h"
+
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -35,7 +37,7 @@ CollapsibleToolBar::CollapsibleToolBar(const QString &name, const QString &title
     f.setPointSizeF(f.pointSizeF() * 0.85);
     title_->setFont(f);
     QPalette tp = title_->palette();
-    tp.setColor(QPalette::WindowText, QColor(255, 230, 140));
+    tp.setColor(QPalette::WindowText, title_text_color(true));
     title_->setPalette(tp);
     toggle_ = new QToolButton(strip);
     toggle_->setObjectName(name + QStringLiteral("_toggle"));
@@ -80,7 +82,10 @@ void CollapsibleToolBar::restore()
 bool CollapsibleToolBar::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == title_ && event->type() == QEvent::MouseButtonRelease) {
-        restore();
+        if (titleToggles_ && !collapsed_)
+            collapse();
+        else
+            restore();
         return true;
     }
     return QFrame::eventFilter(watched, event);

@@ -1,5 +1,5 @@
 // A tool bar with a blue title strip: collapsing hides its content and leaves the strip;
-// a click on the title label restores it.
+// a click on the title label restores it (or, where set, toggles it).
 #pragma once
 
 #include <QFrame>
@@ -20,6 +20,8 @@ public:
     QVBoxLayout *contentLayout() const { return contentLayout_; }
     QLabel *titleLabel() const { return title_; }
     bool isCollapsed() const { return collapsed_; }
+    // With this set a click on the title collapses an open bar too, like the arrow button.
+    void setTitleToggles(bool on) { titleToggles_ = on; }
 
 public slots:
     void collapse();
@@ -38,6 +40,7 @@ private:
     QWidget *content_;
     QVBoxLayout *contentLayout_;
     bool collapsed_ = false;
+    bool titleToggles_ = false;
 };
 
 } // namespace vorn

@@ -52,11 +52,28 @@ template <class Fn> void forNamed(QWidget *root, const char *const *names, size_
     }
 }
 
+void setTitleColor(QWidget *w, const QColor &c)
+{
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::WindowText, c);
+    w->setPalette(pal);
+}
+
 } // namespace
+
+QColor title_text_color(bool textured)
+{
+    // Pale yellow reads on the blue strip; on the plain window colour the strip shows the
+    // style's light ground, where only a dark text reads.
+    return textured ? QColor(255, 230, 140) : QColor(0, 0, 128);
+}
 
 void apply_theme(QWidget *root, bool textured)
 {
     const auto all = root->findChildren<QWidget *>();
+    for (QWidget *w : all)
+        if (w->property("titleLabel").toBool())
+            setTitleColor(w, title_text_color(textured));
     if (!textured) {
         for (QWidget *w : all)
             clearTexture(w);

@@ -19,6 +19,8 @@ void apply_theme(QWidget *root, bool textured);
 void set_viewing_texture(QWidget *root, Texture kind);
 // A plain colour on the five viewing areas (their textures removed).
 void set_viewing_color(QWidget *root, const QColor &color);
+// The text colour of the tool bar titles in the textured or the plain theme.
+QColor title_text_color(bool textured);
 // True when the widget shows a texture tile as its background.
 bool has_texture(const QWidget *w);
 

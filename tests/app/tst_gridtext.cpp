@@ -18,6 +18,7 @@ private slots:
     void refuses();
     void emptyFileKeepsGrid();
     void absurdSizeUsesNoMemory();
+    void windows1252_data();
     void windows1252();
     void missingFile();
 };
@@ -127,11 +128,37 @@ void TstGridText::absurdSizeUsesNoMemory()
     QCOMPARE(g.colCount(), 0);
 }
 
+void TstGridText::windows1252_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("cells");
+    const QString size = QString::fromUtf8("Größe €");
+    const QByteArray cp1252 = "Gr\xf6\xdf\x65 \x80";
+    QTest::newRow("all Windows-1252") << "2,1\r\n0,0," + cp1252 + "\r\n1,0,x\r\n" << QStringList{size, "x"};
+    QTest::newRow("all UTF-8, with a byte order mark")
+        << "\xef\xbb\xbf\x32,1\r\n0,0," + size.toUtf8() + "\r\n1,0,x\r\n"
+        << QStringList{size, "x"};
+    // Each line on its own: the UTF-8 cell is not read as Windows-1252 for the other's sake.
+    QTest::newRow("mixed lines") << "2,1\r\n0,0," + cp1252 + "\n1,0," + size.toUtf8() + "\r\n"
+                                 << QStringList{size, size};
+}
+
 void TstGridText::windows1252()
 {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, cells);
     StringGrid g;
-    QCOMPARE(parse_grid_text("1,1\r\n0,0,Gr\xf6\xdf" "e \x80\r\n", g), GridLoadStatus::Ok);
-    QCOMPARE(g.cell(0, 0), QString::fromUtf8("Größe €"));
+    QCOMPARE(parse_grid_text(bytes, g), GridLoadStatus::Ok);
+    QCOMPARE((QStringList{g.cell(0, 0), g.cell(1, 0)}), cells);
+
+    // Every text file reads the same way (vorn.cfg too).
+    QTemporaryDir dir;
+    test::writeFile(dir.filePath("vorn.cfg"), bytes);
+    QStringList lines;
+    QVERIFY(read_text_lines(dir.filePath("vorn.cfg"), &lines));
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.first(), QString("2,1"));
+    QCOMPARE(lines.mid(1), (QStringList{"0,0," + cells[0], "1,0," + cells[1]}));
 }
 
 void TstGridText::missingFile()

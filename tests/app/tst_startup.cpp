@@ -68,6 +68,7 @@ private slots:
     void languageLine();
     void damagedMaskStillStarts_data();
     void damagedMaskStillStarts();
+    void maskLinesDecodedOneByOne();
     void secondProcessIsRefused();
     void alreadyRunningText();
     void aboutBox_data();
@@ -83,13 +84,16 @@ void TstStartup::firstStartCreatesFiles()
     QVERIFY(!QFileInfo::exists(f.path("archiv")));
     QCOMPARE(readFile(f.path("vorn.cfg")), cfgBytes("1", "normal"));
     QCOMPARE(readFile(f.path("vorn.msk")), defaultMask());
-    // The empty catalog list: one empty row of two columns, 300 pixels each.
-    QCOMPARE(readFile(f.path("vorn.pth")), QByteArray("2,1\r\ncw 0,300\r\ncw 1,300\r\n"));
-    StringGrid pth;
-    QCOMPARE(load_grid(f.path("vorn.pth"), pth), GridLoadStatus::Ok);
-    QCOMPARE(pth, f.window->catalogGrid());
+    // The empty catalog list is an empty file; the grid keeps one empty row of two columns,
+    // 300 pixels each, and reads the empty file back as itself.
+    QVERIFY(QFileInfo::exists(f.path("vorn.pth")));
+    QCOMPARE(readFile(f.path("vorn.pth")), QByteArray());
+    StringGrid pth = f.window->catalogGrid();
     QCOMPARE(pth.colCount(), 2);
     QCOMPARE(pth.rowCount(), 1);
+    QCOMPARE(pth.colWidth(1), 300);
+    QCOMPARE(load_grid(f.path("vorn.pth"), pth), GridLoadStatus::Ok);
+    QCOMPARE(pth, f.window->catalogGrid());
     QVERIFY(f.prompter.records().isEmpty());
     QCOMPARE(f.window->windowTitle(), MainWindow::fullTitle());
     QCOMPARE(f.window->size(), QSize(800, 600));
@@ -226,6 +230,22 @@ void TstStartup::damagedMaskStillStarts()
     QCOMPARE(w.maskButtons()->grid()->columnCount(), 14);
     QCOMPARE(w.maskButtons()->grid()->rowCount(), 1);
     QCOMPARE(readFile(f.path("vorn.msk")), defaultMask());
+}
+
+void TstStartup::maskLinesDecodedOneByOne()
+{
+    test::WindowFixture f;
+    // Cell 0 written by the Windows program, cell 1 by this one.
+    writeFile(f.path("vorn.msk"), "14,1\r\n0,0,b\xe4r\r\n1,0,b\xc3\xa4r\r\n");
+    MainWindow &w = f.start();
+    QVERIFY(f.prompter.messages().isEmpty());
+    const QString bear = QString::fromUtf8("bär");
+    QCOMPARE(w.maskButtons()->userButton(0)->text(), bear);
+    QCOMPARE(w.maskButtons()->userButton(1)->text(), bear);
+    // Applied at start and written back: both cells as UTF-8.
+    const QByteArray written = readFile(f.path("vorn.msk"));
+    QVERIFY(written.contains("0,0,b\xc3\xa4r\r\n"));
+    QVERIFY(written.contains("1,0,b\xc3\xa4r\r\n"));
 }
 
 void TstStartup::secondProcessIsRefused()

@@ -12,6 +12,10 @@
 #include <QToolButton>
 #include <QToolTip>
 
+#include <QLabel>
+
+#include <cmath>
+
 using namespace vorn;
 using namespace vorn::test;
 
@@ -22,6 +26,7 @@ private slots:
     void scanTabKeepsZipView();
     void scanTabBringsPictures();
     void colourPanelAndHintSize();
+    void plainThemeTitlesRead();
     void dirHideAndFunctionButton();
     void lockOut();
 
@@ -89,12 +94,17 @@ void TstViews::colourPanelAndHintSize()
     WindowFixture f;
     f.start();
     QWidget *panel = f.find<QWidget>("fup_color");
+    QWidget *bar = f.find<QWidget>("tbar_main");
+    const int closed = bar->height();
     QVERIFY(!panel->isVisible());
+    // The panel is one button row: the bar grows and shrinks by exactly the row height.
     QTest::mouseClick(f.find<QToolButton>("bt_colors"), Qt::LeftButton);
     QVERIFY(panel->isVisible());
+    QTRY_COMPARE(bar->height(), closed + MainWindow::kButtonRowHeight);
     QCOMPARE(panel->findChildren<QToolButton *>().size(), 16);
     QTest::mouseClick(f.find<QToolButton>("bt_colors"), Qt::LeftButton);
     QVERIFY(!panel->isVisible());
+    QTRY_COMPARE(bar->height(), closed);
 
     auto *menu = f.window->findChild<QMenu *>("pop_hint");
     QVERIFY(menu);
@@ -107,6 +117,29 @@ void TstViews::colourPanelAndHintSize()
         ticked += a->isChecked();
     QCOMPARE(ticked, 1);
     QVERIFY(twelve->isChecked());
+}
+
+void TstViews::plainThemeTitlesRead()
+{
+    WindowFixture f;
+    MainWindow &w = f.start();
+    QTest::mouseClick(f.find<QToolButton>("bt_256cols"), Qt::LeftButton); // plain theme
+    // Relative luminance and contrast ratio as the usual readability guidelines define them.
+    auto luminance = [](const QColor &c) {
+        auto lin = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF());
+    };
+    int titles = 0;
+    for (QLabel *title : w.findChildren<QLabel *>()) {
+        if (!title->property("titleLabel").toBool())
+            continue;
+        ++titles;
+        const double text = luminance(title->palette().color(QPalette::WindowText));
+        const double ground = luminance(title->parentWidget()->palette().window().color());
+        const double contrast = (std::max(text, ground) + 0.05) / (std::min(text, ground) + 0.05);
+        QVERIFY2(contrast >= 4.5, qPrintable(title->objectName() + " " + QString::number(contrast)));
+    }
+    QVERIFY(titles >= 4);
 }
 
 void TstViews::dirHideAndFunctionButton()

@@ -12,6 +12,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QToolButton>
 
 using namespace vorn;
@@ -32,6 +33,11 @@ private slots:
     void scanNoAtQuestion();
     void scanCancelNoMissesFileInHand();
     void scanRefusesStarDotStar();
+    void scanNeedsFolderClick_data();
+    void scanNeedsFolderClick();
+    void multipleSelectionKeepsPosition();
+    void maskGridShowsAllCells_data();
+    void maskGridShowsAllCells();
     void closeDuringScan();
     void renameInPlace();
     void keys();
@@ -210,6 +216,13 @@ void TstBrowsing::scanOrderAndQuestion()
     QVERIFY(f.find<QToolButton>("bt_clearscan")->isEnabled());
     // The next question names the last pattern searched.
     QCOMPARE(w.scanPanel()->fileMask(), QString("*.gif"));
+
+    // Clearing returns to an idle search: no count text, start on, clear off.
+    click(f, "bt_clearscan");
+    QCOMPARE(w.listArea()->searchList()->count(), 0);
+    QCOMPARE(f.find<QLabel>("pns_nr")->text(), QString());
+    QVERIFY(f.find<QToolButton>("bt_startscan")->isEnabled());
+    QVERIFY(!f.find<QToolButton>("bt_clearscan")->isEnabled());
 }
 
 void TstBrowsing::scanNoAtQuestion()
@@ -254,6 +267,79 @@ void TstBrowsing::scanRefusesStarDotStar()
     click(f, "bt_startscan");
     QCOMPARE(f.prompter.messages(), QStringList{"Mit *.* kann nicht gesucht werden!"});
     QCOMPARE(w.listArea()->searchList()->count(), 0);
+}
+
+void TstBrowsing::scanNeedsFolderClick_data()
+{
+    QTest::addColumn<QByteArray>("language");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("German") << QByteArray("0") << "Bitte wählen Sie zuerst ein laufwerk!";
+    QTest::newRow("English") << QByteArray("1") << "First select a drive, please!";
+}
+
+void TstBrowsing::scanNeedsFolderClick()
+{
+    QFETCH(QByteArray, language);
+    QFETCH(QString, text);
+    WindowFixture f;
+    writeFile(f.path("vorn.cfg"), "0\r\n0\r\n" + language + "\r\nnormal\r\n");
+    MainWindow &w = f.start();
+    // The start folder is listed, but only a folder click names the folder to search.
+    QVERIFY(!w.listArea()->listedFolder().isEmpty());
+    click(f, "bt_maskwahl0");
+    click(f, "bt_startscan");
+    QCOMPARE(f.prompter.messages(), QStringList{text});
+    QVERIFY(!w.scanPanel()->isScanning());
+    QCOMPARE(w.listArea()->searchList()->count(), 0);
+}
+
+void TstBrowsing::multipleSelectionKeepsPosition()
+{
+    WindowFixture f;
+    MainWindow &w = startIn(f, {"1.txt", "2.txt", "3.txt", "4.txt", "5.txt"});
+    FileListView *lv = w.listArea()->folderList();
+    auto clickRow = [lv](int row, Qt::KeyboardModifiers mods) {
+        const QRect r = lv->visualRect(lv->fileModel()->index(row, 0));
+        QTest::mouseClick(lv->viewport(), Qt::LeftButton, mods, r.center());
+    };
+    clickRow(1, Qt::NoModifier);
+    QCOMPARE(f.find<QLabel>("pno_nr")->text(), QString("Datei 2 von 5"));
+    clickRow(4, Qt::ControlModifier);
+    QTest::keyClick(lv, Qt::Key_Control); // the key's release rewrites the texts too
+    QCOMPARE(lv->selectedCount(), 2);
+    QCOMPARE(f.find<QLabel>("pno_nr")->text(), QString("Datei 2 von 5"));
+    QCOMPARE(f.window->context().selection.selectedCount, 2);
+}
+
+void TstBrowsing::maskGridShowsAllCells_data()
+{
+    QTest::addColumn<QByteArray>("widths");
+    QTest::newRow("default widths") << QByteArray();
+    QTest::newRow("widths of a damaged file") << QByteArray("cw 2,0\r\ncw 5,100000\r\ncw 13,-7\r\n");
+}
+
+void TstBrowsing::maskGridShowsAllCells()
+{
+    QFETCH(QByteArray, widths);
+    WindowFixture f;
+    QByteArray msk = "14,1\r\n" + widths;
+    for (int i = 0; i < 14; ++i)
+        msk += QByteArray::number(i) + ",0,m" + QByteArray::number(i) + "\r\n";
+    writeFile(f.path("vorn.msk"), msk);
+    f.start();
+    click(f, "bt_setmasks");
+    auto *grid = f.find<QTableWidget>("sg_maskconf");
+    auto *ok = f.find<QToolButton>("bt_maskconfigok");
+    QVERIFY(grid->isVisible());
+    QCOMPARE(grid->columnCount(), 14);
+    // Every cell lies inside the grid's visible area, and the Ok button covers none of them.
+    const QRect visible = grid->viewport()->rect();
+    for (int c = 0; c < 14; ++c) {
+        const QRect cell = grid->visualItemRect(grid->item(0, c));
+        QVERIFY2(cell.width() >= 16 && visible.contains(cell), qPrintable(QString::number(c)));
+    }
+    QVERIFY(grid->geometry().right() < ok->geometry().left());
+    QVERIFY(grid->window()->width() <= 800);
 }
 
 void TstBrowsing::closeDuringScan()

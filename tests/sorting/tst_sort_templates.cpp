@@ -6,11 +6,13 @@
 #include "sorting/sort_config_view.h"
 #include "sorting/sort_layout.h"
 #include "support/test_support.h"
+#include "widgets/collapsible_toolbar.h"
 #include "widgets/gradient_button.h"
 #include "widgets/panel_status_bar.h"
 
 #include <QDir>
 #include <QHeaderView>
+#include <QLabel>
 #include <QScrollArea>
 #include <QTableWidget>
 #include <QToolButton>
@@ -26,11 +28,14 @@ private slots:
     void buttonsFlowInRows();
     void saveAndLoadTemplate();
     void languageRewritesTitleRow();
+    void damagedTemplateShowsNoName_data();
+    void damagedTemplateShowsNoName();
+    void titleTogglesSortBar();
 
 private:
-    MainWindow &start(WindowFixture &f)
+    MainWindow &start(WindowFixture &f, const QByteArray &language = "0")
     {
-        writeFile(f.path("vorn.cfg"), "0\r\n0\r\n0\r\nnormal\r\n");
+        writeFile(f.path("vorn.cfg"), "0\r\n0\r\n" + language + "\r\nnormal\r\n");
         return f.start();
     }
     void click(WindowFixture &f, const char *name) { QTest::mouseClick(f.find<QToolButton>(name), Qt::LeftButton); }
@@ -181,6 +186,54 @@ void TstSortTemplates::languageRewritesTitleRow()
     QCOMPARE(g->horizontalHeaderItem(1)->text(), QString("Folder"));
     QCOMPARE(config(f)->sortConfig().grid().cell(1, 0), QString("Folder"));
     QCOMPARE(w.sortStatus()->panelText(0), QString("mode: copy"));
+}
+
+void TstSortTemplates::damagedTemplateShowsNoName_data()
+{
+    QTest::addColumn<QByteArray>("language");
+    QTest::addColumn<QString>("loaded");
+    QTest::addColumn<QString>("noName");
+    QTest::addColumn<QString>("corrupt");
+    QTest::newRow("German") << QByteArray("0") << "Schablone : GOOD.CTG" << "ohne Namen"
+                            << "Datei enthält keine Daten oder ist beschädigt: ";
+    QTest::newRow("English") << QByteArray("1") << "template : GOOD.CTG" << "no name"
+                             << "File contains no data or corrupt file ";
+}
+
+void TstSortTemplates::damagedTemplateShowsNoName()
+{
+    QFETCH(QByteArray, language);
+    QFETCH(QString, loaded);
+    QFETCH(QString, noName);
+    QFETCH(QString, corrupt);
+    WindowFixture f;
+    MainWindow &w = start(f, language);
+    writeFile(f.path("templates/good.ctg"), "2,2\r\n0,1,A\r\n");
+    writeFile(f.path("templates/bad.ctg"), "0,0\r\n0,1,B\r\n");
+    f.prompter.pushText(f.path("templates/good.ctg"));
+    click(f, "bt_loadsort");
+    QCOMPARE(w.sortStatus()->panelText(3), loaded);
+    // A template that cannot be read leaves no name behind, only the message.
+    f.prompter.pushText(f.path("templates/bad.ctg"));
+    click(f, "bt_loadsort");
+    QCOMPARE(f.prompter.lastMessage(), corrupt + f.path("templates/bad.ctg"));
+    QCOMPARE(w.sortStatus()->panelText(3), noName);
+    QCOMPARE(config(f)->sortConfig().count(), 0);
+}
+
+void TstSortTemplates::titleTogglesSortBar()
+{
+    WindowFixture f;
+    MainWindow &w = start(f);
+    auto *title = f.find<QLabel>("lb_sortbar");
+    QWidget *folders = f.find<QWidget>("pn_sorttodir");
+    QVERIFY(folders->isVisible());
+    QTest::mouseClick(title, Qt::LeftButton);
+    QVERIFY(w.sortBar()->isCollapsed());
+    QVERIFY(!folders->isVisible());
+    QTest::mouseClick(title, Qt::LeftButton);
+    QVERIFY(!w.sortBar()->isCollapsed());
+    QVERIFY(folders->isVisible());
 }
 
 QTEST_MAIN(TstSortTemplates)

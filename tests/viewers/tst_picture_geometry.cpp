@@ -15,6 +15,8 @@ class TstPictureGeometry : public QObject
     void bestFit();
     void centre_data();
     void centre();
+    void canvas_data();
+    void canvas();
     void zoom();
     void statusTexts();
     void steps();
@@ -70,6 +72,26 @@ void TstPictureGeometry::centre()
     QFETCH(QSize, picture);
     QFETCH(QPoint, offset);
     QCOMPARE(centre_offset(client, picture), offset);
+}
+
+void TstPictureGeometry::canvas_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QSize>("canvas");
+    // A view of 500 x 300 without bars; bars are 15 pixels thick.
+    QTest::newRow("empty view fills the view, no bars") << QSize(0, 0) << QSize(500, 300);
+    QTest::newRow("exactly the view") << QSize(500, 300) << QSize(500, 300);
+    QTest::newRow("taller: only the vertical bar") << QSize(100, 1000) << QSize(485, 1000);
+    QTest::newRow("wider: only the horizontal bar") << QSize(900, 100) << QSize(900, 285);
+    QTest::newRow("taller and too wide for the narrowed view") << QSize(490, 1000) << QSize(490, 1000);
+    QTest::newRow("both") << QSize(900, 700) << QSize(900, 700);
+}
+
+void TstPictureGeometry::canvas()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QSize, canvas);
+    QCOMPARE(canvas_size(QSize(500, 300), picture, QSize(15, 15)), canvas);
 }
 
 void TstPictureGeometry::zoom()

@@ -18,6 +18,7 @@
 #include <QMovie>
 #include <QPainter>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTabWidget>
 #include <QToolButton>
@@ -101,6 +102,9 @@ private slots:
     void bestFit_data();
     void bestFit();
     void factorZoomAndStatus();
+    void newPictureAtNaturalSize();
+    void centreIgnoresPreviousScrollBars();
+    void shrunkEmptyViewHasNoScrollBars();
     void percentZoom();
     void backgroundTester();
     void backgroundTesterBoundsTiles();
@@ -228,6 +232,59 @@ void TstPictureView::factorZoomAndStatus()
     QCOMPARE(panel(f, 2), QString("Größe : 100%"));
 }
 
+void TstPictureView::newPictureAtNaturalSize()
+{
+    WindowFixture f;
+    startWith(f, {{"a.bmp", encode(photo(20, 10), "bmp")}, {"b.bmp", encode(photo(30, 20), "bmp")}});
+    showRow(f, 0);
+    click(f, "bt_zoomin");
+    click(f, "bt_zoomin");
+    QCOMPARE(f.find<ImageWidget>("img_x")->size(), QSize(60, 30));
+    // The next picture comes at natural size; the factor waits for the next zoom click.
+    showRow(f, 1);
+    QCOMPARE(view(f)->zoomFactor(), 3);
+    QCOMPARE(f.find<ImageWidget>("img_x")->geometry(), QRect(0, 0, 30, 20));
+    QCOMPARE(view(f)->pictureRect(), QRect(0, 0, 30, 20));
+    click(f, "bt_zoomin");
+    QCOMPARE(f.find<ImageWidget>("img_x")->geometry(), QRect(0, 0, 120, 80));
+    QCOMPARE(panel(f, 2), QString("Faktor: 4"));
+}
+
+void TstPictureView::centreIgnoresPreviousScrollBars()
+{
+    WindowFixture f;
+    startWith(f, {{"big.bmp", encode(photo(640, 480), "bmp")}, {"small.bmp", encode(photo(100, 50), "bmp")}});
+    auto *sb = f.find<QScrollArea>("sb_1");
+    click(f, "bt_center");
+    QCoreApplication::processEvents();
+    QVERIFY(sb->width() < 640 && sb->height() < 480);
+    auto *img = f.find<ImageWidget>("img_x");
+    showRow(f, 1);
+    const QPoint first = img->pos();
+    const QSize client = sb->viewport()->size();
+    QCOMPARE(first, QPoint((client.width() - 100) / 2, (client.height() - 50) / 2));
+    showRow(f, 0);
+    QTRY_VERIFY(sb->horizontalScrollBar()->isVisible() && sb->verticalScrollBar()->isVisible());
+    // After a picture with scroll bars the small one lands where it did before.
+    showRow(f, 1);
+    QCOMPARE(img->pos(), first);
+    QCOMPARE(view(f)->pictureRect(), QRect(first, QSize(100, 50)));
+}
+
+void TstPictureView::shrunkEmptyViewHasNoScrollBars()
+{
+    WindowFixture f;
+    startWith(f, {});
+    auto *sb = f.find<QScrollArea>("sb_1");
+    f.window->resize(1200, 900);
+    QTRY_VERIFY(sb->width() > 700);
+    f.window->resize(800, 600);
+    QTRY_VERIFY(sb->width() < 700);
+    QCoreApplication::processEvents();
+    QVERIFY(!sb->horizontalScrollBar()->isVisible());
+    QVERIFY(!sb->verticalScrollBar()->isVisible());
+}
+
 void TstPictureView::percentZoom()
 {
     WindowFixture f;
@@ -256,6 +313,8 @@ void TstPictureView::backgroundTester()
     QVERIFY(button(f, "bt_backgr")->isEnabled());
     click(f, "bt_backgr");
     QVERIFY(view(f)->backgroundActive());
+    // Counted for the view as it is once the zoom panel's room has gone to it.
+    QCoreApplication::processEvents();
     const int expected = (sb->width() / 64 + 1) * (sb->height() / 48 + 1);
     QCOMPARE(tiles(f), expected);
     QCOMPARE(view(f)->tileCount(), expected);
@@ -291,6 +350,7 @@ void TstPictureView::backgroundTesterBoundsTiles()
     QVERIFY(tiles(f) > 0);
     QVERIFY(tiles(f) <= 1024);
     auto *sb = f.find<QScrollArea>("sb_1");
+    QCoreApplication::processEvents(); // no bare strip where the zoom panel was
     QRegion covered;
     for (QWidget *w : f.window->findChildren<QWidget *>())
         if (w->objectName().startsWith(QLatin1String("bgd_")))
