@@ -2,12 +2,12 @@
 
 #include "lang/texts.h"
 #include "viewers/bitmap_decoder.h"
+#include "viewers/gif_decoder.h"
 #include "viewers/wmf_player.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QMovie>
 #include <QTransform>
 
@@ -379,89 +379,6 @@ bool within(QSize s, qint64 maxPixels)
     return s.width() > 0 && s.height() > 0 && qint64(s.width()) * s.height() <= maxPixels;
 }
 
-// Walks the blocks of a GIF: every block must be complete and at least one image present.
-// Returns the number of images, or -1 when the file ends inside a block.
-int gif_frames(const QByteArray &data)
-{
-    const auto *p = reinterpret_cast<const uchar *>(data.constData());
-    const qsizetype n = data.size();
-    if (n < 13 || memcmp(p, "GIF8", 4) != 0)
-        return -1;
-    qsizetype pos = 13;
-    if (p[10] & 0x80)
-        pos += 3 * (qsizetype(1) << ((p[10] & 7) + 1));
-    auto skipSubBlocks = [&]() {
-        while (pos < n) {
-            const int len = p[pos++];
-            if (len == 0)
-                return true;
-            pos += len;
-        }
-        return false;
-    };
-    int frames = 0;
-    while (pos < n) {
-        const uchar tag = p[pos++];
-        if (tag == 0x3B)
-            return frames > 0 ? frames : -1;
-        if (tag == 0x21) {
-            if (pos >= n)
-                return -1;
-            ++pos; // label
-            if (!skipSubBlocks())
-                return -1;
-        } else if (tag == 0x2C) {
-            if (pos + 9 > n)
-                return -1;
-            const uchar flags = p[pos + 8];
-            pos += 9;
-            if (flags & 0x80)
-                pos += 3 * (qsizetype(1) << ((flags & 7) + 1));
-            if (pos >= n)
-                return -1;
-            ++pos; // LZW code size
-            if (!skipSubBlocks())
-                return -1;
-            ++frames;
-        } else {
-            return -1;
-        }
-    }
-    // Ended at a block boundary without the trailer byte: what is there is whole.
-    return pos == n && frames > 0 ? frames : -1;
-}
-
-// The first frame of a GIF (the middle one, frame count div 2, when asked) through Qt's reader,
-// and the number of frames.
-QImage read_gif(const QByteArray &data, qint64 maxPixels, int *frameCount, bool middleFrame = false)
-{
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "gif");
-    reader.setDecideFormatFromContent(false);
-    reader.setAllocationLimit(int(std::min<qint64>(maxPixels * 4 / (1024 * 1024) + 1, 1024)));
-    const int gifFrames = gif_frames(data);
-    if (!reader.canRead() || gifFrames < 1)
-        return QImage();
-    // Every frame must decode, so that a damaged animation is a failed load, not a
-    // half-played one.
-    QImage image;
-    if (!reader.read(&image))
-        return QImage();
-    int frames = 1;
-    const int keep = middleFrame ? gifFrames / 2 : 0;
-    while (reader.canRead()) {
-        QImage next;
-        if (!reader.read(&next))
-            return QImage();
-        if (frames++ == keep)
-            image = std::move(next);
-    }
-    *frameCount = frames;
-    return image;
-}
-
 LoadedPicture load_raster(const QByteArray &data, PictureKind kind, QSize shown, const ShownSizeRule *rule,
                           bool middleFrame, qint64 maxPixels)
 {
@@ -469,9 +386,20 @@ LoadedPicture load_raster(const QByteArray &data, PictureKind kind, QSize shown,
     result.kind = kind;
     if (data.isEmpty())
         return result;
-    QImage image = kind == PictureKind::Bmp   ? decode_bmp(data, maxPixels)
-                   : kind == PictureKind::Ico ? decode_ico(data, maxPixels)
-                                              : read_gif(data, maxPixels, &result.frameCount, middleFrame);
+    QImage image;
+    if (kind == PictureKind::Gif) {
+        GifDecoder gif;
+        int delay = 0;
+        if (gif.open(data, maxPixels) && gif.next(&image, &delay)) {
+            result.frameCount = gif.frameCount();
+            // Asked for the middle frame (frame count div 2), that one instead of the first.
+            for (int i = 0; middleFrame && i < gif.frameCount() / 2; ++i)
+                if (!gif.next(&image, &delay))
+                    image = QImage();
+        }
+    } else {
+        image = kind == PictureKind::Bmp ? decode_bmp(data, maxPixels) : decode_ico(data, maxPixels);
+    }
     if (image.isNull() || !within(image.size(), maxPixels))
         return result;
     result.naturalSize = image.size();
@@ -584,22 +512,23 @@ LoadedPicture load_picture_sized(const QString &path, const ShownSizeRule &rule)
 // ---------------------------------------------------------------------------------------------
 // GIF animation
 
+// QMovie reads the frames through GifDecoder (registered under gif_movie_format()), so the
+// animation is composited the same way as the first frame.
 std::unique_ptr<QMovie> make_gif_movie(const QString &path)
 {
-    auto movie = std::make_unique<QMovie>(path, QByteArray("gif"));
-    if (!movie->isValid())
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
         return nullptr;
-    movie->setCacheMode(QMovie::CacheNone);
-    return movie;
+    return make_gif_movie(file.readAll());
 }
 
 std::unique_ptr<QMovie> make_gif_movie(const QByteArray &data)
 {
     auto movie = std::make_unique<QMovie>();
     auto *buffer = new QBuffer(movie.get());
-    buffer->setData(data);
+    buffer->setData(gif_movie_data(data));
     buffer->open(QIODevice::ReadOnly);
-    movie->setFormat("gif");
+    movie->setFormat(gif_movie_format());
     movie->setDevice(buffer);
     if (!movie->isValid())
         return nullptr;
