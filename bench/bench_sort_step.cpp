@@ -4,11 +4,12 @@
 // button press to the next file routed, and to the next picture decoded at a fitted size
 // (12-megapixel JPEG, no prefetch). The pictures are hard links of one JPEG in a temporary
 // folder under /tmp, removed at the end.
-#include "app/file_viewer.h"
 #include "app/main_window.h"
-#include "app/scripted_prompter.h"
+#include "files/file_viewer.h"
 #include "files/list_area_view.h"
+#include "files/view_host.h"
 #include "sorting/sort_bar_view.h"
+#include "support/scripted_prompter.h"
 #include "viewers/picture_loader.h"
 #include "viewers/picture_view.h"
 #include "widgets/gradient_button.h"
@@ -24,14 +25,13 @@
 #include <QToolButton>
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
+#include <cstdio>
 #include <unistd.h>
 
 using namespace vorn;
 
-namespace
-{
+namespace {
 
 constexpr int kPictures = 500;
 
@@ -128,7 +128,7 @@ RunFigures sortByWindow(const QString &root, const QString &jpeg, bool decode)
     TimingViewer viewer;
     viewer.clock = &clock;
     viewer.decode = decode;
-    w.registerViewer(View::Pictures, &viewer);
+    w.host().registerViewer(View::Pictures, &viewer);
     FileListView *lv = b.listSource();
     lv->selectRow(0);
     w.findChild<QToolButton *>(QStringLiteral("bt_movefile"))->click();
@@ -149,8 +149,7 @@ RunFigures sortByWindow(const QString &root, const QString &jpeg, bool decode)
     }
     fig.totalMs = total.nsecsElapsed() / 1e6;
     if (!prompter.messages().isEmpty() || QDir(dst).entryList(QDir::Files).size() != kPictures)
-        qFatal("the run did not move every picture: %s",
-               qPrintable(prompter.messages().join(QLatin1Char('|'))));
+        qFatal("the run did not move every picture: %s", qPrintable(prompter.messages().join(QLatin1Char('|'))));
     prompter.pushAnswer(Answer::Yes);
     w.close();
     return fig;
@@ -207,9 +206,7 @@ double mvLoop(const QString &root, const QString &jpeg)
     QElapsedTimer t;
     t.start();
     QProcess sh;
-    sh.start(QStringLiteral("sh"),
-             {QStringLiteral("-c"), QStringLiteral("for f in \"$0\"/*.jpg; do mv -n \"$f\" \"$1\"/; done"),
-              src, dst});
+    sh.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("for f in \"$0\"/*.jpg; do mv -n \"$f\" \"$1\"/; done"), src, dst});
     sh.waitForFinished(-1);
     const double ms = t.nsecsElapsed() / 1e6;
     if (QDir(dst).entryList(QDir::Files).size() != kPictures)
@@ -257,14 +254,12 @@ int main(int argc, char **argv)
                 shown.totalMs / mvMs);
     std::printf("press to next file routed:     median %6.2f ms, 95%% %6.2f ms\n", median(routed.routedMs),
                 percentile(routed.routedMs, 0.95));
-    std::printf(
-        "press to next picture decoded: median %6.2f ms, 95%% %6.2f ms (fitted to 1024x768, no prefetch)\n",
-        median(shown.shownMs), percentile(shown.shownMs, 0.95));
+    std::printf("press to next picture decoded: median %6.2f ms, 95%% %6.2f ms (fitted to 1024x768, no prefetch)\n",
+                median(shown.shownMs), percentile(shown.shownMs, 0.95));
     std::printf("press to next photo on screen in the picture view (best fit, prefetched): median %6.2f ms, "
                 "95%% %6.2f ms (goal: under 50 ms)\n",
                 median(viewMs), percentile(viewMs, 0.95));
-    std::printf(
-        "whole step (move, next file routed, counters, journal written): median %6.2f ms, 95%% %6.2f ms\n",
-        median(routed.stepMs), percentile(routed.stepMs, 0.95));
+    std::printf("whole step (move, next file routed, counters, journal written): median %6.2f ms, 95%% %6.2f ms\n",
+                median(routed.stepMs), percentile(routed.stepMs, 0.95));
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "catalog/catalog_files.h"
 
-#include "app/string_grid.h"
+#include "base/string_grid.h"
 #include "catalog/catalog_pages.h"
 #include "files/file_helpers.h"
 #include "files/file_ops.h"

@@ -1,7 +1,7 @@
 #include "catalog/catalog_view.h"
 
-#include "app/grid_text.h"
-#include "app/string_grid.h"
+#include "base/grid_text.h"
+#include "base/string_grid.h"
 #include "archives/folder_packer.h"
 #include "catalog/catalog_browser_widget.h"
 #include "catalog/catalog_files.h"
@@ -87,9 +87,6 @@ CatalogView::CatalogView(AppContext &ctx, ListAreaView &lists, StringGrid &grid,
       sortSource_(std::make_unique<CatalogSortSource>(ctx, *this))
 {
     setObjectName(QStringLiteral("catalogview"));
-    auto *outer = new QVBoxLayout(panel);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(this);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

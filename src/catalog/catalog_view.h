@@ -5,7 +5,7 @@
 // the catalog core (CatalogJob, the folder packer, catalog_files) off the window's thread.
 #pragma once
 
-#include "app/app_context.h"
+#include "files/app_context.h"
 #include "catalog/catalog_settings.h"
 
 #include <QFrame>

@@ -159,17 +159,22 @@ struct JpegError {
 };
 
 // Progressive files can hold endless scans, each a pass over the whole picture. libjpeg-turbo's
-// own tools refuse more than 500 scans; in addition the blocks visited by all scans together
-// stay within a budget, so that a large picture with many scans fails quickly too.
+// own tools refuse more than 500 scans. In addition the blocks visited by all scans together
+// stay within a budget (a usual scan script visits each block 4 to 8 times), so that refusing a
+// large hostile file costs little more than decoding a real picture of its size, and scans that
+// contradict the progression (a repeated refinement) are tolerated only a few times.
 constexpr int kMaxJpegScans = 500;
-constexpr qint64 kScanPassesPerBlock = 32;      // a usual scan script visits each block 4-10 times
+constexpr qint64 kScanPassesPerBlock = 12;
 constexpr qint64 kMinScanBlockBudget = 1 << 20; // small pictures may use every allowed scan
+constexpr int kMaxBogusScans = 2;
 
 struct JpegProgress {
     jpeg_progress_mgr pub;
     int scan = 0;
     qint64 visited = 0;
     qint64 budget = 0;
+    int bogus = 0; // scans out of the progression
+    int lastBogus = 0;
 };
 
 extern "C" void jpeg_fail(j_common_ptr cinfo)
@@ -182,12 +187,23 @@ extern "C" void jpeg_message(j_common_ptr cinfo, int level)
     if (level >= 0)
         return; // trace messages
     // Warnings about recoverable data (extra bytes before a marker, a damaged stretch of
-    // entropy data, an odd progression) show the picture, as other viewers do. Only a premature
-    // end fails the load: libjpeg would fill the missing rest with grey.
+    // entropy data, a scan or two out of the progression) show the picture, as other viewers do.
+    // A premature end fails the load (libjpeg would fill the missing rest with grey), and so does
+    // a progression that contradicts itself again and again.
     switch (cinfo->err->msg_code) {
     case JWRN_JPEG_EOF:
     case JWRN_HIT_MARKER:
         std::longjmp(reinterpret_cast<JpegError *>(cinfo->err)->jump, 1);
+    case JWRN_BOGUS_PROGRESSION: { // once for each coefficient of the scan's band
+        auto *progress = reinterpret_cast<JpegProgress *>(cinfo->progress);
+        const int scan = reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number;
+        if (progress && progress->lastBogus != scan) {
+            progress->lastBogus = scan;
+            if (++progress->bogus > kMaxBogusScans)
+                std::longjmp(reinterpret_cast<JpegError *>(cinfo->err)->jump, 1);
+        }
+        break;
+    }
     default:
         break;
     }

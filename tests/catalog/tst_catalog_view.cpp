@@ -1,7 +1,7 @@
 // The catalog page on the real main window: generating from the folder list, saving with a
 // description, the catalog list in vorn.pth, closing and opening again, a vanished file,
 // deleting, paging, and copying a clicked picture with a target button.
-#include "app/grid_text.h"
+#include "base/grid_text.h"
 #include "catalog/catalog_browser_widget.h"
 #include "catalog/catalog_pages.h"
 #include "catalog/catalog_settings.h"

@@ -37,10 +37,14 @@ QImage twoColour(int w, int h)
     return image;
 }
 
-// A JPEG written by libjpeg from 8-bit rows of `components` samples: progressive or baseline,
-// with a restart marker every `restartRows` MCU rows (0: none).
+// How a libjpeg-written JPEG is laid out: one scan, libjpeg's progression with refinement
+// scans, or progressive scans that only split the coefficients (every scan at full precision).
+enum class Scans { Baseline, Progressive, Spectral };
+
+// A JPEG written by libjpeg from 8-bit rows of `components` samples, with a restart marker every
+// `restartRows` MCU rows (0: none).
 QByteArray libJpeg(int w, int h, int components, J_COLOR_SPACE space,
-                   const std::function<const uchar *(int)> &row, bool progressive = false,
+                   const std::function<const uchar *(int)> &row, Scans scans = Scans::Baseline,
                    int restartRows = 0)
 {
     jpeg_compress_struct c;
@@ -56,8 +60,15 @@ QByteArray libJpeg(int w, int h, int components, J_COLOR_SPACE space,
     c.in_color_space = space;
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, 95, TRUE);
-    if (progressive)
+    // The DC of all components, then the AC of each component, all at full precision.
+    static const jpeg_scan_info spectral[4] = {
+        {3, {0, 1, 2}, 0, 0, 0, 0}, {1, {1}, 1, 63, 0, 0}, {1, {2}, 1, 63, 0, 0}, {1, {0}, 1, 63, 0, 0}};
+    if (scans == Scans::Progressive)
         jpeg_simple_progression(&c);
+    if (scans == Scans::Spectral) {
+        c.scan_info = spectral;
+        c.num_scans = 4;
+    }
     c.restart_in_rows = restartRows;
     jpeg_start_compress(&c, TRUE);
     while (c.next_scanline < c.image_height) {
@@ -71,11 +82,11 @@ QByteArray libJpeg(int w, int h, int components, J_COLOR_SPACE space,
     return bytes;
 }
 
-QByteArray libJpeg(const QImage &image, bool progressive, int restartRows = 0)
+QByteArray libJpeg(const QImage &image, Scans scans, int restartRows = 0)
 {
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
     return libJpeg(
-        rgb.width(), rgb.height(), 3, JCS_RGB, [&](int y) { return rgb.constScanLine(y); }, progressive,
+        rgb.width(), rgb.height(), 3, JCS_RGB, [&](int y) { return rgb.constScanLine(y); }, scans,
         restartRows);
 }
 
@@ -98,7 +109,7 @@ qsizetype markerAt(const QByteArray &jpeg, uchar m, int n = 0)
     return -1;
 }
 
-// The progressive JPEG with its last scan (a refinement) repeated `times` more times.
+// The progressive JPEG with its last scan repeated `times` more times.
 QByteArray repeatLastScan(const QByteArray &progressive, int times)
 {
     qsizetype last = -1;
@@ -479,8 +490,8 @@ void TstPictureLoader::jpegWarnings_data()
     const QImage picture = sixBlocks();
     const QByteArray junk("\x12\x34\x56", 3);
     auto insert = [&](QByteArray b, qsizetype at) { return at < 0 ? QByteArray() : b.insert(at, junk); };
-    const QByteArray base = libJpeg(picture, false), prog = libJpeg(picture, true);
-    const QByteArray restart = libJpeg(picture, false, 1);
+    const QByteArray base = libJpeg(picture, Scans::Baseline), prog = libJpeg(picture, Scans::Progressive);
+    const QByteArray restart = libJpeg(picture, Scans::Baseline, 1);
     // Warnings about recoverable data: every viewer shows these.
     QTest::newRow("extra bytes before the scan") << insert(base, markerAt(base, 0xDA)) << true;
     QTest::newRow("extra bytes before the end") << insert(base, markerAt(base, 0xD9)) << true;
@@ -511,19 +522,25 @@ void TstPictureLoader::jpegWarnings()
 void TstPictureLoader::jpegEndlessScans()
 {
     // More than 500 scans are refused, as libjpeg-turbo's own tools do.
-    const QByteArray small = libJpeg(sixBlocks(), true);
+    const QByteArray small = libJpeg(sixBlocks(), Scans::Spectral);
     QVERIFY(load_picture(repeatLastScan(small, 100), PictureKind::Jpeg).ok);
     QVERIFY(!load_picture(repeatLastScan(small, 500), PictureKind::Jpeg).ok);
+    // A refinement scan repeated contradicts the progression: once or twice is shown, again and
+    // again is refused.
+    const QByteArray refined = libJpeg(sixBlocks(), Scans::Progressive);
+    QVERIFY(load_picture(repeatLastScan(refined, 2), PictureKind::Jpeg).ok);
+    QVERIFY(!load_picture(repeatLastScan(refined, 10), PictureKind::Jpeg).ok);
     // A large picture fails sooner: its scans together may visit each block only so often.
     QImage large(2048, 2048, QImage::Format_RGB32);
     large.fill(Qt::darkCyan);
-    const QByteArray big = libJpeg(large, true);
-    QVERIFY(load_picture(repeatLastScan(big, 10), PictureKind::Jpeg, QSize(256, 256)).ok);
-    QVERIFY(!load_picture(repeatLastScan(big, 60), PictureKind::Jpeg, QSize(256, 256)).ok);
+    const QByteArray big = libJpeg(large, Scans::Spectral);
+    QVERIFY(load_picture(repeatLastScan(big, 5), PictureKind::Jpeg, QSize(256, 256)).ok);
+    QVERIFY(!load_picture(repeatLastScan(big, 20), PictureKind::Jpeg, QSize(256, 256)).ok);
     // Multi-scan pictures keep their coefficients in memory: above the memory limit they are
     // refused before decoding.
     QVERIFY(!load_picture(big, PictureKind::Jpeg, QSize(), qint64(1024) * 1024).ok);
-    QVERIFY(load_picture(libJpeg(large, false), PictureKind::Jpeg, QSize(), qint64(2048) * 2048).ok);
+    QVERIFY(
+        load_picture(libJpeg(large, Scans::Baseline), PictureKind::Jpeg, QSize(), qint64(2048) * 2048).ok);
 }
 
 void TstPictureLoader::qtKinds()

@@ -1,11 +1,12 @@
-#include "app/paths.h"
+#include "base/paths.h"
 
 #include "files/file_helpers.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-namespace vorn {
+namespace vorn
+{
 
 Paths form_paths(const QString &programDir)
 {
@@ -59,8 +60,8 @@ QString program_dir_for_start(const QString &given)
 
 void create_working_folders(const Paths &paths)
 {
-    for (const QString &dir : {paths.tempDir, paths.templateDir, paths.zipDir, paths.catalogDir,
-                               paths.helpDir}) {
+    for (const QString &dir :
+         {paths.tempDir, paths.templateDir, paths.zipDir, paths.catalogDir, paths.helpDir}) {
         if (!QDir(dir).exists())
             QDir().mkdir(dir);
     }
