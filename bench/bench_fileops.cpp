@@ -5,6 +5,8 @@
 // The data lives in a temporary folder under the system's temp folder and is removed at the end.
 #include "files/file_ops.h"
 
+#include "bench_util.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -19,8 +21,10 @@
 #include <unistd.h>
 
 using namespace vorn;
+using namespace vorn::bench;
 
-namespace {
+namespace
+{
 
 QStringList makeFiles(const QString &folder, int count, qint64 minSize, qint64 maxSize)
 {
@@ -45,12 +49,6 @@ QStringList makeFiles(const QString &folder, int count, qint64 minSize, qint64 m
         paths << path;
     }
     return paths;
-}
-
-void freshFolder(const QString &folder)
-{
-    QDir(folder).removeRecursively();
-    QDir().mkpath(folder);
 }
 
 // Hard links of the files in a new folder: move sources that cost nothing to make.
@@ -81,26 +79,11 @@ QStringList plainCopies(const QStringList &files, const QString &folder)
     return out;
 }
 
-double timeIt(const std::function<void()> &work)
-{
-    QElapsedTimer t;
-    t.start();
-    work();
-    return double(t.nsecsElapsed()) / 1e9;
-}
-
-void runTool(const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(-1) || p.exitCode() != 0)
-        qFatal("%s failed: %s", qPrintable(program), p.readAllStandardError().constData());
-}
-
 void ours(bool move, const QStringList &files, const QString &target)
 {
     for (const QString &f : files) {
-        const FileOpResult r = move ? FileOps::move_into_folder(f, target) : FileOps::copy_into_folder(f, target);
+        const FileOpResult r =
+            move ? FileOps::move_into_folder(f, target) : FileOps::copy_into_folder(f, target);
         if (!r.ok)
             qFatal("%s failed: %s", qPrintable(f), qPrintable(r.error));
     }
@@ -120,8 +103,8 @@ struct Row {
 
 // prepare() returns fresh sources (untimed); both sides get the same kind of sources.
 Row measure(const QString &task, bool move, const QString &toolName,
-            const std::function<QStringList(const QString &)> &prepare, const QString &work, const QString &target,
-            int runs)
+            const std::function<QStringList(const QString &)> &prepare, const QString &work,
+            const QString &target, int runs)
 {
     Row row{task};
     for (int run = 0; run < runs; ++run) {
@@ -178,12 +161,14 @@ int main(int argc, char **argv)
     rows << measure("move 20 x 50 MB", true, "mv", linked(large), root + "/w", target, 5);
 
     std::unique_ptr<QTemporaryDir> shm;
-    struct stat a {};
-    struct stat b {};
+    struct stat a {
+    };
+    struct stat b {
+    };
     if (QFileInfo(QStringLiteral("/dev/shm")).isWritable())
         shm = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/bench_fileops-XXXXXX"));
-    if (shm && shm->isValid() && stat("/dev/shm", &a) == 0 && stat(QFile::encodeName(root).constData(), &b) == 0 &&
-        a.st_dev != b.st_dev) {
+    if (shm && shm->isValid() && stat("/dev/shm", &a) == 0 &&
+        stat(QFile::encodeName(root).constData(), &b) == 0 && a.st_dev != b.st_dev) {
         const QString shmRoot = shm->path();
         auto onShm = [small, shmRoot](const QString &folder) {
             return plainCopies(small, shmRoot + "/" + QFileInfo(folder).fileName());
@@ -199,8 +184,9 @@ int main(int argc, char **argv)
     std::printf("\n%-42s %10s %10s %8s\n", "task", "vorn [s]", "cp/mv [s]", "ratio");
     for (const Row &r : rows)
         std::printf("%-42s %10.3f %10.3f %8.2f\n", qPrintable(r.task), r.vorn, r.tool, r.vorn / r.tool);
-    std::printf("\ngoal: ratio at most 1.20 (best of alternating runs, warm page cache)\n"
-                "a move across file systems puts each copy on the disk (fsync) before it removes the source;\n"
-                "mv does not, so a crash right after mv can leave an empty copy and no source\n");
+    std::printf(
+        "\ngoal: ratio at most 1.20 (best of alternating runs, warm page cache)\n"
+        "a move across file systems puts each copy on the disk (fsync) before it removes the source;\n"
+        "mv does not, so a crash right after mv can leave an empty copy and no source\n");
     return 0;
 }

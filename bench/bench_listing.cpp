@@ -36,7 +36,9 @@ int main(int argc, char **argv)
         QDir().mkpath(dir);
         std::printf("creating %d files in %s ...\n", kFiles, qPrintable(dir));
         for (int i = 0; i < kFiles; ++i) {
-            const QByteArray name = QFile::encodeName(dir + QStringLiteral("/Photo_%1.%2").arg(i, 6, 10, QLatin1Char('0')).arg(i % 3 ? "jpg" : "gif"));
+            const QByteArray name = QFile::encodeName(
+                dir +
+                QStringLiteral("/Photo_%1.%2").arg(i, 6, 10, QLatin1Char('0')).arg(i % 3 ? "jpg" : "gif"));
             const int fd = ::open(name.constData(), O_CREAT | O_WRONLY, 0644);
             if (fd >= 0)
                 ::close(fd);
@@ -76,8 +78,8 @@ int main(int argc, char **argv)
         ls.waitForFinished(-1);
         lsBest = std::min(lsBest, t.nsecsElapsed() / 1e6);
     }
-    std::printf("listing %d files: model %.1f ms (first screenful), ls -1 %.1f ms, ratio %.2f\n", kFiles, best,
-                lsBest, best / lsBest);
+    std::printf("listing %d files: model %.1f ms (first screenful), ls -1 %.1f ms, ratio %.2f\n", kFiles,
+                best, lsBest, best / lsBest);
     std::printf("memory added by the listing: %.1f MB (goal: under 50 MB); goal time: under 1000 ms\n",
                 addedKb / 1024.0);
     return 0;

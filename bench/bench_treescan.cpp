@@ -20,7 +20,8 @@
 
 using namespace vorn;
 
-namespace {
+namespace
+{
 
 constexpr int kFolders = 2000;
 constexpr int kFiles = 100000;
@@ -147,8 +148,8 @@ int main(int argc, char **argv)
         find();
         const std::vector<double> t = bestOf({[&] { scan(false); }, [&] { scan(true); }, walk, find});
         const double tScan = t[0], tScanSize = t[1], tWalk = t[2], tFind = t[3];
-        std::printf("%-8s %12.1f %14.1f %12.1f %10.1f %10ld %9.2fx %11.2fx\n", qPrintable(mask), tScan, tScanSize,
-                    tWalk, tFind, scanHits, tScan / tWalk, tScan / tFind);
+        std::printf("%-8s %12.1f %14.1f %12.1f %10.1f %10ld %9.2fx %11.2fx\n", qPrintable(mask), tScan,
+                    tScanSize, tWalk, tFind, scanHits, tScan / tWalk, tScan / tFind);
         if (scanHits != walkHits)
             std::printf("  note: scanner found %ld, readdir walk %ld\n", scanHits, walkHits);
     }

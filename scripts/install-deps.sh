@@ -16,7 +16,7 @@ PACKAGES=(
   libmpv-dev
   xvfb xauth x11-utils xdotool imagemagick
   fonts-dejavu-core
-  hyperfine libvips-tools
+  hyperfine libvips-tools graphicsmagick
 )
 
 missing=()

@@ -18,6 +18,7 @@
 #include "viewers/document_part.h"
 #include "archives/zip_part.h"
 #include "sorting/sort_bar_view.h"
+#include "catalog/catalog_part.h"
 #include "viewers/picture_part.h"
 #include "viewers/video_part.h"
 #include "widgets/collapsible_toolbar.h"
@@ -262,6 +263,7 @@ void MainWindow::installParts(QWidget *)
     helpView_ = documents.help;
     sortView_ = install_sort_part(*host_, pictureView_);
     zipView_ = install_zip_part(*host_, &sortView_->engine()).view;
+    catalogView_ = install_catalog_part(*host_, *listArea_, catalogGrid_, sortView_);
 }
 
 void MainWindow::buildShortcuts()

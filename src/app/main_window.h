@@ -17,6 +17,7 @@ class QWidget;
 
 namespace vorn {
 
+class CatalogView;
 class CollapsibleToolBar;
 class FunctionBarView;
 class ListAreaView;
@@ -67,6 +68,7 @@ public:
     HtmlView *htmlView() const { return htmlView_; }
     HelpView *helpView() const { return helpView_; }
     ZipView *zipView() const { return zipView_; }
+    CatalogView *catalogView() const { return catalogView_; }
     ViewStack *views() const { return views_; }
     CollapsibleToolBar *maskBar() const { return tbar_mask_; }
     CollapsibleToolBar *sortBar() const { return tbar_sortmain_; }
@@ -128,6 +130,7 @@ private:
   HtmlView *htmlView_ = nullptr;
   HelpView *helpView_ = nullptr;
   ZipView *zipView_ = nullptr;
+  CatalogView *catalogView_ = nullptr;
   bool closeConfirmed_ = false;
   ViewStack *views_ = nullptr;
   CollapsibleToolBar *tbar_mask_ = nullptr;

@@ -1,7 +1,8 @@
 // Message texts of the program in German and English, shown through Texts::msg().
 #pragma once
 
-namespace vorn {
+namespace vorn
+{
 
 enum class Msg {
     CloseQuestion,
@@ -126,6 +127,10 @@ enum class Msg {
     PackOpenFailed,
     PackReadFailed,
     PackSizeMismatch,
+    PackBadRecord,
+    PackWouldReplace,
+    PackNotRepresentable,
+    CatPicturesFailed,
     SortFailures,
     UndoNothing,
     UndoFailures,

@@ -230,6 +230,7 @@ extern "C" void jpeg_progress(j_common_ptr cinfo)
 struct JpegResult {
     QImage image; // as stored, before orientation
     QSize stored;
+    QSize shown; // the upright size asked for (invalid: natural size)
     int orientation = 1;
     int scale = 8;
 };
@@ -251,7 +252,8 @@ void cmyk_row_to_rgb32(const JSAMPLE *in, QRgb *out, JDIMENSION width, bool inve
 
 // Decodes into *out (which lives in the caller's frame, so nothing here needs to survive the
 // longjmp). Returns false on any libjpeg error or a data warning.
-bool decode_jpeg(const uchar *data, size_t size, QSize shown, qint64 maxPixels, JpegResult *out)
+bool decode_jpeg(const uchar *data, size_t size, QSize shown, const ShownSizeRule *rule, qint64 maxPixels,
+                 JpegResult *out)
 {
     jpeg_decompress_struct cinfo;
     JpegError jerr;
@@ -295,6 +297,9 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, qint64 maxPixels, 
             }
         }
     }
+    if (rule)
+        shown = (*rule)(out->orientation >= 5 ? out->stored.transposed() : out->stored);
+    out->shown = shown;
     // The shown size is upright; compare it with the stored picture in stored orientation.
     if (shown.isValid() && out->orientation >= 5)
         shown.transpose();
@@ -345,18 +350,19 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, qint64 maxPixels, 
     return complete;
 }
 
-LoadedPicture load_jpeg(const QByteArray &data, QSize shown, qint64 maxPixels)
+LoadedPicture load_jpeg(const QByteArray &data, QSize shown, const ShownSizeRule *rule, qint64 maxPixels)
 {
     LoadedPicture result;
     result.kind = PictureKind::Jpeg;
     if (data.isEmpty())
         return result;
     JpegResult r;
-    if (!decode_jpeg(reinterpret_cast<const uchar *>(data.constData()), size_t(data.size()), shown, maxPixels,
-                     &r))
+    if (!decode_jpeg(reinterpret_cast<const uchar *>(data.constData()), size_t(data.size()), shown, rule,
+                     maxPixels, &r))
         return result;
     result.naturalSize = r.orientation >= 5 ? r.stored.transposed() : r.stored;
     result.jpegScaleEighths = r.scale;
+    shown = r.shown;
     QImage image = std::move(r.image);
     if (shown.isValid()) {
         const QSize storedShown = r.orientation >= 5 ? shown.transposed() : shown;
@@ -389,7 +395,8 @@ bool within(QSize s, qint64 maxPixels)
     return s.width() > 0 && s.height() > 0 && qint64(s.width()) * s.height() <= maxPixels;
 }
 
-LoadedPicture load_raster(const QByteArray &data, PictureKind kind, QSize shown, qint64 maxPixels)
+LoadedPicture load_raster(const QByteArray &data, PictureKind kind, QSize shown, const ShownSizeRule *rule,
+                          bool middleFrame, qint64 maxPixels)
 {
     LoadedPicture result;
     result.kind = kind;
@@ -399,14 +406,21 @@ LoadedPicture load_raster(const QByteArray &data, PictureKind kind, QSize shown,
     if (kind == PictureKind::Gif) {
         GifDecoder gif;
         int delay = 0;
-        if (gif.open(data, maxPixels) && gif.next(&image, &delay))
+        if (gif.open(data, maxPixels) && gif.next(&image, &delay)) {
             result.frameCount = gif.frameCount();
+            // Asked for the middle frame (frame count div 2), that one instead of the first.
+            for (int i = 0; middleFrame && i < gif.frameCount() / 2; ++i)
+                if (!gif.next(&image, &delay))
+                    image = QImage();
+        }
     } else {
         image = kind == PictureKind::Bmp ? decode_bmp(data, maxPixels) : decode_ico(data, maxPixels);
     }
     if (image.isNull() || !within(image.size(), maxPixels))
         return result;
     result.naturalSize = image.size();
+    if (rule)
+        shown = (*rule)(result.naturalSize);
     if (image.format() != QImage::Format_ARGB32_Premultiplied)
         image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     result.image = fit_to(image, shown);
@@ -414,7 +428,7 @@ LoadedPicture load_raster(const QByteArray &data, PictureKind kind, QSize shown,
     return result;
 }
 
-LoadedPicture load_wmf(const QByteArray &data, QSize shown, qint64 maxPixels)
+LoadedPicture load_wmf(const QByteArray &data, QSize shown, const ShownSizeRule *rule, qint64 maxPixels)
 {
     LoadedPicture result;
     result.kind = PictureKind::Wmf;
@@ -422,6 +436,8 @@ LoadedPicture load_wmf(const QByteArray &data, QSize shown, qint64 maxPixels)
     if (!player.load(data))
         return result;
     result.naturalSize = player.naturalSize();
+    if (rule)
+        shown = rule->operator()(result.naturalSize);
     QSize target = shown.isValid() ? shown : result.naturalSize;
     if (target.isEmpty()) {
         result.ok = true;
@@ -442,29 +458,71 @@ LoadedPicture load_picture(const QByteArray &data, PictureKind kind, QSize shown
         shownSize = QSize(); // too big to hand out at once: the view scales the natural picture
     switch (kind) {
     case PictureKind::Jpeg:
-        return load_jpeg(data, shownSize, maxPixels);
+        return load_jpeg(data, shownSize, nullptr, maxPixels);
     case PictureKind::Bmp:
     case PictureKind::Ico:
     case PictureKind::Gif:
-        return load_raster(data, kind, shownSize, maxPixels);
+        return load_raster(data, kind, shownSize, nullptr, false, maxPixels);
     case PictureKind::Wmf:
-        return load_wmf(data, shownSize, maxPixels);
+        return load_wmf(data, shownSize, nullptr, maxPixels);
     case PictureKind::Unknown:
         break;
     }
     return LoadedPicture();
 }
 
+namespace
+{
+
+// The bytes of a picture file of a known kind; empty when it cannot be read. Read, not mapped:
+// a file shortened by another program while mapped would crash us.
+QByteArray read_picture_file(const QString &path, PictureKind kind)
+{
+    QFile file(path);
+    if (kind == PictureKind::Unknown || !file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+LoadedPicture failed_load(PictureKind kind)
+{
+    LoadedPicture failed;
+    failed.kind = kind;
+    return failed;
+}
+
+} // namespace
+
 LoadedPicture load_picture(const QString &path, QSize shownSize)
 {
     const PictureKind kind = picture_kind(path);
-    LoadedPicture failed;
-    failed.kind = kind;
-    QFile file(path);
-    if (kind == PictureKind::Unknown || !file.open(QIODevice::ReadOnly) || file.size() == 0)
-        return failed;
-    // Read, not mapped: a file shortened by another program while mapped would crash us.
-    return load_picture(file.readAll(), kind, shownSize);
+    const QByteArray data = read_picture_file(path, kind);
+    return data.isEmpty() ? failed_load(kind) : load_picture(data, kind, shownSize);
+}
+
+LoadedPicture load_picture_sized(const QByteArray &data, PictureKind kind, const ShownSizeRule &rule,
+                                 qint64 maxPixels)
+{
+    switch (kind) {
+    case PictureKind::Jpeg:
+        return load_jpeg(data, QSize(), &rule, maxPixels);
+    case PictureKind::Bmp:
+    case PictureKind::Ico:
+    case PictureKind::Gif:
+        return load_raster(data, kind, QSize(), &rule, true, maxPixels);
+    case PictureKind::Wmf:
+        return load_wmf(data, QSize(), &rule, maxPixels);
+    case PictureKind::Unknown:
+        break;
+    }
+    return LoadedPicture();
+}
+
+LoadedPicture load_picture_sized(const QString &path, const ShownSizeRule &rule)
+{
+    const PictureKind kind = picture_kind(path);
+    const QByteArray data = read_picture_file(path, kind);
+    return data.isEmpty() ? failed_load(kind) : load_picture_sized(data, kind, rule);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QMovie;
@@ -55,6 +56,16 @@ LoadedPicture load_picture(const QString &path, QSize shownSize = QSize());
 // The same from bytes in memory (ZIP preview, fuzzing); maxPixels lowers the size guard.
 LoadedPicture load_picture(const QByteArray &data, PictureKind kind, QSize shownSize = QSize(),
                            qint64 maxPixels = kMaxPicturePixels);
+
+// Picks the shown size once the natural (upright) size is known.
+using ShownSizeRule = std::function<QSize(QSize natural)>;
+
+// For thumbnails: decodes at the size the rule picks from the natural size, with the same
+// JPEG scaling in the DCT domain and EXIF orientation; a GIF gives its middle frame (frame
+// count div 2) instead of the first.
+LoadedPicture load_picture_sized(const QString &path, const ShownSizeRule &rule);
+LoadedPicture load_picture_sized(const QByteArray &data, PictureKind kind, const ShownSizeRule &rule,
+                                 qint64 maxPixels = kMaxPicturePixels);
 
 // The DCT scale in eighths (1..8) a JPEG of `natural` size (as stored, before orientation)
 // is decoded at to be shown at `shown`; 8 when shown is invalid or not smaller.

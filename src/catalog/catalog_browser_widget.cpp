@@ -1,0 +1,99 @@
+#include "catalog/catalog_browser_widget.h"
+
+#include "viewers/picture_loader.h"
+
+#include <QFile>
+#include <QImage>
+#include <QMouseEvent>
+#include <QTextDocument>
+
+namespace vorn
+{
+
+CatalogBrowser::CatalogBrowser(QWidget *parent) : QTextBrowser(parent)
+{
+    setObjectName(QStringLiteral("htmlcatalog"));
+    setOpenLinks(false);
+    setOpenExternalLinks(false);
+    // Links are paths (absolute, or relative to the page): resolved as a browser would.
+    connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl &link) {
+        const QUrl url = resolved(link);
+        if (pageState_ && url.isLocalFile())
+            openPicture(url.toLocalFile());
+    });
+    connect(this, qOverload<const QUrl &>(&QTextBrowser::highlighted), this, [this](const QUrl &link) {
+        const QUrl url = resolved(link);
+        emit linkHovered(link.isEmpty() ? QString() : url.isLocalFile() ? url.toLocalFile() : url.toString());
+    });
+}
+
+void CatalogBrowser::showPage(const QString &path)
+{
+    page_ = path;
+    picture_.clear();
+    pageState_ = true;
+    // A fresh document each time, its pictures read from disk: nothing of an earlier load stays.
+    document()->clear();
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        clear();
+        return;
+    }
+    document()->setBaseUrl(QUrl::fromLocalFile(path));
+    setHtml(QString::fromUtf8(file.readAll()));
+}
+
+void CatalogBrowser::clearView()
+{
+    showPage(QString());
+}
+
+void CatalogBrowser::openPicture(const QString &path)
+{
+    picture_ = path;
+    pageState_ = false;
+    // The picture by itself, at its size (a wide one scrolls).
+    document()->clear();
+    document()->setBaseUrl(QUrl());
+    setHtml(QStringLiteral("<p align=\"center\"><img src=\"%1\"></p>")
+                .arg(QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded()).toHtmlEscaped()));
+    emit linkHovered(QString());
+    emit pictureChanged(path);
+}
+
+void CatalogBrowser::backToPage()
+{
+    const QString page = page_;
+    showPage(page);
+    emit pictureChanged(QString());
+}
+
+QUrl CatalogBrowser::resolved(const QUrl &link) const
+{
+    return link.isRelative() && !page_.isEmpty() ? QUrl::fromLocalFile(page_).resolved(link) : link;
+}
+
+QVariant CatalogBrowser::loadResource(int type, const QUrl &name)
+{
+    if (type == QTextDocument::ImageResource && !pageState_ && name.isLocalFile() &&
+        name.toLocalFile() == picture_) {
+        // Every picture kind of the program (JPEG upright by EXIF, WMF, ...), through its loader.
+        const LoadedPicture p = load_picture(picture_);
+        return p.ok ? QVariant(p.image) : QVariant();
+    }
+    if (type == QTextDocument::ImageResource) {
+        const QUrl url = resolved(name);
+        if (url.isLocalFile())
+            return QImage(url.toLocalFile());
+    }
+    return QTextBrowser::loadResource(type, name);
+}
+
+void CatalogBrowser::mouseReleaseEvent(QMouseEvent *event)
+{
+    QTextBrowser::mouseReleaseEvent(event);
+    if (!pageState_ && event->button() == Qt::LeftButton && anchorAt(event->position().toPoint()).isEmpty())
+        backToPage();
+}
+
+} // namespace vorn

@@ -1,0 +1,30 @@
+#include "catalog/catalog_part.h"
+
+#include "catalog/catalog_view.h"
+#include "files/view_host.h"
+#include "sorting/sort_bar_view.h"
+#include "sorting/sort_engine.h"
+
+#include <QFrame>
+#include <QLayout>
+
+namespace vorn
+{
+
+CatalogView *install_catalog_part(ViewHost &host, ListAreaView &lists, StringGrid &grid, SortBarView *sort)
+{
+    QFrame *panel = host.panel(View::Catalog);
+    auto *view = new CatalogView(host.context(), lists, grid, panel);
+    panel->layout()->addWidget(view);
+    if (QWidget *bar = view->findChild<QWidget *>(QStringLiteral("tbar_catalog")))
+        host.addLockout(bar);
+    QObject::connect(view, &CatalogView::lockRequested, &host,
+                     [&host](bool locked) { host.setLocked(locked); });
+    QObject::connect(view, &CatalogView::backToViewRequested, &host,
+                     [&host] { host.bringToFront(View::Pictures); });
+    if (sort)
+        sort->engine().setCatalogSource(view->sortSource());
+    return view;
+}
+
+} // namespace vorn
