@@ -1,6 +1,7 @@
 #include "viewers/picture_loader.h"
 
 #include "lang/texts.h"
+#include "viewers/bitmap_decoder.h"
 #include "viewers/wmf_player.h"
 
 #include <QBuffer>
@@ -354,7 +355,7 @@ LoadedPicture load_jpeg(const QByteArray &data, QSize shown, qint64 maxPixels)
 }
 
 // ---------------------------------------------------------------------------------------------
-// BMP, ICO and GIF through Qt's readers
+// BMP, ICO and GIF
 
 QImage fit_to(const QImage &image, QSize shown)
 {
@@ -370,40 +371,6 @@ QImage fit_to(const QImage &image, QSize shown)
 bool within(QSize s, qint64 maxPixels)
 {
     return s.width() > 0 && s.height() > 0 && qint64(s.width()) * s.height() <= maxPixels;
-}
-
-// The pixel array of an uncompressed BMP must be all there; Qt's reader would fill a short
-// file with black and call it a success.
-bool bmp_complete(const QByteArray &data)
-{
-    const auto *p = reinterpret_cast<const uchar *>(data.constData());
-    const qsizetype n = data.size();
-    if (n < 26 || p[0] != 'B' || p[1] != 'M')
-        return false;
-    ByteView v{p, n, true};
-    quint32 offBits = 0, headerSize = 0, compression = 0;
-    v.u32(10, &offBits);
-    v.u32(14, &headerSize);
-    qint64 width = 0, height = 0;
-    quint16 bits = 0;
-    if (headerSize == 12) {
-        quint16 w = 0, h = 0;
-        v.u16(18, &w);
-        v.u16(20, &h);
-        v.u16(24, &bits);
-        width = w;
-        height = h;
-    } else {
-        quint32 w = 0, h = 0;
-        if (!v.u32(18, &w) || !v.u32(22, &h) || !v.u16(28, &bits) || !v.u32(30, &compression))
-            return false;
-        width = qint32(w);
-        height = qint32(h);
-    }
-    if (compression != 0 && compression != 3)
-        return true; // run-length data has no fixed size; the reader checks it
-    const qint64 stride = ((std::abs(width) * bits + 31) / 32) * 4;
-    return qint64(offBits) + stride * std::abs(height) <= n;
 }
 
 // Walks the blocks of a GIF: every block must be complete and at least one image present.
@@ -458,64 +425,46 @@ int gif_frames(const QByteArray &data)
     return pos == n && frames > 0 ? frames : -1;
 }
 
-LoadedPicture load_with_qt(const QByteArray &data, PictureKind kind, QSize shown, qint64 maxPixels)
+// The first frame of a GIF through Qt's reader, and the number of frames.
+QImage read_gif(const QByteArray &data, qint64 maxPixels, int *frameCount)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "gif");
+    reader.setDecideFormatFromContent(false);
+    reader.setAllocationLimit(int(std::min<qint64>(maxPixels * 4 / (1024 * 1024) + 1, 1024)));
+    if (!reader.canRead() || gif_frames(data) < 1)
+        return QImage();
+    // Every frame must decode, so that a damaged animation is a failed load, not a
+    // half-played one.
+    QImage image;
+    if (!reader.read(&image))
+        return QImage();
+    int frames = 1;
+    while (reader.canRead()) {
+        QImage next;
+        if (!reader.read(&next))
+            return QImage();
+        ++frames;
+    }
+    *frameCount = frames;
+    return image;
+}
+
+LoadedPicture load_raster(const QByteArray &data, PictureKind kind, QSize shown, qint64 maxPixels)
 {
     LoadedPicture result;
     result.kind = kind;
     if (data.isEmpty())
         return result;
-    const char *format = kind == PictureKind::Bmp ? "bmp" : kind == PictureKind::Ico ? "ico" : "gif";
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format);
-    reader.setDecideFormatFromContent(false);
-    reader.setAllocationLimit(int(std::min<qint64>(maxPixels * 4 / (1024 * 1024) + 1, 1024)));
-    if (!reader.canRead())
-        return result;
-    if (kind == PictureKind::Bmp && !bmp_complete(data))
-        return result;
-    if (kind == PictureKind::Gif && gif_frames(data) < 1)
-        return result;
-
-    QImage image;
-    if (kind == PictureKind::Ico) {
-        // An icon file holds several sizes; the largest one scales best.
-        const int count = std::max(1, reader.imageCount());
-        for (int i = 0; i < count && i < 256; ++i) {
-            if (i > 0 && !reader.jumpToImage(i))
-                break;
-            QImage candidate;
-            if (!reader.read(&candidate)) {
-                if (i == 0)
-                    return result;
-                continue;
-            }
-            if (image.isNull() ||
-                qint64(candidate.width()) * candidate.height() > qint64(image.width()) * image.height())
-                image = candidate;
-        }
-    } else if (kind == PictureKind::Gif) {
-        // Every frame must decode, so that a damaged animation is a failed load, not a
-        // half-played one.
-        if (!reader.read(&image))
-            return result;
-        int frames = 1;
-        while (reader.canRead()) {
-            QImage next;
-            if (!reader.read(&next))
-                return result;
-            ++frames;
-        }
-        result.frameCount = frames;
-    } else {
-        if (!reader.read(&image))
-            return result;
-    }
+    QImage image = kind == PictureKind::Bmp   ? decode_bmp(data, maxPixels)
+                   : kind == PictureKind::Ico ? decode_ico(data, maxPixels)
+                                              : read_gif(data, maxPixels, &result.frameCount);
     if (image.isNull() || !within(image.size(), maxPixels))
         return result;
     result.naturalSize = image.size();
-    if (kind != PictureKind::Bmp && image.format() != QImage::Format_ARGB32_Premultiplied)
+    if (image.format() != QImage::Format_ARGB32_Premultiplied)
         image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     result.image = fit_to(image, shown);
     result.ok = true;
@@ -554,7 +503,7 @@ LoadedPicture load_picture(const QByteArray &data, PictureKind kind, QSize shown
     case PictureKind::Bmp:
     case PictureKind::Ico:
     case PictureKind::Gif:
-        return load_with_qt(data, kind, shownSize, maxPixels);
+        return load_raster(data, kind, shownSize, maxPixels);
     case PictureKind::Wmf:
         return load_wmf(data, shownSize, maxPixels);
     case PictureKind::Unknown:

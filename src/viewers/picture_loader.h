@@ -1,6 +1,6 @@
 // One entry point that decodes every picture kind the viewer shows: JPEG (scaled in the DCT
-// domain when shown smaller, upright by its EXIF orientation), BMP and ICO through Qt's readers,
-// GIF (first frame here, animation through make_gif_movie) and WMF through our own player.
+// domain when shown smaller, upright by its EXIF orientation), BMP and ICO through our bitmap
+// decoder, GIF (first frame here, animation through make_gif_movie) and WMF through our player.
 #pragma once
 
 #include <QByteArray>

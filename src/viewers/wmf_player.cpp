@@ -1,5 +1,7 @@
 #include "viewers/wmf_player.h"
 
+#include "viewers/bitmap_decoder.h"
+
 #include "app/text_file.h"
 
 #include <QFontMetricsF>
@@ -127,76 +129,8 @@ struct DcState {
     QRegion clip; // device pixels; the mapping only scales and shifts, so rectangles stay exact
 };
 
-// A device-independent bitmap inside a record, decoded by prefixing the file header a BMP
-// file would have and handing it to Qt's BMP reader. Sizes and offsets are checked first.
-QImage decode_dib(const uchar *p, qsizetype n)
-{
-    if (n < 12)
-        return QImage();
-    const quint32 headerSize = rd32(p);
-    qint64 width = 0, height = 0;
-    int bits = 0;
-    quint32 compression = 0, colorsUsed = 0;
-    qsizetype paletteEntry = 4;
-    if (headerSize == 12) {
-        width = rd16(p + 4);
-        height = qint16(rd16(p + 6));
-        bits = rd16(p + 10);
-        paletteEntry = 3;
-    } else if (headerSize >= 40 && headerSize <= 124 && n >= 40) {
-        width = qint32(rd32(p + 4));
-        height = qint32(rd32(p + 8));
-        bits = rd16(p + 14);
-        compression = rd32(p + 16);
-        colorsUsed = rd32(p + 32);
-    } else {
-        return QImage();
-    }
-    if (width <= 0 || height == 0 || width > 32768 || std::abs(height) > 32768 ||
-        width * std::abs(height) > (qint64(1) << 26))
-        return QImage();
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
-        return QImage();
-    if (compression > 3) // JPEG or PNG inside a DIB: not supported
-        return QImage();
-    qint64 colors = 0;
-    if (bits <= 8)
-        colors = colorsUsed ? colorsUsed : (1 << bits);
-    if (colors > 256)
-        return QImage();
-    qint64 masks = (headerSize == 40 && compression == 3) ? 12 : 0;
-    const qint64 offBits = 14 + qint64(headerSize) + colors * paletteEntry + masks;
-    if (offBits - 14 > n)
-        return QImage();
-    if (compression == 0) {
-        const qint64 stride = ((width * bits + 31) / 32) * 4;
-        if (offBits - 14 + stride * std::abs(height) > n)
-            return QImage();
-    }
-    QByteArray file;
-    file.reserve(14 + n);
-    const qint64 total = 14 + n;
-    const char head[14] = {'B',
-                           'M',
-                           char(total & 0xFF),
-                           char((total >> 8) & 0xFF),
-                           char((total >> 16) & 0xFF),
-                           char((total >> 24) & 0xFF),
-                           0,
-                           0,
-                           0,
-                           0,
-                           char(offBits & 0xFF),
-                           char((offBits >> 8) & 0xFF),
-                           char((offBits >> 16) & 0xFF),
-                           char((offBits >> 24) & 0xFF)};
-    file.append(head, 14);
-    file.append(reinterpret_cast<const char *>(p), n);
-    QImage image;
-    if (!image.loadFromData(file, "BMP"))
-        return QImage();
-    return image;
-}
+// Bitmaps inside records are drawn at most this large.
+constexpr qint64 kMaxDibPixels = qint64(1) << 26;
 
 class Playback
 {
@@ -431,7 +365,9 @@ void Playback::dib(quint16 fn, const Params &r)
     // A DIB record whose size is the bare parameter count carries no bitmap.
     const bool noBitmap = r.words() + 3 == (fn >> 8) + 3;
     const quint32 rop = r.u32(0);
-    auto bits = [&](qsizetype word) { return decode_dib(r.p + word * 2, r.n - word * 2); };
+    auto bits = [&](qsizetype word) {
+        return decode_dib(r.p + word * 2, r.n - word * 2, -1, qint64(1) << 26);
+    };
     auto sourceRect = [](const QImage &img, qreal xs, qreal ys, qreal ws, qreal hs, bool bottomUp) {
         return bottomUp ? QRectF(xs, img.height() - ys - hs, ws, hs) : QRectF(xs, ys, ws, hs);
     };
@@ -780,7 +716,7 @@ void Playback::record(quint16 fn, const Params &r)
     case R_DIBCREATEPATTERNBRUSH: {
         WmfObject o;
         o.kind = WmfObject::Brush;
-        const QImage img = r.u(1) == 0 && r.n > 4 ? decode_dib(r.p + 4, r.n - 4) : QImage();
+        const QImage img = r.u(1) == 0 && r.n > 4 ? decode_dib(r.p + 4, r.n - 4, -1, kMaxDibPixels) : QImage();
         o.brush = img.isNull() ? QBrush(Qt::black) : QBrush(img);
         addObject(std::move(o));
         break;

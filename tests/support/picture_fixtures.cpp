@@ -2,7 +2,8 @@
 
 #include <QBuffer>
 
-namespace vorn::test {
+namespace vorn::test
+{
 
 QByteArray encode(const QImage &image, const char *format, int quality)
 {
@@ -80,6 +81,114 @@ QByteArray gif(int frames)
         b += char(0);
     }
     b += char(0x3B);
+    return b;
+}
+
+namespace
+{
+void put16(QByteArray &b, quint32 v)
+{
+    b += char(v & 0xFF);
+    b += char((v >> 8) & 0xFF);
+}
+void put32(QByteArray &b, quint32 v)
+{
+    put16(b, v & 0xFFFF);
+    put16(b, v >> 16);
+}
+} // namespace
+
+QByteArray Dib::bytes() const
+{
+    QByteArray b;
+    put32(b, quint32(headerSize));
+    if (headerSize == 12) {
+        put16(b, quint32(width));
+        put16(b, quint32(height));
+        put16(b, 1);
+        put16(b, quint32(bits));
+    } else {
+        put32(b, quint32(width));
+        put32(b, quint32(height));
+        put16(b, 1);
+        put16(b, quint32(bits));
+        put32(b, compression);
+        put32(b, quint32(pixels.size()));
+        put32(b, 2835);
+        put32(b, 2835);
+        put32(b, quint32(palette.size()));
+        put32(b, 0);
+        // Masks inside version 2 and later headers; the rest of a larger header stays zero.
+        if (headerSize >= 52 && headerSize != 64) {
+            for (int i = 0; i < (headerSize >= 56 ? 4 : 3); ++i)
+                put32(b, i < masks.size() ? masks[i] : 0);
+        }
+        b += QByteArray(headerSize - b.size(), 0);
+        if (headerSize == 40)
+            for (quint32 m : masks)
+                put32(b, m);
+    }
+    for (QRgb c : palette) {
+        b += char(qBlue(c));
+        b += char(qGreen(c));
+        b += char(qRed(c));
+        if (headerSize != 12)
+            b += char(0);
+    }
+    return b + pixels;
+}
+
+QByteArray bmpFile(const Dib &dib)
+{
+    const QByteArray d = dib.bytes();
+    QByteArray b("BM");
+    put32(b, quint32(14 + d.size()));
+    put32(b, 0);
+    put32(b, quint32(14 + d.size() - dib.pixels.size()));
+    return b + d;
+}
+
+QByteArray dibRows(int width, int height, int bits, const std::function<quint32(int x, int y)> &value)
+{
+    QByteArray b;
+    const int stride = ((width * bits + 31) / 32) * 4;
+    for (int y = height - 1; y >= 0; --y) {
+        QByteArray row(stride, 0);
+        for (int x = 0; x < width; ++x) {
+            const quint32 v = value(x, y);
+            if (bits < 8) {
+                const int perByte = 8 / bits;
+                row[x / perByte] = char(uchar(row[x / perByte]) | v << (8 - bits * (x % perByte + 1)));
+            } else {
+                for (int i = 0; i < bits / 8; ++i)
+                    row[x * (bits / 8) + i] = char((v >> (8 * i)) & 0xFF);
+            }
+        }
+        b += row;
+    }
+    return b;
+}
+
+QByteArray icoFile(const QList<IconEntry> &entries)
+{
+    QByteArray b;
+    put16(b, 0);
+    put16(b, 1);
+    put16(b, quint32(entries.size()));
+    quint32 offset = 6 + 16 * quint32(entries.size());
+    for (const IconEntry &e : entries) {
+        b += char(e.dirWidth & 0xFF);
+        b += char(e.dirHeight & 0xFF);
+        b += char(0);
+        b += char(0);
+        put16(b, 1);
+        put16(b, quint32(e.dirBits));
+        put32(b, e.dirLength >= 0 ? quint32(e.dirLength) : quint32(e.image.size()));
+        put32(b, offset);
+        offset += quint32(e.image.size());
+    }
+    for (const IconEntry &e : entries)
+        b += e.image;
     return b;
 }
 

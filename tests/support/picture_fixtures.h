@@ -3,8 +3,12 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QList>
 
-namespace vorn::test {
+#include <functional>
+
+namespace vorn::test
+{
 
 // The image in a file format Qt writes ("jpg", "bmp", "ico", ...).
 QByteArray encode(const QImage &image, const char *format, int quality = 90);
@@ -12,5 +16,33 @@ QByteArray encode(const QImage &image, const char *format, int quality = 90);
 QByteArray withOrientation(const QByteArray &jpeg, int orientation);
 // An animated GIF of 2 x 2 frames, 100 ms each, alternating red and blue.
 QByteArray gif(int frames);
+
+// A device-independent bitmap as Windows writes it: header of `headerSize` bytes (12 for the
+// OS/2 core header, 40, 52, 56, 108 or 124, or an OS/2 2.x size such as 64), the masks (after a
+// 40-byte header, or inside a larger one), the palette (3 bytes an entry for the core header,
+// else 4) and the pixel bytes as given.
+struct Dib {
+    int headerSize = 40;
+    int width = 0;
+    int height = 0; // negative: top-down rows
+    int bits = 24;
+    quint32 compression = 0;
+    QList<quint32> masks; // red, green, blue[, alpha]
+    QList<QRgb> palette;
+    QByteArray pixels;
+    QByteArray bytes() const;
+};
+// The DIB in a BMP file, its pixels right after the palette.
+QByteArray bmpFile(const Dib &dib);
+// Uncompressed rows (bottom-up, each padded to 4 bytes) from pixel values of `bits` bits.
+QByteArray dibRows(int width, int height, int bits, const std::function<quint32(int x, int y)> &value);
+
+// An icon file; each entry's directory may state a wrong size, depth or length.
+struct IconEntry {
+    QByteArray image; // a DIB (height doubled, AND mask after the colours) or a PNG file
+    int dirWidth = 0, dirHeight = 0, dirBits = 32;
+    qint64 dirLength = -1; // -1: the true length
+};
+QByteArray icoFile(const QList<IconEntry> &entries);
 
 } // namespace vorn::test

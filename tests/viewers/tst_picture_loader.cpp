@@ -4,6 +4,7 @@
 #include "lang/texts.h"
 #include "support/picture_fixtures.h"
 #include "support/test_support.h"
+#include "viewers/bitmap_decoder.h"
 #include "viewers/picture_loader.h"
 #include "viewers/picture_prefetch.h"
 #include "viewers/wmf_player.h"
@@ -14,6 +15,7 @@
 #include <QMovie>
 #include <QPainter>
 
+#include <bit>
 #include <cstdio>
 #include <functional>
 #include <jpeglib.h>
@@ -136,6 +138,61 @@ QImage storedFor(const QImage &u, int o)
     return s;
 }
 
+// Contiguous masks packed from the lowest bit: blue, green, red, then alpha.
+QList<quint32> packedMasks(int r, int g, int b, int a = 0)
+{
+    auto m = [](int bits, int shift) { return bits ? ((quint32(1) << bits) - 1) << shift : 0u; };
+    QList<quint32> masks{m(r, b + g), m(g, b), m(b, 0)};
+    if (a)
+        masks << m(a, r + g + b);
+    return masks;
+}
+
+// A channel of 8 bits stored under `mask` and read back scaled to 8 bits, rounded.
+quint32 quantize(int v, quint32 mask)
+{
+    if (!mask)
+        return 0;
+    const int shift = std::countr_zero(mask);
+    const quint32 max = mask >> shift;
+    return quint32((qint64(v) * max + 127) / 255) << shift & mask;
+}
+int expand(quint32 pixel, quint32 mask)
+{
+    if (!mask)
+        return 0;
+    const int shift = std::countr_zero(mask);
+    const quint32 max = mask >> shift;
+    return int(((pixel & mask) >> shift) * 255 + max / 2) / int(max);
+}
+
+const QRgb kTestColours[8] = {qRgba(0, 0, 0, 255),     qRgba(255, 255, 255, 255), qRgba(255, 0, 0, 200),
+                              qRgba(0, 255, 0, 128),   qRgba(0, 0, 255, 255),     qRgba(12, 200, 99, 64),
+                              qRgba(250, 128, 3, 255), qRgba(77, 33, 190, 220)};
+
+// Run-length data from (count, value) pairs, as written.
+QByteArray runs(const QList<int> &bytes)
+{
+    QByteArray b;
+    for (int v : bytes)
+        b += char(v);
+    return b;
+}
+
+// A 4-bit (or 8-bit, or 24-bit) icon DIB: colours from `colour`, the AND mask from `masked`.
+QByteArray iconDib(int size, int bits, const std::function<quint32(int, int)> &colour,
+                   const std::function<bool(int, int)> &masked, const QList<QRgb> &palette = {})
+{
+    Dib d;
+    d.width = size;
+    d.height = 2 * size;
+    d.bits = bits;
+    d.palette = palette;
+    d.pixels = dibRows(size, size, bits, colour) +
+               dibRows(size, size, 1, [&](int x, int y) { return masked(x, y) ? 1u : 0u; });
+    return d.bytes();
+}
+
 // Builds WMF records; words are little-endian.
 struct Wmf {
     QByteArray records;
@@ -232,6 +289,14 @@ class TstPictureLoader : public QObject
     void jpegWarnings();
     void jpegEndlessScans();
     void qtKinds();
+    void bmpBitFields_data();
+    void bmpBitFields();
+    void bmpPalettes_data();
+    void bmpPalettes();
+    void bmpRuns_data();
+    void bmpRuns();
+    void icons_data();
+    void icons();
     void gifFrames();
     void wmfRectangle();
     void wmfDib();
@@ -442,6 +507,248 @@ void TstPictureLoader::qtKinds()
     QVERIFY(bmp.ok);
     QCOMPARE(bmp.naturalSize, QSize(30, 20));
     QCOMPARE(bmp.image.size(), QSize(60, 40));
+}
+
+void TstPictureLoader::bmpBitFields_data()
+{
+    QTest::addColumn<int>("headerSize");
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<int>("compression");
+    QTest::addColumn<QList<quint32>>("masks");
+    QTest::newRow("16-bit 5-5-5, no masks") << 40 << 16 << 0 << QList<quint32>();
+    QTest::newRow("16-bit 5-6-5") << 40 << 16 << 3 << packedMasks(5, 6, 5);
+    QTest::newRow("16-bit 2-3-1") << 40 << 16 << 3 << packedMasks(2, 3, 1);
+    QTest::newRow("16-bit 3-10-3") << 40 << 16 << 3 << packedMasks(3, 10, 3);
+    QTest::newRow("16-bit 4-4-4-4 alpha") << 40 << 16 << 6 << packedMasks(4, 4, 4, 4);
+    QTest::newRow("16-bit 1-5-5-5 alpha, V3 header") << 56 << 16 << 3 << packedMasks(5, 5, 5, 1);
+    QTest::newRow("24-bit") << 40 << 24 << 0 << QList<quint32>();
+    QTest::newRow("32-bit, no masks") << 40 << 32 << 0 << QList<quint32>();
+    QTest::newRow("32-bit 8-8-8 in BGR order") << 40 << 32 << 3 << QList<quint32>{0xFF, 0xFF00, 0xFF0000};
+    QTest::newRow("32-bit 11-11-10") << 40 << 32 << 3 << packedMasks(11, 11, 10);
+    QTest::newRow("32-bit 10-10-10-2, V5 header") << 124 << 32 << 3 << packedMasks(10, 10, 10, 2);
+    QTest::newRow("32-bit 8-8-8-8 alpha, V4 header") << 108 << 32 << 3 << packedMasks(8, 8, 8, 8);
+    QTest::newRow("32-bit alpha bit fields") << 40 << 32 << 6 << packedMasks(8, 8, 8, 8);
+    QTest::newRow("32-bit 7-18-7") << 40 << 32 << 3 << packedMasks(7, 18, 7);
+    QTest::newRow("32-bit 6-6-6 in the top bits, V2 header")
+        << 52 << 32 << 3 << QList<quint32>{0xFC000000, 0x03F00000, 0x000FC000};
+}
+
+void TstPictureLoader::bmpBitFields()
+{
+    // Every mask shape decodes by its masks, each channel scaled to 8 bits.
+    QFETCH(int, headerSize);
+    QFETCH(int, bits);
+    QFETCH(int, compression);
+    QFETCH(QList<quint32>, masks);
+    const QList<quint32> m = !masks.isEmpty() ? masks
+                             : bits == 16     ? QList<quint32>{0x7C00, 0x03E0, 0x001F}
+                                              : QList<quint32>{0xFF0000, 0xFF00, 0xFF};
+    const quint32 alphaMask = m.size() > 3 ? m[3] : 0;
+    auto value = [&](int x, int y) {
+        const QRgb c = kTestColours[(x + 3 * y) % 8];
+        return quantize(qRed(c), m[0]) | quantize(qGreen(c), m[1]) | quantize(qBlue(c), m[2]) |
+               quantize(qAlpha(c), alphaMask);
+    };
+    Dib dib;
+    dib.headerSize = headerSize;
+    dib.width = 8;
+    dib.height = 4;
+    dib.bits = bits;
+    dib.compression = quint32(compression);
+    dib.masks = masks;
+    dib.pixels = dibRows(8, 4, bits, value);
+    const QImage image = decode_bmp(bmpFile(dib), kMaxPicturePixels);
+    QCOMPARE(image.size(), QSize(8, 4));
+    QCOMPARE(image.hasAlphaChannel(), alphaMask != 0);
+    int wrong = 0;
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            const quint32 v = value(x, y);
+            const QRgb want = qRgba(expand(v, m[0]), expand(v, m[1]), expand(v, m[2]),
+                                    alphaMask ? expand(v, alphaMask) : 255);
+            if (image.pixel(x, y) != want)
+                ++wrong;
+        }
+    }
+    QCOMPARE(wrong, 0);
+    QVERIFY(load_picture(bmpFile(dib), PictureKind::Bmp).ok);
+
+    // An alpha channel that is zero everywhere was never filled in: the picture is opaque.
+    if (alphaMask) {
+        dib.pixels = dibRows(8, 4, bits, [&](int x, int y) { return value(x, y) & ~alphaMask; });
+        const QImage opaque = decode_bmp(bmpFile(dib), kMaxPicturePixels);
+        QVERIFY(!opaque.hasAlphaChannel());
+        QCOMPARE(qAlpha(opaque.pixel(1, 1)), 255);
+    }
+}
+
+void TstPictureLoader::bmpPalettes_data()
+{
+    QTest::addColumn<int>("headerSize");
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<int>("colours");
+    QTest::addColumn<bool>("topDown");
+    QTest::newRow("OS/2 core header, short palette") << 12 << 8 << 5 << false;
+    QTest::newRow("OS/2 core header, 4-bit, short palette") << 12 << 4 << 3 << false;
+    QTest::newRow("OS/2 2.x header, short palette") << 64 << 8 << 6 << false;
+    QTest::newRow("1-bit") << 40 << 1 << 2 << false;
+    QTest::newRow("2-bit") << 40 << 2 << 4 << false;
+    QTest::newRow("4-bit, 7 colours") << 40 << 4 << 7 << false;
+    QTest::newRow("8-bit, top-down") << 40 << 8 << 8 << true;
+}
+
+void TstPictureLoader::bmpPalettes()
+{
+    // The palette is as long as stated (or as the room before the pixels): colours after it
+    // are not taken from the pixel data.
+    QFETCH(int, headerSize);
+    QFETCH(int, bits);
+    QFETCH(int, colours);
+    QFETCH(bool, topDown);
+    Dib dib;
+    dib.headerSize = headerSize;
+    dib.width = 7;
+    dib.height = topDown ? -3 : 3;
+    dib.bits = bits;
+    for (int i = 0; i < colours; ++i)
+        dib.palette << (kTestColours[i % 8] | 0xFF000000);
+    auto index = [&](int x, int y) { return quint32((x + y) % colours); };
+    dib.pixels = dibRows(7, 3, bits, [&](int x, int y) { return index(x, topDown ? 2 - y : y); });
+    const QImage image = decode_bmp(bmpFile(dib), kMaxPicturePixels);
+    QCOMPARE(image.size(), QSize(7, 3));
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 7; ++x)
+            QCOMPARE(image.pixel(x, y), dib.palette[int(index(x, y))]);
+}
+
+void TstPictureLoader::bmpRuns_data()
+{
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("rows"); // expected rows from the top, '.' transparent; empty: refused
+    // Palette: 0 black, 1 red, 2 green, 3 blue.
+    QTest::newRow("RLE8 runs and an absolute run")
+        << 8 << QSize(4, 2) << runs({4, 1, 0, 0, 0, 4, 2, 3, 2, 3, 0, 1}) << "2323 1111";
+    QTest::newRow("RLE8 delta skips pixels, which stay transparent")
+        << 8 << QSize(4, 3) << runs({1, 2, 0, 2, 1, 2, 2, 3, 0, 1}) << "..33 .... 2...";
+    QTest::newRow("RLE8 end of line leaves the rest transparent")
+        << 8 << QSize(3, 2) << runs({1, 1, 0, 0, 3, 2, 0, 1}) << "222 1..";
+    QTest::newRow("RLE4 runs alternate two indexes")
+        << 4 << QSize(5, 2) << runs({5, 0x12, 0, 0, 0, 5, 0x30, 0x12, 0x30, 0, 0, 1}) << "30123 12121";
+    QTest::newRow("rows complete without an end code")
+        << 8 << QSize(2, 2) << runs({2, 1, 0, 0, 2, 3, 0, 0}) << "33 11";
+    QTest::newRow("run past the row") << 8 << QSize(4, 2) << runs({5, 1, 0, 1}) << "";
+    QTest::newRow("absolute run past the row") << 8 << QSize(2, 1) << runs({0, 3, 1, 1, 1, 0, 0, 1}) << "";
+    QTest::newRow("index past the palette") << 8 << QSize(2, 1) << runs({2, 9, 0, 1}) << "";
+    QTest::newRow("RLE4 index past the palette") << 4 << QSize(2, 1) << runs({2, 0x19, 0, 1}) << "";
+    QTest::newRow("delta past the picture") << 8 << QSize(4, 2) << runs({0, 2, 1, 5, 0, 1}) << "";
+    QTest::newRow("rows past the top") << 8 << QSize(2, 1) << runs({2, 1, 0, 0, 2, 1, 0, 1}) << "";
+    QTest::newRow("data ends early") << 8 << QSize(4, 4) << runs({4, 1, 0, 0, 4, 2}) << "";
+    QTest::newRow("absolute run past the data") << 8 << QSize(8, 1) << runs({0, 8, 1, 1}) << "";
+    // 253 bytes cannot hold 2554 x 18803 pixels: at most 255 pixels come from each two bytes.
+    QTest::newRow("size beyond the data")
+        << 8 << QSize(2554, 18803) << runs({255, 1}).repeated(125) + runs({0, 1, 0}) << "";
+}
+
+void TstPictureLoader::bmpRuns()
+{
+    QFETCH(int, bits);
+    QFETCH(QSize, size);
+    QFETCH(QByteArray, data);
+    QFETCH(QString, rows);
+    Dib dib;
+    dib.width = size.width();
+    dib.height = size.height();
+    dib.bits = bits;
+    dib.compression = bits == 8 ? 1 : 2;
+    dib.palette = {qRgb(0, 0, 0), qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)};
+    dib.pixels = data;
+    const QImage image = decode_bmp(bmpFile(dib), kMaxPicturePixels);
+    QCOMPARE(load_picture(bmpFile(dib), PictureKind::Bmp).ok, !rows.isEmpty());
+    if (rows.isEmpty()) {
+        QVERIFY(image.isNull());
+        return;
+    }
+    const QStringList lines = rows.split(' ');
+    QCOMPARE(image.size(), size);
+    QCOMPARE(image.hasAlphaChannel(), rows.contains('.'));
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            const QChar c = lines[y][x];
+            const QRgb want = c == '.' ? 0 : dib.palette[c.digitValue()];
+            QVERIFY2(image.pixel(x, y) == want, qPrintable(QString("pixel %1,%2").arg(x).arg(y)));
+        }
+    }
+}
+
+void TstPictureLoader::icons_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("shape"); // '#' opaque, '.' transparent, per 8 x 8 cell; empty: refused
+    // The mask: the left half and the bottom-right cell are transparent (a 4 x 4 grid of cells).
+    auto masked = [](int x, int y) { return x < 16 || (x >= 24 && y >= 24); };
+    const QString shape = "..## ..## ..## ..#.";
+    auto colour24 = [](int x, int y) { return quint32(qRgb(x * 8, y * 8, 100)) & 0xFFFFFF; };
+    const QByteArray dib24 = iconDib(32, 24, colour24, masked);
+    QTest::newRow("24-bit with an AND mask") << icoFile({{dib24, 32, 32, 24}}) << QSize(32, 32) << shape;
+    const QList<QRgb> pal{qRgb(0, 0, 0), qRgb(255, 0, 0), qRgb(0, 0, 255)};
+    QTest::newRow("4-bit with an AND mask")
+        << icoFile({{iconDib(
+                         32, 4, [](int x, int) { return quint32(x % 3); }, masked, pal),
+                     32, 32, 4}})
+        << QSize(32, 32) << shape;
+    // Alpha in the colours wins over the mask.
+    auto colour32 = [](int x, int) { return x < 8 ? 0u : 0xFF00FF00u; };
+    QTest::newRow("32-bit with alpha") << icoFile({{iconDib(32, 32, colour32, masked), 32, 32, 32}})
+                                       << QSize(32, 32) << ".### .### .### .###";
+    QTest::newRow("32-bit, alpha all zero: the mask")
+        << icoFile({{iconDib(
+                         32, 32, [](int, int) { return 0x00FF00u; }, masked),
+                     32, 32, 32}})
+        << QSize(32, 32) << shape;
+    // The embedded image, not the directory, tells sizes, depths and lengths.
+    QTest::newRow("directory: wrong length") << icoFile({{dib24, 32, 32, 24, 40}}) << QSize(32, 32) << shape;
+    QTest::newRow("directory: wrong size and depth")
+        << icoFile({{dib24, 16, 16, 8}}) << QSize(32, 32) << shape;
+    QImage png(24, 24, QImage::Format_ARGB32);
+    png.fill(Qt::transparent);
+    QPainter(&png).fillRect(12, 0, 12, 24, Qt::red);
+    QTest::newRow("PNG entry, directory says 500 bits")
+        << icoFile({{encode(png, "PNG"), 24, 24, 500}}) << QSize(24, 24) << "..## ..## ..##";
+    QTest::newRow("largest entry") << icoFile({{iconDib(16, 24, colour24, [](int, int) { return false; }), 16,
+                                                16, 24},
+                                               {dib24, 32, 32, 24}})
+                                   << QSize(32, 32) << shape;
+    QTest::newRow("colours cut short")
+        << icoFile({{dib24.left(40 + 32 * 32 * 3 / 2), 32, 32, 24}}) << QSize() << "";
+    QTest::newRow("mask cut short") << icoFile({{dib24.left(dib24.size() - 20), 32, 32, 24}}) << QSize()
+                                    << "";
+    QTest::newRow("entry past the end") << icoFile({{dib24, 32, 32, 24}}).left(6 + 16 + 10) << QSize() << "";
+}
+
+void TstPictureLoader::icons()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QSize, size);
+    QFETCH(QString, shape);
+    const LoadedPicture p = load_picture(data, PictureKind::Ico);
+    QCOMPARE(p.ok, !shape.isEmpty());
+    if (shape.isEmpty())
+        return;
+    QCOMPARE(p.image.size(), size);
+    const QStringList rows = shape.split(' ');
+    int wrong = 0;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            const bool opaque = rows[y * rows.size() / size.height()][x * 4 / size.width()] == '#';
+            if ((qAlpha(p.image.pixel(x, y)) == 255) != opaque ||
+                (!opaque && qAlpha(p.image.pixel(x, y)) != 0))
+                ++wrong;
+        }
+    }
+    QCOMPARE(wrong, 0);
 }
 
 void TstPictureLoader::gifFrames()
