@@ -23,8 +23,14 @@ namespace
 const QString kHeader = QStringLiteral("vorn rename journal 1");
 
 // Names are kept as the hex of their native bytes: any name, one field, no escaping.
-QString encode(const QString &name) { return QString::fromLatin1(QFile::encodeName(name).toHex()); }
-QString decode(QStringView hex) { return QFile::decodeName(QByteArray::fromHex(hex.toLatin1())); }
+QString encode(const QString &name)
+{
+    return QString::fromLatin1(QFile::encodeName(name).toHex());
+}
+QString decode(QStringView hex)
+{
+    return QFile::decodeName(QByteArray::fromHex(hex.toLatin1()));
+}
 
 QString checksum(const QStringList &lines)
 {
@@ -32,23 +38,25 @@ QString checksum(const QStringList &lines)
         QCryptographicHash::hash(lines.join(QLatin1Char('\n')).toUtf8(), QCryptographicHash::Sha256).toHex());
 }
 
-bool identity(const QString &path, quint64 *device, quint64 *inode)
-{
-    struct stat st {};
-    if (lstat(QFile::encodeName(path).constData(), &st) != 0)
-        return false;
-    *device = quint64(st.st_dev);
-    *inode = quint64(st.st_ino);
-    return true;
-}
-
 bool exists(const QString &path)
 {
-    struct stat st {};
+    struct stat st = {};
     return lstat(QFile::encodeName(path).constData(), &st) == 0;
 }
 
 } // namespace
+
+bool file_id(const QString &path, quint64 *device, FileId *id)
+{
+    struct stat st = {};
+    if (lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    *device = quint64(st.st_dev);
+    id->inode = quint64(st.st_ino);
+    id->size = qint64(st.st_size);
+    id->mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
+}
 
 RenameJournal::RenameJournal(QString file) : file_(std::move(file)) {}
 
@@ -62,9 +70,12 @@ QStringList RenameJournal::to_lines(const QList<JournalRun> &runs)
                      .arg(r.device)
                      .arg(encode(r.folder));
         for (const JournalEntry &e : r.entries)
-            lines << QStringLiteral("f\t%1\t%2\t%3\t%4")
-                         .arg(e.inode)
-                         .arg(encode(e.oldName), e.tempName.isEmpty() ? QStringLiteral("-") : encode(e.tempName),
+            lines << QStringLiteral("f\t%1 %2 %3\t%4\t%5\t%6")
+                         .arg(e.id.inode)
+                         .arg(e.id.size)
+                         .arg(e.id.mtimeNs)
+                         .arg(encode(e.oldName),
+                              e.tempName.isEmpty() ? QStringLiteral("-") : encode(e.tempName),
                               encode(e.newName));
     }
     lines << QStringLiteral("sum\t") + checksum(lines);
@@ -96,7 +107,15 @@ QList<JournalRun> RenameJournal::from_lines(const QStringList &linesIn, bool *da
             runs << r;
         } else if (f.size() == 5 && f[0] == QLatin1String("f") && !runs.isEmpty()) {
             JournalEntry e;
-            e.inode = f[1].toULongLong(&ok1);
+            const QList<QStringView> id = f[1].split(QLatin1Char(' '));
+            bool ok2 = false;
+            bool ok3 = false;
+            if (id.size() == 3) {
+                e.id.inode = id[0].toULongLong(&ok1);
+                e.id.size = id[1].toLongLong(&ok2);
+                e.id.mtimeNs = id[2].toLongLong(&ok3);
+            }
+            ok1 = ok1 && ok2 && ok3;
             e.oldName = decode(f[2]);
             e.tempName = f[3] == QLatin1String("-") ? QString() : decode(f[3]);
             e.newName = decode(f[4]);
@@ -134,8 +153,8 @@ QString RenameJournal::locate(const JournalRun &run, const JournalEntry &e)
 {
     for (const QString &name : {e.newName, e.tempName, e.oldName}) {
         quint64 dev = 0;
-        quint64 ino = 0;
-        if (!name.isEmpty() && identity(run.folder + name, &dev, &ino) && dev == run.device && ino == e.inode)
+        FileId id;
+        if (!name.isEmpty() && file_id(run.folder + name, &dev, &id) && dev == run.device && id == e.id)
             return name;
     }
     return {};
@@ -150,8 +169,8 @@ RenameOutcome RenameJournal::execute(const QString &folderIn, const QList<Rename
     JournalRun run;
     run.undo = undo;
     run.folder = folder;
-    quint64 folderIno = 0;
-    identity(folder, &run.device, &folderIno);
+    FileId folderId;
+    file_id(folder, &run.device, &folderId);
 
     QSet<QString> froms;
     for (const RenameMove &m : moves)
@@ -166,7 +185,7 @@ RenameOutcome RenameJournal::execute(const QString &folderIn, const QList<Rename
         e.oldName = m.from;
         e.newName = m.to;
         quint64 dev = 0;
-        if (!identity(folder + m.from, &dev, &e.inode)) {
+        if (!file_id(folder + m.from, &dev, &e.id)) {
             out.failures << RenameFailure{m.from, errno};
             continue;
         }
@@ -189,7 +208,9 @@ RenameOutcome RenameJournal::execute(const QString &folderIn, const QList<Rename
         if (progress)
             progress(++done, total);
     };
-    auto failed = [&](const QString &name, const FileOpResult &r) { out.failures << RenameFailure{name, r.errorCode}; };
+    auto failed = [&](const QString &name, const FileOpResult &r) {
+        out.failures << RenameFailure{name, r.errorCode};
+    };
     QList<bool> parked(run.entries.size(), false);
     // Phase 1: files whose new name is held by another file of the run step aside.
     for (int i = 0; i < run.entries.size(); ++i) {
@@ -230,7 +251,8 @@ RenameOutcome RenameJournal::execute(const QString &folderIn, const QList<Rename
     return out;
 }
 
-RenameOutcome RenameJournal::run(const QString &folder, const QList<RenameMove> &moves, const RenameProgress &progress)
+RenameOutcome RenameJournal::run(const QString &folder, const QList<RenameMove> &moves,
+                                 const RenameProgress &progress)
 {
     bool appended = false;
     RenameOutcome out = execute(folder, moves, false, progress, &appended);
@@ -249,8 +271,8 @@ RenameOutcome RenameJournal::undo_last(const RenameProgress &progress)
     QList<RenameRow> rows;
     for (const JournalEntry &e : last.entries) {
         quint64 dev = 0;
-        quint64 ino = 0;
-        if (identity(last.folder + e.newName, &dev, &ino) && dev == last.device && ino == e.inode)
+        FileId id;
+        if (file_id(last.folder + e.newName, &dev, &id) && dev == last.device && id == e.id)
             rows << RenameRow{e.newName, e.oldName};
         else
             out.failures << RenameFailure{e.newName, RefusedChanged};

@@ -2,8 +2,8 @@
 // undone after a restart and a run cut short by a crash can be finished or undone.
 //
 // It is written ahead: before a run touches a file, the journal on disk lists every file of it
-// by identity (device and inode) with its old name, the temporary name it passes through (a run
-// whose new names are old names of its own files renames in two phases) and its new name. The
+// by identity (device, inode, size and modification time) with its old name, the temporary name it passes
+// through (a run whose new names are old names of its own files renames in two phases) and its new name. The
 // file is therefore always under one of these names, and the identity says which file it is.
 // Every rewrite is atomic and synced; a checksum line guards against a damaged file.
 #pragma once
@@ -17,8 +17,20 @@
 namespace vorn
 {
 
-struct JournalEntry {
+// Which file it is: a renamed file keeps its inode, size and modification time.
+struct FileId {
     quint64 inode = 0;
+    qint64 size = 0;
+    qint64 mtimeNs = 0;
+
+    bool operator==(const FileId &) const = default;
+};
+
+// The identity of the file at path and its device; false when there is none.
+bool file_id(const QString &path, quint64 *device, FileId *id);
+
+struct JournalEntry {
+    FileId id;
     QString oldName;
     QString tempName; // empty when the file is renamed directly
     QString newName;
@@ -59,7 +71,8 @@ class RenameJournal
 
     // Renames the files of one folder (from and to are names in it; the rows must have passed
     // check_renames). Journaled and two-phased as described above.
-    RenameOutcome run(const QString &folder, const QList<RenameMove> &moves, const RenameProgress &progress = {});
+    RenameOutcome run(const QString &folder, const QList<RenameMove> &moves,
+                      const RenameProgress &progress = {});
     // Puts the files of the last run back under their old names, never overwriting; a file that
     // is no longer the one the run renamed is reported and left alone.
     RenameOutcome undo_last(const RenameProgress &progress = {});

@@ -88,7 +88,8 @@ QString RenamePattern::extensionOf(const QString &name)
 
 QString RenamePattern::compose(const QString &number, const QString &inserted, const QString &ext) const
 {
-    return nameLeft_ ? before_ + inserted + number + after_ + ext : before_ + number + inserted + after_ + ext;
+    return nameLeft_ ? before_ + inserted + number + after_ + ext
+                     : before_ + number + inserted + after_ + ext;
 }
 
 QString RenamePattern::newName(const QString &oldName, qint64 n, const QString &placeholder) const

@@ -12,14 +12,15 @@ namespace vorn
 bool is_usable_name(const QString &name)
 {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0)) && QFile::encodeName(name).size() <= 255;
+           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0)) &&
+           QFile::encodeName(name).size() <= 255;
 }
 
 RenameCheck check_renames(const QString &folderIn, const QList<RenameRow> &rows)
 {
     const QString folder = folderIn.endsWith(QLatin1Char('/')) ? folderIn : folderIn + QLatin1Char('/');
     auto exists = [&folder](const QString &name) {
-        struct stat st {};
+        struct stat st = {};
         return lstat(QFile::encodeName(folder + name).constData(), &st) == 0;
     };
 

@@ -31,7 +31,10 @@ struct RenameCheck {
 
     int count(RowCheck c) const { return int(rows.count(c)); }
     // Rows that would be refused (gone, taken, repeated, bad).
-    int refused() const { return int(rows.size()) - count(RowCheck::Rename) - count(RowCheck::Same) - count(RowCheck::Empty); }
+    int refused() const
+    {
+        return int(rows.size()) - count(RowCheck::Rename) - count(RowCheck::Same) - count(RowCheck::Empty);
+    }
 };
 
 // Checks every row against the folder's files and against the other rows. A new name taken by
