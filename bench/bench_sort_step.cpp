@@ -4,13 +4,14 @@
 // button press to the next file routed, and to the next picture decoded at a fitted size
 // (12-megapixel JPEG, no prefetch). The pictures are hard links of one JPEG in a temporary
 // folder under /tmp, removed at the end.
-#include "app/file_viewer.h"
 #include "app/main_window.h"
-#include "viewers/picture_view.h"
-#include "app/scripted_prompter.h"
+#include "files/file_viewer.h"
 #include "files/list_area_view.h"
+#include "files/view_host.h"
 #include "sorting/sort_bar_view.h"
+#include "support/scripted_prompter.h"
 #include "viewers/picture_loader.h"
+#include "viewers/picture_view.h"
 #include "widgets/gradient_button.h"
 
 #include <QApplication>
@@ -127,7 +128,7 @@ RunFigures sortByWindow(const QString &root, const QString &jpeg, bool decode)
     TimingViewer viewer;
     viewer.clock = &clock;
     viewer.decode = decode;
-    w.registerViewer(View::Pictures, &viewer);
+    w.host().registerViewer(View::Pictures, &viewer);
     FileListView *lv = b.listSource();
     lv->selectRow(0);
     w.findChild<QToolButton *>(QStringLiteral("bt_movefile"))->click();

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the reader of vorn.cfg: decoding, line splitting and parsing.
-#include "app/config_file.h"
-#include "app/text_file.h"
+#include "base/config_file.h"
+#include "base/text_file.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes to the grid text reader (vorn.pth, vorn.msk, sort templates).
-#include "app/grid_text.h"
+#include "base/grid_text.h"
 
 #include <cstddef>
 #include <cstdint>

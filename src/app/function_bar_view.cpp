@@ -56,24 +56,24 @@ FunctionBarView::FunctionBarView(int rowHeight, QWidget *parent)
     viewGroup_->setExclusive(true);
     const struct {
         const char *name;
-        int tag;
+        ViewMode mode;
         QIcon icon;
     } views[] = {
-        {"bt_showview", 2000, drawn_icon([](QPainter &p) {
+        {"bt_showview", ViewMode::Pictures, drawn_icon([](QPainter &p) {
              p.setBrush(QColor(70, 130, 220));
              p.setPen(QColor(20, 40, 90));
              p.drawRect(2, 3, 14, 11);
              p.setBrush(QColor(60, 160, 60));
              p.drawPolygon(QPolygon({QPoint(3, 13), QPoint(8, 7), QPoint(15, 13)}));
          })},
-        {"bt_showzip", 2001, drawn_icon([](QPainter &p) {
+        {"bt_showzip", ViewMode::Zip, drawn_icon([](QPainter &p) {
              p.setBrush(QColor(230, 190, 80));
              p.setPen(QColor(110, 80, 10));
              p.drawRect(3, 2, 12, 14);
              p.setPen(QPen(QColor(60, 60, 60), 2));
              p.drawLine(9, 2, 9, 12);
          })},
-        {"bt_showrename", 2002, drawn_icon([](QPainter &p) {
+        {"bt_showrename", ViewMode::Rename, drawn_icon([](QPainter &p) {
              p.setPen(QColor(30, 30, 30));
              p.setFont(QFont(p.font().family(), 8, QFont::Bold));
              p.drawText(QRect(0, 0, 18, 18), Qt::AlignCenter, QStringLiteral("1.2"));
@@ -81,9 +81,8 @@ FunctionBarView::FunctionBarView(int rowHeight, QWidget *parent)
     };
     for (const auto &v : views) {
         QToolButton *b = addButton(row, v.name, v.icon, true);
-        b->setProperty("tag", v.tag);
-        viewGroup_->addButton(b, v.tag);
-        connect(b, &QToolButton::clicked, this, [this, tag = v.tag] { emit viewButtonClicked(tag); });
+        viewGroup_->addButton(b, int(v.mode));
+        connect(b, &QToolButton::clicked, this, [this, mode = v.mode] { emit viewButtonClicked(mode); });
     }
     button("bt_showview")->setChecked(true);
 

@@ -2,6 +2,7 @@
 // help and close, with the colour panel fup_color below it.
 #pragma once
 
+#include "files/app_context.h"
 #include "widgets/collapsible_toolbar.h"
 
 #include <QColor>
@@ -18,6 +19,7 @@ public:
     explicit FunctionBarView(int rowHeight, QWidget *parent = nullptr);
 
     QToolButton *button(const char *name) const;
+    // The view buttons, with the ViewMode of each as its id.
     QButtonGroup *viewGroup() const { return viewGroup_; }
     QWidget *colorPanel() const { return fup_color_; }
     int hintSizeTag() const { return hintTag_; }
@@ -28,14 +30,14 @@ public slots:
     void mi_fontsize8Click();
 
 signals:
-    void viewButtonClicked(int tag);
-    void themeChanged(bool textured);
-    void viewingTextureChosen(bool blue);
-    void viewingColorChosen(const QColor &color);
-    void languageClicked();
-    void infoClicked();
-    void helpClicked();
-    void closeClicked();
+  void viewButtonClicked(vorn::ViewMode mode);
+  void themeChanged(bool textured);
+  void viewingTextureChosen(bool blue);
+  void viewingColorChosen(const QColor &color);
+  void languageClicked();
+  void infoClicked();
+  void helpClicked();
+  void closeClicked();
 
 private:
     QToolButton *addButton(QWidget *row, const char *name, const QIcon &icon, bool checkable = false);

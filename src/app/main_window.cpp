@@ -1,21 +1,20 @@
 #include "app/main_window.h"
 
-#include "app/grid_report.h"
-#include "app/info_dialog.h"
-#include "app/splash_dialog.h"
-#include "app/text_file.h"
-#include "lang/language_dialog.h"
-#include "app/file_viewer.h"
+#include "base/text_file.h"
 #include "app/function_bar_view.h"
+#include "app/info_dialog.h"
+#include "app/language_dialog.h"
+#include "app/splash_dialog.h"
+#include "app/view_router.h"
 #include "app/view_stack_view.h"
-#include "files/file_kind.h"
+#include "files/files_part.h"
+#include "files/grid_report.h"
 #include "files/list_area_view.h"
 #include "files/mask_bar_view.h"
 #include "files/scan_panel_view.h"
-#include "viewers/picture_view.h"
-#include "viewers/slide_host_view.h"
-#include "viewers/slideshow_view.h"
-#include "sorting/sort_bar_view.h"
+#include "files/view_host.h"
+#include "sorting/sort_part.h"
+#include "viewers/picture_part.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
 #include "widgets/text_applier.h"
@@ -25,18 +24,19 @@
 #include <QButtonGroup>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QWheelEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 // The icons and pictures are compiled into the static ui library; register them once.
 static void initResources() { Q_INIT_RESOURCE(resources); }
@@ -78,12 +78,7 @@ MainWindow::MainWindow(const StartOptions &options, QWidget *parent)
     formcreate();
 }
 
-MainWindow::~MainWindow()
-{
-    // The slide host goes with the members, before the child views: unhook it first.
-    if (slideshow_)
-        slideshow_->setHost(nullptr);
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::formcreate()
 {
@@ -118,6 +113,52 @@ void MainWindow::formcreate()
     maskBar_->bt_maskconfigokClick();
     // 10. The textured theme.
     apply_theme(this, true);
+}
+
+// The window's side of the install interface: its frame, its router and its lock-out.
+class MainWindow::Host : public ViewHost
+{
+  public:
+    explicit Host(MainWindow &w) : ViewHost(&w), w_(w) {}
+
+    AppContext &context() override { return *w_.ctx_; }
+    QFrame *panel(View v) override { return w_.views_->panel(v); }
+    void registerViewer(View v, FileViewer *viewer) override { w_.router_->registerViewer(v, viewer); }
+    void addLockout(QWidget *widget) override
+    {
+        w_.router_->addLockout([p = QPointer<QWidget>(widget)](bool locked) {
+            if (p)
+                p->setEnabled(!locked);
+        });
+    }
+    void addLockout(std::function<void(bool)> fn) override { w_.router_->addLockout(std::move(fn)); }
+    ActiveList &activeList() override { return w_.listArea_->active(); }
+    QWidget *clientArea() override { return w_.centralWidget(); }
+    CollapsibleToolBar &bar(FrameBar which) override
+    {
+        return which == FrameBar::Mask ? *w_.tbar_mask_ : *w_.tbar_sortmain_;
+    }
+    PanelStatusBar &statusBar() override { return *w_.stat_sort_; }
+    void showFile(const QString &path) override { w_.router_->route(path); }
+    void releaseViews() override { w_.router_->releaseViews(); }
+    void setLocked(bool locked) override { w_.router_->setLocked(locked); }
+    void enterMode(ViewMode mode) override { w_.router_->enterMode(mode); }
+    void bringToFront(View v) override { w_.router_->bringToFront(v); }
+    void setSideAndBarsVisible(bool visible) override
+    {
+        for (QWidget *widget :
+             {static_cast<QWidget *>(w_.listArea_), static_cast<QWidget *>(w_.tbar_mask_),
+              static_cast<QWidget *>(w_.tbar_sortmain_), static_cast<QWidget *>(w_.functionBar_)})
+            widget->setVisible(visible);
+    }
+
+  private:
+    MainWindow &w_;
+};
+
+ViewHost &MainWindow::host() const
+{
+    return *host_;
 }
 
 void MainWindow::buildLayout()
@@ -165,7 +206,20 @@ void MainWindow::buildLayout()
     views_->panel(View::Empty)->setPalette(pal);
     views_->panel(View::Empty)->setAutoFillBackground(true);
 
-    connect(functionBar_, &FunctionBarView::viewButtonClicked, this, &MainWindow::enterView);
+    router_ = new ViewRouter(*ctx_, this);
+    host_ = new Host(*this);
+    connect(router_, &ViewRouter::frontRequested, views_, &ViewStack::bringToFront);
+    connect(router_, &ViewRouter::modeEntered, this, &MainWindow::followMode);
+    connect(router_, &ViewRouter::viewsReset, this, [this] {
+        showListSide();
+        tbar_mask_->show();
+        tbar_sortmain_->show();
+    });
+    for (QWidget *w : {static_cast<QWidget *>(functionBar_), static_cast<QWidget *>(tbar_mask_),
+                       static_cast<QWidget *>(tbar_sortmain_)})
+        host_->addLockout(w);
+
+    connect(functionBar_, &FunctionBarView::viewButtonClicked, router_, &ViewRouter::enterMode);
     connect(functionBar_, &FunctionBarView::closeClicked, this, &MainWindow::bt_closeclick);
     connect(functionBar_, &FunctionBarView::languageClicked, this, &MainWindow::bt_languageClick);
     connect(functionBar_, &FunctionBarView::infoClicked, this, &MainWindow::bt_infoClick);
@@ -175,7 +229,7 @@ void MainWindow::buildLayout()
             [this](bool blue) { set_viewing_texture(this, blue ? Texture::Blue : Texture::White); });
     connect(functionBar_, &FunctionBarView::viewingColorChosen, this, [this](const QColor &c) {
         set_viewing_color(this, c);
-        emit viewingColorChanged(c);
+        host_->announceViewingColor(c);
     });
     // Any function button brings the hidden list area back.
     const auto buttons = functionBar_->findChildren<QToolButton *>();
@@ -184,35 +238,18 @@ void MainWindow::buildLayout()
             connect(b, &QToolButton::clicked, this, &MainWindow::showListSide);
     connect(listArea_, &ListAreaView::hideRequested, this, &MainWindow::bt_dirhideClick);
     connect(listArea_, &ListAreaView::tabChanged, this, &MainWindow::pc_listChange);
-    connect(listArea_, &ListAreaView::showFileRequested, this, &MainWindow::show_file);
-    connect(listArea_, &ListAreaView::releaseViews, this, &MainWindow::releaseViews);
-    scanPanel_ = new ScanPanelView(*ctx_, *listArea_, views_->panel(View::Pictures));
-    pictureView_ = new PictureView(*ctx_, *listArea_, views_->panel(View::Pictures), kButtonRowHeight, this);
-    registerViewer(View::Pictures, pictureView_);
-    // The picture view gives it its slide area and bt_diashow (setHost, setShowButton).
-    slideshow_ = new SlideshowView(*ctx_, *this, central);
-    slideHost_ = std::make_unique<PictureSlideHost>(*pictureView_);
-    slideshow_->setHost(slideHost_.get());
-    slideshow_->setShowButton(pictureView_->diashowButton());
-    sortView_ = new SortBarView(*ctx_, *listArea_, *tbar_sortmain_, *stat_sort_, kButtonRowHeight, tbar_sortmain_->content());
-    tbar_sortmain_->contentLayout()->addWidget(sortView_);
-    connect(sortView_, &SortBarView::releaseViews, this, &MainWindow::releaseViews);
-    connect(scanPanel_, &ScanPanelView::lockRequested, this, [this](bool locked) {
-        setListsAndBarsEnabled(!locked);
-        setViewAndMaskEnabled(!locked);
-    });
-    connect(scanPanel_, &ScanPanelView::pictureViewRequested, this, [this] { enterView(2000); });
-    connect(scanPanel_, &ScanPanelView::releaseViews, this, &MainWindow::releaseViews);
-    connect(maskBar_, &MaskBarView::maskApplied, this, [this] {
-        releaseViews();
-        if (ctx_->pictureMode)
-            listArea_->refresh_folder_view();
-        else
-            listArea_->relist();
-        if (ctx_->maskFlags.zip)
-            stat_sort_->setPanelText(0, ctx_->msg(Msg::Mode) + ctx_->msg(Msg::Extract));
-        listArea_->updateListButtons();
-    });
+
+    installParts(central);
+}
+
+// The subsystems install their views in this order.
+void MainWindow::installParts(QWidget *)
+{
+    scanPanel_ = install_files_part(*host_, *listArea_, *maskBar_);
+    const PicturePart pictures = install_picture_part(*host_);
+    pictureView_ = pictures.view;
+    slideshow_ = pictures.slideshow;
+    sortView_ = install_sort_part(*host_, pictureView_);
 }
 
 void MainWindow::buildShortcuts()
@@ -225,7 +262,7 @@ void MainWindow::buildShortcuts()
                                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F12)}) {
         auto *s = new QShortcut(seq, this);
         s->setContext(Qt::ApplicationShortcut);
-        connect(s, &QShortcut::activated, this, [this] { ctx_->keyStepping = !ctx_->keyStepping; });
+        connect(s, &QShortcut::activated, this, [this] { ctx_->setKeyStepping(!ctx_->keyStepping()); });
     }
 }
 
@@ -243,7 +280,7 @@ void MainWindow::formshow()
     // 1. The caption.
     setWindowTitle(fullTitle());
     // 2. Layout: the picture view in front.
-    enterView(2000);
+    router_->enterMode(ViewMode::Pictures);
     // 3. The five-language hint of the language button.
     // 4. The defaults of the views are set by each view when it is built.
     // 5. The file list shows the folder selected in the tree, with "*.*".
@@ -343,59 +380,28 @@ void MainWindow::bt_infoClick()
 
 void MainWindow::bt_helpclick()
 {
-    emit helpRequested(ctx_->paths().helpDir +
-                       (ctx_->language() == German ? QStringLiteral("d_main.htm")
-                                                   : QStringLiteral("e_main.htm")));
+    host_->requestHelp(ctx_->paths().helpDir + (ctx_->language() == German ? QStringLiteral("d_main.htm")
+                                                                           : QStringLiteral("e_main.htm")));
 }
 
 } // namespace vorn
 
 namespace vorn {
 
-void MainWindow::registerViewer(View v, FileViewer *viewer) { viewers_.insert(int(v), viewer); }
-
-void MainWindow::bt_showviewClick()
-{
-    if (auto *b = qobject_cast<QToolButton *>(sender()))
-        enterView(b->property("tag").toInt());
-}
-
 void MainWindow::showListSide()
 {
     listArea_->show();
 }
 
-void MainWindow::enterView(int tag)
+// The frame follows the mode: rename mode has the list side, the bars and help hidden.
+void MainWindow::followMode(ViewMode mode)
 {
-    ctx_->pictureMode = ctx_->zipMode = ctx_->renameMode = false;
-    functionBar_->button("bt_help")->setEnabled(true);
-    listArea_->show();
-    tbar_mask_->show();
-    tbar_sortmain_->show();
-    switch (tag) {
-    case 2000:
-        ctx_->pictureMode = true;
-        views_->bringToFront(View::Pictures);
-        ctx_->setView(View::Pictures);
-        break;
-    case 2001:
-        ctx_->zipMode = true;
-        views_->bringToFront(View::Zip);
-        ctx_->setView(View::Zip);
-        break;
-    case 2002:
-        ctx_->renameMode = true;
-        listArea_->hide();
-        tbar_sortmain_->hide();
-        tbar_mask_->hide();
-        views_->bringToFront(View::Rename);
-        ctx_->setView(View::Rename);
-        functionBar_->button("bt_help")->setEnabled(false);
-        break;
-    default:
-        break;
-    }
-    if (QAbstractButton *b = functionBar_->viewGroup()->button(tag))
+    const bool rename = mode == ViewMode::Rename;
+    functionBar_->button("bt_help")->setEnabled(!rename);
+    listArea_->setVisible(!rename);
+    tbar_mask_->setVisible(!rename);
+    tbar_sortmain_->setVisible(!rename);
+    if (QAbstractButton *b = functionBar_->viewGroup()->button(int(mode)))
         b->setChecked(true);
     listArea_->updateListButtons();
 }
@@ -403,14 +409,12 @@ void MainWindow::enterView(int tag)
 void MainWindow::pc_listChange(int index)
 {
     const ListTab tab = index == 1 ? ListTab::Scan : index == 2 ? ListTab::Catalog : ListTab::Folder;
-    pictureView_->resetTrackBar();
     stat_sort_->setPanelText(1, QString());
     ctx_->setListTab(tab);
-    if (tab == ListTab::Scan && !ctx_->zipMode)
-        enterView(2000);
+    if (tab == ListTab::Scan && ctx_->mode() != ViewMode::Zip)
+        router_->enterMode(ViewMode::Pictures);
     if (tab == ListTab::Catalog) {
-        views_->bringToFront(View::Catalog);
-        ctx_->setView(View::Catalog);
+        router_->bringToFront(View::Catalog);
         stat_sort_->setPanelText(1, ctx_->texts().caption(QStringLiteral("tab_catalog")));
     }
     listArea_->updateReadout();
@@ -431,74 +435,12 @@ void MainWindow::bt_dirhideClick() { listArea_->hide(); }
 
 void MainWindow::releaseViews()
 {
-    for (FileViewer *v : std::as_const(viewers_))
-        v->releaseFile();
-}
-
-void MainWindow::resetViews()
-{
-    releaseViews();
-    showListSide();
-    tbar_mask_->show();
-    tbar_sortmain_->show();
+    router_->releaseViews();
 }
 
 void MainWindow::show_file(const QString &path)
 {
-    if (ctx_->zipMode || path.isEmpty())
-        return;
-    const QString lower = path.toLower();
-    const qsizetype slash = lower.lastIndexOf(QLatin1Char('/'));
-    const qsizetype dot = lower.lastIndexOf(QLatin1Char('.'));
-    const QString ext = dot > slash ? lower.mid(dot) : QString();
-    if (!ctx_->slideshowRunning && ext != lastExtension_) {
-        resetViews();
-        lastExtension_ = ext;
-    }
-    View target = View::Text;
-    switch (file_kind(path)) {
-    case FileKind::Picture: target = View::Pictures; break;
-    case FileKind::Video: target = View::Video; break;
-    case FileKind::Html: target = View::Html; break;
-    case FileKind::Zip: target = ctx_->pictureMode ? View::Zip : View::Text; break;
-    case FileKind::Other: target = View::Text; break;
-    }
-    if (target == View::Pictures && ctx_->slideshowRunning) {
-        views_->bringToFront(target); // back from an entry of another kind
-        ctx_->setView(target);
-        if (FileViewer *v = viewers_.value(int(target)))
-            v->showFile(path);
-        return;
-    }
-    views_->bringToFront(target);
-    ctx_->setView(target);
-    if (target == View::Pictures && !ctx_->pictureMode)
-        return; // the picture is shown only while the picture view button is down
-    if (FileViewer *v = viewers_.value(int(target)))
-        v->showFile(path);
-}
-
-void MainWindow::setListsAndBarsEnabled(bool on)
-{
-    listArea_->setListsEnabled(on);
-    for (QWidget *w : {static_cast<QWidget *>(functionBar_), static_cast<QWidget *>(tbar_mask_),
-                       static_cast<QWidget *>(tbar_sortmain_)})
-        w->setEnabled(on);
-    for (const char *name : {"tbar_view", "tbar_catalog", "tbar_zip", "tbar_html", "tbar_text", "tbar_drivemask", "tbar_dir"})
-        if (auto *w = findChild<QWidget *>(QString::fromLatin1(name)))
-            w->setEnabled(on);
-}
-
-void MainWindow::setViewAndMaskEnabled(bool on)
-{
-    for (QAbstractButton *b : functionBar_->viewGroup()->buttons())
-        b->setEnabled(on);
-    const auto masks = tbar_mask_->findChildren<QAbstractButton *>();
-    for (QAbstractButton *b : masks) {
-        const QString n = b->objectName();
-        if (n.startsWith(QLatin1String("bt_maskwahl")) || n.startsWith(QLatin1String("bt_usermask")))
-            b->setEnabled(on);
-    }
+    router_->route(path);
 }
 
 } // namespace vorn

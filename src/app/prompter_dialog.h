@@ -1,7 +1,7 @@
 // The Prompter of the running program: QMessageBox, QInputDialog and QFileDialog.
 #pragma once
 
-#include "app/prompter.h"
+#include "base/prompter.h"
 
 class QWidget;
 

@@ -1,7 +1,7 @@
 // The right-hand area: one panel per view, exactly one in front.
 #pragma once
 
-#include "app/app_context.h"
+#include "files/app_context.h"
 
 #include <QStackedWidget>
 

@@ -41,9 +41,63 @@ QLabel *infoLabel(const char *name, QWidget *parent)
 
 } // namespace
 
+// The active list for the other views: always the list of the tab in front.
+class ListAreaView::Active : public ActiveList
+{
+  public:
+    explicit Active(ListAreaView &area) : ActiveList(&area), area_(area) {}
+
+    FileListView *list() const { return area_.activeList(); }
+    int count() const override { return list()->count(); }
+    QList<int> selectedRows() const override { return list()->selectedRows(); }
+    int currentRow() const override { return list()->currentRow(); }
+    bool hasFocusItem() const override { return list()->currentIndex().isValid(); }
+    QString path(int row) const override
+    {
+        return row >= 0 && row < count() ? list()->fileModel()->entry(row).fullPath() : QString();
+    }
+    bool isSearchList() const override { return list() == area_.lvscan_; }
+    bool hasFocus() const override { return list()->window()->focusWidget() == list(); }
+    bool isShown() const override { return list()->isVisible() && list()->isEnabled(); }
+    void takeFocus() override { list()->setFocus(Qt::OtherFocusReason); }
+    void select(int row, bool show) override
+    {
+        FileListView *l = list();
+        if (row < 0 || row >= l->count())
+            return;
+        l->selectRow(row);
+        if (show)
+            area_.lvclick();
+    }
+    void activate() override { area_.lvclick(); }
+    void deselect() override { list()->clearSelection(); }
+    void removeRows(const QList<int> &rows) override { list()->fileModel()->removeEntries(rows); }
+    void refreshFromDisk() override
+    {
+        if (area_.ctx_.listTab() == ListTab::Folder) {
+            area_.relist();
+        } else if (area_.ctx_.listTab() == ListTab::Scan) {
+            FileListView *l = area_.lvscan_;
+            QList<int> gone;
+            for (int row = 0; row < l->count(); ++row)
+                if (!QFileInfo::exists(l->fileModel()->entry(row).fullPath()))
+                    gone << row;
+            l->fileModel()->removeEntries(gone);
+            area_.updateReadout();
+        }
+    }
+    void updateReadout() override { area_.updateReadout(); }
+    void clearFoundCount() override { area_.setScanCountText(QString()); }
+
+  private:
+    ListAreaView &area_;
+};
+
 ListAreaView::ListAreaView(AppContext &ctx, int rowHeight, QWidget *parent) : QFrame(parent), ctx_(ctx)
 {
     setObjectName(QStringLiteral("pn_tablist"));
+    active_ = new Active(*this);
+    connect(this, &ListAreaView::listChanged, active_, &ActiveList::changed);
     setAutoFillBackground(true);
     auto *lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
@@ -65,7 +119,7 @@ ListAreaView::ListAreaView(AppContext &ctx, int rowHeight, QWidget *parent) : QF
     buildButtons(rowHeight);
 
     for (FileListView *l : {lv_, lvscan_}) {
-        l->setKeySteppingSource(&ctx_.keyStepping);
+        l->setKeySteppingSource(ctx_.keySteppingSource());
         connect(l, &FileListView::itemClicked, this, &ListAreaView::lvclick);
         connect(l, &FileListView::navigated, this, &ListAreaView::onNavigated);
         connect(l, &FileListView::positionChanged, this, &ListAreaView::updateReadout);
@@ -77,6 +131,7 @@ ListAreaView::ListAreaView(AppContext &ctx, int rowHeight, QWidget *parent) : QF
         updateReadout();
         emit listChanged();
     });
+    connect(lvModel_, &FileListModel::listed, active_, &ActiveList::folderListed);
 }
 
 void ListAreaView::buildFolderTab()
@@ -188,6 +243,11 @@ void ListAreaView::buildButtons(int rowHeight)
 QToolButton *ListAreaView::button(const char *name) const
 {
     return findChild<QToolButton *>(QString::fromLatin1(name));
+}
+
+ActiveList &ListAreaView::active() const
+{
+    return *active_;
 }
 
 FileListView *ListAreaView::activeList() const

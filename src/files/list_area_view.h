@@ -2,7 +2,8 @@
 // search list lvscan (scan tab) and the catalog tab, with their labels and list buttons.
 #pragma once
 
-#include "app/app_context.h"
+#include "files/active_list.h"
+#include "files/app_context.h"
 #include "files/file_list_view.h"
 
 #include <QFrame>
@@ -27,6 +28,8 @@ public:
     FileListView *searchList() const { return lvscan_; }
     // lv on the folder tab, lvscan on the scan tab.
     FileListView *activeList() const;
+    // The same, as the other views see it.
+    ActiveList &active() const;
     QWidget *catalogTab() const { return tab_catalog_; }
     QToolButton *button(const char *name) const;
 
@@ -81,7 +84,10 @@ private:
     void onNavigated(int row);
     bool isSearchList(const FileListView *list) const { return list == lvscan_; }
 
+    class Active;
+
     AppContext &ctx_;
+    Active *active_ = nullptr;
     QTabWidget *pc_list_ = nullptr;
     QWidget *tab_folder_ = nullptr;
     QWidget *tab_scan_ = nullptr;

@@ -1,6 +1,6 @@
 #include "files/mask_bar_view.h"
 
-#include "app/grid_report.h"
+#include "files/grid_report.h"
 #include "widgets/string_grid_widget.h"
 
 #include <QFileInfo>

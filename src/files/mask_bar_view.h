@@ -2,7 +2,7 @@
 // the configuration row with sg_maskconf, and the filter label pn_filter.
 #pragma once
 
-#include "app/app_context.h"
+#include "files/app_context.h"
 #include "files/masks.h"
 
 #include <QWidget>

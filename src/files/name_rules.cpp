@@ -1,7 +1,7 @@
 #include "files/name_rules.h"
 
-#include "app/app_context.h"
-#include "app/prompter.h"
+#include "base/prompter.h"
+#include "files/app_context.h"
 #include "lang/texts.h"
 
 namespace vorn {

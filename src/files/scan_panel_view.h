@@ -2,7 +2,7 @@
 // with its found counter, busy gauge and cancel button, the cancel question and the finish.
 #pragma once
 
-#include "app/app_context.h"
+#include "files/app_context.h"
 #include "files/file_list_model.h"
 #include "files/tree_scan_job.h"
 

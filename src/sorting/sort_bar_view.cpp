@@ -1,7 +1,7 @@
 #include "sorting/sort_bar_view.h"
 
+#include "files/active_list.h"
 #include "files/file_helpers.h"
-#include "files/list_area_view.h"
 #include "sorting/sort_config_view.h"
 #include "sorting/sort_layout.h"
 #include "widgets/collapsible_toolbar.h"
@@ -33,45 +33,42 @@ QString keyText(QKeyCombination key) { return QKeySequence(key).toString(QKeySeq
 // The active list of the list area, as the sort engine sees it.
 class ActiveListAccess : public SortListAccess {
 public:
-    ActiveListAccess(ListAreaView &lists, SortBarView &bar) : lists_(lists), bar_(bar) {}
+  ActiveListAccess(ActiveList &list, SortBarView &bar) : list_(list), bar_(bar) {}
 
-    FileListView *list() const { return lists_.activeList(); }
-    int count() const override { return list()->count(); }
-    QList<int> selectedRows() const override { return list()->selectedRows(); }
-    bool hasFocusItem() const override { return list()->currentIndex().isValid(); }
-    QString filePath(int row) const override { return list()->fileModel()->entry(row).fullPath(); }
-    bool hasFocus() const override { return list()->window()->focusWidget() == list(); }
-    void takeFocus() override { list()->setFocus(Qt::OtherFocusReason); }
-    void removeRows(const QList<int> &rows) override { list()->fileModel()->removeEntries(rows); }
-    void reselect(int row) override
-    {
-        FileListView *l = list();
-        l->clearSelection();
-        l->selectRow(row);
-        lists_.lvclick(); // shows the file and writes the counter
-        if (l->isVisible() && l->isEnabled())
-            l->setFocus(Qt::OtherFocusReason);
+  int count() const override { return list_.count(); }
+  QList<int> selectedRows() const override { return list_.selectedRows(); }
+  bool hasFocusItem() const override { return list_.hasFocusItem(); }
+  QString filePath(int row) const override { return list_.path(row); }
+  bool hasFocus() const override { return list_.hasFocus(); }
+  void takeFocus() override { list_.takeFocus(); }
+  void removeRows(const QList<int> &rows) override { list_.removeRows(rows); }
+  void reselect(int row) override
+  {
+      list_.deselect();
+      list_.select(row, true); // shows the file and writes the counter
+      if (list_.isShown())
+          list_.takeFocus();
     }
     void emptied() override
     {
         emit bar_.releaseViews();
-        lists_.updateReadout();
+        list_.updateReadout();
     }
 
 private:
-    ListAreaView &lists_;
-    SortBarView &bar_;
+  ActiveList &list_;
+  SortBarView &bar_;
 };
 
 } // namespace
 
-SortBarView::SortBarView(AppContext &ctx, ListAreaView &lists, CollapsibleToolBar &bar, PanelStatusBar &status,
+SortBarView::SortBarView(AppContext &ctx, ActiveList &list, CollapsibleToolBar &bar, PanelStatusBar &status,
                          int rowHeight, QWidget *parent)
-    : QWidget(parent), ctx_(ctx), lists_(lists), bar_(bar), status_(status), rowHeight_(rowHeight)
+    : QWidget(parent), ctx_(ctx), list_(list), bar_(bar), status_(status), rowHeight_(rowHeight)
 {
     setObjectName(QStringLiteral("pn_sortmain"));
     engine_ = new SortEngine(ctx_, this);
-    listAccess_ = std::make_unique<ActiveListAccess>(lists_, *this);
+    listAccess_ = std::make_unique<ActiveListAccess>(list_, *this);
     engine_->setList(listAccess_.get());
 
     auto *lay = new QVBoxLayout(this);
@@ -128,7 +125,7 @@ SortBarView::SortBarView(AppContext &ctx, ListAreaView &lists, CollapsibleToolBa
     dirs_->setReadOnly(true);
     dirs_->setRootPath(QStringLiteral("/"));
     buildQuickPanel(split_sortfolder_);
-    config_ = new SortConfigView(ctx_, *engine_, status_, dirs_, rowLay, rowHeight, split_sortfolder_);
+    config_ = new SortConfigView(ctx_, list_, *engine_, status_, dirs_, rowLay, rowHeight, split_sortfolder_);
     split_sortfolder_->addWidget(pn_sorttofolder_);
     split_sortfolder_->addWidget(config_);
     split_sortfolder_->setStretchFactor(1, 1);
@@ -299,17 +296,7 @@ void SortBarView::undoLastRun()
     const UndoResult r = engine_->undo_last_run();
     Q_UNUSED(r);
     // The lists show what is on disk again.
-    if (ctx_.listTab() == ListTab::Folder) {
-        lists_.relist();
-    } else if (ctx_.listTab() == ListTab::Scan) {
-        FileListView *l = lists_.searchList();
-        QList<int> gone;
-        for (int row = 0; row < l->count(); ++row)
-            if (!QFileInfo::exists(l->fileModel()->entry(row).fullPath()))
-                gone << row;
-        l->fileModel()->removeEntries(gone);
-        lists_.updateReadout();
-    }
+    list_.refreshFromDisk();
 }
 
 void SortBarView::updateQuickHints()
@@ -333,8 +320,7 @@ void SortBarView::tbar_sortmainMaximize()
 {
     pn_sorttodir_->show();
     pn_sorttodir_->setEnabled(true);
-    if (auto *dia = window()->findChild<QWidget *>(QStringLiteral("bt_diashow")))
-        dia->setEnabled(false);
+    emit quickTargetsShown();
 }
 
 void SortBarView::tbar_sortmainRestore()

@@ -3,7 +3,7 @@
 // their configuration (SortConfigView), the keys of the targets and the undo of sort runs.
 #pragma once
 
-#include "app/app_context.h"
+#include "files/app_context.h"
 #include "sorting/sort_engine.h"
 
 #include <QWidget>
@@ -22,20 +22,20 @@ namespace vorn {
 
 class CollapsibleToolBar;
 class GradientButton;
-class ListAreaView;
+class ActiveList;
 class PanelStatusBar;
 class SortConfigView;
 
 class SortBarView : public QWidget {
     Q_OBJECT
 public:
-    SortBarView(AppContext &ctx, ListAreaView &lists, CollapsibleToolBar &bar, PanelStatusBar &status,
-                int rowHeight, QWidget *parent = nullptr);
-    ~SortBarView() override;
+  SortBarView(AppContext &ctx, ActiveList &list, CollapsibleToolBar &bar, PanelStatusBar &status,
+              int rowHeight, QWidget *parent = nullptr);
+  ~SortBarView() override;
 
-    SortEngine &engine() { return *engine_; }
-    SortConfigView *config() const { return config_; }
-    QToolButton *button(const char *name) const;
+  SortEngine &engine() { return *engine_; }
+  SortConfigView *config() const { return config_; }
+  QToolButton *button(const char *name) const;
 
 public slots:
     void bt_copyfileClick();
@@ -54,8 +54,10 @@ public slots:
 signals:
     // The list was emptied by a run: the views let go of what they show.
     void releaseViews();
+    // The quick targets were opened: the slideshow cannot be entered meanwhile.
+    void quickTargetsShown();
 
-private:
+  private:
     void buildQuickPanel(QWidget *parent);
     void buildShortcuts();
     void updateQuickHints();
@@ -64,7 +66,7 @@ private:
     void tbar_sortmainRestore();
 
     AppContext &ctx_;
-    ListAreaView &lists_;
+    ActiveList &list_;
     CollapsibleToolBar &bar_;
     PanelStatusBar &status_;
     int rowHeight_;

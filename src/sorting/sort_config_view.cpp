@@ -1,7 +1,8 @@
 #include "sorting/sort_config_view.h"
-#include "app/grid_report.h"
+#include "files/grid_report.h"
 
-#include "app/grid_text.h"
+#include "base/grid_text.h"
+#include "files/active_list.h"
 #include "files/file_helpers.h"
 #include "files/file_ops.h"
 #include "sorting/sort_engine.h"
@@ -37,9 +38,9 @@ QString keyHint(int k)
 
 } // namespace
 
-SortConfigView::SortConfigView(AppContext &ctx, SortEngine &engine, PanelStatusBar &status, QFileSystemModel *dirs,
-                               QHBoxLayout *buttonRow, int rowHeight, QWidget *parent)
-    : QStackedWidget(parent), ctx_(ctx), engine_(engine), status_(status), row_(buttonRow)
+SortConfigView::SortConfigView(AppContext &ctx, ActiveList &list, SortEngine &engine, PanelStatusBar &status,
+                               QFileSystemModel *dirs, QHBoxLayout *buttonRow, int rowHeight, QWidget *parent)
+    : QStackedWidget(parent), ctx_(ctx), list_(list), engine_(engine), status_(status), row_(buttonRow)
 {
     setObjectName(QStringLiteral("pn_sortbuttons"));
 
@@ -185,9 +186,7 @@ void SortConfigView::bt_sortconfigClick(bool down)
         setCurrentWidget(pn_sbsort_);
         arrange_sort_buttons();
         // Every item of the active list is deselected.
-        if (auto *lv = window()->findChild<QAbstractItemView *>(ctx_.listTab() == ListTab::Scan ? QStringLiteral("lvscan")
-                                                                                                 : QStringLiteral("lv")))
-            lv->clearSelection();
+        list_.deselect();
         QApplication::restoreOverrideCursor();
     }
     emit configModeChanged(down);

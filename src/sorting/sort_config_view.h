@@ -4,7 +4,7 @@
 // bt_newdir, bt_dirdelete) and the ".ctg" templates.
 #pragma once
 
-#include "app/app_context.h"
+#include "files/app_context.h"
 #include "sorting/sort_template.h"
 
 #include <QStackedWidget>
@@ -20,6 +20,7 @@ class QTreeView;
 
 namespace vorn {
 
+class ActiveList;
 class GradientButton;
 class PanelStatusBar;
 class SortEngine;
@@ -28,16 +29,16 @@ class SortConfigView : public QStackedWidget {
     Q_OBJECT
 public:
     // The command buttons go into `buttonRow`.
-    SortConfigView(AppContext &ctx, SortEngine &engine, PanelStatusBar &status, QFileSystemModel *dirs,
-                   QHBoxLayout *buttonRow, int rowHeight, QWidget *parent = nullptr);
+  SortConfigView(AppContext &ctx, ActiveList &list, SortEngine &engine, PanelStatusBar &status,
+                 QFileSystemModel *dirs, QHBoxLayout *buttonRow, int rowHeight, QWidget *parent = nullptr);
 
-    const SortConfig &sortConfig() const { return config_; }
-    bool isConfiguring() const;
-    QScrollArea *buttonArea() const { return sb_sort_; }
-    QTableWidget *grid() const { return sg_sortconf_; }
-    QTreeView *folderTree() const { return tv_sort_; }
-    // Sort button k, or null while it does not exist.
-    GradientButton *sortButton(int k) const;
+  const SortConfig &sortConfig() const { return config_; }
+  bool isConfiguring() const;
+  QScrollArea *buttonArea() const { return sb_sort_; }
+  QTableWidget *grid() const { return sg_sortconf_; }
+  QTreeView *folderTree() const { return tv_sort_; }
+  // Sort button k, or null while it does not exist.
+  GradientButton *sortButton(int k) const;
 
 public slots:
     void bt_sortconfigClick(bool down);
@@ -77,6 +78,7 @@ private:
     QString currentFolderOfTree() const;
 
     AppContext &ctx_;
+    ActiveList &list_;
     SortEngine &engine_;
     PanelStatusBar &status_;
     SortConfig config_;

@@ -1,6 +1,6 @@
 #include "sorting/sort_engine.h"
 
-#include "app/app_context.h"
+#include "files/app_context.h"
 #include "files/file_helpers.h"
 #include "files/file_ops.h"
 
@@ -101,7 +101,7 @@ bool SortEngine::sort_into_target(const QString &target)
     }
     // 2. In the picture mode the active list must have a selection with a focused item.
     const bool catalogTab = ctx_.listTab() == ListTab::Catalog;
-    if (ctx_.pictureMode && !catalogTab) {
+    if (ctx_.mode() == ViewMode::Pictures && !catalogTab) {
         if (!list_ || list_->count() == 0 || list_->selectedRows().isEmpty() || !list_->hasFocusItem()) {
             ctx_.prompter().error(ctx_.msg(Msg::NoFilesSelected));
             return false;
@@ -122,7 +122,7 @@ bool SortEngine::sort_into_target(const QString &target)
     // selection of the list is the source unless the ZIP grid has the focus: a focus left on
     // the picture must not make the button do nothing.
     const bool zipNow = zip_ && zip_->isCurrentSource();
-    if (list_ && ctx_.pictureMode && !catalogTab && !zipNow && !list_->hasFocus())
+    if (list_ && ctx_.mode() == ViewMode::Pictures && !catalogTab && !zipNow && !list_->hasFocus())
         list_->takeFocus();
     if (list_ && list_->hasFocus())
         sort_from_list(target);

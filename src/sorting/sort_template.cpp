@@ -1,6 +1,6 @@
 #include "sorting/sort_template.h"
 
-#include "app/grid_text.h"
+#include "base/grid_text.h"
 
 namespace vorn {
 

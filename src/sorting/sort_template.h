@@ -3,7 +3,7 @@
 // format (title row included).
 #pragma once
 
-#include "app/string_grid.h"
+#include "base/string_grid.h"
 
 #include <QString>
 

@@ -1,14 +1,14 @@
 #include "viewers/picture_view.h"
 
-#include "app/app_context.h"
-#include "files/list_area_view.h"
+#include "files/active_list.h"
+#include "files/app_context.h"
 #include "viewers/magnifier_view.h"
 #include "viewers/picture_geometry.h"
 #include "viewers/picture_probe.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/image_widget.h"
-#include "widgets/picture_icons.h"
 #include "widgets/panel_status_bar.h"
+#include "widgets/picture_icons.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -40,8 +40,9 @@ const QColor kNavy(0, 0, 128);
 
 } // namespace
 
-PictureView::PictureView(AppContext &ctx, ListAreaView &lists, QFrame *pn_viewmain, int rowHeight, QObject *parent)
-    : QObject(parent), ctx_(ctx), lists_(lists), pn_viewmain_(pn_viewmain)
+PictureView::PictureView(AppContext &ctx, ActiveList &list, QFrame *pn_viewmain, int rowHeight,
+                         QObject *parent)
+    : QObject(parent), ctx_(ctx), list_(list), pn_viewmain_(pn_viewmain)
 {
     buildToolBar(rowHeight);
     buildViewArea();
@@ -51,12 +52,12 @@ PictureView::PictureView(AppContext &ctx, ListAreaView &lists, QFrame *pn_viewma
     refit_.setInterval(150);
     connect(&refit_, &QTimer::timeout, this, &PictureView::refineFit);
 
-    connect(&lists_, &ListAreaView::listChanged, this, &PictureView::updateButtons);
+    connect(&list_, &ActiveList::changed, this, &PictureView::updateButtons);
     connect(&ctx_, &AppContext::selectionChanged, this, [this] {
         updateButtons();
         updateSelectionTexts();
     });
-    connect(lists_.folderList()->fileModel(), &FileListModel::listed, this, &PictureView::resetZoom);
+    connect(&list_, &ActiveList::folderListed, this, &PictureView::resetZoom);
     connect(&ctx_, &AppContext::languageChanged, this, [this] {
         if (shown_)
             stat_view_->setPanelText(2, zoom_status_text(ctx_.texts(), factor_, trb_1_->value()));
@@ -238,7 +239,7 @@ void PictureView::showPicture(const QString &path)
         return;
     clearView();
     setTrackSilently(kTrackDefault);
-    if (!ctx_.slideshowRunning)
+    if (!ctx_.slideshowRunning())
         trb_1_->setEnabled(factor_ == 1);
     kind_ = picture_kind(path);
     animated_ = is_animated_kind(kind_);
@@ -298,11 +299,10 @@ QSize PictureView::shownSizeFor(const QString &path) const
 
 void PictureView::prefetchNext()
 {
-    FileListView *list = lists_.activeList();
-    const int row = list->currentRow();
-    if (row < 0 || row + 1 >= list->count())
+    const int row = list_.currentRow();
+    if (row < 0 || list_.next(row) < 0)
         return;
-    const QString next = list->fileModel()->entry(row + 1).fullPath();
+    const QString next = list_.path(list_.next(row));
     const PictureKind k = picture_kind(next);
     if (k == PictureKind::Unknown || is_animated_kind(k))
         return;
@@ -429,7 +429,7 @@ void PictureView::pn_viewResize()
 {
     if (layoutSuppressed_ || inLayout_)
         return;
-    if (!ctx_.slideshowRunning) {
+    if (!ctx_.slideshowRunning()) {
         img_x_->hide();
         img_g_->hide();
         shape_->hide();
@@ -528,15 +528,14 @@ void PictureView::applyModeControls()
     const Qt::ScrollBarPolicy bars = fitted ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
     sb_1_->setHorizontalScrollBarPolicy(bars);
     sb_1_->setVerticalScrollBarPolicy(bars);
-    pn_zoom_->setVisible(!centred && !fitted && !bgActive_ && !ctx_.slideshowRunning);
+    pn_zoom_->setVisible(!centred && !fitted && !bgActive_ && !ctx_.slideshowRunning());
     updateButtons();
 }
 
 void PictureView::reshowCurrent()
 {
-    FileListView *list = lists_.activeList();
-    if (list->selectedCount() == 1)
-        lists_.lvclick(); // routes the selected entry again, which shows it in the new mode
+    if (list_.selectedRows().size() == 1)
+        list_.activate(); // routes the selected entry again, which shows it in the new mode
     else if (!path_.isEmpty())
         showPicture(path_);
 }
@@ -681,9 +680,8 @@ void PictureView::bt_copytoclpbClick()
 
 void PictureView::updateButtons()
 {
-    const FileListView *list = lists_.activeList();
-    const int selected = list->selectedCount();
-    bt_diashow_->setEnabled(list->count() > 0);
+    const int selected = int(list_.selectedRows().size());
+    bt_diashow_->setEnabled(list_.count() > 0);
     bt_backgr_->setEnabled(selected == 1 && !bt_center_->isChecked() && !bt_bestfit_->isChecked());
     bt_copytoclpb_->setEnabled(selected == 1 && ctx_.maskFlags.pictures);
 }

@@ -5,7 +5,7 @@
 // the background so that stepping through a folder shows it at once.
 #pragma once
 
-#include "app/file_viewer.h"
+#include "files/file_viewer.h"
 #include "viewers/picture_loader.h"
 #include "viewers/picture_prefetch.h"
 
@@ -26,7 +26,7 @@ namespace vorn {
 class AppContext;
 class CollapsibleToolBar;
 class ImageWidget;
-class ListAreaView;
+class ActiveList;
 class MagnifierView;
 class PanelStatusBar;
 
@@ -36,7 +36,7 @@ public:
     // How a picture is laid out: as it is (zoomable), centred, or fitted to the view.
     enum class ViewStyle { Natural, Centred, BestFit };
 
-    PictureView(AppContext &ctx, ListAreaView &lists, QFrame *pn_viewmain, int rowHeight,
+    PictureView(AppContext &ctx, ActiveList &list, QFrame *pn_viewmain, int rowHeight,
                 QObject *parent = nullptr);
     ~PictureView() override;
 
@@ -133,7 +133,7 @@ private:
     void setTrackSilently(int position);
 
     AppContext &ctx_;
-    ListAreaView &lists_;
+    ActiveList &list_;
     QFrame *pn_viewmain_;
 
     CollapsibleToolBar *tbar_view_ = nullptr;

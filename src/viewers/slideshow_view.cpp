@@ -1,13 +1,12 @@
 #include "viewers/slideshow_view.h"
 #include "widgets/drawn_icon.h"
 
-#include "app/function_bar_view.h"
-#include "app/main_window.h"
-#include "app/view_stack_view.h"
-#include "files/list_area_view.h"
+#include "files/active_list.h"
+#include "files/app_context.h"
 #include "viewers/picture_geometry.h"
 #include "viewers/slide_host.h"
 #include "widgets/collapsible_toolbar.h"
+#include "widgets/theme.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>
@@ -65,34 +64,18 @@ QIcon styleIcon(SlideStyle style)
 } // namespace
 
 // The active list as the show sees it; selecting with `show` runs the list's click handler.
-class SlideshowView::ActiveList : public SlideList
+class SlideshowView::SlideListAdapter : public SlideList
 {
   public:
-    explicit ActiveList(ListAreaView &area) : area_(area) {}
-    int count() const override { return area_.activeList()->count(); }
-    int selectedIndex() const override
-    {
-        const FileListView *l = area_.activeList();
-        const QList<int> rows = l->selectedRows();
-        if (rows.isEmpty())
-            return -1;
-        const int cur = l->currentRow();
-        return rows.contains(cur) ? cur : rows.first();
-    }
-    int focusedIndex() const override { return area_.activeList()->currentRow(); }
-    void select(int index, bool show) override
-    {
-        FileListView *l = area_.activeList();
-        if (index < 0 || index >= l->count())
-            return;
-        l->selectRow(index);
-        if (show)
-            area_.lvclick();
-    }
-    void deselect() override { area_.activeList()->clearSelection(); }
+    explicit SlideListAdapter(ActiveList &list) : list_(list) {}
+    int count() const override { return list_.count(); }
+    int selectedIndex() const override { return list_.selectedIndex(); }
+    int focusedIndex() const override { return list_.currentRow(); }
+    void select(int index, bool show) override { list_.select(index, show); }
+    void deselect() override { list_.deselect(); }
 
   private:
-    ListAreaView &area_;
+    ActiveList &list_;
 };
 
 // The drag grip at the right of the top row: moves the whole panel inside its parent.
@@ -103,7 +86,7 @@ class SlideshowView::Grip : public QWidget
     {
         setObjectName(QStringLiteral("img_movediactrl"));
         setCursor(Qt::SizeAllCursor);
-        setFixedSize(10, MainWindow::kButtonRowHeight);
+        setFixedSize(10, kButtonRowHeight);
     }
 
   protected:
@@ -138,14 +121,15 @@ class SlideshowView::Grip : public QWidget
     bool dragging_ = false;
 };
 
-SlideshowView::SlideshowView(AppContext &ctx, MainWindow &window, QWidget *parent)
-    : QFrame(parent), ctx_(ctx), window_(window), list_(std::make_unique<ActiveList>(*window.listArea()))
+SlideshowView::SlideshowView(AppContext &ctx, ActiveList &list, QWidget *picturesPanel, QWidget *parent)
+    : QFrame(parent), ctx_(ctx), activeList_(list), picturesPanel_(picturesPanel),
+      list_(std::make_unique<SlideListAdapter>(list))
 {
     setObjectName(QStringLiteral("pn_diabuts"));
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
     setAutoFillBackground(true);
-    setFixedSize(kPanelWidth, MainWindow::kButtonRowHeight * 3 + 4);
+    setFixedSize(kPanelWidth, kButtonRowHeight * 3 + 4);
     buildRows();
     hide();
 
@@ -155,7 +139,7 @@ SlideshowView::SlideshowView(AppContext &ctx, MainWindow &window, QWidget *paren
     connect(tm_diashow_, &QTimer::timeout, this, &SlideshowView::tm_diashowTimer);
 
     connect(&ctx_, &AppContext::languageChanged, this, &SlideshowView::applyStatusText);
-    connect(window.listArea(), &ListAreaView::listChanged, this, &SlideshowView::updateShowButton);
+    connect(&activeList_, &ActiveList::changed, this, &SlideshowView::updateShowButton);
     show_.enter(SlideStyle::Normal);
     show_.stop();
     applyState();
@@ -172,7 +156,7 @@ QToolButton *SlideshowView::addButton(QWidget *row, const char *name, const QIco
     b->setIconSize(QSize(16, 16));
     b->setCheckable(checkable);
     b->setAutoRaise(true);
-    b->setFixedSize(MainWindow::kButtonRowHeight + 3, MainWindow::kButtonRowHeight);
+    b->setFixedSize(kButtonRowHeight + 3, kButtonRowHeight);
     row->layout()->addWidget(b);
     return b;
 }
@@ -184,7 +168,7 @@ void SlideshowView::buildRows()
     lay->setSpacing(1);
     const auto newRow = [this, lay] {
         auto *row = new QWidget(this);
-        row->setFixedHeight(MainWindow::kButtonRowHeight);
+        row->setFixedHeight(kButtonRowHeight);
         auto *h = new QHBoxLayout(row);
         h->setContentsMargins(1, 0, 1, 0);
         h->setSpacing(1);
@@ -196,7 +180,7 @@ void SlideshowView::buildRows()
         l->setObjectName(QString::fromLatin1(name));
         l->setTextFormat(Qt::PlainText);
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        l->setFixedHeight(MainWindow::kButtonRowHeight - 2);
+        l->setFixedHeight(kButtonRowHeight - 2);
         l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
         l->setContentsMargins(3, 0, 3, 0);
         row->layout()->addWidget(l);
@@ -229,7 +213,7 @@ void SlideshowView::buildRows()
     ed_diatime_->setObjectName(QStringLiteral("ed_diatime"));
     ed_diatime_->setValidator(new QIntValidator(kSlideIntervalMin, kSlideIntervalMax, ed_diatime_));
     ed_diatime_->setAlignment(Qt::AlignCenter);
-    ed_diatime_->setFixedSize(36, MainWindow::kButtonRowHeight - 2);
+    ed_diatime_->setFixedSize(36, kButtonRowHeight - 2);
     mid->layout()->addWidget(ed_diatime_);
     connect(ed_diatime_, &QLineEdit::editingFinished, this, [this] {
         readSeconds();
@@ -301,7 +285,7 @@ void SlideshowView::setShowButton(QAbstractButton *b)
 void SlideshowView::updateShowButton()
 {
     if (showButton_)
-        showButton_->setEnabled(window_.listArea()->activeList()->count() > 0);
+        showButton_->setEnabled(activeList_.count() > 0);
 }
 
 // The state of the buttons and the texts follow the show.
@@ -321,7 +305,7 @@ void SlideshowView::applyState()
     styleGroup_->button(slide_style_tag(show_.style()))->setChecked(true);
     pn_diashowcount_->setText(show_.counterText());
     applyStatusText();
-    ctx_.slideshowRunning = show_.running();
+    ctx_.setSlideshowRunning(show_.running());
 }
 
 void SlideshowView::applyStatusText()
@@ -344,17 +328,14 @@ void SlideshowView::applyStatusText()
 
 void SlideshowView::setBarsVisible(bool on)
 {
-    for (QWidget *w :
-         {static_cast<QWidget *>(window_.listArea()), static_cast<QWidget *>(window_.maskBar()),
-          static_cast<QWidget *>(window_.sortBar()), static_cast<QWidget *>(window_.functionBar())})
-        w->setVisible(on);
+    emit barsVisibilityRequested(on);
 }
 
 QWidget *SlideshowView::area() const
 {
     if (host_ && host_->slideArea())
         return host_->slideArea();
-    return window_.views()->panel(View::Pictures);
+    return picturesPanel_;
 }
 
 QRect SlideshowView::areaRect() const
@@ -399,7 +380,7 @@ bool SlideshowView::eventFilter(QObject *watched, QEvent *event)
 
 void SlideshowView::bt_diashowClick()
 {
-    if (show_.running() || window_.listArea()->activeList()->count() == 0)
+    if (show_.running() || activeList_.count() == 0)
         return;
     if (host_)
         host_->enterSlideMode();
@@ -464,8 +445,7 @@ void SlideshowView::bt_diaviewstyleClick(int tag)
     applyState();
     const int row = list_->selectedIndex();
     if (host_ && row >= 0) {
-        const FileListView *l = window_.listArea()->activeList();
-        host_->showSlide(l->fileModel()->entry(row).fullPath(), style);
+        host_->showSlide(activeList_.path(row), style);
     }
 }
 
@@ -476,7 +456,7 @@ void SlideshowView::bt_stopshowClick()
     setBarsVisible(true);
     show_.stop();
     applyState();
-    window_.listArea()->setScanCountText(QString());
+    activeList_.clearFoundCount();
     if (host_)
         host_->leaveSlideMode();
     list_->deselect();

@@ -19,15 +19,16 @@ namespace vorn
 {
 
 class AppContext;
-class MainWindow;
+class ActiveList;
 class SlideHost;
 
 class SlideshowView : public QFrame
 {
     Q_OBJECT
   public:
-    // `parent` is the widget the panel floats in (the window's client area).
-    SlideshowView(AppContext &ctx, MainWindow &window, QWidget *parent);
+    // `parent` is the widget the panel floats in (the window's client area); the pictures'
+    // panel is the area the panel is placed over while no host gives its slide area.
+    SlideshowView(AppContext &ctx, ActiveList &list, QWidget *picturesPanel, QWidget *parent);
     ~SlideshowView() override;
 
     // The picture view that shows the slides; the panel is placed over its slide area.
@@ -52,11 +53,15 @@ class SlideshowView : public QFrame
     void bt_diaviewstyleClick(int tag);
     void tm_diashowTimer();
 
+  signals:
+    // Slideshow mode hides the list side and the bars of the window, and shows them again.
+    void barsVisibilityRequested(bool visible);
+
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
-    class ActiveList;
+    class SlideListAdapter;
     class Grip;
     friend class Grip;
 
@@ -74,12 +79,13 @@ class SlideshowView : public QFrame
     void updateShowButton();
 
     AppContext &ctx_;
-    MainWindow &window_;
+    ActiveList &activeList_;
+    QWidget *picturesPanel_;
     SlideHost *host_ = nullptr;
     QAbstractButton *showButton_ = nullptr;
     QWidget *watchedArea_ = nullptr;
     Slideshow show_;
-    std::unique_ptr<ActiveList> list_;
+    std::unique_ptr<SlideListAdapter> list_;
     QTimer *tm_diashow_ = nullptr;
     QLabel *pn_diashowstat_ = nullptr;
     QLabel *pn_diashowcount_ = nullptr;

@@ -1,8 +1,7 @@
 #include "viewers/wmf_player.h"
 
+#include "base/text_file.h"
 #include "viewers/bitmap_decoder.h"
-
-#include "app/text_file.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -1,7 +1,7 @@
 // Shows a StringGrid in a QTableWidget and reads it back: cells and column widths.
 #pragma once
 
-#include "app/string_grid.h"
+#include "base/string_grid.h"
 
 class QTableWidget;
 

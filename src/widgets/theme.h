@@ -9,6 +9,9 @@ class QWidget;
 
 namespace vorn {
 
+// The height of one row of tool buttons.
+inline constexpr int kButtonRowHeight = 23;
+
 // The five viewing areas that the background buttons and swatches change.
 inline constexpr const char *kViewingAreas[] = {"sb_1", "sb_sort", "pn_zipout", "pn_emptyzip", "pn_main"};
 

@@ -1,7 +1,7 @@
 // The grid text format: sizes, widths, cells with commas and line breaks, lenient numbers and
 // refusal of damaged files.
-#include "app/grid_text.h"
-#include "app/text_file.h"
+#include "base/grid_text.h"
+#include "base/text_file.h"
 #include "support/test_support.h"
 
 using namespace vorn;

@@ -1,4 +1,4 @@
-// The logic library stays free of widgets: only *_view, *_dialog, *_widget files, the main
+// The logic library stays free of widgets: only *_view, *_dialog, *_widget, *_part files, the main
 // window and src/widgets/ may include QtWidgets headers.
 #include <QDirIterator>
 #include <QRegularExpression>
@@ -17,7 +17,8 @@ void TstLayering::coreHasNoWidgets()
     const QRegularExpression widgetInclude(QStringLiteral(
         R"(#include\s*<(QtWidgets/|QWidget|QMainWindow|QDialog|QAbstractButton|QPushButton|QToolButton|QLabel|)"
         R"(QMessageBox|QFileDialog|QTreeView|QListView|QTableWidget|QApplication|QScrollArea|QSlider|QMenu)\b)"));
-    const QRegularExpression uiFile(QStringLiteral(R"((_view|_dialog|_widget|main_window)\.(cpp|h)$|/widgets/|/main\.cpp$)"));
+    const QRegularExpression uiFile(
+        QStringLiteral(R"((_view|_dialog|_widget|_part|main_window)\.(cpp|h)$|/widgets/|/main\.cpp$)"));
     QStringList offenders;
     int checked = 0;
     QDirIterator it(src, {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files, QDirIterator::Subdirectories);

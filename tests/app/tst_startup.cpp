@@ -1,9 +1,9 @@
 // The life of a run: what a first start creates, what the close question and shutdown write
 // and remove, how "vorn.cfg" is read, damaged grid files at start, the single-instance guard
 // across processes, and the about box.
-#include "app/grid_text.h"
 #include "app/info_dialog.h"
 #include "app/instance_guard.h"
+#include "base/grid_text.h"
 #include "files/mask_bar_view.h"
 #include "support/test_support.h"
 

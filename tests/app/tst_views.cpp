@@ -3,6 +3,7 @@
 #include "app/function_bar_view.h"
 #include "app/view_stack_view.h"
 #include "files/list_area_view.h"
+#include "files/view_host.h"
 #include "support/test_support.h"
 #include "widgets/theme.h"
 
@@ -72,7 +73,7 @@ void TstViews::scanTabKeepsZipView()
     QCOMPARE(w.views()->front(), View::Zip);
     w.listArea()->tabs()->setCurrentIndex(1);
     QCOMPARE(w.views()->front(), View::Zip);
-    QVERIFY(w.context().zipMode);
+    QVERIFY(w.context().mode() == ViewMode::Zip);
     QCOMPARE(w.context().listTab(), ListTab::Scan);
     QCOMPARE(w.listArea()->activeList(), w.listArea()->searchList());
 }
@@ -156,14 +157,12 @@ void TstViews::lockOut()
 {
     WindowFixture f;
     MainWindow &w = f.start();
-    w.setListsAndBarsEnabled(false);
-    w.setViewAndMaskEnabled(false);
+    w.host().setLocked(true);
     for (const char *n : {"lv", "lvscan", "tv", "pc_list", "tbar_main", "tbar_mask", "tbar_sortmain"})
         QVERIFY2(!f.find<QWidget>(n)->isEnabled(), n);
     QVERIFY(!f.find<QToolButton>("bt_showview")->isEnabled());
     QVERIFY(!f.find<QToolButton>("bt_maskwahl3")->isEnabled());
-    w.setListsAndBarsEnabled(true);
-    w.setViewAndMaskEnabled(true);
+    w.host().setLocked(false);
     for (const char *n : {"lv", "lvscan", "tv", "pc_list", "tbar_main", "tbar_mask"})
         QVERIFY2(f.find<QWidget>(n)->isEnabled(), n);
     QVERIFY(f.find<QToolButton>("bt_maskwahl3")->isEnabled());

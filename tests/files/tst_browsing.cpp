@@ -416,7 +416,7 @@ void TstBrowsing::keys()
     QCOMPARE(lv->selectedCount(), 3);
     // With the stepping switch on, Ctrl steps forward and Shift back.
     lv->selectRow(0);
-    w.context().keyStepping = true;
+    w.context().setKeyStepping(true);
     QTest::keyClick(lv, Qt::Key_Control);
     QCOMPARE(lv->selectedRows(), QList<int>{1});
     QTest::keyClick(lv, Qt::Key_Shift);

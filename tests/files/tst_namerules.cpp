@@ -1,8 +1,8 @@
 // The name rules: which typed characters and new names are refused, and the exact message
 // boxes (text, buttons, icon, order) in German and English.
-#include "app/scripted_prompter.h"
 #include "files/name_rules.h"
 #include "lang/texts.h"
+#include "support/scripted_prompter.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 // The German and English texts: the tables themselves, switching on the real main window, the
 // language dialog and its immediate write of "vorn.cfg", and the date format.
+#include "app/language_dialog.h"
 #include "lang/control_texts.h"
 #include "lang/date_format.h"
-#include "lang/language_dialog.h"
 #include "lang/texts.h"
 #include "support/test_support.h"
 

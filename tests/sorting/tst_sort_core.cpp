@@ -1,5 +1,5 @@
 // The sort engine's arithmetic, templates and undo journal, without a window.
-#include "app/grid_text.h"
+#include "base/grid_text.h"
 #include "files/file_ops.h"
 #include "sorting/sort_engine.h"
 #include "sorting/sort_journal.h"

@@ -1,8 +1,9 @@
 // Sorting files of the list into folders on the real main window: copy and move, the checks
 // of a target button, reselection and counters, failures, keys and the undo journal.
-#include "app/file_viewer.h"
 #include "files/fake_drive_info.h"
+#include "files/file_viewer.h"
 #include "files/list_area_view.h"
+#include "files/view_host.h"
 #include "sorting/sort_bar_view.h"
 #include "sorting/sort_config_view.h"
 #include "support/test_support.h"
@@ -63,7 +64,7 @@ MainWindow &TstSorting::startIn(WindowFixture &f, RecordingViewer &viewer, int f
         writeFile(f.path("pics/" + name(i)), name(i).toUtf8());
     QDir().mkpath(f.path("target"));
     MainWindow &w = f.start();
-    w.registerViewer(View::Pictures, &viewer);
+    w.host().registerViewer(View::Pictures, &viewer);
     w.listArea()->openFolder(f.path("pics"));
     [&] { QTRY_COMPARE(w.listArea()->folderList()->count(), files); }();
     return w;

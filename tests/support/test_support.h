@@ -2,7 +2,7 @@
 #pragma once
 
 #include "app/main_window.h"
-#include "app/scripted_prompter.h"
+#include "support/scripted_prompter.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,9 +1,10 @@
 // The slideshow: the tick rules, pause and navigation, interval and styles as tables, then the
 // control panel and slideshow mode on the real main window (ticks driven by hand).
-#include "app/file_viewer.h"
 #include "app/function_bar_view.h"
 #include "app/view_stack_view.h"
+#include "files/file_viewer.h"
 #include "files/list_area_view.h"
+#include "files/view_host.h"
 #include "support/test_support.h"
 #include "viewers/slide_host.h"
 #include "viewers/slideshow.h"
@@ -322,7 +323,7 @@ void TstSlideshow::enterShow(Setup &s, int files)
     MainWindow &w = s.f.start();
     w.listArea()->openFolder(s.f.path("pics"));
     QTRY_COMPARE(w.listArea()->folderList()->count(), files);
-    w.registerViewer(View::Pictures, &s.seen);
+    w.host().registerViewer(View::Pictures, &s.seen);
     s.host.area = w.views()->panel(View::Pictures);
     s.view = w.slideshow();
     QVERIFY(s.view);
@@ -348,7 +349,7 @@ void TstSlideshow::showRunsAndEnds()
 
     click(s, "bt_startdiashow");
     s.view->timer()->stop(); // ticks are driven by hand
-    QVERIFY(w.context().slideshowRunning);
+    QVERIFY(w.context().slideshowRunning());
     QVERIFY(!s.view->button("bt_startdiashow")->isEnabled());
     QVERIFY(s.view->button("bt_diacenter")->isEnabled());
     QCOMPARE(status(s), QString("Diaschau läuft"));
@@ -363,10 +364,10 @@ void TstSlideshow::showRunsAndEnds()
     }
     s.view->tm_diashowTimer(); // nothing new
     QCOMPARE(s.seen.names, expected);
-    QVERIFY(w.context().slideshowRunning);
+    QVERIFY(w.context().slideshowRunning());
 
     s.view->tm_diashowTimer(); // the end: back to the normal view, showing the first entry
-    QVERIFY(!w.context().slideshowRunning);
+    QVERIFY(!w.context().slideshowRunning());
     QVERIFY(!s.view->timer()->isActive());
     QVERIFY(s.view->isHidden());
     QCOMPARE(s.seen.names, expected + QStringList{"a.jpg"});
@@ -389,13 +390,13 @@ void TstSlideshow::repeatStartsAgain()
         s.view->tm_diashowTimer();
     QCOMPARE(s.seen.names, (QStringList{"a.jpg", "b.jpg", "c.jpg", "a.jpg"}));
     QCOMPARE(counter(s), QString("1/3"));
-    QVERIFY(s.f.window->context().slideshowRunning);
+    QVERIFY(s.f.window->context().slideshowRunning());
     s.view->tm_diashowTimer();
     QCOMPARE(s.seen.names.last(), QString("b.jpg"));
 
     // Stop leaves slideshow mode with every flag cleared.
     click(s, "bt_stopshow");
-    QVERIFY(!s.f.window->context().slideshowRunning);
+    QVERIFY(!s.f.window->context().slideshowRunning());
     QVERIFY(!s.view->button("bt_repeatshow")->isChecked());
     QVERIFY(s.view->isHidden());
     QCOMPARE(s.seen.names.last(), QString("a.jpg"));

@@ -1,12 +1,14 @@
-#include "app/grid_text.h"
+#include "base/grid_text.h"
 
-#include "app/text_file.h"
+#include "base/text_file.h"
 
 #include <QFile>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 // A grid file stores at most one cell per line; a size line may still ask for empty rows and
 // columns, but not for more cells than this floor or a generous multiple of the file's size.

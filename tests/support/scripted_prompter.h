@@ -1,16 +1,18 @@
 // A Prompter that answers from a script and records every prompt: used by the tests.
 #pragma once
 
-#include "app/prompter.h"
+#include "base/prompter.h"
 
 #include <QList>
 #include <QQueue>
 #include <QStringList>
 
-namespace vorn {
+namespace vorn
+{
 
-class ScriptedPrompter : public Prompter {
-public:
+class ScriptedPrompter : public Prompter
+{
+  public:
     enum class Kind { Message, Input, OpenFile, SaveFile, Folder };
     struct Record {
         Kind kind;
@@ -29,10 +31,8 @@ public:
                    const QString &caption = {}) override;
     std::optional<QString> input(const QString &caption, const QString &label,
                                  const QString &initial = {}) override;
-    QString openFileName(const QString &caption, const QString &startDir,
-                         const QString &filter) override;
-    QString saveFileName(const QString &caption, const QString &startDir,
-                         const QString &filter) override;
+    QString openFileName(const QString &caption, const QString &startDir, const QString &filter) override;
+    QString saveFileName(const QString &caption, const QString &startDir, const QString &filter) override;
     QString folderName(const QString &caption, const QString &startDir) override;
 
     const QList<Record> &records() const { return records_; }
@@ -45,7 +45,7 @@ public:
         texts_.clear();
     }
 
-private:
+  private:
     QString nextText();
 
     QQueue<Answer> answers_;

@@ -2,12 +2,13 @@
 // lines; line breaks inside a cell are stored as tab (CR) and backspace (LF).
 #pragma once
 
-#include "app/string_grid.h"
+#include "base/string_grid.h"
 
 #include <QByteArray>
 #include <QString>
 
-namespace vorn {
+namespace vorn
+{
 
 enum class GridLoadStatus { Ok, NotFound, Corrupt };
 

@@ -4,7 +4,8 @@
 
 #include <QString>
 
-namespace vorn {
+namespace vorn
+{
 
 struct Paths {
     QString progDir;
@@ -17,7 +18,7 @@ struct Paths {
     QString zipDir;
     QString catalogDir;
     QString helpDir;
-    QString trashDir; // where a delete goes when no desktop trash takes the file
+    QString trashDir;    // where a delete goes when no desktop trash takes the file
     QString journalFile; // the undo journal of sort runs
 };
 

@@ -1,10 +1,11 @@
-#include "app/config_file.h"
+#include "base/config_file.h"
 
-#include "app/text_file.h"
+#include "base/text_file.h"
 
 #include <QFileInfo>
 
-namespace vorn {
+namespace vorn
+{
 
 QStringList default_config_lines()
 {

@@ -6,7 +6,8 @@
 #include <QString>
 #include <optional>
 
-namespace vorn {
+namespace vorn
+{
 
 enum class Answer { None = 0, Ok = 1, Yes = 2, No = 4, Abort = 8, Retry = 16, Cancel = 32 };
 Q_DECLARE_FLAGS(Answers, Answer)
@@ -14,8 +15,9 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(Answers)
 
 enum class PromptIcon { None, Information, Warning, Error, Question };
 
-class Prompter {
-public:
+class Prompter
+{
+  public:
     virtual ~Prompter() = default;
 
     // A modal message box with the given buttons; returns the button pressed.
@@ -25,10 +27,8 @@ public:
     virtual std::optional<QString> input(const QString &caption, const QString &label,
                                          const QString &initial = {}) = 0;
     // File dialogs; an empty string when cancelled. filter: "Text (*.txt);;All (*)".
-    virtual QString openFileName(const QString &caption, const QString &startDir,
-                                 const QString &filter) = 0;
-    virtual QString saveFileName(const QString &caption, const QString &startDir,
-                                 const QString &filter) = 0;
+    virtual QString openFileName(const QString &caption, const QString &startDir, const QString &filter) = 0;
+    virtual QString saveFileName(const QString &caption, const QString &startDir, const QString &filter) = 0;
     virtual QString folderName(const QString &caption, const QString &startDir) = 0;
 
     // Shorthands for the fixed button sets of the program.

@@ -4,10 +4,12 @@
 #include <QList>
 #include <QString>
 
-namespace vorn {
+namespace vorn
+{
 
-class StringGrid {
-public:
+class StringGrid
+{
+  public:
     static constexpr int kDefaultColWidth = 64;
 
     StringGrid() = default;
@@ -30,7 +32,7 @@ public:
 
     bool operator==(const StringGrid &o) const = default;
 
-private:
+  private:
     int cols_ = 0;
     int rows_ = 0;
     QList<int> widths_;

@@ -7,7 +7,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace vorn {
+namespace vorn
+{
 
 // UTF-8 when the bytes are valid UTF-8, otherwise Windows-1252.
 QString decode_text(QByteArrayView bytes);

@@ -1,9 +1,9 @@
-#include "app/scripted_prompter.h"
+#include "support/scripted_prompter.h"
 
-namespace vorn {
+namespace vorn
+{
 
-Answer ScriptedPrompter::message(const QString &text, Answers buttons, PromptIcon icon,
-                                 const QString &)
+Answer ScriptedPrompter::message(const QString &text, Answers buttons, PromptIcon icon, const QString &)
 {
     records_.append({Kind::Message, text, buttons, icon});
     if (!answers_.isEmpty())
@@ -14,10 +14,12 @@ Answer ScriptedPrompter::message(const QString &text, Answers buttons, PromptIco
     return Answer::None;
 }
 
-QString ScriptedPrompter::nextText() { return texts_.isEmpty() ? QString() : texts_.dequeue(); }
+QString ScriptedPrompter::nextText()
+{
+    return texts_.isEmpty() ? QString() : texts_.dequeue();
+}
 
-std::optional<QString> ScriptedPrompter::input(const QString &caption, const QString &label,
-                                               const QString &)
+std::optional<QString> ScriptedPrompter::input(const QString &caption, const QString &label, const QString &)
 {
     records_.append({Kind::Input, label.isEmpty() ? caption : label, {}, PromptIcon::None});
     const QString t = nextText();

@@ -3,10 +3,12 @@
 
 #include <QString>
 
-namespace vorn {
+namespace vorn
+{
 
-class FileViewer {
-public:
+class FileViewer
+{
+  public:
     virtual ~FileViewer() = default;
     virtual void showFile(const QString &path) = 0;
     // Releases what the view shows (pictures, open media); called when the file kind changes.

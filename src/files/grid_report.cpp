@@ -1,8 +1,9 @@
-#include "app/grid_report.h"
+#include "files/grid_report.h"
 
-#include "app/app_context.h"
+#include "files/app_context.h"
 
-namespace vorn {
+namespace vorn
+{
 
 QString grid_load_error(const Texts &texts, GridLoadStatus status, const QString &path)
 {

@@ -5,23 +5,25 @@
 
 class QPushButton;
 
-namespace vorn {
+namespace vorn
+{
 class AppContext;
 
-class LanguageDialog : public QDialog {
+class LanguageDialog : public QDialog
+{
     Q_OBJECT
-public:
+  public:
     explicit LanguageDialog(AppContext &ctx, QWidget *parent = nullptr);
 
-public slots:
+  public slots:
     void bt_germanClick();
     void bt_exitClick();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
-private:
+  private:
     void choose(int index);
     void set_dlglanguage();
 

@@ -5,14 +5,15 @@
 #include <QString>
 #include <QStringList>
 
-namespace vorn {
+namespace vorn
+{
 
 enum class WindowShow { Normal, Maximized, Minimized };
 
 struct Config {
-    int language = 1;                       // line 3
+    int language = 1;                               // line 3
     QString windowState = QStringLiteral("normal"); // line 4 as read
-    QStringList lines;                      // the four lines held since start-up
+    QStringList lines;                              // the four lines held since start-up
 
     bool opensMaximized() const { return windowState == QLatin1String("maximized"); }
 };

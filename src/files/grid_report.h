@@ -1,9 +1,10 @@
 // The messages of a grid file that cannot be loaded, in the current language.
 #pragma once
 
-#include "app/grid_text.h"
+#include "base/grid_text.h"
 
-namespace vorn {
+namespace vorn
+{
 
 class AppContext;
 class Texts;

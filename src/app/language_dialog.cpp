@@ -1,6 +1,6 @@
-#include "lang/language_dialog.h"
+#include "app/language_dialog.h"
 
-#include "app/app_context.h"
+#include "files/app_context.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -11,9 +11,11 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 // Small flags drawn in code: black-red-gold bands, and a blue field with a red-white cross.
 QIcon flagIcon(bool german)
@@ -53,8 +55,7 @@ QPushButton *languageButton(const QString &text, bool german, int tag, QWidget *
 LanguageDialog::LanguageDialog(AppContext &ctx, QWidget *parent) : QDialog(parent), ctx_(ctx)
 {
     setObjectName(QStringLiteral("form_lang"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowStaysOnTopHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
     auto *lay = new QVBoxLayout(this);
     for (const char *line : {"Bitte wählen Sie Ihre Sprache!", "Please select your language!"}) {
         auto *l = new QLabel(QString::fromUtf8(line), this);
@@ -111,7 +112,10 @@ void LanguageDialog::bt_germanClick()
     choose(tag);
 }
 
-void LanguageDialog::bt_exitClick() { accept(); }
+void LanguageDialog::bt_exitClick()
+{
+    accept();
+}
 
 void LanguageDialog::paintEvent(QPaintEvent *)
 {

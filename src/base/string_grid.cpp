@@ -1,6 +1,7 @@
-#include "app/string_grid.h"
+#include "base/string_grid.h"
 
-namespace vorn {
+namespace vorn
+{
 
 void StringGrid::setSize(int cols, int rows)
 {
@@ -43,7 +44,10 @@ void StringGrid::setColWidth(int col, int width)
         widths_[col] = width;
 }
 
-void StringGrid::setAllColWidths(int width) { widths_.fill(width); }
+void StringGrid::setAllColWidths(int width)
+{
+    widths_.fill(width);
+}
 
 void StringGrid::removeRow(int row)
 {

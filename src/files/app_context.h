@@ -3,9 +3,9 @@
 // by reference to every view; views listen to its signals instead of reaching into each other.
 #pragma once
 
-#include "app/config_file.h"
-#include "app/paths.h"
-#include "app/prompter.h"
+#include "base/config_file.h"
+#include "base/paths.h"
+#include "base/prompter.h"
 #include "files/drive_info.h"
 #include "files/masks.h"
 #include "lang/texts.h"
@@ -13,9 +13,13 @@
 #include <QObject>
 #include <QStringList>
 
-namespace vorn {
+namespace vorn
+{
 
+// The panels of the view stack, one per view; a new view adds its value here.
 enum class View { Empty, Pictures, Video, Html, Text, Zip, Rename, Catalog, Help };
+// The mode chosen with the view buttons of the function bar; None before the first choice.
+enum class ViewMode { None, Pictures, Zip, Rename };
 enum class ListTab { Folder, Scan, Catalog };
 
 // What the active list has selected (lower-case names and paths, as the dispatch wants them).
@@ -25,15 +29,16 @@ struct Selection {
     QString fullPath;
     QString extension;
     QString sizeText;
-    QString exactPath;      // the full path as the file system spells it
-    int count = 0;          // entries in the list
-    int selected = 0;       // number of the selected entry, from 1; 0 for none
-    int selectedCount = 0;  // how many entries are selected
+    QString exactPath;     // the full path as the file system spells it
+    int count = 0;         // entries in the list
+    int selected = 0;      // number of the selected entry, from 1; 0 for none
+    int selectedCount = 0; // how many entries are selected
 };
 
-class AppContext : public QObject {
+class AppContext : public QObject
+{
     Q_OBJECT
-public:
+  public:
     AppContext(const Paths &paths, Prompter &prompter, QObject *parent = nullptr)
         : QObject(parent), paths_(paths), prompter_(&prompter)
     {
@@ -62,7 +67,7 @@ public:
     const DriveInfo &drives() const { return drives_ ? *drives_ : system_drive_info(); }
     void setDrives(const DriveInfo *d) { drives_ = d; }
 
-    // View and mode flags.
+    // The view in front and the mode.
     View view() const { return view_; }
     void setView(View v)
     {
@@ -71,9 +76,14 @@ public:
             emit viewChanged(v);
         }
     }
-    bool pictureMode = false;
-    bool zipMode = false;
-    bool renameMode = false;
+    ViewMode mode() const { return mode_; }
+    void setMode(ViewMode m)
+    {
+        if (mode_ != m) {
+            mode_ = m;
+            emit modeChanged(m);
+        }
+    }
 
     ListTab listTab() const { return listTab_; }
     void setListTab(ListTab t)
@@ -97,25 +107,39 @@ public:
     Selection selection;
 
     // True while the slideshow runs: file routing then skips the view resets.
-    bool slideshowRunning = false;
+    bool slideshowRunning() const { return slideshowRunning_; }
+    void setSlideshowRunning(bool on)
+    {
+        if (slideshowRunning_ != on) {
+            slideshowRunning_ = on;
+            emit slideshowRunningChanged(on);
+        }
+    }
 
-    // Flipped by Ctrl+Alt+F12 (and Ctrl+Shift+F12); the file list reads it.
-    bool keyStepping = false;
+    // Flipped by Ctrl+Alt+F12 (and Ctrl+Shift+F12); the file lists read it.
+    bool keyStepping() const { return keyStepping_; }
+    const bool *keySteppingSource() const { return &keyStepping_; }
+    void setKeyStepping(bool on) { keyStepping_ = on; }
 
-signals:
+  signals:
     void languageChanged(int index);
     void viewChanged(vorn::View view);
+    void modeChanged(vorn::ViewMode mode);
+    void slideshowRunningChanged(bool running);
     void listTabChanged(vorn::ListTab tab);
     void selectionChanged();
     void maskChanged(const QString &mask);
 
-private:
+  private:
     Paths paths_;
     Prompter *prompter_;
     const DriveInfo *drives_ = nullptr;
     Texts texts_{German};
     Config config_;
     View view_ = View::Empty;
+    ViewMode mode_ = ViewMode::None;
+    bool slideshowRunning_ = false;
+    bool keyStepping_ = false;
     ListTab listTab_ = ListTab::Folder;
 };
 

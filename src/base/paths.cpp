@@ -1,10 +1,11 @@
-#include "app/paths.h"
+#include "base/paths.h"
 
 #include "files/file_helpers.h"
 
 #include <QDir>
 
-namespace vorn {
+namespace vorn
+{
 
 Paths form_paths(const QString &currentDir)
 {
@@ -26,8 +27,8 @@ Paths form_paths(const QString &currentDir)
 
 void create_working_folders(const Paths &paths)
 {
-    for (const QString &dir : {paths.tempDir, paths.templateDir, paths.zipDir, paths.catalogDir,
-                               paths.helpDir}) {
+    for (const QString &dir :
+         {paths.tempDir, paths.templateDir, paths.zipDir, paths.catalogDir, paths.helpDir}) {
         if (!QDir(dir).exists())
             QDir().mkdir(dir);
     }

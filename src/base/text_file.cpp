@@ -1,4 +1,4 @@
-#include "app/text_file.h"
+#include "base/text_file.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -6,15 +6,17 @@
 
 #include <limits>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 // Windows-1252 code points for the bytes 0x80..0x9F; the rest are Latin-1.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 } // namespace
 
@@ -103,7 +105,8 @@ int lenient_int(QStringView s)
     if (i < n && s[i] == QLatin1Char('$')) {
         base = 16;
         ++i;
-    } else if (i + 1 < n && s[i] == QLatin1Char('0') && (s[i + 1] == QLatin1Char('x') || s[i + 1] == QLatin1Char('X'))) {
+    } else if (i + 1 < n && s[i] == QLatin1Char('0') &&
+               (s[i + 1] == QLatin1Char('x') || s[i + 1] == QLatin1Char('X'))) {
         base = 16;
         i += 2;
     }

@@ -1,0 +1,71 @@
+// The active list as other views see it: the folder list on the folder tab, the search list
+// on the scan tab. Owned by the list area; the picture view, the slideshow, the sort bar and
+// the scan panel use it instead of reaching into the list area.
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+namespace vorn
+{
+
+class ActiveList : public QObject
+{
+    Q_OBJECT
+  public:
+    using QObject::QObject;
+
+    virtual int count() const = 0;
+    // Selected rows in list order.
+    virtual QList<int> selectedRows() const = 0;
+    // The focused row, or the first selected one; -1 when none.
+    virtual int currentRow() const = 0;
+    // The full path of a row as the file system spells it; empty outside the list.
+    virtual QString path(int row) const = 0;
+    // True while the search list (scan tab) is the active list.
+    virtual bool isSearchList() const = 0;
+    // True when the list has a focused item.
+    virtual bool hasFocusItem() const = 0;
+    // True when the list has the keyboard focus in the window.
+    virtual bool hasFocus() const = 0;
+    // True when the list is visible and enabled (it can take the focus).
+    virtual bool isShown() const = 0;
+    virtual void takeFocus() = 0;
+    // Selects exactly `row`, makes it current and scrolls to it; with `show`, the file is
+    // routed to its view and the position texts follow, as a click on it would.
+    virtual void select(int row, bool show) = 0;
+    // As a click on the list: a single selected file is routed to its view.
+    virtual void activate() = 0;
+    virtual void deselect() = 0;
+    // Takes the rows out of the list (the files are gone from disk).
+    virtual void removeRows(const QList<int> &rows) = 0;
+    // The list shows what is on disk again: the folder is listed again, and from the search
+    // list the entries whose files are gone are taken out.
+    virtual void refreshFromDisk() = 0;
+    // Rewrites the selection read-out and position texts.
+    virtual void updateReadout() = 0;
+    // Empties the found-count text under the search list.
+    virtual void clearFoundCount() = 0;
+
+    // The row after `row`, or -1 at the end.
+    int next(int row) const { return row + 1 < count() ? row + 1 : -1; }
+    // The selected row the views treat as "the" selection: the focused one when it is
+    // selected, else the first selected; -1 when none.
+    int selectedIndex() const
+    {
+        const QList<int> rows = selectedRows();
+        if (rows.isEmpty())
+            return -1;
+        const int cur = currentRow();
+        return rows.contains(cur) ? cur : rows.first();
+    }
+
+  signals:
+    // The contents, the selection or which list is active changed.
+    void changed();
+    // A new listing of the folder list has arrived.
+    void folderListed();
+};
+
+} // namespace vorn

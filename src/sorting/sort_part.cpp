@@ -1,0 +1,29 @@
+#include "sorting/sort_part.h"
+
+#include "files/view_host.h"
+#include "sorting/sort_bar_view.h"
+#include "viewers/picture_view.h"
+#include "widgets/collapsible_toolbar.h"
+#include "widgets/theme.h"
+
+#include <QLayout>
+#include <QToolButton>
+
+namespace vorn
+{
+
+SortBarView *install_sort_part(ViewHost &host, PictureView *pictures)
+{
+    CollapsibleToolBar &bar = host.bar(FrameBar::Sort);
+    auto *sort = new SortBarView(host.context(), host.activeList(), bar, host.statusBar(), kButtonRowHeight,
+                                 bar.content());
+    bar.contentLayout()->addWidget(sort);
+    QObject::connect(sort, &SortBarView::releaseViews, &host, [&host] { host.releaseViews(); });
+    if (pictures) {
+        QToolButton *dia = pictures->diashowButton();
+        QObject::connect(sort, &SortBarView::quickTargetsShown, dia, [dia] { dia->setEnabled(false); });
+    }
+    return sort;
+}
+
+} // namespace vorn
