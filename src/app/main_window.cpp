@@ -13,6 +13,7 @@
 #include "files/mask_bar_view.h"
 #include "files/scan_panel_view.h"
 #include "files/view_host.h"
+#include "rename/rename_part.h"
 #include "sorting/sort_part.h"
 #include "viewers/picture_part.h"
 #include "widgets/collapsible_toolbar.h"
@@ -250,6 +251,7 @@ void MainWindow::installParts(QWidget *)
     pictureView_ = pictures.view;
     slideshow_ = pictures.slideshow;
     sortView_ = install_sort_part(*host_, pictureView_);
+    renameView_ = install_rename_part(*host_).view;
 }
 
 void MainWindow::buildShortcuts()

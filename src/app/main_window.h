@@ -26,6 +26,7 @@ class SlideshowView;
 class SortBarView;
 class PanelStatusBar;
 class PictureView;
+class RenameView;
 class ViewHost;
 class ViewRouter;
 class ViewStack;
@@ -57,6 +58,7 @@ public:
     PictureView *pictureView() const { return pictureView_; }
     SlideshowView *slideshow() const { return slideshow_; }
     SortBarView *sortView() const { return sortView_; }
+    RenameView *renameView() const { return renameView_; }
     ViewStack *views() const { return views_; }
     CollapsibleToolBar *maskBar() const { return tbar_mask_; }
     CollapsibleToolBar *sortBar() const { return tbar_sortmain_; }
@@ -113,6 +115,7 @@ private:
   PictureView *pictureView_ = nullptr;
   SlideshowView *slideshow_ = nullptr;
   SortBarView *sortView_ = nullptr;
+  RenameView *renameView_ = nullptr;
   bool closeConfirmed_ = false;
   ViewStack *views_ = nullptr;
   CollapsibleToolBar *tbar_mask_ = nullptr;

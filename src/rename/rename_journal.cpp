@@ -1,6 +1,6 @@
 #include "rename/rename_journal.h"
 
-#include "app/text_file.h"
+#include "base/text_file.h"
 #include "files/file_ops.h"
 
 #include <QCoreApplication>

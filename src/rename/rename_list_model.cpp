@@ -52,16 +52,23 @@ QString attribute_letters(quint32 a)
     return s;
 }
 
-int RenameListModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : count(); }
+int RenameListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
 
-int RenameListModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : ColumnCount; }
+int RenameListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
 
 QVariant RenameListModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= count())
         return {};
     const RenameFileEntry &e = entries_[index.row()];
-    const QString ext = e.name.contains(QLatin1Char('.')) ? e.name.section(QLatin1Char('.'), -1).toUpper() : QString();
+    const QString ext =
+        e.name.contains(QLatin1Char('.')) ? e.name.section(QLatin1Char('.'), -1).toUpper() : QString();
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         switch (index.column()) {
         case NameColumn:

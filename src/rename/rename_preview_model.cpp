@@ -9,13 +9,22 @@ namespace vorn
 namespace
 {
 
-bool refused(RowCheck c) { return c != RowCheck::Rename && c != RowCheck::Same && c != RowCheck::Empty; }
+bool refused(RowCheck c)
+{
+    return c != RowCheck::Rename && c != RowCheck::Same && c != RowCheck::Empty;
+}
 
 } // namespace
 
-int RenamePreviewModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(rows_.size()); }
+int RenamePreviewModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(rows_.size());
+}
 
-int RenamePreviewModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : 2; }
+int RenamePreviewModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 2;
+}
 
 QVariant RenamePreviewModel::data(const QModelIndex &index, int role) const
 {

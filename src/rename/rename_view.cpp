@@ -22,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QShortcut>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
@@ -57,7 +58,10 @@ QLabel *sunkenPanel(const char *name, QWidget *parent)
     return l;
 }
 
-bool isControlChar(QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; }
+bool isControlChar(QChar c)
+{
+    return c.unicode() < 0x20 || c.unicode() == 0x7f;
+}
 
 } // namespace
 
@@ -104,7 +108,8 @@ RenameView::RenameView(AppContext &ctx, const QString &journalFile, QWidget *par
     list_->sortByColumn(RenameListModel::NameColumn, Qt::AscendingOrder);
     list_->header()->resizeSection(RenameListModel::NameColumn, 260);
     list_->header()->resizeSection(RenameListModel::ModifiedColumn, 140);
-    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &RenameView::lvrenameClick);
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &RenameView::lvrenameClick);
     connect(listModel_, &RenameListModel::renameRequested, this, &RenameView::lvrenameEdited);
 
     dirPanel_ = sunkenPanel("pn_renamedir", top);
@@ -131,8 +136,9 @@ RenameView::RenameView(AppContext &ctx, const QString &journalFile, QWidget *par
     split->setStretchFactor(0, 1);
     split->setStretchFactor(1, 1);
 
+    // Ctrl+Z anywhere in the window while this view is shown (a text field keeps its own).
     auto *undo = new QShortcut(QKeySequence::Undo, this);
-    undo->setContext(Qt::WidgetWithChildrenShortcut);
+    undo->setObjectName(QStringLiteral("key_undorename"));
     connect(undo, &QShortcut::activated, this, &RenameView::bt_undorenameClick);
 
     connect(job_, &Job::progressed, this, [this](qint64 done, qint64 total, const QString &) {
@@ -269,8 +275,9 @@ QWidget *RenameView::buildPatternTab()
 void RenameView::applyTexts()
 {
     apply_control_texts(this, ctx_.texts());
-    preview_->setReasonTexts({QString(), QString(), QString(), qt_error_string(ENOENT), ctx_.msg(Msg::ReasonTaken),
-                              ctx_.msg(Msg::ReasonRepeated), ctx_.msg(Msg::ReasonBadName)});
+    preview_->setReasonTexts({QString(), QString(), QString(), qt_error_string(ENOENT),
+                              ctx_.msg(Msg::ReasonTaken), ctx_.msg(Msg::ReasonRepeated),
+                              ctx_.msg(Msg::ReasonBadName)});
     updateRunButton();
 }
 
@@ -291,7 +298,10 @@ void RenameView::setFolder(const QString &folder)
     }
 }
 
-QString RenameView::folder() const { return listModel_->folder(); }
+QString RenameView::folder() const
+{
+    return listModel_->folder();
+}
 
 void RenameView::tvrenameChange()
 {
@@ -316,10 +326,11 @@ QStringList RenameView::selectedNames() const
 
 void RenameView::selectNames(const QStringList &names)
 {
+    const QSet<QString> wanted(names.begin(), names.end());
     QItemSelection sel;
     for (int r = 0; r < listProxy_->rowCount(); ++r) {
         const QModelIndex i = listProxy_->index(r, 0);
-        if (names.contains(i.data().toString()))
+        if (wanted.contains(i.data().toString()))
             sel.select(i, listProxy_->index(r, RenameListModel::ColumnCount - 1));
     }
     list_->selectionModel()->select(sel, QItemSelectionModel::ClearAndSelect);
@@ -342,7 +353,11 @@ void RenameView::bt_renameClick()
 
 void RenameView::refreshLists()
 {
+    // The files that are still there stay selected.
+    const QStringList selected = selectedNames();
     listModel_->refresh();
+    if (!selected.isEmpty())
+        selectNames(selected);
     emit filesChanged();
 }
 
@@ -626,7 +641,10 @@ void RenameView::runFinished()
                         job_->result<RenameOutcome>().failures);
 }
 
-bool RenameView::isBusy() const { return job_->isRunning() || stamp_->isBusy(); }
+bool RenameView::isBusy() const
+{
+    return job_->isRunning() || stamp_->isBusy();
+}
 
 void RenameView::setBusy(bool busy)
 {
@@ -642,7 +660,10 @@ void RenameView::setBusy(bool busy)
     emit busyChanged(busy);
 }
 
-void RenameView::updateUndoButton() { undoButton_->setEnabled(!isBusy() && journal_->canUndo()); }
+void RenameView::updateUndoButton()
+{
+    undoButton_->setEnabled(!isBusy() && journal_->canUndo());
+}
 
 void RenameView::recoverJournal()
 {

@@ -118,7 +118,10 @@ StampView::StampView(AppContext &ctx, std::function<QString()> folder, std::func
     connect(job_, &Job::finished, this, &StampView::finishRun);
 }
 
-void StampView::applyTexts() { apply_control_texts(this, ctx_.texts()); }
+void StampView::applyTexts()
+{
+    apply_control_texts(this, ctx_.texts());
+}
 
 void StampView::showEvent(QShowEvent *event)
 {
@@ -142,9 +145,15 @@ void StampView::updateClock()
     clock_->setPanelText(1, now.toString(kTimeFormat));
 }
 
-QDateTime StampView::pickedDateTime() const { return QDateTime(date_->date(), time_->time()); }
+QDateTime StampView::pickedDateTime() const
+{
+    return QDateTime(date_->date(), time_->time());
+}
 
-bool StampView::isBusy() const { return job_->isRunning(); }
+bool StampView::isBusy() const
+{
+    return job_->isRunning();
+}
 
 void StampView::setBusy(bool busy)
 {

@@ -1,7 +1,7 @@
 // The rename pattern engine as one table, the check of a run against the folder, and the
 // journaled run: swaps in two phases, names of outside files kept, undo (also after a
 // restart) and the finishing or undoing of a run cut short between its phases.
-#include "app/text_file.h"
+#include "base/text_file.h"
 #include "lang/texts.h"
 #include "rename/rename_journal.h"
 #include "rename/rename_pattern.h"
