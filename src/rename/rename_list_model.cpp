@@ -30,6 +30,7 @@ QList<RenameFileEntry> list_rename_folder(const QString &folderIn)
             continue;
         RenameFileEntry e;
         e.name = name;
+        e.sortKey = name.toLower();
         e.modified = QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec);
         e.attributes = file_attributes(folder + name);
         out << e;
@@ -67,14 +68,16 @@ QVariant RenameListModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= count())
         return {};
     const RenameFileEntry &e = entries_[index.row()];
-    const QString ext =
-        e.name.contains(QLatin1Char('.')) ? e.name.section(QLatin1Char('.'), -1).toUpper() : QString();
+    auto ext = [&e] {
+        const qsizetype dot = e.name.lastIndexOf(QLatin1Char('.'));
+        return dot < 0 ? QString() : e.name.mid(dot + 1).toUpper();
+    };
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         switch (index.column()) {
         case NameColumn:
             return e.name;
         case TypeColumn:
-            return ext;
+            return ext();
         case ModifiedColumn:
             return QLocale::system().toString(e.modified, QStringLiteral("dd.MM.yyyy HH:mm:ss"));
         case AttributesColumn:
@@ -83,9 +86,9 @@ QVariant RenameListModel::data(const QModelIndex &index, int role) const
     } else if (role == SortRole) {
         switch (index.column()) {
         case NameColumn:
-            return e.name.toLower();
+            return e.sortKey;
         case TypeColumn:
-            return ext;
+            return ext();
         case ModifiedColumn:
             return e.modified.toSecsSinceEpoch();
         case AttributesColumn:

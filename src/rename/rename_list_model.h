@@ -12,6 +12,7 @@ namespace vorn
 
 struct RenameFileEntry {
     QString name;
+    QString sortKey; // the name in lower case
     QDateTime modified;
     quint32 attributes = 0;
 };

@@ -4,7 +4,7 @@
 #include <QHash>
 #include <QSet>
 
-#include <sys/stat.h>
+#include <dirent.h>
 
 namespace vorn
 {
@@ -16,13 +16,24 @@ bool is_usable_name(const QString &name)
            QFile::encodeName(name).size() <= 255;
 }
 
+QSet<QString> names_in_folder(const QString &folder)
+{
+    QSet<QString> names;
+    DIR *dir = opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return names;
+    while (const dirent *d = readdir(dir))
+        names.insert(QFile::decodeName(d->d_name));
+    closedir(dir);
+    return names;
+}
+
 RenameCheck check_renames(const QString &folderIn, const QList<RenameRow> &rows)
 {
     const QString folder = folderIn.endsWith(QLatin1Char('/')) ? folderIn : folderIn + QLatin1Char('/');
-    auto exists = [&folder](const QString &name) {
-        struct stat st = {};
-        return lstat(QFile::encodeName(folder + name).constData(), &st) == 0;
-    };
+    // One read of the folder instead of a query per name: the names on disk now.
+    const QSet<QString> onDisk = names_in_folder(folder);
+    auto exists = [&onDisk](const QString &name) { return onDisk.contains(name); };
 
     RenameCheck check;
     check.rows.resize(rows.size(), RowCheck::Rename);
@@ -53,14 +64,14 @@ RenameCheck check_renames(const QString &folderIn, const QList<RenameRow> &rows)
     for (int i = 0; i < rows.size(); ++i)
         if (check.rows[i] == RowCheck::Rename)
             freed.insert(rows[i].oldName);
-    QList<int> onDisk; // rows whose target exists now
+    QList<int> targetsOnDisk; // rows whose target exists now
     for (int i = 0; i < rows.size(); ++i)
         if (check.rows[i] == RowCheck::Rename && exists(rows[i].newName))
-            onDisk << i;
+            targetsOnDisk << i;
     bool changed = true;
     while (changed) {
         changed = false;
-        for (int i : onDisk) {
+        for (int i : targetsOnDisk) {
             if (check.rows[i] == RowCheck::Rename && !freed.contains(rows[i].newName)) {
                 check.rows[i] = RowCheck::Taken;
                 freed.remove(rows[i].oldName);

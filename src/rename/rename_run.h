@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -64,6 +65,9 @@ struct RenameOutcome {
 };
 
 using RenameProgress = std::function<void(int done, int total)>;
+
+// The names of everything in the folder (files, folders, links), "." and ".." included.
+QSet<QString> names_in_folder(const QString &folder);
 
 // A name is usable for a file of a folder: not empty, no '/' or NUL, not "." or "..".
 bool is_usable_name(const QString &name);
