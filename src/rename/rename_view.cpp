@@ -55,6 +55,9 @@ QLabel *sunkenPanel(const char *name, QWidget *parent)
     l->setFrameShadow(QFrame::Sunken);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
     l->setMinimumHeight(22);
+    l->setAutoFillBackground(true);
+    l->setBackgroundRole(QPalette::Base);
+    l->setForegroundRole(QPalette::Text);
     return l;
 }
 

@@ -89,15 +89,17 @@ StampView::StampView(AppContext &ctx, std::function<QString()> folder, std::func
     // Attribute group.
     grid->setRowMinimumHeight(3, 12);
     grid->addWidget(titleLabel("lb_setattr", this), 4, 0, 1, 3);
-    int row = 5;
+    auto *lampGrid = new QGridLayout;
+    grid->addLayout(lampGrid, 5, 0, 1, 3);
+    int row = 0;
     for (const LampDef &d : kLamps) {
         auto *lamp = new LedLamp(QString::fromLatin1(d.lamp), this);
         auto *b = new QPushButton(this);
         b->setObjectName(QString::fromLatin1(d.button));
         b->setProperty("tag", d.tag);
         connect(b, &QPushButton::clicked, this, &StampView::bt_attribut0Click);
-        grid->addWidget(lamp, row, 0, Qt::AlignRight);
-        grid->addWidget(b, row, 1);
+        lampGrid->addWidget(lamp, row, 0);
+        lampGrid->addWidget(b, row, 1);
         lamps_ << lamp;
         lampButtons_ << b;
         controls_ << b;
@@ -106,10 +108,11 @@ StampView::StampView(AppContext &ctx, std::function<QString()> folder, std::func
     auto *change = new QPushButton(this);
     change->setObjectName(QStringLiteral("bt_changeattr"));
     connect(change, &QPushButton::clicked, this, &StampView::bt_changeattrClick);
-    grid->addWidget(change, row - 1, 2);
+    lampGrid->addWidget(change, row - 1, 2);
+    lampGrid->setColumnStretch(3, 1);
     controls_ << change;
     grid->setColumnStretch(3, 1);
-    grid->setRowStretch(row, 1);
+    grid->setRowStretch(6, 1);
 
     clockTimer_ = new QTimer(this);
     clockTimer_->setInterval(1000);
