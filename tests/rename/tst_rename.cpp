@@ -2,6 +2,7 @@
 // two phases, names of outside files kept, attributes kept, undo (also after a restart), the
 // key filters and digit limits, stamping, the read-only question, the lamps and the CD-ROM
 // refusal.
+#include "base/text_file.h"
 #include "files/fake_drive_info.h"
 #include "files/file_attributes.h"
 #include "files/file_helpers.h"
@@ -53,6 +54,7 @@ class TstRename : public QObject
     void attributesKeptOnRename();
     void renameBeforePreviewDoesNothing();
     void undoAfterRestart();
+    void cutRunUndoneAtStart();
     void keyFiltersAndDigitLimits();
     void inPlaceRename();
     void stampGivesLocalTime();
@@ -224,6 +226,36 @@ void TstRename::undoAfterRestart()
     QTest::keyClick(f.window.get(), Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(f.prompter.messages(),
              QStringList{"Es gibt kein Umbenennen, das rückgängig gemacht werden kann."});
+}
+
+void TstRename::cutRunUndoneAtStart()
+{
+    // The program ended between the phases of a run 1 -> 2, 2 -> 3: 1.jpg waits under its
+    // temporary name. At the next start the user is asked, and "No" undoes the run.
+    WindowFixture f;
+    const QString dir = f.path("files") + '/';
+    writeFile(dir + ".vorn-rename-9-1", "1.jpg");
+    writeFile(dir + "2.jpg", "2.jpg");
+    writeFile(f.path("vorn.cfg"), "0\r\n0\r\n0\r\nnormal\r\n");
+    JournalRun cut;
+    quint64 device = 0;
+    FileId folderId;
+    QVERIFY(file_id(dir, &device, &folderId));
+    cut.device = device;
+    cut.folder = dir;
+    JournalEntry first{{}, "1.jpg", ".vorn-rename-9-1", "2.jpg"};
+    JournalEntry second{{}, "2.jpg", "", "3.jpg"};
+    QVERIFY(file_id(dir + first.tempName, &device, &first.id));
+    QVERIFY(file_id(dir + "2.jpg", &device, &second.id));
+    cut.entries << first << second;
+    QVERIFY(write_text_lines(f.path("vorn-rename.jnl"), RenameJournal::to_lines({cut})));
+    f.prompter.pushAnswer(Answer::No);
+    f.start();
+    QTRY_VERIFY(f.prompter.messages().contains("Ein Umbenennen wurde nicht zu Ende geführt.\r\n\r\n"
+                                               "Ja: zu Ende führen\r\nNein: rückgängig machen"));
+    QCOMPARE(filesIn(dir), QStringList({"1.jpg", "2.jpg"}));
+    QCOMPARE(readFile(dir + "1.jpg"), QByteArray("1.jpg"));
+    QVERIFY(!f.window->renameView()->journal().hasOpenRun());
 }
 
 void TstRename::keyFiltersAndDigitLimits()

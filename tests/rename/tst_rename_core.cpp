@@ -355,6 +355,17 @@ void TstRenameCore::damagedJournalIsRefused()
     lines[2].replace("f\t7 ", "f\t8 ");
     QVERIFY(RenameJournal::from_lines(lines, &damaged).isEmpty());
     QVERIFY(damaged);
+
+    // The fuzzer's seeds: one journal as written, one with a wrong checksum.
+    const QString seeds = qEnvironmentVariable("VORN_SOURCE_DIR") + "/fuzz/corpus/fuzz_rename_journal/";
+    RenameJournal good(seeds + "two_runs.jnl");
+    QVERIFY(good.load());
+    QCOMPARE(good.runs().size(), 2);
+    QVERIFY(good.hasOpenRun());
+    QCOMPARE(good.runs().first().entries.first().tempName, QString(".vorn-rename-1-1"));
+    RenameJournal bad(seeds + "bad_sum.jnl");
+    QVERIFY(!bad.load());
+    QVERIFY(bad.runs().isEmpty());
 }
 
 void TstRenameCore::localStampRefusesSkippedHour()
