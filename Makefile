@@ -23,9 +23,9 @@ run: build
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
 	  echo "No display found: starting on Qt's VNC platform."; \
 	  echo "Connect a VNC viewer to localhost:5900 (for example: vncviewer localhost:5900)."; \
-	  cd run && QT_QPA_PLATFORM=vnc:size=1024x768:port=5900 ../$(BUILD)/vorn; \
+	  cd run && QT_QPA_PLATFORM=vnc:size=1024x768:port=5900 ../$(BUILD)/vorn --home .; \
 	else \
-	  cd run && ../$(BUILD)/vorn; \
+	  cd run && ../$(BUILD)/vorn --home .; \
 	fi
 
 test: build

@@ -27,8 +27,17 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("vorn"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vorn.svg")));
 
-    // 3.-4. The main window, centred, maximised when the configuration says so.
-    vorn::MainWindow w;
+    // 3.-4. The main window in its program folder, centred, maximised when the configuration
+    // says so.
+    vorn::StartOptions options;
+    const QStringList args = QApplication::arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--home") && i + 1 < args.size())
+            options.programDir = args[++i];
+        else if (args[i].startsWith(QLatin1String("--home=")))
+            options.programDir = args[i].mid(7);
+    }
+    vorn::MainWindow w(options);
     if (QScreen *s = QGuiApplication::primaryScreen())
         w.move(s->availableGeometry().center() - w.rect().center());
     if (w.context().config().opensMaximized())

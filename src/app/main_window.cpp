@@ -74,8 +74,8 @@ MainWindow::MainWindow(const StartOptions &options, QWidget *parent)
         ownPrompter_ = std::make_unique<DialogPrompter>(this);
         prompter = ownPrompter_.get();
     }
-    const QString dir = options.programDir.isEmpty() ? QDir::currentPath() : options.programDir;
-    ctx_ = std::make_unique<AppContext>(form_paths(dir), *prompter, this);
+    ctx_ =
+        std::make_unique<AppContext>(form_paths(program_dir_for_start(options.programDir)), *prompter, this);
     formcreate();
 }
 

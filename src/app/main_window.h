@@ -32,8 +32,8 @@ class ViewRouter;
 class ViewStack;
 
 struct StartOptions {
-    QString programDir;             // the current directory when empty
-    Prompter *prompter = nullptr;   // QMessageBox dialogs when null
+    QString programDir;           // chosen by program_dir_for_start when empty
+    Prompter *prompter = nullptr; // QMessageBox dialogs when null
     bool showSplash = true;
 };
 

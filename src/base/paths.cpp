@@ -3,14 +3,15 @@
 #include "files/file_helpers.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace vorn
 {
 
-Paths form_paths(const QString &currentDir)
+Paths form_paths(const QString &programDir)
 {
     Paths p;
-    p.progDir = add_backslash(QDir::cleanPath(currentDir));
+    p.progDir = add_backslash(QDir::cleanPath(programDir));
     p.cfgFile = p.progDir + QStringLiteral("vorn.cfg");
     p.pthFile = p.progDir + QStringLiteral("vorn.pth");
     p.mskFile = p.progDir + QStringLiteral("vorn.msk");
@@ -23,6 +24,38 @@ Paths form_paths(const QString &currentDir)
     p.trashDir = p.progDir + QStringLiteral("trash/");
     p.journalFile = p.progDir + QStringLiteral("vorn.jnl");
     return p;
+}
+
+QString choose_program_dir(const ProgramDirSources &s)
+{
+    const auto absolute = [&s](const QString &dir) {
+        return QDir::cleanPath(QDir(s.currentDir).absoluteFilePath(dir));
+    };
+    if (!s.given.isEmpty())
+        return absolute(s.given);
+    if (!s.envHome.isEmpty())
+        return absolute(s.envHome);
+    if (!s.currentDir.isEmpty() &&
+        QFileInfo(QDir(s.currentDir).filePath(QStringLiteral("vorn.cfg"))).isFile())
+        return QDir::cleanPath(s.currentDir);
+    // The base directory specification ignores a relative XDG_DATA_HOME.
+    const QString data = QDir::isAbsolutePath(s.xdgDataHome)
+                             ? s.xdgDataHome
+                             : QDir(s.home).filePath(QStringLiteral(".local/share"));
+    return QDir::cleanPath(QDir(data).filePath(QStringLiteral("vorn")));
+}
+
+QString program_dir_for_start(const QString &given)
+{
+    ProgramDirSources s;
+    s.given = given;
+    s.envHome = qEnvironmentVariable("VORN_HOME");
+    s.currentDir = QDir::currentPath();
+    s.xdgDataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    s.home = QDir::homePath();
+    const QString dir = choose_program_dir(s);
+    QDir().mkpath(dir);
+    return dir;
 }
 
 void create_working_folders(const Paths &paths)

@@ -1,5 +1,7 @@
 #include "files/desktop_trash.h"
 
+#include "files/file_helpers.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -29,7 +31,7 @@ FileOpResult failed(int err)
 
 bool lstat_of(const QString &path, struct stat *st)
 {
-    return lstat(QFile::encodeName(path).constData(), st) == 0;
+    return lstat(native_path(path).constData(), st) == 0;
 }
 
 // The device of the path, or of its nearest existing parent when it does not exist yet.
@@ -37,7 +39,7 @@ dev_t device_of(QString path)
 {
     struct stat st {};
     while (!path.isEmpty()) {
-        if (stat(QFile::encodeName(path).constData(), &st) == 0)
+        if (stat(native_path(path).constData(), &st) == 0)
             return st.st_dev;
         const QString parent = QFileInfo(path).path();
         if (parent == path)
@@ -50,7 +52,7 @@ dev_t device_of(QString path)
 // A real folder (no link) of ours, created with mode 0700 when missing.
 bool own_folder(const QString &path)
 {
-    if (mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
+    if (mkdir(native_path(path).constData(), 0700) != 0 && errno != EEXIST)
         return false;
     struct stat st {};
     return lstat_of(path, &st) && S_ISDIR(st.st_mode) && st.st_uid == getuid();
@@ -120,15 +122,15 @@ FileOpResult move_to_desktop_trash(const QString &pathIn)
     if (place.dir.isEmpty())
         return failed(ENOENT);
 
-    const QByteArray info = "[Trash Info]\nPath=" + QUrl::toPercentEncoding(place.pathInInfo, "/") +
-                            "\nDeletionDate=" +
-                            QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss")).toUtf8() +
-                            "\n";
+    // The info file names the original by its bytes, whatever they are.
+    const QByteArray info =
+        "[Trash Info]\nPath=" + native_path(place.pathInInfo).toPercentEncoding("/") + "\nDeletionDate=" +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss")).toUtf8() + "\n";
     const QString name = QFileInfo(path).fileName();
     for (int n = 1; n <= kMaxTrashNames; ++n) {
         const QString trashName = FileOps::collision_name(name, n);
         const QByteArray infoPath =
-            QFile::encodeName(place.dir + QStringLiteral("/info/") + trashName + QStringLiteral(".trashinfo"));
+            native_path(place.dir + QStringLiteral("/info/") + trashName + QStringLiteral(".trashinfo"));
         // The info file first, claimed atomically: it reserves the name.
         const int fd = open(infoPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) {

@@ -47,8 +47,9 @@ QString SystemDriveInfo::mount_point(const QString &path) const
 
 bool SystemDriveInfo::is_cdrom_drive(const QString &path) const
 {
-    const QByteArray p = QFile::encodeName(existing_path(path));
-    struct statfs fs {};
+    const QByteArray p = native_path(existing_path(path));
+    struct statfs fs {
+    };
     if (statfs(p.constData(), &fs) == 0 && (fs.f_type == kIso9660Magic || fs.f_type == kUdfMagic))
         return true;
     struct statvfs vfs {};

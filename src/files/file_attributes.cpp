@@ -1,5 +1,7 @@
 #include "files/file_attributes.h"
 
+#include "files/file_helpers.h"
+
 #include "files/drive_info.h"
 
 #include <QFile>
@@ -62,8 +64,9 @@ void write_dos_attrib(const QByteArray &path, std::uint32_t flags)
 
 std::uint32_t file_attributes(const QString &path)
 {
-    const QByteArray p = QFile::encodeName(path);
-    struct stat st {};
+    const QByteArray p = native_path(path);
+    struct stat st {
+    };
     if (path.isEmpty() || stat(p.constData(), &st) != 0)
         return kInvalidAttributes;
     std::uint32_t attrs = read_dos_attrib(p) & kXattrBits;
@@ -76,8 +79,9 @@ std::uint32_t file_attributes(const QString &path)
 
 bool set_file_attributes(const QString &path, std::uint32_t attributes)
 {
-    const QByteArray p = QFile::encodeName(path);
-    struct stat st {};
+    const QByteArray p = native_path(path);
+    struct stat st {
+    };
     if (path.isEmpty() || stat(p.constData(), &st) != 0)
         return false;
     const mode_t mode = st.st_mode & 07777;

@@ -3,10 +3,25 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 namespace vorn {
 
 class DriveInfo;
+
+// File names are the bytes the file system gave, and need not be UTF-8. A path keeps them in a
+// QString: valid UTF-8 decodes as usual, and each byte that is not part of valid UTF-8 becomes
+// the lone surrogate U+DC00 + byte, so that native_path() gives back exactly those bytes. Qt's
+// own file classes would turn such a name into another one: act on a path only through these.
+QString path_from_native(const QByteArray &bytes);
+// The bytes for the system's calls; empty when the path cannot name a file (empty, an embedded
+// NUL, a lone surrogate that stands for no byte).
+QByteArray native_path(const QString &path);
+// The name as shown to the user: kept bytes appear as replacement characters.
+QString shown_name(const QString &path);
+// The names of a folder's entries (no "." and ".."), in the order the system lists them;
+// `filesOnly` keeps plain files and links to them.
+QStringList folder_entries(const QString &folder, bool filesOnly);
 
 // The path with exactly one trailing separator; an empty path stays empty.
 QString add_backslash(const QString &path);

@@ -39,7 +39,7 @@ QList<FileEntry> list_folder(const QString &folder, const std::function<bool(con
 {
     QList<FileEntry> out;
     const QString dirPath = add_backslash(folder);
-    const QByteArray encoded = QFile::encodeName(dirPath);
+    const QByteArray encoded = native_path(dirPath);
     DIR *dir = opendir(encoded.constData());
     if (!dir)
         return out;
@@ -64,7 +64,7 @@ QList<FileEntry> list_folder(const QString &folder, const std::function<bool(con
         }
         if (!isFile)
             continue;
-        QString name = QFile::decodeName(e->d_name);
+        QString name = path_from_native(QByteArray(e->d_name));
         QString lower = name.toLower();
         if (accept && !accept(lower))
             continue;

@@ -2,6 +2,7 @@
 
 #include "files/desktop_trash.h"
 #include "files/file_helpers.h"
+#include "lang/texts.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,8 +42,11 @@ FileOpResult success(const QString &path)
     return r;
 }
 
-// A path the C library would read differently from the QString (an embedded NUL) or no path.
-bool unusable(const QString &path) { return path.isEmpty() || path.contains(QChar(0)); }
+// A path that names no file: empty, an embedded NUL, text that stands for no bytes.
+bool unusable(const QString &path)
+{
+    return native_path(path).isEmpty();
+}
 
 class Fd {
 public:
@@ -150,76 +154,10 @@ void copy_dos_attrib(int in, int out)
         fsetxattr(out, "user.DOSATTRIB", buf, size_t(n), 0);
 }
 
-// Opens a new file in folder under the first free name "name", "name (2)", ... . The name is
-// claimed atomically (O_EXCL), so a file that appears meanwhile is never overwritten.
-int create_free(const QString &folder, const QString &name, QString *path)
+bool flag_refused(int err)
 {
-    for (int n = 1; n <= kMaxCollisionNumber; ++n) {
-        const QString candidate = folder + FileOps::collision_name(name, n);
-        const int fd = ::open(QFile::encodeName(candidate).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
-        if (fd >= 0) {
-            *path = candidate;
-            return fd;
-        }
-        if (errno != EEXIST)
-            return -1;
-    }
-    errno = EEXIST;
-    return -1;
+    return err == EINVAL || err == ENOSYS || err == EOPNOTSUPP;
 }
-
-// The copy of source into folder; with `durable` the data is on the disk before this returns
-// (a move removes its source afterwards).
-FileOpResult copy_file(const QString &source, const QString &folderIn, bool durable)
-{
-    if (unusable(source) || unusable(folderIn))
-        return failure(EINVAL);
-    const QString folder = add_backslash(folderIn);
-    Fd in(::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0)
-        return failure(errno);
-    struct stat st {};
-    if (fstat(in.get(), &st) != 0)
-        return failure(errno);
-    if (S_ISDIR(st.st_mode))
-        return failure(EISDIR);
-    if (!S_ISREG(st.st_mode))
-        return failure(EINVAL);
-    posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-
-    QString target;
-    Fd out(create_free(folder, QFileInfo(source).fileName(), &target));
-    if (out.get() < 0)
-        return failure(errno);
-    const QByteArray targetName = QFile::encodeName(target);
-    auto discard = [&](int err) {
-        ::unlink(targetName.constData());
-        return failure(err);
-    };
-
-    if (const int err = copy_data(in.get(), out.get(), st.st_size))
-        return discard(err);
-    struct stat after {};
-    struct stat written {};
-    if (fstat(in.get(), &after) != 0 || fstat(out.get(), &written) != 0)
-        return discard(errno);
-    if (after.st_size != st.st_size || written.st_size != st.st_size)
-        return discard(EIO);
-    copy_dos_attrib(in.get(), out.get());
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (futimens(out.get(), times) != 0)
-        return discard(errno);
-    if (fchmod(out.get(), st.st_mode & 0777) != 0)
-        return discard(errno);
-    if (durable && fsync(out.get()) != 0)
-        return discard(errno);
-    if (!out.close())
-        return discard(errno);
-    return success(target);
-}
-
-bool flag_refused(int err) { return err == EINVAL || err == ENOSYS || err == EOPNOTSUPP; }
 
 // Renames without replace: renameat2 with RENAME_NOREPLACE, else link + unlink. Returns 0 or an
 // errno (EEXIST when the target is taken).
@@ -239,15 +177,217 @@ int rename_noreplace(const QByteArray &from, const QByteArray &to)
     return 0;
 }
 
+FileOpResult refused(Msg reason)
+{
+    FileOpResult r;
+    r.errorCode = EINVAL;
+    r.reason = reason;
+    r.error = Texts::msg(reason, English);
+    return r;
+}
+
+FileIdentity identity_of(const struct stat &st)
+{
+    return FileIdentity{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+                        qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+FileOpHook g_hook = nullptr;
+
+// A file being written that has no visible name yet: an unnamed file (O_TMPFILE) where the
+// file system allows it, else a hidden name in the target folder. Dropped unless named.
+class PendingFile
+{
+  public:
+    explicit PendingFile(const QByteArray &folder) : folder_(folder)
+    {
+        fd_ = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR);
+        if (fd_ >= 0)
+            return;
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
+            return; // the folder itself is the problem (missing, no permission, read-only)
+        QByteArray name = folder + ".vorn-XXXXXX.part";
+        fd_ = mkostemps(name.data(), 5, O_CLOEXEC);
+        if (fd_ >= 0)
+            hidden_ = name;
+    }
+    ~PendingFile()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        if (!hidden_.isEmpty())
+            ::unlink(hidden_.constData());
+    }
+    PendingFile(const PendingFile &) = delete;
+    PendingFile &operator=(const PendingFile &) = delete;
+
+    int fd() const { return fd_; }
+    // Closes the descriptor; false (errno set) when the system reports a late write error.
+    bool close()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+    // Gives the file the first free name "name", "name (2)", ... in the folder, never
+    // replacing a file; the name taken goes to *path. Returns 0 or an errno.
+    int publish(const QString &folder, const QString &name, QString *path)
+    {
+        const QByteArray proc = "/proc/self/fd/" + QByteArray::number(fd_);
+        for (int n = 1; n <= kMaxCollisionNumber; ++n) {
+            const QString candidate = folder + FileOps::collision_name(name, n);
+            const QByteArray target = native_path(candidate);
+            int err = 0;
+            if (hidden_.isEmpty())
+                err = linkat(AT_FDCWD, proc.constData(), AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW) == 0
+                          ? 0
+                          : errno;
+            else
+                err = rename_noreplace(hidden_, target);
+            if (err == 0) {
+                hidden_.clear();
+                *path = candidate;
+                return 0;
+            }
+            if (err != EEXIST)
+                return err;
+        }
+        return EEXIST;
+    }
+
+  private:
+    QByteArray folder_;
+    QByteArray hidden_;
+    int fd_ = -1;
+};
+
+// The copy of source into folder. The data, permissions and times are written into a file
+// without a visible name, which gets its free name only when complete, so an interruption
+// never leaves a partial file under a real name. With `durable` the data is on the disk before
+// the name is given (a move removes its source afterwards). *sourceSeen is the source as the
+// copy read it.
+FileOpResult copy_file(const QString &source, const QString &folderIn, bool durable,
+                       struct stat *sourceSeen = nullptr)
+{
+    const QByteArray from = native_path(source);
+    const QString folder = add_backslash(folderIn);
+    if (from.isEmpty() || native_path(folder).isEmpty())
+        return failure(EINVAL);
+    // Without blocking: a named pipe put in place of the file must not hang the program.
+    Fd in(::open(from.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (in.get() < 0)
+        return failure(errno);
+    struct stat st {};
+    if (fstat(in.get(), &st) != 0)
+        return failure(errno);
+    if (S_ISDIR(st.st_mode))
+        return failure(EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return refused(Msg::NotRegularFile);
+    fcntl(in.get(), F_SETFL, fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
+    posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+
+    PendingFile out(native_path(folder));
+    if (out.fd() < 0)
+        return failure(errno);
+    if (const int err = copy_data(in.get(), out.fd(), st.st_size))
+        return failure(err);
+    struct stat after {
+    };
+    struct stat written {
+    };
+    if (fstat(in.get(), &after) != 0 || fstat(out.fd(), &written) != 0)
+        return failure(errno);
+    if (after.st_size != st.st_size || written.st_size != st.st_size)
+        return failure(EIO);
+    copy_dos_attrib(in.get(), out.fd());
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (futimens(out.fd(), times) != 0)
+        return failure(errno);
+    if (fchmod(out.fd(), st.st_mode & 0777) != 0)
+        return failure(errno);
+    if (durable && fsync(out.fd()) != 0)
+        return failure(errno);
+    if (fstat(out.fd(), &written) != 0)
+        return failure(errno);
+    if (g_hook)
+        g_hook(FileOpStage::CopyWritten, source);
+    QString target;
+    if (const int err = out.publish(folder, QFileInfo(source).fileName(), &target))
+        return failure(err);
+    if (!out.close()) {
+        const int err = errno;
+        ::unlink(native_path(target).constData());
+        return failure(err);
+    }
+    if (sourceSeen)
+        *sourceSeen = after;
+    FileOpResult r = success(target);
+    r.identity = identity_of(written);
+    return r;
+}
+
+// A symbolic link put into another file system as the same link (not a copy of its target),
+// under the first free name.
+FileOpResult copy_link(const QString &source, const QString &folder, struct stat *sourceSeen)
+{
+    const QByteArray from = native_path(source);
+    struct stat st {
+    };
+    if (lstat(from.constData(), &st) != 0)
+        return failure(errno);
+    QByteArray target(qMax<qsizetype>(st.st_size, 255) + 1, Qt::Uninitialized);
+    const ssize_t n = readlink(from.constData(), target.data(), size_t(target.size()));
+    if (n < 0)
+        return failure(errno);
+    if (n >= target.size())
+        return failure(ENAMETOOLONG);
+    target.truncate(n);
+    const QString name = QFileInfo(source).fileName();
+    for (int k = 1; k <= kMaxCollisionNumber; ++k) {
+        const QString candidate = folder + FileOps::collision_name(name, k);
+        const QByteArray path = native_path(candidate);
+        if (symlink(target.constData(), path.constData()) == 0) {
+            struct stat made {
+            };
+            lstat(path.constData(), &made);
+            *sourceSeen = st;
+            FileOpResult r = success(candidate);
+            r.identity = identity_of(made);
+            return r;
+        }
+        if (errno != EEXIST)
+            return failure(errno);
+    }
+    return failure(EEXIST);
+}
+
 bool same_folder(const QString &a, const QString &b)
 {
-    struct stat sa {};
-    struct stat sb {};
-    return stat(QFile::encodeName(a).constData(), &sa) == 0 && stat(QFile::encodeName(b).constData(), &sb) == 0 &&
+    struct stat sa {
+    };
+    struct stat sb {
+    };
+    return stat(native_path(a).constData(), &sa) == 0 && stat(native_path(b).constData(), &sb) == 0 &&
            sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 } // namespace
+
+FileIdentity identity_of_path(const QString &path)
+{
+    struct stat st {
+    };
+    const QByteArray p = native_path(path);
+    if (p.isEmpty() || lstat(p.constData(), &st) != 0)
+        return {};
+    return identity_of(st);
+}
+
+QString FileOpResult::errorText(int language) const
+{
+    return reason ? Texts::msg(*reason, language) : error;
+}
 
 QString FileOps::collision_name(const QString &name, int n)
 {
@@ -270,8 +410,9 @@ FileOpResult FileOps::move_into_folder(const QString &source, const QString &fol
     if (unusable(source) || unusable(folderIn))
         return failure(EINVAL);
     const QString folder = add_backslash(folderIn);
-    const QByteArray from = QFile::encodeName(source);
-    struct stat st {};
+    const QByteArray from = native_path(source);
+    struct stat st {
+    };
     if (lstat(from.constData(), &st) != 0)
         return failure(errno);
     if (same_folder(QFileInfo(source).absolutePath(), folder))
@@ -281,9 +422,16 @@ FileOpResult FileOps::move_into_folder(const QString &source, const QString &fol
     bool crossDevice = false;
     for (int n = 1; n <= kMaxCollisionNumber && !crossDevice; ++n) {
         const QString candidate = folder + collision_name(name, n);
-        const int err = rename_noreplace(from, QFile::encodeName(candidate));
-        if (err == 0)
-            return success(candidate);
+        const QByteArray to = native_path(candidate);
+        const int err = rename_noreplace(from, to);
+        if (err == 0) {
+            FileOpResult r = success(candidate);
+            struct stat moved {
+            };
+            if (lstat(to.constData(), &moved) == 0)
+                r.identity = identity_of(moved);
+            return r;
+        }
         if (err == EEXIST)
             continue;
         // Another file system, or one without hard links: copy, then remove the source.
@@ -297,23 +445,45 @@ FileOpResult FileOps::move_into_folder(const QString &source, const QString &fol
     if (S_ISDIR(st.st_mode))
         return failure(EXDEV);
 
-    FileOpResult copy = copy_file(source, folder, true);
+    struct stat copied {
+    };
+    FileOpResult copy =
+        S_ISLNK(st.st_mode) ? copy_link(source, folder, &copied) : copy_file(source, folder, true, &copied);
     if (!copy.ok)
         return copy;
+    if (g_hook)
+        g_hook(FileOpStage::BeforeSourceRemoved, source);
+    // The source goes only while its name still holds the very file that was copied: a file
+    // saved over it meanwhile (a new file renamed over the name) must stay.
+    struct stat now {
+    };
+    const bool same = lstat(from.constData(), &now) == 0 && now.st_dev == copied.st_dev &&
+                      now.st_ino == copied.st_ino && now.st_size == copied.st_size &&
+                      now.st_mtim.tv_sec == copied.st_mtim.tv_sec &&
+                      now.st_mtim.tv_nsec == copied.st_mtim.tv_nsec;
+    if (!same) {
+        ::unlink(native_path(copy.newPath).constData());
+        return refused(Msg::SourceChanged);
+    }
     if (::unlink(from.constData()) != 0) {
         // The source stays, so the copy goes: the move did not happen.
         const int err = errno;
-        ::unlink(QFile::encodeName(copy.newPath).constData());
+        ::unlink(native_path(copy.newPath).constData());
         return failure(err);
     }
     return copy;
+}
+
+void FileOps::set_hook(FileOpHook hook)
+{
+    g_hook = hook;
 }
 
 FileOpResult FileOps::rename_no_replace(const QString &from, const QString &to)
 {
     if (unusable(from) || unusable(to))
         return failure(EINVAL);
-    const int err = rename_noreplace(QFile::encodeName(from), QFile::encodeName(to));
+    const int err = rename_noreplace(native_path(from), native_path(to));
     return err ? failure(err) : success(to);
 }
 
@@ -321,8 +491,9 @@ FileOpResult FileOps::delete_to_trash(const QString &path)
 {
     if (unusable(path))
         return failure(EINVAL);
-    struct stat st {};
-    if (lstat(QFile::encodeName(path).constData(), &st) != 0)
+    struct stat st {
+    };
+    if (lstat(native_path(path).constData(), &st) != 0)
         return failure(errno);
     const FileOpResult trashed = move_to_desktop_trash(path);
     if (trashed.ok)

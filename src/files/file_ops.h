@@ -2,26 +2,60 @@
 // overwrites an existing file or removes a file for good:
 // - a copy or move into a folder that already holds the name gives the new file the name
 //   "name (2).ext", "name (3).ext", ...;
+// - a copy is written under no visible name and gets its free name only when complete, so an
+//   interruption never leaves a partial file under a real name;
 // - a move inside one file system is a rename without replace; across file systems it copies
-//   data, permissions and times, checks the size, and only then removes the source;
+//   data, permissions and times, checks the size, puts the copy on the disk, and removes the
+//   source only while its name still holds the very file that was copied; a symbolic link
+//   stays a link;
+// - only regular files are copied: a named pipe or device is refused without blocking;
 // - a delete goes to the freedesktop.org trash, or into the program's own trash folder when the desktop
 //   trash cannot take the file.
 // Every call returns success or failure with the system's reason.
 #pragma once
 
+#include "lang/message_texts.h"
+
 #include <QString>
+#include <optional>
 #include <utility>
 
 namespace vorn {
 
+// What tells one file from another that later carries its name.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = -1;
+    qint64 mtimeNs = 0; // modification time, nanoseconds since the epoch
+
+    bool isKnown() const { return size >= 0; }
+    bool operator==(const FileIdentity &) const = default;
+};
+
+// The identity of whatever the path names now (a link itself, not its target); unknown when
+// nothing does.
+FileIdentity identity_of_path(const QString &path);
+
 struct FileOpResult {
     bool ok = false;
-    QString newPath;   // where the file is now (for a copy: the new copy)
-    QString error;     // the system's reason, in the system's language, when !ok
-    int errorCode = 0; // errno of the failure
+    QString newPath;           // where the file is now (for a copy: the new copy)
+    FileIdentity identity;     // of the file at newPath, when ok
+    QString error;             // the reason in English when !ok (the system's text for an errno)
+    int errorCode = 0;         // errno of the failure
+    std::optional<Msg> reason; // the program's own reason, when it is not an errno
 
     explicit operator bool() const { return ok; }
+    // The reason in the given language.
+    QString errorText(int language) const;
 };
+
+// Test hooks: points where a test can change the files under an operation.
+enum class FileOpStage {
+    CopyWritten,         // the data of a copy is written, the copy has no name yet
+    BeforeSourceRemoved, // a move across file systems has its copy and checks the source next
+};
+using FileOpHook = void (*)(FileOpStage stage, const QString &source);
 
 // The shell operation codes callers pass to shell_file_op.
 enum ShellOp : int { OpMove = 1, OpCopy = 2, OpDelete = 3 };
@@ -51,6 +85,9 @@ public:
     FileOpResult shell_file_op(int op, const QString &source, const QString &target = {},
                                bool *aborted = nullptr);
     int last_result() const { return lastResult_; }
+
+    // For tests only: called at each stage; nullptr switches it off.
+    static void set_hook(FileOpHook hook);
 
     // "name.ext" for n < 2, else "name (n).ext"; a leading dot does not start an extension.
     static QString collision_name(const QString &name, int n);

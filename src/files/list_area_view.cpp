@@ -496,7 +496,7 @@ void ListAreaView::bt_trashmainClick()
         if (res.ok)
             gone << r;
         else
-            failures << e.name + QStringLiteral(": ") + res.error;
+            failures << shown_name(e.name) + QStringLiteral(": ") + res.errorText(ctx_.language());
     }
     // Only the files that really went leave the list.
     list->fileModel()->removeEntries(gone);

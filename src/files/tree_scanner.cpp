@@ -1,5 +1,7 @@
 #include "files/tree_scanner.h"
 
+#include "files/file_helpers.h"
+
 #include "files/masks.h"
 
 #include <QDir>
@@ -135,7 +137,7 @@ void TTreeScanner::search()
     if (buffer_.size() < kDirBufferSize)
         buffer_.resize(kDirBufferSize);
     continue_.store(true);
-    const int fd = ::open(QFile::encodeName(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(native_path(root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     searchFolder(fd, root);
     searching_.store(false);
 }
@@ -227,7 +229,7 @@ void TTreeScanner::searchFolder(int fd, const QString &folder)
         if (isAscii(a + f.name, f.nameLen))
             fileFound_ += QLatin1StringView(a + f.name, qsizetype(f.nameLen));
         else
-            fileFound_ += QString::fromUtf8(a + f.name, qsizetype(f.nameLen));
+            fileFound_ += path_from_native(QByteArray(a + f.name, qsizetype(f.nameLen)));
         fileSize_ = f.size;
         fire(OnFileFound);
     }
@@ -235,7 +237,8 @@ void TTreeScanner::searchFolder(int fd, const QString &folder)
 
     for (const Item &d : list.dirs) {
         const std::string name(a + d.name, d.nameLen);
-        const QString path = folder + QString::fromUtf8(name.data(), qsizetype(name.size())) + QLatin1Char('/');
+        const QString path =
+            folder + path_from_native(QByteArray(name.data(), qsizetype(name.size()))) + QLatin1Char('/');
         int sub = -1;
         if (fd >= 0)
             sub = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);

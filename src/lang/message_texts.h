@@ -146,6 +146,15 @@ enum class Msg {
     UndoDone,
     TemplateTooLarge,
     InvalidFolderName,
+    NotRegularFile,
+    SourceChanged,
+    UndoTargetChanged,
+    UndoOriginalGone,
+    JournalRecordDamaged,
+    UndoUnfinishedRun,
+    UndoSkipped,
+    JournalSetAside,
+    FolderFilesRemained,
     Count_
 };
 

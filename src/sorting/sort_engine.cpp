@@ -46,7 +46,7 @@ int sort_reselect_index(int lastSelected, int removedBefore, int count)
     return qBound(0, lastSelected - removedBefore + 1, count - 1);
 }
 
-QList<FileSortOutcome> sort_files(const QStringList &sources, const QString &target, SortOp op)
+QList<FileSortOutcome> sort_files(const QStringList &sources, const QString &target, SortOp op, int language)
 {
     QList<FileSortOutcome> out;
     out.reserve(sources.size());
@@ -59,7 +59,7 @@ QList<FileSortOutcome> sort_files(const QStringList &sources, const QString &tar
             // A move into the file's own folder leaves it where it is.
             o.moved = op == SortOp::Move && r.newPath != src;
         } else {
-            o.error = r.error;
+            o.error = r.errorText(language);
         }
         out << o;
     }
@@ -160,7 +160,7 @@ ListRunResult SortEngine::sort_from_list(const QString &target)
         BusyCursor busy;
         const QList<int> rows = list_->selectedRows();
         result.last = collect_selected_files(&sources);
-        const QList<FileSortOutcome> outcomes = sort_files(sources, target, op);
+        const QList<FileSortOutcome> outcomes = sort_files(sources, target, op, ctx_.language());
         QList<int> gone;
         for (qsizetype i = 0; i < outcomes.size(); ++i) {
             const FileSortOutcome &o = outcomes[i];

@@ -66,7 +66,8 @@ struct FileSortOutcome {
     QString error;
     bool moved = false; // a move that really took the file out of its folder
 };
-QList<FileSortOutcome> sort_files(const QStringList &sources, const QString &target, SortOp op);
+QList<FileSortOutcome> sort_files(const QStringList &sources, const QString &target, SortOp op,
+                                  int language = 1);
 
 class SortEngine : public QObject {
     Q_OBJECT

@@ -2,12 +2,12 @@
 
 #include "lang/texts.h"
 #include "viewers/bitmap_decoder.h"
+#include "viewers/gif_decoder.h"
 #include "viewers/wmf_player.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QMovie>
 #include <QTransform>
 
@@ -159,17 +159,22 @@ struct JpegError {
 };
 
 // Progressive files can hold endless scans, each a pass over the whole picture. libjpeg-turbo's
-// own tools refuse more than 500 scans; in addition the blocks visited by all scans together
-// stay within a budget, so that a large picture with many scans fails quickly too.
+// own tools refuse more than 500 scans. In addition the blocks visited by all scans together
+// stay within a budget (a usual scan script visits each block 4 to 8 times), so that refusing a
+// large hostile file costs little more than decoding a real picture of its size, and scans that
+// contradict the progression (a repeated refinement) are tolerated only a few times.
 constexpr int kMaxJpegScans = 500;
-constexpr qint64 kScanPassesPerBlock = 32;      // a usual scan script visits each block 4-10 times
+constexpr qint64 kScanPassesPerBlock = 12;
 constexpr qint64 kMinScanBlockBudget = 1 << 20; // small pictures may use every allowed scan
+constexpr int kMaxBogusScans = 2;
 
 struct JpegProgress {
     jpeg_progress_mgr pub;
     int scan = 0;
     qint64 visited = 0;
     qint64 budget = 0;
+    int bogus = 0; // scans out of the progression
+    int lastBogus = 0;
 };
 
 extern "C" void jpeg_fail(j_common_ptr cinfo)
@@ -182,12 +187,23 @@ extern "C" void jpeg_message(j_common_ptr cinfo, int level)
     if (level >= 0)
         return; // trace messages
     // Warnings about recoverable data (extra bytes before a marker, a damaged stretch of
-    // entropy data, an odd progression) show the picture, as other viewers do. Only a premature
-    // end fails the load: libjpeg would fill the missing rest with grey.
+    // entropy data, a scan or two out of the progression) show the picture, as other viewers do.
+    // A premature end fails the load (libjpeg would fill the missing rest with grey), and so does
+    // a progression that contradicts itself again and again.
     switch (cinfo->err->msg_code) {
     case JWRN_JPEG_EOF:
     case JWRN_HIT_MARKER:
         std::longjmp(reinterpret_cast<JpegError *>(cinfo->err)->jump, 1);
+    case JWRN_BOGUS_PROGRESSION: { // once for each coefficient of the scan's band
+        auto *progress = reinterpret_cast<JpegProgress *>(cinfo->progress);
+        const int scan = reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number;
+        if (progress && progress->lastBogus != scan) {
+            progress->lastBogus = scan;
+            if (++progress->bogus > kMaxBogusScans)
+                std::longjmp(reinterpret_cast<JpegError *>(cinfo->err)->jump, 1);
+        }
+        break;
+    }
     default:
         break;
     }
@@ -373,94 +389,21 @@ bool within(QSize s, qint64 maxPixels)
     return s.width() > 0 && s.height() > 0 && qint64(s.width()) * s.height() <= maxPixels;
 }
 
-// Walks the blocks of a GIF: every block must be complete and at least one image present.
-// Returns the number of images, or -1 when the file ends inside a block.
-int gif_frames(const QByteArray &data)
-{
-    const auto *p = reinterpret_cast<const uchar *>(data.constData());
-    const qsizetype n = data.size();
-    if (n < 13 || memcmp(p, "GIF8", 4) != 0)
-        return -1;
-    qsizetype pos = 13;
-    if (p[10] & 0x80)
-        pos += 3 * (qsizetype(1) << ((p[10] & 7) + 1));
-    auto skipSubBlocks = [&]() {
-        while (pos < n) {
-            const int len = p[pos++];
-            if (len == 0)
-                return true;
-            pos += len;
-        }
-        return false;
-    };
-    int frames = 0;
-    while (pos < n) {
-        const uchar tag = p[pos++];
-        if (tag == 0x3B)
-            return frames > 0 ? frames : -1;
-        if (tag == 0x21) {
-            if (pos >= n)
-                return -1;
-            ++pos; // label
-            if (!skipSubBlocks())
-                return -1;
-        } else if (tag == 0x2C) {
-            if (pos + 9 > n)
-                return -1;
-            const uchar flags = p[pos + 8];
-            pos += 9;
-            if (flags & 0x80)
-                pos += 3 * (qsizetype(1) << ((flags & 7) + 1));
-            if (pos >= n)
-                return -1;
-            ++pos; // LZW code size
-            if (!skipSubBlocks())
-                return -1;
-            ++frames;
-        } else {
-            return -1;
-        }
-    }
-    // Ended at a block boundary without the trailer byte: what is there is whole.
-    return pos == n && frames > 0 ? frames : -1;
-}
-
-// The first frame of a GIF through Qt's reader, and the number of frames.
-QImage read_gif(const QByteArray &data, qint64 maxPixels, int *frameCount)
-{
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "gif");
-    reader.setDecideFormatFromContent(false);
-    reader.setAllocationLimit(int(std::min<qint64>(maxPixels * 4 / (1024 * 1024) + 1, 1024)));
-    if (!reader.canRead() || gif_frames(data) < 1)
-        return QImage();
-    // Every frame must decode, so that a damaged animation is a failed load, not a
-    // half-played one.
-    QImage image;
-    if (!reader.read(&image))
-        return QImage();
-    int frames = 1;
-    while (reader.canRead()) {
-        QImage next;
-        if (!reader.read(&next))
-            return QImage();
-        ++frames;
-    }
-    *frameCount = frames;
-    return image;
-}
-
 LoadedPicture load_raster(const QByteArray &data, PictureKind kind, QSize shown, qint64 maxPixels)
 {
     LoadedPicture result;
     result.kind = kind;
     if (data.isEmpty())
         return result;
-    QImage image = kind == PictureKind::Bmp   ? decode_bmp(data, maxPixels)
-                   : kind == PictureKind::Ico ? decode_ico(data, maxPixels)
-                                              : read_gif(data, maxPixels, &result.frameCount);
+    QImage image;
+    if (kind == PictureKind::Gif) {
+        GifDecoder gif;
+        int delay = 0;
+        if (gif.open(data, maxPixels) && gif.next(&image, &delay))
+            result.frameCount = gif.frameCount();
+    } else {
+        image = kind == PictureKind::Bmp ? decode_bmp(data, maxPixels) : decode_ico(data, maxPixels);
+    }
     if (image.isNull() || !within(image.size(), maxPixels))
         return result;
     result.naturalSize = image.size();
@@ -527,22 +470,23 @@ LoadedPicture load_picture(const QString &path, QSize shownSize)
 // ---------------------------------------------------------------------------------------------
 // GIF animation
 
+// QMovie reads the frames through GifDecoder (registered under gif_movie_format()), so the
+// animation is composited the same way as the first frame.
 std::unique_ptr<QMovie> make_gif_movie(const QString &path)
 {
-    auto movie = std::make_unique<QMovie>(path, QByteArray("gif"));
-    if (!movie->isValid())
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
         return nullptr;
-    movie->setCacheMode(QMovie::CacheNone);
-    return movie;
+    return make_gif_movie(file.readAll());
 }
 
 std::unique_ptr<QMovie> make_gif_movie(const QByteArray &data)
 {
     auto movie = std::make_unique<QMovie>();
     auto *buffer = new QBuffer(movie.get());
-    buffer->setData(data);
+    buffer->setData(gif_movie_data(data));
     buffer->open(QIODevice::ReadOnly);
-    movie->setFormat("gif");
+    movie->setFormat(gif_movie_format());
     movie->setDevice(buffer);
     if (!movie->isValid())
         return nullptr;

@@ -4,6 +4,7 @@
 #include "app/info_dialog.h"
 #include "app/instance_guard.h"
 #include "base/grid_text.h"
+#include "base/paths.h"
 #include "files/mask_bar_view.h"
 #include "support/test_support.h"
 
@@ -62,6 +63,9 @@ private slots:
     void abortWritesNothing();
     void confirmedCloseCleansUp_data();
     void confirmedCloseCleansUp();
+    void programDirChoice_data();
+    void programDirChoice();
+    void startInUsersFolderLeavesItsTemp();
     void windowState_data();
     void windowState();
     void languageLine_data();
@@ -161,6 +165,82 @@ void TstStartup::confirmedCloseCleansUp()
     QCOMPARE(readFile(f.path("vorn.cfg")), cfgBytes(language == German ? "0" : "1", "normal"));
     QCOMPARE(readFile(f.path("vorn.pth")), QByteArray("2,1\r\ncw 0,300\r\ncw 1,300\r\n"));
     f.window.reset();
+}
+
+void TstStartup::programDirChoice_data()
+{
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("env");
+    QTest::addColumn<bool>("cwdHasCfg");
+    QTest::addColumn<QString>("xdg");
+    QTest::addColumn<QString>("expected"); // "cwd/..." is relative to the current folder
+    QTest::newRow("--home wins") << "/opt/v"
+                                 << "/env/v" << true << "/x"
+                                 << "/opt/v";
+    QTest::newRow("--home relative") << "run"
+                                     << "" << false << ""
+                                     << "cwd/run";
+    QTest::newRow("VORN_HOME") << ""
+                               << "/env/v" << true << "/x"
+                               << "/env/v";
+    QTest::newRow("portable folder") << ""
+                                     << "" << true << "/x"
+                                     << "cwd";
+    QTest::newRow("XDG data folder") << ""
+                                     << "" << false << "/x"
+                                     << "/x/vorn";
+    QTest::newRow("XDG unset") << ""
+                               << "" << false << ""
+                               << "/h/.local/share/vorn";
+    QTest::newRow("XDG relative is ignored") << ""
+                                             << "" << false << "rel"
+                                             << "/h/.local/share/vorn";
+}
+
+void TstStartup::programDirChoice()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, env);
+    QFETCH(bool, cwdHasCfg);
+    QFETCH(QString, xdg);
+    QFETCH(QString, expected);
+    QTemporaryDir cwd;
+    if (cwdHasCfg)
+        writeFile(cwd.filePath("vorn.cfg"), cfgBytes("1", "normal"));
+    if (expected.startsWith("cwd"))
+        expected = cwd.path() + expected.mid(3);
+    QCOMPARE(choose_program_dir({given, env, cwd.path(), xdg, "/h"}), expected);
+}
+
+// A start in a folder of the user's (no vorn.cfg there) must neither use nor empty its temp/.
+void TstStartup::startInUsersFolderLeavesItsTemp()
+{
+    QTemporaryDir user;
+    QTemporaryDir data;
+    writeFile(user.filePath("temp/thesis.txt"), "my work");
+    writeFile(user.filePath("zipdir/keep.zip"), "zip");
+    const QString oldCwd = QDir::currentPath();
+    const QByteArray oldHome = qgetenv("VORN_HOME");
+    qunsetenv("VORN_HOME");
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
+    QDir::setCurrent(user.path());
+    ScriptedPrompter prompter;
+    StartOptions o;
+    o.prompter = &prompter;
+    o.showSplash = false;
+    auto w = std::make_unique<MainWindow>(o);
+    QDir::setCurrent(oldCwd);
+    if (!oldHome.isEmpty())
+        qputenv("VORN_HOME", oldHome);
+    QCOMPARE(w->context().paths().progDir, data.filePath("vorn/"));
+    w->show();
+    prompter.pushAnswer(Answer::Yes);
+    w->close();
+    w.reset();
+    QCOMPARE(readFile(user.filePath("temp/thesis.txt")), QByteArray("my work"));
+    QCOMPARE(readFile(user.filePath("zipdir/keep.zip")), QByteArray("zip"));
+    QVERIFY(!QFileInfo::exists(user.filePath("vorn.cfg")));
+    QVERIFY(QFileInfo(data.filePath("vorn/vorn.cfg")).isFile());
 }
 
 void TstStartup::windowState_data()

@@ -5,9 +5,15 @@
 #include "files/file_ops.h"
 #include "support/test_support.h"
 
+#include "lang/texts.h"
+
+#include <QProcess>
 #include <QtTest>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +22,34 @@ using vorn::test::readFile;
 using vorn::test::writeFile;
 
 namespace {
+
+constexpr char kCopyAndHangArg[] = "--copy-and-hang";
+
+// A folder on another file system than the temporary folder (tmpfs at /dev/shm), or none.
+std::unique_ptr<QTemporaryDir> otherFileSystem(const QTemporaryDir &dir);
+
+void hangAfterWrite(FileOpStage stage, const QString &)
+{
+    if (stage != FileOpStage::CopyWritten)
+        return;
+    std::fputs("written\n", stdout);
+    std::fflush(stdout);
+    for (;;)
+        pause();
+}
+
+// The helper mode of this executable: copies or moves argv[3] into argv[4] and stops for good
+// once the data is written, waiting to be killed.
+int copyAndHang(char *argv[])
+{
+    FileOps::set_hook(hangAfterWrite);
+    const QString source = QString::fromLocal8Bit(argv[3]);
+    const QString target = QString::fromLocal8Bit(argv[4]);
+    const FileOpResult r = std::strcmp(argv[2], "move") == 0 ? FileOps::move_into_folder(source, target)
+                                                             : FileOps::copy_into_folder(source, target);
+    std::printf("finished %d\n", int(r.ok));
+    return 1;
+}
 
 struct stat statOf(const QString &path)
 {
@@ -53,6 +87,22 @@ void verifyCopyOf(const QString &copy, const QByteArray &bytes)
     QCOMPARE(st.st_mode & 0777, mode_t(0640));
 }
 
+std::unique_ptr<QTemporaryDir> otherFileSystem(const QTemporaryDir &dir)
+{
+    if (!QFileInfo(QStringLiteral("/dev/shm")).isWritable())
+        return {};
+    auto shm = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/vorn-test-XXXXXX"));
+    if (!shm->isValid() || statOf(shm->path()).st_dev == statOf(dir.path()).st_dev)
+        return {};
+    return shm;
+}
+
+// Every entry of a folder, hidden ones included.
+QStringList allEntries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
 } // namespace
 
 class TstFileOps : public QObject {
@@ -72,8 +122,14 @@ private slots:
     void deleteGoesToDesktopTrash();
     void deleteFallsBackToProgramTrash();
     void shellOpCodes();
+    void moveKeepsSourceSavedOverDuringCopy();
+    void killedCopyLeavesNoPartialFile_data();
+    void killedCopyLeavesNoPartialFile();
+    void pipeIsRefusedWithoutBlocking_data();
+    void pipeIsRefusedWithoutBlocking();
+    void linkMovedAcrossStaysLink();
 
-private:
+  private:
     QTemporaryDir home_;
 };
 
@@ -312,5 +368,129 @@ void TstFileOps::shellOpCodes()
     QCOMPARE(ops.last_result(), ENOENT);
 }
 
-QTEST_GUILESS_MAIN(TstFileOps)
+// An editor saves over the source (a new file renamed over its name) while the move copies it
+// to another file system: the new version must stay, and no copy of the old one is left.
+void TstFileOps::moveKeepsSourceSavedOverDuringCopy()
+{
+    QTemporaryDir dir;
+    const auto other = otherFileSystem(dir);
+    if (!other)
+        QSKIP("no second file system at /dev/shm: move across file systems not tried");
+    const QString source = dir.filePath("doc.txt");
+    makeSource(source, "old version");
+    static QString savedOver;
+    savedOver = source;
+    FileOps::set_hook([](FileOpStage stage, const QString &) {
+        if (stage != FileOpStage::CopyWritten)
+            return;
+        writeFile(savedOver + ".new", "new version");
+        QVERIFY(::rename(QFile::encodeName(savedOver + ".new").constData(),
+                         QFile::encodeName(savedOver).constData()) == 0);
+    });
+    const FileOpResult r = FileOps::move_into_folder(source, other->path());
+    FileOps::set_hook(nullptr);
+    QVERIFY(!r.ok);
+    QCOMPARE(r.reason, std::optional<Msg>(Msg::SourceChanged));
+    QCOMPARE(r.errorText(German), Texts::msg(Msg::SourceChanged, German));
+    QCOMPARE(readFile(source), QByteArray("new version"));
+    QCOMPARE(allEntries(other->path()), QStringList());
+}
+
+// A copy killed after its data is written, before it has its name: the target folder shows no
+// file by that name (a user could take it for a whole copy), and a move keeps its source.
+void TstFileOps::killedCopyLeavesNoPartialFile_data()
+{
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<bool>("acrossFileSystems");
+    QTest::newRow("copy") << "copy" << false;
+    QTest::newRow("move to another file system") << "move" << true;
+}
+
+void TstFileOps::killedCopyLeavesNoPartialFile()
+{
+    QFETCH(QString, op);
+    QFETCH(bool, acrossFileSystems);
+    QTemporaryDir dir;
+    std::unique_ptr<QTemporaryDir> other = otherFileSystem(dir);
+    if (acrossFileSystems && !other)
+        QSKIP("no second file system at /dev/shm: move across file systems not tried");
+    const QString target = acrossFileSystems ? other->path() : dir.filePath("target");
+    QDir().mkpath(target);
+    const QByteArray bytes = pattern(2 * 1024 * 1024, 9);
+    makeSource(dir.filePath("video.mp4"), bytes);
+
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {kCopyAndHangArg, op, dir.filePath("video.mp4"), target});
+    QVERIFY(child.waitForStarted());
+    QVERIFY(child.waitForReadyRead(20000));
+    QCOMPARE(child.readLine(), QByteArray("written\n"));
+    child.kill();
+    QVERIFY(child.waitForFinished());
+    // Only hidden leftovers may remain; the visible names are free.
+    for (const QString &name : allEntries(target))
+        QVERIFY2(name.startsWith('.'), qPrintable(name));
+    QCOMPARE(readFile(dir.filePath("video.mp4")), bytes);
+}
+
+void TstFileOps::pipeIsRefusedWithoutBlocking_data()
+{
+    QTest::addColumn<int>("op");
+    QTest::newRow("copy") << int(OpCopy);
+    QTest::newRow("move to another file system") << int(OpMove);
+}
+
+// A named pipe put in place of a listed file: the copy must fail at once with its reason
+// instead of waiting for a writer forever.
+void TstFileOps::pipeIsRefusedWithoutBlocking()
+{
+    QFETCH(int, op);
+    QTemporaryDir dir;
+    const auto other = otherFileSystem(dir);
+    if (op == OpMove && !other)
+        QSKIP("no second file system at /dev/shm: move across file systems not tried");
+    const QString target = other ? other->path() : dir.filePath("target");
+    QDir().mkpath(target);
+    const QString fifo = dir.filePath("a.jpg");
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    FileOps ops;
+    const FileOpResult r = ops.shell_file_op(op, fifo, target);
+    QVERIFY(!r.ok);
+    QCOMPARE(r.reason, std::optional<Msg>(Msg::NotRegularFile));
+    QVERIFY(ops.last_result() != 0);
+    QCOMPARE(allEntries(target), QStringList());
+    QVERIFY(S_ISFIFO(statOf(fifo).st_mode));
+}
+
+// A symbolic link moved to another file system is the same link there, not a copy of what it
+// points to.
+void TstFileOps::linkMovedAcrossStaysLink()
+{
+    QTemporaryDir dir;
+    const auto other = otherFileSystem(dir);
+    if (!other)
+        QSKIP("no second file system at /dev/shm: move across file systems not tried");
+    writeFile(dir.filePath("real.jpg"), "picture");
+    QCOMPARE(symlink("real.jpg", QFile::encodeName(dir.filePath("link.jpg")).constData()), 0);
+    writeFile(other->filePath("link.jpg"), "taken");
+    const FileOpResult r = FileOps::move_into_folder(dir.filePath("link.jpg"), other->path());
+    QVERIFY2(r.ok, qPrintable(r.error));
+    QCOMPARE(r.newPath, other->filePath("link (2).jpg"));
+    QCOMPARE(QFileInfo(r.newPath).symLinkTarget(), other->filePath("real.jpg"));
+    QVERIFY(!QFileInfo(dir.filePath("link.jpg")).isSymLink());
+    QVERIFY(!QFileInfo::exists(dir.filePath("link.jpg")));
+    QCOMPARE(readFile(dir.filePath("real.jpg")), QByteArray("picture"));
+    QCOMPARE(readFile(other->filePath("link.jpg")), QByteArray("taken"));
+    QCOMPARE(r.identity, identity_of_path(r.newPath));
+}
+
+int main(int argc, char *argv[])
+{
+    if (argc == 5 && std::strcmp(argv[1], kCopyAndHangArg) == 0)
+        return copyAndHang(argv);
+    QCoreApplication app(argc, argv);
+    TstFileOps test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_fileops.moc"

@@ -2,6 +2,8 @@
 
 #include <QBuffer>
 
+#include <map>
+
 namespace vorn::test
 {
 
@@ -30,58 +32,6 @@ QByteArray withOrientation(const QByteArray &jpeg, int orientation)
     segment += char(len & 0xFF);
     segment += payload;
     return jpeg.left(2) + segment + jpeg.mid(2);
-}
-
-// A GIF with `frames` frames of 2 x 2 pixels; each frame uses colour (i % 2). The LZW stream
-// sends a clear code before every pixel, so the code width stays at 3 bits.
-QByteArray gif(int frames)
-{
-    QByteArray b("GIF89a");
-    auto u16 = [&](int v) {
-        b += char(v & 0xFF);
-        b += char(v >> 8);
-    };
-    u16(2);
-    u16(2);
-    b += char(0x80); // global colour table of 2 entries
-    b += char(0);
-    b += char(0);
-    b += QByteArray("\xFF\0\0\0\0\xFF", 6); // red, blue
-    b += QByteArray("\x21\xFF\x0BNETSCAPE2.0\x03\x01\0\0\0", 19);
-    for (int i = 0; i < frames; ++i) {
-        b += QByteArray("\x21\xF9\x04\0\x0A\0\0\0", 8); // 100 ms
-        b += char(0x2C);
-        u16(0);
-        u16(0);
-        u16(2);
-        u16(2);
-        b += char(0);
-        b += char(2); // LZW minimum code size
-        quint32 acc = 0;
-        int bits = 0;
-        QByteArray data;
-        auto put = [&](int code) {
-            acc |= quint32(code) << bits;
-            bits += 3;
-            while (bits >= 8) {
-                data += char(acc & 0xFF);
-                acc >>= 8;
-                bits -= 8;
-            }
-        };
-        for (int p = 0; p < 4; ++p) {
-            put(4);
-            put(i % 2);
-        }
-        put(5);
-        if (bits > 0)
-            data += char(acc & 0xFF);
-        b += char(data.size());
-        b += data;
-        b += char(0);
-    }
-    b += char(0x3B);
-    return b;
 }
 
 namespace
@@ -190,6 +140,146 @@ QByteArray icoFile(const QList<IconEntry> &entries)
     for (const IconEntry &e : entries)
         b += e.image;
     return b;
+}
+
+namespace
+{
+// LZW as GIF encoders write it: a clear code first, the table grows up to 4096 codes, then a
+// clear code starts it again.
+QByteArray lzw(const QByteArray &indexes, int minCode)
+{
+    QByteArray out;
+    quint32 acc = 0;
+    int bits = 0;
+    int codeSize = minCode + 1;
+    auto put = [&](int code) {
+        acc |= quint32(code) << bits;
+        bits += codeSize;
+        while (bits >= 8) {
+            out += char(acc & 0xFF);
+            acc >>= 8;
+            bits -= 8;
+        }
+    };
+    const int clear = 1 << minCode;
+    int next = clear + 2;
+    std::map<std::pair<int, int>, int> table;
+    put(clear);
+    int w = uchar(indexes[0]);
+    for (qsizetype i = 1; i < indexes.size(); ++i) {
+        const int k = uchar(indexes[i]);
+        const auto it = table.find({w, k});
+        if (it != table.end()) {
+            w = it->second;
+            continue;
+        }
+        put(w);
+        if (next < 4096) {
+            table[{w, k}] = next++;
+            if (next > (1 << codeSize) && codeSize < 12)
+                ++codeSize;
+        } else {
+            put(clear);
+            table.clear();
+            next = clear + 2;
+            codeSize = minCode + 1;
+        }
+        w = k;
+    }
+    put(w);
+    put(clear + 1);
+    if (bits > 0)
+        out += char(acc & 0xFF);
+    return out;
+}
+
+void putColours(QByteArray &b, const QList<QRgb> &colours, int entries)
+{
+    for (int i = 0; i < entries; ++i) {
+        const QRgb c = i < colours.size() ? colours[i] : 0;
+        b += char(qRed(c));
+        b += char(qGreen(c));
+        b += char(qBlue(c));
+    }
+}
+
+// Table size field (entries = 2 << field) for this many colours.
+int tableField(qsizetype colours)
+{
+    int field = 0;
+    while ((2 << field) < colours)
+        ++field;
+    return field;
+}
+} // namespace
+
+QByteArray gifFile(QSize screen, const QList<QRgb> &global, const QList<GifImage> &images, int loops)
+{
+    QByteArray b("GIF89a");
+    put16(b, quint32(screen.width()));
+    put16(b, quint32(screen.height()));
+    const int field = tableField(global.size());
+    b += char(global.isEmpty() ? 0 : 0x80 | field);
+    b += char(0);
+    b += char(0);
+    if (!global.isEmpty())
+        putColours(b, global, 2 << field);
+    if (loops >= 0) {
+        b += QByteArray("\x21\xFF\x0BNETSCAPE2.0\x03\x01", 16);
+        put16(b, quint32(loops));
+        b += char(0);
+    }
+    for (const GifImage &image : images) {
+        if (image.control) {
+            b += QByteArray("\x21\xF9\x04", 3);
+            b += char(image.disposal << 2 | (image.transparent >= 0 ? 1 : 0));
+            put16(b, quint32(image.delayCs));
+            b += char(std::max(0, image.transparent));
+            b += char(0);
+        }
+        b += char(0x2C);
+        put16(b, quint32(image.rect.x()));
+        put16(b, quint32(image.rect.y()));
+        put16(b, quint32(image.rect.width()));
+        put16(b, quint32(image.rect.height()));
+        const int localField = tableField(image.local.size());
+        b += char((image.local.isEmpty() ? 0 : 0x80 | localField) | (image.interlaced ? 0x40 : 0));
+        if (!image.local.isEmpty())
+            putColours(b, image.local, 2 << localField);
+        QByteArray indexes = image.indexes;
+        if (image.interlaced) {
+            // Rows in the four passes: every 8th from 0, every 8th from 4, every 4th from 2,
+            // every 2nd from 1.
+            const int w = image.rect.width(), h = image.rect.height();
+            indexes.clear();
+            for (auto [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
+                for (int y = start; y < h; y += step)
+                    indexes += image.indexes.mid(qsizetype(y) * w, w);
+        }
+        int maxIndex = 1;
+        for (char c : indexes)
+            maxIndex = std::max(maxIndex, int(uchar(c)));
+        const int minCode = std::max(2, tableField(maxIndex + 1) + 1);
+        b += char(minCode);
+        const QByteArray data = lzw(indexes, minCode);
+        for (qsizetype i = 0; i < data.size(); i += 255) {
+            const QByteArray chunk = data.mid(i, 255);
+            b += char(chunk.size());
+            b += chunk;
+        }
+        b += char(0);
+    }
+    b += char(0x3B);
+    return b;
+}
+
+// A GIF with `frames` frames of 2 x 2 pixels; each frame uses colour (i % 2).
+QByteArray gif(int frames)
+{
+    QList<GifImage> images;
+    for (int i = 0; i < frames; ++i)
+        images << GifImage{QRect(0, 0, 2, 2), QByteArray(4, char(i % 2)), 0, 10};
+    return gifFile(QSize(2, 2), {qRgb(255, 0, 0), qRgb(0, 0, 255)}, images);
 }
 
 } // namespace vorn::test

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QList>
+#include <QRect>
 
 #include <functional>
 
@@ -16,6 +17,22 @@ QByteArray encode(const QImage &image, const char *format, int quality = 90);
 QByteArray withOrientation(const QByteArray &jpeg, int orientation);
 // An animated GIF of 2 x 2 frames, 100 ms each, alternating red and blue.
 QByteArray gif(int frames);
+
+// One image block of a GIF: its place, its colour indexes row by row (in display order), its
+// graphic control (disposal, delay in 1/100 s, transparent index) and optional local colours.
+struct GifImage {
+    QRect rect;
+    QByteArray indexes;
+    int disposal = 0;
+    int delayCs = 0;
+    int transparent = -1;
+    bool control = true; // write a graphic control extension
+    bool interlaced = false;
+    QList<QRgb> local;
+};
+// A GIF89a file; loops < 0 writes no loop extension. The image data is LZW-compressed as
+// encoders do, with a growing code table.
+QByteArray gifFile(QSize screen, const QList<QRgb> &global, const QList<GifImage> &images, int loops = 0);
 
 // A device-independent bitmap as Windows writes it: header of `headerSize` bytes (12 for the
 // OS/2 core header, 40, 52, 56, 108 or 124, or an OS/2 2.x size such as 64), the masks (after a

@@ -5,6 +5,7 @@
 #include "support/picture_fixtures.h"
 #include "support/test_support.h"
 #include "viewers/bitmap_decoder.h"
+#include "viewers/gif_decoder.h"
 #include "viewers/picture_loader.h"
 #include "viewers/picture_prefetch.h"
 #include "viewers/wmf_player.h"
@@ -36,10 +37,14 @@ QImage twoColour(int w, int h)
     return image;
 }
 
-// A JPEG written by libjpeg from 8-bit rows of `components` samples: progressive or baseline,
-// with a restart marker every `restartRows` MCU rows (0: none).
+// How a libjpeg-written JPEG is laid out: one scan, libjpeg's progression with refinement
+// scans, or progressive scans that only split the coefficients (every scan at full precision).
+enum class Scans { Baseline, Progressive, Spectral };
+
+// A JPEG written by libjpeg from 8-bit rows of `components` samples, with a restart marker every
+// `restartRows` MCU rows (0: none).
 QByteArray libJpeg(int w, int h, int components, J_COLOR_SPACE space,
-                   const std::function<const uchar *(int)> &row, bool progressive = false,
+                   const std::function<const uchar *(int)> &row, Scans scans = Scans::Baseline,
                    int restartRows = 0)
 {
     jpeg_compress_struct c;
@@ -55,8 +60,15 @@ QByteArray libJpeg(int w, int h, int components, J_COLOR_SPACE space,
     c.in_color_space = space;
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, 95, TRUE);
-    if (progressive)
+    // The DC of all components, then the AC of each component, all at full precision.
+    static const jpeg_scan_info spectral[4] = {
+        {3, {0, 1, 2}, 0, 0, 0, 0}, {1, {1}, 1, 63, 0, 0}, {1, {2}, 1, 63, 0, 0}, {1, {0}, 1, 63, 0, 0}};
+    if (scans == Scans::Progressive)
         jpeg_simple_progression(&c);
+    if (scans == Scans::Spectral) {
+        c.scan_info = spectral;
+        c.num_scans = 4;
+    }
     c.restart_in_rows = restartRows;
     jpeg_start_compress(&c, TRUE);
     while (c.next_scanline < c.image_height) {
@@ -70,11 +82,11 @@ QByteArray libJpeg(int w, int h, int components, J_COLOR_SPACE space,
     return bytes;
 }
 
-QByteArray libJpeg(const QImage &image, bool progressive, int restartRows = 0)
+QByteArray libJpeg(const QImage &image, Scans scans, int restartRows = 0)
 {
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
     return libJpeg(
-        rgb.width(), rgb.height(), 3, JCS_RGB, [&](int y) { return rgb.constScanLine(y); }, progressive,
+        rgb.width(), rgb.height(), 3, JCS_RGB, [&](int y) { return rgb.constScanLine(y); }, scans,
         restartRows);
 }
 
@@ -97,7 +109,7 @@ qsizetype markerAt(const QByteArray &jpeg, uchar m, int n = 0)
     return -1;
 }
 
-// The progressive JPEG with its last scan (a refinement) repeated `times` more times.
+// The progressive JPEG with its last scan repeated `times` more times.
 QByteArray repeatLastScan(const QByteArray &progressive, int times)
 {
     qsizetype last = -1;
@@ -191,6 +203,36 @@ QByteArray iconDib(int size, int bits, const std::function<quint32(int, int)> &c
     d.pixels = dibRows(size, size, bits, colour) +
                dibRows(size, size, 1, [&](int x, int y) { return masked(x, y) ? 1u : 0u; });
     return d.bytes();
+}
+
+// GIF colours by letter: R, G, B, W; '.' is transparent in expected frames.
+const QList<QRgb> kGifColours{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 255)};
+
+// Colour indexes from letters ("RG BW" gives two rows).
+QByteArray gifIndexes(const QString &letters)
+{
+    QByteArray b;
+    for (QChar c : letters) {
+        if (c != ' ')
+            b += char(QString("RGBW").indexOf(c));
+    }
+    return b;
+}
+
+// A frame as letters, rows separated by spaces.
+QString gifLetters(const QImage &frame)
+{
+    QString s;
+    for (int y = 0; y < frame.height(); ++y) {
+        if (y)
+            s += ' ';
+        for (int x = 0; x < frame.width(); ++x) {
+            const QRgb c = frame.pixel(x, y);
+            const int i = kGifColours.indexOf(c | 0xFF000000);
+            s += qAlpha(c) == 0 ? QChar('.') : i >= 0 ? QString("RGBW")[i] : QChar('?');
+        }
+    }
+    return s;
 }
 
 // Builds WMF records; words are little-endian.
@@ -298,6 +340,9 @@ class TstPictureLoader : public QObject
     void icons_data();
     void icons();
     void gifFrames();
+    void gifCompositing_data();
+    void gifCompositing();
+    void gifLzw();
     void wmfRectangle();
     void wmfDib();
     void wmfChecks_data();
@@ -445,8 +490,8 @@ void TstPictureLoader::jpegWarnings_data()
     const QImage picture = sixBlocks();
     const QByteArray junk("\x12\x34\x56", 3);
     auto insert = [&](QByteArray b, qsizetype at) { return at < 0 ? QByteArray() : b.insert(at, junk); };
-    const QByteArray base = libJpeg(picture, false), prog = libJpeg(picture, true);
-    const QByteArray restart = libJpeg(picture, false, 1);
+    const QByteArray base = libJpeg(picture, Scans::Baseline), prog = libJpeg(picture, Scans::Progressive);
+    const QByteArray restart = libJpeg(picture, Scans::Baseline, 1);
     // Warnings about recoverable data: every viewer shows these.
     QTest::newRow("extra bytes before the scan") << insert(base, markerAt(base, 0xDA)) << true;
     QTest::newRow("extra bytes before the end") << insert(base, markerAt(base, 0xD9)) << true;
@@ -477,19 +522,25 @@ void TstPictureLoader::jpegWarnings()
 void TstPictureLoader::jpegEndlessScans()
 {
     // More than 500 scans are refused, as libjpeg-turbo's own tools do.
-    const QByteArray small = libJpeg(sixBlocks(), true);
+    const QByteArray small = libJpeg(sixBlocks(), Scans::Spectral);
     QVERIFY(load_picture(repeatLastScan(small, 100), PictureKind::Jpeg).ok);
     QVERIFY(!load_picture(repeatLastScan(small, 500), PictureKind::Jpeg).ok);
+    // A refinement scan repeated contradicts the progression: once or twice is shown, again and
+    // again is refused.
+    const QByteArray refined = libJpeg(sixBlocks(), Scans::Progressive);
+    QVERIFY(load_picture(repeatLastScan(refined, 2), PictureKind::Jpeg).ok);
+    QVERIFY(!load_picture(repeatLastScan(refined, 10), PictureKind::Jpeg).ok);
     // A large picture fails sooner: its scans together may visit each block only so often.
     QImage large(2048, 2048, QImage::Format_RGB32);
     large.fill(Qt::darkCyan);
-    const QByteArray big = libJpeg(large, true);
-    QVERIFY(load_picture(repeatLastScan(big, 10), PictureKind::Jpeg, QSize(256, 256)).ok);
-    QVERIFY(!load_picture(repeatLastScan(big, 60), PictureKind::Jpeg, QSize(256, 256)).ok);
+    const QByteArray big = libJpeg(large, Scans::Spectral);
+    QVERIFY(load_picture(repeatLastScan(big, 5), PictureKind::Jpeg, QSize(256, 256)).ok);
+    QVERIFY(!load_picture(repeatLastScan(big, 20), PictureKind::Jpeg, QSize(256, 256)).ok);
     // Multi-scan pictures keep their coefficients in memory: above the memory limit they are
     // refused before decoding.
     QVERIFY(!load_picture(big, PictureKind::Jpeg, QSize(), qint64(1024) * 1024).ok);
-    QVERIFY(load_picture(libJpeg(large, false), PictureKind::Jpeg, QSize(), qint64(2048) * 2048).ok);
+    QVERIFY(
+        load_picture(libJpeg(large, Scans::Baseline), PictureKind::Jpeg, QSize(), qint64(2048) * 2048).ok);
 }
 
 void TstPictureLoader::qtKinds()
@@ -768,6 +819,122 @@ void TstPictureLoader::gifFrames()
     QCOMPARE(movie->currentFrameNumber(), 1);
     QCOMPARE(QColor(movie->currentImage().pixel(1, 1)), QColor(Qt::blue));
     QVERIFY(make_gif_movie(gif(2)));
+    QVERIFY(!make_gif_movie(QByteArray("GIF89a")));
+    // Played, the animation starts again after its last frame (the file loops forever).
+    QCOMPARE(movie->loopCount(), -1);
+    int changes = 0;
+    connect(movie.get(), &QMovie::frameChanged, this, [&] { ++changes; });
+    movie->setSpeed(1000);
+    movie->start();
+    QTRY_VERIFY(changes >= 5);
+    movie->stop();
+}
+
+void TstPictureLoader::gifCompositing_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QStringList>("frames");
+    const QSize screen(4, 4);
+    auto file = [&](const QList<GifImage> &images) { return gifFile(screen, kGifColours, images); };
+    const QByteArray allRed = gifIndexes("RRRR RRRR RRRR RRRR");
+    QTest::newRow("screen outside the first image is transparent")
+        << file({{QRect(1, 1, 2, 2), gifIndexes("GG GG")}}) << QStringList{".... .GG. .GG. ...."};
+    QTest::newRow("transparent pixels show the frame below")
+        << file({{QRect(0, 0, 4, 4), allRed, 1, 10},
+                 {QRect(0, 0, 4, 4), gifIndexes("WBWB BWBW WWWW BBBB"), 1, 10, 3}})
+        << QStringList{"RRRR RRRR RRRR RRRR", "RBRB BRBR RRRR BBBB"};
+    QTest::newRow("disposal 2 clears to transparent")
+        << file({{QRect(0, 0, 2, 2), gifIndexes("GG GG"), 2, 10},
+                 {QRect(2, 2, 2, 2), gifIndexes("BB BB"), 0, 10}})
+        << QStringList{"GG.. GG.. .... ....", ".... .... ..BB ..BB"};
+    QTest::newRow("disposal 3 restores the frame before, without an extra frame")
+        << file({{QRect(0, 0, 4, 4), allRed, 1, 10},
+                 {QRect(1, 1, 2, 2), gifIndexes("GG GG"), 3, 10},
+                 {QRect(2, 0, 2, 1), gifIndexes("BB"), 1, 10}})
+        << QStringList{"RRRR RRRR RRRR RRRR", "RRRR RGGR RGGR RRRR", "RRBB RRRR RRRR RRRR"};
+    QTest::newRow("blocks without delay merge into one frame")
+        << file({{QRect(0, 0, 2, 4), gifIndexes("GG GG GG GG"), 0, 0},
+                 {QRect(2, 0, 2, 4), gifIndexes("BB BB BB BB"), 0, 10},
+                 {QRect(0, 0, 1, 1), gifIndexes("W"), 0, 0}})
+        << QStringList{"GGBB GGBB GGBB GGBB", "WGBB GGBB GGBB GGBB"};
+    GifImage noControl{QRect(0, 0, 4, 2), gifIndexes("RRRR RRRR")};
+    noControl.control = false;
+    GifImage noControl2{QRect(0, 2, 4, 2), gifIndexes("BBBB BBBB")};
+    noControl2.control = false;
+    QTest::newRow("GIF87a-style tiles make one picture")
+        << file({noControl, noControl2}) << QStringList{"RRRR RRRR BBBB BBBB"};
+    QTest::newRow("image partly outside the screen is clipped")
+        << file({{QRect(3, 2, 3, 3), gifIndexes("RGB RGB RGB")}}) << QStringList{".... .... ...R ...R"};
+    GifImage local{QRect(0, 0, 2, 1), QByteArray("\0\1", 2)};
+    local.local = {qRgb(255, 255, 255), qRgb(0, 0, 255)};
+    QTest::newRow("local colour table") << gifFile(QSize(2, 1), kGifColours, {local}) << QStringList{"WB"};
+    GifImage interlaced{QRect(0, 0, 1, 10), gifIndexes("R G B W R G B W R G")};
+    interlaced.interlaced = true;
+    QTest::newRow("interlaced rows") << gifFile(QSize(1, 10), kGifColours, {interlaced})
+                                     << QStringList{"R G B W R G B W R G"};
+    QTest::newRow("no screen size: the first image's")
+        << gifFile(QSize(0, 0), kGifColours, {{QRect(0, 0, 3, 2), gifIndexes("RGB BGR")}})
+        << QStringList{"RGB BGR"};
+}
+
+void TstPictureLoader::gifCompositing()
+{
+    // Frames composited as GIF89a describes, the same through the loader, the decoder and
+    // the animation.
+    QFETCH(QByteArray, data);
+    QFETCH(QStringList, frames);
+    GifDecoder decoder;
+    QVERIFY(decoder.open(data, kMaxPicturePixels));
+    QCOMPARE(decoder.frameCount(), frames.size());
+    QImage frame;
+    int delay = 0;
+    for (const QString &want : frames) {
+        QVERIFY(decoder.next(&frame, &delay));
+        QCOMPARE(gifLetters(frame), want);
+        QCOMPARE(delay, 100);
+    }
+    QVERIFY(!decoder.next(&frame, &delay));
+
+    const LoadedPicture p = load_picture(data, PictureKind::Gif);
+    QVERIFY(p.ok);
+    QCOMPARE(p.frameCount, frames.size());
+    QCOMPARE(gifLetters(p.image.convertToFormat(QImage::Format_ARGB32)), frames.first());
+
+    auto movie = make_gif_movie(data);
+    QVERIFY(movie);
+    QCOMPARE(movie->frameCount(), frames.size());
+    for (int i = 0; i < frames.size(); ++i) {
+        QVERIFY(movie->jumpToNextFrame());
+        QCOMPARE(movie->currentFrameNumber(), i);
+        QCOMPARE(gifLetters(movie->currentImage().convertToFormat(QImage::Format_ARGB32)), frames[i]);
+    }
+}
+
+void TstPictureLoader::gifLzw()
+{
+    // A picture of 256 colours large enough for the code table to grow to 12 bits and start
+    // again, with long runs (codes defined by the code just read).
+    QList<QRgb> palette;
+    for (int i = 0; i < 256; ++i)
+        palette << qRgb(i, 255 - i, (i * 7) & 0xFF);
+    QByteArray indexes;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 160; ++x)
+            indexes += char(y < 30 ? 9 : ((x * 13) ^ (y * 7)) + x / 20);
+    const QByteArray data = gifFile(QSize(160, 120), palette, {{QRect(0, 0, 160, 120), indexes}}, -1);
+    const LoadedPicture p = load_picture(data, PictureKind::Gif);
+    QVERIFY(p.ok);
+    QCOMPARE(p.frameCount, 1);
+    int wrong = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 160; ++x)
+            wrong += p.image.pixel(x, y) != palette[uchar(indexes[y * 160 + x])];
+    QCOMPARE(wrong, 0);
+    // No loop extension: played once.
+    GifDecoder decoder;
+    QVERIFY(decoder.open(data, kMaxPicturePixels));
+    QCOMPARE(decoder.loopCount(), 0);
+    QVERIFY(!decoder.open(data, 160 * 119)); // above the pixel limit
 }
 
 void TstPictureLoader::wmfRectangle()
