@@ -90,6 +90,7 @@ RenameView::RenameView(AppContext &ctx, const QString &journalFile, QWidget *par
         tree_->hideColumn(c);
     tree_->setHeaderHidden(true);
     tree_->setMinimumWidth(220);
+    tree_->setMinimumHeight(60);
     const QModelIndex home = treeModel_->index(QDir::homePath());
     tree_->expand(home);
     tree_->scrollTo(home);
@@ -163,8 +164,11 @@ QWidget *RenameView::buildPatternTab()
 {
     auto *tab = named(new QWidget, "tab_autorename");
     auto *grid = new QGridLayout(tab);
+    grid->setContentsMargins(6, 6, 6, 4);
+    grid->setVerticalSpacing(4);
 
     auto *pattern = new QGridLayout;
+    pattern->setVerticalSpacing(2);
     auto label = [&](const char *name, int row) { pattern->addWidget(named(new QLabel(tab), name), row, 0); };
     label("st_vortext", 0);
     before_ = named(new QLineEdit(tab), "ed_vortext");
