@@ -161,6 +161,14 @@ QStringList folder_entries(const QString &folder, bool filesOnly)
     return out;
 }
 
+qint64 file_size(const QString &path)
+{
+    struct stat st {
+    };
+    const QByteArray p = native_path(path);
+    return !p.isEmpty() && stat(p.constData(), &st) == 0 ? qint64(st.st_size) : -1;
+}
+
 QString add_backslash(const QString &path)
 {
     if (path.isEmpty() || path.endsWith(QLatin1Char('/')))

@@ -23,6 +23,9 @@ QString shown_name(const QString &path);
 // `filesOnly` keeps plain files and links to them.
 QStringList folder_entries(const QString &folder, bool filesOnly);
 
+// The size of the file the path names (a link followed), -1 when there is none.
+qint64 file_size(const QString &path);
+
 // The path with exactly one trailing separator; an empty path stays empty.
 QString add_backslash(const QString &path);
 // A path that ends with two separators loses the last one; any other path is returned as is.

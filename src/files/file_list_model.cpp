@@ -128,10 +128,11 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= entries_.size())
         return {};
     const FileEntry &e = entries_[index.row()];
+    // Bytes that are not UTF-8 show as replacement characters; the entry keeps them.
     if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return index.column() == NameColumn ? e.name : e.folder;
+        return shown_name(index.column() == NameColumn ? e.name : e.folder);
     if (role == Qt::ToolTipRole)
-        return e.fullPath();
+        return shown_name(e.fullPath());
     return {};
 }
 
@@ -148,7 +149,7 @@ bool FileListModel::setData(const QModelIndex &index, const QVariant &value, int
     if (role != Qt::EditRole || !index.isValid() || index.column() != NameColumn)
         return false;
     const QString name = value.toString();
-    if (name == entries_[index.row()].name)
+    if (name == shown_name(entries_[index.row()].name))
         return false;
     emit renameRequested(index.row(), name);
     return false; // the owner sets the name once the file really has it

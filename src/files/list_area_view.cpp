@@ -80,7 +80,7 @@ class ListAreaView::Active : public ActiveList
             FileListView *l = area_.lvscan_;
             QList<int> gone;
             for (int row = 0; row < l->count(); ++row)
-                if (!QFileInfo::exists(l->fileModel()->entry(row).fullPath()))
+                if (file_size(l->fileModel()->entry(row).fullPath()) < 0)
                     gone << row;
             l->fileModel()->removeEntries(gone);
             area_.updateReadout();
@@ -391,13 +391,12 @@ void ListAreaView::updateReadout()
         const int cur = list->currentRow();
         const int row = rows.contains(cur) ? cur : rows.first();
         const FileEntry &e = list->fileModel()->entry(row);
-        const QFileInfo fi(e.fullPath());
         s.name = e.name.toLower();
         s.folder = e.folder.toLower();
         s.fullPath = e.fullPath().toLower();
         const qsizetype dot = s.name.lastIndexOf(QLatin1Char('.'));
         s.extension = dot < 0 ? QString() : s.name.mid(dot);
-        s.sizeText = QString::number(fi.exists() ? fi.size() : -1) + QStringLiteral(" Bytes");
+        s.sizeText = QString::number(file_size(e.fullPath())) + QStringLiteral(" Bytes");
         s.selected = row + 1;
         s.exactPath = e.fullPath();
     }
@@ -405,7 +404,8 @@ void ListAreaView::updateReadout()
     ctx_.selection = s;
     // The full path of the selected file as the hint of the labels under the lists.
     for (QLabel *l : {pno_dir_, pno_nr_, pns_nr_})
-        l->setToolTip(s.exactPath.isEmpty() ? (l == pno_dir_ ? listedFolder_ : QString()) : s.exactPath);
+        l->setToolTip(s.exactPath.isEmpty() ? (l == pno_dir_ ? listedFolder_ : QString())
+                                            : shown_name(s.exactPath));
     // A multiple selection leaves the position text as it was.
     if (rows.size() <= 1)
         (list == lv_ ? pno_nr_ : pns_nr_)->setText(positionText(list));
@@ -463,7 +463,8 @@ void ListAreaView::onRenameRequested(int row, const QString &newName)
     const FileOpResult r = FileOps::rename_no_replace(oldPath, e.folder + newName);
     if (!r.ok) {
         // The list shows what is on disk: the old name stays, and the user learns why.
-        ctx_.prompter().error(ctx_.msg(Msg::File) + e.name + QStringLiteral(": ") + r.error);
+        ctx_.prompter().error(ctx_.msg(Msg::File) + shown_name(e.name) + QStringLiteral(": ") +
+                              r.errorText(ctx_.language()));
         return;
     }
     lvModel_->setEntryName(row, newName);

@@ -485,12 +485,18 @@ void SortConfigView::bt_dirdeleteClick()
                                                  Answer::Yes | Answer::Abort, PromptIcon::Question);
         if (a == Answer::Yes) {
             // The folder's own files go to the trash (they can be brought back), subfolders
-            // stay; the folder goes when that left it empty.
+            // stay; the folder goes when that left it empty. Files that stayed are named.
             FileOps ops(ctx_.paths().trashDir);
-            const auto files = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
-            for (const QFileInfo &fi : files)
-                ops.delete_to_trash(fi.filePath());
+            QStringList remained;
+            for (const QString &name : folder_entries(folder, true)) {
+                const FileOpResult r = ops.delete_to_trash(add_backslash(folder) + name);
+                if (!r.ok)
+                    remained << shown_name(name) + QStringLiteral(": ") + r.errorText(ctx_.language());
+            }
             QDir().rmdir(folder);
+            if (!remained.isEmpty())
+                ctx_.prompter().error(ctx_.msg(Msg::FolderFilesRemained) + QStringLiteral("\r\n\r\n") +
+                                      remained.join(QStringLiteral("\r\n")));
             QCoreApplication::processEvents();
             tv_sort_->setFocus();
             const QModelIndex i = tv_sort_->currentIndex();

@@ -46,10 +46,13 @@ int sort_reselect_index(int lastSelected, int removedBefore, int count)
     return qBound(0, lastSelected - removedBefore + 1, count - 1);
 }
 
-QList<FileSortOutcome> sort_files(const QStringList &sources, const QString &target, SortOp op, int language)
+QList<FileSortOutcome> sort_files(const QStringList &sources, const QString &target, SortOp op, int language,
+                                  SortJournal *journal)
 {
     QList<FileSortOutcome> out;
     out.reserve(sources.size());
+    if (journal)
+        journal->begin_run();
     for (const QString &src : sources) {
         const FileOpResult r = op == SortOp::Move ? FileOps::move_into_folder(src, target)
                                                   : FileOps::copy_into_folder(src, target);
@@ -58,11 +61,15 @@ QList<FileSortOutcome> sort_files(const QStringList &sources, const QString &tar
             o.newPath = r.newPath;
             // A move into the file's own folder leaves it where it is.
             o.moved = op == SortOp::Move && r.newPath != src;
+            if (journal && (op == SortOp::Copy || o.moved))
+                journal->add_step(SortStep{src, r.newPath, op, r.identity});
         } else {
             o.error = r.errorText(language);
         }
         out << o;
     }
+    if (journal)
+        journal->end_run();
     return out;
 }
 
@@ -70,6 +77,13 @@ SortEngine::SortEngine(AppContext &ctx, QObject *parent)
     : QObject(parent), ctx_(ctx), journal_(ctx.paths().journalFile)
 {
     journal_.load();
+}
+
+void SortEngine::reportJournal()
+{
+    if (!journal_.setAsidePath().isEmpty())
+        ctx_.prompter().error(ctx_.msg(Msg::JournalSetAside) + QStringLiteral("\r\n") +
+                              shown_name(journal_.setAsidePath()));
 }
 
 QString SortEngine::modeText() const
@@ -160,18 +174,18 @@ ListRunResult SortEngine::sort_from_list(const QString &target)
         BusyCursor busy;
         const QList<int> rows = list_->selectedRows();
         result.last = collect_selected_files(&sources);
-        const QList<FileSortOutcome> outcomes = sort_files(sources, target, op, ctx_.language());
+        const QList<FileSortOutcome> outcomes = sort_files(sources, target, op, ctx_.language(), &journal_);
         QList<int> gone;
         for (qsizetype i = 0; i < outcomes.size(); ++i) {
             const FileSortOutcome &o = outcomes[i];
             if (o.newPath.isEmpty()) {
-                result.failures << nameOf(sources[i]) + QStringLiteral(": ") + o.error;
+                result.failures << shown_name(nameOf(sources[i])) + QStringLiteral(": ") + o.error;
                 continue;
             }
             if (op == SortOp::Copy)
-                result.done << SortStep{sources[i], o.newPath, SortOp::Copy};
+                result.done << SortStep{sources[i], o.newPath, SortOp::Copy, {}};
             else if (o.moved) {
-                result.done << SortStep{sources[i], o.newPath, SortOp::Move};
+                result.done << SortStep{sources[i], o.newPath, SortOp::Move, {}};
                 gone << rows[i];
             }
         }
@@ -189,7 +203,8 @@ ListRunResult SortEngine::sort_from_list(const QString &target)
         }
     }
     result.last -= removed;
-    record(result.done);
+    if (!result.done.isEmpty())
+        emit filesChanged(); // the journal has the run already
     if (!result.failures.isEmpty())
         ctx_.prompter().error(ctx_.msg(Msg::SortFailures) + QStringLiteral("\r\n\r\n") +
                               result.failures.join(QStringLiteral("\r\n")));
@@ -229,13 +244,23 @@ UndoResult SortEngine::undo_last_run()
     {
         BusyCursor busy;
         FileOps ops(ctx_.paths().trashDir);
-        r = journal_.undo_last(ops);
+        r = journal_.undo_last(ops, ctx_.language());
     }
     emit filesChanged();
     emit undone(r.restored);
+    // What was undone and what was skipped, with the reasons.
+    const QString crlf = QStringLiteral("\r\n");
+    QString text;
+    if (r.unfinishedRun)
+        text = ctx_.msg(Msg::UndoUnfinishedRun) + crlf;
+    if (!r.failures.isEmpty() || r.unfinishedRun)
+        text += ctx_.msg(Msg::UndoDone) + QString::number(r.restored) + crlf + ctx_.msg(Msg::UndoSkipped) +
+                QString::number(r.failures.size());
     if (!r.failures.isEmpty())
-        ctx_.prompter().error(ctx_.msg(Msg::UndoFailures) + QStringLiteral("\r\n\r\n") +
-                              r.failures.join(QStringLiteral("\r\n")));
+        ctx_.prompter().error(text + crlf + crlf + ctx_.msg(Msg::UndoFailures) + crlf + crlf +
+                              r.failures.join(crlf));
+    else if (r.unfinishedRun)
+        ctx_.prompter().info(text);
     return r;
 }
 

@@ -60,14 +60,16 @@ struct ListRunResult {
 int sort_reselect_index(int lastSelected, int removedBefore, int count);
 
 // Copies or moves each file into the folder through the never-overwriting file operations.
-// Returns one entry per source, in order: the new path, or an empty path and the reason.
+// Returns one entry per source, in order: the new path, or an empty path and the reason. With
+// a journal, the run is recorded ahead: opened before the first file, each step added as soon
+// as it is done, closed at the end.
 struct FileSortOutcome {
     QString newPath;
     QString error;
     bool moved = false; // a move that really took the file out of its folder
 };
 QList<FileSortOutcome> sort_files(const QStringList &sources, const QString &target, SortOp op,
-                                  int language = 1);
+                                  int language = 1, SortJournal *journal = nullptr);
 
 class SortEngine : public QObject {
     Q_OBJECT
@@ -94,6 +96,8 @@ public:
     void setCatalogSource(SortExtraSource *s) { catalog_ = s; }
 
     SortJournal &journal() { return journal_; }
+    // Tells the user when the journal file could not be read and was kept aside.
+    void reportJournal();
 
     // The check-and-dispatch of every target button. False when a check refused.
     bool sort_into_target(const QString &target);

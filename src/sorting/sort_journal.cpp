@@ -1,58 +1,71 @@
 #include "sorting/sort_journal.h"
 
-#include "base/text_file.h"
-#include "files/file_ops.h"
+#include "files/file_helpers.h"
+#include "lang/texts.h"
 
-#include <QFileInfo>
 #include <QFuture>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorn {
 
 namespace {
 
-const QString kHeader = QStringLiteral("vorn sort journal 1");
-const QString kRunLine = QStringLiteral("run");
+const QByteArray kHeader = "vorn sort journal 2\n";
 
-// Paths may hold any character but NUL; tab, CR, LF and '%' are escaped so that one step is
-// one line of three tab-separated fields.
-QString escapeField(const QString &s)
+quint32 crc32_of(const QByteArray &data)
 {
-    QString out;
+    static const auto table = [] {
+        std::array<quint32, 256> t{};
+        for (quint32 i = 0; i < 256; ++i) {
+            quint32 c = i;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    quint32 c = 0xFFFFFFFFu;
+    for (const char ch : data)
+        c = table[(c ^ quint8(ch)) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+// A field may hold any byte: '%', tab, CR and LF are escaped so that a record is one line.
+QByteArray escape(const QByteArray &s)
+{
+    QByteArray out;
     out.reserve(s.size());
-    for (QChar c : s) {
-        switch (c.unicode()) {
-        case '%': out += QStringLiteral("%25"); break;
-        case '\t': out += QStringLiteral("%09"); break;
-        case '\r': out += QStringLiteral("%0D"); break;
-        case '\n': out += QStringLiteral("%0A"); break;
-        default: out += c;
+    for (const char c : s) {
+        switch (c) {
+        case '%':
+            out += "%25";
+            break;
+        case '\t':
+            out += "%09";
+            break;
+        case '\r':
+            out += "%0D";
+            break;
+        case '\n':
+            out += "%0A";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
 }
 
-QString unescapeField(QStringView s)
+QByteArray unescape(const QByteArray &s)
 {
-    QString out;
-    out.reserve(s.size());
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (s[i] == QLatin1Char('%') && i + 2 < s.size()) {
-            bool ok = false;
-            const int v = s.mid(i + 1, 2).toInt(&ok, 16);
-            if (ok && (v == '%' || v == '\t' || v == '\r' || v == '\n')) {
-                out += QChar(v);
-                i += 2;
-                continue;
-            }
-        }
-        out += s[i];
-    }
-    return out;
+    return QByteArray::fromPercentEncoding(s);
 }
 
 QString folderOf(const QString &path)
@@ -61,27 +74,71 @@ QString folderOf(const QString &path)
     return slash < 0 ? QString() : path.left(slash + 1);
 }
 
-QString nameOf(const QString &path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
+QString nameOf(const QString &path)
+{
+    return shown_name(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+}
+
+bool write_all(int fd, const QByteArray &bytes)
+{
+    const char *p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
+// An absolute path of a file: never a folder or a relative name.
+bool usable_step_path(const QString &path)
+{
+    return path.startsWith(QLatin1Char('/')) && !path.endsWith(QLatin1Char('/')) &&
+           !native_path(path).isEmpty();
+}
+
+QByteArrayList step_fields(quint64 id, const SortStep &s)
+{
+    return {"step",
+            QByteArray::number(id),
+            s.op == SortOp::Move ? "m" : "c",
+            native_path(s.from),
+            native_path(s.to),
+            QByteArray::number(s.identity.device),
+            QByteArray::number(s.identity.inode),
+            QByteArray::number(s.identity.size),
+            QByteArray::number(s.identity.mtimeNs)};
+}
 
 } // namespace
 
-// Writes the latest lines posted, one write at a time, on a pool thread.
-class SortJournal::Writer : public std::enable_shared_from_this<Writer> {
-public:
-    explicit Writer(QString file) : file_(std::move(file)) {}
-
-    void post(QStringList lines)
+// Puts the journal on the disk off the user-interface thread; requests made while a sync
+// runs are served by one more sync.
+class SortJournal::Syncer : public std::enable_shared_from_this<Syncer>
+{
+  public:
+    explicit Syncer(int fd) : fd_(::dup(fd)) {}
+    ~Syncer()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    void request()
     {
         std::lock_guard lock(m_);
-        pending_ = std::move(lines);
-        hasPending_ = true;
+        pending_ = true;
         if (!active_) {
             active_ = true;
-            // The task holds the writer alive; it ends when nothing is pending.
             done_ = QtConcurrent::run([self = shared_from_this()] { self->drain(); });
         }
     }
-    void flush()
+    void wait()
     {
         QFuture<void> f;
         {
@@ -94,127 +151,336 @@ public:
 private:
     void drain()
     {
-        while (true) {
-            QStringList lines;
+        for (;;) {
             {
                 std::lock_guard lock(m_);
-                if (!hasPending_) {
+                if (!pending_) {
                     active_ = false;
                     return;
                 }
-                lines = std::move(pending_);
-                hasPending_ = false;
+                pending_ = false;
             }
-            write_text_lines(file_, lines); // a journal that cannot be written still undoes this session
+            if (fd_ >= 0)
+                ::fdatasync(fd_);
         }
     }
 
-    const QString file_;
+    int fd_;
     std::mutex m_;
-    QStringList pending_;
-    bool hasPending_ = false;
+    bool pending_ = false;
     bool active_ = false;
     QFuture<void> done_;
 };
 
-SortJournal::SortJournal(QString file) : file_(std::move(file))
+QByteArray SortJournal::encode_record(const QByteArrayList &fields)
 {
-    if (!file_.isEmpty())
-        writer_ = std::make_shared<Writer>(file_);
+    QByteArray payload;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i)
+            payload += '\t';
+        payload += escape(fields[i]);
+    }
+    return payload + '\t' + QByteArray::number(crc32_of(payload), 16).rightJustified(8, '0') + '\n';
 }
 
-SortJournal::~SortJournal() { flush(); }
+bool SortJournal::decode_record(const QByteArray &line, QByteArrayList *fields)
+{
+    fields->clear();
+    if (line.size() < 10 || !line.endsWith('\n'))
+        return false;
+    const QByteArray payload = line.left(line.size() - 10);
+    if (line[line.size() - 10] != '\t')
+        return false;
+    bool ok = false;
+    const quint32 sum = line.mid(line.size() - 9, 8).toUInt(&ok, 16);
+    if (!ok || sum != crc32_of(payload))
+        return false;
+    for (const QByteArray &f : payload.split('\t'))
+        fields->append(unescape(f));
+    return true;
+}
+
+SortJournal::SortJournal(QString file) : file_(std::move(file)) {}
+
+SortJournal::~SortJournal()
+{
+    flush();
+    if (fd_ >= 0)
+        ::close(fd_);
+}
 
 void SortJournal::flush()
 {
-    if (writer_)
-        writer_->flush();
-}
-
-QStringList SortJournal::to_lines(const QList<SortRun> &runs)
-{
-    QStringList lines{kHeader};
-    for (const SortRun &run : runs) {
-        lines << kRunLine;
-        for (const SortStep &s : run)
-            lines << QString(s.op == SortOp::Move ? QLatin1Char('m') : QLatin1Char('c')) + QLatin1Char('\t') +
-                         escapeField(s.from) + QLatin1Char('\t') + escapeField(s.to);
+    if (syncer_) {
+        syncer_->request();
+        syncer_->wait();
     }
-    return lines;
 }
 
-QList<SortRun> SortJournal::from_lines(const QStringList &lines)
+void SortJournal::setAside()
 {
-    QList<SortRun> runs;
-    if (lines.isEmpty() || lines.first() != kHeader)
-        return runs;
-    bool inRun = false;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QString &line = lines[i];
-        if (line == kRunLine) {
-            if (!runs.isEmpty() && runs.last().isEmpty())
-                runs.removeLast();
-            runs.append(SortRun());
-            inRun = true;
-            continue;
+    const QString folder = folderOf(file_);
+    const QString name = file_.mid(folder.size()) + QStringLiteral(".unreadable");
+    for (int n = 1; n < 1000; ++n) {
+        const QString candidate = folder + FileOps::collision_name(name, n);
+        const FileOpResult r = FileOps::rename_no_replace(file_, candidate);
+        if (r.ok) {
+            setAside_ = candidate;
+            return;
         }
-        const QList<QStringView> f = QStringView(line).split(QLatin1Char('\t'));
-        if (!inRun || f.size() != 3 || (f[0] != QLatin1String("m") && f[0] != QLatin1String("c")))
-            continue;
-        SortStep s{unescapeField(f[1]), unescapeField(f[2]), f[0] == QLatin1String("m") ? SortOp::Move : SortOp::Copy};
-        // Only absolute paths of files, never a folder or a relative name.
-        if (!s.from.startsWith(QLatin1Char('/')) || !s.to.startsWith(QLatin1Char('/')) || nameOf(s.from).isEmpty() ||
-            nameOf(s.to).isEmpty())
-            continue;
-        runs.last().append(s);
+        if (r.errorCode != EEXIST)
+            break;
     }
-    if (!runs.isEmpty() && runs.last().isEmpty())
-        runs.removeLast();
-    while (runs.size() > kMaxRuns)
-        runs.removeFirst();
-    return runs;
 }
 
 void SortJournal::load()
 {
     flush();
     runs_.clear();
-    QStringList lines;
-    if (!file_.isEmpty() && QFileInfo(file_).size() < (64 << 20) && read_text_lines(file_, &lines))
-        runs_ = from_lines(lines);
+    setAside_.clear();
+    inRun_ = false;
+    runsInFile_ = 0;
+    size_ = 0;
+    if (file_.isEmpty())
+        return;
+    QByteArray bytes;
+    {
+        const int fd = ::open(native_path(file_).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            return; // no journal yet
+        struct stat st {
+        };
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            char buf[1 << 16];
+            for (;;) {
+                const ssize_t n = ::read(fd, buf, sizeof buf);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    break;
+                bytes.append(buf, n);
+            }
+        }
+        ::close(fd);
+    }
+    if (bytes.isEmpty())
+        return;
+    if (!bytes.startsWith(kHeader)) {
+        setAside();
+        return;
+    }
+    size_ = bytes.size();
+    QList<JournalRun> runs;
+    auto runById = [&runs](quint64 id) -> JournalRun * {
+        for (qsizetype i = runs.size() - 1; i >= 0; --i)
+            if (runs[i].id == id)
+                return &runs[i];
+        return nullptr;
+    };
+    qsizetype pos = kHeader.size();
+    QByteArrayList f;
+    while (pos < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', pos);
+        end = end < 0 ? bytes.size() : end + 1;
+        const QByteArray line = bytes.mid(pos, end - pos);
+        pos = end;
+        bool ok = false;
+        const quint64 id = decode_record(line, &f) && f.size() >= 2 ? f[1].toULongLong(&ok) : 0;
+        JournalRun *run = ok ? runById(id) : nullptr;
+        if (ok && f[0] == "run" && f.size() == 2 && !run) {
+            runs.append(JournalRun{id, {}, false, 0});
+            ++runsInFile_;
+        } else if (ok && f[0] == "step" && f.size() == 9 && run && (f[2] == "m" || f[2] == "c")) {
+            SortStep s{
+                path_from_native(f[3]), path_from_native(f[4]), f[2] == "m" ? SortOp::Move : SortOp::Copy,
+                FileIdentity{f[5].toULongLong(), f[6].toULongLong(), f[7].toLongLong(), f[8].toLongLong()}};
+            if (usable_step_path(s.from) && usable_step_path(s.to))
+                run->steps.append(s);
+            else
+                ++run->damaged;
+        } else if (ok && f[0] == "end" && f.size() == 2 && run) {
+            run->closed = true;
+        } else if (ok && f[0] == "undone" && f.size() == 2 && run) {
+            runs.removeAt(run - runs.data());
+        } else if (!runs.isEmpty()) {
+            ++runs.last().damaged; // never acted on; counted for the run it most likely belongs to
+        }
+        if (ok)
+            nextId_ = qMax(nextId_, id + 1);
+    }
+    runs.removeIf([](const JournalRun &r) { return r.steps.isEmpty() && r.damaged == 0; });
+    while (runs.size() > kMaxRuns)
+        runs.removeFirst();
+    runs_ = runs;
+    if (size_ > kMaxBytes || runsInFile_ > 2 * kMaxRuns)
+        compact();
 }
 
-void SortJournal::save()
+bool SortJournal::openForAppend()
 {
-    if (writer_)
-        writer_->post(to_lines(runs_));
+    if (fd_ >= 0)
+        return true;
+    if (file_.isEmpty())
+        return false;
+    const QByteArray path = native_path(file_);
+    fd_ = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd_ < 0)
+        return false;
+    struct stat st {
+    };
+    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        return false;
+    }
+    size_ = st.st_size;
+    if (size_ == 0) {
+        write_all(fd_, kHeader);
+        size_ = kHeader.size();
+    }
+    syncer_ = std::make_shared<Syncer>(fd_);
+    return true;
+}
+
+void SortJournal::append(const QByteArrayList &fields, bool sync)
+{
+    // A journal that cannot be written still undoes this session's runs.
+    if (!openForAppend())
+        return;
+    const QByteArray record = encode_record(fields);
+    if (write_all(fd_, record))
+        size_ += record.size();
+    if (sync || ++unsynced_ >= kSyncBatch) {
+        unsynced_ = 0;
+        syncer_->request();
+    }
+}
+
+// Rewrites the file with the runs kept in memory, newest first until the size limit; the
+// newest run always stays. Written to a temporary file and renamed over the old one.
+void SortJournal::compact()
+{
+    if (file_.isEmpty())
+        return;
+    flush();
+    QList<QByteArray> blocks;
+    qint64 total = kHeader.size();
+    qsizetype keepFrom = runs_.size();
+    for (qsizetype i = runs_.size() - 1; i >= 0; --i) {
+        const JournalRun &run = runs_[i];
+        QByteArray block = encode_record({"run", QByteArray::number(run.id)});
+        for (const SortStep &s : run.steps)
+            block += encode_record(step_fields(run.id, s));
+        if (run.closed)
+            block += encode_record({"end", QByteArray::number(run.id)});
+        if (i != runs_.size() - 1 && total + block.size() > kMaxBytes)
+            break;
+        total += block.size();
+        blocks.prepend(block);
+        keepFrom = i;
+    }
+    QByteArray all = kHeader;
+    for (const QByteArray &b : blocks)
+        all += b;
+    const QByteArray tmp = native_path(file_ + QStringLiteral(".new"));
+    const int fd = ::open(tmp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return;
+    const bool written = write_all(fd, all) && ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !written || ::rename(tmp.constData(), native_path(file_).constData()) != 0) {
+        ::unlink(tmp.constData());
+        return;
+    }
+    runs_ = runs_.mid(keepFrom);
+    runsInFile_ = int(runs_.size());
+    if (fd_ >= 0) {
+        flush();
+        ::close(fd_);
+        fd_ = -1;
+        syncer_.reset();
+    }
+    size_ = all.size();
+}
+
+void SortJournal::begin_run()
+{
+    if (inRun_)
+        end_run();
+    inRun_ = true;
+    const quint64 id = nextId_++;
+    runs_.append(JournalRun{id, {}, false, 0});
+    ++runsInFile_;
+    append({"run", QByteArray::number(id)}, false);
+}
+
+void SortJournal::add_step(SortStep step)
+{
+    if (!inRun_)
+        begin_run();
+    if (!step.identity.isKnown())
+        step.identity = identity_of_path(step.to);
+    JournalRun &run = runs_.last();
+    run.steps.append(step);
+    append(step_fields(run.id, step), false);
+}
+
+void SortJournal::end_run()
+{
+    if (!inRun_)
+        return;
+    inRun_ = false;
+    JournalRun &run = runs_.last();
+    run.closed = true;
+    append({"end", QByteArray::number(run.id)}, true);
+    if (run.steps.isEmpty())
+        runs_.removeLast();
+    while (runs_.size() > kMaxRuns)
+        runs_.removeFirst();
+    if (size_ > kMaxBytes || runsInFile_ > 2 * kMaxRuns)
+        compact();
 }
 
 void SortJournal::record(const SortRun &run)
 {
     if (run.isEmpty())
         return;
-    runs_.append(run);
-    while (runs_.size() > kMaxRuns)
-        runs_.removeFirst();
-    save();
+    begin_run();
+    for (const SortStep &s : run)
+        add_step(s);
+    end_run();
 }
 
-UndoResult SortJournal::undo_last(FileOps &ops)
+UndoResult SortJournal::undo_last(FileOps &ops, int language)
 {
     UndoResult result;
+    if (inRun_)
+        end_run();
     if (runs_.isEmpty())
         return result;
-    const SortRun run = runs_.takeLast();
-    for (qsizetype i = run.size() - 1; i >= 0; --i) {
-        const SortStep &s = run[i];
-        if (!QFileInfo(s.to).isFile() && !QFileInfo(s.to).isSymLink()) {
-            result.failures << nameOf(s.to) + QStringLiteral(": ") +
-                                   QString::fromLocal8Bit(strerror(ENOENT));
+    const JournalRun run = runs_.takeLast();
+    result.unfinishedRun = !run.closed;
+    const QString separator = QStringLiteral(": ");
+    for (int i = 0; i < run.damaged; ++i)
+        result.failures << QStringLiteral("?") + separator + Texts::msg(Msg::JournalRecordDamaged, language);
+    for (qsizetype i = run.steps.size() - 1; i >= 0; --i) {
+        const SortStep &s = run.steps[i];
+        const FileIdentity now = identity_of_path(s.to);
+        if (!now.isKnown()) {
+            result.failures << nameOf(s.to) + separator + qt_error_string(ENOENT);
+            continue;
+        }
+        // Only the very file the run left: not one edited since, nor another under its name.
+        if (now != s.identity) {
+            result.failures << nameOf(s.to) + separator + Texts::msg(Msg::UndoTargetChanged, language);
             continue;
         }
         FileOpResult r;
         if (s.op == SortOp::Copy) {
+            // The copy goes only while the original it was made from is still there.
+            if (!identity_of_path(s.from).isKnown()) {
+                result.failures << nameOf(s.to) + separator + Texts::msg(Msg::UndoOriginalGone, language);
+                continue;
+            }
             r = ops.delete_to_trash(s.to);
         } else {
             // Back under the old name when it is free; otherwise (or across file systems)
@@ -226,9 +492,9 @@ UndoResult SortJournal::undo_last(FileOps &ops)
         if (r.ok)
             ++result.restored;
         else
-            result.failures << nameOf(s.to) + QStringLiteral(": ") + r.error;
+            result.failures << nameOf(s.to) + separator + r.errorText(language);
     }
-    save();
+    append({"undone", QByteArray::number(run.id)}, true);
     return result;
 }
 

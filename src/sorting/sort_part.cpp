@@ -7,6 +7,7 @@
 #include "widgets/theme.h"
 
 #include <QLayout>
+#include <QTimer>
 #include <QToolButton>
 
 namespace vorn
@@ -23,6 +24,8 @@ SortBarView *install_sort_part(ViewHost &host, PictureView *pictures)
         QToolButton *dia = pictures->diashowButton();
         QObject::connect(sort, &SortBarView::quickTargetsShown, dia, [dia] { dia->setEnabled(false); });
     }
+    // A journal of sort runs that could not be read was kept aside: said once the window runs.
+    QTimer::singleShot(0, sort, [sort] { sort->engine().reportJournal(); });
     return sort;
 }
 

@@ -2,11 +2,12 @@
 // main window.
 #include "app/view_stack_view.h"
 #include "files/fake_drive_info.h"
+#include "files/file_helpers.h"
 #include "files/list_area_view.h"
 #include "files/mask_bar_view.h"
 #include "files/scan_panel_view.h"
-#include "widgets/collapsible_toolbar.h"
 #include "support/test_support.h"
+#include "widgets/collapsible_toolbar.h"
 
 #include <QDir>
 #include <QFrame>
@@ -14,6 +15,10 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QToolButton>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -41,8 +46,9 @@ private slots:
     void closeDuringScan();
     void renameInPlace();
     void keys();
+    void nameThatIsNotUtf8();
 
-private:
+  private:
     // A window in German with a folder of files listed.
     MainWindow &startIn(WindowFixture &f, const QStringList &files, const QString &sub = "pics", int listed = -1);
     QString frontPanel(WindowFixture &f) { return f.window->views()->currentWidget()->objectName(); }
@@ -395,6 +401,42 @@ void TstBrowsing::renameInPlace()
     model->setData(model->index(2, 0), "rw.jpg", Qt::EditRole);
     QCOMPARE(f.prompter.lastMessage(), f.path("pics/ro.jpg") + "\r\n\r\nDatei ist schreibgeschützt!");
     QVERIFY(QFileInfo::exists(f.path("pics/ro.jpg")));
+}
+
+// A name that is not UTF-8 beside its look-alike: the read-out gives the real file's size and
+// the delete takes the selected file, not the other one.
+void TstBrowsing::nameThatIsNotUtf8()
+{
+    WindowFixture f;
+    QDir().mkpath(f.path("pics"));
+    const QByteArray folder = QFile::encodeName(f.path("pics/"));
+    const QByteArray bad = folder + "bad\xff.bin", alike = folder + "bad\xef\xbf\xbd.bin";
+    for (const QByteArray &p : {bad, alike}) {
+        const int fd = ::open(p.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, p.constData(), size_t(p.size())), ssize_t(p.size()));
+        ::close(fd);
+    }
+    MainWindow &w = startIn(f, {}, "pics", 2);
+    FileListView *lv = w.listArea()->folderList();
+    const int row = native_path(lv->fileModel()->entry(0).fullPath()) == bad ? 0 : 1;
+    QCOMPARE(native_path(lv->fileModel()->entry(row).fullPath()), bad);
+    lv->selectRow(row);
+    w.listArea()->updateReadout();
+    QCOMPARE(w.context().selection.sizeText, QString::number(bad.size()) + " Bytes");
+    QCOMPARE(f.find<QLabel>("pno_nr")->toolTip(), f.path("pics/bad\uFFFD.bin"));
+    click(f, "bt_trashmain");
+    QCOMPARE(lv->count(), 1);
+    struct stat st {
+    };
+    QVERIFY(::lstat(bad.constData(), &st) != 0);
+    QCOMPARE(readFile(QFile::decodeName(alike)), alike);
+    QVERIFY(f.prompter.messages().isEmpty());
+    // Qt's clean-up of the sandbox cannot name the trashed file.
+    for (const QString &sub :
+         {f.path("xdg-data/Trash/files"), f.path("xdg-data/Trash/info"), f.path("trash")})
+        for (const QString &name : folder_entries(sub, true))
+            ::unlink(native_path(sub + "/" + name).constData());
 }
 
 void TstBrowsing::keys()

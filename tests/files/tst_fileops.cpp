@@ -26,16 +26,11 @@ namespace {
 constexpr char kCopyAndHangArg[] = "--copy-and-hang";
 
 // A folder on another file system than the temporary folder (tmpfs at /dev/shm), or none.
-std::unique_ptr<QTemporaryDir> otherFileSystem(const QTemporaryDir &dir);
-
 void hangAfterWrite(FileOpStage stage, const QString &)
 {
     if (stage != FileOpStage::CopyWritten)
         return;
-    std::fputs("written\n", stdout);
-    std::fflush(stdout);
-    for (;;)
-        pause();
+    test::signalAndHang("written");
 }
 
 // The helper mode of this executable: copies or moves argv[3] into argv[4] and stops for good
@@ -85,16 +80,6 @@ void verifyCopyOf(const QString &copy, const QByteArray &bytes)
     const struct stat st = statOf(copy);
     QCOMPARE(qint64(st.st_mtim.tv_sec), kOldTime.toSecsSinceEpoch());
     QCOMPARE(st.st_mode & 0777, mode_t(0640));
-}
-
-std::unique_ptr<QTemporaryDir> otherFileSystem(const QTemporaryDir &dir)
-{
-    if (!QFileInfo(QStringLiteral("/dev/shm")).isWritable())
-        return {};
-    auto shm = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/vorn-test-XXXXXX"));
-    if (!shm->isValid() || statOf(shm->path()).st_dev == statOf(dir.path()).st_dev)
-        return {};
-    return shm;
 }
 
 // Every entry of a folder, hidden ones included.
@@ -373,7 +358,7 @@ void TstFileOps::shellOpCodes()
 void TstFileOps::moveKeepsSourceSavedOverDuringCopy()
 {
     QTemporaryDir dir;
-    const auto other = otherFileSystem(dir);
+    const auto other = test::otherFileSystem(dir);
     if (!other)
         QSKIP("no second file system at /dev/shm: move across file systems not tried");
     const QString source = dir.filePath("doc.txt");
@@ -411,7 +396,7 @@ void TstFileOps::killedCopyLeavesNoPartialFile()
     QFETCH(QString, op);
     QFETCH(bool, acrossFileSystems);
     QTemporaryDir dir;
-    std::unique_ptr<QTemporaryDir> other = otherFileSystem(dir);
+    std::unique_ptr<QTemporaryDir> other = test::otherFileSystem(dir);
     if (acrossFileSystems && !other)
         QSKIP("no second file system at /dev/shm: move across file systems not tried");
     const QString target = acrossFileSystems ? other->path() : dir.filePath("target");
@@ -419,14 +404,9 @@ void TstFileOps::killedCopyLeavesNoPartialFile()
     const QByteArray bytes = pattern(2 * 1024 * 1024, 9);
     makeSource(dir.filePath("video.mp4"), bytes);
 
-    QProcess child;
-    child.start(QCoreApplication::applicationFilePath(),
-                {kCopyAndHangArg, op, dir.filePath("video.mp4"), target});
-    QVERIFY(child.waitForStarted());
-    QVERIFY(child.waitForReadyRead(20000));
-    QCOMPARE(child.readLine(), QByteArray("written\n"));
-    child.kill();
-    QVERIFY(child.waitForFinished());
+    test::runHelperAndKill({kCopyAndHangArg, op, dir.filePath("video.mp4"), target}, "written");
+    if (QTest::currentTestFailed())
+        return;
     // Only hidden leftovers may remain; the visible names are free.
     for (const QString &name : allEntries(target))
         QVERIFY2(name.startsWith('.'), qPrintable(name));
@@ -446,7 +426,7 @@ void TstFileOps::pipeIsRefusedWithoutBlocking()
 {
     QFETCH(int, op);
     QTemporaryDir dir;
-    const auto other = otherFileSystem(dir);
+    const auto other = test::otherFileSystem(dir);
     if (op == OpMove && !other)
         QSKIP("no second file system at /dev/shm: move across file systems not tried");
     const QString target = other ? other->path() : dir.filePath("target");
@@ -467,7 +447,7 @@ void TstFileOps::pipeIsRefusedWithoutBlocking()
 void TstFileOps::linkMovedAcrossStaysLink()
 {
     QTemporaryDir dir;
-    const auto other = otherFileSystem(dir);
+    const auto other = test::otherFileSystem(dir);
     if (!other)
         QSKIP("no second file system at /dev/shm: move across file systems not tried");
     writeFile(dir.filePath("real.jpg"), "picture");

@@ -5,11 +5,24 @@
 #include "sorting/sort_journal.h"
 #include "sorting/sort_layout.h"
 #include "sorting/sort_template.h"
+#include "support/test_support.h"
+
+#include "files/file_helpers.h"
+#include "files/file_list_model.h"
+#include "lang/texts.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vorn;
 
@@ -29,6 +42,34 @@ QByteArray content(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+constexpr char kSortAndDieArg[] = "--sort-and-die";
+constexpr int kStopAt = 4; // steps done when the helper stops
+
+int g_written = 0;
+
+void stopAtFifthCopy(FileOpStage stage, const QString &)
+{
+    if (stage != FileOpStage::CopyWritten || ++g_written <= kStopAt)
+        return;
+    test::signalAndHang("stopped");
+}
+
+// The helper mode of this executable: sorts argv[5..] into argv[4] (argv[3]: copy or move)
+// with the journal argv[2], and stops for good while the fifth file is being written.
+int sortAndDie(int argc, char *argv[])
+{
+    FileOps::set_hook(stopAtFifthCopy);
+    SortJournal j(QString::fromLocal8Bit(argv[2]));
+    j.load();
+    QStringList sources;
+    for (int i = 5; i < argc; ++i)
+        sources << QString::fromLocal8Bit(argv[i]);
+    sort_files(sources, QString::fromLocal8Bit(argv[4]),
+               std::strcmp(argv[3], "move") == 0 ? SortOp::Move : SortOp::Copy, English, &j);
+    std::puts("finished");
+    return 1;
+}
+
 } // namespace
 
 class TstSortCore : public QObject {
@@ -45,11 +86,20 @@ private slots:
     void deleteOnlyRowEmptiesIt();
     void templateLinesAndLoad();
     void templateLoadRefusals();
-    void journalLinesRoundTrip();
-    void journalIgnoresGarbage();
+    void journalRecordRoundTrip();
+    void damagedRecordIsRefused_data();
+    void damagedRecordIsRefused();
     void undoNeverOverwritesAndTrashesCopies();
+    void undoSkipsFilesChangedSince();
+    void damagedRecordIsNeverActedOn();
+    void killedSortRunKeepsItsSteps_data();
+    void killedSortRunKeepsItsSteps();
+    void journalKeepsNewestWholeRuns_data();
+    void journalKeepsNewestWholeRuns();
+    void unreadableJournalIsKeptAside();
+    void namesThatAreNotUtf8();
 
-private:
+  private:
     QTemporaryDir home_;
 };
 
@@ -213,22 +263,35 @@ void TstSortCore::templateLoadRefusals()
     QCOMPARE(c.grid().rowCount(), 2);
 }
 
-void TstSortCore::journalLinesRoundTrip()
+void TstSortCore::journalRecordRoundTrip()
 {
-    const QList<SortRun> runs{
-        {SortStep{"/a/1.jpg", "/b/1.jpg", SortOp::Move}, SortStep{"/a/odd\tname%09\n.jpg", "/b/x (2).jpg", SortOp::Copy}},
-        {SortStep{"/c/ü.jpg", "/d/ü.jpg", SortOp::Move}}};
-    QCOMPARE(SortJournal::from_lines(SortJournal::to_lines(runs)), runs);
+    const QByteArrayList fields{"step",           "7", "m", "/a/odd\tname%09\n\r.jpg", "/b/bad\xff\xfe.jpg",
+                                "/c/\xc3\xbc.jpg"};
+    const QByteArray record = SortJournal::encode_record(fields);
+    QVERIFY(record.endsWith('\n'));
+    QCOMPARE(record.count('\n'), 1);
+    QByteArrayList back;
+    QVERIFY(SortJournal::decode_record(record, &back));
+    QCOMPARE(back, fields);
 }
 
-void TstSortCore::journalIgnoresGarbage()
+void TstSortCore::damagedRecordIsRefused_data()
 {
-    QCOMPARE(SortJournal::from_lines({"something else", "run", "m\t/a/b\t/c/b"}).size(), 0);
-    const QList<SortRun> runs = SortJournal::from_lines(
-        {"vorn sort journal 1", "m\t/x/a\t/y/a", "run", "run", "m\trelative\t/y/a", "x\t/a/b\t/c/b", "c\t/a/b\t/c/",
-         "m\t/a/b\t/c/b\textra", "c\t/a/b\t/c/b"});
-    QCOMPARE(runs.size(), 1);
-    QCOMPARE(runs.first(), (SortRun{SortStep{"/a/b", "/c/b", SortOp::Copy}}));
+    QTest::addColumn<QByteArray>("record");
+    const QByteArray good = SortJournal::encode_record({"step", "1", "c", "/a/photo.jpg", "/b/photo.jpg"});
+    QByteArray flipped = good;
+    flipped[20] = flipped[20] ^ 0x01;
+    QTest::newRow("cut in the middle") << good.left(good.indexOf("/b/photo") + 8) + '\n';
+    QTest::newRow("cut without line end") << good.chopped(1);
+    QTest::newRow("one bit changed") << flipped;
+    QTest::newRow("no checksum") << QByteArray("step\t1\tc\t/a/photo.jpg\t/b/photo.jpg\n");
+}
+
+void TstSortCore::damagedRecordIsRefused()
+{
+    QFETCH(QByteArray, record);
+    QByteArrayList fields;
+    QVERIFY(!SortJournal::decode_record(record, &fields));
 }
 
 void TstSortCore::undoNeverOverwritesAndTrashesCopies()
@@ -246,11 +309,11 @@ void TstSortCore::undoNeverOverwritesAndTrashesCopies()
         for (const QString &n : {QString("a.jpg"), QString("b.jpg")}) {
             const FileOpResult r = FileOps::move_into_folder(src + n, dst);
             QVERIFY(r.ok);
-            run << SortStep{src + n, r.newPath, SortOp::Move};
+            run << SortStep{src + n, r.newPath, SortOp::Move, {}};
         }
         j.record(run);
         const FileOpResult r = FileOps::copy_into_folder(src + "c.jpg", dst);
-        j.record({SortStep{src + "c.jpg", r.newPath, SortOp::Copy}});
+        j.record({SortStep{src + "c.jpg", r.newPath, SortOp::Copy, {}}});
     }
     // A new file took a's old name meanwhile.
     touch(src + "a.jpg", "new");
@@ -276,5 +339,268 @@ void TstSortCore::undoNeverOverwritesAndTrashesCopies()
     QVERIFY(again.isEmpty());
 }
 
-QTEST_GUILESS_MAIN(TstSortCore)
+// Undo acts only on the very file a step left: a copy edited since, a copy whose original is
+// gone (it is the last one), a moved file replaced by another under its name all stay, each
+// listed with its reason.
+void TstSortCore::undoSkipsFilesChangedSince()
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath("src/"), dst = dir.filePath("dst/");
+    for (const char *n : {"c.jpg", "d.jpg", "e.jpg"})
+        touch(src + n, n);
+    QDir().mkpath(dst);
+    SortJournal j(dir.filePath("vorn.jnl"));
+    QList<FileSortOutcome> out = sort_files({src + "c.jpg", src + "d.jpg"}, dst, SortOp::Copy, English, &j);
+    out += sort_files({src + "e.jpg"}, dst, SortOp::Move, English, &j);
+    QCOMPARE(j.runs().size(), 2);
+    // The moved file is replaced by another one under its name; the run undoes nothing.
+    QVERIFY(QFile::remove(dst + "e.jpg"));
+    touch(dst + "e.jpg", "another e");
+    FileOps ops(dir.filePath("trash/"));
+    UndoResult u = j.undo_last(ops, English);
+    QCOMPARE(u.restored, 0);
+    QCOMPARE(u.failures, QStringList{"e.jpg: " + Texts::msg(Msg::UndoTargetChanged, English)});
+    QCOMPARE(content(dst + "e.jpg"), QByteArray("another e"));
+    QVERIFY(!QFile::exists(src + "e.jpg"));
+
+    // The copy c is edited (longer now); the original of d is deleted.
+    touch(dst + "c.jpg", "c.jpg edited");
+    QVERIFY(QFile::remove(src + "d.jpg"));
+    u = j.undo_last(ops, German);
+    QCOMPARE(u.restored, 0);
+    QCOMPARE(u.failures, (QStringList{"d.jpg: " + Texts::msg(Msg::UndoOriginalGone, German),
+                                      "c.jpg: " + Texts::msg(Msg::UndoTargetChanged, German)}));
+    QCOMPARE(content(dst + "c.jpg"), QByteArray("c.jpg edited"));
+    QCOMPARE(content(dst + "d.jpg"), QByteArray("d.jpg"));
+    QVERIFY(j.isEmpty());
+}
+
+// A step record cut in the middle (the program died while writing it) names a shorter path; a
+// file that really has that name must not be touched.
+void TstSortCore::damagedRecordIsNeverActedOn()
+{
+    QTemporaryDir dir;
+    const QString dst = dir.filePath("dst/");
+    touch(dst + "photo", "unrelated");
+    touch(dir.filePath("src/photo"), "original");
+    const FileIdentity id = identity_of_path(dst + "photo");
+    QByteArray step = SortJournal::encode_record(
+        {"step", "1", "c", QFile::encodeName(dir.filePath("src/photo")), QFile::encodeName(dst + "photo.jpg"),
+         QByteArray::number(id.device), QByteArray::number(id.inode), QByteArray::number(id.size),
+         QByteArray::number(id.mtimeNs)});
+    step = step.left(step.indexOf("photo.jpg") + 5) + '\n'; // ends after ".../dst/photo"
+    touch(dir.filePath("vorn.jnl"), "vorn sort journal 2\n" + SortJournal::encode_record({"run", "1"}) +
+                                        step + SortJournal::encode_record({"end", "1"}));
+    SortJournal j(dir.filePath("vorn.jnl"));
+    j.load();
+    QCOMPARE(j.runs().size(), 1);
+    QCOMPARE(j.runs().first().damaged, 1);
+    QVERIFY(j.runs().first().steps.isEmpty());
+    FileOps ops(dir.filePath("trash/"));
+    const UndoResult u = j.undo_last(ops, English);
+    QCOMPARE(u.restored, 0);
+    QCOMPARE(u.failures, QStringList{"?: " + Texts::msg(Msg::JournalRecordDamaged, English)});
+    QCOMPARE(content(dst + "photo"), QByteArray("unrelated"));
+}
+
+void TstSortCore::killedSortRunKeepsItsSteps_data()
+{
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<bool>("acrossFileSystems");
+    QTest::newRow("copy") << "copy" << false;
+    QTest::newRow("move to another file system") << "move" << true;
+}
+
+// The program is killed in the middle of a run of ten files: the journal holds the steps done,
+// so the next session undoes them and says the run did not finish.
+void TstSortCore::killedSortRunKeepsItsSteps()
+{
+    QFETCH(QString, op);
+    QFETCH(bool, acrossFileSystems);
+    QTemporaryDir dir;
+    const std::unique_ptr<QTemporaryDir> shm = test::otherFileSystem(dir);
+    if (acrossFileSystems && !shm)
+        QSKIP("no second file system at /dev/shm: move across file systems not tried");
+    const QString target = acrossFileSystems ? shm->path() + "/" : dir.filePath("dst/");
+    QDir().mkpath(target);
+    // An earlier, finished run that must stay in the journal.
+    touch(dir.filePath("earlier/old.jpg"), "old");
+    {
+        SortJournal j(dir.filePath("vorn.jnl"));
+        sort_files({dir.filePath("earlier/old.jpg")}, target, SortOp::Copy, English, &j);
+    }
+    QStringList args{kSortAndDieArg, dir.filePath("vorn.jnl"), op, target};
+    for (int i = 0; i < 10; ++i) {
+        const QString p = dir.filePath(QStringLiteral("src/%1.jpg").arg(i));
+        touch(p, QByteArray::number(i));
+        args << p;
+    }
+    test::runHelperAndKill(args, "stopped");
+    if (QTest::currentTestFailed())
+        return;
+
+    SortJournal j(dir.filePath("vorn.jnl"));
+    j.load();
+    QCOMPARE(j.runs().size(), 2);
+    QVERIFY(j.runs().first().closed);
+    const JournalRun &killed = j.runs().last();
+    QVERIFY(!killed.closed);
+    QCOMPARE(killed.steps.size(), kStopAt);
+    FileOps ops(dir.filePath("trash/"));
+    const UndoResult u = j.undo_last(ops, English);
+    QVERIFY(u.unfinishedRun);
+    QCOMPARE(u.restored, kStopAt);
+    QVERIFY(u.failures.isEmpty());
+    // Only the earlier run's copy is left in the target; every source is back.
+    QCOMPARE(QDir(target).entryList(QDir::Files), QStringList{"old.jpg"});
+    for (int i = 0; i < 10; ++i)
+        QCOMPARE(content(dir.filePath(QStringLiteral("src/%1.jpg").arg(i))), QByteArray::number(i));
+    QCOMPARE(j.runs().size(), 1);
+}
+
+void TstSortCore::journalKeepsNewestWholeRuns_data()
+{
+    QTest::addColumn<QList<int>>("runSizes"); // steps per run, oldest first
+    QTest::addColumn<int>("kept");            // newest runs left
+    // A step record is about 4 KB here: three runs of 3.6 MB are over the limit together.
+    QTest::newRow("oldest run dropped") << QList<int>{900, 900, 900} << 2;
+    QTest::newRow("a newest run above the limit stays") << QList<int>{10, 2500} << 1;
+}
+
+// The journal has a size limit: the oldest whole runs go, never the newest, and what stays
+// reads back the same.
+void TstSortCore::journalKeepsNewestWholeRuns()
+{
+    QFETCH(QList<int>, runSizes);
+    QFETCH(int, kept);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("vorn.jnl");
+    const QString longName = "/" + QString(4000, 'x') + "/\u00fc.jpg";
+    {
+        SortJournal j(file);
+        for (int n : runSizes) {
+            j.begin_run();
+            for (int i = 0; i < n; ++i)
+                j.add_step(SortStep{"/a/x.jpg", longName + QString::number(i), SortOp::Move,
+                                    FileIdentity{1, 2, 3, 4}});
+            j.end_run();
+        }
+        QCOMPARE(j.runs().size(), kept);
+    }
+    QVERIFY(QFileInfo(file).size() <= SortJournal::kMaxBytes || kept == 1);
+    SortJournal j(file);
+    j.load();
+    QCOMPARE(j.runs().size(), kept);
+    QCOMPARE(j.runs().last().steps.size(), runSizes.last());
+    QCOMPARE(j.runs().last().steps.last().to, longName + QString::number(runSizes.last() - 1));
+    QVERIFY(j.runs().last().closed);
+}
+
+// A journal file the program cannot read is kept under a new name, not overwritten.
+void TstSortCore::unreadableJournalIsKeptAside()
+{
+    QTemporaryDir dir;
+    const QByteArray garbage = "vorn sort journal 1\nrun\nm\t/a/\xff\t/b/\xff\n";
+    touch(dir.filePath("vorn.jnl"), garbage);
+    touch(dir.filePath("vorn.jnl.unreadable"), "taken");
+    SortJournal j(dir.filePath("vorn.jnl"));
+    j.load();
+    QVERIFY(j.isEmpty());
+    QCOMPARE(j.setAsidePath(), dir.filePath("vorn.jnl (2).unreadable"));
+    QCOMPARE(content(j.setAsidePath()), garbage);
+    QCOMPARE(content(dir.filePath("vorn.jnl.unreadable")), QByteArray("taken"));
+    touch(dir.filePath("a/x.jpg"));
+    QDir().mkpath(dir.filePath("b"));
+    sort_files({dir.filePath("a/x.jpg")}, dir.filePath("b/"), SortOp::Copy, English, &j);
+    QCOMPARE(content(j.setAsidePath()), garbage);
+    QVERIFY(content(dir.filePath("vorn.jnl")).startsWith("vorn sort journal 2\n"));
+}
+
+// A name that is not UTF-8 next to its look-alike (the same name with the replacement
+// character): listing, moving, copying, undoing, renaming and trashing each touch the right one.
+void TstSortCore::namesThatAreNotUtf8()
+{
+    QTemporaryDir dir;
+    const QByteArray src = QFile::encodeName(dir.filePath("src/"));
+    const QByteArray dst = QFile::encodeName(dir.filePath("dst/"));
+    QDir().mkpath(dir.filePath("src"));
+    QDir().mkpath(dir.filePath("dst"));
+    const QByteArray bad = "bad\xff.jpg", alike = "bad\xef\xbf\xbd.jpg";
+    auto writeRaw = [](const QByteArray &path, const QByteArray &bytes) {
+        QFile f;
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+        ::close(fd);
+    };
+    auto readRaw = [](const QByteArray &path) {
+        QByteArray out(64, 0);
+        const int fd = ::open(path.constData(), O_RDONLY);
+        if (fd < 0)
+            return QByteArray("<missing>");
+        out.resize(qMax<ssize_t>(0, ::read(fd, out.data(), size_t(out.size()))));
+        ::close(fd);
+        return out;
+    };
+    writeRaw(src + bad, "real");
+    writeRaw(src + alike, "look-alike");
+
+    // Listed: two entries, shown alike, each naming its own bytes.
+    FileListModel model;
+    model.setFolderNow(dir.filePath("src"), {});
+    QCOMPARE(model.rowCount(), 2);
+    QList<QByteArray> listed;
+    for (int r = 0; r < 2; ++r) {
+        listed << native_path(model.entry(r).fullPath());
+        QCOMPARE(model.data(model.index(r, 0), Qt::DisplayRole).toString(), QString("bad\uFFFD.jpg"));
+    }
+    QVERIFY(listed.contains(src + bad));
+    QVERIFY(listed.contains(src + alike));
+    const QString badPath = path_from_native(src + bad);
+
+    // Moved and undone.
+    SortJournal j(dir.filePath("vorn.jnl"));
+    QList<FileSortOutcome> out = sort_files({badPath}, dir.filePath("dst/"), SortOp::Move, English, &j);
+    QVERIFY2(out.first().error.isEmpty(), qPrintable(out.first().error));
+    QCOMPARE(readRaw(dst + bad), QByteArray("real"));
+    QCOMPARE(readRaw(src + alike), QByteArray("look-alike"));
+    QCOMPARE(readRaw(src + bad), QByteArray("<missing>"));
+    FileOps ops(dir.filePath("trash/"));
+    SortJournal reread(dir.filePath("vorn.jnl")); // the journal keeps the bytes too
+    reread.load();
+    QCOMPARE(reread.undo_last(ops, English).restored, 1);
+    QCOMPARE(readRaw(src + bad), QByteArray("real"));
+    QCOMPARE(readRaw(dst + bad), QByteArray("<missing>"));
+
+    // Copied, and the copy undone into the trash.
+    out = sort_files({badPath}, dir.filePath("dst/"), SortOp::Copy, English, &j);
+    QCOMPARE(readRaw(dst + bad), QByteArray("real"));
+    QCOMPARE(j.undo_last(ops, English).restored, 1);
+    QCOMPARE(readRaw(dst + bad), QByteArray("<missing>"));
+    QCOMPARE(readRaw(src + bad), QByteArray("real"));
+
+    // Renamed, then sent to the trash.
+    const QString renamed = path_from_native(src + "ren\xfe.jpg");
+    QVERIFY(FileOps::rename_no_replace(badPath, renamed).ok);
+    QCOMPARE(readRaw(src + "ren\xfe.jpg"), QByteArray("real"));
+    const FileOpResult t = ops.delete_to_trash(renamed);
+    QVERIFY2(t.ok, qPrintable(t.error));
+    QCOMPARE(readRaw(native_path(t.newPath)), QByteArray("real"));
+    QCOMPARE(readRaw(src + alike), QByteArray("look-alike"));
+    QCOMPARE(QDir(dir.filePath("src")).entryList(QDir::Files).size(), 1);
+    // Qt's clean-up of the temporary folders cannot name these.
+    for (const QString &sub : {home_.filePath("xdg/Trash/files"), home_.filePath("xdg/Trash/info")})
+        for (const QString &name : folder_entries(sub, true))
+            ::unlink(native_path(sub + "/" + name).constData());
+}
+
+int main(int argc, char *argv[])
+{
+    if (argc >= 5 && std::strcmp(argv[1], kSortAndDieArg) == 0)
+        return sortAndDie(argc, argv);
+    QCoreApplication app(argc, argv);
+    TstSortCore test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_sort_core.moc"

@@ -10,10 +10,15 @@
 #include "widgets/gradient_button.h"
 #include "widgets/panel_status_bar.h"
 
+#include "lang/texts.h"
+#include "sorting/sort_journal.h"
+
 #include <QDir>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QShortcut>
 #include <QToolButton>
+#include <QTreeView>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -44,8 +49,11 @@ private slots:
     void failedMoveStaysListedWithOneMessage();
     void keysPressTargetsAndHintsNameThem();
     void undoTwoRunsAfterRestart();
+    void unreadableJournalIsReported();
+    void unfinishedRunUndoneSaysSo();
+    void folderDeleteNamesFilesThatStayed();
 
-private:
+  private:
     MainWindow &startIn(WindowFixture &f, RecordingViewer &viewer, int files);
     void selectRows(FileListView *lv, const QList<int> &rows);
     SortBarView *bar(WindowFixture &f) { return f.window->sortView(); }
@@ -280,6 +288,72 @@ void TstSorting::undoTwoRunsAfterRestart()
     // Nothing left to undo.
     QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(f.prompter.messages(), QStringList{"Es gibt keinen Sortiervorgang, der rückgängig gemacht werden kann."});
+}
+
+// A journal file the program cannot read is kept aside with a message that names where.
+void TstSorting::unreadableJournalIsReported()
+{
+    WindowFixture f;
+    writeFile(f.path("vorn.jnl"), "\xff\xfe not a journal");
+    f.start();
+    QCOMPARE(f.prompter.messages(),
+             QStringList{Texts::msg(Msg::JournalSetAside, f.window->context().language()) + "\r\n" +
+                         f.path("vorn.jnl.unreadable")});
+    QCOMPARE(readFile(f.path("vorn.jnl.unreadable")), QByteArray("\xff\xfe not a journal"));
+}
+
+// A run the program did not finish is undone as far as it was recorded, and the message says
+// so and counts what was undone and skipped.
+void TstSorting::unfinishedRunUndoneSaysSo()
+{
+    RecordingViewer viewer;
+    WindowFixture f;
+    writeFile(f.path("done/a.jpg"), "a");
+    writeFile(f.path("done/b.jpg"), "b");
+    QDir().mkpath(f.path("pics"));
+    {
+        SortJournal j(f.path("vorn.jnl"));
+        j.begin_run();
+        for (const char *n : {"a.jpg", "b.jpg"})
+            j.add_step(SortStep{f.path("pics/") + n, f.path("done/") + n, SortOp::Move, {}});
+        // The program ended here: no end record.
+    }
+    writeFile(f.path("done/b.jpg"), "b edited");
+    MainWindow &w = startIn(f, viewer, 0);
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(readFile(f.path("pics/a.jpg")), QByteArray("a"));
+    QCOMPARE(readFile(f.path("done/b.jpg")), QByteArray("b edited"));
+    QCOMPARE(f.prompter.messages().size(), 1);
+    const QString text = f.prompter.messages().first();
+    QVERIFY2(text.startsWith(Texts::msg(Msg::UndoUnfinishedRun, German) +
+                             "\r\nRückgängig gemacht: 1\r\nÜbersprungen: 1"),
+             qPrintable(text));
+    QVERIFY2(text.endsWith("b.jpg: " + Texts::msg(Msg::UndoTargetChanged, German)), qPrintable(text));
+}
+
+// Deleting a folder of the sort tree: a file that no trash takes stays, and the message names
+// it instead of passing over it.
+void TstSorting::folderDeleteNamesFilesThatStayed()
+{
+    WindowFixture f;
+    writeFile(f.path("xdg-data/Trash"), "no desktop trash here");
+    writeFile(f.path("trash"), "no program trash either");
+    writeFile(f.path("gone/keep.jpg"), "k");
+    MainWindow &w = f.start();
+    auto *tv = f.find<QTreeView>("tv_sort");
+    QVERIFY(tv);
+    auto *model = qobject_cast<QFileSystemModel *>(tv->model());
+    QVERIFY(model);
+    tv->setCurrentIndex(model->index(f.path("gone")));
+    f.prompter.pushAnswer(Answer::Yes);
+    w.findChild<SortConfigView *>()->bt_dirdeleteClick();
+    QCOMPARE(readFile(f.path("gone/keep.jpg")), QByteArray("k"));
+    QCOMPARE(f.prompter.messages().size(), 2);
+    QVERIFY2(f.prompter.messages().last().startsWith(
+                 Texts::msg(Msg::FolderFilesRemained, w.context().language()) + "\r\n\r\nkeep.jpg: "),
+             qPrintable(f.prompter.messages().last()));
 }
 
 QTEST_MAIN(TstSorting)

@@ -3,6 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorn::test {
 
@@ -20,6 +25,41 @@ QByteArray readFile(const QString &path)
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll();
+}
+
+std::unique_ptr<QTemporaryDir> otherFileSystem(const QTemporaryDir &near)
+{
+    if (!QFileInfo(QStringLiteral("/dev/shm")).isWritable())
+        return {};
+    auto other = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/vorn-test-XXXXXX"));
+    struct stat a {
+    };
+    struct stat b {
+    };
+    if (!other->isValid() || stat(QFile::encodeName(other->path()).constData(), &a) != 0 ||
+        stat(QFile::encodeName(near.path()).constData(), &b) != 0 || a.st_dev == b.st_dev)
+        return {};
+    return other;
+}
+
+void signalAndHang(const char *line)
+{
+    std::fputs(line, stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+    for (;;)
+        pause();
+}
+
+void runHelperAndKill(const QStringList &args, const QByteArray &line)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), args);
+    QVERIFY(child.waitForStarted());
+    QVERIFY(child.waitForReadyRead(20000));
+    QCOMPARE(child.readLine(), line + '\n');
+    child.kill();
+    QVERIFY(child.waitForFinished());
 }
 
 MainWindow &WindowFixture::start(bool show)

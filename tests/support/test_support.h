@@ -14,6 +14,15 @@ namespace vorn::test {
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
 
+// A temporary folder on another file system than `near` (tmpfs at /dev/shm), or none.
+std::unique_ptr<QTemporaryDir> otherFileSystem(const QTemporaryDir &near);
+
+// For a helper mode of a test executable: prints the line, then waits to be killed.
+[[noreturn]] void signalAndHang(const char *line);
+// Starts this test executable with `args` (a helper mode), waits for the line its helper prints
+// through signalAndHang, and kills it (SIGKILL) right there.
+void runHelperAndKill(const QStringList &args, const QByteArray &line);
+
 // A main window in its own temporary program folder, answering dialogs from a script.
 struct WindowFixture {
     QTemporaryDir dir;
