@@ -1,12 +1,13 @@
 #include "app/main_window.h"
 
-#include "base/text_file.h"
 #include "app/function_bar_view.h"
 #include "app/info_dialog.h"
 #include "app/language_dialog.h"
 #include "app/splash_dialog.h"
 #include "app/view_router.h"
 #include "app/view_stack_view.h"
+#include "base/text_file.h"
+#include "files/file_helpers.h"
 #include "files/files_part.h"
 #include "files/grid_report.h"
 #include "files/list_area_view.h"
@@ -310,7 +311,7 @@ void MainWindow::apply_texts()
     // The language button keeps its five-language hint.
     functionBar_->button("bt_language")->setToolTip(QStringLiteral(
         "Sprache wählen\n\rSelect language\n\rChoisir langage\n\rPrescelto linguaggio\n\rSeleccionar lenguaje"));
-    emit ctx_->languageChanged(ctx_->language());
+    ctx_->retranslate();
 }
 
 void MainWindow::bt_closeclick() { close(); }

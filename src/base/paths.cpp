@@ -1,17 +1,22 @@
 #include "base/paths.h"
 
-#include "files/file_helpers.h"
-
 #include <QDir>
 #include <QFileInfo>
 
 namespace vorn
 {
 
+QString with_trailing_slash(const QString &path)
+{
+    if (path.isEmpty() || path.endsWith(QLatin1Char('/')))
+        return path;
+    return path + QLatin1Char('/');
+}
+
 Paths form_paths(const QString &programDir)
 {
     Paths p;
-    p.progDir = add_backslash(QDir::cleanPath(programDir));
+    p.progDir = with_trailing_slash(QDir::cleanPath(programDir));
     p.cfgFile = p.progDir + QStringLiteral("vorn.cfg");
     p.pthFile = p.progDir + QStringLiteral("vorn.pth");
     p.mskFile = p.progDir + QStringLiteral("vorn.msk");
@@ -56,23 +61,6 @@ QString program_dir_for_start(const QString &given)
     const QString dir = choose_program_dir(s);
     QDir().mkpath(dir);
     return dir;
-}
-
-void create_working_folders(const Paths &paths)
-{
-    for (const QString &dir :
-         {paths.tempDir, paths.templateDir, paths.zipDir, paths.catalogDir, paths.helpDir}) {
-        if (!QDir(dir).exists())
-            QDir().mkdir(dir);
-    }
-}
-
-void remove_working_folders(const Paths &paths)
-{
-    for (const QString &dir : {paths.zipDir, paths.tempDir}) {
-        clear_folder(dir);
-        QDir().rmdir(dir); // fails quietly when something is left in it
-    }
 }
 
 } // namespace vorn

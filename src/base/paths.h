@@ -7,6 +7,9 @@
 namespace vorn
 {
 
+// The path with exactly one trailing "/"; an empty path stays empty.
+QString with_trailing_slash(const QString &path);
+
 struct Paths {
     QString progDir;
     QString cfgFile;
@@ -40,10 +43,5 @@ QString choose_program_dir(const ProgramDirSources &sources);
 // The choice above from this process's environment and current folder; the folder is created
 // (with its parents) when missing.
 QString program_dir_for_start(const QString &given);
-// Creates temp, templates, zipdir, catalogs and help (one level each) when missing; failures
-// are not reported, the operations that need a folder report their own errors later.
-void create_working_folders(const Paths &paths);
-// Deletes the files of zipdir, then temp, and removes each folder when it is empty.
-void remove_working_folders(const Paths &paths);
 
 } // namespace vorn

@@ -57,6 +57,8 @@ class AppContext : public QObject
         texts_.setLanguage(index);
         emit languageChanged(texts_.language());
     }
+    // Tells every view to apply the texts of the current language again.
+    void retranslate() { emit languageChanged(texts_.language()); }
     // Only the index, as read from the configuration before any text is applied.
     void setLanguageIndex(int index) { texts_.setLanguage(index); }
 

@@ -42,7 +42,7 @@ QString SystemDriveInfo::mount_point(const QString &path) const
     const QStorageInfo info(existing_path(path));
     if (!info.isValid())
         return QStringLiteral("/");
-    return add_backslash(info.rootPath());
+    return with_trailing_slash(info.rootPath());
 }
 
 bool SystemDriveInfo::is_cdrom_drive(const QString &path) const

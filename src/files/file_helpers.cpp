@@ -63,7 +63,7 @@ QStringList plain_files(const QDir &dir, const QStringList &patterns)
     for (const QString &name : folder_entries(dir.path(), true)) {
         if (!patterns.isEmpty() && !QDir::match(patterns, name))
             continue;
-        const QString path = add_backslash(dir.path()) + name;
+        const QString path = with_trailing_slash(dir.path()) + name;
         struct stat st {
         };
         if (lstat(native_path(path).constData(), &st) != 0)
@@ -169,14 +169,7 @@ qint64 file_size(const QString &path)
     return !p.isEmpty() && stat(p.constData(), &st) == 0 ? qint64(st.st_size) : -1;
 }
 
-QString add_backslash(const QString &path)
-{
-    if (path.isEmpty() || path.endsWith(QLatin1Char('/')))
-        return path;
-    return path + QLatin1Char('/');
-}
-
-QString drop_double_backslash(const QString &path)
+QString drop_doubled_slash(const QString &path)
 {
     if (path.endsWith(QLatin1String("//")))
         return path.chopped(1);
@@ -257,6 +250,23 @@ bool set_modification_time(const QString &path, const QDateTime &localTime)
         return false;
     const struct timespec times[2] = {{0, UTIME_OMIT}, {time_t(localTime.toSecsSinceEpoch()), 0}};
     return utimensat(AT_FDCWD, native_path(path).constData(), times, 0) == 0;
+}
+
+void create_working_folders(const Paths &paths)
+{
+    for (const QString &dir :
+         {paths.tempDir, paths.templateDir, paths.zipDir, paths.catalogDir, paths.helpDir}) {
+        if (!QDir(dir).exists())
+            QDir().mkdir(dir);
+    }
+}
+
+void remove_working_folders(const Paths &paths)
+{
+    for (const QString &dir : {paths.zipDir, paths.tempDir}) {
+        clear_folder(dir);
+        QDir().rmdir(dir); // fails quietly when something is left in it
+    }
 }
 
 } // namespace vorn

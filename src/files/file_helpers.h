@@ -1,6 +1,8 @@
 // Small path, folder and text routines shared by every part of the program.
 #pragma once
 
+#include "base/paths.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -26,16 +28,19 @@ QStringList folder_entries(const QString &folder, bool filesOnly);
 // The size of the file the path names (a link followed), -1 when there is none.
 qint64 file_size(const QString &path);
 
-// The path with exactly one trailing separator; an empty path stays empty.
-QString add_backslash(const QString &path);
 // A path that ends with two separators loses the last one; any other path is returned as is.
-QString drop_double_backslash(const QString &path);
+QString drop_doubled_slash(const QString &path);
 
 // Deletes every file of the folder for good (after make_writable), skipping files flagged
 // system; subfolders stay, and so does a file that cannot be deleted, without a message.
 // A symbolic link is removed itself; what it points to is not touched.
 void clear_folder(const QString &folder, const DriveInfo &drives);
 void clear_folder(const QString &folder);
+// Creates temp, templates, zipdir, catalogs and help (one level each) when missing; failures
+// are not reported, the operations that need a folder report their own errors later.
+void create_working_folders(const Paths &paths);
+// Deletes the files of zipdir, then temp, and removes each folder when it is empty.
+void remove_working_folders(const Paths &paths);
 // The number of "*.htm" files (not flagged system) in the folder; 0 when there is none.
 int count_catalog_pages(const QString &tempDir);
 

@@ -17,10 +17,4 @@ FileKind file_kind(const QString &nameOrPath);
 // The view a file is routed to: a ZIP file counts as Other (text view) outside picture mode.
 FileKind dispatch_kind(const QString &nameOrPath, bool pictureMode);
 
-// Pure kind tests (the side effects of routing belong to the views).
-inline bool is_picture(const QString &path) { return file_kind(path) == FileKind::Picture; }
-inline bool is_video(const QString &path) { return file_kind(path) == FileKind::Video; }
-inline bool is_html(const QString &path) { return file_kind(path) == FileKind::Html; }
-inline bool is_zip(const QString &path) { return file_kind(path) == FileKind::Zip; }
-
 } // namespace vorn

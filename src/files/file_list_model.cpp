@@ -38,7 +38,7 @@ bool flaggedHiddenOrSystem(const QByteArray &path, bool &xattrsSupported)
 QList<FileEntry> list_folder(const QString &folder, const std::function<bool(const QString &)> &accept)
 {
     QList<FileEntry> out;
-    const QString dirPath = add_backslash(folder);
+    const QString dirPath = with_trailing_slash(folder);
     const QByteArray encoded = native_path(dirPath);
     DIR *dir = opendir(encoded.constData());
     if (!dir)
@@ -157,7 +157,7 @@ bool FileListModel::setData(const QModelIndex &index, const QVariant &value, int
 
 void FileListModel::setFolder(const QString &folder, std::function<bool(const QString &)> accept)
 {
-    folder_ = add_backslash(folder);
+    folder_ = with_trailing_slash(folder);
     const quint64 gen = ++generation_;
     beginResetModel();
     entries_.clear();
@@ -179,7 +179,7 @@ void FileListModel::setFolder(const QString &folder, std::function<bool(const QS
 
 void FileListModel::setFolderNow(const QString &folder, const std::function<bool(const QString &)> &accept)
 {
-    folder_ = add_backslash(folder);
+    folder_ = with_trailing_slash(folder);
     ++generation_;
     if (watcher_)
         watcher_->disconnect(this);

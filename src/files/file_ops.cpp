@@ -270,7 +270,7 @@ FileOpResult copy_file(const QString &source, const QString &folderIn, bool dura
                        struct stat *sourceSeen = nullptr)
 {
     const QByteArray from = native_path(source);
-    const QString folder = add_backslash(folderIn);
+    const QString folder = with_trailing_slash(folderIn);
     if (from.isEmpty() || native_path(folder).isEmpty())
         return failure(EINVAL);
     // Without blocking: a named pipe put in place of the file must not hang the program.
@@ -409,7 +409,7 @@ FileOpResult FileOps::move_into_folder(const QString &source, const QString &fol
 {
     if (unusable(source) || unusable(folderIn))
         return failure(EINVAL);
-    const QString folder = add_backslash(folderIn);
+    const QString folder = with_trailing_slash(folderIn);
     const QByteArray from = native_path(source);
     struct stat st {
     };

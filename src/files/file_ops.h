@@ -3,7 +3,9 @@
 // - a copy or move into a folder that already holds the name gives the new file the name
 //   "name (2).ext", "name (3).ext", ...;
 // - a copy is written under no visible name and gets its free name only when complete, so an
-//   interruption never leaves a partial file under a real name;
+//   interruption never leaves a partial file under a real name (a plain copy is not forced to
+//   the disk first: its source stays, and a sync per file would make copying many small files
+//   many times slower);
 // - a move inside one file system is a rename without replace; across file systems it copies
 //   data, permissions and times, checks the size, puts the copy on the disk, and removes the
 //   source only while its name still holds the very file that was copied; a symbolic link
@@ -11,7 +13,7 @@
 // - only regular files are copied: a named pipe or device is refused without blocking;
 // - a delete goes to the freedesktop.org trash, or into the program's own trash folder when the desktop
 //   trash cannot take the file.
-// Every call returns success or failure with the system's reason.
+// Every call returns success or failure with the system's reason or the program's own.
 #pragma once
 
 #include "lang/message_texts.h"

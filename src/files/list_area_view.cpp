@@ -285,8 +285,8 @@ void ListAreaView::openFolder(const QString &path)
         });
     }
     if (!startFolder_)
-        scanRoot_ = add_backslash(QDir::cleanPath(path));
-    listedFolder_ = add_backslash(QDir::cleanPath(path));
+        scanRoot_ = with_trailing_slash(QDir::cleanPath(path));
+    listedFolder_ = with_trailing_slash(QDir::cleanPath(path));
     tvclick(i);
 }
 
@@ -307,7 +307,7 @@ void ListAreaView::tvclick(const QModelIndex &index)
 {
     wheelTarget_ = tv_;
     if (index.isValid()) {
-        listedFolder_ = add_backslash(dirs_->filePath(index));
+        listedFolder_ = with_trailing_slash(dirs_->filePath(index));
         if (!startFolder_)
             scanRoot_ = listedFolder_;
     }

@@ -82,7 +82,6 @@ private:
     void buildButtons(int rowHeight);
     void onRenameRequested(int row, const QString &newName);
     void onNavigated(int row);
-    bool isSearchList(const FileListView *list) const { return list == lvscan_; }
 
     class Active;
 

@@ -442,7 +442,7 @@ void SortConfigView::tv_sortDblClick(const QModelIndex &index)
     QTableWidgetItem *item = sg_sortconf_->item(row, 1);
     if (!item)
         sg_sortconf_->setItem(row, 1, item = new QTableWidgetItem);
-    item->setText(add_backslash(folder));
+    item->setText(with_trailing_slash(folder));
 }
 
 void SortConfigView::bt_newdirClick()
@@ -461,7 +461,7 @@ void SortConfigView::bt_newdirClick()
         ctx_.prompter().error(ctx_.msg(Msg::InvalidFolderName));
         return;
     }
-    const QString path = add_backslash(parentDir) + *name;
+    const QString path = with_trailing_slash(parentDir) + *name;
     if (QFileInfo::exists(path)) {
         ctx_.prompter().error(ctx_.msg(Msg::FolderExists));
         return;
@@ -489,7 +489,7 @@ void SortConfigView::bt_dirdeleteClick()
             FileOps ops(ctx_.paths().trashDir);
             QStringList remained;
             for (const QString &name : folder_entries(folder, true)) {
-                const FileOpResult r = ops.delete_to_trash(add_backslash(folder) + name);
+                const FileOpResult r = ops.delete_to_trash(with_trailing_slash(folder) + name);
                 if (!r.ok)
                     remained << shown_name(name) + QStringLiteral(": ") + r.errorText(ctx_.language());
             }

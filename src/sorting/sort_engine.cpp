@@ -103,7 +103,7 @@ QString SortEngine::quickTarget(int k) const { return k >= 1 && k <= 3 ? quick_[
 void SortEngine::setQuickTarget(int k, const QString &folder)
 {
     if (k >= 1 && k <= 3)
-        quick_[k - 1] = add_backslash(folder);
+        quick_[k - 1] = with_trailing_slash(folder);
 }
 
 bool SortEngine::sort_into_target(const QString &target)

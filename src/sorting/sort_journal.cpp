@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -233,6 +234,61 @@ void SortJournal::setAside()
     }
 }
 
+std::optional<SortJournal::ParsedJournal> SortJournal::parse(const QByteArray &bytes)
+{
+    if (!bytes.startsWith(kHeader))
+        return std::nullopt;
+    ParsedJournal out;
+    QList<JournalRun> &runs = out.runs;
+    auto runById = [&runs](quint64 id) -> JournalRun * {
+        for (qsizetype i = runs.size() - 1; i >= 0; --i)
+            if (runs[i].id == id)
+                return &runs[i];
+        return nullptr;
+    };
+    qsizetype pos = kHeader.size();
+    QByteArrayList f;
+    while (pos < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', pos);
+        end = end < 0 ? bytes.size() : end + 1;
+        const QByteArray line = bytes.mid(pos, end - pos);
+        pos = end;
+        bool ok = false;
+        const quint64 id = decode_record(line, &f) && f.size() >= 2 ? f[1].toULongLong(&ok) : 0;
+        if (!ok) {
+            if (!runs.isEmpty())
+                ++runs.last().damaged; // never acted on; counted for the run it most likely belongs to
+            continue;
+        }
+        out.nextId = qMax(out.nextId, id == std::numeric_limits<quint64>::max() ? id : id + 1);
+        JournalRun *run = runById(id);
+        if (f[0] == "run" && f.size() == 2 && !run) {
+            runs.append(JournalRun{id, {}, false, 0});
+            ++out.runRecords;
+        } else if (f[0] == "step" && run) {
+            SortStep s;
+            if (f.size() == 9 && (f[2] == "m" || f[2] == "c"))
+                s = SortStep{path_from_native(f[3]), path_from_native(f[4]),
+                             f[2] == "m" ? SortOp::Move : SortOp::Copy,
+                             FileIdentity{f[5].toULongLong(), f[6].toULongLong(), f[7].toLongLong(),
+                                          f[8].toLongLong()}};
+            if (usable_step_path(s.from) && usable_step_path(s.to))
+                run->steps.append(s);
+            else
+                ++run->damaged;
+        } else if (f[0] == "end" && f.size() == 2 && run) {
+            run->closed = true;
+        } else if (f[0] == "undone" && f.size() == 2 && run) {
+            runs.removeAt(run - runs.data());
+        }
+        // Anything else is a record of a later version or of a run already gone: passed over.
+    }
+    runs.removeIf([](const JournalRun &r) { return r.steps.isEmpty() && r.damaged == 0; });
+    while (runs.size() > kMaxRuns)
+        runs.removeFirst();
+    return out;
+}
+
 void SortJournal::load()
 {
     flush();
@@ -265,53 +321,15 @@ void SortJournal::load()
     }
     if (bytes.isEmpty())
         return;
-    if (!bytes.startsWith(kHeader)) {
+    std::optional<ParsedJournal> parsed = parse(bytes);
+    if (!parsed) {
         setAside();
         return;
     }
     size_ = bytes.size();
-    QList<JournalRun> runs;
-    auto runById = [&runs](quint64 id) -> JournalRun * {
-        for (qsizetype i = runs.size() - 1; i >= 0; --i)
-            if (runs[i].id == id)
-                return &runs[i];
-        return nullptr;
-    };
-    qsizetype pos = kHeader.size();
-    QByteArrayList f;
-    while (pos < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', pos);
-        end = end < 0 ? bytes.size() : end + 1;
-        const QByteArray line = bytes.mid(pos, end - pos);
-        pos = end;
-        bool ok = false;
-        const quint64 id = decode_record(line, &f) && f.size() >= 2 ? f[1].toULongLong(&ok) : 0;
-        JournalRun *run = ok ? runById(id) : nullptr;
-        if (ok && f[0] == "run" && f.size() == 2 && !run) {
-            runs.append(JournalRun{id, {}, false, 0});
-            ++runsInFile_;
-        } else if (ok && f[0] == "step" && f.size() == 9 && run && (f[2] == "m" || f[2] == "c")) {
-            SortStep s{
-                path_from_native(f[3]), path_from_native(f[4]), f[2] == "m" ? SortOp::Move : SortOp::Copy,
-                FileIdentity{f[5].toULongLong(), f[6].toULongLong(), f[7].toLongLong(), f[8].toLongLong()}};
-            if (usable_step_path(s.from) && usable_step_path(s.to))
-                run->steps.append(s);
-            else
-                ++run->damaged;
-        } else if (ok && f[0] == "end" && f.size() == 2 && run) {
-            run->closed = true;
-        } else if (ok && f[0] == "undone" && f.size() == 2 && run) {
-            runs.removeAt(run - runs.data());
-        } else if (!runs.isEmpty()) {
-            ++runs.last().damaged; // never acted on; counted for the run it most likely belongs to
-        }
-        if (ok)
-            nextId_ = qMax(nextId_, id + 1);
-    }
-    runs.removeIf([](const JournalRun &r) { return r.steps.isEmpty() && r.damaged == 0; });
-    while (runs.size() > kMaxRuns)
-        runs.removeFirst();
-    runs_ = runs;
+    runs_ = std::move(parsed->runs);
+    runsInFile_ = parsed->runRecords;
+    nextId_ = qMax(nextId_, parsed->nextId);
     if (size_ > kMaxBytes || runsInFile_ > 2 * kMaxRuns)
         compact();
 }

@@ -18,6 +18,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 namespace vorn {
 
@@ -87,6 +88,15 @@ public:
     // damaged record).
     static QByteArray encode_record(const QByteArrayList &fields);
     static bool decode_record(const QByteArray &line, QByteArrayList *fields);
+
+    // The runs held by the bytes of a journal file (the newest kMaxRuns); none when the bytes
+    // are not a journal.
+    struct ParsedJournal {
+        QList<JournalRun> runs;
+        quint64 nextId = 1;
+        int runRecords = 0; // runs the file holds, undone ones included
+    };
+    static std::optional<ParsedJournal> parse(const QByteArray &bytes);
 
   private:
     class Syncer;

@@ -1,13 +1,17 @@
 // The logic library stays free of widgets: only *_view, *_dialog, *_widget, *_part files, the main
-// window and src/widgets/ may include QtWidgets headers.
+// window and src/widgets/ may include QtWidgets headers. The folders form layers: a folder
+// includes only itself and the folders below it, so nothing includes app/ and no two folders
+// include each other, directly or through others.
 #include <QDirIterator>
 #include <QRegularExpression>
 #include <QtTest>
 
-class TstLayering : public QObject {
+class TstLayering : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void coreHasNoWidgets();
+    void includesRunDownward();
 };
 
 void TstLayering::coreHasNoWidgets()
@@ -21,7 +25,8 @@ void TstLayering::coreHasNoWidgets()
         QStringLiteral(R"((_view|_dialog|_widget|_part|main_window)\.(cpp|h)$|/widgets/|/main\.cpp$)"));
     QStringList offenders;
     int checked = 0;
-    QDirIterator it(src, {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(src, {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         if (uiFile.match(path).hasMatch())
@@ -34,6 +39,45 @@ void TstLayering::coreHasNoWidgets()
     }
     QVERIFY(checked > 20);
     QVERIFY2(offenders.isEmpty(), qPrintable(offenders.join(QLatin1Char(' '))));
+}
+
+void TstLayering::includesRunDownward()
+{
+    // Bottom to top.
+    const QStringList layers = {QStringLiteral("base"),     QStringLiteral("lang"),
+                                QStringLiteral("widgets"),  QStringLiteral("files"),
+                                QStringLiteral("viewers"),  QStringLiteral("sorting"),
+                                QStringLiteral("archives"), QStringLiteral("catalog"),
+                                QStringLiteral("rename"),   QStringLiteral("app")};
+    const QString src = qEnvironmentVariable("VORN_SOURCE_DIR") + QStringLiteral("/src");
+    const QRegularExpression include(QStringLiteral(R"(^\s*#\s*include\s*"([a-z_]+)/)"),
+                                     QRegularExpression::MultilineOption);
+    QStringList offenders;
+    int checked = 0;
+    QDirIterator it(src, {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString rel = path.mid(src.size() + 1);
+        const qsizetype slash = rel.indexOf(QLatin1Char('/'));
+        if (slash < 0)
+            continue; // main.cpp sits above every layer
+        const QString folder = rel.left(slash);
+        const qsizetype rank = layers.indexOf(folder);
+        QVERIFY2(rank >= 0, qPrintable(QStringLiteral("folder without a layer: ") + folder));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        ++checked;
+        auto m = include.globalMatch(QString::fromUtf8(f.readAll()));
+        while (m.hasNext()) {
+            const QString target = m.next().captured(1);
+            const qsizetype targetRank = layers.indexOf(target);
+            if (targetRank > rank)
+                offenders << rel + QStringLiteral(" -> ") + target;
+        }
+    }
+    QVERIFY(checked > 20);
+    QVERIFY2(offenders.isEmpty(), qPrintable(offenders.join(QStringLiteral(", "))));
 }
 
 QTEST_GUILESS_MAIN(TstLayering)

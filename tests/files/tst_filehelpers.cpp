@@ -274,9 +274,9 @@ void TstFileHelpers::paths()
     QFETCH(QString, in);
     QFETCH(QString, out);
     if (function == "add")
-        QCOMPARE(add_backslash(in), out);
+        QCOMPARE(with_trailing_slash(in), out);
     else if (function == "drop")
-        QCOMPARE(drop_double_backslash(in), out);
+        QCOMPARE(drop_doubled_slash(in), out);
     else
         QCOMPARE(name_before_dot(in), out);
 }
