@@ -14,6 +14,7 @@
 #include "files/mask_bar_view.h"
 #include "files/scan_panel_view.h"
 #include "files/view_host.h"
+#include "rename/rename_part.h"
 #include "sorting/sort_part.h"
 #include "viewers/document_part.h"
 #include "archives/zip_part.h"
@@ -264,6 +265,7 @@ void MainWindow::installParts(QWidget *)
     sortView_ = install_sort_part(*host_, pictureView_);
     zipView_ = install_zip_part(*host_, &sortView_->engine()).view;
     catalogView_ = install_catalog_part(*host_, *listArea_, catalogGrid_, sortView_);
+    renameView_ = install_rename_part(*host_).view;
 }
 
 void MainWindow::buildShortcuts()

@@ -31,6 +31,7 @@ class VideoView;
 class TextView;
 class HtmlView;
 class HelpView;
+class RenameView;
 class ViewHost;
 class ViewRouter;
 class ViewStack;
@@ -69,6 +70,7 @@ public:
     HelpView *helpView() const { return helpView_; }
     ZipView *zipView() const { return zipView_; }
     CatalogView *catalogView() const { return catalogView_; }
+    RenameView *renameView() const { return renameView_; }
     ViewStack *views() const { return views_; }
     CollapsibleToolBar *maskBar() const { return tbar_mask_; }
     CollapsibleToolBar *sortBar() const { return tbar_sortmain_; }
@@ -131,6 +133,7 @@ private:
   HelpView *helpView_ = nullptr;
   ZipView *zipView_ = nullptr;
   CatalogView *catalogView_ = nullptr;
+  RenameView *renameView_ = nullptr;
   bool closeConfirmed_ = false;
   ViewStack *views_ = nullptr;
   CollapsibleToolBar *tbar_mask_ = nullptr;

@@ -219,6 +219,12 @@ const ControlTextRow kControlTextRows[] = {
     {"st_startbei", "Start bei", "Start at", nullptr, nullptr},
     {"st_muster", "Muster", "Pattern:", nullptr, nullptr},
     {"ed_digits", nullptr, nullptr, "Anzahl Stellen", "digits"},
+    {"bt_undorename", "Umbenennen rückgängig", "Undo rename", "Das letzte Umbenennen rückgängig machen (Strg+Z)",
+     "undo the last rename run (Ctrl+Z)"},
+    {"bt_plusleft", nullptr, nullptr, "Dateiname links von der Nummer", "file name left of the number"},
+    {"bt_plusright", nullptr, nullptr, "Dateiname rechts von der Nummer", "file name right of the number"},
+    {"bt_fillup", nullptr, nullptr, "Eine Stelle mehr", "one digit more"},
+    {"bt_filldown", nullptr, nullptr, "Eine Stelle weniger", "one digit less"},
 
     // Date/time stamps and attributes.
     {"tab_datetime", "Datum-/Zeitstempel", "Date/TimeStamp", nullptr, nullptr},
@@ -277,8 +283,7 @@ const int kControlTextRowCount = sizeof(kControlTextRows) / sizeof(kControlTextR
 const ColumnTextRow kColumnTextRows[] = {
     {"sg_sortconf", "Beschriftung      |Verzeichnis", "Caption      |Folder"},
     {"sg_rename", "   Alte Dateinamen|   Neue Dateinamen", "   Old filenames|   New filenames"},
-    {"lvrename", "Name|Größe|Typ|Geändert|Erstellt|Letzter Zugriff|Attribute|Dos Name|Dos Ext|Pfad",
-     "Name|Size|Type|Modified|Created|Last Access|Attributes|Dos Name|Dos Ext|Path"},
+    {"lvrename", "Name|Typ|Geändert|Attribute", "Name|Type|Modified|Attributes"},
     // The entry grids of the open archives, "sg_" + slot number; the seventh column (the
     // entry key) has no title.
     {kZipGridPrefix, "Dateiname    |Gepackt|Größe|Ratio|Datum/Uhrzeit|Pfad",

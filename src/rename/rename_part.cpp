@@ -1,0 +1,31 @@
+#include "rename/rename_part.h"
+
+#include "files/active_list.h"
+#include "files/view_host.h"
+#include "rename/rename_view.h"
+
+#include <QFrame>
+#include <QLayout>
+#include <QTimer>
+
+namespace vorn
+{
+
+RenamePart install_rename_part(ViewHost &host)
+{
+    AppContext &ctx = host.context();
+    QFrame *panel = host.panel(View::Rename);
+    auto *view = new RenameView(ctx, ctx.paths().progDir + QStringLiteral("vorn-rename.jnl"), panel);
+    panel->layout()->addWidget(view);
+    QObject::connect(&ctx, &AppContext::languageChanged, view, &RenameView::applyTexts);
+    QObject::connect(&host, &ViewHost::textsApplied, view, &RenameView::applyTexts);
+    QObject::connect(view, &RenameView::busyChanged, &host, [&host](bool busy) { host.setLocked(busy); });
+    // The main file list shows what the rename view left on disk.
+    QObject::connect(view, &RenameView::filesChanged, &host,
+                     [&host] { host.activeList().refreshFromDisk(); });
+    // A run cut short by the end of the program is finished or undone once the window is up.
+    QTimer::singleShot(0, view, &RenameView::recoverJournal);
+    return {view};
+}
+
+} // namespace vorn
