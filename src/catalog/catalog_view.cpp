@@ -349,12 +349,12 @@ QStringList CatalogView::collect_catalog_pictures()
     if (list->selectedRows().isEmpty()) {
         QItemSelection all;
         for (int r = 0; r < model->rowCount(); ++r)
-            if (is_picture(model->entry(r).name))
+            if (file_kind(model->entry(r).name) == FileKind::Picture)
                 all.select(model->index(r, 0), model->index(r, model->columnCount() - 1));
         list->selectionModel()->select(all, QItemSelectionModel::Select);
     }
     for (int r : list->selectedRows())
-        if (is_picture(model->entry(r).name))
+        if (file_kind(model->entry(r).name) == FileKind::Picture)
             pictures << model->entry(r).fullPath();
     return pictures;
 }
