@@ -16,6 +16,7 @@
 #include "files/view_host.h"
 #include "sorting/sort_part.h"
 #include "viewers/picture_part.h"
+#include "viewers/video_part.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
 #include "widgets/text_applier.h"
@@ -250,6 +251,7 @@ void MainWindow::installParts(QWidget *)
     const PicturePart pictures = install_picture_part(*host_);
     pictureView_ = pictures.view;
     slideshow_ = pictures.slideshow;
+    videoView_ = install_video_part(*host_).view;
     sortView_ = install_sort_part(*host_, pictureView_);
 }
 
