@@ -17,6 +17,7 @@
 #include "sorting/sort_part.h"
 #include "viewers/document_part.h"
 #include "viewers/picture_part.h"
+#include "viewers/video_part.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
 #include "widgets/text_applier.h"
@@ -251,6 +252,7 @@ void MainWindow::installParts(QWidget *)
     const PicturePart pictures = install_picture_part(*host_);
     pictureView_ = pictures.view;
     slideshow_ = pictures.slideshow;
+    videoView_ = install_video_part(*host_).view;
     const DocumentPart documents = install_document_part(*host_);
     textView_ = documents.text;
     htmlView_ = documents.html;
