@@ -18,6 +18,7 @@
 #include "archives/zip_part.h"
 #include "sorting/sort_bar_view.h"
 #include "viewers/picture_part.h"
+#include "viewers/video_part.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
 #include "widgets/text_applier.h"
@@ -253,6 +254,7 @@ void MainWindow::installParts(QWidget *)
     const PicturePart pictures = install_picture_part(*host_);
     pictureView_ = pictures.view;
     slideshow_ = pictures.slideshow;
+    videoView_ = install_video_part(*host_).view;
     sortView_ = install_sort_part(*host_, pictureView_);
     zipView_ = install_zip_part(*host_, &sortView_->engine()).view;
 }
