@@ -1,8 +1,8 @@
 #include "catalog/catalog_view.h"
 
+#include "archives/folder_packer.h"
 #include "base/grid_text.h"
 #include "base/string_grid.h"
-#include "archives/folder_packer.h"
 #include "catalog/catalog_browser_widget.h"
 #include "catalog/catalog_files.h"
 #include "catalog/catalog_job.h"
@@ -67,7 +67,7 @@ class CatalogSortSource : public SortExtraSource
                                   (out.isEmpty() ? QString() : out.first().error));
             return {};
         }
-        return {SortStep{source, out.first().newPath, SortOp::Copy}};
+        return {SortStep{source, out.first().newPath, SortOp::Copy, {}}};
     }
 
   private:
@@ -349,12 +349,12 @@ QStringList CatalogView::collect_catalog_pictures()
     if (list->selectedRows().isEmpty()) {
         QItemSelection all;
         for (int r = 0; r < model->rowCount(); ++r)
-            if (is_picture(model->entry(r).name))
+            if (file_kind(model->entry(r).name) == FileKind::Picture)
                 all.select(model->index(r, 0), model->index(r, model->columnCount() - 1));
         list->selectionModel()->select(all, QItemSelectionModel::Select);
     }
     for (int r : list->selectedRows())
-        if (is_picture(model->entry(r).name))
+        if (file_kind(model->entry(r).name) == FileKind::Picture)
             pictures << model->entry(r).fullPath();
     return pictures;
 }
