@@ -1,8 +1,8 @@
 #include "catalog/catalog_view.h"
 
+#include "archives/folder_packer.h"
 #include "base/grid_text.h"
 #include "base/string_grid.h"
-#include "archives/folder_packer.h"
 #include "catalog/catalog_browser_widget.h"
 #include "catalog/catalog_files.h"
 #include "catalog/catalog_job.h"
@@ -67,7 +67,7 @@ class CatalogSortSource : public SortExtraSource
                                   (out.isEmpty() ? QString() : out.first().error));
             return {};
         }
-        return {SortStep{source, out.first().newPath, SortOp::Copy}};
+        return {SortStep{source, out.first().newPath, SortOp::Copy, {}}};
     }
 
   private:
