@@ -1,6 +1,7 @@
 #include "rename/rename_view.h"
 
 #include "base/job.h"
+#include "base/paths.h"
 #include "files/app_context.h"
 #include "files/file_helpers.h"
 #include "files/name_rules.h"
@@ -299,7 +300,7 @@ void RenameView::setFolder(const QString &folder)
     }
     if (QDir::cleanPath(this->folder()) != QDir::cleanPath(folder)) {
         // Not in the tree (a hidden folder): list it all the same.
-        listModel_->setFolder(add_backslash(folder));
+        listModel_->setFolder(with_trailing_slash(folder));
         dirPanel_->setText(folder);
         stamp_->darkenLamps();
     }
@@ -313,7 +314,7 @@ QString RenameView::folder() const
 void RenameView::tvrenameChange()
 {
     const QString path = treeModel_->filePath(tree_->currentIndex());
-    listModel_->setFolder(path.isEmpty() ? QString() : add_backslash(path));
+    listModel_->setFolder(path.isEmpty() ? QString() : with_trailing_slash(path));
     dirPanel_->setText(path);
     stamp_->darkenLamps();
 }

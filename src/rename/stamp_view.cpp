@@ -1,6 +1,7 @@
 #include "rename/stamp_view.h"
 
 #include "base/job.h"
+#include "base/paths.h"
 #include "files/app_context.h"
 #include "files/file_attributes.h"
 #include "files/file_helpers.h"
@@ -180,7 +181,7 @@ void StampView::showAttributesOf(const QStringList &names)
     darkenLamps();
     if (names.size() != 1)
         return;
-    const QString path = add_backslash(folder_()) + names.first();
+    const QString path = with_trailing_slash(folder_()) + names.first();
     const quint32 a = file_attributes(path);
     if (a == kInvalidAttributes)
         return;
@@ -212,7 +213,7 @@ void StampView::bt_changeattrClick()
     const QStringList names = selection_();
     if (names.isEmpty() || isBusy())
         return;
-    const QString folder = add_backslash(folder_());
+    const QString folder = with_trailing_slash(folder_());
     if (ctx_.drives().is_cdrom_drive(folder)) {
         ctx_.prompter().message(ctx_.msg(Msg::CdromNoWrite), Answer::Ok, PromptIcon::Warning);
         return;
@@ -240,7 +241,7 @@ void StampView::bt_datetimesetClick()
     const QStringList names = selection_();
     if (names.isEmpty() || isBusy())
         return;
-    const QString folder = add_backslash(folder_());
+    const QString folder = with_trailing_slash(folder_());
     if (ctx_.drives().is_cdrom_drive(folder)) {
         ctx_.prompter().message(ctx_.msg(Msg::CdromNoWrite), Answer::Ok, PromptIcon::Warning);
         return;
