@@ -17,6 +17,8 @@ ScanPanelView *install_files_part(ViewHost &host, ListAreaView &lists, MaskBarVi
     host.addLockout([&lists](bool locked) { lists.setListsEnabled(!locked); });
 
     auto *scan = new ScanPanelView(ctx, lists, host.panel(View::Pictures));
+    QObject::connect(&lists, &ListAreaView::startScanClicked, scan, &ScanPanelView::bt_startscanclick);
+    QObject::connect(&lists, &ListAreaView::clearScanClicked, scan, &ScanPanelView::bt_clearscanclick);
     QObject::connect(scan, &ScanPanelView::lockRequested, &host,
                      [&host](bool locked) { host.setLocked(locked); });
     QObject::connect(scan, &ScanPanelView::pictureViewRequested, &host,

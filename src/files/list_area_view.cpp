@@ -238,6 +238,8 @@ void ListAreaView::buildButtons(int rowHeight)
     connect(button("bt_trashmain"), &QToolButton::clicked, this, &ListAreaView::bt_trashmainClick);
     connect(button("bt_deleteitem"), &QToolButton::clicked, this, &ListAreaView::bt_deleteitemClick);
     connect(button("bt_dirhide"), &QToolButton::clicked, this, &ListAreaView::hideRequested);
+    connect(button("bt_startscan"), &QToolButton::clicked, this, &ListAreaView::startScanClicked);
+    connect(button("bt_clearscan"), &QToolButton::clicked, this, &ListAreaView::clearScanClicked);
 }
 
 QToolButton *ListAreaView::button(const char *name) const
@@ -248,6 +250,12 @@ QToolButton *ListAreaView::button(const char *name) const
 ActiveList &ListAreaView::active() const
 {
     return *active_;
+}
+
+void ListAreaView::setScanIdle()
+{
+    button("bt_startscan")->setEnabled(true);
+    button("bt_clearscan")->setEnabled(false);
 }
 
 FileListView *ListAreaView::activeList() const

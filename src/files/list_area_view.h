@@ -53,6 +53,8 @@ public:
     void setScanCountText(const QString &text);
     // Recomputes the enabled state of the list buttons.
     void updateListButtons();
+    // The scan buttons of an idle search: start enabled, clear disabled.
+    void setScanIdle();
     // imwheel: one page up (steps < 0) or down on the tree or list clicked last.
     void scrollWheelTarget(int steps);
     // The list part of the lock-out during long operations.
@@ -75,8 +77,11 @@ signals:
     void releaseViews();
     void tabChanged(int index);
     void hideRequested();
+    // bt_startscan and bt_clearscan: the tree scan acts on them.
+    void startScanClicked();
+    void clearScanClicked();
 
-private:
+  private:
     void buildFolderTab();
     void buildScanTab();
     void buildButtons(int rowHeight);

@@ -67,8 +67,6 @@ ScanPanelView::ScanPanelView(AppContext &ctx, ListAreaView &lists, QWidget *pare
     job_.confirmCancel = [this] { return askCancel(); };
     connect(&job_, &TreeScanJob::filesAdded, this, &ScanPanelView::tsfilefound);
     connect(&job_, &TreeScanJob::finished, this, &ScanPanelView::finish);
-    connect(lists_.button("bt_startscan"), &QToolButton::clicked, this, &ScanPanelView::bt_startscanclick);
-    connect(lists_.button("bt_clearscan"), &QToolButton::clicked, this, &ScanPanelView::bt_clearscanclick);
 }
 
 void ScanPanelView::centreInParent()
@@ -188,8 +186,7 @@ void ScanPanelView::bt_clearscanclick()
     // count text and the scan buttons of an idle search.
     lists_.updateReadout();
     lists_.setScanCountText(QString());
-    lists_.button("bt_startscan")->setEnabled(true);
-    lists_.button("bt_clearscan")->setEnabled(false);
+    lists_.setScanIdle();
     emit scanFinished();
 }
 

@@ -11,6 +11,7 @@
 #include <QVariant>
 #include <QtPlugin>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -106,6 +107,7 @@ bool GifDecoder::open(const QByteArray &data, qint64 maxPixels)
         return false;
     };
     Image pending;
+    qint64 paintable = 0; // pixels all image data together can paint at most
     while (pos < n) {
         const uchar tag = p[pos++];
         if (tag == 0x3B)
@@ -147,9 +149,12 @@ bool GifDecoder::open(const QByteArray &data, qint64 maxPixels)
                 pos += 3 * (2 << (flags & 7));
             if (pos >= n)
                 return false;
-            ++pos; // LZW minimum code size
+            const int codeBits = std::clamp(int(p[pos++]), 1, 11) + 1; // LZW minimum code size, plus one
+            const qsizetype dataStart = pos;
             if (!skipSubBlocks())
                 return false;
+            // Each code yields at most 4096 pixels.
+            paintable += qint64(pos - dataStart) * 8 / codeBits * 4096;
             images_.push_back(image);
         } else if (!images_.empty()) {
             break; // garbage after the last image: what came before is whole
@@ -158,7 +163,10 @@ bool GifDecoder::open(const QByteArray &data, qint64 maxPixels)
         }
     }
     // A file may end at a block boundary without its trailer byte; a block cut short fails above.
-    if (images_.empty() || width <= 0 || height <= 0 || qint64(width) * height > maxPixels)
+    // A screen larger than all its image data could ever paint is refused (a few bytes must not
+    // become hundreds of megabytes of canvas), as is one above the pixel limit.
+    const qint64 pixels = qint64(width) * height;
+    if (images_.empty() || width <= 0 || height <= 0 || pixels > maxPixels || pixels > paintable)
         return false;
     for (int i = 0; i < int(images_.size()); ++i) {
         if (images_[size_t(i)].delayCs > 0 || i + 1 == int(images_.size()))

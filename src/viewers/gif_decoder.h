@@ -17,8 +17,9 @@ namespace vorn
 class GifDecoder
 {
   public:
-    // Walks the file's blocks. False when it is no GIF, a block is cut short, it holds no image
-    // or its logical screen has more than maxPixels pixels.
+    // Walks the file's blocks. False when it is no GIF, a block is cut short, it holds no image,
+    // or its logical screen has more than maxPixels pixels or more than its image data can paint
+    // (each LZW code yields at most 4096 pixels).
     bool open(const QByteArray &data, qint64 maxPixels);
 
     QSize size() const { return screen_; }

@@ -222,7 +222,7 @@ bool PictureView::eventFilter(QObject *watched, QEvent *event)
 // ---------------------------------------------------------------------------------------------
 // Showing
 
-void PictureView::showPicture(const QString &path, vorn::PictureView::ViewStyle style)
+void PictureView::showPicture(const QString &path, vorn::ViewStyle style)
 {
     setViewStyle(style);
     showPicture(path);
@@ -503,16 +503,16 @@ void PictureView::resetZoom()
     applyModeControls();
 }
 
-PictureView::ViewStyle PictureView::viewStyle() const
+ViewStyle PictureView::viewStyle() const
 {
     if (bt_bestfit_->isChecked())
         return ViewStyle::BestFit;
-    return bt_center_->isChecked() ? ViewStyle::Centred : ViewStyle::Natural;
+    return bt_center_->isChecked() ? ViewStyle::Center : ViewStyle::Normal;
 }
 
 void PictureView::setViewStyle(ViewStyle style)
 {
-    bt_center_->setChecked(style == ViewStyle::Centred);
+    bt_center_->setChecked(style == ViewStyle::Center);
     bt_bestfit_->setChecked(style == ViewStyle::BestFit);
     applyModeControls();
 }

@@ -8,6 +8,7 @@
 #include "files/file_viewer.h"
 #include "viewers/picture_loader.h"
 #include "viewers/picture_prefetch.h"
+#include "viewers/view_style.h"
 
 #include <QObject>
 #include <QRect>
@@ -32,10 +33,7 @@ class PanelStatusBar;
 
 class PictureView : public QObject, public FileViewer {
     Q_OBJECT
-public:
-    // How a picture is laid out: as it is (zoomable), centred, or fitted to the view.
-    enum class ViewStyle { Natural, Centred, BestFit };
-
+  public:
     PictureView(AppContext &ctx, ActiveList &list, QFrame *pn_viewmain, int rowHeight,
                 QObject *parent = nullptr);
     ~PictureView() override;
@@ -81,7 +79,7 @@ public:
 public slots:
     // Loads and shows one file in the current style.
     void showPicture(const QString &path);
-    void showPicture(const QString &path, vorn::PictureView::ViewStyle style);
+    void showPicture(const QString &path, vorn::ViewStyle style);
     // Hides and empties both picture controls.
     void clearView();
     void removeBackground();

@@ -10,30 +10,11 @@
 
 namespace vorn {
 
-namespace {
-
-PictureView::ViewStyle toViewStyle(SlideStyle s)
-{
-    switch (s) {
-    case SlideStyle::Center: return PictureView::ViewStyle::Centred;
-    case SlideStyle::BestFit: return PictureView::ViewStyle::BestFit;
-    case SlideStyle::Normal: break;
-    }
-    return PictureView::ViewStyle::Natural;
-}
-
-} // namespace
-
 QWidget *PictureSlideHost::slideArea() { return view_.scrollArea(); }
 
-SlideStyle PictureSlideHost::slideStyle() const
+ViewStyle PictureSlideHost::slideStyle() const
 {
-    switch (view_.viewStyle()) {
-    case PictureView::ViewStyle::Centred: return SlideStyle::Center;
-    case PictureView::ViewStyle::BestFit: return SlideStyle::BestFit;
-    case PictureView::ViewStyle::Natural: break;
-    }
-    return SlideStyle::Normal;
+    return view_.viewStyle();
 }
 
 void PictureSlideHost::enterSlideMode()
@@ -48,11 +29,11 @@ void PictureSlideHost::enterSlideMode()
     view_.setLayoutSuppressed(false);
 }
 
-void PictureSlideHost::showSlide(const QString &path, SlideStyle style)
+void PictureSlideHost::showSlide(const QString &path, ViewStyle style)
 {
     // The style sticks for the pictures shown after the show.
-    view_.setViewStyle(toViewStyle(style));
-    view_.showPicture(path, toViewStyle(style));
+    view_.setViewStyle(style);
+    view_.showPicture(path, style);
     view_.zoomPanel()->hide();
 }
 

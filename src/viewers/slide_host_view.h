@@ -12,9 +12,9 @@ public:
     explicit PictureSlideHost(PictureView &view) : view_(view) {}
 
     QWidget *slideArea() override;
-    SlideStyle slideStyle() const override;
+    ViewStyle slideStyle() const override;
     void enterSlideMode() override;
-    void showSlide(const QString &path, SlideStyle style) override;
+    void showSlide(const QString &path, ViewStyle style) override;
     void leaveSlideMode() override;
 
 private:

@@ -7,32 +7,32 @@
 namespace vorn
 {
 
-SlideStyle slide_style_for_tag(int tag)
+ViewStyle slide_style_for_tag(int tag)
 {
     switch (tag) {
     case 6:
-        return SlideStyle::Center;
+        return ViewStyle::Center;
     case 7:
-        return SlideStyle::BestFit;
+        return ViewStyle::BestFit;
     default:
-        return SlideStyle::Normal;
+        return ViewStyle::Normal;
     }
 }
 
-int slide_style_tag(SlideStyle style)
+int slide_style_tag(ViewStyle style)
 {
     switch (style) {
-    case SlideStyle::Center:
+    case ViewStyle::Center:
         return 6;
-    case SlideStyle::BestFit:
+    case ViewStyle::BestFit:
         return 7;
-    case SlideStyle::Normal:
+    case ViewStyle::Normal:
         break;
     }
     return 5;
 }
 
-void Slideshow::enter(SlideStyle currentStyle)
+void Slideshow::enter(ViewStyle currentStyle)
 {
     style_ = currentStyle;
     running_ = false;

@@ -4,17 +4,16 @@
 // SlideList, so the rules can be driven tick by tick in tests.
 #pragma once
 
+#include "viewers/view_style.h"
+
 #include <QString>
 
 namespace vorn
 {
 
-// How a slide is shown: natural size, centred, or fitted into the view.
-enum class SlideStyle { Normal, Center, BestFit };
-
 // Style buttons carry tags 5, 6 and 7; navigation buttons 0 (first) to 3 (last).
-SlideStyle slide_style_for_tag(int tag);
-int slide_style_tag(SlideStyle style);
+ViewStyle slide_style_for_tag(int tag);
+int slide_style_tag(ViewStyle style);
 enum class SlideNav { First = 0, Prev = 1, Next = 2, Last = 3 };
 
 // The entries the show steps through, in the order they are displayed.
@@ -59,7 +58,7 @@ class Slideshow
 
     // Slideshow mode entered: nothing runs, no texts, navigation off, the style taken over
     // from the picture view.
-    void enter(SlideStyle currentStyle);
+    void enter(ViewStyle currentStyle);
     // Start: selects the first entry (without showing it) when none is selected; the first
     // tick shows the focused entry.
     void start(SlideList &list);
@@ -84,8 +83,8 @@ class Slideshow
     int seconds() const { return seconds_; }
     int intervalMs() const;
 
-    void setStyle(SlideStyle s) { style_ = s; }
-    SlideStyle style() const { return style_; }
+    void setStyle(ViewStyle s) { style_ = s; }
+    ViewStyle style() const { return style_; }
 
     bool running() const { return running_; }
     bool paused() const { return controls_.pauseDown; }
@@ -104,7 +103,7 @@ class Slideshow
     bool running_ = false;
     int position_ = 0;
     int seconds_ = kStartSeconds;
-    SlideStyle style_ = SlideStyle::Normal;
+    ViewStyle style_ = ViewStyle::Normal;
     SlideStatus status_ = SlideStatus::None;
     QString counter_;
     SlideControls controls_;

@@ -46,15 +46,15 @@ QIcon repeatIcon()
 }
 
 // A small picture in a frame: at natural size, centred, or filling the frame.
-QIcon styleIcon(SlideStyle style)
+QIcon styleIcon(ViewStyle style)
 {
     return drawn_icon([style](QPainter &p) {
         p.setPen(QColor(60, 60, 60));
         p.setBrush(Qt::white);
         p.drawRect(QRectF(1.5, 2.5, 13, 11));
-        QRectF pic = style == SlideStyle::BestFit  ? QRectF(3, 4, 10, 8)
-                     : style == SlideStyle::Center ? QRectF(5, 6, 6, 4)
-                                                   : QRectF(3, 4, 6, 4);
+        QRectF pic = style == ViewStyle::BestFit  ? QRectF(3, 4, 10, 8)
+                     : style == ViewStyle::Center ? QRectF(5, 6, 6, 4)
+                                                  : QRectF(3, 4, 6, 4);
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(70, 130, 220));
         p.drawRect(pic);
@@ -140,7 +140,7 @@ SlideshowView::SlideshowView(AppContext &ctx, ActiveList &list, QWidget *picture
 
     connect(&ctx_, &AppContext::languageChanged, this, &SlideshowView::applyStatusText);
     connect(&activeList_, &ActiveList::changed, this, &SlideshowView::updateShowButton);
-    show_.enter(SlideStyle::Normal);
+    show_.enter(ViewStyle::Normal);
     show_.stop();
     applyState();
     setHost(nullptr);
@@ -245,10 +245,10 @@ void SlideshowView::buildRows()
     styleGroup_->setExclusive(true);
     const struct {
         const char *name;
-        SlideStyle style;
-    } styles[] = {{"bt_diaviewstyle", SlideStyle::Normal},
-                  {"bt_diacenter", SlideStyle::Center},
-                  {"bt_diabestfit", SlideStyle::BestFit}};
+        ViewStyle style;
+    } styles[] = {{"bt_diaviewstyle", ViewStyle::Normal},
+                  {"bt_diacenter", ViewStyle::Center},
+                  {"bt_diabestfit", ViewStyle::BestFit}};
     for (const auto &s : styles) {
         QToolButton *b = addButton(bottom, s.name, styleIcon(s.style), true);
         b->setProperty("tag", slide_style_tag(s.style));
@@ -384,7 +384,7 @@ void SlideshowView::bt_diashowClick()
         return;
     if (host_)
         host_->enterSlideMode();
-    show_.enter(host_ ? host_->slideStyle() : SlideStyle::Normal);
+    show_.enter(host_ ? host_->slideStyle() : ViewStyle::Normal);
     setBarsVisible(false);
     dragged_ = false;
     applyState();
@@ -440,7 +440,7 @@ void SlideshowView::bt_diafirstClick(int tag)
 
 void SlideshowView::bt_diaviewstyleClick(int tag)
 {
-    const SlideStyle style = slide_style_for_tag(tag);
+    const ViewStyle style = slide_style_for_tag(tag);
     show_.setStyle(style);
     applyState();
     const int row = list_->selectedIndex();

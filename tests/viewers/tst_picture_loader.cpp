@@ -935,6 +935,13 @@ void TstPictureLoader::gifLzw()
     QVERIFY(decoder.open(data, kMaxPicturePixels));
     QCOMPARE(decoder.loopCount(), 0);
     QVERIFY(!decoder.open(data, 160 * 119)); // above the pixel limit
+    // A screen far larger than its data could paint: a few bytes, not hundreds of megabytes.
+    QVERIFY(decoder.open(gifFile(QSize(100, 100), kGifColours, {{QRect(0, 0, 1, 1), gifIndexes("R")}}),
+                         kMaxPicturePixels));
+    QVERIFY(!decoder.open(gifFile(QSize(8000, 8000), kGifColours, {{QRect(0, 0, 1, 1), gifIndexes("R")}}),
+                          kMaxPicturePixels));
+    QVERIFY(!decoder.open(gifFile(QSize(0, 0), kGifColours, {{QRect(0, 0, 4000, 9000), gifIndexes("R")}}),
+                          kMaxPicturePixels));
 }
 
 void TstPictureLoader::wmfRectangle()

@@ -81,13 +81,13 @@ QString navFlags(const SlideControls &c)
 // Stands in for the picture view: remembers the calls, its area is the picture panel.
 struct TestHost : SlideHost {
     QWidget *area = nullptr;
-    SlideStyle style = SlideStyle::Normal;
+    ViewStyle style = ViewStyle::Normal;
     QStringList calls;
 
     QWidget *slideArea() override { return area; }
-    SlideStyle slideStyle() const override { return style; }
+    ViewStyle slideStyle() const override { return style; }
     void enterSlideMode() override { calls << "enter"; }
-    void showSlide(const QString &path, SlideStyle s) override
+    void showSlide(const QString &path, ViewStyle s) override
     {
         calls << QString("show %1 %2").arg(QFileInfo(path).fileName()).arg(slide_style_tag(s));
     }
@@ -166,7 +166,7 @@ void TstSlideshow::ticks()
     if (focus >= 0)
         l.selected = l.focused = focus;
     Slideshow s;
-    s.enter(SlideStyle::Normal);
+    s.enter(ViewStyle::Normal);
     s.start(l);
     QVERIFY(l.shown.isEmpty()); // the first slide comes one interval after the start
     QCOMPARE(s.counterText(), QString("%1/%2").arg(qMax(focus, 0) + (count ? 1 : 0)).arg(count));
@@ -188,7 +188,7 @@ void TstSlideshow::pauseIgnoresTicks()
     FakeList l;
     l.selected = l.focused = 0;
     Slideshow s;
-    s.enter(SlideStyle::Normal);
+    s.enter(ViewStyle::Normal);
     s.start(l);
     QCOMPARE(runTicks(s, l, 2), QString("S0 1/3, S1 2/3"));
     s.setPaused(true);
@@ -238,7 +238,7 @@ void TstSlideshow::navigation()
     FakeList l;
     l.selected = l.focused = 0;
     Slideshow s;
-    s.enter(SlideStyle::Normal);
+    s.enter(ViewStyle::Normal);
     s.start(l);
     runTicks(s, l, ticks);
     s.setPaused(true);
@@ -285,8 +285,8 @@ void TstSlideshow::controlsThroughTheModes()
 {
     FakeList l;
     Slideshow s;
-    s.enter(SlideStyle::Center);
-    QCOMPARE(s.style(), SlideStyle::Center);
+    s.enter(ViewStyle::Center);
+    QCOMPARE(s.style(), ViewStyle::Center);
     SlideControls idle;
     idle.pauseEnabled = false;
     QCOMPARE(s.controls(), idle);
@@ -306,10 +306,10 @@ void TstSlideshow::controlsThroughTheModes()
     QVERIFY(s.counterText().isEmpty());
     QCOMPARE(s.status(), SlideStatus::None);
 
-    QCOMPARE(slide_style_for_tag(5), SlideStyle::Normal);
-    QCOMPARE(slide_style_for_tag(6), SlideStyle::Center);
-    QCOMPARE(slide_style_for_tag(7), SlideStyle::BestFit);
-    QCOMPARE(slide_style_tag(SlideStyle::BestFit), 7);
+    QCOMPARE(slide_style_for_tag(5), ViewStyle::Normal);
+    QCOMPARE(slide_style_for_tag(6), ViewStyle::Center);
+    QCOMPARE(slide_style_for_tag(7), ViewStyle::BestFit);
+    QCOMPARE(slide_style_tag(ViewStyle::BestFit), 7);
 }
 
 // ---- on the real window ----
@@ -458,7 +458,7 @@ void TstSlideshow::pauseAndLast()
 void TstSlideshow::styleButtonsAndPanelPlace()
 {
     Setup s;
-    s.host.style = SlideStyle::BestFit; // bt_bestfit is down in the picture view
+    s.host.style = ViewStyle::BestFit; // bt_bestfit is down in the picture view
     enterShow(s);
     QVERIFY(s.view->button("bt_diabestfit")->isChecked());
     QVERIFY(!s.view->button("bt_diaviewstyle")->isChecked());
