@@ -31,11 +31,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (run.closed)
             again += vorn::SortJournal::encode_record({"end", id});
     }
+    // Damaged records are not written again: a run that held only those is gone then.
+    QList<vorn::JournalRun> expected = parsed->runs;
+    expected.removeIf([](const vorn::JournalRun &r) { return r.steps.isEmpty(); });
     const std::optional<vorn::SortJournal::ParsedJournal> back = vorn::SortJournal::parse(again);
-    if (!back || back->runs.size() != parsed->runs.size())
+    if (!back || back->runs.size() != expected.size())
         __builtin_trap();
     for (qsizetype i = 0; i < back->runs.size(); ++i)
-        if (back->runs[i].steps != parsed->runs[i].steps || back->runs[i].closed != parsed->runs[i].closed)
+        if (back->runs[i].steps != expected[i].steps || back->runs[i].closed != expected[i].closed)
             __builtin_trap();
     return 0;
 }

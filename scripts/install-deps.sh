@@ -12,6 +12,7 @@ PACKAGES=(
   libgl-dev libxkbcommon-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs
   libzip-dev zip unzip
+  ffmpeg
   libmpv-dev
   xvfb xauth x11-utils xdotool imagemagick
   fonts-dejavu-core

@@ -17,6 +17,7 @@
 #include "rename/rename_part.h"
 #include "sorting/sort_part.h"
 #include "viewers/picture_part.h"
+#include "viewers/video_part.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
 #include "widgets/text_applier.h"
@@ -251,6 +252,7 @@ void MainWindow::installParts(QWidget *)
     const PicturePart pictures = install_picture_part(*host_);
     pictureView_ = pictures.view;
     slideshow_ = pictures.slideshow;
+    videoView_ = install_video_part(*host_).view;
     sortView_ = install_sort_part(*host_, pictureView_);
     renameView_ = install_rename_part(*host_).view;
 }

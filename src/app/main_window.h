@@ -27,6 +27,7 @@ class SortBarView;
 class PanelStatusBar;
 class PictureView;
 class RenameView;
+class VideoView;
 class ViewHost;
 class ViewRouter;
 class ViewStack;
@@ -56,6 +57,7 @@ public:
     MaskBarView *maskButtons() const { return maskBar_; }
     ScanPanelView *scanPanel() const { return scanPanel_; }
     PictureView *pictureView() const { return pictureView_; }
+    VideoView *videoView() const { return videoView_; }
     SlideshowView *slideshow() const { return slideshow_; }
     SortBarView *sortView() const { return sortView_; }
     RenameView *renameView() const { return renameView_; }
@@ -113,6 +115,7 @@ private:
   MaskBarView *maskBar_ = nullptr;
   ScanPanelView *scanPanel_ = nullptr;
   PictureView *pictureView_ = nullptr;
+  VideoView *videoView_ = nullptr;
   SlideshowView *slideshow_ = nullptr;
   SortBarView *sortView_ = nullptr;
   RenameView *renameView_ = nullptr;

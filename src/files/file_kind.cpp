@@ -2,18 +2,21 @@
 
 #include <array>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 struct KindRow {
     FileKind kind;
-    std::array<const char *, 7> extensions; // nullptr-padded
+    std::array<const char *, 9> extensions; // nullptr-padded
 };
 
 const std::array<KindRow, 4> kKinds = {{
     {FileKind::Picture, {".jpg", ".jpeg", ".jpe", ".bmp", ".wmf", ".ico", ".gif"}},
-    {FileKind::Video, {".mpg", ".mpeg", ".avi"}},
+    // The described kinds, then the containers of today's videos.
+    {FileKind::Video, {".mpg", ".mpeg", ".avi", ".mp4", ".m4v", ".mkv", ".webm", ".mov", ".wmv"}},
     {FileKind::Html, {".htm", ".html"}},
     {FileKind::Zip, {".zip"}},
 }};

@@ -715,7 +715,8 @@ void Playback::record(quint16 fn, const Params &r)
     case R_DIBCREATEPATTERNBRUSH: {
         WmfObject o;
         o.kind = WmfObject::Brush;
-        const QImage img = r.u(1) == 0 && r.n > 4 ? decode_dib(r.p + 4, r.n - 4, -1, kMaxDibPixels) : QImage();
+        const QImage img =
+            r.u(1) == 0 && r.n > 4 ? decode_dib(r.p + 4, r.n - 4, -1, kMaxDibPixels) : QImage();
         o.brush = img.isNull() ? QBrush(Qt::black) : QBrush(img);
         addObject(std::move(o));
         break;

@@ -256,6 +256,12 @@ void TstMasks::fileKinds_data()
     QTest::newRow("gif") << "a.b.GIF" << P << P << ".gif";
     QTest::newRow("mpeg") << "m.mpeg" << V << V << ".mpeg";
     QTest::newRow("avi") << "m.AVI" << V << V << ".avi";
+    QTest::newRow("mp4") << "m.mp4" << V << V << ".mp4";
+    QTest::newRow("m4v") << "m.M4V" << V << V << ".m4v";
+    QTest::newRow("mkv") << "m.mkv" << V << V << ".mkv";
+    QTest::newRow("webm") << "m.webm" << V << V << ".webm";
+    QTest::newRow("mov") << "m.MOV" << V << V << ".mov";
+    QTest::newRow("wmv") << "m.wmv" << V << V << ".wmv";
     QTest::newRow("html") << "i.html" << H << H << ".html";
     QTest::newRow("zip") << "ARCHIVE.ZIP" << Z << O << ".zip";
     QTest::newRow("no extension") << "README" << O << O << "";

@@ -1,0 +1,508 @@
+#include "viewers/media_engine.h"
+
+#include "viewers/video_renderer.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QVector>
+#include <algorithm>
+#include <cmath>
+#include <mpv/client.h>
+
+namespace vorn
+{
+
+namespace
+{
+
+enum Observed : uint64_t { TimePos = 1, Duration, EofReached, Fps, FrameCount };
+
+int nextDeviceId = 0;
+
+// The most back steps one step command may take before it seeks to its frame directly.
+constexpr int kMaxExtraSteps = 3;
+
+} // namespace
+
+MediaEngine::MediaEngine(Output output, QObject *parent) : QObject(parent)
+{
+    mpv_ = mpv_create();
+    if (!mpv_)
+        return;
+    // A player without its own window, keys, scripts, configuration or network helpers; it
+    // stays at the end of a file instead of unloading it, like a media device does.
+    const std::initializer_list<std::pair<const char *, const char *>> options = {
+        {"config", "no"},
+        {"terminal", "no"},
+        {"input-default-bindings", "no"},
+        {"input-vo-keyboard", "no"},
+        {"osc", "no"},
+        {"load-scripts", "no"},
+        {"ytdl", "no"},
+        {"idle", "yes"},
+        {"keep-open", "yes"},
+        {"pause", "yes"},
+        {"audio-display", "no"},
+        {"sub-auto", "no"},
+        {"hr-seek", "yes"},
+        // Exact seeks start decoding a second early: MPEG program streams otherwise land
+        // on the key frame after the start when asked for the first frame.
+        {"hr-seek-demuxer-offset", "1"},
+        {"osd-level", "0"},
+        {"load-unsafe-playlists", "no"},
+        {"vo", output == Output::Video ? "libmpv" : "null"},
+        {"vid", output == Output::Video ? "auto" : "no"},
+    };
+    for (const auto &[name, value] : options)
+        mpv_set_option_string(mpv_, name, value);
+    if (mpv_initialize(mpv_) < 0) {
+        mpv_terminate_destroy(mpv_);
+        mpv_ = nullptr;
+        return;
+    }
+    mpv_observe_property(mpv_, TimePos, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(mpv_, Duration, "duration", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(mpv_, EofReached, "eof-reached", MPV_FORMAT_FLAG);
+    mpv_observe_property(mpv_, Fps, "container-fps", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(mpv_, FrameCount, "estimated-frame-count", MPV_FORMAT_INT64);
+    if (output == Output::Video)
+        renderer_ = std::make_unique<VideoRenderer>(mpv_);
+    mpv_set_wakeup_callback(
+        mpv_,
+        [](void *self) {
+            // On a thread of libmpv: only queue the draining on our own thread.
+            auto *engine = static_cast<MediaEngine *>(self);
+            if (!engine->wakeupQueued_.exchange(true))
+                QMetaObject::invokeMethod(
+                    engine, [engine] { engine->drainEvents(); }, Qt::QueuedConnection);
+        },
+        this);
+}
+
+MediaEngine::~MediaEngine()
+{
+    if (!mpv_)
+        return;
+    renderer_.reset(); // the render context goes before the player
+    mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
+    mpv_terminate_destroy(mpv_);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void MediaEngine::command(std::initializer_list<const char *> args)
+{
+    if (!mpv_)
+        return;
+    QVector<const char *> argv(args.begin(), args.end());
+    argv.append(nullptr);
+    mpv_command_async(mpv_, 0, argv.data());
+}
+
+void MediaEngine::setPaused(bool paused)
+{
+    int flag = paused ? 1 : 0;
+    mpv_set_property_async(mpv_, 0, "pause", MPV_FORMAT_FLAG, &flag);
+}
+
+void MediaEngine::supersede()
+{
+    stepsLeft_ = 0;
+    stepDirection_ = 0;
+    if (pending_ != Command::None) {
+        const Command c = pending_;
+        pending_ = Command::None;
+        QMetaObject::invokeMethod(
+            this, [this, c] { emit completed(c, false); }, Qt::QueuedConnection);
+    }
+}
+
+void MediaEngine::expect(Command c)
+{
+    if (notify_)
+        pending_ = c;
+    notify_ = false; // notify applies to one command
+}
+
+void MediaEngine::finish(Command c, bool successful)
+{
+    if (pending_ != c)
+        return;
+    pending_ = Command::None;
+    QMetaObject::invokeMethod(
+        this, [this, c, successful] { emit completed(c, successful); }, Qt::QueuedConnection);
+}
+
+void MediaEngine::open(const QString &file)
+{
+    close();
+    notify_ = false;
+    if (!mpv_) {
+        QMetaObject::invokeMethod(
+            this, [this] { emit opened(false, QStringLiteral("libmpv")); }, Qt::QueuedConnection);
+        return;
+    }
+    opening_ = true;
+    entryId_ = -1;
+    timeFormat_ = TimeFormat::Frames;
+    setPaused(true);
+    // An absolute path, so that no name is taken for a protocol, an option or standard input.
+    const QByteArray path = QFile::encodeName(QFileInfo(file).absoluteFilePath());
+    command({"loadfile", path.constData(), "replace"});
+}
+
+void MediaEngine::close()
+{
+    supersede();
+    if (deviceId_ > 0 || opening_)
+        command({"stop"});
+    deviceId_ = 0;
+    opening_ = loaded_ = hasVideo_ = seeking_ = eof_ = false;
+    entryId_ = -1;
+    mode_ = Mode::NotReady;
+    timePos_ = duration_ = fps_ = 0;
+    frame_ = frameCount_ = 0;
+    natural_ = QSize();
+    display_ = QRect();
+}
+
+void MediaEngine::finishOpen(bool ok, const QString &reason)
+{
+    opening_ = false;
+    if (ok) {
+        if (duration_ <= 0) // its event may still be on the way
+            duration_ = property("duration").toDouble();
+        if (fps_ <= 0)
+            fps_ = property("container-fps").toDouble();
+        deviceId_ = ++nextDeviceId;
+        mode_ = Mode::Stopped;
+        if (!hasVideo_)
+            timeFormat_ = TimeFormat::Milliseconds;
+    } else {
+        command({"stop"});
+        loaded_ = false;
+        entryId_ = -1;
+    }
+    emit opened(ok, reason);
+}
+
+void MediaEngine::play()
+{
+    if (deviceId_ <= 0)
+        return;
+    supersede();
+    expect(Command::Play);
+    if (eof_) {
+        // Nothing left to play: the command completes at once, as it ran to the end.
+        mode_ = Mode::Stopped;
+        finish(Command::Play, true);
+        return;
+    }
+    mode_ = Mode::Playing;
+    setPaused(false);
+}
+
+void MediaEngine::pauseResume()
+{
+    if (deviceId_ <= 0)
+        return;
+    supersede();
+    if (mode_ == Mode::Paused) {
+        // Resuming continues the play: its completion comes at the end of the file.
+        expect(Command::Play);
+        if (eof_) {
+            mode_ = Mode::Stopped;
+            finish(Command::Play, true);
+            return;
+        }
+        mode_ = Mode::Playing;
+        setPaused(false);
+        return;
+    }
+    expect(Command::Pause);
+    if (mode_ == Mode::Playing) {
+        mode_ = Mode::Paused;
+        setPaused(true);
+    }
+    finish(Command::Pause, true);
+}
+
+void MediaEngine::stop()
+{
+    if (deviceId_ <= 0)
+        return;
+    supersede();
+    expect(Command::Stop);
+    setPaused(true);
+    mode_ = Mode::Stopped;
+    finish(Command::Stop, true);
+}
+
+void MediaEngine::seekTo(const char *target, const char *kind)
+{
+    if (deviceId_ <= 0)
+        return;
+    supersede();
+    expect(Command::Seek);
+    setPaused(true);
+    mode_ = Mode::Stopped;
+    seeking_ = true;
+    eof_ = false; // eof-reached reports the end again if the seek lands there
+    command({"seek", target, kind});
+}
+
+void MediaEngine::rewind()
+{
+    seekTo("0", "absolute+exact");
+}
+void MediaEngine::next()
+{
+    seekTo("100", "absolute-percent+exact");
+}
+void MediaEngine::previous()
+{
+    rewind();
+}
+
+void MediaEngine::step()
+{
+    if (deviceId_ <= 0)
+        return;
+    supersede();
+    expect(Command::Step);
+    mode_ = Mode::Paused;
+    if (!hasVideo_ || eof_) {
+        finish(Command::Step, true);
+        return;
+    }
+    // Each frame-step shows one more frame and pauses; libmpv adds them up.
+    stepDirection_ = 1;
+    stepTarget_ = frame_ + stepSize_;
+    stepsLeft_ = 0;
+    finishAs_ = Command::Step;
+    for (int i = 0; i < stepSize_; ++i)
+        command({"frame-step"});
+}
+
+void MediaEngine::back()
+{
+    if (deviceId_ <= 0)
+        return;
+    supersede();
+    expect(Command::Step);
+    mode_ = Mode::Paused;
+    if (!hasVideo_ || frame_ <= 0) {
+        setPaused(true);
+        finish(Command::Step, true);
+        return;
+    }
+    // A back step is an exact seek; the next one may only start when it has landed.
+    stepDirection_ = -1;
+    finishAs_ = Command::Step;
+    stepTarget_ = std::max<qint64>(0, frame_ - stepSize_);
+    stepsLeft_ = int(frame_ - stepTarget_) + kMaxExtraSteps;
+    eof_ = false;
+    issueStep();
+}
+
+void MediaEngine::issueStep()
+{
+    --stepsLeft_;
+    seeking_ = true;
+    command({"frame-back-step"});
+}
+
+qint64 MediaEngine::frameAt(double seconds) const
+{
+    if (fps_ <= 0)
+        return 0;
+    return qint64(std::llround(seconds * fps_));
+}
+
+void MediaEngine::landStep()
+{
+    // The frame shown is the target, or past it when libmpv took a step too many: then an
+    // exact seek goes to the target itself.
+    if (frame_ != stepTarget_ && fps_ > 0 && stepsLeft_ >= 0) {
+        stepsLeft_ = -1; // one correction only
+        seeking_ = true;
+        const QByteArray t = QByteArray::number(double(stepTarget_) / fps_ - 0.001, 'f', 6);
+        command({"seek", t.constData(), "absolute+exact"});
+        return;
+    }
+    stepDirection_ = 0;
+    stepsLeft_ = 0;
+    setPaused(true);
+    finish(finishAs_, true);
+}
+
+void MediaEngine::put(const QRect &rect)
+{
+    display_ = rect;
+    if (rect.width() <= 0 || rect.height() <= 0)
+        display_ = QRect(rect.topLeft(), natural_);
+    if (renderer_)
+        renderer_->setTargetSize(display_.size());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Status
+
+qint64 MediaEngine::length() const
+{
+    if (timeFormat_ == TimeFormat::Frames)
+        return frameCount_ > 0 ? frameCount_ : qint64(std::llround(duration_ * fps_));
+    return qint64(std::llround(duration_ * 1000));
+}
+
+qint64 MediaEngine::position() const
+{
+    if (timeFormat_ == TimeFormat::Frames)
+        return frame_;
+    return qint64(std::llround(timePos_ * 1000));
+}
+
+MediaEngine::Mode MediaEngine::mode() const
+{
+    if (deviceId_ <= 0)
+        return Mode::NotReady;
+    return seeking_ && stepDirection_ == 0 ? Mode::Seeking : mode_;
+}
+
+qint64 MediaEngine::droppedFrames() const
+{
+    return property("frame-drop-count").toLongLong() + property("decoder-frame-drop-count").toLongLong();
+}
+
+QString MediaEngine::property(const char *name) const
+{
+    if (!mpv_)
+        return {};
+    char *value = mpv_get_property_string(mpv_, name);
+    const QString text = value ? QString::fromUtf8(value) : QString();
+    mpv_free(value);
+    return text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Events, on the thread of this object
+
+void MediaEngine::drainEvents()
+{
+    wakeupQueued_ = false;
+    while (mpv_) {
+        mpv_event *event = mpv_wait_event(mpv_, 0);
+        if (!event || event->event_id == MPV_EVENT_NONE)
+            break;
+        handleEvent(*event);
+    }
+}
+
+void MediaEngine::handleEvent(const mpv_event &event)
+{
+    switch (event.event_id) {
+    case MPV_EVENT_START_FILE:
+        // The entry this open loads; end events of earlier entries are not ours.
+        if (opening_ && entryId_ < 0)
+            entryId_ = static_cast<mpv_event_start_file *>(event.data)->playlist_entry_id;
+        break;
+    case MPV_EVENT_FILE_LOADED: {
+        if (!opening_ || entryId_ < 0)
+            break;
+        loaded_ = true;
+        const QString vid = property("vid");
+        hasVideo_ = renderer_ && renderer_->isValid() && !vid.isEmpty() && vid != QLatin1String("no");
+        if (!hasVideo_)
+            finishOpen(true, {});
+        // With video, the open completes when the first frame has told its size.
+        break;
+    }
+    case MPV_EVENT_VIDEO_RECONFIG: {
+        const QSize size(property("dwidth").toInt(), property("dheight").toInt());
+        if (!size.isEmpty())
+            natural_ = size;
+        if (opening_ && loaded_ && hasVideo_ && !natural_.isEmpty())
+            finishOpen(true, {});
+        break;
+    }
+    case MPV_EVENT_END_FILE: {
+        const auto *end = static_cast<mpv_event_end_file *>(event.data);
+        if (entryId_ < 0 || end->playlist_entry_id != entryId_)
+            break;
+        if (opening_) {
+            QString reason = end->reason == MPV_END_FILE_REASON_ERROR
+                                 ? QString::fromUtf8(mpv_error_string(end->error))
+                                 : QStringLiteral("no playable stream");
+            finishOpen(false, reason);
+        } else if (deviceId_ > 0) {
+            // The file went away under the player (a read error): nothing more plays.
+            loaded_ = false;
+            eof_ = true;
+            seeking_ = false;
+            mode_ = Mode::Stopped;
+            if (pending_ != Command::None)
+                finish(pending_, false);
+        }
+        break;
+    }
+    case MPV_EVENT_PLAYBACK_RESTART:
+        if (!seeking_)
+            break;
+        seeking_ = false;
+        if (stepDirection_ != 0) {
+            // The position event follows the restart: read where the step landed now.
+            frame_ = frameAt(property("time-pos").toDouble());
+            if (stepDirection_ < 0 && frame_ > stepTarget_ && stepsLeft_ > 0)
+                issueStep();
+            else if (stepDirection_ < 0 || frame_ >= stepTarget_ || stepsLeft_ < 0)
+                landStep();
+            break;
+        } else {
+            finish(Command::Seek, true);
+        }
+        emit positionChanged();
+        break;
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        const auto *prop = static_cast<mpv_event_property *>(event.data);
+        const bool has = prop->format != MPV_FORMAT_NONE && prop->data;
+        switch (event.reply_userdata) {
+        case TimePos:
+            // The frame shown: its time at the container's rate, as libmpv estimates it.
+            timePos_ = has ? *static_cast<double *>(prop->data) : 0;
+            frame_ = frameAt(timePos_);
+            if (stepDirection_ > 0 && frame_ >= stepTarget_)
+                landStep();
+            break;
+        case Duration:
+            duration_ = has ? *static_cast<double *>(prop->data) : 0;
+            break;
+        case Fps:
+            fps_ = has ? *static_cast<double *>(prop->data) : 0;
+            break;
+        case FrameCount:
+            frameCount_ = has ? *static_cast<int64_t *>(prop->data) : 0;
+            break;
+        case EofReached:
+            eof_ = has && *static_cast<int *>(prop->data);
+            if (eof_ && deviceId_ > 0 && !seeking_) {
+                if (mode_ == Mode::Playing)
+                    mode_ = Mode::Stopped;
+                if (stepDirection_ > 0)
+                    landStep();
+                finish(Command::Play, true);
+            }
+            break;
+        default:
+            break;
+        }
+        if (deviceId_ > 0)
+            emit positionChanged();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+} // namespace vorn

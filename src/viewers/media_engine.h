@@ -1,0 +1,141 @@
+// A media device on libmpv with the operations of a media-control service: open and close,
+// play, pause/resume, stop, seeks, exact frame steps, status queries, a display rectangle with
+// its natural-size query, and a completion report for the command given with notify set.
+// Events of libmpv arrive on its own threads; they are handed to the thread of this object
+// (the UI thread) through a queued call and never wait for it. Nothing here knows a widget:
+// the video view, the ZIP preview and the sound links of the HTML view share it.
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QRect>
+#include <QString>
+#include <atomic>
+#include <memory>
+
+struct mpv_handle;
+struct mpv_event;
+
+namespace vorn
+{
+
+class VideoRenderer;
+
+class MediaEngine : public QObject
+{
+    Q_OBJECT
+  public:
+    enum class Output { AudioOnly, Video };
+    enum class Mode { NotReady, Stopped, Playing, Recording, Seeking, Paused, Open };
+    enum class TimeFormat { Milliseconds, Frames };
+    // The command whose completion a notification reports.
+    enum class Command { None, Play, Pause, Stop, Seek, Step };
+
+    explicit MediaEngine(Output output = Output::Video, QObject *parent = nullptr);
+    ~MediaEngine() override;
+
+    // True when libmpv could be set up; false leaves every open failing.
+    bool isAvailable() const { return mpv_ != nullptr; }
+
+    // Opens a file; the answer comes through opened(). The device starts stopped at its
+    // beginning, in the time format Frames (for a file without video: Milliseconds).
+    void open(const QString &file);
+    // Above 0 only after a successful open, 0 while nothing is open.
+    int deviceId() const { return deviceId_; }
+    void close();
+
+    // The next command reports its completion through completed().
+    void setNotify(bool on) { notify_ = on; }
+    bool notify() const { return notify_; }
+
+    void play();
+    // Pauses when playing, resumes when paused.
+    void pauseResume();
+    void stop();
+    void rewind();
+    // To the end; to the start (a plain file has no tracks).
+    void next();
+    void previous();
+    // Steps `stepSize` frames forward or back, exactly; the device is paused afterwards.
+    void step();
+    void back();
+    void setStepSize(int frames) { stepSize_ = frames < 1 ? 1 : frames; }
+    int stepSize() const { return stepSize_; }
+
+    // Status queries in the current time format.
+    qint64 length() const;
+    qint64 position() const;
+    Mode mode() const;
+    TimeFormat timeFormat() const { return timeFormat_; }
+    void setTimeFormat(TimeFormat f) { timeFormat_ = f; }
+    // The frame shown now, counted from 0 (independent of the time format).
+    qint64 frameNumber() const { return frame_; }
+
+    // The display rectangle in the service's convention: left, top, then width and height.
+    // A width or height of 0 asks for the natural size, which where() then reports.
+    void put(const QRect &rect);
+    QRect where() const { return display_; }
+    QSize naturalSize() const { return natural_; }
+    bool hasVideo() const { return hasVideo_; }
+
+    // The frames drawn for the display rectangle (null for Output::AudioOnly).
+    VideoRenderer *renderer() const { return renderer_.get(); }
+    // Frames the player dropped to keep up (decoder and output together) since the open.
+    qint64 droppedFrames() const;
+    // Reads a libmpv property as text (benchmarks and diagnostics).
+    QString property(const char *name) const;
+
+  signals:
+    // The answer to open(): ok, or the reason libmpv gave.
+    void opened(bool ok, const QString &reason);
+    // The command given with notify set has completed; `successful` is false when another
+    // command cut it short.
+    void completed(vorn::MediaEngine::Command command, bool successful);
+    // The position or the mode changed (for progress displays).
+    void positionChanged();
+
+  private:
+    void drainEvents();
+    void handleEvent(const mpv_event &event);
+    void finishOpen(bool ok, const QString &reason);
+    void command(std::initializer_list<const char *> args);
+    void setPaused(bool paused);
+    // Reports the pending notification (if any) and registers the next one.
+    void supersede();
+    void expect(Command c);
+    void finish(Command c, bool successful);
+    void seekTo(const char *target, const char *kind);
+    void issueStep();
+    void landStep();
+    qint64 frameAt(double seconds) const;
+
+    mpv_handle *mpv_ = nullptr;
+    std::unique_ptr<VideoRenderer> renderer_;
+    std::atomic<bool> wakeupQueued_{false};
+
+    int deviceId_ = 0;
+    bool opening_ = false;
+    qint64 entryId_ = -1; // the playlist entry of the open file
+    bool loaded_ = false;
+    bool hasVideo_ = false;
+    bool notify_ = false;
+    Command pending_ = Command::None; // the command whose completion is to be reported
+    Mode mode_ = Mode::NotReady;
+    TimeFormat timeFormat_ = TimeFormat::Frames;
+    int stepSize_ = 1;
+    int stepsLeft_ = 0;      // frame steps still to take
+    int stepDirection_ = 0;  // +1 forward, -1 back
+    qint64 stepTarget_ = -1; // the frame a forward step waits for
+    bool seeking_ = false;
+    Command finishAs_ = Command::Step; // what a step sequence reports when it lands
+    bool eof_ = false;
+    double timePos_ = 0;
+    double duration_ = 0;
+    double fps_ = 0;
+    qint64 frame_ = 0;
+    qint64 frameCount_ = 0;
+    QSize natural_;
+    QRect display_;
+};
+
+} // namespace vorn

@@ -1,0 +1,60 @@
+// Draws the frames of a libmpv player through its software render API on a thread of its
+// own, at the size of the display rectangle, and hands the newest frame to the thread of this
+// object. Works on every platform Qt runs on, including offscreen, since no window system
+// surface is involved.
+#pragma once
+
+#include <QImage>
+#include <QMutex>
+#include <QObject>
+#include <QSize>
+#include <QThread>
+#include <atomic>
+
+struct mpv_handle;
+struct mpv_render_context;
+
+namespace vorn
+{
+
+class VideoRenderer : public QObject
+{
+    Q_OBJECT
+  public:
+    // Creates the render context of `mpv` (before any file is loaded). isValid() tells
+    // whether libmpv accepted it.
+    explicit VideoRenderer(mpv_handle *mpv, QObject *parent = nullptr);
+    // Frees the render context; must run before the player is destroyed.
+    ~VideoRenderer() override;
+
+    bool isValid() const { return ctx_ != nullptr; }
+    // The size frames are drawn at; a change draws the current frame again.
+    void setTargetSize(const QSize &size);
+    // The newest frame drawn (null before the first).
+    QImage frame() const;
+    // Frames drawn since the start.
+    quint64 framesDrawn() const { return drawn_.load(); }
+
+  signals:
+    // A new frame is ready: read it with frame(). Emitted on the thread of this object.
+    void frameReady();
+
+  private:
+    static void onUpdate(void *self);
+    void requestRender(bool force);
+    void render();
+    void publish();
+
+    mpv_render_context *ctx_ = nullptr;
+    QThread thread_;
+    QObject *worker_ = nullptr; // lives on thread_, runs render()
+    std::atomic<bool> renderQueued_{false};
+    std::atomic<bool> force_{false};
+    std::atomic<bool> publishQueued_{false};
+    std::atomic<quint64> drawn_{0};
+    mutable QMutex mutex_;
+    QSize target_;
+    QImage latest_;
+};
+
+} // namespace vorn

@@ -1,0 +1,35 @@
+// A black panel with a raised bevel that shows video frames at a display rectangle inside it.
+// It only paints the frames it is given; where they come from is its owner's business.
+#pragma once
+
+#include <QFrame>
+#include <QImage>
+
+namespace vorn
+{
+
+class VideoPanel : public QFrame
+{
+    Q_OBJECT
+  public:
+    VideoPanel(const QString &name, QWidget *parent = nullptr);
+
+    // Where frames are drawn, in the panel's coordinates; a frame of another size is scaled.
+    void setDisplayRect(const QRect &rect);
+    QRect displayRect() const { return display_; }
+    void setFrame(const QImage &frame);
+    void clearFrame();
+    const QImage &frame() const { return frame_; }
+    // Frames painted since the start (tests and benchmarks read it).
+    quint64 framesPainted() const { return painted_; }
+
+  protected:
+    void paintEvent(QPaintEvent *event) override;
+
+  private:
+    QRect display_;
+    QImage frame_;
+    quint64 painted_ = 0;
+};
+
+} // namespace vorn

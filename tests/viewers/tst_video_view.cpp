@@ -1,0 +1,346 @@
+// The video view on the real main window, with clips made by ffmpeg: loading shows the base
+// size and zoom, the track bar scales and centres the picture, Play locks the window and Stop
+// frees it, repeat and chain at the end of a video, exact frame steps from the buttons and
+// keys, the message for a file that is not a video, and the formats that load.
+#include "app/view_stack_view.h"
+#include "files/list_area_view.h"
+#include "support/test_support.h"
+#include "support/video_fixtures.h"
+#include "viewers/picture_view.h"
+#include "viewers/video_geometry.h"
+#include "viewers/video_renderer.h"
+#include "viewers/video_view.h"
+#include "widgets/collapsible_toolbar.h"
+#include "widgets/panel_status_bar.h"
+#include "widgets/video_panel.h"
+
+#include <QFile>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QToolButton>
+
+using namespace vorn;
+using namespace vorn::test;
+
+namespace
+{
+
+constexpr int kWait = 15000;
+
+} // namespace
+
+class TstVideoView : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void initTestCase();
+    void layoutArithmetic_data();
+    void layoutArithmetic();
+    void loadSizesAndZooms();
+    void playLocksAndStopFrees();
+    void repeatRestartsAtTheEnd();
+    void chainPlaysOnAndAgainAtTheLast();
+    void framesStepFromButtonsAndKeys();
+    void notAVideoGivesTheMessage();
+    void formatsLoad_data();
+    void formatsLoad();
+
+  private:
+    // An English window listing `files` (copied from the clips made once) in "vids".
+    MainWindow &startWith(WindowFixture &f, const QStringList &files);
+    // Selects a listed file, routes it and loads it; true when the device opened.
+    bool load(WindowFixture &f, int row);
+    void click(WindowFixture &f, const char *name)
+    {
+        QTest::mouseClick(f.find<QToolButton>(QString::fromLatin1(name)), Qt::LeftButton);
+    }
+
+    QTemporaryDir clips_;
+};
+
+void TstVideoView::initTestCase()
+{
+    QVERIFY(make_clip(clips_.filePath("a.mpg"), ClipCodec::Mpeg1, QSize(320, 240), 25));
+    QVERIFY(make_clip(clips_.filePath("b.mpg"), ClipCodec::Mpeg1, QSize(160, 120), 20));
+    QVERIFY(make_clip(clips_.filePath("c.mpeg"), ClipCodec::Mpeg2, QSize(352, 288), 10));
+    QVERIFY(make_clip(clips_.filePath("d.avi"), ClipCodec::Avi, QSize(176, 144), 10));
+    QVERIFY(make_clip(clips_.filePath("e.mp4"), ClipCodec::Mp4, QSize(320, 180), 10));
+    QFile junk(clips_.filePath("junk.avi"));
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write("not a video at all\n");
+}
+
+MainWindow &TstVideoView::startWith(WindowFixture &f, const QStringList &files)
+{
+    writeFile(f.path("vorn.cfg"), "0\r\n0\r\n1\r\nnormal\r\n");
+    for (const QString &n : files) {
+        QDir().mkpath(f.path("vids"));
+        QFile::copy(clips_.filePath(n), f.path("vids/" + n));
+    }
+    MainWindow &w = f.start();
+    w.resize(900, 700);
+    w.listArea()->openFolder(f.path("vids"));
+    [&] { QTRY_COMPARE(w.listArea()->folderList()->count(), int(files.size())); }();
+    return w;
+}
+
+bool TstVideoView::load(WindowFixture &f, int row)
+{
+    MainWindow &w = *f.window;
+    w.listArea()->folderList()->selectRow(row);
+    w.listArea()->lvclick();
+    if (w.views()->currentWidget()->objectName() != QLatin1String("pn_videomain"))
+        return false;
+    auto *load = f.find<QToolButton>("bt_loadmovie");
+    if (!load->isEnabled())
+        return false;
+    QSignalSpy opened(&w.videoView()->engine(), &MediaEngine::opened);
+    QTest::mouseClick(load, Qt::LeftButton);
+    if (!opened.wait(kWait))
+        return false;
+    QCoreApplication::processEvents();
+    return opened.at(0).at(0).toBool();
+}
+
+void TstVideoView::layoutArithmetic_data()
+{
+    QTest::addColumn<QSize>("base");
+    QTest::addColumn<int>("p");
+    QTest::addColumn<QSize>("area");
+    QTest::addColumn<QRect>("panel");
+    QTest::addColumn<QSize>("picture");
+    QTest::newRow("100 %") << QSize(320, 240) << 0 << QSize(600, 500) << QRect(137, 107, 326, 246)
+                           << QSize(320, 240);
+    QTest::newRow("150 %") << QSize(320, 240) << 50 << QSize(600, 500) << QRect(57, 47, 486, 366)
+                           << QSize(480, 360);
+    // 101 % of an odd size: the divisions truncate.
+    QTest::newRow("101 % odd") << QSize(333, 199) << 1 << QSize(601, 401) << QRect(129, 77, 342, 206)
+                               << QSize(336, 200);
+    // Larger than the area: negative offsets truncate toward zero.
+    QTest::newRow("500 %") << QSize(320, 240) << 400 << QSize(600, 500) << QRect(-503, -373, 1606, 1206)
+                           << QSize(1600, 1200);
+    QTest::newRow("clamped") << QSize(100, 100) << 900 << QSize(0, 0) << QRect(-253, -273, 506, 506)
+                             << QSize(500, 500);
+}
+
+void TstVideoView::layoutArithmetic()
+{
+    QFETCH(QSize, base);
+    QFETCH(int, p);
+    QFETCH(QSize, area);
+    const VideoLayout l = video_layout(base, p, area);
+    QTEST(l.panel, "panel");
+    QCOMPARE(l.display.topLeft(), QPoint(kVideoInset, kVideoInset));
+    QTEST(l.display.size(), "picture");
+}
+
+void TstVideoView::loadSizesAndZooms()
+{
+    WindowFixture f;
+    MainWindow &w = startWith(f, {"a.mpg"});
+    QVERIFY(load(f, 0));
+    VideoView *v = w.videoView();
+    QCOMPARE(v->statusBar()->panelText(0), QString("320 x 240"));
+    QCOMPARE(v->statusBar()->panelText(1), QString("Size :  100%"));
+    QVERIFY(!f.find<QToolButton>("bt_loadmovie")->isEnabled());
+    for (const char *n : {"bt_vplay", "bt_vpause", "bt_vstop", "bt_vnext", "bt_vprev", "bt_vstep", "bt_vback",
+                          "bt_repeat", "bt_chain"})
+        QVERIFY2(f.find<QToolButton>(n)->isEnabled(), n);
+    QVERIFY(!f.find<QToolButton>("bt_veject")->isEnabled());
+    // The length in milliseconds div 10 (MPEG counts to the start of the last frame).
+    QVERIFY(v->progressBar()->maximum() >= 96 && v->progressBar()->maximum() <= 100);
+    QCOMPARE(v->output()->displayRect(), QRect(3, 3, 320, 240));
+    const QSize area = v->videoArea()->contentsRect().size();
+    QCOMPARE(v->output()->geometry(), video_layout(QSize(320, 240), 0, area).panel);
+
+    v->trackBar()->setValue(50);
+    QCOMPARE(v->output()->displayRect().size(), QSize(480, 360));
+    QCOMPARE(v->output()->geometry().size(), QSize(486, 366));
+    QCOMPARE(v->engine().where(), QRect(3, 3, 480, 360));
+    QCOMPARE(v->statusBar()->panelText(1), QString("Size : 150%"));
+    // The frames follow the new size.
+    QTRY_COMPARE_WITH_TIMEOUT(v->engine().renderer()->frame().size(), QSize(480, 360), kWait);
+    // German status texts.
+    w.context().setLanguage(German);
+    QCOMPARE(v->statusBar()->panelText(1), QString("Größe : 150%"));
+}
+
+void TstVideoView::playLocksAndStopFrees()
+{
+    WindowFixture f;
+    MainWindow &w = startWith(f, {"a.mpg"});
+    QVERIFY(load(f, 0));
+    VideoView *v = w.videoView();
+    click(f, "bt_vplay");
+    QVERIFY(v->output()->isVisible());
+    QVERIFY(v->timer()->isActive());
+    QCOMPARE(v->trackBar()->value(), 1);
+    QCOMPARE(v->statusBar()->panelText(2), QString("Click STOP to activate filelist"));
+    QVERIFY(!w.listArea()->folderList()->isEnabled());
+    QVERIFY(!w.pictureView()->toolBar()->isEnabled());
+    for (const char *n : {"bt_showview", "bt_showrename", "bt_showzip", "bt_maskwahl0", "bt_maskwahl7"})
+        QVERIFY2(!f.find<QToolButton>(n)->isEnabled(), n);
+    QTRY_VERIFY_WITH_TIMEOUT(v->output()->framesPainted() > 0, kWait);
+
+    click(f, "bt_vpause");
+    QCOMPARE(v->engine().mode(), MediaEngine::Mode::Paused);
+    click(f, "bt_vstop");
+    QCOMPARE(v->engine().deviceId(), 0);
+    QVERIFY(!v->output()->isVisible());
+    QVERIFY(!v->timer()->isActive());
+    QCOMPARE(v->trackBar()->value(), 0);
+    QCOMPARE(v->progressBar()->value(), 0);
+    QVERIFY(w.listArea()->folderList()->isEnabled());
+    QVERIFY(w.pictureView()->toolBar()->isEnabled());
+    for (const char *n : {"bt_showview", "bt_showrename", "bt_showzip", "bt_maskwahl0", "bt_loadmovie"})
+        QVERIFY2(f.find<QToolButton>(n)->isEnabled(), n);
+    for (const char *n : {"bt_vplay", "bt_vstop", "bt_vstep", "bt_repeat", "bt_chain"})
+        QVERIFY2(!f.find<QToolButton>(n)->isEnabled(), n);
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(v->statusBar()->panelText(i).isEmpty());
+    // Transport without a device does nothing.
+    v->transport(VideoView::Play);
+    QCOMPARE(v->engine().deviceId(), 0);
+    QVERIFY(w.listArea()->folderList()->isEnabled());
+}
+
+void TstVideoView::repeatRestartsAtTheEnd()
+{
+    WindowFixture f;
+    MainWindow &w = startWith(f, {"b.mpg"});
+    QVERIFY(load(f, 0));
+    VideoView *v = w.videoView();
+    click(f, "bt_repeat");
+    QVERIFY(v->repeatOn());
+    QSignalSpy done(&v->engine(), &MediaEngine::completed);
+    click(f, "bt_vplay");
+    // It ran to its end twice and plays on, still locked.
+    auto ends = [&] {
+        return std::count_if(done.begin(), done.end(), [](const QList<QVariant> &a) {
+            return a.at(0).value<MediaEngine::Command>() == MediaEngine::Command::Play && a.at(1).toBool();
+        });
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(ends() >= 2, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(v->engine().mode(), MediaEngine::Mode::Playing, kWait);
+    QVERIFY(!w.listArea()->folderList()->isEnabled());
+    click(f, "bt_vstop");
+}
+
+void TstVideoView::chainPlaysOnAndAgainAtTheLast()
+{
+    WindowFixture f;
+    MainWindow &w = startWith(f, {"a.mpg", "b.mpg"});
+    QVERIFY(load(f, 0));
+    VideoView *v = w.videoView();
+    click(f, "bt_chain");
+    QVERIFY(v->chainOn());
+    click(f, "bt_vplay");
+    // a.mpg ends: b.mpg is selected, loaded and plays.
+    QTRY_COMPARE_WITH_TIMEOUT(v->videoFile(), f.path("vids/b.mpg"), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(v->baseSize(), QSize(160, 120), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(v->engine().mode(), MediaEngine::Mode::Playing, kWait);
+    QCOMPARE(w.listArea()->folderList()->currentRow(), 1);
+    QVERIFY(!w.listArea()->folderList()->isEnabled());
+    // b.mpg is the last entry: at its end it plays again.
+    const int device = v->engine().deviceId();
+    QTRY_VERIFY_WITH_TIMEOUT(v->engine().deviceId() > device, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(v->engine().mode(), MediaEngine::Mode::Playing, kWait);
+    QCOMPARE(v->videoFile(), f.path("vids/b.mpg"));
+    click(f, "bt_vstop");
+    QVERIFY(w.listArea()->folderList()->isEnabled());
+}
+
+void TstVideoView::framesStepFromButtonsAndKeys()
+{
+    WindowFixture f;
+    MainWindow &w = startWith(f, {"a.mpg"});
+    QVERIFY(load(f, 0));
+    VideoView *v = w.videoView();
+    MediaEngine &e = v->engine();
+    auto stepBy = [&](const char *name) {
+        QSignalSpy done(&e, &MediaEngine::completed);
+        click(f, name);
+        return done.wait(kWait) && done.last().at(1).toBool();
+    };
+    QVERIFY(stepBy("bt_vstep"));
+    QCOMPARE(e.frameNumber(), qint64(5));
+    QVERIFY(stepBy("bt_vstep"));
+    QCOMPARE(e.frameNumber(), qint64(10));
+    QVERIFY(stepBy("bt_vstep"));
+    QCOMPARE(e.frameNumber(), qint64(15));
+    QVERIFY(stepBy("bt_vback"));
+    QCOMPARE(e.frameNumber(), qint64(10));
+    // After a seek to the end (the position is the end of the file).
+    QVERIFY(stepBy("bt_vnext"));
+    QTRY_VERIFY_WITH_TIMEOUT(e.frameNumber() >= 23, kWait);
+    const qint64 end = e.frameNumber();
+    QVERIFY(stepBy("bt_vback"));
+    QCOMPARE(e.frameNumber(), end - 5);
+    QVERIFY(stepBy("bt_vback"));
+    QCOMPARE(e.frameNumber(), end - 10);
+    QVERIFY(stepBy("bt_vstep"));
+    QCOMPARE(e.frameNumber(), end - 5);
+    QVERIFY(stepBy("bt_vprev"));
+    QTRY_COMPARE_WITH_TIMEOUT(e.frameNumber(), qint64(0), kWait);
+    QTest::qWait(200); // nothing moves on after the seek has landed
+    QCOMPARE(e.frameNumber(), qint64(0));
+    QVERIFY(stepBy("bt_vstep"));
+    QCOMPARE(e.frameNumber(), qint64(5));
+
+    // The keys: Right and Left step, Space plays and pauses, Escape stops.
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QSignalSpy done(&e, &MediaEngine::completed);
+    QTest::keyClick(&w, Qt::Key_Right);
+    QVERIFY(done.wait(kWait));
+    QCOMPARE(e.frameNumber(), qint64(10));
+    QTest::keyClick(&w, Qt::Key_Left);
+    QTRY_COMPARE_WITH_TIMEOUT(e.frameNumber(), qint64(5), kWait);
+    QTest::keyClick(&w, Qt::Key_Space);
+    QCOMPARE(e.mode(), MediaEngine::Mode::Playing);
+    QTest::keyClick(&w, Qt::Key_Space);
+    QCOMPARE(e.mode(), MediaEngine::Mode::Paused);
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QCOMPARE(e.deviceId(), 0);
+    QVERIFY(w.listArea()->folderList()->isEnabled());
+}
+
+void TstVideoView::notAVideoGivesTheMessage()
+{
+    WindowFixture f;
+    MainWindow &w = startWith(f, {"junk.avi"});
+    QVERIFY(!load(f, 0));
+    QCOMPARE(f.prompter.messages(), QStringList{"Cannot open file!"});
+    VideoView *v = w.videoView();
+    QCOMPARE(v->engine().deviceId(), 0);
+    QVERIFY(w.listArea()->folderList()->isEnabled());
+    QVERIFY(f.find<QToolButton>("bt_loadmovie")->isEnabled());
+    QVERIFY(!f.find<QToolButton>("bt_vplay")->isEnabled());
+    QVERIFY(!v->output()->isVisible());
+}
+
+void TstVideoView::formatsLoad_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("size");
+    QTest::newRow("mpeg-2") << "c.mpeg"
+                            << "352 x 288";
+    QTest::newRow("avi") << "d.avi"
+                         << "176 x 144";
+    QTest::newRow("mp4") << "e.mp4"
+                         << "320 x 180";
+}
+
+void TstVideoView::formatsLoad()
+{
+    QFETCH(QString, file);
+    WindowFixture f;
+    MainWindow &w = startWith(f, {file});
+    QVERIFY(load(f, 0));
+    QTEST(w.videoView()->statusBar()->panelText(0), "size");
+}
+
+QTEST_MAIN(TstVideoView)
+#include "tst_video_view.moc"
