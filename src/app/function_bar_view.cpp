@@ -27,15 +27,15 @@ QIcon swatchIcon(const QColor &c)
     });
 }
 
+// The hint sizes of pop_hint, in points; the entry of kDefaultHintSize starts checked.
 struct HintEntry {
-    int tag;
     const char *caption;
     int size;
     int width;
 };
-constexpr HintEntry kHintEntries[] = {{2001, "  8", 8, 140},  {2002, "  9 ", 9, 140},
-                                      {2003, " 10 ", 10, 150}, {2004, " 11", 11, 200},
-                                      {2005, " 12", 12, 250}, {2006, " 14", 14, 300}};
+constexpr HintEntry kHintEntries[] = {{"  8", 8, 140},  {"  9 ", 9, 140}, {" 10 ", 10, 150},
+                                      {" 11", 11, 200}, {" 12", 12, 250}, {" 14", 14, 300}};
+constexpr int kDefaultHintSize = 9;
 
 } // namespace
 
@@ -130,8 +130,8 @@ FunctionBarView::FunctionBarView(int rowHeight, QWidget *parent)
         QAction *a = pop_hint_->addAction(QString::fromLatin1(e.caption));
         a->setObjectName(QStringLiteral("mi_fontsize%1").arg(e.size));
         a->setCheckable(true);
-        a->setChecked(e.tag == 2002);
-        a->setProperty("tag", e.tag);
+        a->setChecked(e.size == kDefaultHintSize);
+        a->setProperty("hintSize", e.size);
         hintGroup->addAction(a);
         connect(a, &QAction::triggered, this, &FunctionBarView::mi_fontsize8Click);
     }
@@ -207,15 +207,15 @@ void FunctionBarView::mi_fontsize8Click()
     auto *a = qobject_cast<QAction *>(sender());
     if (!a)
         return;
-    const int tag = a->property("tag").toInt();
+    const int size = a->property("hintSize").toInt();
     for (const HintEntry &e : kHintEntries) {
-        if (e.tag != tag)
+        if (e.size != size)
             continue;
         QFont f = QToolTip::font();
         f.setPointSize(e.size);
         QToolTip::hideText();
         QToolTip::setFont(f);
-        hintTag_ = tag;
+        hintSize_ = size;
     }
     for (QAction *other : pop_hint_->actions())
         other->setChecked(other == a);

@@ -22,9 +22,10 @@ public:
     // The view buttons, with the ViewMode of each as its id.
     QButtonGroup *viewGroup() const { return viewGroup_; }
     QWidget *colorPanel() const { return fup_color_; }
-    int hintSizeTag() const { return hintTag_; }
+    // The point size of the hints chosen in pop_hint.
+    int hintSize() const { return hintSize_; }
 
-public slots:
+  public slots:
     void bt_colorsClick();
     void bt_256colsClick();
     void mi_fontsize8Click();
@@ -46,7 +47,7 @@ private:
     QButtonGroup *viewGroup_;
     QWidget *fup_color_;
     QMenu *pop_hint_;
-    int hintTag_ = 2002;
+    int hintSize_ = 9;
 };
 
 } // namespace vorn

@@ -43,7 +43,7 @@ QString choose_program_dir(const ProgramDirSources &s)
     if (!s.currentDir.isEmpty() &&
         QFileInfo(QDir(s.currentDir).filePath(QStringLiteral("vorn.cfg"))).isFile())
         return QDir::cleanPath(s.currentDir);
-    // The base directory specification ignores a relative XDG_DATA_HOME.
+    // A relative XDG_DATA_HOME counts as unset (the XDG base directory rules).
     const QString data = QDir::isAbsolutePath(s.xdgDataHome)
                              ? s.xdgDataHome
                              : QDir(s.home).filePath(QStringLiteral(".local/share"));

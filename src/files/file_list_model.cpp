@@ -3,7 +3,7 @@
 #include "files/file_helpers.h"
 
 #include <QDir>
-#include <QtConcurrent>
+#include <QThread>
 
 #include <algorithm>
 #include <thread>
@@ -108,13 +108,19 @@ QList<FileEntry> list_folder(const QString &folder, const std::function<bool(con
     return out;
 }
 
-FileListModel::FileListModel(QObject *parent) : QAbstractTableModel(parent) {}
-
-FileListModel::~FileListModel()
+FileListModel::FileListModel(QObject *parent) : QAbstractTableModel(parent)
 {
-    if (watcher_)
-        watcher_->waitForFinished();
+    connect(&lister_, &Job::finished, this, [this] {
+        if (lister_.wasCancelled())
+            return; // superseded
+        beginResetModel();
+        entries_ = lister_.result<QList<FileEntry>>();
+        endResetModel();
+        emit listed();
+    });
 }
+
+FileListModel::~FileListModel() = default;
 
 int FileListModel::rowCount(const QModelIndex &parent) const
 {
@@ -158,31 +164,16 @@ bool FileListModel::setData(const QModelIndex &index, const QVariant &value, int
 void FileListModel::setFolder(const QString &folder, std::function<bool(const QString &)> accept)
 {
     folder_ = with_trailing_slash(folder);
-    const quint64 gen = ++generation_;
     beginResetModel();
     entries_.clear();
     endResetModel();
-    if (!watcher_)
-        watcher_ = std::make_unique<QFutureWatcher<QList<FileEntry>>>();
-    else
-        watcher_->disconnect(this);
-    connect(watcher_.get(), &QFutureWatcherBase::finished, this, [this, gen] {
-        if (gen != generation_)
-            return; // a newer listing superseded this one
-        beginResetModel();
-        entries_ = watcher_->result();
-        endResetModel();
-        emit listed();
-    });
-    watcher_->setFuture(QtConcurrent::run([f = folder_, accept = std::move(accept)] { return list_folder(f, accept); }));
+    lister_.start([f = folder_, accept = std::move(accept)](JobToken &) { return list_folder(f, accept); });
 }
 
 void FileListModel::setFolderNow(const QString &folder, const std::function<bool(const QString &)> &accept)
 {
     folder_ = with_trailing_slash(folder);
-    ++generation_;
-    if (watcher_)
-        watcher_->disconnect(this);
+    lister_.cancel();
     beginResetModel();
     entries_ = list_folder(folder_, accept);
     endResetModel();
@@ -200,7 +191,7 @@ void FileListModel::append(const QList<FileEntry> &entries)
 
 void FileListModel::clear()
 {
-    ++generation_;
+    lister_.cancel();
     beginResetModel();
     entries_.clear();
     endResetModel();

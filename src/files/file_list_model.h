@@ -2,8 +2,9 @@
 // sorted without regard to case for a folder; filled from a worker thread in one batch.
 #pragma once
 
+#include "base/job.h"
+
 #include <QAbstractTableModel>
-#include <QFutureWatcher>
 #include <functional>
 #include <memory>
 
@@ -42,7 +43,7 @@ public:
     // Lists at once, on the calling thread (used where the caller needs the entries now).
     void setFolderNow(const QString &folder, const std::function<bool(const QString &)> &accept);
     QString folder() const { return folder_; }
-    bool isListing() const { return watcher_ && watcher_->isRunning(); }
+    bool isListing() const { return lister_.isRunning(); }
 
     void append(const QList<FileEntry> &entries);
     void clear();
@@ -65,8 +66,8 @@ private:
     QList<FileEntry> entries_;
     QString folder_;
     bool editable_ = false;
-    quint64 generation_ = 0;
-    std::unique_ptr<QFutureWatcher<QList<FileEntry>>> watcher_;
+    // The background listing; a newer listing, a clear or an immediate listing cancels it.
+    Job lister_;
 };
 
 } // namespace vorn
