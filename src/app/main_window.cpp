@@ -16,6 +16,7 @@
 #include "files/view_host.h"
 #include "rename/rename_part.h"
 #include "sorting/sort_part.h"
+#include "viewers/document_part.h"
 #include "viewers/picture_part.h"
 #include "viewers/video_part.h"
 #include "widgets/collapsible_toolbar.h"
@@ -253,6 +254,10 @@ void MainWindow::installParts(QWidget *)
     pictureView_ = pictures.view;
     slideshow_ = pictures.slideshow;
     videoView_ = install_video_part(*host_).view;
+    const DocumentPart documents = install_document_part(*host_);
+    textView_ = documents.text;
+    htmlView_ = documents.html;
+    helpView_ = documents.help;
     sortView_ = install_sort_part(*host_, pictureView_);
     renameView_ = install_rename_part(*host_).view;
 }

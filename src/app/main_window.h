@@ -28,6 +28,9 @@ class PanelStatusBar;
 class PictureView;
 class RenameView;
 class VideoView;
+class TextView;
+class HtmlView;
+class HelpView;
 class ViewHost;
 class ViewRouter;
 class ViewStack;
@@ -61,6 +64,9 @@ public:
     SlideshowView *slideshow() const { return slideshow_; }
     SortBarView *sortView() const { return sortView_; }
     RenameView *renameView() const { return renameView_; }
+    TextView *textView() const { return textView_; }
+    HtmlView *htmlView() const { return htmlView_; }
+    HelpView *helpView() const { return helpView_; }
     ViewStack *views() const { return views_; }
     CollapsibleToolBar *maskBar() const { return tbar_mask_; }
     CollapsibleToolBar *sortBar() const { return tbar_sortmain_; }
@@ -119,6 +125,9 @@ private:
   SlideshowView *slideshow_ = nullptr;
   SortBarView *sortView_ = nullptr;
   RenameView *renameView_ = nullptr;
+  TextView *textView_ = nullptr;
+  HtmlView *htmlView_ = nullptr;
+  HelpView *helpView_ = nullptr;
   bool closeConfirmed_ = false;
   ViewStack *views_ = nullptr;
   CollapsibleToolBar *tbar_mask_ = nullptr;

@@ -308,6 +308,17 @@ const MessageRow kMessageRows[] = {
     {Msg::FolderFilesRemained,
      "Diese Dateien konnten nicht in den Papierkorb verschoben werden; der Ordner bleibt:",
      "These files could not be moved to the trash; the folder stays:"},
+    {Msg::TextTruncated, "Nur die ersten 32 MB werden gezeigt (schreibgeschützt); die Hex-Ansicht zeigt die ganze Datei.",
+     "Only the first 32 MB are shown (read-only); the hex view shows the whole file."},
+    {Msg::TextSaveChanges, "Der Text in Editor 1 wurde geändert. Änderungen speichern?",
+     "The text in editor 1 has been changed. Save the changes?"},
+    {Msg::HexCopyTooLarge, "Die Auswahl ist zu groß für die Zwischenablage (höchstens 16 MB).",
+     "The selection is too large for the clipboard (at most 16 MB)."},
+    {Msg::PageAsSource,
+     "Diese Seite ist zu groß oder zu tief verschachtelt, um sie darzustellen; sie wird als Quelltext gezeigt.",
+     "This page is too large or too deeply nested to be shown; it is shown as source text."},
+    {Msg::CouldNotRead, "Datei konnte nicht gelesen werden: ",
+     "The file could not be read: "},
 };
 
 static_assert(sizeof(kMessageRows) / sizeof(kMessageRows[0]) == static_cast<int>(Msg::Count_),

@@ -155,6 +155,11 @@ enum class Msg {
     UndoSkipped,
     JournalSetAside,
     FolderFilesRemained,
+    TextTruncated,
+    TextSaveChanges,
+    HexCopyTooLarge,
+    PageAsSource,
+    CouldNotRead,
     Count_
 };
 
