@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     bool damaged = false;
-    const QList<vorn::JournalRun> runs = vorn::RenameJournal::from_lines(vorn::decode_lines(bytes), &damaged);
+    const QList<vorn::RenameJournalRun> runs =
+        vorn::RenameJournal::from_lines(vorn::decode_lines(bytes), &damaged);
     if (!runs.isEmpty()) {
         bool again = false;
         if (vorn::RenameJournal::from_lines(vorn::RenameJournal::to_lines(runs), &again) != runs || again)

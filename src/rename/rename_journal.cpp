@@ -60,16 +60,16 @@ bool file_id(const QString &path, quint64 *device, FileId *id)
 
 RenameJournal::RenameJournal(QString file) : file_(std::move(file)) {}
 
-QStringList RenameJournal::to_lines(const QList<JournalRun> &runs)
+QStringList RenameJournal::to_lines(const QList<RenameJournalRun> &runs)
 {
     QStringList lines{kHeader};
-    for (const JournalRun &r : runs) {
+    for (const RenameJournalRun &r : runs) {
         lines << QStringLiteral("run\t%1\t%2\t%3\t%4")
                      .arg(r.undo ? QLatin1Char('u') : QLatin1Char('r'))
                      .arg(r.open ? QStringLiteral("open") : QStringLiteral("done"))
                      .arg(r.device)
                      .arg(encode(r.folder));
-        for (const JournalEntry &e : r.entries)
+        for (const RenameJournalEntry &e : r.entries)
             lines << QStringLiteral("f\t%1 %2 %3\t%4\t%5\t%6")
                          .arg(e.id.inode)
                          .arg(e.id.size)
@@ -82,9 +82,9 @@ QStringList RenameJournal::to_lines(const QList<JournalRun> &runs)
     return lines;
 }
 
-QList<JournalRun> RenameJournal::from_lines(const QStringList &linesIn, bool *damaged)
+QList<RenameJournalRun> RenameJournal::from_lines(const QStringList &linesIn, bool *damaged)
 {
-    QList<JournalRun> runs;
+    QList<RenameJournalRun> runs;
     bool bad = false;
     QStringList lines = linesIn;
     if (lines.isEmpty() || lines.first() != kHeader || !lines.last().startsWith(QLatin1String("sum\t")) ||
@@ -98,7 +98,7 @@ QList<JournalRun> RenameJournal::from_lines(const QStringList &linesIn, bool *da
         const QList<QStringView> f = QStringView(lines[i]).split(QLatin1Char('\t'));
         bool ok1 = false;
         if (f.size() == 5 && f[0] == QLatin1String("run")) {
-            JournalRun r;
+            RenameJournalRun r;
             r.undo = f[1] == QLatin1String("u");
             r.open = f[2] == QLatin1String("open");
             r.device = f[3].toULongLong(&ok1);
@@ -106,7 +106,7 @@ QList<JournalRun> RenameJournal::from_lines(const QStringList &linesIn, bool *da
             bad = !ok1 || !r.folder.startsWith(QLatin1Char('/')) || !r.folder.endsWith(QLatin1Char('/'));
             runs << r;
         } else if (f.size() == 5 && f[0] == QLatin1String("f") && !runs.isEmpty()) {
-            JournalEntry e;
+            RenameJournalEntry e;
             const QList<QStringView> id = f[1].split(QLatin1Char(' '));
             bool ok2 = false;
             bool ok3 = false;
@@ -128,7 +128,7 @@ QList<JournalRun> RenameJournal::from_lines(const QStringList &linesIn, bool *da
     }
     if (damaged)
         *damaged = bad;
-    return bad ? QList<JournalRun>() : runs;
+    return bad ? QList<RenameJournalRun>() : runs;
 }
 
 bool RenameJournal::load()
@@ -149,7 +149,7 @@ bool RenameJournal::save()
     return file_.isEmpty() || write_text_lines(file_, to_lines(runs_));
 }
 
-QString RenameJournal::locate(const JournalRun &run, const JournalEntry &e)
+QString RenameJournal::locate(const RenameJournalRun &run, const RenameJournalEntry &e)
 {
     for (const QString &name : {e.newName, e.tempName, e.oldName}) {
         quint64 dev = 0;
@@ -166,7 +166,7 @@ RenameOutcome RenameJournal::execute(const QString &folderIn, const QList<Rename
     *appended = false;
     const QString folder = folderIn.endsWith(QLatin1Char('/')) ? folderIn : folderIn + QLatin1Char('/');
     RenameOutcome out;
-    JournalRun run;
+    RenameJournalRun run;
     run.undo = undo;
     run.folder = folder;
     FileId folderId;
@@ -181,7 +181,7 @@ RenameOutcome RenameJournal::execute(const QString &folderIn, const QList<Rename
     int serial = 0;
     const QString tempStem = QStringLiteral(".vorn-rename-%1-").arg(QCoreApplication::applicationPid());
     for (const RenameMove &m : moves) {
-        JournalEntry e;
+        RenameJournalEntry e;
         e.oldName = m.from;
         e.newName = m.to;
         quint64 dev = 0;
@@ -214,7 +214,7 @@ RenameOutcome RenameJournal::execute(const QString &folderIn, const QList<Rename
     QList<bool> parked(run.entries.size(), false);
     // Phase 1: files whose new name is held by another file of the run step aside.
     for (int i = 0; i < run.entries.size(); ++i) {
-        const JournalEntry &e = run.entries[i];
+        const RenameJournalEntry &e = run.entries[i];
         if (e.tempName.isEmpty())
             continue;
         const FileOpResult r = FileOps::rename_no_replace(folder + e.oldName, folder + e.tempName);
@@ -225,7 +225,7 @@ RenameOutcome RenameJournal::execute(const QString &folderIn, const QList<Rename
     }
     // Phase 2: direct renames first, so the names they free are free for the parked files.
     for (int i = 0; i < run.entries.size(); ++i) {
-        const JournalEntry &e = run.entries[i];
+        const RenameJournalEntry &e = run.entries[i];
         if (!e.tempName.isEmpty())
             continue;
         const FileOpResult r = FileOps::rename_no_replace(folder + e.oldName, folder + e.newName);
@@ -235,7 +235,7 @@ RenameOutcome RenameJournal::execute(const QString &folderIn, const QList<Rename
     for (int i = 0; i < run.entries.size(); ++i) {
         if (!parked[i])
             continue;
-        const JournalEntry &e = run.entries[i];
+        const RenameJournalEntry &e = run.entries[i];
         const FileOpResult r = FileOps::rename_no_replace(folder + e.tempName, folder + e.newName);
         if (r.ok) {
             ++out.renamed;
@@ -267,9 +267,9 @@ RenameOutcome RenameJournal::undo_last(const RenameProgress &progress)
     RenameOutcome out;
     if (!canUndo())
         return out;
-    const JournalRun last = runs_.last();
+    const RenameJournalRun last = runs_.last();
     QList<RenameRow> rows;
-    for (const JournalEntry &e : last.entries) {
+    for (const RenameJournalEntry &e : last.entries) {
         quint64 dev = 0;
         FileId id;
         if (file_id(last.folder + e.newName, &dev, &id) && dev == last.device && id == e.id)
@@ -302,9 +302,9 @@ RenameOutcome RenameJournal::recover(bool finish, const RenameProgress &progress
     RenameOutcome out;
     if (!hasOpenRun())
         return out;
-    JournalRun cut = runs_.takeLast();
+    RenameJournalRun cut = runs_.takeLast();
     QList<RenameRow> rows;
-    for (const JournalEntry &e : cut.entries) {
+    for (const RenameJournalEntry &e : cut.entries) {
         const QString now = locate(cut, e);
         const QString target = finish ? e.newName : e.oldName;
         if (now.isEmpty())

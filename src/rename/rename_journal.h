@@ -29,23 +29,23 @@ struct FileId {
 // The identity of the file at path and its device; false when there is none.
 bool file_id(const QString &path, quint64 *device, FileId *id);
 
-struct JournalEntry {
+struct RenameJournalEntry {
     FileId id;
     QString oldName;
     QString tempName; // empty when the file is renamed directly
     QString newName;
 
-    bool operator==(const JournalEntry &) const = default;
+    bool operator==(const RenameJournalEntry &) const = default;
 };
 
-struct JournalRun {
+struct RenameJournalRun {
     bool undo = false; // the run undoes the run before it
     bool open = true;  // not finished yet
     quint64 device = 0;
     QString folder; // ends with '/'
-    QList<JournalEntry> entries;
+    QList<RenameJournalEntry> entries;
 
-    bool operator==(const JournalRun &) const = default;
+    bool operator==(const RenameJournalRun &) const = default;
 };
 
 struct RenameMove {
@@ -64,7 +64,7 @@ class RenameJournal
     // Reads the file. A missing file is an empty journal; a damaged one (checksum, form) is
     // passed over and reported by returning false.
     bool load();
-    const QList<JournalRun> &runs() const { return runs_; }
+    const QList<RenameJournalRun> &runs() const { return runs_; }
     // The last run was cut short (the program ended in the middle of it).
     bool hasOpenRun() const { return !runs_.isEmpty() && runs_.last().open; }
     bool canUndo() const { return !runs_.isEmpty() && !runs_.last().open && !runs_.last().undo; }
@@ -79,8 +79,8 @@ class RenameJournal
     // Finishes (finish) or undoes the run that was cut short.
     RenameOutcome recover(bool finish, const RenameProgress &progress = {});
 
-    static QStringList to_lines(const QList<JournalRun> &runs);
-    static QList<JournalRun> from_lines(const QStringList &lines, bool *damaged = nullptr);
+    static QStringList to_lines(const QList<RenameJournalRun> &runs);
+    static QList<RenameJournalRun> from_lines(const QStringList &lines, bool *damaged = nullptr);
 
   private:
     bool save();
@@ -89,10 +89,10 @@ class RenameJournal
                           const RenameProgress &progress, bool *appended);
     // Where the entry's file is now (its old, temporary or new name); empty when none of
     // them is that file any more.
-    static QString locate(const JournalRun &run, const JournalEntry &e);
+    static QString locate(const RenameJournalRun &run, const RenameJournalEntry &e);
 
     QString file_;
-    QList<JournalRun> runs_;
+    QList<RenameJournalRun> runs_;
 };
 
 } // namespace vorn

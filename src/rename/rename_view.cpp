@@ -1,6 +1,7 @@
 #include "rename/rename_view.h"
 
 #include "base/job.h"
+#include "base/paths.h"
 #include "files/app_context.h"
 #include "files/file_helpers.h"
 #include "files/name_rules.h"

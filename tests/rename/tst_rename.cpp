@@ -237,14 +237,14 @@ void TstRename::cutRunUndoneAtStart()
     writeFile(dir + ".vorn-rename-9-1", "1.jpg");
     writeFile(dir + "2.jpg", "2.jpg");
     writeFile(f.path("vorn.cfg"), "0\r\n0\r\n0\r\nnormal\r\n");
-    JournalRun cut;
+    RenameJournalRun cut;
     quint64 device = 0;
     FileId folderId;
     QVERIFY(file_id(dir, &device, &folderId));
     cut.device = device;
     cut.folder = dir;
-    JournalEntry first{{}, "1.jpg", ".vorn-rename-9-1", "2.jpg"};
-    JournalEntry second{{}, "2.jpg", "", "3.jpg"};
+    RenameJournalEntry first{{}, "1.jpg", ".vorn-rename-9-1", "2.jpg"};
+    RenameJournalEntry second{{}, "2.jpg", "", "3.jpg"};
     QVERIFY(file_id(dir + first.tempName, &device, &first.id));
     QVERIFY(file_id(dir + "2.jpg", &device, &second.id));
     cut.entries << first << second;

@@ -321,11 +321,11 @@ void TstRenameCore::recoverCutRun()
     writeFile(folder + "2.jpg", "2");
     struct stat st = {};
     lstat(QFile::encodeName(folder).constData(), &st);
-    JournalRun cut;
+    RenameJournalRun cut;
     cut.device = quint64(st.st_dev);
     cut.folder = folder;
-    cut.entries << JournalEntry{fileIdOf(folder + ".tmp-1"), "1.jpg", ".tmp-1", "2.jpg"}
-                << JournalEntry{fileIdOf(folder + "2.jpg"), "2.jpg", "", "3.jpg"};
+    cut.entries << RenameJournalEntry{fileIdOf(folder + ".tmp-1"), "1.jpg", ".tmp-1", "2.jpg"}
+                << RenameJournalEntry{fileIdOf(folder + "2.jpg"), "2.jpg", "", "3.jpg"};
     const QString journalFile = dir.filePath(".journal");
     QVERIFY(write_text_lines(journalFile, RenameJournal::to_lines({cut})));
 
@@ -344,13 +344,13 @@ void TstRenameCore::recoverCutRun()
 void TstRenameCore::damagedJournalIsRefused()
 {
     QTemporaryDir dir;
-    JournalRun run;
+    RenameJournalRun run;
     run.open = false;
     run.folder = "/x/";
-    run.entries << JournalEntry{{7, 3, 11}, "a", "", "b"};
+    run.entries << RenameJournalEntry{{7, 3, 11}, "a", "", "b"};
     QStringList lines = RenameJournal::to_lines({run});
     bool damaged = false;
-    QCOMPARE(RenameJournal::from_lines(lines, &damaged), QList<JournalRun>{run});
+    QCOMPARE(RenameJournal::from_lines(lines, &damaged), QList<RenameJournalRun>{run});
     QVERIFY(!damaged);
     lines[2].replace("f\t7 ", "f\t8 ");
     QVERIFY(RenameJournal::from_lines(lines, &damaged).isEmpty());
