@@ -3,6 +3,7 @@
 #include "files/view_host.h"
 #include "viewers/help_view.h"
 #include "viewers/html_view.h"
+#include "viewers/media_engine.h"
 #include "viewers/text_view.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/theme.h"
@@ -30,6 +31,17 @@ DocumentPart install_document_part(ViewHost &host)
     QWidget *client = host.clientArea();
     QObject::connect(part.html, &HtmlView::captionRequested, client,
                      [client](const QString &title) { client->window()->setWindowTitle(title); });
+    // Sound links play through an audio-only media engine of the HTML view: opening a file
+    // stops the one playing before, and playback starts once the file is open.
+    auto *sound = new MediaEngine(MediaEngine::Output::AudioOnly, part.html);
+    QObject::connect(sound, &MediaEngine::opened, sound, [sound](bool ok, const QString &) {
+        if (ok)
+            sound->play();
+    });
+    part.html->setSoundPlayer([sound](const QString &file) {
+        sound->close();
+        sound->open(file);
+    });
 
     // The help view comes to the front for F1 and the help button; closing it brings back
     // the view that was in front before.
