@@ -131,14 +131,14 @@ void TstHtmlView::localLinks()
     page(QStringLiteral("site/SOUND.WAV"), "RIFF");
     fx->window->show_file(p);
 
-    // A sound opens with the desktop until a media engine plays it.
+    // A sound goes to the view's media engine, never to the desktop.
     view()->html1HotSpotClick(QStringLiteral("SOUND.WAV"));
-    QCOMPARE(spy.urls, QList<QUrl>{QUrl::fromLocalFile(fx->path(QStringLiteral("site/SOUND.WAV")))});
+    QVERIFY(spy.urls.isEmpty());
     QStringList played;
     view()->setSoundPlayer([&](const QString &f) { played << f; });
     view()->html1HotSpotClick(QStringLiteral("SOUND.WAV"));
     QCOMPARE(played, QStringList{fx->path(QStringLiteral("site/SOUND.WAV"))});
-    QCOMPARE(spy.urls.size(), 1);
+    QVERIFY(spy.urls.isEmpty());
 
     // A picture with parameters: the name before "?" expanded against the page.
     view()->html1HotSpotClick(QStringLiteral("pics/p.jpg?w=10"));
