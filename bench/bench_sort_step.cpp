@@ -25,13 +25,14 @@
 #include <QToolButton>
 
 #include <algorithm>
-#include <memory>
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 using namespace vorn;
 
-namespace {
+namespace
+{
 
 constexpr int kPictures = 500;
 
@@ -149,7 +150,8 @@ RunFigures sortByWindow(const QString &root, const QString &jpeg, bool decode)
     }
     fig.totalMs = total.nsecsElapsed() / 1e6;
     if (!prompter.messages().isEmpty() || QDir(dst).entryList(QDir::Files).size() != kPictures)
-        qFatal("the run did not move every picture: %s", qPrintable(prompter.messages().join(QLatin1Char('|'))));
+        qFatal("the run did not move every picture: %s",
+               qPrintable(prompter.messages().join(QLatin1Char('|'))));
     prompter.pushAnswer(Answer::Yes);
     w.close();
     return fig;
@@ -206,7 +208,9 @@ double mvLoop(const QString &root, const QString &jpeg)
     QElapsedTimer t;
     t.start();
     QProcess sh;
-    sh.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("for f in \"$0\"/*.jpg; do mv -n \"$f\" \"$1\"/; done"), src, dst});
+    sh.start(QStringLiteral("sh"),
+             {QStringLiteral("-c"), QStringLiteral("for f in \"$0\"/*.jpg; do mv -n \"$f\" \"$1\"/; done"),
+              src, dst});
     sh.waitForFinished(-1);
     const double ms = t.nsecsElapsed() / 1e6;
     if (QDir(dst).entryList(QDir::Files).size() != kPictures)
@@ -254,12 +258,14 @@ int main(int argc, char **argv)
                 shown.totalMs / mvMs);
     std::printf("press to next file routed:     median %6.2f ms, 95%% %6.2f ms\n", median(routed.routedMs),
                 percentile(routed.routedMs, 0.95));
-    std::printf("press to next picture decoded: median %6.2f ms, 95%% %6.2f ms (fitted to 1024x768, no prefetch)\n",
-                median(shown.shownMs), percentile(shown.shownMs, 0.95));
+    std::printf(
+        "press to next picture decoded: median %6.2f ms, 95%% %6.2f ms (fitted to 1024x768, no prefetch)\n",
+        median(shown.shownMs), percentile(shown.shownMs, 0.95));
     std::printf("press to next photo on screen in the picture view (best fit, prefetched): median %6.2f ms, "
                 "95%% %6.2f ms (goal: under 50 ms)\n",
                 median(viewMs), percentile(viewMs, 0.95));
-    std::printf("whole step (move, next file routed, counters, journal written): median %6.2f ms, 95%% %6.2f ms\n",
-                median(routed.stepMs), percentile(routed.stepMs, 0.95));
+    std::printf(
+        "whole step (move, next file routed, counters, journal written): median %6.2f ms, 95%% %6.2f ms\n",
+        median(routed.stepMs), percentile(routed.stepMs, 0.95));
     return 0;
 }

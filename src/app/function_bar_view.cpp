@@ -14,9 +14,11 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 QIcon swatchIcon(const QColor &c)
 {
@@ -145,8 +147,8 @@ FunctionBarView::FunctionBarView(int rowHeight, QWidget *parent)
             &QToolButton::clicked, this, &FunctionBarView::infoClicked);
     connect(addButton(row, "bt_help", st->standardIcon(QStyle::SP_DialogHelpButton)), &QToolButton::clicked,
             this, &FunctionBarView::helpClicked);
-    connect(addButton(row, "bt_close", st->standardIcon(QStyle::SP_DialogCloseButton)),
-            &QToolButton::clicked, this, &FunctionBarView::closeClicked);
+    connect(addButton(row, "bt_close", st->standardIcon(QStyle::SP_DialogCloseButton)), &QToolButton::clicked,
+            this, &FunctionBarView::closeClicked);
 
     // The colour panel: sixteen swatches, shown by bt_colors.
     fup_color_ = new QWidget(content());

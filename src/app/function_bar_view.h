@@ -11,11 +11,13 @@ class QButtonGroup;
 class QMenu;
 class QToolButton;
 
-namespace vorn {
+namespace vorn
+{
 
-class FunctionBarView : public CollapsibleToolBar {
+class FunctionBarView : public CollapsibleToolBar
+{
     Q_OBJECT
-public:
+  public:
     explicit FunctionBarView(int rowHeight, QWidget *parent = nullptr);
 
     QToolButton *button(const char *name) const;
@@ -30,17 +32,17 @@ public:
     void bt_256colsClick();
     void mi_fontsize8Click();
 
-signals:
-  void viewButtonClicked(vorn::ViewMode mode);
-  void themeChanged(bool textured);
-  void viewingTextureChosen(bool blue);
-  void viewingColorChosen(const QColor &color);
-  void languageClicked();
-  void infoClicked();
-  void helpClicked();
-  void closeClicked();
+  signals:
+    void viewButtonClicked(vorn::ViewMode mode);
+    void themeChanged(bool textured);
+    void viewingTextureChosen(bool blue);
+    void viewingColorChosen(const QColor &color);
+    void languageClicked();
+    void infoClicked();
+    void helpClicked();
+    void closeClicked();
 
-private:
+  private:
     QToolButton *addButton(QWidget *row, const char *name, const QIcon &icon, bool checkable = false);
 
     int rowHeight_;

@@ -6,7 +6,9 @@
 #include "app/splash_dialog.h"
 #include "app/view_router.h"
 #include "app/view_stack_view.h"
+#include "archives/zip_part.h"
 #include "base/text_file.h"
+#include "catalog/catalog_part.h"
 #include "files/file_helpers.h"
 #include "files/files_part.h"
 #include "files/grid_report.h"
@@ -15,11 +17,9 @@
 #include "files/scan_panel_view.h"
 #include "files/view_host.h"
 #include "rename/rename_part.h"
+#include "sorting/sort_bar_view.h"
 #include "sorting/sort_part.h"
 #include "viewers/document_part.h"
-#include "archives/zip_part.h"
-#include "sorting/sort_bar_view.h"
-#include "catalog/catalog_part.h"
 #include "viewers/picture_part.h"
 #include "viewers/video_part.h"
 #include "widgets/collapsible_toolbar.h"
@@ -46,20 +46,26 @@
 #include <QWheelEvent>
 
 // The icons and pictures are compiled into the static ui library; register them once.
-static void initResources() { Q_INIT_RESOURCE(resources); }
+static void initResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 const char *const kLongName = "Viewer, Organizer, Renamer and Navigator";
 
 // The window's navy shows between its parts; the parts keep the desktop's colours.
-class NavyBackdrop : public QWidget {
-public:
+class NavyBackdrop : public QWidget
+{
+  public:
     using QWidget::QWidget;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), QColor(0, 0, 128)); }
 };
 
@@ -70,8 +76,7 @@ QString MainWindow::fullTitle()
     return QStringLiteral("V.O.R.N. - ") + QLatin1String(kLongName) + QStringLiteral(" 2.0");
 }
 
-MainWindow::MainWindow(const StartOptions &options, QWidget *parent)
-    : QMainWindow(parent), options_(options)
+MainWindow::MainWindow(const StartOptions &options, QWidget *parent) : QMainWindow(parent), options_(options)
 {
     initResources();
     setObjectName(QStringLiteral("form_main"));
@@ -197,7 +202,8 @@ void MainWindow::buildLayout()
     maskBar_ = new MaskBarView(*ctx_, kButtonRowHeight, tbar_mask_->content());
     tbar_mask_->contentLayout()->addWidget(maskBar_);
     outer->addWidget(tbar_mask_);
-    tbar_sortmain_ = new CollapsibleToolBar(QStringLiteral("tbar_sortmain"), QStringLiteral("lb_sortbar"), central);
+    tbar_sortmain_ =
+        new CollapsibleToolBar(QStringLiteral("tbar_sortmain"), QStringLiteral("lb_sortbar"), central);
     outer->addWidget(tbar_sortmain_);
     stat_sort_ = new PanelStatusBar(QStringLiteral("stat_sort"), {120, 160, 180, 0, 120}, central);
     outer->addWidget(stat_sort_);
@@ -232,7 +238,8 @@ void MainWindow::buildLayout()
     connect(functionBar_, &FunctionBarView::languageClicked, this, &MainWindow::bt_languageClick);
     connect(functionBar_, &FunctionBarView::infoClicked, this, &MainWindow::bt_infoClick);
     connect(functionBar_, &FunctionBarView::helpClicked, this, &MainWindow::bt_helpclick);
-    connect(functionBar_, &FunctionBarView::themeChanged, this, [this](bool textured) { apply_theme(this, textured); });
+    connect(functionBar_, &FunctionBarView::themeChanged, this,
+            [this](bool textured) { apply_theme(this, textured); });
     connect(functionBar_, &FunctionBarView::viewingTextureChosen, this,
             [this](bool blue) { set_viewing_texture(this, blue ? Texture::Blue : Texture::White); });
     connect(functionBar_, &FunctionBarView::viewingColorChosen, this, [this](const QColor &c) {
@@ -274,8 +281,8 @@ void MainWindow::buildShortcuts()
     connect(f1, &QShortcut::activated, this, &MainWindow::bt_helpclick);
     // Ctrl+Alt+F12 flips the key-stepping switch; many Linux desktops take Ctrl+Alt+F-keys
     // for console switching, so Ctrl+Shift+F12 does the same.
-    for (const QKeySequence &seq : {QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F12),
-                                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F12)}) {
+    for (const QKeySequence &seq :
+         {QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F12), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F12)}) {
         auto *s = new QShortcut(seq, this);
         s->setContext(Qt::ApplicationShortcut);
         connect(s, &QShortcut::activated, this, [this] { ctx_->setKeyStepping(!ctx_->keyStepping()); });
@@ -322,12 +329,16 @@ void MainWindow::apply_texts()
     apply_control_texts(this, ctx_->texts());
     listArea_->applyTexts();
     // The language button keeps its five-language hint.
-    functionBar_->button("bt_language")->setToolTip(QStringLiteral(
-        "Sprache wählen\n\rSelect language\n\rChoisir langage\n\rPrescelto linguaggio\n\rSeleccionar lenguaje"));
+    functionBar_->button("bt_language")
+        ->setToolTip(QStringLiteral("Sprache wählen\n\rSelect language\n\rChoisir langage\n\rPrescelto "
+                                    "linguaggio\n\rSeleccionar lenguaje"));
     ctx_->retranslate();
 }
 
-void MainWindow::bt_closeclick() { close(); }
+void MainWindow::bt_closeclick()
+{
+    close();
+}
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
@@ -402,7 +413,8 @@ void MainWindow::bt_helpclick()
 
 } // namespace vorn
 
-namespace vorn {
+namespace vorn
+{
 
 void MainWindow::showListSide()
 {
@@ -447,7 +459,10 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void MainWindow::bt_dirhideClick() { listArea_->hide(); }
+void MainWindow::bt_dirhideClick()
+{
+    listArea_->hide();
+}
 
 void MainWindow::releaseViews()
 {

@@ -15,7 +15,8 @@ class QToolButton;
 class QFrame;
 class QWidget;
 
-namespace vorn {
+namespace vorn
+{
 
 class CatalogView;
 class CollapsibleToolBar;
@@ -43,9 +44,10 @@ struct StartOptions {
     bool showSplash = true;
 };
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow
+{
     Q_OBJECT
-public:
+  public:
     explicit MainWindow(const StartOptions &options = {}, QWidget *parent = nullptr);
     ~MainWindow() override;
 
@@ -92,53 +94,53 @@ public:
     // Applies the texts of the current language to every control and message of the window.
     void apply_texts();
 
-protected:
+  protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private:
-  class Host;
+  private:
+    class Host;
 
-  void formcreate();
-  void formshow();
-  void shut_down();
-  void buildLayout();
-  void buildShortcuts();
-  void installParts(QWidget *central);
-  void followMode(ViewMode mode);
-  void showListSide();
-  WindowShow currentWindowShow() const;
+    void formcreate();
+    void formshow();
+    void shut_down();
+    void buildLayout();
+    void buildShortcuts();
+    void installParts(QWidget *central);
+    void followMode(ViewMode mode);
+    void showListSide();
+    WindowShow currentWindowShow() const;
 
-  std::unique_ptr<DialogPrompter> ownPrompter_;
-  std::unique_ptr<AppContext> ctx_;
-  StartOptions options_;
-  ZipEngine zip_;
-  StringGrid catalogGrid_;
-  bool shown_ = false;
-  bool shuttingDown_ = false;
+    std::unique_ptr<DialogPrompter> ownPrompter_;
+    std::unique_ptr<AppContext> ctx_;
+    StartOptions options_;
+    ZipEngine zip_;
+    StringGrid catalogGrid_;
+    bool shown_ = false;
+    bool shuttingDown_ = false;
 
-  ViewRouter *router_ = nullptr;
-  Host *host_ = nullptr;
-  FunctionBarView *functionBar_ = nullptr;
-  ListAreaView *listArea_ = nullptr;
-  MaskBarView *maskBar_ = nullptr;
-  ScanPanelView *scanPanel_ = nullptr;
-  PictureView *pictureView_ = nullptr;
-  VideoView *videoView_ = nullptr;
-  SlideshowView *slideshow_ = nullptr;
-  SortBarView *sortView_ = nullptr;
-  TextView *textView_ = nullptr;
-  HtmlView *htmlView_ = nullptr;
-  HelpView *helpView_ = nullptr;
-  ZipView *zipView_ = nullptr;
-  CatalogView *catalogView_ = nullptr;
-  RenameView *renameView_ = nullptr;
-  bool closeConfirmed_ = false;
-  ViewStack *views_ = nullptr;
-  CollapsibleToolBar *tbar_mask_ = nullptr;
-  CollapsibleToolBar *tbar_sortmain_ = nullptr;
-  PanelStatusBar *stat_sort_ = nullptr;
+    ViewRouter *router_ = nullptr;
+    Host *host_ = nullptr;
+    FunctionBarView *functionBar_ = nullptr;
+    ListAreaView *listArea_ = nullptr;
+    MaskBarView *maskBar_ = nullptr;
+    ScanPanelView *scanPanel_ = nullptr;
+    PictureView *pictureView_ = nullptr;
+    VideoView *videoView_ = nullptr;
+    SlideshowView *slideshow_ = nullptr;
+    SortBarView *sortView_ = nullptr;
+    TextView *textView_ = nullptr;
+    HtmlView *htmlView_ = nullptr;
+    HelpView *helpView_ = nullptr;
+    ZipView *zipView_ = nullptr;
+    CatalogView *catalogView_ = nullptr;
+    RenameView *renameView_ = nullptr;
+    bool closeConfirmed_ = false;
+    ViewStack *views_ = nullptr;
+    CollapsibleToolBar *tbar_mask_ = nullptr;
+    CollapsibleToolBar *tbar_sortmain_ = nullptr;
+    PanelStatusBar *stat_sort_ = nullptr;
 };
 
 } // namespace vorn

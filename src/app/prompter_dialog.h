@@ -5,10 +5,12 @@
 
 class QWidget;
 
-namespace vorn {
+namespace vorn
+{
 
-class DialogPrompter : public Prompter {
-public:
+class DialogPrompter : public Prompter
+{
+  public:
     explicit DialogPrompter(QWidget *parent = nullptr) : parent_(parent) {}
     void setParent(QWidget *parent) { parent_ = parent; }
 
@@ -16,13 +18,11 @@ public:
                    const QString &caption = {}) override;
     std::optional<QString> input(const QString &caption, const QString &label,
                                  const QString &initial = {}) override;
-    QString openFileName(const QString &caption, const QString &startDir,
-                         const QString &filter) override;
-    QString saveFileName(const QString &caption, const QString &startDir,
-                         const QString &filter) override;
+    QString openFileName(const QString &caption, const QString &startDir, const QString &filter) override;
+    QString saveFileName(const QString &caption, const QString &startDir, const QString &filter) override;
     QString folderName(const QString &caption, const QString &startDir) override;
 
-private:
+  private:
     QWidget *parent_;
 };
 

@@ -7,11 +7,13 @@
 
 class QFrame;
 
-namespace vorn {
+namespace vorn
+{
 
-class ViewStack : public QStackedWidget {
+class ViewStack : public QStackedWidget
+{
     Q_OBJECT
-public:
+  public:
     explicit ViewStack(QWidget *parent = nullptr);
 
     // The panel of a view (pn_viewmain, pn_videomain, ...); views put their controls in it.

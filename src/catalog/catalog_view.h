@@ -5,8 +5,8 @@
 // the catalog core (CatalogJob, the folder packer, catalog_files) off the window's thread.
 #pragma once
 
-#include "files/app_context.h"
 #include "catalog/catalog_settings.h"
+#include "files/app_context.h"
 
 #include <QFrame>
 #include <QFutureWatcher>

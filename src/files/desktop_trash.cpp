@@ -15,9 +15,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 constexpr int kMaxTrashNames = 100000;
 
@@ -37,7 +39,8 @@ bool lstat_of(const QString &path, struct stat *st)
 // The device of the path, or of its nearest existing parent when it does not exist yet.
 dev_t device_of(QString path)
 {
-    struct stat st {};
+    struct stat st {
+    };
     while (!path.isEmpty()) {
         if (stat(native_path(path).constData(), &st) == 0)
             return st.st_dev;
@@ -54,7 +57,8 @@ bool own_folder(const QString &path)
 {
     if (mkdir(native_path(path).constData(), 0700) != 0 && errno != EEXIST)
         return false;
-    struct stat st {};
+    struct stat st {
+    };
     return lstat_of(path, &st) && S_ISDIR(st.st_mode) && st.st_uid == getuid();
 }
 
@@ -95,7 +99,8 @@ TrashPlace find_trash(const QString &source, dev_t dev)
     const QString uid = QString::number(getuid());
 
     // An administrator's shared $topdir/.Trash: a real sticky folder.
-    struct stat st {};
+    struct stat st {
+    };
     const QString shared = top + QStringLiteral(".Trash");
     if (lstat_of(shared, &st) && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX)) {
         const QString mine = shared + QLatin1Char('/') + uid;
@@ -115,7 +120,8 @@ FileOpResult move_to_desktop_trash(const QString &pathIn)
     if (pathIn.isEmpty() || pathIn.contains(QChar(0)))
         return failed(EINVAL);
     QString path = QDir::cleanPath(QFileInfo(pathIn).absoluteFilePath());
-    struct stat st {};
+    struct stat st {
+    };
     if (!lstat_of(path, &st))
         return failed(errno);
     const TrashPlace place = find_trash(path, st.st_dev);

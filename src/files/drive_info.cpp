@@ -10,9 +10,11 @@
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 constexpr long kIso9660Magic = 0x9660;
 constexpr long kUdfMagic = 0x15013346;
@@ -52,7 +54,8 @@ bool SystemDriveInfo::is_cdrom_drive(const QString &path) const
     };
     if (statfs(p.constData(), &fs) == 0 && (fs.f_type == kIso9660Magic || fs.f_type == kUdfMagic))
         return true;
-    struct statvfs vfs {};
+    struct statvfs vfs {
+    };
     return statvfs(p.constData(), &vfs) == 0 && (vfs.f_flag & ST_RDONLY);
 }
 
@@ -68,8 +71,8 @@ bool SystemDriveInfo::is_removable(const QString &path) const
     if (!device.startsWith(QLatin1String("/dev/")))
         return false;
     // The block device in sysfs; a partition's own "removable" flag lives on its disk.
-    QString sys = QFileInfo(QStringLiteral("/sys/class/block/") + QFileInfo(device).fileName())
-                      .canonicalFilePath();
+    QString sys =
+        QFileInfo(QStringLiteral("/sys/class/block/") + QFileInfo(device).fileName()).canonicalFilePath();
     if (sys.isEmpty())
         return false;
     if (QFileInfo::exists(sys + QStringLiteral("/partition")))

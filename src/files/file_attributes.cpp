@@ -10,9 +10,11 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 const char kDosAttrib[] = "user.DOSATTRIB";
 constexpr std::uint32_t kXattrBits = AttrHidden | AttrSystem | AttrArchive;
@@ -86,8 +88,7 @@ bool set_file_attributes(const QString &path, std::uint32_t attributes)
         return false;
     const mode_t mode = st.st_mode & 07777;
     const bool readOnly = attributes & AttrReadOnly;
-    const mode_t newMode = readOnly ? (mode & ~kWriteBits)
-                                    : ((mode & kWriteBits) ? mode : (mode | S_IWUSR));
+    const mode_t newMode = readOnly ? (mode & ~kWriteBits) : ((mode & kWriteBits) ? mode : (mode | S_IWUSR));
     mode_t current = mode;
     const std::uint32_t flags = attributes & kXattrBits;
     if ((read_dos_attrib(p) & kXattrBits) != flags) {
@@ -108,10 +109,19 @@ void make_writable(const QString &path, const DriveInfo &drives)
         set_file_attributes(path, AttrArchive);
 }
 
-void make_writable(const QString &path) { make_writable(path, system_drive_info()); }
+void make_writable(const QString &path)
+{
+    make_writable(path, system_drive_info());
+}
 
-bool is_read_only(const QString &path) { return file_attributes(path) & AttrReadOnly; }
+bool is_read_only(const QString &path)
+{
+    return file_attributes(path) & AttrReadOnly;
+}
 
-bool is_listed(const QString &path) { return !(file_attributes(path) & (AttrHidden | AttrSystem)); }
+bool is_listed(const QString &path)
+{
+    return !(file_attributes(path) & (AttrHidden | AttrSystem));
+}
 
 } // namespace vorn

@@ -13,9 +13,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 constexpr char16_t kKeptByte = 0xDC00; // + the byte (0x80 .. 0xFF)
 
@@ -191,7 +193,10 @@ void clear_folder(const QString &folder, const DriveInfo &drives)
     }
 }
 
-void clear_folder(const QString &folder) { clear_folder(folder, system_drive_info()); }
+void clear_folder(const QString &folder)
+{
+    clear_folder(folder, system_drive_info());
+}
 
 int count_catalog_pages(const QString &tempDir)
 {

@@ -7,7 +7,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace vorn {
+namespace vorn
+{
 
 class DriveInfo;
 

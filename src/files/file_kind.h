@@ -3,7 +3,8 @@
 
 #include <QString>
 
-namespace vorn {
+namespace vorn
+{
 
 enum class FileKind { Picture, Video, Html, Zip, Other };
 

@@ -6,15 +6,17 @@
 #include <QThread>
 
 #include <algorithm>
-#include <thread>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <thread>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 // Hidden (2) and system (4) in user.DOSATTRIB, the form Samba writes ("0x" + hex).
 bool flaggedHiddenOrSystem(const QByteArray &path, bool &xattrsSupported)
@@ -57,7 +59,8 @@ QList<FileEntry> list_folder(const QString &folder, const std::function<bool(con
         // The entry's type suffices; only unknown types and links cost a stat.
         bool isFile = e->d_type == DT_REG;
         if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
-            struct stat st {};
+            struct stat st {
+            };
             if (fstatat(dfd, e->d_name, &st, 0) != 0)
                 continue;
             isFile = S_ISREG(st.st_mode);
@@ -127,7 +130,10 @@ int FileListModel::rowCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(entries_.size());
 }
 
-int FileListModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : 2; }
+int FileListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 2;
+}
 
 QVariant FileListModel::data(const QModelIndex &index, int role) const
 {

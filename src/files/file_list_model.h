@@ -8,7 +8,8 @@
 #include <functional>
 #include <memory>
 
-namespace vorn {
+namespace vorn
+{
 
 struct FileEntry {
     QString name;
@@ -23,9 +24,10 @@ struct FileEntry {
 // Runs on any thread.
 QList<FileEntry> list_folder(const QString &folder, const std::function<bool(const QString &)> &accept);
 
-class FileListModel : public QAbstractTableModel {
+class FileListModel : public QAbstractTableModel
+{
     Q_OBJECT
-public:
+  public:
     enum Column { NameColumn = 0, FolderColumn = 1 };
 
     explicit FileListModel(QObject *parent = nullptr);
@@ -56,13 +58,13 @@ public:
     void setEditable(bool on) { editable_ = on; }
     bool isEditable() const { return editable_; }
 
-signals:
+  signals:
     void listed();
     // The user typed a new name for a row; the owner renames the file and then calls
     // setEntryName on success.
     void renameRequested(int row, const QString &newName);
 
-private:
+  private:
     QList<FileEntry> entries_;
     QString folder_;
     bool editable_ = false;

@@ -10,17 +10,19 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <vector>
 #include <fcntl.h>
 #include <stdio.h> // renameat2
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 constexpr int kMaxCollisionNumber = 100000;
 constexpr size_t kCopyChunk = size_t(1) << 30; // per copy_file_range / sendfile call
@@ -48,8 +50,9 @@ bool unusable(const QString &path)
     return native_path(path).isEmpty();
 }
 
-class Fd {
-public:
+class Fd
+{
+  public:
     explicit Fd(int fd = -1) : fd_(fd) {}
     ~Fd()
     {
@@ -67,7 +70,7 @@ public:
         return ::close(fd) == 0;
     }
 
-private:
+  private:
     int fd_;
 };
 
@@ -100,7 +103,8 @@ int copy_data(int in, int out, off_t size)
     off_t left = size;
     bool kernelCopy = true;
     while (left > 0 && kernelCopy) {
-        const ssize_t n = copy_file_range(in, nullptr, out, nullptr, size_t(std::min<off_t>(left, kCopyChunk)), 0);
+        const ssize_t n =
+            copy_file_range(in, nullptr, out, nullptr, size_t(std::min<off_t>(left, kCopyChunk)), 0);
         if (n > 0) {
             left -= n;
         } else if (n == 0) {
@@ -277,7 +281,8 @@ FileOpResult copy_file(const QString &source, const QString &folderIn, bool dura
     Fd in(::open(from.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (in.get() < 0)
         return failure(errno);
-    struct stat st {};
+    struct stat st {
+    };
     if (fstat(in.get(), &st) != 0)
         return failure(errno);
     if (S_ISDIR(st.st_mode))

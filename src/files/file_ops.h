@@ -22,7 +22,8 @@
 #include <optional>
 #include <utility>
 
-namespace vorn {
+namespace vorn
+{
 
 // What tells one file from another that later carries its name.
 struct FileIdentity {
@@ -62,8 +63,9 @@ using FileOpHook = void (*)(FileOpStage stage, const QString &source);
 // The shell operation codes callers pass to shell_file_op.
 enum ShellOp : int { OpMove = 1, OpCopy = 2, OpDelete = 3 };
 
-class FileOps {
-public:
+class FileOps
+{
+  public:
     // fallbackTrashDir: the program's own trash folder (Paths::trashDir).
     explicit FileOps(QString fallbackTrashDir = {}) : trashDir_(std::move(fallbackTrashDir)) {}
 
@@ -94,7 +96,7 @@ public:
     // "name.ext" for n < 2, else "name (n).ext"; a leading dot does not start an extension.
     static QString collision_name(const QString &name, int n);
 
-private:
+  private:
     QString trashDir_;
     int lastResult_ = 0;
 };

@@ -1,7 +1,7 @@
 #include "files/list_area_view.h"
 
-#include "files/file_helpers.h"
 #include "files/file_attributes.h"
+#include "files/file_helpers.h"
 #include "files/file_ops.h"
 #include "files/masks.h"
 #include "files/name_rules.h"
@@ -22,9 +22,11 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 QLabel *infoLabel(const char *name, QWidget *parent)
 {
@@ -124,7 +126,8 @@ ListAreaView::ListAreaView(AppContext &ctx, int rowHeight, QWidget *parent) : QF
         connect(l, &FileListView::navigated, this, &ListAreaView::onNavigated);
         connect(l, &FileListView::positionChanged, this, &ListAreaView::updateReadout);
         connect(l, &FileListView::deleteRequested, this, &ListAreaView::bt_trashmainClick);
-        connect(l->selectionModel(), &QItemSelectionModel::selectionChanged, this, &ListAreaView::updateListButtons);
+        connect(l->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                &ListAreaView::updateListButtons);
     }
     connect(lvModel_, &FileListModel::renameRequested, this, &ListAreaView::onRenameRequested);
     connect(lvModel_, &FileListModel::listed, this, [this] {
@@ -276,21 +279,22 @@ void ListAreaView::openFolder(const QString &path)
         const QString target = QDir::cleanPath(path);
         const QString parentPath = QFileInfo(target).absolutePath();
         auto *conn = new QMetaObject::Connection;
-        *conn = connect(dirs_, &QFileSystemModel::directoryLoaded, this, [this, conn, target, parentPath](const QString &loaded) {
-            const QModelIndex t = dirs_->index(target);
-            if (!t.isValid() || tv_->currentIndex() != t) {
-                disconnect(*conn);
-                delete conn;
-                return;
-            }
-            for (QModelIndex p = t.parent(); p.isValid(); p = p.parent())
-                tv_->expand(p);
-            tv_->scrollTo(t, QAbstractItemView::PositionAtCenter);
-            if (QDir::cleanPath(loaded) == parentPath) {
-                disconnect(*conn);
-                delete conn;
-            }
-        });
+        *conn = connect(dirs_, &QFileSystemModel::directoryLoaded, this,
+                        [this, conn, target, parentPath](const QString &loaded) {
+                            const QModelIndex t = dirs_->index(target);
+                            if (!t.isValid() || tv_->currentIndex() != t) {
+                                disconnect(*conn);
+                                delete conn;
+                                return;
+                            }
+                            for (QModelIndex p = t.parent(); p.isValid(); p = p.parent())
+                                tv_->expand(p);
+                            tv_->scrollTo(t, QAbstractItemView::PositionAtCenter);
+                            if (QDir::cleanPath(loaded) == parentPath) {
+                                disconnect(*conn);
+                                delete conn;
+                            }
+                        });
     }
     if (!startFolder_)
         scanRoot_ = with_trailing_slash(QDir::cleanPath(path));
@@ -421,7 +425,10 @@ void ListAreaView::updateReadout()
     emit ctx_.selectionChanged();
 }
 
-void ListAreaView::setScanCountText(const QString &text) { pns_nr_->setText(text); }
+void ListAreaView::setScanCountText(const QString &text)
+{
+    pns_nr_->setText(text);
+}
 
 void ListAreaView::updateListButtons()
 {

@@ -15,11 +15,13 @@ class QTabWidget;
 class QToolButton;
 class QTreeView;
 
-namespace vorn {
+namespace vorn
+{
 
-class ListAreaView : public QFrame {
+class ListAreaView : public QFrame
+{
     Q_OBJECT
-public:
+  public:
     ListAreaView(AppContext &ctx, int rowHeight, QWidget *parent = nullptr);
 
     QTabWidget *tabs() const { return pc_list_; }
@@ -60,7 +62,7 @@ public:
     // The list part of the lock-out during long operations.
     void setListsEnabled(bool on);
 
-public slots:
+  public slots:
     void tvclick(const QModelIndex &index);
     void lvclick();
     void bt_trashmainClick();
@@ -68,7 +70,7 @@ public slots:
     void bt_deleteitemClick();
     void applyTexts();
 
-signals:
+  signals:
     // A single file was chosen in the active list: route it to its view.
     void showFileRequested(const QString &path);
     // The selection or the list contents changed.

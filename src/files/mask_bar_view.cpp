@@ -11,9 +11,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 constexpr int kMaskColumnWidth = 31;
 constexpr int kMaskColumnMin = 16;
@@ -224,7 +226,8 @@ void MaskBarView::bt_maskconfigokClick()
         user_[i]->setText(cells[i]);
     QString error;
     if (!save_grid(ctx_.paths().mskFile, g, &error))
-        ctx_.prompter().error(ctx_.msg(Msg::WriteFailed) + ctx_.paths().mskFile + QStringLiteral("\r\n") + error);
+        ctx_.prompter().error(ctx_.msg(Msg::WriteFailed) + ctx_.paths().mskFile + QStringLiteral("\r\n") +
+                              error);
     else
         loadGrid();
     const QStringList back = userCells();

@@ -11,13 +11,15 @@ class QLabel;
 class QTableWidget;
 class QToolButton;
 
-namespace vorn {
+namespace vorn
+{
 
 class StringGrid;
 
-class MaskBarView : public QWidget {
+class MaskBarView : public QWidget
+{
     Q_OBJECT
-public:
+  public:
     MaskBarView(AppContext &ctx, int rowHeight, QWidget *parent = nullptr);
 
     QToolButton *fixedButton(int tag) const { return fixed_[tag]; }
@@ -27,20 +29,20 @@ public:
     // Loads vorn.msk into the grid (when it exists), reporting a damaged file.
     void loadMaskFile();
 
-public slots:
+  public slots:
     void bt_maskwahl0click();
     void bt_maskwahl13Click();
     void bt_userdefinedClick();
     void bt_setmasksClick();
     void bt_maskconfigokClick();
 
-signals:
+  signals:
     // The filter changed: lists re-read through it, views release what they show.
     void maskApplied();
     // The bar grew or shrank by a row.
     void heightChanged();
 
-private:
+  private:
     void apply_mask();
     QStringList userCells() const;
     void syncButtons();

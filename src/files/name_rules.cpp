@@ -4,9 +4,11 @@
 #include "files/app_context.h"
 #include "lang/texts.h"
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 const QString kCrLf2 = QStringLiteral("\r\n\r\n");
 
@@ -42,10 +44,12 @@ bool check_name_char(QChar c, const Texts &texts, Prompter &prompter)
     return false;
 }
 
-bool check_name_char(QChar c, AppContext &ctx) { return check_name_char(c, ctx.texts(), ctx.prompter()); }
+bool check_name_char(QChar c, AppContext &ctx)
+{
+    return check_name_char(c, ctx.texts(), ctx.prompter());
+}
 
-bool validate_new_name(const QString &newName, const QString &oldPath, const Texts &texts,
-                       Prompter &prompter)
+bool validate_new_name(const QString &newName, const QString &oldPath, const Texts &texts, Prompter &prompter)
 {
     if (file_extension(newName).toUpper() != file_extension(oldPath).toUpper()) {
         prompter.message(texts.msg(Msg::ExtChange1) + kCrLf2 + texts.msg(Msg::ExtChange2), Answer::Ok,

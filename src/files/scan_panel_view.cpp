@@ -10,7 +10,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace vorn {
+namespace vorn
+{
 
 ScanPanelView::ScanPanelView(AppContext &ctx, ListAreaView &lists, QWidget *parent)
     : QFrame(parent), ctx_(ctx), lists_(lists)
@@ -168,7 +169,10 @@ void ScanPanelView::finish()
     emit scanFinished();
 }
 
-void ScanPanelView::bt_exitscanclick() { job_.requestCancel(); }
+void ScanPanelView::bt_exitscanclick()
+{
+    job_.requestCancel();
+}
 
 void ScanPanelView::abortScan()
 {

@@ -12,13 +12,15 @@ class QLabel;
 class QProgressBar;
 class QToolButton;
 
-namespace vorn {
+namespace vorn
+{
 
 class ListAreaView;
 
-class ScanPanelView : public QFrame {
+class ScanPanelView : public QFrame
+{
     Q_OBJECT
-public:
+  public:
     ScanPanelView(AppContext &ctx, ListAreaView &lists, QWidget *parent = nullptr);
 
     bool isScanning() const { return job_.isRunning(); }
@@ -27,19 +29,19 @@ public:
     // The pattern the next start question names: the filter, or the last pattern searched.
     QString fileMask() const { return fileMask_; }
 
-public slots:
+  public slots:
     void bt_startscanclick();
     void bt_exitscanclick();
     void bt_clearscanclick();
 
-signals:
+  signals:
     // Around the scan the controls that could start another operation are locked.
     void lockRequested(bool locked);
     void pictureViewRequested();
     void releaseViews();
     void scanFinished();
 
-private:
+  private:
     void tsfilefound(const QStringList &paths);
     bool askCancel();
     void finish();

@@ -9,17 +9,19 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string_view>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 constexpr unsigned kHiddenFlag = 0x2;
 constexpr unsigned kSystemFlag = 0x4;
@@ -145,7 +147,8 @@ void TTreeScanner::search()
 void TTreeScanner::readFolder(int fd, Listing &out)
 {
     std::string lowered;
-    auto add = [&out](std::vector<Item> &to, const std::string &key, const char *name, size_t len, qint64 size) {
+    auto add = [&out](std::vector<Item> &to, const std::string &key, const char *name, size_t len,
+                      qint64 size) {
         const size_t k = out.arena.size();
         out.arena += key;
         const size_t n = out.arena.size();
@@ -167,7 +170,10 @@ void TTreeScanner::readFolder(int fd, Listing &out)
                 struct stat st;
                 if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
                     continue;
-                type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : S_ISLNK(st.st_mode) ? DT_LNK : DT_UNKNOWN;
+                type = S_ISDIR(st.st_mode)   ? DT_DIR
+                       : S_ISREG(st.st_mode) ? DT_REG
+                       : S_ISLNK(st.st_mode) ? DT_LNK
+                                             : DT_UNKNOWN;
             }
             const size_t len = std::strlen(name);
             if (type == DT_DIR) {
@@ -217,7 +223,8 @@ void TTreeScanner::searchFolder(int fd, const QString &folder)
     // By lower-cased key; names equal but for case keep a fixed order by their bytes.
     auto less = [a](const Item &x, const Item &y) {
         const int c = std::string_view(a + x.key, x.keyLen).compare(std::string_view(a + y.key, y.keyLen));
-        return c != 0 ? c < 0 : std::string_view(a + x.name, x.nameLen) < std::string_view(a + y.name, y.nameLen);
+        return c != 0 ? c < 0
+                      : std::string_view(a + x.name, x.nameLen) < std::string_view(a + y.name, y.nameLen);
     };
     std::sort(list.files.begin(), list.files.end(), less);
     std::sort(list.dirs.begin(), list.dirs.end(), less);

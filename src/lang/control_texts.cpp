@@ -1,6 +1,7 @@
 #include "lang/control_texts.h"
 
-namespace vorn {
+namespace vorn
+{
 
 // name, caption German, caption English, hint German, hint English.
 // Leading and trailing blanks belong to the texts.
@@ -76,8 +77,8 @@ const ControlTextRow kControlTextRows[] = {
     {"bt_copyfile", nullptr, nullptr, "Modus: Kopieren", "mode: copy"},
     {"bt_movefile", nullptr, nullptr, "Modus: Verschieben", "mode: move"},
     {"bt_sorttofolder", nullptr, nullptr, "Schnellwahl ein/aus", "quick select on/off"},
-    {"bt_configsort", nullptr, nullptr,
-     "Sortierschablone konfigurieren ein/aus", "config sort buttons on/off"},
+    {"bt_configsort", nullptr, nullptr, "Sortierschablone konfigurieren ein/aus",
+     "config sort buttons on/off"},
     {"bt_newdir", nullptr, nullptr, "Neuen Ordner anlegen", "create folder"},
     {"bt_dirdelete", nullptr, nullptr, "Ordner löschen", "delete folder"},
     {"bt_newbut", nullptr, nullptr, "Neue Sortierschaltfläche erzeugen", "create new sort button"},
@@ -88,8 +89,8 @@ const ControlTextRow kControlTextRows[] = {
 
     // Picture view.
     {"bt_diashow", nullptr, nullptr, "Diaschau", "slide show"},
-    {"bt_backgr", nullptr, nullptr,
-     "Backgroundtester mit BMP, JPG oder GIF", "background tester with BMP, JPG or GIF"},
+    {"bt_backgr", nullptr, nullptr, "Backgroundtester mit BMP, JPG oder GIF",
+     "background tester with BMP, JPG or GIF"},
     {"bt_center", nullptr, nullptr, "Bild zentrieren", "center picture"},
     {"bt_bestfit", nullptr, nullptr, "Bild an die Fenstergröße anpassen", "best fit"},
     {"bt_shape", nullptr, nullptr, "Bildrahmen aus/ein", "frame off/on"},
@@ -180,8 +181,7 @@ const ControlTextRow kControlTextRows[] = {
     {"bt_zipdelete", nullptr, nullptr, "Datei(en) aus Zipdatei löschen", "delete files"},
     {"bt_zipclose", nullptr, nullptr, "Alle schließen", "close all"},
     {"bt_zipcopytoclipb", nullptr, nullptr, "Kopieren in die Zwischenablage", "copy to clipboard"},
-    {"bt_zipinzip", nullptr, nullptr,
-     "\"Zip in Zip\" öffnen/hexadezimal", "\"Zip in Zip\" open/hexadecimal"},
+    {"bt_zipinzip", nullptr, nullptr, "\"Zip in Zip\" öffnen/hexadezimal", "\"Zip in Zip\" open/hexadecimal"},
     {"bt_ziphtmlsource", nullptr, nullptr, "HTML-Seitenquelltext zeigen", "show html file as source"},
     {"bt_zipstartapp", nullptr, nullptr, "Öffnen mit Anwendung", "open with associated application"},
     {"cb_usefolder", "Ordner nutzen", "Use folder", nullptr, nullptr},
@@ -199,8 +199,8 @@ const ControlTextRow kControlTextRows[] = {
     {"bt_textcopy", nullptr, nullptr, "Kopieren", "copy"},
     {"bt_textpaste", nullptr, nullptr, "Einfügen", "paste"},
     {"bt_textsave", nullptr, nullptr, "Inhalt des aktiven Editors speichern", "save active editor"},
-    {"bt_textload", nullptr, nullptr,
-     "Datei in den zweiten Editor laden", "load a file into the second editor"},
+    {"bt_textload", nullptr, nullptr, "Datei in den zweiten Editor laden",
+     "load a file into the second editor"},
     {"pn_hexcols", nullptr, nullptr, "Bytes pro Zeile", "bytes per line"},
     {"pn_fontsize", nullptr, nullptr, "Schriftgröße", "font size"},
 
@@ -219,8 +219,8 @@ const ControlTextRow kControlTextRows[] = {
     {"st_startbei", "Start bei", "Start at", nullptr, nullptr},
     {"st_muster", "Muster", "Pattern:", nullptr, nullptr},
     {"ed_digits", nullptr, nullptr, "Anzahl Stellen", "digits"},
-    {"bt_undorename", "Umbenennen rückgängig", "Undo rename", "Das letzte Umbenennen rückgängig machen (Strg+Z)",
-     "undo the last rename run (Ctrl+Z)"},
+    {"bt_undorename", "Umbenennen rückgängig", "Undo rename",
+     "Das letzte Umbenennen rückgängig machen (Strg+Z)", "undo the last rename run (Ctrl+Z)"},
     {"bt_plusleft", nullptr, nullptr, "Dateiname links von der Nummer", "file name left of the number"},
     {"bt_plusright", nullptr, nullptr, "Dateiname rechts von der Nummer", "file name right of the number"},
     {"bt_fillup", nullptr, nullptr, "Eine Stelle mehr", "one digit more"},

@@ -21,33 +21,39 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 constexpr int kQuickTagBase = 660;
 constexpr Qt::Key kQuickKeys[3] = {Qt::Key_Q, Qt::Key_W, Qt::Key_E};
 
-QString keyText(QKeyCombination key) { return QKeySequence(key).toString(QKeySequence::NativeText); }
+QString keyText(QKeyCombination key)
+{
+    return QKeySequence(key).toString(QKeySequence::NativeText);
+}
 
 // The active list of the list area, as the sort engine sees it.
-class ActiveListAccess : public SortListAccess {
-public:
-  ActiveListAccess(ActiveList &list, SortBarView &bar) : list_(list), bar_(bar) {}
+class ActiveListAccess : public SortListAccess
+{
+  public:
+    ActiveListAccess(ActiveList &list, SortBarView &bar) : list_(list), bar_(bar) {}
 
-  int count() const override { return list_.count(); }
-  QList<int> selectedRows() const override { return list_.selectedRows(); }
-  bool hasFocusItem() const override { return list_.hasFocusItem(); }
-  QString filePath(int row) const override { return list_.path(row); }
-  bool hasFocus() const override { return list_.hasFocus(); }
-  void takeFocus() override { list_.takeFocus(); }
-  void removeRows(const QList<int> &rows) override { list_.removeRows(rows); }
-  void reselect(int row) override
-  {
-      list_.deselect();
-      list_.select(row, true); // shows the file and writes the counter
-      if (list_.isShown())
-          list_.takeFocus();
+    int count() const override { return list_.count(); }
+    QList<int> selectedRows() const override { return list_.selectedRows(); }
+    bool hasFocusItem() const override { return list_.hasFocusItem(); }
+    QString filePath(int row) const override { return list_.path(row); }
+    bool hasFocus() const override { return list_.hasFocus(); }
+    void takeFocus() override { list_.takeFocus(); }
+    void removeRows(const QList<int> &rows) override { list_.removeRows(rows); }
+    void reselect(int row) override
+    {
+        list_.deselect();
+        list_.select(row, true); // shows the file and writes the counter
+        if (list_.isShown())
+            list_.takeFocus();
     }
     void emptied() override
     {
@@ -55,9 +61,9 @@ public:
         list_.updateReadout();
     }
 
-private:
-  ActiveList &list_;
-  SortBarView &bar_;
+  private:
+    ActiveList &list_;
+    SortBarView &bar_;
 };
 
 } // namespace
@@ -139,9 +145,8 @@ SortBarView::SortBarView(AppContext &ctx, ActiveList &list, CollapsibleToolBar &
     connect(&bar_, &CollapsibleToolBar::restored, this, &SortBarView::tbar_sortmainMaximize);
     connect(&bar_, &CollapsibleToolBar::collapsed, this, &SortBarView::tbar_sortmainRestore);
     connect(&ctx_, &AppContext::languageChanged, this, &SortBarView::applyTexts);
-    connect(engine_, &SortEngine::undone, this, [this](int n) {
-        status_.setPanelText(4, ctx_.msg(Msg::UndoDone) + QString::number(n));
-    });
+    connect(engine_, &SortEngine::undone, this,
+            [this](int n) { status_.setPanelText(4, ctx_.msg(Msg::UndoDone) + QString::number(n)); });
     buildShortcuts();
     updateQuickHints();
     fitHeight();
@@ -253,8 +258,8 @@ void SortBarView::fitHeight()
 {
     // The tree of the quick panel and the configuration need room: then the bar takes
     // (window height - 150) / 2, otherwise two rows of sort buttons.
-    const bool tall = pn_sorttofolder_->isVisible() || config_->isConfiguring() ||
-                      button("bt_sorttofolder")->isChecked();
+    const bool tall =
+        pn_sorttofolder_->isVisible() || config_->isConfiguring() || button("bt_sorttofolder")->isChecked();
     const int normal = 2 * kSortButtonHeight + 6;
     const int tallHeight = qMax(normal, (window()->height() - 150) / 2 - rowHeight_ - 17);
     pn_sorttodir_->setFixedHeight(tall ? tallHeight : normal);
@@ -304,7 +309,8 @@ void SortBarView::updateQuickHints()
     for (int k = 1; k <= 3; ++k) {
         const QString key = keyText(QKeyCombination(Qt::AltModifier, kQuickKeys[k - 1]));
         const QString target = engine_->quickTarget(k);
-        bt_intofolder_[k - 1]->setToolTip(target.isEmpty() ? key : target + QStringLiteral("  (") + key + QLatin1Char(')'));
+        bt_intofolder_[k - 1]->setToolTip(
+            target.isEmpty() ? key : target + QStringLiteral("  (") + key + QLatin1Char(')'));
     }
 }
 

@@ -18,7 +18,8 @@ class QSplitter;
 class QToolButton;
 class QTreeView;
 
-namespace vorn {
+namespace vorn
+{
 
 class CollapsibleToolBar;
 class GradientButton;
@@ -26,18 +27,19 @@ class ActiveList;
 class PanelStatusBar;
 class SortConfigView;
 
-class SortBarView : public QWidget {
+class SortBarView : public QWidget
+{
     Q_OBJECT
-public:
-  SortBarView(AppContext &ctx, ActiveList &list, CollapsibleToolBar &bar, PanelStatusBar &status,
-              int rowHeight, QWidget *parent = nullptr);
-  ~SortBarView() override;
+  public:
+    SortBarView(AppContext &ctx, ActiveList &list, CollapsibleToolBar &bar, PanelStatusBar &status,
+                int rowHeight, QWidget *parent = nullptr);
+    ~SortBarView() override;
 
-  SortEngine &engine() { return *engine_; }
-  SortConfigView *config() const { return config_; }
-  QToolButton *button(const char *name) const;
+    SortEngine &engine() { return *engine_; }
+    SortConfigView *config() const { return config_; }
+    QToolButton *button(const char *name) const;
 
-public slots:
+  public slots:
     void bt_copyfileClick();
     void bt_movefileClick();
     void bt_sorttofolderClick(bool down);
@@ -51,7 +53,7 @@ public slots:
     void undoLastRun();
     void applyTexts();
 
-signals:
+  signals:
     // The list was emptied by a run: the views let go of what they show.
     void releaseViews();
     // The quick targets were opened: the slideshow cannot be entered meanwhile.

@@ -23,9 +23,11 @@
 #include <QToolButton>
 #include <QTreeView>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 const QString kButtonPrefix = QStringLiteral("sts_");
 
@@ -67,7 +69,8 @@ SortConfigView::SortConfigView(AppContext &ctx, ActiveList &list, SortEngine &en
                     {"bt_newdir", &SortConfigView::bt_newdirClick},
                     {"bt_dirdelete", &SortConfigView::bt_dirdeleteClick}};
     for (const auto &c : commands)
-        connect(row_->parentWidget()->findChild<QToolButton *>(QString::fromLatin1(c.name)), &QToolButton::clicked, this, c.slot);
+        connect(row_->parentWidget()->findChild<QToolButton *>(QString::fromLatin1(c.name)),
+                &QToolButton::clicked, this, c.slot);
 
     // The sort buttons in their scroll box.
     pn_sbsort_ = new QWidget(this);
@@ -145,7 +148,8 @@ bool SortConfigView::isConfiguring() const
 
 GradientButton *SortConfigView::sortButton(int k) const
 {
-    return sortArea_->findChild<GradientButton *>(kButtonPrefix + QString::number(k), Qt::FindDirectChildrenOnly);
+    return sortArea_->findChild<GradientButton *>(kButtonPrefix + QString::number(k),
+                                                  Qt::FindDirectChildrenOnly);
 }
 
 // update_sort_controls: which command buttons show and work in this mode and with N buttons.
@@ -155,7 +159,8 @@ void SortConfigView::update_sort_controls()
     auto b = [row](const char *n) { return row->findChild<QToolButton *>(QString::fromLatin1(n)); };
     const bool cfg = isConfiguring();
     const bool any = config_.count() >= 1;
-    for (const char *n : {"bt_newbut", "bt_buttondelete", "bt_clearsort", "bt_savesort", "bt_newdir", "bt_dirdelete"})
+    for (const char *n :
+         {"bt_newbut", "bt_buttondelete", "bt_clearsort", "bt_savesort", "bt_newdir", "bt_dirdelete"})
         b(n)->setVisible(cfg);
     b("bt_dirdelete")->setEnabled(cfg);
     for (const char *n : {"bt_buttondelete", "bt_clearsort", "bt_savesort", "bt_newdir"})
@@ -368,13 +373,18 @@ void SortConfigView::clear_sort_config()
     update_sort_controls();
 }
 
-void SortConfigView::bt_clearsortClick() { clear_sort_config(); }
+void SortConfigView::bt_clearsortClick()
+{
+    clear_sort_config();
+}
 
 void SortConfigView::bt_savesortClick()
 {
     syncFromGrid();
-    const QString start = config_.templateName().isEmpty() ? ctx_.paths().templateDir : config_.templateName();
-    QString path = ctx_.prompter().saveFileName(ctx_.msg(Msg::SaveSortButtons), start, QStringLiteral("*.ctg (*.ctg)"));
+    const QString start =
+        config_.templateName().isEmpty() ? ctx_.paths().templateDir : config_.templateName();
+    QString path =
+        ctx_.prompter().saveFileName(ctx_.msg(Msg::SaveSortButtons), start, QStringLiteral("*.ctg (*.ctg)"));
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())
@@ -389,8 +399,8 @@ void SortConfigView::bt_savesortClick()
 
 void SortConfigView::bt_loadsortClick()
 {
-    const QString path = ctx_.prompter().openFileName(ctx_.msg(Msg::LoadSortTemplate), ctx_.paths().templateDir,
-                                                      QStringLiteral("*.ctg (*.ctg)"));
+    const QString path = ctx_.prompter().openFileName(
+        ctx_.msg(Msg::LoadSortTemplate), ctx_.paths().templateDir, QStringLiteral("*.ctg (*.ctg)"));
     if (path.isEmpty())
         return;
     clear_sort_config();
@@ -452,7 +462,8 @@ void SortConfigView::bt_newdirClick()
         ctx_.prompter().error(ctx_.msg(Msg::NoFolderSelected));
         return;
     }
-    const std::optional<QString> name = ctx_.prompter().input(ctx_.msg(Msg::NewFolderCaption), ctx_.msg(Msg::InputName));
+    const std::optional<QString> name =
+        ctx_.prompter().input(ctx_.msg(Msg::NewFolderCaption), ctx_.msg(Msg::InputName));
     if (!name || name->isEmpty())
         return;
     // One folder name under the selected folder, nothing that leads elsewhere.
@@ -481,8 +492,9 @@ void SortConfigView::bt_dirdeleteClick()
 {
     const QString folder = currentFolderOfTree();
     if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
-        const Answer a = ctx_.prompter().message(folder + QStringLiteral("\r\n\r\n") + ctx_.msg(Msg::DeleteFolderQuestion),
-                                                 Answer::Yes | Answer::Abort, PromptIcon::Question);
+        const Answer a =
+            ctx_.prompter().message(folder + QStringLiteral("\r\n\r\n") + ctx_.msg(Msg::DeleteFolderQuestion),
+                                    Answer::Yes | Answer::Abort, PromptIcon::Question);
         if (a == Answer::Yes) {
             // The folder's own files go to the trash (they can be brought back), subfolders
             // stay; the folder goes when that left it empty. Files that stayed are named.

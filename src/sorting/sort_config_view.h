@@ -18,29 +18,31 @@ class QTableWidget;
 class QToolButton;
 class QTreeView;
 
-namespace vorn {
+namespace vorn
+{
 
 class ActiveList;
 class GradientButton;
 class PanelStatusBar;
 class SortEngine;
 
-class SortConfigView : public QStackedWidget {
+class SortConfigView : public QStackedWidget
+{
     Q_OBJECT
-public:
+  public:
     // The command buttons go into `buttonRow`.
-  SortConfigView(AppContext &ctx, ActiveList &list, SortEngine &engine, PanelStatusBar &status,
-                 QFileSystemModel *dirs, QHBoxLayout *buttonRow, int rowHeight, QWidget *parent = nullptr);
+    SortConfigView(AppContext &ctx, ActiveList &list, SortEngine &engine, PanelStatusBar &status,
+                   QFileSystemModel *dirs, QHBoxLayout *buttonRow, int rowHeight, QWidget *parent = nullptr);
 
-  const SortConfig &sortConfig() const { return config_; }
-  bool isConfiguring() const;
-  QScrollArea *buttonArea() const { return sb_sort_; }
-  QTableWidget *grid() const { return sg_sortconf_; }
-  QTreeView *folderTree() const { return tv_sort_; }
-  // Sort button k, or null while it does not exist.
-  GradientButton *sortButton(int k) const;
+    const SortConfig &sortConfig() const { return config_; }
+    bool isConfiguring() const;
+    QScrollArea *buttonArea() const { return sb_sort_; }
+    QTableWidget *grid() const { return sg_sortconf_; }
+    QTreeView *folderTree() const { return tv_sort_; }
+    // Sort button k, or null while it does not exist.
+    GradientButton *sortButton(int k) const;
 
-public slots:
+  public slots:
     void bt_sortconfigClick(bool down);
     void bt_newbutClick();
     void bt_buttondeleteClick();
@@ -58,14 +60,14 @@ public slots:
     // Writes the title row in the current language.
     void applyTexts();
 
-signals:
+  signals:
     // The configuration mode was entered or left (the bar adapts its height).
     void configModeChanged(bool on);
 
-protected:
+  protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private:
+  private:
     QToolButton *addCommand(const char *name, int icon, bool checkable, int rowHeight);
     void create_sort_button(int k);
     void place_sort_button(GradientButton *b, int perRow);

@@ -5,19 +5,25 @@
 #include "files/file_ops.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QCursor>
+#include <QFileInfo>
 #include <QGuiApplication>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
-QString nameOf(const QString &path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
+QString nameOf(const QString &path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
 
 // The busy cursor for the length of a run; the cursor shown before comes back.
-class BusyCursor {
-public:
+class BusyCursor
+{
+  public:
     BusyCursor()
     {
         if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
@@ -33,7 +39,7 @@ public:
     BusyCursor(const BusyCursor &) = delete;
     BusyCursor &operator=(const BusyCursor &) = delete;
 
-private:
+  private:
     bool on_ = false;
 };
 
@@ -98,7 +104,10 @@ QString SortEngine::hoverModeText() const
     return modeText();
 }
 
-QString SortEngine::quickTarget(int k) const { return k >= 1 && k <= 3 ? quick_[k - 1] : QString(); }
+QString SortEngine::quickTarget(int k) const
+{
+    return k >= 1 && k <= 3 ? quick_[k - 1] : QString();
+}
 
 void SortEngine::setQuickTarget(int k, const QString &folder)
 {

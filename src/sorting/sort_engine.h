@@ -11,13 +11,15 @@
 #include <QStringList>
 #include <array>
 
-namespace vorn {
+namespace vorn
+{
 
 class AppContext;
 
 // The active list as a sort run sees it.
-class SortListAccess {
-public:
+class SortListAccess
+{
+  public:
     virtual ~SortListAccess() = default;
     virtual int count() const = 0;
     // Selected rows in list order.
@@ -37,8 +39,9 @@ public:
 
 // A source other than the file list (the ZIP grid of the open archive, the catalog picture),
 // registered by its view. Such a source always copies.
-class SortExtraSource {
-public:
+class SortExtraSource
+{
+  public:
     virtual ~SortExtraSource() = default;
     // ZIP: its grid has the focus. Catalog: the catalog tab is active.
     virtual bool isCurrentSource() const = 0;
@@ -49,9 +52,9 @@ public:
 
 // What one list run did.
 struct ListRunResult {
-    int last = -1;          // the reselection index base, as sort_from_list returns it
-    SortRun done;           // the files copied or moved
-    QStringList failures;   // "name: reason"
+    int last = -1;        // the reselection index base, as sort_from_list returns it
+    SortRun done;         // the files copied or moved
+    QStringList failures; // "name: reason"
 };
 
 // The index to select after a run: the item after the last selected one, counted after
@@ -71,9 +74,10 @@ struct FileSortOutcome {
 QList<FileSortOutcome> sort_files(const QStringList &sources, const QString &target, SortOp op,
                                   int language = 1, SortJournal *journal = nullptr);
 
-class SortEngine : public QObject {
+class SortEngine : public QObject
+{
     Q_OBJECT
-public:
+  public:
     explicit SortEngine(AppContext &ctx, QObject *parent = nullptr);
 
     // The mode, read at the moment an operation starts.
@@ -112,12 +116,12 @@ public:
     // Undoes the last recorded run; the outcome has been shown to the user.
     UndoResult undo_last_run();
 
-signals:
+  signals:
     // A run or an undo changed files on disk (the views may relist).
     void filesChanged();
     void undone(int restored);
 
-private:
+  private:
     void record(const SortRun &run);
 
     AppContext &ctx_;

@@ -14,9 +14,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 const QByteArray kHeader = "vorn sort journal 2\n";
 
@@ -149,7 +151,7 @@ class SortJournal::Syncer : public std::enable_shared_from_this<Syncer>
         f.waitForFinished();
     }
 
-private:
+  private:
     void drain()
     {
         for (;;) {

@@ -20,7 +20,8 @@
 #include <memory>
 #include <optional>
 
-namespace vorn {
+namespace vorn
+{
 
 enum class SortOp { Copy, Move };
 
@@ -45,13 +46,14 @@ struct JournalRun {
 };
 
 struct UndoResult {
-    int restored = 0;      // steps undone
-    QStringList failures;  // "name: reason" per step skipped or not undone
+    int restored = 0;     // steps undone
+    QStringList failures; // "name: reason" per step skipped or not undone
     bool unfinishedRun = false;
 };
 
-class SortJournal {
-public:
+class SortJournal
+{
+  public:
     // Runs beyond this many are forgotten, oldest first.
     static constexpr int kMaxRuns = 100;
     // The file is cut back to its newest whole runs beyond this size.

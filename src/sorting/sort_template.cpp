@@ -2,7 +2,8 @@
 
 #include "base/grid_text.h"
 
-namespace vorn {
+namespace vorn
+{
 
 SortConfig::SortConfig()
 {
@@ -59,7 +60,10 @@ void SortConfig::clear()
     templateName_.clear();
 }
 
-bool SortConfig::save(const QString &path, QString *error) const { return save_grid(path, grid_, error); }
+bool SortConfig::save(const QString &path, QString *error) const
+{
+    return save_grid(path, grid_, error);
+}
 
 TemplateLoadStatus SortConfig::load(const QString &path)
 {

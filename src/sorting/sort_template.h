@@ -7,7 +7,8 @@
 
 #include <QString>
 
-namespace vorn {
+namespace vorn
+{
 
 // Adding buttons stops here.
 inline constexpr int kMaxSortButtons = 200;
@@ -17,8 +18,9 @@ inline constexpr int kSortConfigColWidth = 120;
 
 enum class TemplateLoadStatus { Ok, NotFound, Corrupt, TooMany };
 
-class SortConfig {
-public:
+class SortConfig
+{
+  public:
     SortConfig();
 
     // N: the configured rows (and, outside the configuration mode, the sort buttons).
@@ -49,7 +51,7 @@ public:
     // stays cleared.
     TemplateLoadStatus load(const QString &path);
 
-private:
+  private:
     StringGrid grid_;
     int count_ = 0;
     QString templateName_;

@@ -24,10 +24,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+namespace vorn
+{
 
-namespace vorn {
-
-namespace {
+namespace
+{
 
 constexpr int kTagGifSpeedUp = 1100;
 constexpr int kTagGifSpeedDown = 1101;
@@ -85,7 +86,8 @@ QToolButton *PictureView::addButton(const char *name, const QIcon &icon, bool ch
 
 void PictureView::buildToolBar(int rowHeight)
 {
-    tbar_view_ = new CollapsibleToolBar(QStringLiteral("tbar_view"), QStringLiteral("lb_contextview"), pn_viewmain_);
+    tbar_view_ =
+        new CollapsibleToolBar(QStringLiteral("tbar_view"), QStringLiteral("lb_contextview"), pn_viewmain_);
     fup_view_ = new QWidget(tbar_view_->content());
     fup_view_->setObjectName(QStringLiteral("fup_view"));
     fup_view_->setFixedHeight(rowHeight + 2);
@@ -418,7 +420,8 @@ void PictureView::refineFit()
     if (!shown_ || bgActive_ || animated_ || path_.isEmpty())
         return;
     const QSize target = img_x_->size();
-    if (target.isEmpty() || target == decodedSize() || qint64(target.width()) * target.height() > kMaxRenderPixels)
+    if (target.isEmpty() || target == decodedSize() ||
+        qint64(target.width()) * target.height() > kMaxRenderPixels)
         return;
     const LoadedPicture pic = load_picture(path_, target);
     if (pic.ok && pic.naturalSize == natural_ && !pic.image.isNull())

@@ -22,7 +22,8 @@ class QSlider;
 class QToolButton;
 class QWidget;
 
-namespace vorn {
+namespace vorn
+{
 
 class AppContext;
 class CollapsibleToolBar;
@@ -31,7 +32,8 @@ class ActiveList;
 class MagnifierView;
 class PanelStatusBar;
 
-class PictureView : public QObject, public FileViewer {
+class PictureView : public QObject, public FileViewer
+{
     Q_OBJECT
   public:
     PictureView(AppContext &ctx, ActiveList &list, QFrame *pn_viewmain, int rowHeight,
@@ -76,7 +78,7 @@ class PictureView : public QObject, public FileViewer {
     // While set, resizing the view does nothing (the slideshow hides and shows the bars).
     void setLayoutSuppressed(bool on) { layoutSuppressed_ = on; }
 
-public slots:
+  public slots:
     // Loads and shows one file in the current style.
     void showPicture(const QString &path);
     void showPicture(const QString &path, vorn::ViewStyle style);
@@ -103,14 +105,14 @@ public slots:
     void bt_copytoclpbClick();
     void pn_viewResize();
 
-signals:
+  signals:
     // The view area changed its size (floating panels keep their places).
     void viewResized();
 
-protected:
+  protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private:
+  private:
     void buildToolBar(int rowHeight);
     void buildViewArea();
     QToolButton *addButton(const char *name, const QIcon &icon, bool checkable);

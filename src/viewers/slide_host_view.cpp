@@ -8,9 +8,13 @@
 #include <QFrame>
 #include <QScrollArea>
 
-namespace vorn {
+namespace vorn
+{
 
-QWidget *PictureSlideHost::slideArea() { return view_.scrollArea(); }
+QWidget *PictureSlideHost::slideArea()
+{
+    return view_.scrollArea();
+}
 
 ViewStyle PictureSlideHost::slideStyle() const
 {

@@ -3,12 +3,14 @@
 
 #include "viewers/slide_host.h"
 
-namespace vorn {
+namespace vorn
+{
 
 class PictureView;
 
-class PictureSlideHost : public SlideHost {
-public:
+class PictureSlideHost : public SlideHost
+{
+  public:
     explicit PictureSlideHost(PictureView &view) : view_(view) {}
 
     QWidget *slideArea() override;
@@ -17,7 +19,7 @@ public:
     void showSlide(const QString &path, ViewStyle style) override;
     void leaveSlideMode() override;
 
-private:
+  private:
     PictureView &view_;
 };
 

@@ -36,29 +36,33 @@ constexpr int kRightGap = 205; // the panel's left edge stands this far from the
 
 QIcon repeatIcon()
 {
-    return drawn_icon([](QPainter &p) {
-        p.setPen(QPen(QColor(20, 60, 140), 2));
-        p.drawArc(QRectF(2.5, 2.5, 11, 11), 100 * 16, 290 * 16);
-        p.setBrush(QColor(20, 60, 140));
-        p.setPen(Qt::NoPen);
-        p.drawPolygon(QPolygonF({QPointF(5, 0), QPointF(10, 3.5), QPointF(5, 7)}));
-    }, 16);
+    return drawn_icon(
+        [](QPainter &p) {
+            p.setPen(QPen(QColor(20, 60, 140), 2));
+            p.drawArc(QRectF(2.5, 2.5, 11, 11), 100 * 16, 290 * 16);
+            p.setBrush(QColor(20, 60, 140));
+            p.setPen(Qt::NoPen);
+            p.drawPolygon(QPolygonF({QPointF(5, 0), QPointF(10, 3.5), QPointF(5, 7)}));
+        },
+        16);
 }
 
 // A small picture in a frame: at natural size, centred, or filling the frame.
 QIcon styleIcon(ViewStyle style)
 {
-    return drawn_icon([style](QPainter &p) {
-        p.setPen(QColor(60, 60, 60));
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(1.5, 2.5, 13, 11));
-        QRectF pic = style == ViewStyle::BestFit  ? QRectF(3, 4, 10, 8)
-                     : style == ViewStyle::Center ? QRectF(5, 6, 6, 4)
-                                                  : QRectF(3, 4, 6, 4);
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(70, 130, 220));
-        p.drawRect(pic);
-    }, 16);
+    return drawn_icon(
+        [style](QPainter &p) {
+            p.setPen(QColor(60, 60, 60));
+            p.setBrush(Qt::white);
+            p.drawRect(QRectF(1.5, 2.5, 13, 11));
+            QRectF pic = style == ViewStyle::BestFit  ? QRectF(3, 4, 10, 8)
+                         : style == ViewStyle::Center ? QRectF(5, 6, 6, 4)
+                                                      : QRectF(3, 4, 6, 4);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(70, 130, 220));
+            p.drawRect(pic);
+        },
+        16);
 }
 
 } // namespace

@@ -9,7 +9,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace vorn {
+namespace vorn
+{
 
 CollapsibleToolBar::CollapsibleToolBar(const QString &name, const QString &titleName, QWidget *parent)
     : QFrame(parent)

@@ -8,11 +8,13 @@ class QLabel;
 class QVBoxLayout;
 class QToolButton;
 
-namespace vorn {
+namespace vorn
+{
 
-class CollapsibleToolBar : public QFrame {
+class CollapsibleToolBar : public QFrame
+{
     Q_OBJECT
-public:
+  public:
     // `name` is the bar's objectName, `titleName` its title label's (lb_...).
     CollapsibleToolBar(const QString &name, const QString &titleName, QWidget *parent = nullptr);
 
@@ -23,18 +25,18 @@ public:
     // With this set a click on the title collapses an open bar too, like the arrow button.
     void setTitleToggles(bool on) { titleToggles_ = on; }
 
-public slots:
+  public slots:
     void collapse();
     void restore();
 
-signals:
+  signals:
     void collapsed();
     void restored();
 
-protected:
+  protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private:
+  private:
     QLabel *title_;
     QToolButton *toggle_;
     QWidget *content_;

@@ -5,7 +5,8 @@
 
 class QTableWidget;
 
-namespace vorn {
+namespace vorn
+{
 
 void show_grid(const StringGrid &grid, QTableWidget *table);
 StringGrid grid_from_table(const QTableWidget *table);

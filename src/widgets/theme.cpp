@@ -3,12 +3,14 @@
 #include <QStyle>
 #include <QWidget>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
-const char *const kLargeAreas[] = {"pn_main", "sb_sort", "sb_1", "pn_video", "pn_zipout",
-                                   "pn_emptyzip", "pn_catalog", "pn_helpbuts"};
+const char *const kLargeAreas[] = {"pn_main",   "sb_sort",     "sb_1",       "pn_video",
+                                   "pn_zipout", "pn_emptyzip", "pn_catalog", "pn_helpbuts"};
 const char *const kControlPanels[] = {"pn_exitscan", "pn_catbuts", "pn_lupe", "pn_diabuts"};
 const char *const kWhitePanels[] = {"pn_rename", "pn_renameexpl", "pn_datetime", "pn_catcreate"};
 
@@ -100,7 +102,10 @@ void set_viewing_color(QWidget *root, const QColor &color)
     forNamed(root, kViewingAreas, std::size(kViewingAreas), [&color](QWidget *w) { setColor(w, color); });
 }
 
-bool has_texture(const QWidget *w) { return w->property("textured").toBool(); }
+bool has_texture(const QWidget *w)
+{
+    return w->property("textured").toBool();
+}
 
 QColor swatch_color(int index)
 {

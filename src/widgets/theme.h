@@ -7,7 +7,8 @@
 
 class QWidget;
 
-namespace vorn {
+namespace vorn
+{
 
 // The height of one row of tool buttons.
 inline constexpr int kButtonRowHeight = 23;

@@ -6,9 +6,10 @@
 
 using namespace vorn;
 
-class TstGridText : public QObject {
+class TstGridText : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void lenientNumbers_data();
     void lenientNumbers();
     void roundTrip();
@@ -56,7 +57,8 @@ void TstGridText::roundTrip()
     QVERIFY(save_grid(path, g));
     const QByteArray bytes = test::readFile(path);
     QCOMPARE(bytes, QByteArray("3,2\r\ncw 0,10\r\ncw 1,64\r\ncw 2,77\r\n0,0,jpg;gif\r\n2,0,a,b,,c\r\n"
-                               "1,1,line one\tline two\r\n").replace("\tline two", "\t\bline two"));
+                               "1,1,line one\tline two\r\n")
+                        .replace("\tline two", "\t\bline two"));
     StringGrid back;
     QCOMPARE(load_grid(path, back), GridLoadStatus::Ok);
     QCOMPARE(back, g);
@@ -71,9 +73,10 @@ void TstGridText::parse_data()
     QTest::addColumn<int>("width1");
     QTest::newRow("only size line") << QByteArray("14,1\r\n") << 14 << 1 << "" << 64;
     QTest::newRow("lf endings") << QByteArray("2,1\ncw 1,40\n1,0,x\n") << 2 << 1 << "x" << 40;
-    QTest::newRow("cw beyond grid ignored") << QByteArray("2,1\r\ncw 5,99\r\ncw 1,7\r\n") << 2 << 1 << "" << 7;
-    QTest::newRow("cell beyond grid ignored") << QByteArray("2,1\r\n1,5,far\r\n9,0,far\r\n1,0,near\r\n")
-                                              << 2 << 1 << "near" << 64;
+    QTest::newRow("cw beyond grid ignored")
+        << QByteArray("2,1\r\ncw 5,99\r\ncw 1,7\r\n") << 2 << 1 << "" << 7;
+    QTest::newRow("cell beyond grid ignored")
+        << QByteArray("2,1\r\n1,5,far\r\n9,0,far\r\n1,0,near\r\n") << 2 << 1 << "near" << 64;
     QTest::newRow("lenient size line") << QByteArray(" +2x,$1\r\n1,0,v\r\n") << 2 << 1 << "v" << 64;
     QTest::newRow("tab and backspace") << QByteArray("2,1\r\n1,0,a\t\bb\r\n") << 2 << 1 << "a\r\nb" << 64;
     QTest::newRow("no text after y") << QByteArray("2,1\r\n1,0\r\n") << 2 << 1 << "" << 64;

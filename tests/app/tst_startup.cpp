@@ -24,7 +24,8 @@ using namespace vorn;
 using vorn::test::readFile;
 using vorn::test::writeFile;
 
-namespace {
+namespace
+{
 
 constexpr char kHoldGuardArg[] = "--hold-guard";
 
@@ -56,9 +57,10 @@ int holdGuard(int argc, char *argv[])
 
 } // namespace
 
-class TstStartup : public QObject {
+class TstStartup : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void firstStartCreatesFiles();
     void abortWritesNothing();
     void confirmedCloseCleansUp_data();

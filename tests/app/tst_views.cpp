@@ -20,9 +20,10 @@
 using namespace vorn;
 using namespace vorn::test;
 
-class TstViews : public QObject {
+class TstViews : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void themesAndBackgrounds();
     void scanTabKeepsZipView();
     void scanTabBringsPictures();
@@ -31,7 +32,7 @@ private slots:
     void dirHideAndFunctionButton();
     void lockOut();
 
-private:
+  private:
     static QStringList textured(QWidget *root)
     {
         QStringList names;

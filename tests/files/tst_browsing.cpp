@@ -23,9 +23,10 @@
 using namespace vorn;
 using namespace vorn::test;
 
-class TstBrowsing : public QObject {
+class TstBrowsing : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void maskButtonsCompose();
     void routesByKind_data();
     void routesByKind();
@@ -50,9 +51,13 @@ private slots:
 
   private:
     // A window in German with a folder of files listed.
-    MainWindow &startIn(WindowFixture &f, const QStringList &files, const QString &sub = "pics", int listed = -1);
+    MainWindow &startIn(WindowFixture &f, const QStringList &files, const QString &sub = "pics",
+                        int listed = -1);
     QString frontPanel(WindowFixture &f) { return f.window->views()->currentWidget()->objectName(); }
-    void click(WindowFixture &f, const QString &name) { QTest::mouseClick(f.find<QToolButton>(name), Qt::LeftButton); }
+    void click(WindowFixture &f, const QString &name)
+    {
+        QTest::mouseClick(f.find<QToolButton>(name), Qt::LeftButton);
+    }
 };
 
 MainWindow &TstBrowsing::startIn(WindowFixture &f, const QStringList &files, const QString &sub, int listed)
@@ -209,7 +214,8 @@ void TstBrowsing::scanOrderAndQuestion()
     QTRY_VERIFY(!w.scanPanel()->isScanning());
     const QString root = f.path("tree/");
     QCOMPARE(f.prompter.messages().value(0),
-             "Sie wollen den Ordner  " + root.toUpper() + "  nach Dateien vom Typ  *.GIF;*.JPG  durchsuchen.\r\n\r\nFortfahren?");
+             "Sie wollen den Ordner  " + root.toUpper() +
+                 "  nach Dateien vom Typ  *.GIF;*.JPG  durchsuchen.\r\n\r\nFortfahren?");
     QStringList found;
     for (const FileEntry &e : w.listArea()->searchList()->fileModel()->entries())
         found << e.fullPath().mid(root.size());

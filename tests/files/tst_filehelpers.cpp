@@ -15,11 +15,13 @@ using namespace vorn;
 using vorn::test::readFile;
 using vorn::test::writeFile;
 
-namespace {
+namespace
+{
 
 mode_t modeOf(const QString &path)
 {
-    struct stat st {};
+    struct stat st {
+    };
     stat(QFile::encodeName(path).constData(), &st);
     return st.st_mode & 07777;
 }
@@ -42,9 +44,10 @@ bool keepsUserXattrs(const QString &folder)
 
 } // namespace
 
-class TstFileHelpers : public QObject {
+class TstFileHelpers : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void attributesRoundTrip_data();
     void attributesRoundTrip();
     void sambaValueIsRead();
@@ -69,7 +72,8 @@ void TstFileHelpers::attributesRoundTrip_data()
     QTest::addColumn<QByteArray>("stored");
     QTest::newRow("read-only") << uint(AttrReadOnly) << QByteArray();
     QTest::newRow("hidden") << uint(AttrHidden) << QByteArray("0x2");
-    QTest::newRow("all four") << uint(AttrReadOnly | AttrHidden | AttrSystem | AttrArchive) << QByteArray("0x26");
+    QTest::newRow("all four") << uint(AttrReadOnly | AttrHidden | AttrSystem | AttrArchive)
+                              << QByteArray("0x26");
     QTest::newRow("read-only hidden") << uint(AttrReadOnly | AttrHidden) << QByteArray("0x2");
     QTest::newRow("archive") << uint(AttrArchive) << QByteArray("0x20");
     QTest::newRow("none") << 0u << QByteArray();
@@ -230,7 +234,8 @@ void TstFileHelpers::clearFolder()
     }
 
     clear_folder(f);
-    QStringList left = QDir(f).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QStringList left =
+        QDir(f).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     left.sort();
     QCOMPARE(left, xattrs ? QStringList({"sub", "system.dat"}) : QStringList{"sub"});
     QCOMPARE(readFile(f + "sub/inner.jpg"), QByteArray("i"));
@@ -257,15 +262,33 @@ void TstFileHelpers::paths_data()
     QTest::addColumn<QString>("function");
     QTest::addColumn<QString>("in");
     QTest::addColumn<QString>("out");
-    QTest::newRow("add to folder") << "add" << "/pics" << "/pics/";
-    QTest::newRow("add keeps one") << "add" << "/pics/" << "/pics/";
-    QTest::newRow("add empty") << "add" << "" << "";
-    QTest::newRow("drop double") << "drop" << "/a/b//" << "/a/b/";
-    QTest::newRow("drop keeps single") << "drop" << "/a/b/" << "/a/b/";
-    QTest::newRow("drop inner double") << "drop" << "/a//b" << "/a//b";
-    QTest::newRow("dot first") << "dot" << "Haus.tar.gz" << "Haus";
-    QTest::newRow("dot none") << "dot" << "README" << "README";
-    QTest::newRow("dot leading") << "dot" << ".profile" << "";
+    QTest::newRow("add to folder") << "add"
+                                   << "/pics"
+                                   << "/pics/";
+    QTest::newRow("add keeps one") << "add"
+                                   << "/pics/"
+                                   << "/pics/";
+    QTest::newRow("add empty") << "add"
+                               << ""
+                               << "";
+    QTest::newRow("drop double") << "drop"
+                                 << "/a/b//"
+                                 << "/a/b/";
+    QTest::newRow("drop keeps single") << "drop"
+                                       << "/a/b/"
+                                       << "/a/b/";
+    QTest::newRow("drop inner double") << "drop"
+                                       << "/a//b"
+                                       << "/a//b";
+    QTest::newRow("dot first") << "dot"
+                               << "Haus.tar.gz"
+                               << "Haus";
+    QTest::newRow("dot none") << "dot"
+                              << "README"
+                              << "README";
+    QTest::newRow("dot leading") << "dot"
+                                 << ".profile"
+                                 << "";
 }
 
 void TstFileHelpers::paths()
@@ -301,13 +324,27 @@ void TstFileHelpers::replaceAll_data()
     QTest::addColumn<QString>("to");
     QTest::addColumn<bool>("caseSensitive");
     QTest::addColumn<QString>("result");
-    QTest::newRow("ignoring case") << "aXbxc" << "x" << "--" << false << "a--b--c";
-    QTest::newRow("case-sensitive") << "aXbxc" << "x" << "--" << true << "aXb--c";
-    QTest::newRow("not rescanned") << "aaa" << "a" << "aa" << true << "aaaaaa";
-    QTest::newRow("adjacent") << "\\\\\\\\" << "\\\\" << "/" << true << "//";
-    QTest::newRow("removes") << "a/b/c" << "/" << "" << true << "abc";
-    QTest::newRow("empty old") << "abc" << "" << "x" << true << "abc";
-    QTest::newRow("umlaut case") << "ÄRGER ärger" << "ä" << "ae" << false << "aeRGER aerger";
+    QTest::newRow("ignoring case") << "aXbxc"
+                                   << "x"
+                                   << "--" << false << "a--b--c";
+    QTest::newRow("case-sensitive") << "aXbxc"
+                                    << "x"
+                                    << "--" << true << "aXb--c";
+    QTest::newRow("not rescanned") << "aaa"
+                                   << "a"
+                                   << "aa" << true << "aaaaaa";
+    QTest::newRow("adjacent") << "\\\\\\\\"
+                              << "\\\\"
+                              << "/" << true << "//";
+    QTest::newRow("removes") << "a/b/c"
+                             << "/"
+                             << "" << true << "abc";
+    QTest::newRow("empty old") << "abc"
+                               << ""
+                               << "x" << true << "abc";
+    QTest::newRow("umlaut case") << "ÄRGER ärger"
+                                 << "ä"
+                                 << "ae" << false << "aeRGER aerger";
 }
 
 void TstFileHelpers::replaceAll()
@@ -325,13 +362,16 @@ void TstFileHelpers::modificationTime()
     QTemporaryDir dir;
     const QString f = dir.filePath("a.jpg");
     writeFile(f, "x");
-    struct stat before {};
+    struct stat before {
+    };
     stat(QFile::encodeName(f).constData(), &before);
     const QDateTime when(QDate(1999, 12, 31), QTime(23, 59, 59, 800));
     QVERIFY(set_modification_time(f, when));
-    struct stat after {};
+    struct stat after {
+    };
     stat(QFile::encodeName(f).constData(), &after);
-    QCOMPARE(qint64(after.st_mtim.tv_sec), QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59)).toSecsSinceEpoch());
+    QCOMPARE(qint64(after.st_mtim.tv_sec),
+             QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59)).toSecsSinceEpoch());
     QCOMPARE(after.st_mtim.tv_nsec, 0L);
     QCOMPARE(after.st_atim.tv_sec, before.st_atim.tv_sec);
     QCOMPARE(QFileInfo(f).lastModified(), QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59)));

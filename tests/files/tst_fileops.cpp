@@ -21,7 +21,8 @@ using namespace vorn;
 using vorn::test::readFile;
 using vorn::test::writeFile;
 
-namespace {
+namespace
+{
 
 constexpr char kCopyAndHangArg[] = "--copy-and-hang";
 
@@ -48,12 +49,16 @@ int copyAndHang(char *argv[])
 
 struct stat statOf(const QString &path)
 {
-    struct stat st {};
+    struct stat st {
+    };
     stat(QFile::encodeName(path).constData(), &st);
     return st;
 }
 
-QByteArray pattern(qsizetype size, int seed) { return vorn::test::noise(size, seed); }
+QByteArray pattern(qsizetype size, int seed)
+{
+    return vorn::test::noise(size, seed);
+}
 
 const QDateTime kOldTime(QDate(2003, 7, 14), QTime(12, 34, 57));
 
@@ -81,9 +86,10 @@ QStringList allEntries(const QString &folder)
 
 } // namespace
 
-class TstFileOps : public QObject {
+class TstFileOps : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase();
     void collisionName_data();
     void collisionName();
@@ -290,7 +296,8 @@ void TstFileOps::deleteGoesToDesktopTrash()
         QVERIFY(!QFile::exists(dir.filePath("old.jpg")));
         QVERIFY2(r.newPath.startsWith(home_.filePath("share/Trash/files/")), qPrintable(r.newPath));
         QCOMPARE(readFile(r.newPath), bytes + char(i));
-        const QString info = home_.filePath("share/Trash/info/") + QFileInfo(r.newPath).fileName() + ".trashinfo";
+        const QString info =
+            home_.filePath("share/Trash/info/") + QFileInfo(r.newPath).fileName() + ".trashinfo";
         const QByteArray expected = "Path=" + QUrl::toPercentEncoding(dir.filePath("old.jpg"), "/") + "\n";
         QVERIFY2(readFile(info).startsWith("[Trash Info]\n"), qPrintable(info));
         QVERIFY2(readFile(info).contains(expected), readFile(info).constData());
@@ -318,7 +325,8 @@ void TstFileOps::deleteFallsBackToProgramTrash()
         places << r.newPath;
     }
     qputenv("XDG_DATA_HOME", saved);
-    QCOMPARE(places, (QList<QString>{programDir.filePath("trash/old.jpg"), programDir.filePath("trash/old (2).jpg")}));
+    QCOMPARE(places, (QList<QString>{programDir.filePath("trash/old.jpg"),
+                                     programDir.filePath("trash/old (2).jpg")}));
 
     // Without any trash the file stays.
     qputenv("XDG_DATA_HOME", "/proc/vorn-no-such-folder");

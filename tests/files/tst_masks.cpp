@@ -6,9 +6,10 @@
 
 using namespace vorn;
 
-class TstMasks : public QObject {
+class TstMasks : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void matchPattern_data();
     void matchPattern();
     void matchMask_data();
@@ -35,23 +36,40 @@ void TstMasks::matchPattern_data()
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("match");
-    QTest::newRow("ext ignores case") << "*.jpg" << "Photo.JPG" << true;
-    QTest::newRow("first occurrence only") << "*.jpg" << "a.jpg.jpg" << false;
-    QTest::newRow("no backtracking") << "*a" << "aba" << false;
-    QTest::newRow("longer ext") << "*.jpg" << "x.jpeg" << false;
-    QTest::newRow("literal then star") << "a*.jpg" << "abc.jpg" << true;
-    QTest::newRow("literal must start") << "a*.jpg" << "babc.jpg" << false;
-    QTest::newRow("question first") << "?b" << "ab" << true;
-    QTest::newRow("question last") << "a?" << "ab" << true;
-    QTest::newRow("question needs a char") << "a?" << "a" << false;
-    QTest::newRow("question one char only") << "a?" << "abc" << false;
-    QTest::newRow("star then question") << "*?" << "a" << true;
-    QTest::newRow("all files rejects no dot") << "*.*" << "README" << false;
-    QTest::newRow("all files takes dot") << "*.*" << "a.b" << true;
-    QTest::newRow("star takes no dot") << "*" << "README" << true;
-    QTest::newRow("exact plain name") << "a.b" << "a.b" << true;
-    QTest::newRow("plain name not contained") << "a.b" << "xa.b" << false;
-    QTest::newRow("empty pattern") << "" << "" << false;
+    QTest::newRow("ext ignores case") << "*.jpg"
+                                      << "Photo.JPG" << true;
+    QTest::newRow("first occurrence only") << "*.jpg"
+                                           << "a.jpg.jpg" << false;
+    QTest::newRow("no backtracking") << "*a"
+                                     << "aba" << false;
+    QTest::newRow("longer ext") << "*.jpg"
+                                << "x.jpeg" << false;
+    QTest::newRow("literal then star") << "a*.jpg"
+                                       << "abc.jpg" << true;
+    QTest::newRow("literal must start") << "a*.jpg"
+                                        << "babc.jpg" << false;
+    QTest::newRow("question first") << "?b"
+                                    << "ab" << true;
+    QTest::newRow("question last") << "a?"
+                                   << "ab" << true;
+    QTest::newRow("question needs a char") << "a?"
+                                           << "a" << false;
+    QTest::newRow("question one char only") << "a?"
+                                            << "abc" << false;
+    QTest::newRow("star then question") << "*?"
+                                        << "a" << true;
+    QTest::newRow("all files rejects no dot") << "*.*"
+                                              << "README" << false;
+    QTest::newRow("all files takes dot") << "*.*"
+                                         << "a.b" << true;
+    QTest::newRow("star takes no dot") << "*"
+                                       << "README" << true;
+    QTest::newRow("exact plain name") << "a.b"
+                                      << "a.b" << true;
+    QTest::newRow("plain name not contained") << "a.b"
+                                              << "xa.b" << false;
+    QTest::newRow("empty pattern") << ""
+                                   << "" << false;
     QTest::newRow("umlaut lowered") << "*.jpg" << QString::fromUtf8("ÄRGER.JPG") << true;
     QTest::newRow("question on umlaut") << "?.gif" << QString::fromUtf8("Ö.gif") << true;
     QTest::newRow("question on astral char") << "?.gif" << QString::fromUtf8("\U0001F600.gif") << true;
@@ -70,18 +88,29 @@ void TstMasks::matchMask_data()
     QTest::addColumn<QString>("mask");
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("match");
-    QTest::newRow("ext ignores case") << "*.jpg" << "Photo.JPG" << true;
-    QTest::newRow("first occurrence only") << "*.jpg" << "a.jpg.jpg" << false;
-    QTest::newRow("all files rejects no dot") << "*.*" << "README" << false;
-    QTest::newRow("empty mask is star") << "" << "README" << true;
-    QTest::newRow("fuzzy bare word") << "gif" << "my-gif-file" << true;
-    QTest::newRow("fuzzy star appended") << "a?" << "abc" << true;
-    QTest::newRow("comma list") << "*.jpg,*.gif" << "anim.GIF" << true;
-    QTest::newRow("list no hit") << "*.jpg;*.gif" << "a.png" << false;
-    QTest::newRow("blanks trimmed") << "  *.TXT ; " << "notes.txt" << true;
-    QTest::newRow("empty piece matches all") << "*.jpg;;" << "README" << true;
+    QTest::newRow("ext ignores case") << "*.jpg"
+                                      << "Photo.JPG" << true;
+    QTest::newRow("first occurrence only") << "*.jpg"
+                                           << "a.jpg.jpg" << false;
+    QTest::newRow("all files rejects no dot") << "*.*"
+                                              << "README" << false;
+    QTest::newRow("empty mask is star") << ""
+                                        << "README" << true;
+    QTest::newRow("fuzzy bare word") << "gif"
+                                     << "my-gif-file" << true;
+    QTest::newRow("fuzzy star appended") << "a?"
+                                         << "abc" << true;
+    QTest::newRow("comma list") << "*.jpg,*.gif"
+                                << "anim.GIF" << true;
+    QTest::newRow("list no hit") << "*.jpg;*.gif"
+                                 << "a.png" << false;
+    QTest::newRow("blanks trimmed") << "  *.TXT ; "
+                                    << "notes.txt" << true;
+    QTest::newRow("empty piece matches all") << "*.jpg;;"
+                                             << "README" << true;
     QTest::newRow("umlaut name") << "*.JPG" << QString::fromUtf8("ÄRGER.JPG") << true;
-    QTest::newRow("empty name matches") << "*.jpg" << "" << true;
+    QTest::newRow("empty name matches") << "*.jpg"
+                                        << "" << true;
 }
 
 void TstMasks::matchMask()
@@ -104,14 +133,30 @@ void TstMasks::parse_data()
     QTest::addColumn<QString>("mask");
     QTest::addColumn<QString>("fuzzy");
     QTest::addColumn<QString>("plain");
-    QTest::newRow("sorted, no trailing separator") << "*.jpg;*.gif;" << "*.gif;*.jpg" << "*.gif;*.jpg";
-    QTest::newRow("user cell jpg;gif") << "*.jpg;gif;" << "*.jpg;*gif*" << "*.jpg;gif";
-    QTest::newRow("empty text") << "" << "*" << "*";
-    QTest::newRow("empty piece") << ";" << "**" << "";
-    QTest::newRow("commas and case") << " *.JPG , *.Gif " << "*.gif;*.jpg" << "*.gif;*.jpg";
-    QTest::newRow("star kept") << "ht*" << "ht*" << "ht*";
-    QTest::newRow("question gets star") << "ab?" << "ab?*" << "ab?";
-    QTest::newRow("dotted kept") << "a.b" << "a.b" << "a.b";
+    QTest::newRow("sorted, no trailing separator") << "*.jpg;*.gif;"
+                                                   << "*.gif;*.jpg"
+                                                   << "*.gif;*.jpg";
+    QTest::newRow("user cell jpg;gif") << "*.jpg;gif;"
+                                       << "*.jpg;*gif*"
+                                       << "*.jpg;gif";
+    QTest::newRow("empty text") << ""
+                                << "*"
+                                << "*";
+    QTest::newRow("empty piece") << ";"
+                                 << "**"
+                                 << "";
+    QTest::newRow("commas and case") << " *.JPG , *.Gif "
+                                     << "*.gif;*.jpg"
+                                     << "*.gif;*.jpg";
+    QTest::newRow("star kept") << "ht*"
+                               << "ht*"
+                               << "ht*";
+    QTest::newRow("question gets star") << "ab?"
+                                        << "ab?*"
+                                        << "ab?";
+    QTest::newRow("dotted kept") << "a.b"
+                                 << "a.b"
+                                 << "a.b";
 }
 
 void TstMasks::parse()
@@ -132,7 +177,8 @@ void TstMasks::caseSensitiveList()
 // The scanner's byte matcher must give the QString matcher's answers on ASCII input.
 void TstMasks::asciiAgreesWithUnicode()
 {
-    const char *patterns[] = {"*", "*.*", "*.jpg", "a*b?c", "??", "*?", "a", "x*", "*x*y", "?*?", "**.", "*.", ""};
+    const char *patterns[] = {"*",  "*.*",  "*.jpg", "a*b?c", "??", "*?", "a",
+                              "x*", "*x*y", "?*?",   "**.",   "*.", ""};
     const char *names[] = {"", "a", "ab", "a.jpg", "axbyc", "abc.jpg.jpg", "xxyy", "x.", ".", "aXbc"};
     for (const char *p : patterns)
         for (const char *n : names)

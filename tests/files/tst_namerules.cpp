@@ -8,16 +8,19 @@
 
 using namespace vorn;
 
-namespace {
+namespace
+{
 
 struct Box {
     QString text;
     Answers buttons;
 };
 
-const QString kCharDe = QStringLiteral("Unerlaubtes Zeichen %1 !\r\n\r\nIn Dateinamen sind die Zeichen \r\n\r\n"
-                                       "%2nicht erlaubt!");
-const QString kCharEn = QStringLiteral("Invalid key %1 !\r\n\r\nThese keys are not allowed \r\n\r\n%2in filenames!");
+const QString kCharDe =
+    QStringLiteral("Unerlaubtes Zeichen %1 !\r\n\r\nIn Dateinamen sind die Zeichen \r\n\r\n"
+                   "%2nicht erlaubt!");
+const QString kCharEn =
+    QStringLiteral("Invalid key %1 !\r\n\r\nThese keys are not allowed \r\n\r\n%2in filenames!");
 const QString kTypedList = QStringLiteral("\\ / : ? \" < > | *  ");
 const QString kNameList = QStringLiteral("\\ / : ? \" < > |   ");
 const QString kExtDe =
@@ -33,9 +36,10 @@ QString charBox(int lang, QChar c, const QString &list)
 
 } // namespace
 
-class TstNameRules : public QObject {
+class TstNameRules : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void checkNameChar_data();
     void checkNameChar();
     void validateNewName_data();
@@ -87,25 +91,32 @@ void TstNameRules::validateNewName_data()
     for (int lang : {German, English}) {
         const char *l = lang == German ? "de" : "en";
         const QString ext = lang == German ? kExtDe : kExtEn;
-        QTest::addRow("%s longer extension", l) << lang << "/pics/photo.jpg" << "photo.jpeg" << false
-                                               << QStringList{ext};
-        QTest::addRow("%s extension in other case", l) << lang << "/pics/photo.JPG" << "Holiday.jpg" << true
-                                                      << QStringList{};
-        QTest::addRow("%s extension lost", l) << lang << "/pics/photo.jpg" << "photo" << false << QStringList{ext};
-        QTest::addRow("%s extension gained", l) << lang << "/pics/readme" << "readme.txt" << false
-                                               << QStringList{ext};
+        QTest::addRow("%s longer extension", l) << lang << "/pics/photo.jpg"
+                                                << "photo.jpeg" << false << QStringList{ext};
+        QTest::addRow("%s extension in other case", l) << lang << "/pics/photo.JPG"
+                                                       << "Holiday.jpg" << true << QStringList{};
+        QTest::addRow("%s extension lost", l) << lang << "/pics/photo.jpg"
+                                              << "photo" << false << QStringList{ext};
+        QTest::addRow("%s extension gained", l) << lang << "/pics/readme"
+                                                << "readme.txt" << false << QStringList{ext};
         QTest::addRow("%s extension change hides other faults", l)
-            << lang << "/pics/a.jpg" << "a:b.c.png" << false << QStringList{ext};
-        QTest::addRow("%s two dots", l) << lang << "/pics/a.jpg" << "a.b.jpg" << false << QStringList{kOneDot};
-        QTest::addRow("%s colon and two dots", l) << lang << "/pics/a.jpg" << "x:y.z.jpg" << false
-                                                 << QStringList{charBox(lang, ':', kNameList), kOneDot};
+            << lang << "/pics/a.jpg"
+            << "a:b.c.png" << false << QStringList{ext};
+        QTest::addRow("%s two dots", l) << lang << "/pics/a.jpg"
+                                        << "a.b.jpg" << false << QStringList{kOneDot};
+        QTest::addRow("%s colon and two dots", l)
+            << lang << "/pics/a.jpg"
+            << "x:y.z.jpg" << false << QStringList{charBox(lang, ':', kNameList), kOneDot};
         QTest::addRow("%s first listed character wins", l)
-            << lang << "/pics/a.jpg" << "|<:.jpg" << false << QStringList{charBox(lang, ':', kNameList)};
-        QTest::addRow("%s slash", l) << lang << "/pics/a.jpg" << "../a.jpg" << false
-                                    << QStringList{charBox(lang, '/', kNameList), kOneDot};
-        QTest::addRow("%s star passes", l) << lang << "/pics/a.jpg" << "st*r.jpg" << true << QStringList{};
-        QTest::addRow("%s dot in folder does not count", l) << lang << "/my.pics/a" << "b" << true
-                                                           << QStringList{};
+            << lang << "/pics/a.jpg"
+            << "|<:.jpg" << false << QStringList{charBox(lang, ':', kNameList)};
+        QTest::addRow("%s slash", l) << lang << "/pics/a.jpg"
+                                     << "../a.jpg" << false
+                                     << QStringList{charBox(lang, '/', kNameList), kOneDot};
+        QTest::addRow("%s star passes", l) << lang << "/pics/a.jpg"
+                                           << "st*r.jpg" << true << QStringList{};
+        QTest::addRow("%s dot in folder does not count", l) << lang << "/my.pics/a"
+                                                            << "b" << true << QStringList{};
     }
 }
 
@@ -129,11 +140,16 @@ void TstNameRules::extension_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("ext");
-    QTest::newRow("plain") << "photo.jpg" << ".jpg";
-    QTest::newRow("last dot") << "a.tar.gz" << ".gz";
-    QTest::newRow("none") << "readme" << "";
-    QTest::newRow("dot in folder only") << "/a.b/readme" << "";
-    QTest::newRow("trailing dot") << "a." << ".";
+    QTest::newRow("plain") << "photo.jpg"
+                           << ".jpg";
+    QTest::newRow("last dot") << "a.tar.gz"
+                              << ".gz";
+    QTest::newRow("none") << "readme"
+                          << "";
+    QTest::newRow("dot in folder only") << "/a.b/readme"
+                                        << "";
+    QTest::newRow("trailing dot") << "a."
+                                  << ".";
 }
 
 void TstNameRules::extension()

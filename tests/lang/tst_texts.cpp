@@ -20,7 +20,8 @@ using namespace vorn;
 using vorn::test::readFile;
 using vorn::test::writeFile;
 
-namespace {
+namespace
+{
 
 // What a control shows as its caption, read the way the text applier writes it.
 QString shownCaption(QWidget *w)
@@ -82,9 +83,10 @@ QByteArray cfgBytes(const char *language, const char *state)
 
 } // namespace
 
-class TstTexts : public QObject {
+class TstTexts : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void controlRowsComplete();
     void hintControlsHaveHints_data();
     void hintControlsHaveHints();
@@ -125,8 +127,7 @@ void TstTexts::controlRowsComplete()
         QCOMPARE(Texts(German).columns(name).size(), Texts(English).columns(name).size());
     }
     QCOMPARE(Texts(German).columns("lvrename").size(), 4);
-    QCOMPARE(Texts(English).columns("sg_sortconf"),
-             QStringList({"Caption      ", "Folder"}));
+    QCOMPARE(Texts(English).columns("sg_sortconf"), QStringList({"Caption      ", "Folder"}));
     // Leading blanks belong to the texts.
     QCOMPARE(Texts(English).caption("hlp_betrachter"), QString("       Viewer"));
     QCOMPARE(Texts(German).caption("lb_function"), QString(" Funktion"));
@@ -136,23 +137,27 @@ void TstTexts::hintControlsHaveHints_data()
 {
     QTest::addColumn<QString>("name");
     const char *names[] = {
-        "bt_startscan", "bt_clearscan", "bt_deleteitem", "bt_editliste", "bt_dirhide", "bt_exitscan",
-        "bt_trashmain", "bt_showview", "bt_showzip", "bt_showrename", "bt_256cols", "bt_colors",
-        "bt_hintsize", "bt_language", "bt_info", "bt_help", "bt_close", "bt_copyfile", "bt_movefile",
-        "bt_sorttofolder", "bt_configsort", "bt_newdir", "bt_dirdelete", "bt_newbut", "bt_buttondelete",
-        "bt_clearsort", "bt_loadsort", "bt_savesort", "bt_diashow", "bt_backgr", "bt_center", "bt_bestfit",
-        "bt_shape", "bt_zoomout", "bt_zoomin", "bt_lupe", "ed_giftime", "bt_gotocatalog", "bt_backtoview",
-        "bt_catopen", "bt_catclose", "bt_catsave", "bt_catcreate", "bt_catdelete", "bt_titleup",
-        "bt_titledown", "bt_exitcatcreate", "pn_thumbsize", "pn_thumbcols", "bt_startdiashow",
-        "bt_pauseshow", "bt_stopshow", "bt_repeatshow", "bt_diatimeup", "bt_diatimedown", "bt_diafirst",
-        "bt_diaprev", "bt_dianext", "bt_dialast", "bt_diaviewstyle", "bt_diacenter", "bt_diabestfit",
-        "img_movediactrl", "ed_diatime", "bt_loadmovie", "bt_vplay", "bt_vpause", "bt_vstop", "bt_vnext",
-        "bt_vprev", "bt_vstep", "bt_vback", "bt_veject", "bt_repeat", "bt_chain", "ed_digits",
-        "bt_htmlcopytclip", "bt_htmltext", "bt_htmlclearlist", "bt_htmlback", "bt_htmlnext", "bt_zipadd",
-        "bt_zipextract", "bt_zipopen", "bt_zipaddfile", "bt_zipdelete", "bt_zipclose", "bt_zipcopytoclipb",
-        "bt_zipinzip", "bt_ziphtmlsource", "bt_zipstartapp", "bt_textnorm", "bt_textmemo2", "bt_texthex",
-        "bt_textclear", "bt_textcut", "bt_textcopy", "bt_textpaste", "bt_textsave", "bt_textload",
-        "pn_hexcols", "pn_fontsize"};
+        "bt_startscan",   "bt_clearscan",     "bt_deleteitem",     "bt_editliste",     "bt_dirhide",
+        "bt_exitscan",    "bt_trashmain",     "bt_showview",       "bt_showzip",       "bt_showrename",
+        "bt_256cols",     "bt_colors",        "bt_hintsize",       "bt_language",      "bt_info",
+        "bt_help",        "bt_close",         "bt_copyfile",       "bt_movefile",      "bt_sorttofolder",
+        "bt_configsort",  "bt_newdir",        "bt_dirdelete",      "bt_newbut",        "bt_buttondelete",
+        "bt_clearsort",   "bt_loadsort",      "bt_savesort",       "bt_diashow",       "bt_backgr",
+        "bt_center",      "bt_bestfit",       "bt_shape",          "bt_zoomout",       "bt_zoomin",
+        "bt_lupe",        "ed_giftime",       "bt_gotocatalog",    "bt_backtoview",    "bt_catopen",
+        "bt_catclose",    "bt_catsave",       "bt_catcreate",      "bt_catdelete",     "bt_titleup",
+        "bt_titledown",   "bt_exitcatcreate", "pn_thumbsize",      "pn_thumbcols",     "bt_startdiashow",
+        "bt_pauseshow",   "bt_stopshow",      "bt_repeatshow",     "bt_diatimeup",     "bt_diatimedown",
+        "bt_diafirst",    "bt_diaprev",       "bt_dianext",        "bt_dialast",       "bt_diaviewstyle",
+        "bt_diacenter",   "bt_diabestfit",    "img_movediactrl",   "ed_diatime",       "bt_loadmovie",
+        "bt_vplay",       "bt_vpause",        "bt_vstop",          "bt_vnext",         "bt_vprev",
+        "bt_vstep",       "bt_vback",         "bt_veject",         "bt_repeat",        "bt_chain",
+        "ed_digits",      "bt_htmlcopytclip", "bt_htmltext",       "bt_htmlclearlist", "bt_htmlback",
+        "bt_htmlnext",    "bt_zipadd",        "bt_zipextract",     "bt_zipopen",       "bt_zipaddfile",
+        "bt_zipdelete",   "bt_zipclose",      "bt_zipcopytoclipb", "bt_zipinzip",      "bt_ziphtmlsource",
+        "bt_zipstartapp", "bt_textnorm",      "bt_textmemo2",      "bt_texthex",       "bt_textclear",
+        "bt_textcut",     "bt_textcopy",      "bt_textpaste",      "bt_textsave",      "bt_textload",
+        "pn_hexcols",     "pn_fontsize"};
     for (const char *n : names)
         QTest::newRow(n) << QString::fromLatin1(n);
 }
@@ -263,8 +268,8 @@ void TstTexts::dialogWritesChoiceAtOnce_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QByteArray>("written");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("German to English") << cfgBytes("0", "normal") << "bt_english" << cfgBytes("1", "normal")
-                                       << "English";
+    QTest::newRow("German to English")
+        << cfgBytes("0", "normal") << "bt_english" << cfgBytes("1", "normal") << "English";
     QTest::newRow("English to German keeps maximized")
         << cfgBytes("1", "maximized") << "bt_german" << cfgBytes("0", "maximized") << "Deutsch";
 }

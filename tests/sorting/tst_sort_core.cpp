@@ -26,7 +26,8 @@
 
 using namespace vorn;
 
-namespace {
+namespace
+{
 
 void touch(const QString &path, const QByteArray &bytes = "x")
 {
@@ -72,9 +73,10 @@ int sortAndDie(int argc, char *argv[])
 
 } // namespace
 
-class TstSortCore : public QObject {
+class TstSortCore : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase();
     void buttonFlow_data();
     void buttonFlow();
@@ -223,8 +225,8 @@ void TstSortCore::templateLinesAndLoad()
     const QString path = dir.filePath("t.ctg");
     QVERIFY(c.save(path));
     QCOMPARE(QString::fromUtf8(content(path)).split("\r\n"),
-             (QStringList{"2,3", "cw 0,120", "cw 1,120", "0,0,Beschriftung      ", "1,0,Verzeichnis", "0,1,Urlaub",
-                          "1,1,/pics/urlaub/", "0,2,Zwei\t\bZeilen", ""}));
+             (QStringList{"2,3", "cw 0,120", "cw 1,120", "0,0,Beschriftung      ", "1,0,Verzeichnis",
+                          "0,1,Urlaub", "1,1,/pics/urlaub/", "0,2,Zwei\t\bZeilen", ""}));
     SortConfig d;
     QCOMPARE(d.load(path), TemplateLoadStatus::Ok);
     QCOMPARE(d.count(), 2);

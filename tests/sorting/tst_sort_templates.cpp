@@ -20,9 +20,10 @@
 using namespace vorn;
 using namespace vorn::test;
 
-class TstSortTemplates : public QObject {
+class TstSortTemplates : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void limitOf200Buttons();
     void deletingOnlyRowDisablesEditing();
     void buttonsFlowInRows();
@@ -32,13 +33,16 @@ private slots:
     void damagedTemplateShowsNoName();
     void titleTogglesSortBar();
 
-private:
+  private:
     MainWindow &start(WindowFixture &f, const QByteArray &language = "0")
     {
         writeFile(f.path("vorn.cfg"), "0\r\n0\r\n" + language + "\r\nnormal\r\n");
         return f.start();
     }
-    void click(WindowFixture &f, const char *name) { QTest::mouseClick(f.find<QToolButton>(name), Qt::LeftButton); }
+    void click(WindowFixture &f, const char *name)
+    {
+        QTest::mouseClick(f.find<QToolButton>(name), Qt::LeftButton);
+    }
     SortConfigView *config(WindowFixture &f) { return f.window->sortView()->config(); }
     QTableWidget *grid(WindowFixture &f) { return f.find<QTableWidget>("sg_sortconf"); }
     void setCell(WindowFixture &f, int row, int col, const QString &text)
@@ -165,7 +169,8 @@ void TstSortTemplates::saveAndLoadTemplate()
     QVERIFY(QFileInfo::exists(f.path("urlaub/a.jpg")));
     // The button without a folder says so.
     config(f)->sortButton(2)->click();
-    QCOMPARE(f.prompter.lastMessage(), QString("Es wurde kein Zielordner für diese Schaltfläche eingegeben!"));
+    QCOMPARE(f.prompter.lastMessage(),
+             QString("Es wurde kein Zielordner für diese Schaltfläche eingegeben!"));
 }
 
 void TstSortTemplates::languageRewritesTitleRow()
@@ -194,9 +199,11 @@ void TstSortTemplates::damagedTemplateShowsNoName_data()
     QTest::addColumn<QString>("loaded");
     QTest::addColumn<QString>("noName");
     QTest::addColumn<QString>("corrupt");
-    QTest::newRow("German") << QByteArray("0") << "Schablone : GOOD.CTG" << "ohne Namen"
+    QTest::newRow("German") << QByteArray("0") << "Schablone : GOOD.CTG"
+                            << "ohne Namen"
                             << "Datei enthält keine Daten oder ist beschädigt: ";
-    QTest::newRow("English") << QByteArray("1") << "template : GOOD.CTG" << "no name"
+    QTest::newRow("English") << QByteArray("1") << "template : GOOD.CTG"
+                             << "no name"
                              << "File contains no data or corrupt file ";
 }
 

@@ -23,7 +23,8 @@
 using namespace vorn;
 using namespace vorn::test;
 
-namespace {
+namespace
+{
 
 // Stands in for the picture view: records what is routed to it.
 struct RecordingViewer : FileViewer {
@@ -33,13 +34,17 @@ struct RecordingViewer : FileViewer {
     void releaseFile() override { ++released; }
 };
 
-QStringList filesIn(const QString &dir) { return QDir(dir).entryList(QDir::Files, QDir::Name); }
+QStringList filesIn(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::Files, QDir::Name);
+}
 
 } // namespace
 
-class TstSorting : public QObject {
+class TstSorting : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void fiveMovedLeaveListAndNextIsShown();
     void copyOfLastItemReselectsIt();
     void movingEveryItemEmptiesList();
@@ -82,8 +87,10 @@ void TstSorting::selectRows(FileListView *lv, const QList<int> &rows)
 {
     lv->clearSelection();
     for (int r : rows)
-        lv->selectionModel()->select(lv->fileModel()->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    lv->selectionModel()->setCurrentIndex(lv->fileModel()->index(rows.last(), 0), QItemSelectionModel::NoUpdate);
+        lv->selectionModel()->select(lv->fileModel()->index(r, 0),
+                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    lv->selectionModel()->setCurrentIndex(lv->fileModel()->index(rows.last(), 0),
+                                          QItemSelectionModel::NoUpdate);
 }
 
 void TstSorting::fiveMovedLeaveListAndNextIsShown()
@@ -140,10 +147,14 @@ void TstSorting::targetChecks_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("message");
-    QTest::newRow("empty quick target") << "empty" << "Es wurde kein Zielordner für diese Schaltfläche eingegeben!";
-    QTest::newRow("deleted target") << "deleted" << "Ordner nicht gefunden: ";
-    QTest::newRow("cd-rom") << "cdrom" << "Auf CD-Rom kann nicht geschrieben werden!";
-    QTest::newRow("nothing selected") << "noselection" << "Keine Datei(en) selektiert!";
+    QTest::newRow("empty quick target") << "empty"
+                                        << "Es wurde kein Zielordner für diese Schaltfläche eingegeben!";
+    QTest::newRow("deleted target") << "deleted"
+                                    << "Ordner nicht gefunden: ";
+    QTest::newRow("cd-rom") << "cdrom"
+                            << "Auf CD-Rom kann nicht geschrieben werden!";
+    QTest::newRow("nothing selected") << "noselection"
+                                      << "Keine Datei(en) selektiert!";
 }
 
 void TstSorting::targetChecks()
@@ -287,7 +298,8 @@ void TstSorting::undoTwoRunsAfterRestart()
     QVERIFY(f.prompter.messages().isEmpty());
     // Nothing left to undo.
     QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(f.prompter.messages(), QStringList{"Es gibt keinen Sortiervorgang, der rückgängig gemacht werden kann."});
+    QCOMPARE(f.prompter.messages(),
+             QStringList{"Es gibt keinen Sortiervorgang, der rückgängig gemacht werden kann."});
 }
 
 // A journal file the program cannot read is kept aside with a message that names where.

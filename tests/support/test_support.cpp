@@ -9,7 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace vorn::test {
+namespace vorn::test
+{
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {

@@ -8,7 +8,8 @@
 #include <QtTest>
 #include <memory>
 
-namespace vorn::test {
+namespace vorn::test
+{
 
 // Writes bytes to a file, creating its folder.
 void writeFile(const QString &path, const QByteArray &bytes);

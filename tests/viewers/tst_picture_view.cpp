@@ -26,8 +26,8 @@
 using namespace vorn;
 using namespace vorn::test;
 
-namespace {
-
+namespace
+{
 
 // A picture with a gradient, so that scaled decodes are real work.
 QImage photo(int w, int h)
@@ -41,8 +41,10 @@ QImage photo(int w, int h)
     return image;
 }
 
-QByteArray jpeg(int w, int h) { return encode(photo(w, h), "jpg"); }
-
+QByteArray jpeg(int w, int h)
+{
+    return encode(photo(w, h), "jpg");
+}
 
 // An icon of 32 x 32 with transparent corners and an opaque red disc in the middle.
 QByteArray icon()
@@ -56,7 +58,6 @@ QByteArray icon()
     p.end();
     return encode(image, "ico");
 }
-
 
 // A metafile: a red rectangle from (250, 250) to (750, 750) in a 1000 x 1000 frame at 1000 units
 // per inch (96 x 96 pixels), nothing drawn around it.
@@ -96,9 +97,10 @@ QByteArray wmf()
 
 } // namespace
 
-class TstPictureView : public QObject {
+class TstPictureView : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void bestFit_data();
     void bestFit();
     void factorZoomAndStatus();
@@ -120,7 +122,7 @@ private slots:
     void magnifierSteps();
     void magnifierGrabsOnlyWhileOn();
 
-private:
+  private:
     struct File {
         QString name;
         QByteArray bytes;
@@ -132,7 +134,10 @@ private:
     // Selects entry `row` and clicks it, as the user does.
     void showRow(WindowFixture &f, int row);
     void click(WindowFixture &f, const char *name) { QTest::mouseClick(button(f, name), Qt::LeftButton); }
-    QToolButton *button(WindowFixture &f, const char *name) { return f.find<QToolButton>(QString::fromLatin1(name)); }
+    QToolButton *button(WindowFixture &f, const char *name)
+    {
+        return f.find<QToolButton>(QString::fromLatin1(name));
+    }
     PictureView *view(WindowFixture &f) { return f.window->pictureView(); }
     QString panel(WindowFixture &f, int i) { return f.find<PanelStatusBar>("stat_view")->panelText(i); }
     int tiles(WindowFixture &f)
