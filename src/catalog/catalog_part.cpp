@@ -16,8 +16,7 @@ CatalogView *install_catalog_part(ViewHost &host, ListAreaView &lists, StringGri
     QFrame *panel = host.panel(View::Catalog);
     auto *view = new CatalogView(host.context(), lists, grid, panel);
     panel->layout()->addWidget(view);
-    if (QWidget *bar = view->findChild<QWidget *>(QStringLiteral("tbar_catalog")))
-        host.addLockout(bar);
+    host.addLockout(view->toolBar());
     QObject::connect(view, &CatalogView::lockRequested, &host,
                      [&host](bool locked) { host.setLocked(locked); });
     QObject::connect(view, &CatalogView::backToViewRequested, &host,

@@ -91,10 +91,10 @@ CatalogView::CatalogView(AppContext &ctx, ListAreaView &lists, StringGrid &grid,
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    auto *bar = new QFrame(this);
-    bar->setObjectName(QStringLiteral("tbar_catalog"));
-    buildToolBar(bar);
-    layout->addWidget(bar);
+    toolBar_ = new QFrame(this);
+    toolBar_->setObjectName(QStringLiteral("tbar_catalog"));
+    buildToolBar(toolBar_);
+    layout->addWidget(toolBar_);
 
     pn_catalog_ = new QFrame(this);
     pn_catalog_->setObjectName(QStringLiteral("pn_catalog"));

@@ -35,6 +35,8 @@ class CatalogView : public QFrame
 {
     Q_OBJECT
   public:
+    // The tool bar tbar_catalog, locked during long operations of other views.
+    QWidget *toolBar() const { return toolBar_; }
     // panel: pn_catalogmain; grid: the catalog list the window loads from and saves to vorn.pth.
     CatalogView(AppContext &ctx, ListAreaView &lists, StringGrid &grid, QWidget *panel);
     ~CatalogView() override;
@@ -80,6 +82,7 @@ class CatalogView : public QFrame
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
+    QWidget *toolBar_ = nullptr;
     void buildToolBar(QWidget *bar);
     void buildPanels();
     void buildList();
