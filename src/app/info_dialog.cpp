@@ -13,7 +13,8 @@
 
 #include <jpeglib.h>
 
-namespace vorn {
+namespace vorn
+{
 
 CreditsBanner::CreditsBanner(const QStringList &lines, QWidget *parent)
     : QWidget(parent), lines_(lines), timer_(new QTimer(this))
@@ -30,7 +31,10 @@ CreditsBanner::CreditsBanner(const QStringList &lines, QWidget *parent)
     timer_->start();
 }
 
-void CreditsBanner::stop() { timer_->stop(); }
+void CreditsBanner::stop()
+{
+    timer_->stop();
+}
 
 void CreditsBanner::step()
 {
@@ -74,8 +78,7 @@ QStringList InfoDialog::creditLines()
 InfoDialog::InfoDialog(const Texts &texts, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("form_info"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowStaysOnTopHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
     setWindowTitle(texts.msg(Msg::InfoCaption));
     setFixedSize(360, 330);
 

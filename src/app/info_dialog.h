@@ -6,22 +6,24 @@
 
 class QTimer;
 
-namespace vorn {
+namespace vorn
+{
 class Texts;
 
 // The credits panel: draws its lines and moves them up one pixel every 100 ms.
-class CreditsBanner : public QWidget {
+class CreditsBanner : public QWidget
+{
     Q_OBJECT
-public:
+  public:
     explicit CreditsBanner(const QStringList &lines, QWidget *parent = nullptr);
     int offset() const { return offset_; }
     void stop();
     QTimer *timer() const { return timer_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *event) override;
 
-private:
+  private:
     void step();
 
     QStringList lines_;
@@ -29,17 +31,18 @@ private:
     QTimer *timer_;
 };
 
-class InfoDialog : public QDialog {
+class InfoDialog : public QDialog
+{
     Q_OBJECT
-public:
+  public:
     explicit InfoDialog(const Texts &texts, QWidget *parent = nullptr);
     static QStringList creditLines();
     CreditsBanner *banner() const { return banner_; }
 
-public slots:
+  public slots:
     void bt_backClick();
 
-private:
+  private:
     CreditsBanner *banner_;
 };
 

@@ -3,7 +3,8 @@
 #include <QDir>
 #include <QStandardPaths>
 
-namespace vorn {
+namespace vorn
+{
 
 InstanceGuard::InstanceGuard(const QString &name)
 {

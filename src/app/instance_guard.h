@@ -6,10 +6,12 @@
 #include <QString>
 #include <memory>
 
-namespace vorn {
+namespace vorn
+{
 
-class InstanceGuard {
-public:
+class InstanceGuard
+{
+  public:
     // `name` tells guards apart (tests use their own); the program uses "vorn".
     explicit InstanceGuard(const QString &name = QStringLiteral("vorn"));
     ~InstanceGuard();
@@ -18,7 +20,7 @@ public:
     State acquire();
     QString lockPath() const { return path_; }
 
-private:
+  private:
     QString path_;
     std::unique_ptr<QLockFile> lock_;
 };

@@ -11,9 +11,11 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 QLabel *goldLabel(const QString &text, int pointSize, QWidget *parent, const char *name = nullptr)
 {
@@ -43,8 +45,8 @@ SplashDialog::SplashDialog(const Texts &texts, QWidget *parent) : QDialog(parent
     lay->addWidget(goldLabel(QStringLiteral("*  V. O. R. N.  *"), 22, this));
     lay->addWidget(goldLabel(texts.msg(Msg::SplashRights), 9, this, "lb_rights"));
     lay->addWidget(goldLabel(QStringLiteral("- deutsch / english -"), 10, this));
-    lay->addWidget(goldLabel(QStringLiteral("Version ") + QApplication::applicationVersion(), 10,
-                             this, "le_version"));
+    lay->addWidget(
+        goldLabel(QStringLiteral("Version ") + QApplication::applicationVersion(), 10, this, "le_version"));
     lay->addStretch(1);
     auto *start = new QPushButton(QStringLiteral("S t a r t"), this);
     start->setObjectName(QStringLiteral("LabelEffect2"));
@@ -72,8 +74,14 @@ void SplashDialog::paintEvent(QPaintEvent *)
     p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
-void SplashDialog::mousePressEvent(QMouseEvent *) { accept(); }
+void SplashDialog::mousePressEvent(QMouseEvent *)
+{
+    accept();
+}
 
-void SplashDialog::keyPressEvent(QKeyEvent *) { accept(); }
+void SplashDialog::keyPressEvent(QKeyEvent *)
+{
+    accept();
+}
 
 } // namespace vorn

@@ -3,15 +3,17 @@
 
 #include <QDialog>
 
-namespace vorn {
+namespace vorn
+{
 class Texts;
 
-class SplashDialog : public QDialog {
+class SplashDialog : public QDialog
+{
     Q_OBJECT
-public:
+  public:
     explicit SplashDialog(const Texts &texts, QWidget *parent = nullptr);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;

@@ -3,25 +3,36 @@
 #include <QFrame>
 #include <QVBoxLayout>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
-constexpr View kViews[] = {View::Empty, View::Pictures, View::Video, View::Html, View::Text,
+namespace
+{
+constexpr View kViews[] = {View::Empty, View::Pictures, View::Video,   View::Html, View::Text,
                            View::Zip,   View::Rename,   View::Catalog, View::Help};
 }
 
 QString ViewStack::panelName(View v)
 {
     switch (v) {
-    case View::Empty: return QStringLiteral("pn_main");
-    case View::Pictures: return QStringLiteral("pn_viewmain");
-    case View::Video: return QStringLiteral("pn_videomain");
-    case View::Html: return QStringLiteral("pn_htmlmain");
-    case View::Text: return QStringLiteral("pn_textmain");
-    case View::Zip: return QStringLiteral("pn_zipmain");
-    case View::Rename: return QStringLiteral("pn_renamemain");
-    case View::Catalog: return QStringLiteral("pn_catalogmain");
-    case View::Help: return QStringLiteral("pn_helpmain");
+    case View::Empty:
+        return QStringLiteral("pn_main");
+    case View::Pictures:
+        return QStringLiteral("pn_viewmain");
+    case View::Video:
+        return QStringLiteral("pn_videomain");
+    case View::Html:
+        return QStringLiteral("pn_htmlmain");
+    case View::Text:
+        return QStringLiteral("pn_textmain");
+    case View::Zip:
+        return QStringLiteral("pn_zipmain");
+    case View::Rename:
+        return QStringLiteral("pn_renamemain");
+    case View::Catalog:
+        return QStringLiteral("pn_catalogmain");
+    case View::Help:
+        return QStringLiteral("pn_helpmain");
     }
     return {};
 }
@@ -44,10 +55,14 @@ ViewStack::ViewStack(QWidget *parent) : QStackedWidget(parent)
 
 QFrame *ViewStack::panel(View v) const
 {
-    return qobject_cast<QFrame *>(widget(int(std::find(std::begin(kViews), std::end(kViews), v) - std::begin(kViews))));
+    return qobject_cast<QFrame *>(
+        widget(int(std::find(std::begin(kViews), std::end(kViews), v) - std::begin(kViews))));
 }
 
-void ViewStack::bringToFront(View v) { setCurrentWidget(panel(v)); }
+void ViewStack::bringToFront(View v)
+{
+    setCurrentWidget(panel(v));
+}
 
 View ViewStack::front() const
 {

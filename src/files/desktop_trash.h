@@ -5,7 +5,8 @@
 
 #include "files/file_ops.h"
 
-namespace vorn {
+namespace vorn
+{
 
 // Moves the file (or folder) into the trash with its .trashinfo; newPath is its place there.
 // Fails, leaving the file where it is, when no trash on its file system can take it.

@@ -5,10 +5,12 @@
 
 #include <QString>
 
-namespace vorn {
+namespace vorn
+{
 
-class DriveInfo {
-public:
+class DriveInfo
+{
+  public:
     virtual ~DriveInfo() = default;
 
     // The mount point that holds the path, ending with '/' ("/" for the root file system).
@@ -20,8 +22,9 @@ public:
 };
 
 // The drives of this machine, asked through statfs, statvfs, the mount table and sysfs.
-class SystemDriveInfo : public DriveInfo {
-public:
+class SystemDriveInfo : public DriveInfo
+{
+  public:
     QString mount_point(const QString &path) const override;
     bool is_cdrom_drive(const QString &path) const override;
     bool is_removable(const QString &path) const override;

@@ -7,10 +7,12 @@
 
 #include <QMap>
 
-namespace vorn {
+namespace vorn
+{
 
-class FakeDriveInfo : public DriveInfo {
-public:
+class FakeDriveInfo : public DriveInfo
+{
+  public:
     struct Drive {
         bool cdrom = false;
         bool removable = false;
@@ -25,7 +27,7 @@ public:
     bool is_cdrom_drive(const QString &path) const override { return drives_.value(find(path)).cdrom; }
     bool is_removable(const QString &path) const override { return drives_.value(find(path)).removable; }
 
-private:
+  private:
     static QString normalized(const QString &p)
     {
         return p.endsWith(QLatin1Char('/')) ? p : p + QLatin1Char('/');

@@ -7,7 +7,8 @@
 #include <QString>
 #include <cstdint>
 
-namespace vorn {
+namespace vorn
+{
 
 class DriveInfo;
 

@@ -3,7 +3,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 
-namespace vorn {
+namespace vorn
+{
 
 FileListView::FileListView(const QString &name, FileListModel *model, QWidget *parent)
     : QTreeView(parent), model_(model)

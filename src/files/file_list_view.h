@@ -6,11 +6,13 @@
 
 #include <QTreeView>
 
-namespace vorn {
+namespace vorn
+{
 
-class FileListView : public QTreeView {
+class FileListView : public QTreeView
+{
     Q_OBJECT
-public:
+  public:
     FileListView(const QString &name, FileListModel *model, QWidget *parent = nullptr);
 
     FileListModel *fileModel() const { return model_; }
@@ -26,7 +28,7 @@ public:
     // Reads the key-stepping switch (Ctrl steps forward, Shift back).
     void setKeySteppingSource(const bool *flag) { stepping_ = flag; }
 
-signals:
+  signals:
     // A click on an item (or the keyboard's equivalent), to be routed by the owner.
     void itemClicked();
     // A navigation key was released on a single selection: show the focused file.
@@ -35,12 +37,12 @@ signals:
     void positionChanged();
     void deleteRequested();
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
-private:
+  private:
     FileListModel *model_;
     const bool *stepping_ = nullptr;
 };

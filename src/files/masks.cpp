@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <string_view>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 // The token walk on any character type. Positions are 0-based here.
 template <typename C> bool walk(std::basic_string_view<C> name, std::basic_string_view<C> pat, bool exact)
@@ -18,7 +20,8 @@ template <typename C> bool walk(std::basic_string_view<C> name, std::basic_strin
         return true;
     if (pat.size() == 3 && pat[0] == star && pat[1] == C('.') && pat[2] == star)
         return name.find(C('.')) != std::basic_string_view<C>::npos;
-    if (pat.find(star) == std::basic_string_view<C>::npos && pat.find(quest) == std::basic_string_view<C>::npos)
+    if (pat.find(star) == std::basic_string_view<C>::npos &&
+        pat.find(quest) == std::basic_string_view<C>::npos)
         return exact ? name == pat : name.find(pat) != std::basic_string_view<C>::npos;
 
     size_t pos = 0;
@@ -210,10 +213,17 @@ void MaskState::recompose(const QStringList &userCells)
             continue;
         const FixedMask &m = kFixedMasks[i];
         switch (m.kind) {
-        case MaskKind::Pictures: flags_.pictures = true; break;
-        case MaskKind::Videos: flags_.videos = true; break;
-        case MaskKind::Zip: flags_.zip = true; break;
-        case MaskKind::None: break;
+        case MaskKind::Pictures:
+            flags_.pictures = true;
+            break;
+        case MaskKind::Videos:
+            flags_.videos = true;
+            break;
+        case MaskKind::Zip:
+            flags_.zip = true;
+            break;
+        case MaskKind::None:
+            break;
         }
         const QString p = QString::fromLatin1(m.scanPattern);
         scanPatterns_ << p;

@@ -7,7 +7,8 @@
 #include <QStringView>
 #include <array>
 
-namespace vorn {
+namespace vorn
+{
 
 // ---- Matcher ------------------------------------------------------------------------------
 
@@ -49,7 +50,7 @@ struct FixedMask {
 
 constexpr int kFixedMaskCount = 14;
 constexpr int kUserMaskCount = 14;
-constexpr int kAllFilesTag = 13;     // bt_maskwahl13, the "*.*" button
+constexpr int kAllFilesTag = 13;      // bt_maskwahl13, the "*.*" button
 constexpr int kFirstUserMaskTag = 50; // bt_usermask0 .. bt_usermask13 have tags 50..63
 
 // bt_maskwahl0 .. bt_maskwahl13, in button order.
@@ -71,8 +72,9 @@ QString user_scan_pattern(const QString &cell);
 // forwards each click (tag and the button's new checked state) with the current texts of the
 // mask configuration grid, then reads back which buttons are down, the mask text, the filter
 // text and the flags. At start only the "*.*" button is down and the mask is "*.*".
-class MaskState {
-public:
+class MaskState
+{
+  public:
     MaskState();
 
     // bt_maskwahl0click (tags 0..12 and 50..63) and bt_maskwahl13Click (tag 13): the button
@@ -93,7 +95,7 @@ public:
     const QString &userMaskText() const { return userMaskText_; }
     bool isAllFiles() const { return currentMask_ == QLatin1String("*.*"); }
 
-private:
+  private:
     void recompose(const QStringList &userCells);
     void applyMask();
 

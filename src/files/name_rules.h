@@ -7,7 +7,8 @@
 #include <QChar>
 #include <QString>
 
-namespace vorn {
+namespace vorn
+{
 
 class AppContext;
 class Prompter;
@@ -25,6 +26,5 @@ bool check_name_char(QChar c, AppContext &ctx);
 bool validate_new_name(const QString &newName, const QString &oldPath, const Texts &texts,
                        Prompter &prompter);
 bool validate_new_name(const QString &newName, const QString &oldPath, AppContext &ctx);
-
 
 } // namespace vorn

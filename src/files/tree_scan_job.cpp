@@ -7,11 +7,13 @@
 #include <condition_variable>
 #include <mutex>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
-constexpr int kBatchFiles = 2000;   // send a batch at the next folder once this many are found
-constexpr qint64 kBatchMs = 25;     // ... or once this much time has passed since the last one
+namespace
+{
+constexpr int kBatchFiles = 2000; // send a batch at the next folder once this many are found
+constexpr qint64 kBatchMs = 25;   // ... or once this much time has passed since the last one
 } // namespace
 
 // What the worker and the owning thread share: the gate that holds the worker while a

@@ -17,11 +17,13 @@
 
 class QThread;
 
-namespace vorn {
+namespace vorn
+{
 
-class TreeScanJob : public QObject {
+class TreeScanJob : public QObject
+{
     Q_OBJECT
-public:
+  public:
     explicit TreeScanJob(QObject *parent = nullptr);
     ~TreeScanJob() override; // stops a running walk and waits for it
 
@@ -41,13 +43,13 @@ public:
     // Paths added so far in this search.
     int foundCount() const { return found_; }
 
-signals:
+  signals:
     // Paths to append to the search list, in order.
     void filesAdded(const QStringList &paths);
     // The search is over: stopped is true when a cancel was confirmed.
     void finished(bool stopped);
 
-private:
+  private:
     struct Shared;
     struct Delivery {
         QStringList paths;

@@ -16,10 +16,12 @@
 #include <string>
 #include <vector>
 
-namespace vorn {
+namespace vorn
+{
 
-class TTreeScanner {
-public:
+class TTreeScanner
+{
+  public:
     using Event = std::function<void(TTreeScanner &sender)>;
 
     TTreeScanner();
@@ -63,12 +65,12 @@ public:
     void resume() { continue_.store(true); }
     bool continues() const { return continue_.load(); }
 
-private:
+  private:
     // An entry kept for sorting; its texts live in the folder's arena.
     struct Item {
-        size_t key;      // offset of the lower-cased name (+ "/" for folders), the sort key
+        size_t key; // offset of the lower-cased name (+ "/" for folders), the sort key
         size_t keyLen;
-        size_t name;     // offset of the name as stored
+        size_t name; // offset of the name as stored
         size_t nameLen;
         qint64 size = 0;
     };
@@ -82,7 +84,11 @@ private:
     bool matches(const char *name, size_t len, std::string &lowered) const;
     void searchFolder(int fd, const QString &folder);
     void readFolder(int fd, Listing &out);
-    void fire(const Event &e) { if (e) e(*this); }
+    void fire(const Event &e)
+    {
+        if (e)
+            e(*this);
+    }
 
     QString fileFound_;
     qint64 fileSize_ = 0;
@@ -93,7 +99,7 @@ private:
     bool recursive_ = true;
     bool reportSizes_ = true;
 
-    QStringList patterns_;                 // lower-cased
+    QStringList patterns_;                   // lower-cased
     std::vector<std::string> asciiPatterns_; // same, when every pattern is ASCII
     bool asciiFast_ = false;
     std::vector<char> buffer_;

@@ -1,7 +1,8 @@
 // Captions, hints and column titles of the controls, keyed by objectName.
 #pragma once
 
-namespace vorn {
+namespace vorn
+{
 
 // A null pointer means "no such text" (the control keeps what it has).
 struct ControlTextRow {

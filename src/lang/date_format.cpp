@@ -1,8 +1,10 @@
 #include "lang/date_format.h"
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 void appendTwoDigits(QString &out, int value)
 {

@@ -4,7 +4,8 @@
 #include <QDate>
 #include <QString>
 
-namespace vorn {
+namespace vorn
+{
 
 // The date separator of both languages.
 inline constexpr char kDateSeparator = '.';

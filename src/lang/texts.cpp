@@ -4,9 +4,11 @@
 
 #include <QHash>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 const QHash<QString, const ControlTextRow *> &controlIndex()
 {
@@ -38,11 +40,20 @@ QString pick(const char *de, const char *en, int language)
 
 } // namespace
 
-Texts::Texts(int language) { setLanguage(language); }
+Texts::Texts(int language)
+{
+    setLanguage(language);
+}
 
-void Texts::setLanguage(int index) { language_ = index == German ? German : English; }
+void Texts::setLanguage(int index)
+{
+    language_ = index == German ? German : English;
+}
 
-QString Texts::msg(Msg key) const { return msg(key, language_); }
+QString Texts::msg(Msg key) const
+{
+    return msg(key, language_);
+}
 
 QString Texts::msg(Msg key, int language)
 {
@@ -65,7 +76,8 @@ QString Texts::hint(const QString &objectName) const
     return row ? pick(row->hintDe, row->hintEn, language_) : QString();
 }
 
-namespace {
+namespace
+{
 
 // "sg_" followed by digits only: the entry grid of an open archive.
 bool isZipGridName(const QString &name)

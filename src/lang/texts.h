@@ -6,12 +6,14 @@
 #include <QString>
 #include <QStringList>
 
-namespace vorn {
+namespace vorn
+{
 
 enum Language : int { German = 0, English = 1 };
 
-class Texts {
-public:
+class Texts
+{
+  public:
     explicit Texts(int language = German);
 
     // Any index other than 0 or 1 becomes English.
@@ -27,7 +29,7 @@ public:
     // Column titles of a grid or list, in column order; empty when the table has none.
     QStringList columns(const QString &objectName) const;
 
-private:
+  private:
     int language_ = German;
 };
 

@@ -2,9 +2,13 @@
 
 #include <QStringList>
 
-namespace vorn {
+namespace vorn
+{
 
-int sort_buttons_per_row(int clientWidth) { return clientWidth > 0 ? clientWidth / kSortButtonWidth : 0; }
+int sort_buttons_per_row(int clientWidth)
+{
+    return clientWidth > 0 ? clientWidth / kSortButtonWidth : 0;
+}
 
 QPoint sort_button_pos(int k, int perRow)
 {

@@ -6,7 +6,8 @@
 #include <QString>
 #include <functional>
 
-namespace vorn {
+namespace vorn
+{
 
 inline constexpr int kSortButtonWidth = 75;
 inline constexpr int kSortButtonHeight = 29;

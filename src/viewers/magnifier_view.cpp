@@ -7,9 +7,11 @@
 #include <QFrame>
 #include <QToolButton>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 constexpr int kRowHeight = 17;     // fup_lupebuts
 constexpr int kStartHeight = 167;  // 154 x 167 until the first size step makes it square

@@ -8,14 +8,16 @@ class QFrame;
 class QToolButton;
 class QWidget;
 
-namespace vorn {
+namespace vorn
+{
 
 class DragGrip;
 class MagnifierWidget;
 
-class MagnifierView : public QObject {
+class MagnifierView : public QObject
+{
     Q_OBJECT
-public:
+  public:
     // bt_lupe belongs to the picture tool bar; the panel floats over `area`.
     MagnifierView(QToolButton *bt_lupe, QWidget *area, QObject *parent = nullptr);
 
@@ -25,14 +27,14 @@ public:
     // Releases bt_lupe and hides the panel (the slideshow does this when it starts).
     void switchOff();
 
-public slots:
+  public slots:
     void bt_lupeClick();
     void bt_lupeincfaktorClick();
     void bt_lupedecfaktorClick();
     void bt_lupebiggerClick();
     void bt_lupesmallerClick();
 
-private:
+  private:
     void setPanelSize(int side);
     void placeGrip();
 

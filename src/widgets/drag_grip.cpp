@@ -3,7 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-namespace vorn {
+namespace vorn
+{
 
 DragGrip::DragGrip(const QString &name, QWidget *panel, QWidget *parent) : QWidget(parent), panel_(panel)
 {
@@ -47,6 +48,9 @@ void DragGrip::mouseMoveEvent(QMouseEvent *event)
     panel_->move(to);
 }
 
-void DragGrip::mouseReleaseEvent(QMouseEvent *) { dragging_ = false; }
+void DragGrip::mouseReleaseEvent(QMouseEvent *)
+{
+    dragging_ = false;
+}
 
 } // namespace vorn

@@ -4,20 +4,22 @@
 #include <QPoint>
 #include <QWidget>
 
-namespace vorn {
+namespace vorn
+{
 
-class DragGrip : public QWidget {
+class DragGrip : public QWidget
+{
     Q_OBJECT
-public:
+  public:
     DragGrip(const QString &name, QWidget *panel, QWidget *parent);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
-private:
+  private:
     QWidget *panel_;
     QPoint pressGlobal_;
     QPoint pressPanelPos_;

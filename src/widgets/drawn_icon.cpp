@@ -3,7 +3,8 @@
 #include <QPainter>
 #include <QPixmap>
 
-namespace vorn {
+namespace vorn
+{
 
 QIcon drawn_icon(const std::function<void(QPainter &)> &draw, int size)
 {

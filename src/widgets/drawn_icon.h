@@ -6,7 +6,8 @@
 
 class QPainter;
 
-namespace vorn {
+namespace vorn
+{
 
 QIcon drawn_icon(const std::function<void(QPainter &)> &draw, int size = 18);
 

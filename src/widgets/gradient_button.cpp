@@ -4,7 +4,8 @@
 #include <QPainter>
 #include <QStyleOptionButton>
 
-namespace vorn {
+namespace vorn
+{
 
 GradientButton::GradientButton(QWidget *parent) : QPushButton(parent)
 {

@@ -6,27 +6,29 @@
 #include <QColor>
 #include <QPushButton>
 
-namespace vorn {
+namespace vorn
+{
 
-class GradientButton : public QPushButton {
+class GradientButton : public QPushButton
+{
     Q_OBJECT
-public:
+  public:
     explicit GradientButton(QWidget *parent = nullptr);
 
     void setColors(const QColor &light, const QColor &shadow);
     QColor lightColor() const { return light_; }
     QColor shadowColor() const { return shadow_; }
 
-signals:
+  signals:
     // The pointer entered (true) or left (false) the button.
     void hovered(bool inside);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
 
-private:
+  private:
     QColor light_;
     QColor shadow_;
 };

@@ -4,7 +4,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-namespace vorn {
+namespace vorn
+{
 
 ImageWidget::ImageWidget(const QString &name, QWidget *parent) : QWidget(parent)
 {

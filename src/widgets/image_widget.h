@@ -9,11 +9,13 @@
 
 class QMovie;
 
-namespace vorn {
+namespace vorn
+{
 
-class ImageWidget : public QWidget {
+class ImageWidget : public QWidget
+{
     Q_OBJECT
-public:
+  public:
     explicit ImageWidget(const QString &name, QWidget *parent = nullptr);
     ~ImageWidget() override;
 
@@ -37,10 +39,10 @@ public:
     int speed() const { return speed_; }
     void setSpeed(int percent);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *event) override;
 
-private:
+  private:
     QImage image_;
     std::unique_ptr<QMovie> movie_;
     bool transparent_ = false;

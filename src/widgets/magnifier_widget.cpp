@@ -5,7 +5,8 @@
 #include <QPainter>
 #include <QScreen>
 
-namespace vorn {
+namespace vorn
+{
 
 MagnifierWidget::MagnifierWidget(const QString &name, QWidget *parent) : QWidget(parent)
 {

@@ -7,11 +7,13 @@
 #include <QWidget>
 #include <functional>
 
-namespace vorn {
+namespace vorn
+{
 
-class MagnifierWidget : public QWidget {
+class MagnifierWidget : public QWidget
+{
     Q_OBJECT
-public:
+  public:
     // Takes the given area of the desktop (global coordinates).
     using Grabber = std::function<QPixmap(const QRect &area)>;
 
@@ -29,10 +31,10 @@ public:
     // The area the next refresh takes around a pointer position.
     QRect sourceArea(const QPoint &pointer) const;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *event) override;
 
-private:
+  private:
     void refresh();
     static QPixmap grabScreen(const QRect &area);
 

@@ -3,7 +3,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
-namespace vorn {
+namespace vorn
+{
 
 PanelStatusBar::PanelStatusBar(const QString &name, const QList<int> &widths, QWidget *parent)
     : QFrame(parent)

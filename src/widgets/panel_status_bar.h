@@ -6,11 +6,13 @@
 
 class QLabel;
 
-namespace vorn {
+namespace vorn
+{
 
-class PanelStatusBar : public QFrame {
+class PanelStatusBar : public QFrame
+{
     Q_OBJECT
-public:
+  public:
     // widths: the panels' widths; 0 makes a panel take the remaining room.
     PanelStatusBar(const QString &name, const QList<int> &widths, QWidget *parent = nullptr);
 
@@ -19,7 +21,7 @@ public:
     void setPanelText(int i, const QString &text);
     QLabel *panel(int i) const { return panels_.value(i); }
 
-private:
+  private:
     QList<QLabel *> panels_;
 };
 

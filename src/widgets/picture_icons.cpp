@@ -6,9 +6,11 @@
 
 #include <functional>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 void drawLens(QPainter &p, const QColor &glass)
 {
@@ -59,7 +61,8 @@ QIcon picture_tool_icon(const char *name)
     if (n == "bt_backgr")
         return drawn_icon([](QPainter &p) {
             p.setPen(QColor(40, 40, 40));
-            const QColor c[] = {QColor(210, 80, 60), QColor(240, 200, 70), QColor(240, 200, 70), QColor(210, 80, 60)};
+            const QColor c[] = {QColor(210, 80, 60), QColor(240, 200, 70), QColor(240, 200, 70),
+                                QColor(210, 80, 60)};
             for (int i = 0; i < 4; ++i) {
                 p.setBrush(c[i]);
                 p.drawRect(2 + (i % 2) * 7, 2 + (i / 2) * 7, 7, 7);

@@ -3,7 +3,8 @@
 
 #include <QIcon>
 
-namespace vorn {
+namespace vorn
+{
 
 // The icon of a picture tool button by its objectName; a null icon for an unknown name.
 QIcon picture_tool_icon(const char *name);

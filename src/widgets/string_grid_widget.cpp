@@ -2,7 +2,8 @@
 
 #include <QTableWidget>
 
-namespace vorn {
+namespace vorn
+{
 
 void show_grid(const StringGrid &grid, QTableWidget *table)
 {

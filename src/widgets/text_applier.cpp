@@ -12,9 +12,11 @@
 #include <QTableWidget>
 #include <QTreeWidget>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 void setCaption(QWidget *w, const QString &text)
 {

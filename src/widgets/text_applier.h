@@ -4,7 +4,8 @@
 
 class QWidget;
 
-namespace vorn {
+namespace vorn
+{
 class Texts;
 
 void apply_control_texts(QWidget *root, const Texts &texts);

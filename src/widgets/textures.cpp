@@ -3,24 +3,31 @@
 #include <QImage>
 #include <QtMath>
 
-namespace vorn {
+namespace vorn
+{
 
-namespace {
+namespace
+{
 
 struct Palette2 {
     QColor base;
-    int grain;   // noise amplitude
-    int waves;   // amplitude of the soft diagonal waves
+    int grain; // noise amplitude
+    int waves; // amplitude of the soft diagonal waves
 };
 
 Palette2 paletteOf(Texture kind)
 {
     switch (kind) {
-    case Texture::Aqua: return {QColor(70, 150, 190), 10, 10};
-    case Texture::Blue: return {QColor(24, 44, 118), 9, 12};
-    case Texture::White: return {QColor(236, 236, 240), 6, 4};
-    case Texture::Fu: return {QColor(196, 204, 220), 8, 6};
-    case Texture::Gold: return {QColor(200, 160, 60), 10, 10};
+    case Texture::Aqua:
+        return {QColor(70, 150, 190), 10, 10};
+    case Texture::Blue:
+        return {QColor(24, 44, 118), 9, 12};
+    case Texture::White:
+        return {QColor(236, 236, 240), 6, 4};
+    case Texture::Fu:
+        return {QColor(196, 204, 220), 8, 6};
+    case Texture::Gold:
+        return {QColor(200, 160, 60), 10, 10};
     }
     return {QColor(128, 128, 128), 0, 0};
 }
@@ -39,7 +46,8 @@ QPixmap texture_tile(Texture kind)
             seed = seed * 1664525u + 1013904223u;
             const int noise = int((seed >> 24) % (2 * p.grain + 1)) - p.grain;
             // Waves with a whole number of periods per tile, so the tile repeats without seams.
-            const double w = std::sin(2 * M_PI * (x + y) / kSize) + 0.5 * std::sin(4 * M_PI * (x - y) / kSize);
+            const double w =
+                std::sin(2 * M_PI * (x + y) / kSize) + 0.5 * std::sin(4 * M_PI * (x - y) / kSize);
             const int d = noise + int(p.waves * w / 1.5);
             line[x] = qRgb(qBound(0, p.base.red() + d, 255), qBound(0, p.base.green() + d, 255),
                            qBound(0, p.base.blue() + d, 255));

@@ -3,7 +3,8 @@
 
 #include <QPixmap>
 
-namespace vorn {
+namespace vorn
+{
 
 enum class Texture { Aqua, Blue, White, Fu, Gold };
 

@@ -9,9 +9,10 @@
 
 using namespace vorn;
 
-class TstTreeScanner : public QObject {
+class TstTreeScanner : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void eventOrder();
     void patternsInOrder();
@@ -24,7 +25,7 @@ private slots:
     void cancelWithoutFurtherFileRunsToEnd();
     void questionRunsEventLoop();
 
-private:
+  private:
     QStringList runJob(const QStringList &patterns, TreeScanJob &job, bool *stopped = nullptr);
     QString rel(const QString &path) const { return path.mid(root_.size()); }
     void touch(const QString &relPath, const QByteArray &bytes = "x");
@@ -83,10 +84,22 @@ void TstTreeScanner::eventOrder()
     QVERIFY(!ts.SearchInProgress());
     ts.search();
     QVERIFY(!ts.SearchInProgress());
-    const QStringList expected{"D ", "F .hidden.jpg", "F a.jpg", "F b.JPG", QString::fromUtf8("F Ärger.jpg"),
-                               "D alpha/", "F alpha/x.jpg", "E alpha/",
-                               "D Beta/", "D Beta/deep/", "F Beta/deep/z.jpg", "E Beta/deep/", "E Beta/",
-                               "D gamma/", "E gamma/", "E "};
+    const QStringList expected{"D ",
+                               "F .hidden.jpg",
+                               "F a.jpg",
+                               "F b.JPG",
+                               QString::fromUtf8("F Ärger.jpg"),
+                               "D alpha/",
+                               "F alpha/x.jpg",
+                               "E alpha/",
+                               "D Beta/",
+                               "D Beta/deep/",
+                               "F Beta/deep/z.jpg",
+                               "E Beta/deep/",
+                               "E Beta/",
+                               "D gamma/",
+                               "E gamma/",
+                               "E "};
     QCOMPARE(events, expected);
     QCOMPARE(sizeOfA, 3);
 }
@@ -112,8 +125,9 @@ void TstTreeScanner::patternsInOrder()
 {
     TreeScanJob job;
     const QStringList found = runJob({"*.jpg", "*.gif"}, job);
-    QCOMPARE(found, (QStringList{".hidden.jpg", "a.jpg", "b.JPG", QString::fromUtf8("Ärger.jpg"), "alpha/x.jpg",
-                                 "Beta/deep/z.jpg", "c.gif", "alpha/y.gif", "Beta/deep/w.GIF"}));
+    QCOMPARE(found,
+             (QStringList{".hidden.jpg", "a.jpg", "b.JPG", QString::fromUtf8("Ärger.jpg"), "alpha/x.jpg",
+                          "Beta/deep/z.jpg", "c.gif", "alpha/y.gif", "Beta/deep/w.GIF"}));
     QCOMPARE(job.foundCount(), found.size());
     QVERIFY(!job.isRunning());
 }
@@ -144,11 +158,13 @@ void TstTreeScanner::hiddenAndSpecialEntries()
 void TstTreeScanner::systemFlaggedFolderNotEntered()
 {
     const QByteArray value("0x4");
-    if (::setxattr((root_ + "alpha").toUtf8().constData(), "user.DOSATTRIB", value.constData(), value.size(), 0) != 0)
+    if (::setxattr((root_ + "alpha").toUtf8().constData(), "user.DOSATTRIB", value.constData(), value.size(),
+                   0) != 0)
         QSKIP("no user extended attributes here");
     const QByteArray hidden("0x22");
     QCOMPARE(::setxattr((root_ + "Beta/deep").toUtf8().constData(), "user.DOSATTRIB", hidden.constData(),
-                        hidden.size(), 0), 0);
+                        hidden.size(), 0),
+             0);
     TreeScanJob job;
     QCOMPARE(runJob({"*.jpg"}, job),
              (QStringList{".hidden.jpg", "a.jpg", "b.JPG", QString::fromUtf8("Ärger.jpg")}));
@@ -196,8 +212,8 @@ void TstTreeScanner::cancelAnsweredNo()
     job.requestCancel();
     const QStringList found = runJob({}, job);
     QCOMPARE(asked, 1);
-    QCOMPARE(found, (QStringList{"a.jpg", "b.JPG", QString::fromUtf8("Ärger.jpg"), "alpha/x.jpg", "Beta/deep/z.jpg",
-                                 "c.gif", "alpha/y.gif", "Beta/deep/w.GIF"}));
+    QCOMPARE(found, (QStringList{"a.jpg", "b.JPG", QString::fromUtf8("Ärger.jpg"), "alpha/x.jpg",
+                                 "Beta/deep/z.jpg", "c.gif", "alpha/y.gif", "Beta/deep/w.GIF"}));
     QVERIFY(!job.cancelRequested());
 }
 
