@@ -270,7 +270,7 @@ void MainWindow::installParts(QWidget *)
     htmlView_ = documents.html;
     helpView_ = documents.help;
     sortView_ = install_sort_part(*host_, pictureView_);
-    zipView_ = install_zip_part(*host_, &sortView_->engine()).view;
+    zipView_ = install_zip_part(*host_, sortView_).view;
     catalogView_ = install_catalog_part(*host_, *listArea_, catalogGrid_, sortView_);
     renameView_ = install_rename_part(*host_).view;
 }

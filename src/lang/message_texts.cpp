@@ -252,9 +252,6 @@ const MessageRow kMessageRows[] = {
     {Msg::ZipWorking, " Bitte warten ...", " Please wait ..."},
     {Msg::ZipCancel, "Abbrechen", "Cancel"},
     {Msg::ZipMountPointNote, " (Einhängepunkt %1)", " (mount point %1)"},
-    {Msg::ZipNoPreviewPlayer,
-     "Für Videos gibt es hier keine Vorschau; öffnen Sie die Datei mit ihrer Anwendung.",
-     "Videos have no preview here; open the file with its application."},
     {Msg::ZipSkippedFiles, " Datei(en) existierten bereits und wurden nicht überschrieben.",
      " file(s) existed already and were not overwritten."},
 };

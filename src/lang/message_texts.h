@@ -187,7 +187,6 @@ enum class Msg {
     ZipWorking,
     ZipCancel,
     ZipMountPointNote,
-    ZipNoPreviewPlayer,
     ZipSkippedFiles,
     Count_
 };
