@@ -118,6 +118,7 @@ class TstPictureView : public QObject
     void badFiles();
     void copyToClipboardIsFullPicture();
     void nextEntryDecodedAhead();
+    void decodedOffTheUiThread();
     void listTabResetsTrackBar();
     void magnifierSteps();
     void magnifierGrabsOnlyWhileOn();
@@ -538,6 +539,32 @@ void TstPictureView::nextEntryDecodedAhead()
     QCOMPARE(view(f)->currentPath(), b);
     // And the one after it is on its way.
     QTRY_VERIFY(view(f)->prefetcher().isReady(f.path("pics/c.jpg"), QSize(800, 600)));
+}
+
+void TstPictureView::decodedOffTheUiThread()
+{
+    WindowFixture f;
+    const QByteArray good = jpeg(640, 480);
+    startWith(f, {{"a_bad.jpg", good.left(good.size() / 2)}, {"b_good.jpg", good}});
+    auto *list = f.window->listArea();
+    // Nothing was decoded ahead: the click returns at once and the picture follows.
+    list->folderList()->selectRow(0);
+    list->lvclick();
+    QVERIFY(view(f)->isLoading());
+    QVERIFY(!view(f)->pictureShown());
+    // A newer request supersedes it: the damaged first file is never shown nor reported.
+    list->folderList()->selectRow(1);
+    list->lvclick();
+    waitForPicture(f);
+    QVERIFY(view(f)->pictureShown());
+    QCOMPARE(view(f)->currentPath(), f.path("pics/b_good.jpg"));
+    QVERIFY(f.prompter.messages().isEmpty());
+    // Letting go of the view forgets a picture still on its way.
+    list->folderList()->selectRow(0);
+    list->lvclick();
+    f.window->releaseViews();
+    QVERIFY(!view(f)->isLoading());
+    QVERIFY(!view(f)->pictureShown());
 }
 
 void TstPictureView::listTabResetsTrackBar()
