@@ -210,6 +210,7 @@ void ZipView::zipgriddblclick()
 
 void ZipView::preview()
 {
+    emit sortSourceEntered();
     clear_preview();
     QTableWidget *grid = currentGrid();
     if (!grid || grid->selectionModel()->selectedRows().size() > 1) {
