@@ -91,8 +91,11 @@ QVariant CatalogBrowser::loadResource(int type, const QUrl &name)
 
 void CatalogBrowser::mouseReleaseEvent(QMouseEvent *event)
 {
+    // Only a click that lands on the picture shown by itself goes back; the click that opened
+    // the picture (on a page) must not also close it.
+    const bool onPicture = !pageState_;
     QTextBrowser::mouseReleaseEvent(event);
-    if (!pageState_ && event->button() == Qt::LeftButton && anchorAt(event->position().toPoint()).isEmpty())
+    if (onPicture && !pageState_ && event->button() == Qt::LeftButton)
         backToPage();
 }
 
