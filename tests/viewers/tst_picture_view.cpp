@@ -133,13 +133,21 @@ class TstPictureView : public QObject
     void viewSize800x600(WindowFixture &f);
     // Selects entry `row` and clicks it, as the user does.
     void showRow(WindowFixture &f, int row);
-    void click(WindowFixture &f, const char *name) { QTest::mouseClick(button(f, name), Qt::LeftButton); }
+    // Clicks a tool button; a click that shows the picture again waits for its decode.
+    void click(WindowFixture &f, const char *name)
+    {
+        QTest::mouseClick(button(f, name), Qt::LeftButton);
+        waitForPicture(f);
+    }
+    // Pictures that were not decoded ahead are shown when their decode finishes.
+    void waitForPicture(WindowFixture &f) { QTRY_VERIFY(!view(f)->isLoading()); }
     QToolButton *button(WindowFixture &f, const char *name)
     {
         return f.find<QToolButton>(QString::fromLatin1(name));
     }
     PictureView *view(WindowFixture &f) { return f.window->pictureView(); }
     QString panel(WindowFixture &f, int i) { return f.find<PanelStatusBar>("stat_view")->panelText(i); }
+    // The background controls: one painted background, whatever the number of tiles.
     int tiles(WindowFixture &f)
     {
         int n = 0;
@@ -172,6 +180,7 @@ void TstPictureView::showRow(WindowFixture &f, int row)
 {
     f.window->listArea()->folderList()->selectRow(row);
     f.window->listArea()->lvclick();
+    waitForPicture(f);
 }
 
 void TstPictureView::bestFit_data()
@@ -320,11 +329,17 @@ void TstPictureView::backgroundTester()
     QVERIFY(view(f)->backgroundActive());
     // Counted for the view as it is once the zoom panel's room has gone to it.
     QCoreApplication::processEvents();
-    const int expected = (sb->width() / 64 + 1) * (sb->height() / 48 + 1);
-    QCOMPARE(tiles(f), expected);
-    QCOMPARE(view(f)->tileCount(), expected);
-    QVERIFY(f.window->findChild<QWidget *>("bgd_0"));
-    QCOMPARE(f.window->findChild<QWidget *>("bgd_1")->geometry(), QRect(64, 0, 64, 48));
+    const int columns = sb->width() / 64 + 1, rows = sb->height() / 48 + 1;
+    QCOMPARE(view(f)->tileCount(), columns * rows);
+    QCOMPARE(view(f)->tileRect(1), QRect(64, 0, 64, 48));
+    // One control paints every tile, repeated from the view's top left.
+    QCOMPARE(tiles(f), 1);
+    auto *background = f.window->findChild<QWidget *>("bgd_0");
+    QVERIFY(background);
+    QCOMPARE(background->geometry(), QRect(0, 0, columns * 64, rows * 48));
+    const QImage shown = sb->viewport()->grab().toImage();
+    QCOMPARE(shown.pixel(64 + 10, 48 + 20), shown.pixel(10, 20));
+    QVERIFY(shown.pixel(10, 20) != shown.pixel(50, 40));
     QVERIFY(!f.find<ImageWidget>("img_x")->isVisible());
     QVERIFY(!f.find<QFrame>("shape")->isVisible());
     QVERIFY(!button(f, "bt_zoomin")->isEnabled());
@@ -347,7 +362,7 @@ void TstPictureView::backgroundTester()
 
 void TstPictureView::backgroundTesterBoundsTiles()
 {
-    // A 1 x 1 picture would need one control per pixel of the view: blocks of tiles instead.
+    // A 1 x 1 picture tiles the view with one control, not one per pixel of the view.
     WindowFixture f;
     startWith(f, {{"dot.bmp", encode(photo(1, 1), "bmp")}});
     showRow(f, 0);
