@@ -15,6 +15,8 @@ CatalogBrowser::CatalogBrowser(QWidget *parent) : QTextBrowser(parent)
     setObjectName(QStringLiteral("htmlcatalog"));
     setOpenLinks(false);
     setOpenExternalLinks(false);
+    // Each cell of a page takes its side plus ten pixels, as the page geometry counts them.
+    document()->setDefaultStyleSheet(QStringLiteral("th { padding: 4px; }"));
     // Links are paths (absolute, or relative to the page): resolved as a browser would.
     connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl &link) {
         const QUrl url = resolved(link);
