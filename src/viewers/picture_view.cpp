@@ -64,6 +64,12 @@ PictureView::PictureView(AppContext &ctx, ActiveList &list, QFrame *pn_viewmain,
             img->setImage(pic.image);
     });
 
+    connect(&copy_, &Job::finished, this, [this] {
+        QClipboard *cb = QGuiApplication::clipboard();
+        if (cb && !copy_.wasCancelled() && copy_.hasResult() && !copy_.result<QImage>().isNull())
+            cb->setImage(copy_.result<QImage>());
+    });
+
     connect(&list_, &ActiveList::changed, this, &PictureView::updateButtons);
     connect(&ctx_, &AppContext::selectionChanged, this, [this] {
         updateButtons();
@@ -563,11 +569,17 @@ void PictureView::bt_copytoclpbClick()
     if (!cb)
         return;
     cb->clear();
+    copy_.cancel();
     if (doc_.path.isEmpty() || !doc_.shown)
         return;
-    const QImage picture = fullPicture();
-    if (!picture.isNull())
-        cb->setImage(picture);
+    // The picture itself: a picture shown scaled is decoded whole, off the UI thread.
+    if (doc_.animated || decodedSize() == doc_.natural) {
+        const QImage picture = fullPicture();
+        if (!picture.isNull())
+            cb->setImage(picture);
+        return;
+    }
+    copy_.start([path = doc_.path](JobToken &) { return load_picture(path).image; });
 }
 
 void PictureView::updateButtons()

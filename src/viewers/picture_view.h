@@ -151,6 +151,7 @@ class PictureView : public QObject, public FileViewer
     QString requested_; // the picture asked for whose decode is on its way
     QTimer refit_;      // re-decodes a fitted picture sharper after the view has grown
     Job refine_;
+    Job copy_; // the whole picture for the clipboard when it is shown scaled
 
     PictureDocument doc_;
     bool layoutSuppressed_ = false;

@@ -163,7 +163,9 @@ void PictureViewport::coverBackground()
         return;
     // The grid is measured on the view's outer size, so it also covers where bars would be.
     tiles_ = tile_grid(sb_1_->size(), tiles_.tile);
-    canvas_->resize(sb_1_->viewport()->size());
+    // Measured from the view's own size: while it is being resized its viewport still has the
+    // old one.
+    canvas_->resize(sb_1_->maximumViewportSize());
     background_->setGeometry(QRect(QPoint(0, 0), tiles_.extent()));
 }
 

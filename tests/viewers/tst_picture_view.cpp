@@ -118,6 +118,7 @@ class TstPictureView : public QObject
     void badFiles();
     void copyToClipboardIsFullPicture();
     void nextEntryDecodedAhead();
+    void decodedOffTheUiThread();
     void listTabResetsTrackBar();
     void magnifierSteps();
     void magnifierGrabsOnlyWhileOn();
@@ -340,6 +341,13 @@ void TstPictureView::backgroundTester()
     const QImage shown = sb->viewport()->grab().toImage();
     QCOMPARE(shown.pixel(64 + 10, 48 + 20), shown.pixel(10, 20));
     QVERIFY(shown.pixel(10, 20) != shown.pixel(50, 40));
+    // A larger view is covered too.
+    f.window->resize(f.window->width() + 200, f.window->height() + 150);
+    QTRY_VERIFY(sb->viewport()->width() > shown.width() && sb->viewport()->height() > shown.height());
+    const QImage larger = sb->viewport()->grab().toImage();
+    const QPoint corner(larger.width() - 1, larger.height() - 1);
+    QCOMPARE(larger.pixel(corner), larger.pixel(corner.x() % 64, corner.y() % 48));
+    QCOMPARE(view(f)->tileCount(), (sb->width() / 64 + 1) * (sb->height() / 48 + 1));
     QVERIFY(!f.find<ImageWidget>("img_x")->isVisible());
     QVERIFY(!f.find<QFrame>("shape")->isVisible());
     QVERIFY(!button(f, "bt_zoomin")->isEnabled());
@@ -512,7 +520,7 @@ void TstPictureView::copyToClipboardIsFullPicture()
     QVERIFY(button(f, "bt_copytoclpb")->isEnabled());
     click(f, "bt_copytoclpb");
     // The picture itself, not the smaller copy decoded for the fitted view.
-    QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(1024, 768));
+    QTRY_COMPARE(QGuiApplication::clipboard()->image().size(), QSize(1024, 768));
 }
 
 void TstPictureView::nextEntryDecodedAhead()
@@ -531,6 +539,32 @@ void TstPictureView::nextEntryDecodedAhead()
     QCOMPARE(view(f)->currentPath(), b);
     // And the one after it is on its way.
     QTRY_VERIFY(view(f)->prefetcher().isReady(f.path("pics/c.jpg"), QSize(800, 600)));
+}
+
+void TstPictureView::decodedOffTheUiThread()
+{
+    WindowFixture f;
+    const QByteArray good = jpeg(640, 480);
+    startWith(f, {{"a_bad.jpg", good.left(good.size() / 2)}, {"b_good.jpg", good}});
+    auto *list = f.window->listArea();
+    // Nothing was decoded ahead: the click returns at once and the picture follows.
+    list->folderList()->selectRow(0);
+    list->lvclick();
+    QVERIFY(view(f)->isLoading());
+    QVERIFY(!view(f)->pictureShown());
+    // A newer request supersedes it: the damaged first file is never shown nor reported.
+    list->folderList()->selectRow(1);
+    list->lvclick();
+    waitForPicture(f);
+    QVERIFY(view(f)->pictureShown());
+    QCOMPARE(view(f)->currentPath(), f.path("pics/b_good.jpg"));
+    QVERIFY(f.prompter.messages().isEmpty());
+    // Letting go of the view forgets a picture still on its way.
+    list->folderList()->selectRow(0);
+    list->lvclick();
+    f.window->releaseViews();
+    QVERIFY(!view(f)->isLoading());
+    QVERIFY(!view(f)->pictureShown());
 }
 
 void TstPictureView::listTabResetsTrackBar()
