@@ -276,6 +276,7 @@ void MainWindow::installParts(QWidget *)
     sortView_ = install_sort_part(*host_, pictureView_);
     zipView_ = install_zip_part(*host_, &sortView_->engine()).view;
     catalogView_ = install_catalog_part(*host_, *listArea_, catalogGrid_, sortView_);
+    adopt_goto_catalog_button(*host_, catalogView_, pictureView_);
     renameView_ = install_rename_part(*host_).view;
 }
 
