@@ -189,6 +189,10 @@ enum class Msg {
     ZipMountPointNote,
     ZipNoPreviewPlayer,
     ZipSkippedFiles,
+    WorkSorting,
+    WorkUndoing,
+    WorkTrashing,
+    WorkCancel,
     Count_
 };
 
