@@ -24,6 +24,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <cerrno>
+
 namespace vorn
 {
 
@@ -464,7 +466,7 @@ void ListAreaView::bt_editlisteClick()
     FileListView *list = lv_;
     const int row = list->currentRow();
     lvModel_->setEditable(button("bt_editliste")->isChecked());
-    // The switch resets the model, which dropped the selection.
+    // The row in hand stays selected, ready for its name to be edited.
     if (row >= 0)
         list->selectRow(row);
 }

@@ -15,6 +15,23 @@ namespace
 {
 constexpr int kShowDelayMs = 300;
 constexpr int kSteps = 1000; // the bar's range; byte counts do not fit an int
+
+bool isUserInput(QEvent::Type t)
+{
+    switch (t) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+        return true;
+    default:
+        return false;
+    }
+}
 } // namespace
 
 ProgressPanel::ProgressPanel(const QString &name, QWidget *parent) : QFrame(parent)
@@ -75,8 +92,7 @@ void ProgressPanel::begin(const QString &title, const QString &cancelText)
     running_ = true;
     focusBefore_ = window()->focusWidget();
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    if (lock_)
-        lock_(true);
+    qApp->installEventFilter(this);
     title_->setText(title);
     item_->clear();
     cancel_->setText(cancelText);
@@ -103,8 +119,10 @@ void ProgressPanel::end()
     running_ = false;
     showTimer_->stop();
     hide();
-    if (lock_)
+    qApp->removeEventFilter(this);
+    if (locked_ && lock_)
         lock_(false);
+    locked_ = false;
     if (focusBefore_ && focusBefore_->isEnabled() && focusBefore_->isVisible())
         focusBefore_->setFocus();
     focusBefore_.clear();
@@ -115,6 +133,11 @@ void ProgressPanel::appear()
 {
     if (!running_)
         return;
+    // A long run: the lock-out takes over from setting the input aside.
+    qApp->removeEventFilter(this);
+    locked_ = true;
+    if (lock_)
+        lock_(true);
     centre();
     show();
     raise();
@@ -130,6 +153,13 @@ bool ProgressPanel::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == parentWidget() && event->type() == QEvent::Resize && isVisible())
         centre();
+    // Before the panel shows, the window's input is set aside: nothing else starts meanwhile.
+    if (running_ && !locked_ && isUserInput(event->type()) && watched->isWidgetType() &&
+        static_cast<QWidget *>(watched)->window() == window()) {
+        if (event->type() == QEvent::ShortcutOverride)
+            event->accept(); // taken here, so no shortcut of the window fires either
+        return true;
+    }
     return QFrame::eventFilter(watched, event);
 }
 

@@ -1,7 +1,9 @@
 // A small panel that floats over its parent while a long operation runs: a title, the name of
 // the item in work, a progress bar and a cancel button. It appears only when a run lasts longer
 // than a moment, so that quick runs do not flicker; it stays centred when the parent resizes.
-// Around the run it shows the busy pointer and turns the window's lock-out on; the panel lies
+// Around the run it shows the busy pointer and keeps the window from starting anything else:
+// until the panel shows, the window's mouse and key input is set aside (a quick run then costs
+// no repaint of disabled controls); from then on the window's lock-out is on. The panel lies
 // outside the locked controls, so the cancel stays clickable. The keyboard focus, which the
 // lock-out moves away from a disabled control, goes back where it was.
 #pragma once
@@ -28,8 +30,8 @@ class ProgressPanel : public QFrame
     void setShowDelay(int ms);
     // Turns the lock-out on (true) and off (false) around a run.
     void setLockOut(std::function<void(bool locked)> lock) { lock_ = std::move(lock); }
-    // A run starts: the window is locked, the panel shows after the delay unless end() comes
-    // first.
+    // A run starts: the window takes no input; after the delay (unless end() comes first)
+    // the panel shows and the lock-out goes on.
     void begin(const QString &title, const QString &cancelText);
     // `done` of `total` (total < 0: unknown), with the name of the item in work.
     void setProgress(qint64 done, qint64 total, const QString &item);
@@ -57,6 +59,7 @@ class ProgressPanel : public QFrame
     std::function<void(bool)> lock_;
     QPointer<QWidget> focusBefore_;
     bool running_ = false;
+    bool locked_ = false;
 };
 
 } // namespace vorn

@@ -509,6 +509,8 @@ void TstSorting::cancelHandledWhileRunIsHeld()
     QVERIFY(!f.find<QWidget>("tbar_sortmain")->isEnabled());
     QVERIFY(!lv->isEnabled());
     QVERIFY(!engine.sort_into_target(target)); // one run at a time
+    QTest::keyClick(lv, Qt::Key_Delete);       // nor a trash run beside it
+    QVERIFY(!w.listArea()->isBusy());
     QVERIFY(panel->cancelButton()->isEnabled());
     QTest::mouseClick(panel->cancelButton(), Qt::LeftButton);
     QVERIFY(!panel->cancelButton()->isEnabled()); // the click was handled
