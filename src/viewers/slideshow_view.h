@@ -62,8 +62,6 @@ class SlideshowView : public QFrame
 
   private:
     class SlideListAdapter;
-    class Grip;
-    friend class Grip;
 
     void buildRows();
     QToolButton *addButton(QWidget *row, const char *name, const QIcon &icon, bool checkable = false);
