@@ -238,8 +238,10 @@ void MainWindow::buildLayout()
     connect(functionBar_, &FunctionBarView::languageClicked, this, &MainWindow::bt_languageClick);
     connect(functionBar_, &FunctionBarView::infoClicked, this, &MainWindow::bt_infoClick);
     connect(functionBar_, &FunctionBarView::helpClicked, this, &MainWindow::bt_helpclick);
-    connect(functionBar_, &FunctionBarView::themeChanged, this,
-            [this](bool textured) { apply_theme(this, textured); });
+    connect(functionBar_, &FunctionBarView::themeChanged, this, [this](bool textured) {
+        apply_theme(this, textured);
+        host_->announceTheme(textured);
+    });
     connect(functionBar_, &FunctionBarView::viewingTextureChosen, this,
             [this](bool blue) { set_viewing_texture(this, blue ? Texture::Blue : Texture::White); });
     connect(functionBar_, &FunctionBarView::viewingColorChosen, this, [this](const QColor &c) {

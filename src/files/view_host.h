@@ -68,6 +68,13 @@ class ViewHost : public QObject
     // Cross-view requests; views connect to the signals in their install functions.
     void requestHelp(const QString &page) { emit helpRequested(page); }
     void announceViewingColor(const QColor &c) { emit viewingColorChanged(c); }
+    void announceTheme(bool textured)
+    {
+        textured_ = textured;
+        emit themeChanged(textured);
+    }
+    // True with the textured theme (the default), false with the plain one (bt_256cols down).
+    bool textured() const { return textured_; }
 
   signals:
     // Asks the help view for a page of help_dir (F1 and the help buttons).
@@ -76,6 +83,11 @@ class ViewHost : public QObject
     void viewingColorChanged(const QColor &color);
     // The texts of the current language were applied to the window.
     void textsApplied();
+    // bt_256cols switched between the textured and the plain theme.
+    void themeChanged(bool textured);
+
+  private:
+    bool textured_ = true;
 };
 
 } // namespace vorn
