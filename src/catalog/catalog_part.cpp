@@ -4,9 +4,11 @@
 #include "files/view_host.h"
 #include "sorting/sort_bar_view.h"
 #include "sorting/sort_engine.h"
+#include "viewers/picture_view.h"
 
 #include <QFrame>
 #include <QLayout>
+#include <QToolButton>
 
 namespace vorn
 {
@@ -26,6 +28,18 @@ CatalogView *install_catalog_part(ViewHost &host, ListAreaView &lists, StringGri
     if (sort)
         sort->engine().setCatalogSource(view->sortSource());
     return view;
+}
+
+void adopt_goto_catalog_button(ViewHost &host, CatalogView *view, PictureView *pictures)
+{
+    QToolButton *button = pictures ? pictures->gotoCatalogButton() : nullptr;
+    if (!button)
+        return;
+    button->show();
+    QObject::connect(button, &QToolButton::clicked, view, [&host, view] {
+        host.bringToFront(View::Catalog);
+        view->bt_gotocatalogClick();
+    });
 }
 
 } // namespace vorn

@@ -6,6 +6,7 @@ namespace vorn
 {
 
 class CatalogView;
+class PictureView;
 class ListAreaView;
 class SortBarView;
 class StringGrid;
@@ -13,5 +14,8 @@ class ViewHost;
 
 // grid: the catalog list the window loads from and saves to vorn.pth; sort: may be null.
 CatalogView *install_catalog_part(ViewHost &host, ListAreaView &lists, StringGrid &grid, SortBarView *sort);
+
+// bt_gotocatalog of the picture tool bar: shown, and a click brings the catalog page to the front.
+void adopt_goto_catalog_button(ViewHost &host, CatalogView *view, PictureView *pictures);
 
 } // namespace vorn
