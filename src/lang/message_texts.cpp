@@ -251,6 +251,10 @@ const MessageRow kMessageRows[] = {
     {Msg::ZipMountPointNote, " (Einhängepunkt %1)", " (mount point %1)"},
     {Msg::ZipSkippedFiles, " Datei(en) existierten bereits und wurden nicht überschrieben.",
      " file(s) existed already and were not overwritten."},
+    {Msg::WorkSorting, "Dateien werden einsortiert ...", "Sorting files ..."},
+    {Msg::WorkUndoing, "Sortiervorgang wird rückgängig gemacht ...", "Undoing the sort run ..."},
+    {Msg::WorkTrashing, "Dateien werden in den Papierkorb gelegt ...", "Moving files to the trash ..."},
+    {Msg::WorkCancel, "Abbrechen", "Cancel"},
 };
 
 static_assert(sizeof(kMessageRows) / sizeof(kMessageRows[0]) == static_cast<int>(Msg::Count_),

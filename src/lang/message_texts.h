@@ -186,6 +186,10 @@ enum class Msg {
     ZipCancel,
     ZipMountPointNote,
     ZipSkippedFiles,
+    WorkSorting,
+    WorkUndoing,
+    WorkTrashing,
+    WorkCancel,
     Count_
 };
 
