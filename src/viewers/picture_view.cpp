@@ -39,8 +39,7 @@ PictureView::PictureView(AppContext &ctx, ActiveList &list, QFrame *pn_viewmain,
     : QObject(parent), ctx_(ctx), list_(list), pn_viewmain_(pn_viewmain)
 {
     tools_ = new PictureToolBar(pn_viewmain_, rowHeight, this);
-    viewport_ = new PictureViewport(pn_viewmain_);
-    viewport_->setParent(this);
+    viewport_ = new PictureViewport(pn_viewmain_, this);
     buildZoomAndStatus();
     connectToolBar();
     magnifier_ = new MagnifierView(tools_->bt_lupe, viewport_->scrollArea()->viewport(), this);
