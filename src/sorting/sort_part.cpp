@@ -4,6 +4,7 @@
 #include "sorting/sort_bar_view.h"
 #include "viewers/picture_view.h"
 #include "widgets/collapsible_toolbar.h"
+#include "widgets/progress_panel.h"
 #include "widgets/theme.h"
 
 #include <QLayout>
@@ -20,6 +21,10 @@ SortBarView *install_sort_part(ViewHost &host, PictureView *pictures)
                                  bar.content());
     bar.contentLayout()->addWidget(sort);
     QObject::connect(sort, &SortBarView::releaseViews, &host, [&host] { host.releaseViews(); });
+    // Runs lock the window's operations; their panel floats over the client area, unlocked.
+    auto *panel = new ProgressPanel(QStringLiteral("pn_sortprogress"), host.clientArea());
+    panel->setLockOut([&host](bool locked) { host.setLocked(locked); });
+    sort->setProgressPanel(panel);
     if (pictures) {
         QToolButton *dia = pictures->diashowButton();
         QObject::connect(sort, &SortBarView::quickTargetsShown, dia, [dia] { dia->setEnabled(false); });
