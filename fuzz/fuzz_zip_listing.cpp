@@ -1,5 +1,5 @@
-// Feeds arbitrary bytes to the ZIP engine as an archive: the directory reading of libzip, the
-// engine's own second reading of the central directory (overlap check) and the listing.
+// Feeds arbitrary bytes to the ZIP engine as an archive: the engine's own reading of the
+// central directory (names, sizes, overlap check), the listing, and the library's reading.
 #include "archives/zip_archive.h"
 #include "archives/zip_directory.h"
 
@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
-    const auto records = vorn::read_central_directory(
+    const vorn::ZipDirectory dir = vorn::read_central_directory(
         [&bytes](qint64 off, char *buf, qint64 len) -> qint64 {
             if (off < 0 || off > bytes.size())
                 return -1;
@@ -20,9 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             return n;
         },
         bytes.size());
-    const std::vector<bool> overlap = vorn::overlapping_records(records);
-    if (overlap.size() != records.size())
+    const std::vector<bool> overlap = vorn::overlapping_records(dir.records);
+    if (overlap.size() != dir.records.size() || (!dir.complete && !dir.records.empty()))
         __builtin_trap();
+    for (const vorn::ZipDirRecord &r : dir.records)
+        if (r.name.isEmpty() != (r.nameLength == 0))
+            __builtin_trap();
 
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -32,7 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (e.key != e.name.toLower())
                 __builtin_trap();
             (void)vorn::check_entry_name(e.name);
+            (void)e.time();
         }
+        // the library opens the same bytes for reading entries: nothing may be written
+        (void)zip.extract({}, QString(), {});
     } else if (!zip.entries().empty()) {
         __builtin_trap();
     }

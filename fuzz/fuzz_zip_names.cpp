@@ -1,5 +1,6 @@
-// Feeds arbitrary names to the entry name check: whatever it lets through must be a path that
-// stays below the target folder.
+// Feeds arbitrary names to the decoding of stored names and to the entry name check: whatever
+// the check lets through must be a path that stays below the target folder.
+#include "archives/zip_directory.h"
 #include "archives/zip_names.h"
 
 #include <cstddef>
@@ -7,9 +8,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // The bytes as UTF-8 (as libzip hands names over) and as Latin-1, to reach every character.
+    // The bytes as a stored name (without the UTF-8 flag: UTF-8 or CP437), as UTF-8 and as
+    // Latin-1, to reach every character.
     const QByteArray raw(reinterpret_cast<const char *>(data), qsizetype(size));
-    for (const QString &name : {QString::fromUtf8(raw), QString::fromLatin1(raw)}) {
+    const QString stored = vorn::zip_entry_name(raw, 0);
+    if (stored.isEmpty() != raw.isEmpty() || stored.size() > raw.size())
+        __builtin_trap();
+    for (const QString &name : {stored, QString::fromUtf8(raw), QString::fromLatin1(raw)}) {
         const vorn::ZipNameCheck c = vorn::check_entry_name(name);
         if (!c.writable()) {
             if (!c.parts.isEmpty() && c.verdict != vorn::ZipNameVerdict::Empty)

@@ -23,6 +23,23 @@
 namespace vorn
 {
 
+QDate ZipEntry::date() const
+{
+    return QDate(1980 + (dosDate >> 9), (dosDate >> 5) & 0x0f, dosDate & 0x1f);
+}
+
+QTime ZipEntry::clock() const
+{
+    return QTime(dosTime >> 11, (dosTime >> 5) & 0x3f, (dosTime & 0x1f) * 2);
+}
+
+QDateTime ZipEntry::time() const
+{
+    const QDate d = date();
+    const QTime t = clock();
+    return d.isValid() && t.isValid() ? QDateTime(d, t) : QDateTime();
+}
+
 bool ZipResult::has(ZipIssue issue) const
 {
     for (const ZipProblem &p : problems)
@@ -209,6 +226,9 @@ void ZipArchive::close()
     if (zip_)
         zip_discard(zip_);
     zip_ = nullptr;
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
     device_.reset();
     entries_.clear();
 }
@@ -230,9 +250,14 @@ bool ZipArchive::open(const QString &path)
         openError_ = {ZipIssue::NotZip, path, {}};
         return false;
     }
-    const auto records = read_central_directory(
+    const ZipDirectory dir = read_central_directory(
         [fd](qint64 off, char *buf, qint64 len) { return qint64(pread(fd, buf, size_t(len), off)); },
         qint64(st.st_size));
+    if (dir.complete) {
+        fd_ = fd;
+        listFrom(dir.records);
+        return true;
+    }
     int err = 0;
     zip_t *za = zip_fdopen(fd, ZIP_RDONLY, &err);
     if (!za) {
@@ -243,7 +268,7 @@ bool ZipArchive::open(const QString &path)
         zip_error_fini(&ze);
         return false;
     }
-    return finishOpen(za, overlapping_records(records));
+    return finishOpen(za);
 }
 
 bool ZipArchive::open(QIODevice *device)
@@ -254,31 +279,88 @@ bool ZipArchive::open(QIODevice *device)
         openError_ = {ZipIssue::ReadError, path_, {}};
         return false;
     }
-    const auto records = read_central_directory(
+    const ZipDirectory dir = read_central_directory(
         [device](qint64 off, char *buf, qint64 len) {
             return device->seek(off) ? device->read(buf, len) : qint64(-1);
         },
         device->size());
     device_ = std::make_unique<DeviceSource>();
     device_->device = device;
-    zip_error_t ze;
-    zip_error_init(&ze);
-    zip_source_t *src = zip_source_function_create(&DeviceSource::callback, device_.get(), &ze);
-    zip_t *za = src ? zip_open_from_source(src, ZIP_RDONLY, &ze) : nullptr;
-    if (!za) {
-        if (src)
-            zip_source_free(src);
-        openError_ = {zip_error_code_zip(&ze) == ZIP_ER_NOZIP ? ZipIssue::NotZip : ZipIssue::ReadError, path_,
-                      zipErrorText(&ze)};
-        zip_error_fini(&ze);
+    if (dir.complete) {
+        listFrom(dir.records);
+        return true;
+    }
+    ZipProblem error;
+    if (!ensureLibrary(&error)) {
+        openError_ = error;
         device_.reset();
         return false;
     }
-    zip_error_fini(&ze);
-    return finishOpen(za, overlapping_records(records));
+    return finishOpen(zip_);
 }
 
-bool ZipArchive::finishOpen(zip_t *za, const std::vector<bool> &overlap)
+bool ZipArchive::ensureLibrary(ZipProblem *error)
+{
+    if (zip_)
+        return true;
+    zip_error_t ze;
+    zip_error_init(&ze);
+    zip_t *za = nullptr;
+    if (device_) {
+        zip_source_t *src = zip_source_function_create(&DeviceSource::callback, device_.get(), &ze);
+        za = src ? zip_open_from_source(src, ZIP_RDONLY, &ze) : nullptr;
+        if (!za && src)
+            zip_source_free(src);
+    } else if (fd_ >= 0) {
+        const int fd = fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+        int err = 0;
+        za = fd >= 0 ? zip_fdopen(fd, ZIP_RDONLY, &err) : nullptr;
+        if (!za) {
+            if (fd >= 0)
+                ::close(fd);
+            zip_error_set(&ze, fd >= 0 ? err : ZIP_ER_OPEN, fd >= 0 ? 0 : errno);
+        }
+    } else {
+        zip_error_set(&ze, ZIP_ER_OPEN, 0);
+    }
+    if (!za) {
+        *error = {zip_error_code_zip(&ze) == ZIP_ER_NOZIP ? ZipIssue::NotZip : ZipIssue::ReadError, path_,
+                  zipErrorText(&ze)};
+        zip_error_fini(&ze);
+        return false;
+    }
+    zip_error_fini(&ze);
+    zip_ = za;
+    return true;
+}
+
+void ZipArchive::listFrom(const std::vector<ZipDirRecord> &records)
+{
+    const std::vector<bool> overlap = overlapping_records(records);
+    entries_.clear();
+    entries_.reserve(records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        const ZipDirRecord &r = records[i];
+        ZipEntry e;
+        e.index = i;
+        e.name = r.name;
+        e.key = entry_key(e.name);
+        e.folder = e.name.endsWith(QLatin1Char('/'));
+        e.dosDate = r.dosDate;
+        e.dosTime = r.dosTime;
+        e.packed = r.packedSize;
+        e.size = r.size;
+        e.encryption = r.encryption;
+        if ((r.madeBy >> 8) == ZIP_OPSYS_UNIX) {
+            e.unixMode = r.external >> 16;
+            e.symlink = (e.unixMode & S_IFMT) == S_IFLNK;
+        }
+        e.overlapped = overlap[i];
+        entries_.push_back(std::move(e));
+    }
+}
+
+bool ZipArchive::finishOpen(zip_t *za)
 {
     zip_ = za;
     const zip_int64_t count = zip_get_num_entries(za, 0);
@@ -293,8 +375,15 @@ bool ZipArchive::finishOpen(zip_t *za, const std::vector<bool> &overlap)
         e.name = QString::fromUtf8(st.name);
         e.key = entry_key(e.name);
         e.folder = e.name.endsWith(QLatin1Char('/'));
-        if (st.valid & ZIP_STAT_MTIME)
-            e.time = QDateTime::fromSecsSinceEpoch(qint64(st.mtime));
+        if (st.valid & ZIP_STAT_MTIME) {
+            const time_t t = st.mtime;
+            struct tm tm {
+            };
+            if (localtime_r(&t, &tm) && tm.tm_year >= 80) {
+                e.dosDate = quint16(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
+                e.dosTime = quint16((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
+            }
+        }
         e.packed = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
         e.size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
         e.encryption = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) ? st.encryption_method : 0;
@@ -305,7 +394,6 @@ bool ZipArchive::finishOpen(zip_t *za, const std::vector<bool> &overlap)
             e.unixMode = attributes >> 16;
             e.symlink = (e.unixMode & S_IFMT) == S_IFLNK;
         }
-        e.overlapped = size_t(i) < overlap.size() && overlap[size_t(i)];
         entries_.push_back(std::move(e));
     }
     return true;
@@ -340,8 +428,10 @@ ZipResult ZipArchive::extract(const QStringList &keys, const QString &baseDir,
         result.ok = false;
         result.problems.append({issue, entry, detail});
     };
-    if (!zip_) {
-        refuse(ZipIssue::ReadError, path_);
+    ZipProblem libraryError;
+    if (!ensureLibrary(&libraryError)) {
+        refuse(libraryError.issue == ZipIssue::None ? ZipIssue::ReadError : libraryError.issue, path_,
+               libraryError.detail);
         return result;
     }
 
@@ -447,6 +537,15 @@ ZipResult ZipArchive::extract(const QStringList &keys, const QString &baseDir,
             refuse(ZipIssue::PasswordNeeded, e.name);
             continue;
         }
+        // The library reads the same directory; an entry it sees differently is not read.
+        zip_stat_t seen;
+        if (zip_stat_index(zip_, e.index, 0, &seen) != 0 ||
+            ((seen.valid & ZIP_STAT_SIZE) && seen.size != e.size) ||
+            ((seen.valid & ZIP_STAT_COMP_SIZE) && seen.comp_size != e.packed)) {
+            refuse(ZipIssue::Damaged, e.name);
+            zip_error_clear(zip_);
+            continue;
+        }
         zip_file_t *zf = zip_fopen_index_encrypted(zip_, e.index, 0, password);
         if (!zf) {
             const int code = zip_error_code_zip(zip_get_error(zip_));
@@ -520,9 +619,9 @@ ZipResult ZipArchive::extract(const QStringList &keys, const QString &baseDir,
             failure = e.encryption == ZIP_EM_TRAD_PKWARE ? ZipIssue::WrongPassword : ZipIssue::Damaged;
         if (failure == ZipIssue::None && written != e.size)
             failure = ZipIssue::Damaged;
-        if (failure == ZipIssue::None && e.time.isValid()) {
+        if (const QDateTime stamp = e.time(); failure == ZipIssue::None && stamp.isValid()) {
             const struct timespec times[2] = {{UTIME_OMIT, UTIME_OMIT},
-                                              {time_t(e.time.toSecsSinceEpoch()), 0}};
+                                              {time_t(stamp.toSecsSinceEpoch()), 0}};
             futimens(out.fd, times);
         }
         if (failure == ZipIssue::None && ::close(out.fd) != 0) {

@@ -32,10 +32,13 @@ typedef struct zip zip_t;
 namespace vorn
 {
 
+struct ZipDirRecord;
+
 struct ZipEntry {
-    QString name; // as stored, "/" separators; names without the UTF-8 flag decoded as CP437
-    QString key;  // the name in lower case: how the program names entries to the engine
-    QDateTime time;
+    QString name;        // as stored, "/" separators; names without the UTF-8 flag decoded as CP437
+    QString key;         // the name in lower case: how the program names entries to the engine
+    quint16 dosDate = 0; // the time stamp as stored: local wall-clock time, two-second steps
+    quint16 dosTime = 0;
     quint64 packed = 0;
     quint64 size = 0;
     quint64 index = 0; // libzip's index
@@ -44,6 +47,12 @@ struct ZipEntry {
     bool folder = false;
     bool symlink = false;
     bool overlapped = false;
+
+    // The stamp's date and time of day (invalid when the stamp is); no time zone is involved.
+    QDate date() const;
+    QTime clock() const;
+    // The stamp as a moment in local time; invalid when the stamp is.
+    QDateTime time() const;
 };
 
 enum class ZipIssue {
@@ -119,7 +128,8 @@ class ZipArchive
     ZipArchive(const ZipArchive &) = delete;
     ZipArchive &operator=(const ZipArchive &) = delete;
 
-    // Reads the archive's directory. False with openError() when it is no readable archive.
+    // Reads the archive's directory (the library opens the archive once entries are
+    // extracted). False with openError() when it is no readable archive.
     bool open(const QString &path);
     // Reads from a device that stays open and owned by the caller while the archive is open.
     bool open(QIODevice *device);
@@ -149,10 +159,16 @@ class ZipArchive
     ZipResult remove(const QStringList &keys);
 
   private:
-    bool finishOpen(zip_t *za, const std::vector<bool> &overlap);
+    // Lists the entries from the program's own reading of the directory.
+    void listFrom(const std::vector<ZipDirRecord> &records);
+    // Lists the entries through the library (a directory the own reading did not accept).
+    bool finishOpen(zip_t *za);
+    // Opens the archive in the library for reading entries; false with the reason.
+    bool ensureLibrary(ZipProblem *error);
     std::vector<size_t> select(const QStringList &keys) const;
 
     zip_t *zip_ = nullptr;
+    int fd_ = -1; // the file listed, kept open until the library reads it
     QString path_;
     std::vector<ZipEntry> entries_;
     ZipProblem openError_;

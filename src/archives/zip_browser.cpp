@@ -29,9 +29,12 @@ QList<QStringList> zip_grid_rows(const std::vector<ZipEntry> &entries, int langu
         const QString fileName = path.mid(cut + 1);
         if (fileName.isEmpty())
             continue; // a folder entry
-        const QString time = e.time.isValid() ? format_date(e.time.date(), language) + QStringLiteral("   ") +
-                                                    locale.toString(e.time.time(), QLocale::ShortFormat)
-                                              : QString();
+        const QDate date = e.date();
+        const QTime clock = e.clock();
+        const QString time = date.isValid() && clock.isValid()
+                                 ? format_date(date, language) + QStringLiteral("   ") +
+                                       locale.toString(clock, QLocale::ShortFormat)
+                                 : QString();
         rows.append({fileName, QString::number(e.packed), QString::number(e.size),
                      QString::number(zip_ratio(e.packed, e.size)) + QStringLiteral(" %"), time, path, name});
     }

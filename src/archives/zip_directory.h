@@ -1,8 +1,10 @@
-// A second, independent reading of a ZIP archive's central directory: where each entry's data
-// lies. libzip does not tell the offsets, and they are what shows an overlap bomb (many entries
-// sharing one run of compressed data).
+// The program's own reading of a ZIP archive's central directory: every entry's name, sizes,
+// DOS time stamp, attributes, encryption and where its data lies. Listing an archive needs
+// nothing else, so the library opens the archive only when entries are extracted. The offsets
+// are also what shows an overlap bomb (many entries sharing one run of compressed data).
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 #include <functional>
 #include <vector>
@@ -14,14 +16,35 @@ namespace vorn
 using ZipReadAt = std::function<qint64(qint64 offset, char *buf, qint64 len)>;
 
 struct ZipDirRecord {
+    QString name;            // decoded (see zip_entry_name)
     quint64 localOffset = 0; // the local header
     quint64 packedSize = 0;
-    quint32 nameLength = 0;
+    quint64 size = 0;
+    quint32 nameLength = 0; // in bytes, as stored
+    quint32 external = 0;   // external attributes
+    quint16 madeBy = 0;     // version made by: the high byte is the system (3: Unix)
+    quint16 flags = 0;      // general purpose bits
+    quint16 method = 0;
+    quint16 dosTime = 0;
+    quint16 dosDate = 0;
+    quint16 encryption = 0; // 0 none, 1 traditional, 0x0101..0x0103 AES-128/192/256, 0xffff other
 };
 
-// The central directory's records in stored order; empty when no directory could be found
-// (then libzip's own reading decides whether the archive opens at all).
-std::vector<ZipDirRecord> read_central_directory(const ZipReadAt &readAt, qint64 fileSize);
+struct ZipDirectory {
+    // An end record was found and every record it announces was read.
+    bool complete = false;
+    std::vector<ZipDirRecord> records;
+};
+
+// The central directory's records in stored order; not complete when no directory could be
+// found or a record is damaged (then the library's own reading decides whether the archive
+// opens at all).
+ZipDirectory read_central_directory(const ZipReadAt &readAt, qint64 fileSize);
+
+// The name of an entry as stored: UTF-8 with the UTF-8 flag (bit 11) or from a Unicode path
+// field whose check sum matches the stored name; without them, UTF-8 when the bytes are valid
+// UTF-8, else CP437 (the ZIP default), so names made on Windows show as they were meant.
+QString zip_entry_name(const QByteArray &stored, quint16 flags, const QByteArray &unicodePathField = {});
 
 // For every record: does its local header plus data share bytes with another record's?
 std::vector<bool> overlapping_records(const std::vector<ZipDirRecord> &records);

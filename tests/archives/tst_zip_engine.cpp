@@ -1,6 +1,8 @@
 // The ZIP engine on hostile and ordinary archives: what it lists, what it writes, and that
 // nothing ever lands outside the chosen folder (each test checks the whole sandbox).
 #include "archives/zip_archive.h"
+#include "archives/zip_bytes.h"
+#include "archives/zip_directory.h"
 #include "archives/zip_names.h"
 #include "support/test_support.h"
 #include "support/zip_fixtures.h"
@@ -108,6 +110,8 @@ class TstZipEngine : public QObject
     void fullDiskRemovesHalfFile();
     void overwriteAndFolderOptions();
     void cp437AndUtf8Names();
+    void entryNames_data();
+    void entryNames();
     void manyEntries();
     void truncatedArchives_data();
     void truncatedArchives();
@@ -167,7 +171,7 @@ void TstZipEngine::listsStoredOrderSizesAndTimes()
     QCOMPARE(readMe.key, QStringLiteral("docs/read.me"));
     QCOMPARE(readMe.size, quint64(1000));
     QVERIFY(readMe.packed < 100);
-    QCOMPARE(readMe.time, QDateTime(QDate(2020, 5, 17), QTime(12, 0)));
+    QCOMPARE(readMe.time(), QDateTime(QDate(2020, 5, 17), QTime(12, 0)));
     QVERIFY(m.zip.entries()[0].folder);
     QCOMPARE(m.zip.entries()[2].packed, quint64(300));
 }
@@ -320,6 +324,45 @@ void TstZipEngine::cp437AndUtf8Names()
     QVERIFY(za);
     QCOMPARE(QString::fromUtf8(zip_get_name(za, 0, ZIP_FL_ENC_STRICT)), QString::fromUtf8("Grüße.txt"));
     zip_discard(za);
+}
+
+void TstZipEngine::entryNames_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<QByteArray>("unicodeField");
+    QTest::addColumn<QString>("name");
+    const QByteArray cp437 = "Gr\x81\xe1"
+                             "e";
+    const QByteArray utf8 = "Gr\xc3\xbc\xc3\x9f\x65";
+    const auto field = [](const QByteArray &stored, const QByteArray &name, quint32 crcDelta = 0) {
+        QByteArray f(1, '\x01');
+        zipbytes::put32(f, crc32Of(stored) + crcDelta);
+        return f + name;
+    };
+    const QString gruesse = QString::fromUtf8("Grüße");
+    QTest::newRow("ascii") << QByteArray("Docs/Read.ME") << 0 << QByteArray() << "Docs/Read.ME";
+    QTest::newRow("cp437 without flag") << cp437 << 0 << QByteArray() << gruesse;
+    QTest::newRow("utf-8 flag") << utf8 << 0x0800 << QByteArray() << gruesse;
+    QTest::newRow("valid utf-8 without flag") << utf8 << 0 << QByteArray() << gruesse;
+    QTest::newRow("overlong utf-8 is cp437")
+        << QByteArray("\xc0\xaf") << 0 << QByteArray() << QString::fromUtf8("└»");
+    QTest::newRow("unicode path field") << QByteArray("Gr??e") << 0 << field("Gr??e", utf8) << gruesse;
+    QTest::newRow("stale unicode path field") << cp437 << 0 << field(cp437, "other", 1) << gruesse;
+    QTest::newRow("control characters stay") << QByteArray("a\x01"
+                                                           "b")
+                                             << 0 << QByteArray()
+                                             << "a\x01"
+                                                "b";
+}
+
+void TstZipEngine::entryNames()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(int, flags);
+    QFETCH(QByteArray, unicodeField);
+    QFETCH(QString, name);
+    QCOMPARE(zip_entry_name(stored, quint16(flags), unicodeField), name);
 }
 
 void TstZipEngine::manyEntries()
