@@ -1,21 +1,19 @@
 #include "catalog/catalog_part.h"
 
 #include "catalog/catalog_view.h"
+#include "files/list_area_view.h"
 #include "files/view_host.h"
 #include "sorting/sort_bar_view.h"
 #include "sorting/sort_engine.h"
-
-#include <QFrame>
-#include <QLayout>
 
 namespace vorn
 {
 
 CatalogView *install_catalog_part(ViewHost &host, ListAreaView &lists, StringGrid &grid, SortBarView *sort)
 {
-    QFrame *panel = host.panel(View::Catalog);
-    auto *view = new CatalogView(host.context(), lists, grid, panel);
-    panel->layout()->addWidget(view);
+    auto *view = new CatalogView(host.context(), lists.folderFacade(), lists.searchFacade(),
+                                 lists.catalogTab(), grid, nullptr);
+    host.adopt(View::Catalog, view);
     host.addLockout(view->toolBar());
     QObject::connect(view, &CatalogView::lockRequested, &host,
                      [&host](bool locked) { host.setLocked(locked); });

@@ -253,16 +253,15 @@ void SortConfigView::arrange_sort_buttons()
     sb_sort_->verticalScrollBar()->setValue(0);
 }
 
+void SortConfigView::setTextured(bool textured)
+{
+    textured_ = textured;
+    arrange_sort_buttons();
+}
+
 void SortConfigView::buttonColors(GradientButton *b) const
 {
-    auto *self = const_cast<SortConfigView *>(this);
-    if (!colors256_) {
-        // The colour switch of the function bar recolours the buttons.
-        self->colors256_ = window()->findChild<QAbstractButton *>(QStringLiteral("bt_256cols"));
-        if (colors256_)
-            connect(colors256_, &QAbstractButton::toggled, self, &SortConfigView::arrange_sort_buttons);
-    }
-    if (colors256_ && colors256_->isChecked())
+    if (!textured_)
         b->setColors(QColor(0xC0, 0xC0, 0xC0), QColor(0xC0, 0xC0, 0xC0));
     else
         b->setColors(palette().color(QPalette::Mid), palette().color(QPalette::Light));

@@ -9,7 +9,6 @@
 
 #include <QStackedWidget>
 
-class QAbstractButton;
 class QFileSystemModel;
 class QHBoxLayout;
 class QModelIndex;
@@ -59,6 +58,8 @@ class SortConfigView : public QStackedWidget
     void clear_sort_config();
     // Writes the title row in the current language.
     void applyTexts();
+    // With the textures off the sort buttons are silver, else in the desktop's colours.
+    void setTextured(bool textured);
 
   signals:
     // The configuration mode was entered or left (the bar adapts its height).
@@ -91,7 +92,7 @@ class SortConfigView : public QStackedWidget
     QWidget *pn_configsort_ = nullptr;
     QTableWidget *sg_sortconf_ = nullptr;
     QTreeView *tv_sort_ = nullptr;
-    QAbstractButton *colors256_ = nullptr;
+    bool textured_ = true;
 };
 
 } // namespace vorn

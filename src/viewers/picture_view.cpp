@@ -686,12 +686,12 @@ void PictureView::updateButtons()
     const int selected = int(list_.selectedRows().size());
     bt_diashow_->setEnabled(list_.count() > 0);
     bt_backgr_->setEnabled(selected == 1 && !bt_center_->isChecked() && !bt_bestfit_->isChecked());
-    bt_copytoclpb_->setEnabled(selected == 1 && ctx_.maskFlags.pictures);
+    bt_copytoclpb_->setEnabled(selected == 1 && ctx_.filter().flags.pictures);
 }
 
 void PictureView::updateSelectionTexts()
 {
-    const Selection &s = ctx_.selection;
+    const Selection &s = ctx_.selection();
     const bool found = s.selected > 0 && QFileInfo::exists(s.exactPath);
     stat_view_->setPanelText(0, found ? s.sizeText : QString());
     stat_view_->setPanelText(3, found && ctx_.listTab() == ListTab::Scan

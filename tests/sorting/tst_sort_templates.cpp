@@ -32,6 +32,7 @@ class TstSortTemplates : public QObject
     void damagedTemplateShowsNoName_data();
     void damagedTemplateShowsNoName();
     void titleTogglesSortBar();
+    void buttonsFollowColourSwitch();
 
   private:
     MainWindow &start(WindowFixture &f, const QByteArray &language = "0")
@@ -241,6 +242,28 @@ void TstSortTemplates::titleTogglesSortBar()
     QTest::mouseClick(title, Qt::LeftButton);
     QVERIFY(!w.sortBar()->isCollapsed());
     QVERIFY(folders->isVisible());
+}
+
+void TstSortTemplates::buttonsFollowColourSwitch()
+{
+    // The colour switch sits on the function bar; the sort buttons follow it, also the ones
+    // made after the switch.
+    WindowFixture f;
+    start(f);
+    writeFile(f.path("templates/two.ctg"), "2,3\r\n0,1,B1\r\n0,2,B2\r\n");
+    f.prompter.pushText(f.path("templates/two.ctg"));
+    click(f, "bt_loadsort");
+    const QColor silver(0xC0, 0xC0, 0xC0);
+    QVERIFY(config(f)->sortButton(1));
+    QVERIFY(config(f)->sortButton(1)->lightColor() != silver);
+    click(f, "bt_256cols"); // textures off
+    for (int k : {1, 2})
+        QCOMPARE(config(f)->sortButton(k)->lightColor(), silver);
+    f.prompter.pushText(f.path("templates/two.ctg"));
+    click(f, "bt_loadsort");
+    QCOMPARE(config(f)->sortButton(2)->shadowColor(), silver);
+    click(f, "bt_256cols"); // textures on
+    QVERIFY(config(f)->sortButton(1)->lightColor() != silver);
 }
 
 QTEST_MAIN(TstSortTemplates)
