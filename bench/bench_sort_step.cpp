@@ -174,6 +174,8 @@ QList<double> sortWithPictureView(const QString &root, const QString &jpeg, int 
         w.pictureView()->button("bt_bestfit")->click();
     lv->selectRow(0);
     w.listArea()->lvclick();
+    while (w.pictureView()->isLoading())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     w.findChild<QToolButton *>(QStringLiteral("bt_movefile"))->click();
     w.sortView()->assignQuickTarget(dst);
     auto *quick = w.findChild<GradientButton *>(QStringLiteral("bt_intofolder1"));
@@ -187,7 +189,9 @@ QList<double> sortWithPictureView(const QString &root, const QString &jpeg, int 
         const QString before = w.pictureView()->currentPath();
         QElapsedTimer t;
         t.start();
-        quick->click(); // moves, selects the next entry and shows it
+        quick->click(); // moves, selects the next entry and shows it (at once when decoded ahead)
+        while (w.pictureView()->isLoading())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         ms << t.nsecsElapsed() / 1e6;
         if (w.pictureView()->currentPath() == before || !w.pictureView()->pictureShown())
             qFatal("the next picture was not shown after step %d", i);

@@ -9,6 +9,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-image-formats-plugins qt6-wayland
   qt6-svg-dev libqt6svg6
+  libqt6opengl6-dev libgl1-mesa-dri
   libgl-dev libxkbcommon-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs
   libzip-dev zip unzip p7zip-full

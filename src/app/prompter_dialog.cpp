@@ -105,4 +105,9 @@ QString DialogPrompter::folderName(const QString &caption, const QString &startD
     return QFileDialog::getExistingDirectory(parent_, caption, startDir);
 }
 
+std::optional<QString> DialogPrompter::textForm(const TextForm &form)
+{
+    return form.ask ? form.ask() : std::nullopt;
+}
+
 } // namespace vorn

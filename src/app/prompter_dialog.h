@@ -21,6 +21,7 @@ class DialogPrompter : public Prompter
     QString openFileName(const QString &caption, const QString &startDir, const QString &filter) override;
     QString saveFileName(const QString &caption, const QString &startDir, const QString &filter) override;
     QString folderName(const QString &caption, const QString &startDir) override;
+    std::optional<QString> textForm(const TextForm &form) override;
 
   private:
     QWidget *parent_;

@@ -4,6 +4,7 @@
 
 #include <QFlags>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace vorn
@@ -14,6 +15,12 @@ Q_DECLARE_FLAGS(Answers, Answer)
 Q_DECLARE_OPERATORS_FOR_FLAGS(Answers)
 
 enum class PromptIcon { None, Information, Warning, Error, Question };
+
+// A form of the program that asks for one line of text (the catalog description form, ...).
+struct TextForm {
+    QString name;                                // the form's objectName
+    std::function<std::optional<QString>()> ask; // shows it modally; nullopt when aborted
+};
 
 class Prompter
 {
@@ -30,6 +37,8 @@ class Prompter
     virtual QString openFileName(const QString &caption, const QString &startDir, const QString &filter) = 0;
     virtual QString saveFileName(const QString &caption, const QString &startDir, const QString &filter) = 0;
     virtual QString folderName(const QString &caption, const QString &startDir) = 0;
+    // A form of the program: the running program shows it, a test answers from its script.
+    virtual std::optional<QString> textForm(const TextForm &form) = 0;
 
     // Shorthands for the fixed button sets of the program.
     void info(const QString &text) { message(text, Answer::Ok, PromptIcon::Information); }

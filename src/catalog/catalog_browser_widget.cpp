@@ -15,6 +15,8 @@ CatalogBrowser::CatalogBrowser(QWidget *parent) : QTextBrowser(parent)
     setObjectName(QStringLiteral("htmlcatalog"));
     setOpenLinks(false);
     setOpenExternalLinks(false);
+    // Each cell of a page takes its side plus ten pixels, as the page geometry counts them.
+    document()->setDefaultStyleSheet(QStringLiteral("th { padding: 4px; }"));
     // Links are paths (absolute, or relative to the page): resolved as a browser would.
     connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl &link) {
         const QUrl url = resolved(link);
@@ -91,8 +93,11 @@ QVariant CatalogBrowser::loadResource(int type, const QUrl &name)
 
 void CatalogBrowser::mouseReleaseEvent(QMouseEvent *event)
 {
+    // Only a click that lands on the picture shown by itself goes back; the click that opened
+    // the picture (on a page) must not also close it.
+    const bool onPicture = !pageState_;
     QTextBrowser::mouseReleaseEvent(event);
-    if (!pageState_ && event->button() == Qt::LeftButton && anchorAt(event->position().toPoint()).isEmpty())
+    if (onPicture && !pageState_ && event->button() == Qt::LeftButton)
         backToPage();
 }
 

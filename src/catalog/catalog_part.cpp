@@ -19,6 +19,8 @@ CatalogView *install_catalog_part(ViewHost &host, ListAreaView &lists, StringGri
                      [&host](bool locked) { host.setLocked(locked); });
     QObject::connect(view, &CatalogView::backToViewRequested, &host,
                      [&host] { host.bringToFront(View::Pictures); });
+    view->setTextured(host.textured());
+    QObject::connect(&host, &ViewHost::themeChanged, view, &CatalogView::setTextured);
     if (sort)
         sort->engine().setCatalogSource(view->sortSource());
     return view;

@@ -7,12 +7,16 @@
 #include "catalog/catalog_files.h"
 #include "catalog/catalog_job.h"
 #include "catalog/catalog_pages.h"
+#include "catalog/catalog_title_dialog.h"
 #include "files/active_list.h"
 #include "files/file_kind.h"
 #include "sorting/sort_engine.h"
+#include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
 #include "widgets/string_grid_widget.h"
 #include "widgets/textures.h"
+#include "widgets/theme.h"
+#include "widgets/tool_row.h"
 
 #include <QApplication>
 #include <QDir>
@@ -23,7 +27,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -72,9 +75,10 @@ class CatalogSortSource : public SortExtraSource
     const CatalogView &view_;
 };
 
-QIcon standard(QStyle::StandardPixmap p)
+// The icons of the catalog's buttons, from the program's own set.
+QIcon catalog_icon(const char *name)
 {
-    return QApplication::style()->standardIcon(p);
+    return QIcon(QStringLiteral(":/icons/catalog/%1.svg").arg(QLatin1String(name)));
 }
 
 } // namespace
@@ -90,9 +94,9 @@ CatalogView::CatalogView(AppContext &ctx, ActiveList &folderList, ActiveList &se
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    toolBar_ = new QFrame(this);
-    toolBar_->setObjectName(QStringLiteral("tbar_catalog"));
-    buildToolBar(toolBar_);
+    auto *bar = new CollapsibleToolBar(QStringLiteral("tbar_catalog"), QStringLiteral("lb_contextcat"), this);
+    toolBar_ = bar;
+    buildToolBar(add_tool_row(bar, QStringLiteral("fup_catbuts"), kButtonRowHeight));
     layout->addWidget(toolBar_);
 
     pn_catalog_ = new QFrame(this);
@@ -102,6 +106,7 @@ CatalogView::CatalogView(AppContext &ctx, ActiveList &folderList, ActiveList &se
     buildPanels();
 
     stat_catalog_ = new PanelStatusBar(QStringLiteral("stat_catalog"), {360, 0}, this);
+    stat_catalog_->setAutoFillBackground(true);
     layout->addWidget(stat_catalog_);
     buildList();
 
@@ -116,9 +121,10 @@ CatalogView::CatalogView(AppContext &ctx, ActiveList &folderList, ActiveList &se
     connect(&ioWatcher_, &QFutureWatcherBase::finished, this, [this] { onIoFinished(ioWatcher_.result()); });
 
     connect(&ctx_, &AppContext::listTabChanged, this, [this](ListTab tab) {
-        if (tab == ListTab::Catalog)
+        if (tab == ListTab::Catalog) {
+            showList(); // the list may have been read from vorn.pth after the view was built
             bt_gotocatalogClick();
-        else
+        } else
             sourceTab_ = tab;
         update_catalog_buttons();
     });
@@ -141,15 +147,9 @@ CatalogView::~CatalogView()
     ioWatcher_.waitForFinished();
 }
 
-QToolButton *CatalogView::addButton(QWidget *bar, const char *name, const QIcon &icon)
+QToolButton *CatalogView::addButton(QWidget *row, const char *name)
 {
-    auto *b = new QToolButton(bar);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setIcon(icon);
-    b->setAutoRaise(true);
-    b->setFocusPolicy(Qt::NoFocus);
-    bar->layout()->addWidget(b);
-    return b;
+    return add_tool_button(row, name, catalog_icon(name), false);
 }
 
 QToolButton *CatalogView::button(const char *name) const
@@ -157,64 +157,51 @@ QToolButton *CatalogView::button(const char *name) const
     return findChild<QToolButton *>(QString::fromLatin1(name));
 }
 
-void CatalogView::buildToolBar(QWidget *bar)
+void CatalogView::buildToolBar(QWidget *row)
 {
-    auto *row = new QHBoxLayout(bar);
-    row->setContentsMargins(2, 1, 2, 1);
-    row->setSpacing(1);
-    connect(addButton(bar, "bt_catcreate", standard(QStyle::SP_FileDialogContentsView)),
-            &QToolButton::clicked, this, &CatalogView::bt_catcreateClick);
-    connect(addButton(bar, "bt_catsave", standard(QStyle::SP_DialogSaveButton)), &QToolButton::clicked, this,
-            &CatalogView::bt_catsaveClick);
-    connect(addButton(bar, "bt_catopen", standard(QStyle::SP_DialogOpenButton)), &QToolButton::clicked, this,
-            &CatalogView::bt_catopenClick);
-    connect(addButton(bar, "bt_catclose", standard(QStyle::SP_DialogCloseButton)), &QToolButton::clicked,
-            this, &CatalogView::bt_catcloseClick);
-    connect(addButton(bar, "bt_catdelete", standard(QStyle::SP_TrashIcon)), &QToolButton::clicked, this,
-            &CatalogView::bt_catdeleteClick);
-    connect(addButton(bar, "bt_titleup", standard(QStyle::SP_ArrowUp)), &QToolButton::clicked, this,
-            &CatalogView::bt_titleupClick);
-    connect(addButton(bar, "bt_titledown", standard(QStyle::SP_ArrowDown)), &QToolButton::clicked, this,
-            &CatalogView::bt_titledownClick);
-    row->addSpacing(8);
-    connect(addButton(bar, "bt_thcolsdown", standard(QStyle::SP_ArrowLeft)), &QToolButton::clicked, this,
-            &CatalogView::bt_thcolsdownClick);
-    pn_thumbcols_ = new QLabel(bar);
-    pn_thumbcols_->setObjectName(QStringLiteral("pn_thumbcols"));
-    pn_thumbcols_->setFrameShape(QFrame::StyledPanel);
-    pn_thumbcols_->setMinimumWidth(30);
-    pn_thumbcols_->setAlignment(Qt::AlignCenter);
-    row->addWidget(pn_thumbcols_);
-    connect(addButton(bar, "bt_thcolsup", standard(QStyle::SP_ArrowRight)), &QToolButton::clicked, this,
-            &CatalogView::bt_thcolsupClick);
-    row->addSpacing(4);
-    connect(addButton(bar, "bt_thsizedown", standard(QStyle::SP_TitleBarMinButton)), &QToolButton::clicked,
-            this, &CatalogView::bt_thsizedownClick);
-    pn_thumbsize_ = new QLabel(bar);
-    pn_thumbsize_->setObjectName(QStringLiteral("pn_thumbsize"));
-    pn_thumbsize_->setFrameShape(QFrame::StyledPanel);
-    pn_thumbsize_->setMinimumWidth(36);
-    pn_thumbsize_->setAlignment(Qt::AlignCenter);
-    row->addWidget(pn_thumbsize_);
-    connect(addButton(bar, "bt_thsizeup", standard(QStyle::SP_TitleBarMaxButton)), &QToolButton::clicked,
-            this, &CatalogView::bt_thsizeupClick);
-    row->addSpacing(8);
+    auto *lay = static_cast<QHBoxLayout *>(row->layout());
+    connect(addButton(row, "bt_catcreate"), &QToolButton::clicked, this, &CatalogView::bt_catcreateClick);
+    connect(addButton(row, "bt_catsave"), &QToolButton::clicked, this, &CatalogView::bt_catsaveClick);
+    connect(addButton(row, "bt_catopen"), &QToolButton::clicked, this, &CatalogView::bt_catopenClick);
+    connect(addButton(row, "bt_catclose"), &QToolButton::clicked, this, &CatalogView::bt_catcloseClick);
+    connect(addButton(row, "bt_catdelete"), &QToolButton::clicked, this, &CatalogView::bt_catdeleteClick);
+    lay->addSpacing(6);
+    connect(addButton(row, "bt_titleup"), &QToolButton::clicked, this, &CatalogView::bt_titleupClick);
+    connect(addButton(row, "bt_titledown"), &QToolButton::clicked, this, &CatalogView::bt_titledownClick);
+    lay->addSpacing(6);
+    // The read-outs of C and S, between their down and up buttons.
+    auto readout = [&](const char *name) {
+        auto *l = new QLabel(row);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setFrameShape(QFrame::Panel);
+        l->setFrameShadow(QFrame::Sunken);
+        l->setAlignment(Qt::AlignCenter);
+        l->setFixedSize(32, row->height() - 4);
+        lay->addWidget(l);
+        return l;
+    };
+    connect(addButton(row, "bt_thcolsdown"), &QToolButton::clicked, this, &CatalogView::bt_thcolsdownClick);
+    pn_thumbcols_ = readout("pn_thumbcols");
+    connect(addButton(row, "bt_thcolsup"), &QToolButton::clicked, this, &CatalogView::bt_thcolsupClick);
+    lay->addSpacing(6);
+    connect(addButton(row, "bt_thsizedown"), &QToolButton::clicked, this, &CatalogView::bt_thsizedownClick);
+    pn_thumbsize_ = readout("pn_thumbsize");
+    connect(addButton(row, "bt_thsizeup"), &QToolButton::clicked, this, &CatalogView::bt_thsizeupClick);
+    lay->addSpacing(6);
     const struct {
         const char *name;
-        QStyle::StandardPixmap icon;
         int tag;
-    } pages[] = {{"bt_firstpage", QStyle::SP_MediaSkipBackward, kFirstPageTag},
-                 {"bt_prevpage", QStyle::SP_MediaSeekBackward, kPrevPageTag},
-                 {"bt_changepage", QStyle::SP_MediaSeekForward, kNextPageTag},
-                 {"bt_lastpage", QStyle::SP_MediaSkipForward, kLastPageTag}};
+    } pages[] = {{"bt_firstpage", kFirstPageTag},
+                 {"bt_prevpage", kPrevPageTag},
+                 {"bt_changepage", kNextPageTag},
+                 {"bt_lastpage", kLastPageTag}};
     for (const auto &p : pages) {
-        QToolButton *b = addButton(bar, p.name, standard(p.icon));
+        QToolButton *b = addButton(row, p.name);
         b->setProperty("tag", p.tag);
         connect(b, &QToolButton::clicked, this, [this, tag = p.tag] { bt_changepageClick(tag); });
     }
-    row->addStretch(1);
-    connect(addButton(bar, "bt_backtoview", standard(QStyle::SP_ArrowBack)), &QToolButton::clicked, this,
-            &CatalogView::backToViewRequested);
+    lay->addStretch(1);
+    connect(addButton(row, "bt_backtoview"), &QToolButton::clicked, this, &CatalogView::backToViewRequested);
 }
 
 void CatalogView::buildPanels()
@@ -256,7 +243,7 @@ void CatalogView::buildPanels()
         "pb_createcat", &pb_createcat_);
     auto *cancel = new QPushButton(pn_createcat_);
     cancel->setObjectName(QStringLiteral("bt_exitcatcreate"));
-    cancel->setIcon(standard(QStyle::SP_DialogCancelButton));
+    cancel->setIcon(catalog_icon("bt_exitcatcreate"));
     pn_createcat_->layout()->addWidget(cancel);
     pn_createcat_->setFixedSize(340, 160);
     connect(cancel, &QPushButton::clicked, this, &CatalogView::bt_exitcatcreateClick);
@@ -266,6 +253,19 @@ void CatalogView::buildPanels()
         {{"lb_iooperation", &lb_iooperation_}, {"lb_catname", &lb_catname_}, {"lb_catwait", &wait}},
         "pb_catzip", &pb_catzip_);
     pb_catzip_->setRange(0, 100);
+    setTextured(textured_);
+}
+
+void CatalogView::setTextured(bool textured)
+{
+    textured_ = textured;
+    // The progress panels stand out from the blue catalog panel: white, or plain.
+    for (QWidget *panel : {static_cast<QWidget *>(pn_createcat_), static_cast<QWidget *>(pn_catopen_)}) {
+        if (textured)
+            set_texture(panel, Texture::White);
+        else
+            remove_texture(panel);
+    }
 }
 
 void CatalogView::buildList()
@@ -572,6 +572,10 @@ void CatalogView::showList()
     show_grid(grid_, sg_catalog_);
     for (int c = 0; c < sg_catalog_->columnCount(); ++c)
         sg_catalog_->setColumnWidth(c, grid_.colWidth(c));
+    // The file column lies beyond the narrow list: each row names its file in its tool tip.
+    for (int r = 0; r < sg_catalog_->rowCount(); ++r)
+        if (QTableWidgetItem *item = sg_catalog_->item(r, 0))
+            item->setToolTip(grid_.cell(1, r));
 }
 
 void CatalogView::writeList(bool readBack)
@@ -637,15 +641,15 @@ void CatalogView::bt_catsaveClick()
 {
     if (isBusy() || !catalogShown_ || !newCatalog_ || saved_)
         return;
-    const std::optional<QString> input =
-        ctx_.prompter().input(ctx_.msg(Msg::CatTitleCaption), ctx_.msg(Msg::CatTitlePrompt));
-    if (!input)
+    // The description form; an empty description (its message shown by the form) ends the save.
+    const std::optional<QString> input = ctx_.prompter().textForm(
+        {QStringLiteral("form_cattitle"), [this] {
+             CatalogTitleDialog form(ctx_.texts(), ctx_.prompter(), textured_, window());
+             return form.ask();
+         }});
+    const QString description = catalog_description(input.value_or(QString()));
+    if (description.isEmpty())
         return;
-    const QString description = catalog_description(input->trimmed());
-    if (description.isEmpty()) {
-        ctx_.prompter().info(ctx_.msg(Msg::CatTitleAbort));
-        return;
-    }
     stat_catalog_->setPanelText(0, description);
     const QString startDir = lastSaveDir_.isEmpty() ? ctx_.paths().catalogDir : lastSaveDir_;
     QString file = ctx_.prompter().saveFileName(ctx_.msg(Msg::SaveCatalog), startDir,

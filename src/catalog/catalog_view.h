@@ -70,6 +70,8 @@ class CatalogView : public QFrame
     void update_catalog_buttons();
     void clear_catalog_view();
     void applyTexts();
+    // The theme of the window: textured (the default) or plain (bt_256cols down).
+    void setTextured(bool textured);
 
   signals:
     // The controls that could start another operation are locked (true) or free again.
@@ -85,10 +87,10 @@ class CatalogView : public QFrame
 
   private:
     QWidget *toolBar_ = nullptr;
-    void buildToolBar(QWidget *bar);
+    void buildToolBar(QWidget *row);
     void buildPanels();
     void buildList();
-    QToolButton *addButton(QWidget *bar, const char *name, const QIcon &icon);
+    QToolButton *addButton(QWidget *row, const char *name);
     QToolButton *button(const char *name) const;
     ActiveList &sourceList() const;
     QStringList collect_catalog_pictures();
@@ -146,6 +148,7 @@ class CatalogView : public QFrame
     bool newCatalog_ = false;
     bool saved_ = false;
     bool busy_ = false;
+    bool textured_ = true;
 };
 
 } // namespace vorn

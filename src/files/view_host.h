@@ -73,7 +73,13 @@ class ViewHost : public QObject
     // Cross-view requests; views connect to the signals in their install functions.
     void requestHelp(const QString &page) { emit helpRequested(page); }
     void announceViewingColor(const QColor &c) { emit viewingColorChanged(c); }
-    void announceTheme(bool textured) { emit themeChanged(textured); }
+    void announceTheme(bool textured)
+    {
+        textured_ = textured;
+        emit themeChanged(textured);
+    }
+    // True with the textured theme (the default), false with the plain one (bt_256cols down).
+    bool textured() const { return textured_; }
 
   signals:
     // Asks the help view for a page of help_dir (F1 and the help buttons).
@@ -83,6 +89,9 @@ class ViewHost : public QObject
     // The textures were switched on (true) or off with the colour switch of the function bar:
     // views with colours of their own follow it.
     void themeChanged(bool textured);
+
+  private:
+    bool textured_ = true;
 };
 
 } // namespace vorn

@@ -126,8 +126,6 @@ enum class Msg {
     CatListEmpty,
     SaveSortButtons,
     LoadSortTemplate,
-    CatTitleCaption,
-    CatTitlePrompt,
     CatTitleAbort,
     ZipNoValidEntries,
     ZipReadError,

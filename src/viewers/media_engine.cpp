@@ -1,5 +1,6 @@
 #include "viewers/media_engine.h"
 
+#include "viewers/video_gl_renderer.h"
 #include "viewers/video_renderer.h"
 
 #include <QFile>
@@ -50,6 +51,9 @@ MediaEngine::MediaEngine(Output output, QObject *parent) : QObject(parent)
         {"hr-seek-demuxer-offset", "1"},
         {"osd-level", "0"},
         {"load-unsafe-playlists", "no"},
+        // Decoding stays on the processor: no probing of graphics interop libraries.
+        {"hwdec", "no"},
+        {"gpu-hwdec-interop", "no"},
         {"vo", output == Output::Video ? "libmpv" : "null"},
         {"vid", output == Output::Video ? "auto" : "no"},
     };
@@ -83,9 +87,43 @@ MediaEngine::~MediaEngine()
 {
     if (!mpv_)
         return;
-    renderer_.reset(); // the render context goes before the player
+    // The render context goes before the player. The owner of an OpenGL context drops the
+    // OpenGL renderer with its context current (useSoftware) before this.
+    renderer_.reset();
+    glRenderer_.reset();
     mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
     mpv_terminate_destroy(mpv_);
+}
+
+bool MediaEngine::useOpenGL()
+{
+    if (!mpv_ || !renderer_)
+        return glRenderer_ != nullptr;
+    // One render context per player: the software one goes first.
+    renderer_.reset();
+    glRenderer_ = std::make_unique<VideoGlRenderer>(mpv_);
+    if (glRenderer_->isValid())
+        return true;
+    glRenderer_.reset();
+    renderer_ = std::make_unique<VideoRenderer>(mpv_);
+    renderer_->setTargetSize(display_.size());
+    return false;
+}
+
+void MediaEngine::useSoftware()
+{
+    if (!glRenderer_)
+        return;
+    glRenderer_.reset();
+    renderer_ = std::make_unique<VideoRenderer>(mpv_);
+    renderer_->setTargetSize(display_.size());
+}
+
+quint64 MediaEngine::framesDrawn() const
+{
+    if (glRenderer_)
+        return glRenderer_->framesDrawn();
+    return renderer_ ? renderer_->framesDrawn() : 0;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -412,7 +450,8 @@ void MediaEngine::handleEvent(const mpv_event &event)
             break;
         loaded_ = true;
         const QString vid = property("vid");
-        hasVideo_ = renderer_ && renderer_->isValid() && !vid.isEmpty() && vid != QLatin1String("no");
+        const bool output = (renderer_ && renderer_->isValid()) || glRenderer_;
+        hasVideo_ = output && !vid.isEmpty() && vid != QLatin1String("no");
         if (!hasVideo_)
             finishOpen(true, {});
         // With video, the open completes when the first frame has told its size.

@@ -19,6 +19,7 @@ struct mpv_event;
 namespace vorn
 {
 
+class VideoGlRenderer;
 class VideoRenderer;
 
 class MediaEngine : public QObject
@@ -78,8 +79,19 @@ class MediaEngine : public QObject
     QSize naturalSize() const { return natural_; }
     bool hasVideo() const { return hasVideo_; }
 
-    // The frames drawn for the display rectangle (null for Output::AudioOnly).
+    // The frames drawn in software for the display rectangle (null for Output::AudioOnly and
+    // while OpenGL draws).
     VideoRenderer *renderer() const { return renderer_.get(); }
+    // Draws through OpenGL from now on instead: call with the OpenGL context the frames are
+    // to be drawn with current on this thread, while nothing is open (the next open uses it).
+    // False when libmpv refuses; the software renderer stays then.
+    bool useOpenGL();
+    // Back to the software renderer, with the OpenGL context still current (before it goes).
+    void useSoftware();
+    // The OpenGL renderer, null unless useOpenGL() succeeded.
+    VideoGlRenderer *glRenderer() const { return glRenderer_.get(); }
+    // Frames drawn since the start by the renderer in use.
+    quint64 framesDrawn() const;
     // Frames the player dropped to keep up (decoder and output together) since the open.
     qint64 droppedFrames() const;
     // Reads a libmpv property as text (benchmarks and diagnostics).
@@ -111,6 +123,7 @@ class MediaEngine : public QObject
 
     mpv_handle *mpv_ = nullptr;
     std::unique_ptr<VideoRenderer> renderer_;
+    std::unique_ptr<VideoGlRenderer> glRenderer_;
     std::atomic<bool> wakeupQueued_{false};
 
     int deviceId_ = 0;

@@ -31,6 +31,20 @@ int zoom_out_factor(int factor)
     return factor > kMinZoomFactor ? factor - 1 : factor;
 }
 
+TileGrid tile_grid(QSize view, QSize tile)
+{
+    if (tile.width() < 1 || tile.height() < 1 || view.width() < 0 || view.height() < 0)
+        return {};
+    return TileGrid{tile, view.width() / tile.width() + 1, view.height() / tile.height() + 1};
+}
+
+QRect TileGrid::tileRect(int n) const
+{
+    if (n < 0 || n >= count())
+        return {};
+    return QRect((n % columns) * tile.width(), (n / columns) * tile.height(), tile.width(), tile.height());
+}
+
 int round_half_even(double v)
 {
     return int(std::nearbyint(v)); // default rounding mode: to nearest, ties to even

@@ -49,6 +49,21 @@ QPoint centre_offset(QSize client, QSize picture);
 // it (a vertical bar narrows the view and may so call for the horizontal one, and back).
 QSize canvas_size(QSize client, QSize pictureExtent, QSize barThickness);
 
+// The background tester's tiles over a view: columns = view width div tile width + 1, rows =
+// view height div tile height + 1, so the grid always reaches past the view's right and bottom
+// edges. Tile n lies at column n mod columns of row n div columns. Empty when the tile or the
+// view has no area.
+struct TileGrid {
+    QSize tile;
+    int columns = 0;
+    int rows = 0;
+    int count() const { return columns * rows; }
+    QSize extent() const { return QSize(columns * tile.width(), rows * tile.height()); }
+    // The bounds of tile n; a null rect outside the grid.
+    QRect tileRect(int n) const;
+};
+TileGrid tile_grid(QSize view, QSize tile);
+
 // Integer nearest to v with halves going to the even neighbour.
 int round_half_even(double v);
 

@@ -1,36 +1,63 @@
-// Decodes the next picture of the list in the background, so that stepping through a folder
-// shows it without waiting. Holds at most one prefetched picture; the view holds the shown one.
+// Decodes pictures for the picture view off the UI thread: the picture asked for, and the next
+// entry of the list ahead of time, so that stepping through a folder shows it without waiting.
+// Holds at most one prefetched picture; the view holds the shown one. Nothing here blocks the
+// UI thread: a picture that is not ready is announced by decoded() when it is.
 #pragma once
 
+#include "base/job.h"
 #include "viewers/picture_loader.h"
 
+#include <QByteArray>
 #include <QDateTime>
-#include <QFuture>
+#include <QObject>
 #include <QThreadPool>
+#include <optional>
 
 namespace vorn
 {
 
-class PicturePrefetcher
-{
-  public:
-    PicturePrefetcher();
-    ~PicturePrefetcher();
-    PicturePrefetcher(const PicturePrefetcher &) = delete;
-    PicturePrefetcher &operator=(const PicturePrefetcher &) = delete;
+// One decoded request: the still picture at the asked size, or for a GIF its first frame after
+// every frame was checked, with the file's bytes for the animation.
+struct DecodedPicture {
+    QString path;
+    QSize shownSize;
+    LoadedPicture picture;
+    QByteArray animation; // GIF only
+};
 
-    // Starts decoding `path` for `shownSize` (see load_picture) and forgets any earlier
+// Decodes `path` for `shownSize` (see load_picture); a GIF is checked whole at natural size.
+DecodedPicture decode_for_view(const QString &path, QSize shownSize);
+
+class PicturePrefetcher : public QObject
+{
+    Q_OBJECT
+  public:
+    explicit PicturePrefetcher(QObject *parent = nullptr);
+    ~PicturePrefetcher() override;
+
+    // Starts decoding `path` for `shownSize` in the background and forgets any earlier
     // prefetch that was not taken. Does nothing when that exact request is already pending.
     void prefetch(const QString &path, QSize shownSize);
-    // The picture for `path` at `shownSize`: the prefetched one when it matches (waiting for it
-    // if it is still being decoded) and the file is unchanged since, else decoded now.
-    LoadedPicture take(const QString &path, QSize shownSize);
+    // Asks for the picture at `path` for `shownSize`. Returns it at once when the prefetched
+    // one matches, has finished and the file is unchanged since. Otherwise returns nothing and
+    // decoded() follows: from the running prefetch when it is this request, else from a decode
+    // started now. A newer request supersedes an older one, which is never announced.
+    std::optional<DecodedPicture> take(const QString &path, QSize shownSize);
+    // Forgets the request decoded() was to answer (the view let go of it).
+    void cancelRequest();
+    // True while a request is waiting for its decode.
+    bool isDecoding() const { return waiting_ != Waiting::None; }
     // True when a prefetch for exactly this request has finished.
     bool isReady(const QString &path, QSize shownSize) const;
-    // Drops the prefetched picture (for instance when the list changes).
+    // Drops the prefetched picture (for instance when the list changes); a request waiting
+    // for it is decoded on its own.
     void clear();
-    // Number of times take() was served from the background (for tests).
+    // Number of requests served from the background decode of the next entry (for tests).
     int hits() const { return hits_; }
+
+  signals:
+    // The picture of the newest request is ready (decoded or failed: see picture.ok).
+    void decoded(const vorn::DecodedPicture &picture);
 
   private:
     struct Key {
@@ -44,11 +71,22 @@ class PicturePrefetcher
         }
     };
     static Key keyFor(const QString &path, QSize shownSize);
+    // The request waits for no decode, for the prefetch, or for a decode of its own.
+    enum class Waiting { None, Prefetch, Own };
 
-    QThreadPool pool_; // one worker: a newer request replaces a queued older one
+    void requestOwn(const QString &path, QSize shownSize);
+    void dropPrefetch();
+    void prefetchFinished();
+    void ownFinished();
+
+    // Two workers: the picture asked for never queues behind the one decoded ahead.
+    QThreadPool pool_;
+    Job prefetchJob_{nullptr, &pool_};
+    Job ownJob_{nullptr, &pool_};
     Key key_;
-    QFuture<LoadedPicture> future_;
-    bool pending_ = false;
+    bool pending_ = false; // a prefetch for key_ was started and not taken
+    std::optional<DecodedPicture> ready_;
+    Waiting waiting_ = Waiting::None;
     int hits_ = 0;
 };
 

@@ -5,21 +5,20 @@
 #include "viewers/magnifier_view.h"
 #include "viewers/picture_geometry.h"
 #include "viewers/picture_probe.h"
+#include "viewers/picture_toolbar_view.h"
+#include "viewers/picture_viewport_view.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/image_widget.h"
 #include "widgets/panel_status_bar.h"
-#include "widgets/picture_icons.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QEvent>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMovie>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QSlider>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -30,14 +29,8 @@ namespace vorn
 namespace
 {
 
-constexpr int kTagGifSpeedUp = 1100;
-constexpr int kTagGifSpeedDown = 1101;
-// More tile controls than this would stall the window (a 1 x 1 picture over a large view);
-// beyond it each control paints a block of tiles, which looks the same.
-constexpr int kMaxTileControls = 1024;
 // A metafile is rendered again at its shown size up to this many pixels.
 constexpr qint64 kMaxRenderPixels = qint64(8) << 20;
-const QColor kNavy(0, 0, 128);
 
 } // namespace
 
@@ -45,13 +38,37 @@ PictureView::PictureView(AppContext &ctx, ActiveList &list, QFrame *pn_viewmain,
                          QObject *parent)
     : QObject(parent), ctx_(ctx), list_(list), pn_viewmain_(pn_viewmain)
 {
-    buildToolBar(rowHeight);
-    buildViewArea();
-    magnifier_ = new MagnifierView(bt_lupe_, sb_1_->viewport(), this);
+    tools_ = new PictureToolBar(pn_viewmain_, rowHeight, this);
+    viewport_ = new PictureViewport(pn_viewmain_);
+    viewport_->setParent(this);
+    buildZoomAndStatus();
+    connectToolBar();
+    magnifier_ = new MagnifierView(tools_->bt_lupe, viewport_->scrollArea()->viewport(), this);
+    connect(viewport_, &PictureViewport::resized, this, &PictureView::pn_viewResize);
 
+    connect(&prefetcher_, &PicturePrefetcher::decoded, this, [this](const DecodedPicture &d) {
+        if (d.path == requested_)
+            present(d);
+    });
     refit_.setSingleShot(true);
     refit_.setInterval(150);
     connect(&refit_, &QTimer::timeout, this, &PictureView::refineFit);
+    connect(&refine_, &Job::finished, this, [this] {
+        if (refine_.wasCancelled() || !refine_.hasResult())
+            return;
+        const auto [path, pic] = refine_.result<std::pair<QString, LoadedPicture>>();
+        ImageWidget *img = viewport_->still();
+        // Only while the same picture is still shown at that size.
+        if (pic.ok && path == doc_.path && pic.naturalSize == doc_.natural && doc_.shown && !doc_.animated &&
+            !doc_.backgroundActive && pic.image.size() == img->size())
+            img->setImage(pic.image);
+    });
+
+    connect(&copy_, &Job::finished, this, [this] {
+        QClipboard *cb = QGuiApplication::clipboard();
+        if (cb && !copy_.wasCancelled() && copy_.hasResult() && !copy_.result<QImage>().isNull())
+            cb->setImage(copy_.result<QImage>());
+    });
 
     connect(&list_, &ActiveList::changed, this, &PictureView::updateButtons);
     connect(&ctx_, &AppContext::selectionChanged, this, [this] {
@@ -60,8 +77,8 @@ PictureView::PictureView(AppContext &ctx, ActiveList &list, QFrame *pn_viewmain,
     });
     connect(&list_, &ActiveList::folderListed, this, &PictureView::resetZoom);
     connect(&ctx_, &AppContext::languageChanged, this, [this] {
-        if (shown_)
-            stat_view_->setPanelText(2, zoom_status_text(ctx_.texts(), factor_, trb_1_->value()));
+        if (doc_.shown)
+            stat_view_->setPanelText(2, zoom_status_text(ctx_.texts(), doc_.factor, trb_1_->value()));
     });
     applyModeControls();
 }
@@ -71,106 +88,8 @@ PictureView::~PictureView() = default;
 // ---------------------------------------------------------------------------------------------
 // Controls
 
-QToolButton *PictureView::addButton(const char *name, const QIcon &icon, bool checkable)
+void PictureView::buildZoomAndStatus()
 {
-    auto *b = new QToolButton(fup_view_);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setIcon(icon);
-    b->setCheckable(checkable);
-    b->setAutoRaise(true);
-    b->setFocusPolicy(Qt::NoFocus);
-    b->setFixedSize(fup_view_->height() + 1, fup_view_->height() - 2);
-    fup_view_->layout()->addWidget(b);
-    return b;
-}
-
-void PictureView::buildToolBar(int rowHeight)
-{
-    tbar_view_ =
-        new CollapsibleToolBar(QStringLiteral("tbar_view"), QStringLiteral("lb_contextview"), pn_viewmain_);
-    fup_view_ = new QWidget(tbar_view_->content());
-    fup_view_->setObjectName(QStringLiteral("fup_view"));
-    fup_view_->setFixedHeight(rowHeight + 2);
-    auto *lay = new QHBoxLayout(fup_view_);
-    lay->setContentsMargins(2, 1, 2, 1);
-    lay->setSpacing(1);
-    tbar_view_->contentLayout()->addWidget(fup_view_);
-
-    bt_gotocatalog_ = addButton("bt_gotocatalog", picture_tool_icon("bt_gotocatalog"), false);
-    bt_gotocatalog_->hide(); // the catalog shows it when it takes the button over
-    bt_diashow_ = addButton("bt_diashow", picture_tool_icon("bt_diashow"), false);
-    bt_backgr_ = addButton("bt_backgr", picture_tool_icon("bt_backgr"), false);
-    bt_bestfit_ = addButton("bt_bestfit", picture_tool_icon("bt_bestfit"), true);
-    bt_center_ = addButton("bt_center", picture_tool_icon("bt_center"), true);
-    bt_shape_ = addButton("bt_shape", picture_tool_icon("bt_shape"), true);
-    bt_zoomout_ = addButton("bt_zoomout", picture_tool_icon("bt_zoomout"), false);
-    bt_zoomin_ = addButton("bt_zoomin", picture_tool_icon("bt_zoomin"), false);
-    bt_lupe_ = addButton("bt_lupe", picture_tool_icon("bt_lupe"), true);
-    bt_copytoclpb_ = addButton("bt_copytoclpb", picture_tool_icon("bt_copytoclpb"), false);
-    lay->addSpacing(6);
-
-    ed_giftime_ = new QLineEdit(QStringLiteral("100"), fup_view_);
-    ed_giftime_->setObjectName(QStringLiteral("ed_giftime"));
-    ed_giftime_->setReadOnly(true);
-    ed_giftime_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    ed_giftime_->setFixedSize(36, rowHeight - 2);
-    ed_giftime_->setFocusPolicy(Qt::NoFocus);
-    lay->addWidget(ed_giftime_);
-    auto arrow = [&](const char *name, Qt::ArrowType type, int tag) {
-        auto *b = new QToolButton(fup_view_);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setArrowType(type);
-        b->setProperty("tag", tag);
-        b->setAutoRaise(true);
-        b->setFocusPolicy(Qt::NoFocus);
-        b->setFixedSize(16, rowHeight - 2);
-        lay->addWidget(b);
-        connect(b, &QToolButton::clicked, this, &PictureView::bt_gifspeedupClick);
-        return b;
-    };
-    bt_gifspeedup_ = arrow("bt_gifspeedup", Qt::UpArrow, kTagGifSpeedUp);
-    bt_gifspeeddown_ = arrow("bt_gifspeeddown", Qt::DownArrow, kTagGifSpeedDown);
-    lay->addStretch(1);
-
-    connect(bt_backgr_, &QToolButton::clicked, this, &PictureView::bt_backgrClick);
-    connect(bt_bestfit_, &QToolButton::clicked, this, &PictureView::bt_bestfitClick);
-    connect(bt_center_, &QToolButton::clicked, this, &PictureView::bt_centerClick);
-    connect(bt_shape_, &QToolButton::clicked, this, &PictureView::bt_shapeClick);
-    connect(bt_zoomout_, &QToolButton::clicked, this, &PictureView::bt_zoomoutClick);
-    connect(bt_zoomin_, &QToolButton::clicked, this, &PictureView::bt_zoominClick);
-    connect(bt_copytoclpb_, &QToolButton::clicked, this, &PictureView::bt_copytoclpbClick);
-    pn_viewmain_->layout()->addWidget(tbar_view_);
-}
-
-void PictureView::buildViewArea()
-{
-    sb_1_ = new QScrollArea(pn_viewmain_);
-    sb_1_->setObjectName(QStringLiteral("sb_1"));
-    sb_1_->setFrameShape(QFrame::NoFrame);
-    sb_1_->setWidgetResizable(false);
-    QPalette pal = sb_1_->palette();
-    pal.setColor(QPalette::Window, kNavy);
-    sb_1_->setPalette(pal);
-    sb_1_->viewport()->setBackgroundRole(QPalette::Window);
-    sb_1_->viewport()->setAutoFillBackground(true);
-    canvas_ = new QWidget;
-    canvas_->setObjectName(QStringLiteral("sb_1_canvas"));
-    sb_1_->setWidget(canvas_);
-    canvas_->setAutoFillBackground(false); // the view's navy or texture shows around the picture
-
-    img_x_ = new ImageWidget(QStringLiteral("img_x"), canvas_);
-    img_g_ = new ImageWidget(QStringLiteral("img_g"), canvas_);
-    img_x_->hide();
-    img_g_->hide();
-    shape_ = new QFrame(canvas_);
-    shape_->setObjectName(QStringLiteral("shape"));
-    shape_->setFrameShape(QFrame::Panel);
-    shape_->setFrameShadow(QFrame::Raised);
-    shape_->setLineWidth(2);
-    shape_->setAttribute(Qt::WA_TransparentForMouseEvents);
-    shape_->hide();
-    sb_1_->installEventFilter(this);
-
     pn_zoom_ = new QFrame(pn_viewmain_);
     pn_zoom_->setObjectName(QStringLiteral("pn_zoom"));
     pn_zoom_->setFrameShape(QFrame::Panel);
@@ -194,9 +113,53 @@ void PictureView::buildViewArea()
     stat_view_->setAutoFillBackground(true);
 
     auto *lay = static_cast<QVBoxLayout *>(pn_viewmain_->layout());
-    lay->addWidget(sb_1_, 1);
+    lay->addWidget(viewport_->scrollArea(), 1);
     lay->addWidget(pn_zoom_);
     lay->addWidget(stat_view_);
+}
+
+void PictureView::connectToolBar()
+{
+    const PictureToolBar &t = *tools_;
+    connect(t.bt_backgr, &QToolButton::clicked, this, &PictureView::bt_backgrClick);
+    connect(t.bt_bestfit, &QToolButton::clicked, this, &PictureView::bt_bestfitClick);
+    connect(t.bt_center, &QToolButton::clicked, this, &PictureView::bt_centerClick);
+    connect(t.bt_shape, &QToolButton::clicked, this, &PictureView::bt_shapeClick);
+    connect(t.bt_zoomout, &QToolButton::clicked, this, &PictureView::bt_zoomoutClick);
+    connect(t.bt_zoomin, &QToolButton::clicked, this, &PictureView::bt_zoominClick);
+    connect(t.bt_copytoclpb, &QToolButton::clicked, this, &PictureView::bt_copytoclpbClick);
+    connect(t.bt_gifspeedup, &QToolButton::clicked, this, &PictureView::bt_gifspeedupClick);
+    connect(t.bt_gifspeeddown, &QToolButton::clicked, this, &PictureView::bt_gifspeedupClick);
+}
+
+QScrollArea *PictureView::scrollArea() const
+{
+    return viewport_->scrollArea();
+}
+
+CollapsibleToolBar *PictureView::toolBar() const
+{
+    return tools_->bar();
+}
+
+QToolButton *PictureView::diashowButton() const
+{
+    return tools_->bt_diashow;
+}
+
+QToolButton *PictureView::gotoCatalogButton() const
+{
+    return tools_->bt_gotocatalog;
+}
+
+ImageWidget *PictureView::stillImage() const
+{
+    return viewport_->still();
+}
+
+ImageWidget *PictureView::animatedImage() const
+{
+    return viewport_->animation();
 }
 
 QToolButton *PictureView::button(const char *name) const
@@ -204,21 +167,19 @@ QToolButton *PictureView::button(const char *name) const
     return pn_viewmain_->findChild<QToolButton *>(QString::fromLatin1(name));
 }
 
-ImageWidget *PictureView::activeImage() const
-{
-    return animated_ ? img_g_ : img_x_;
-}
-
 QSize PictureView::decodedSize() const
 {
-    return img_x_->currentImage().size();
+    return viewport_->still()->currentImage().size();
 }
 
-bool PictureView::eventFilter(QObject *watched, QEvent *event)
+int PictureView::tileCount() const
 {
-    if (watched == sb_1_ && event->type() == QEvent::Resize)
-        pn_viewResize();
-    return QObject::eventFilter(watched, event);
+    return viewport_->tiles().count();
+}
+
+QRect PictureView::tileRect(int n) const
+{
+    return viewport_->tiles().tileRect(n);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -239,43 +200,45 @@ void PictureView::showPicture(const QString &path)
     const QFileInfo info(path);
     if (!info.exists() || info.isDir())
         return;
+    requested_ = path;
+    if (info.size() == 0 || picture_kind(path) == PictureKind::Unknown) {
+        prefetcher_.cancelRequest();
+        present(DecodedPicture{path, QSize(), {}, {}});
+        return;
+    }
+    // Shown at once when it was decoded ahead; else when its decode finishes.
+    if (std::optional<DecodedPicture> ready = prefetcher_.take(path, shownSizeFor(path)))
+        present(*ready);
+}
+
+void PictureView::present(const DecodedPicture &decoded)
+{
+    requested_.clear();
     clearView();
     setTrackSilently(kTrackDefault);
     if (!ctx_.slideshowRunning())
-        trb_1_->setEnabled(factor_ == 1);
-    kind_ = picture_kind(path);
-    animated_ = is_animated_kind(kind_);
-    transparent_ = is_transparent_kind(kind_);
-    img_x_->setTransparent(transparent_);
-    path_ = path;
-    if (info.size() == 0 || kind_ == PictureKind::Unknown) {
-        loadFailed(path);
+        trb_1_->setEnabled(doc_.factor == 1);
+    doc_.setFile(decoded.path);
+    viewport_->still()->setTransparent(doc_.transparent);
+    const LoadedPicture &pic = decoded.picture;
+    if (!pic.ok || pic.naturalSize.isEmpty()) {
+        loadFailed(decoded.path);
         return;
     }
-    if (!animated_) {
-        const LoadedPicture pic = prefetcher_.take(path, shownSizeFor(path));
-        if (!pic.ok || pic.naturalSize.isEmpty()) {
-            loadFailed(path);
-            return;
-        }
-        natural_ = pic.naturalSize;
-        img_x_->setImage(pic.image);
-        img_x_->setGeometry(QRect(QPoint(0, 0), natural_));
+    doc_.natural = pic.naturalSize;
+    if (!doc_.animated) {
+        viewport_->still()->setImage(pic.image);
     } else {
-        // Every frame is checked first, so that a damaged animation is a failed load.
-        const LoadedPicture first = load_picture(path);
-        std::unique_ptr<QMovie> movie = first.ok ? make_gif_movie(path) : nullptr;
-        if (!movie || first.naturalSize.isEmpty()) {
-            loadFailed(path);
+        std::unique_ptr<QMovie> movie = make_gif_movie(decoded.animation);
+        if (!movie) {
+            loadFailed(decoded.path);
             return;
         }
-        natural_ = first.naturalSize;
-        img_g_->setMovie(std::move(movie));
-        img_g_->setGeometry(QRect(QPoint(0, 0), natural_));
+        viewport_->animation()->setMovie(std::move(movie));
     }
     // A new picture comes at natural size; the factor keeps its value until the next zoom
     // click applies it.
-    picRect_ = QRect(QPoint(0, 0), natural_);
+    doc_.picRect = viewport_->placeAt(doc_.animated, doc_.natural);
     layoutPass();
     prefetchNext();
 }
@@ -283,20 +246,20 @@ void PictureView::showPicture(const QString &path)
 void PictureView::loadFailed(const QString &path)
 {
     clearView();
-    path_.clear();
-    natural_ = QSize();
+    doc_.path.clear();
+    doc_.natural = QSize();
     ctx_.prompter().error(load_failure_text(ctx_.texts(), path));
 }
 
 QSize PictureView::shownSizeFor(const QString &path) const
 {
     // Only under best fit is a picture shown smaller than it is; JPEG then decodes scaled.
-    if (!bt_bestfit_->isChecked() || picture_kind(path) != PictureKind::Jpeg)
+    if (!tools_->bt_bestfit->isChecked() || picture_kind(path) != PictureKind::Jpeg)
         return QSize();
     const QSize natural = probe_picture_size(path);
     if (!natural.isValid())
         return QSize();
-    return best_fit_rect(sb_1_->size(), natural).size();
+    return best_fit_rect(viewport_->scrollArea()->size(), natural).size();
 }
 
 void PictureView::prefetchNext()
@@ -305,8 +268,7 @@ void PictureView::prefetchNext()
     if (row < 0 || list_.next(row) < 0)
         return;
     const QString next = list_.path(list_.next(row));
-    const PictureKind k = picture_kind(next);
-    if (k == PictureKind::Unknown || is_animated_kind(k))
+    if (picture_kind(next) == PictureKind::Unknown)
         return;
     prefetcher_.prefetch(next, shownSizeFor(next));
 }
@@ -315,22 +277,17 @@ void PictureView::clearView()
 {
     removeBackground();
     refit_.stop();
-    shape_->hide();
-    for (ImageWidget *img : {img_x_, img_g_}) {
-        img->hide();
-        img->resize(0, 0);
-        img->clear();
-    }
-    shown_ = false;
+    refine_.cancel();
+    viewport_->clearPictures();
+    doc_.shown = false;
 }
 
 void PictureView::releaseFile()
 {
+    requested_.clear();
+    prefetcher_.cancelRequest();
     clearView();
-    path_.clear();
-    natural_ = QSize();
-    kind_ = PictureKind::Unknown;
-    animated_ = transparent_ = false;
+    doc_.forget();
     stat_view_->setPanelText(1, QString());
     stat_view_->setPanelText(2, QString());
 }
@@ -340,92 +297,63 @@ void PictureView::releaseFile()
 
 void PictureView::layoutPass()
 {
-    if (inLayout_ || path_.isEmpty())
+    if (inLayout_ || doc_.path.isEmpty())
         return;
     inLayout_ = true;
-    shape_->hide();
-    if (bt_center_->isChecked())
+    viewport_->hideFrame();
+    if (tools_->bt_center->isChecked())
         centre();
-    if (bt_bestfit_->isChecked())
+    if (tools_->bt_bestfit->isChecked())
         bestFit();
-    (animated_ ? img_x_ : img_g_)->hide();
-    activeImage()->show();
-    shown_ = true;
-    fitCanvas();
+    viewport_->showOnly(doc_.animated);
+    doc_.shown = true;
+    viewport_->fitCanvas(doc_.animated);
     placeFrame();
-    stat_view_->setPanelText(1, natural_size_text(natural_));
-    stat_view_->setPanelText(2, zoom_status_text(ctx_.texts(), factor_, trb_1_->value()));
+    stat_view_->setPanelText(1, natural_size_text(doc_.natural));
+    stat_view_->setPanelText(2, zoom_status_text(ctx_.texts(), doc_.factor, trb_1_->value()));
     inLayout_ = false;
-    if (!animated_ && img_x_->size() != decodedSize() && !img_x_->size().isEmpty() &&
-        (kind_ == PictureKind::Wmf || (kind_ == PictureKind::Jpeg && bt_bestfit_->isChecked())))
+    if (doc_.wantsSharperDecode(viewport_->still()->size(), decodedSize(), tools_->bt_bestfit->isChecked()))
         refit_.start();
 }
 
 void PictureView::centre()
 {
-    if (natural_.width() < 1 || natural_.height() < 1)
+    if (doc_.natural.width() < 1 || doc_.natural.height() < 1)
         return;
-    // The picture at its current size, so a zoomed picture is centred as it is shown.
-    // Measured on the client area of the emptied view, which has no scroll bars: the
-    // previous picture's bars must not move this one.
-    ImageWidget *img = activeImage();
-    const QPoint offset = centre_offset(sb_1_->maximumViewportSize(), img->size());
-    img->move(offset);
-    picRect_ = QRect(offset, img->size());
+    doc_.picRect = viewport_->centre(doc_.animated);
 }
 
 void PictureView::bestFit()
 {
-    if (natural_.width() < 1 || natural_.height() < 1)
+    if (doc_.natural.width() < 1 || doc_.natural.height() < 1)
         return;
-    // The view's outer size: under best fit it shows no scroll bars.
-    const QRect r = best_fit_rect(sb_1_->size(), natural_);
-    activeImage()->setGeometry(r);
-    picRect_ = r;
+    doc_.picRect = viewport_->bestFit(doc_.animated, doc_.natural);
 }
 
 void PictureView::applyFactor()
 {
-    shape_->hide();
-    const QRect r(QPoint(0, 0), factor_size(natural_, factor_));
-    activeImage()->setGeometry(r);
-    picRect_ = r;
-}
-
-void PictureView::fitCanvas()
-{
-    // The scrolled area reaches as far as the picture; at least the visible area. Measured
-    // from the view's own size: while it is being resized its viewport still has the old one.
-    QSize extent(0, 0);
-    const ImageWidget *img = activeImage();
-    if (img->isVisibleTo(canvas_))
-        extent = QSize(std::max(0, img->geometry().right() + 1), std::max(0, img->geometry().bottom() + 1));
-    const QSize bars(sb_1_->verticalScrollBar()->sizeHint().width(),
-                     sb_1_->horizontalScrollBar()->sizeHint().height());
-    canvas_->resize(canvas_size(sb_1_->maximumViewportSize(), extent, bars));
+    viewport_->hideFrame();
+    doc_.picRect = viewport_->placeAt(doc_.animated, factor_size(doc_.natural, doc_.factor));
 }
 
 void PictureView::placeFrame()
 {
-    shape_->hide();
-    if (bgActive_ || frameOff_ || !shown_)
-        return;
-    shape_->setGeometry(picRect_);
-    shape_->show();
-    shape_->raise();
+    viewport_->hideFrame();
+    if (doc_.frameVisible())
+        viewport_->placeFrame(doc_.picRect);
 }
 
 void PictureView::refineFit()
 {
-    if (!shown_ || bgActive_ || animated_ || path_.isEmpty())
+    if (!doc_.shown || doc_.backgroundActive || doc_.animated || doc_.path.isEmpty())
         return;
-    const QSize target = img_x_->size();
+    const QSize target = viewport_->still()->size();
     if (target.isEmpty() || target == decodedSize() ||
         qint64(target.width()) * target.height() > kMaxRenderPixels)
         return;
-    const LoadedPicture pic = load_picture(path_, target);
-    if (pic.ok && pic.naturalSize == natural_ && !pic.image.isNull())
-        img_x_->setImage(pic.image);
+    refine_.start([path = doc_.path, target](JobToken &) {
+        return std::pair<QString, LoadedPicture>(path, load_picture(path, target));
+    });
 }
 
 void PictureView::pn_viewResize()
@@ -433,13 +361,13 @@ void PictureView::pn_viewResize()
     if (layoutSuppressed_ || inLayout_)
         return;
     if (!ctx_.slideshowRunning()) {
-        img_x_->hide();
-        img_g_->hide();
-        shape_->hide();
-        if (!bgActive_ && shown_)
+        viewport_->hidePictures();
+        if (doc_.backgroundActive)
+            viewport_->coverBackground();
+        else if (doc_.shown)
             layoutPass();
         else
-            fitCanvas();
+            viewport_->fitCanvas(doc_.animated);
     }
     emit viewResized();
 }
@@ -455,36 +383,35 @@ void PictureView::setTrackSilently(int position)
 
 void PictureView::bt_zoominClick()
 {
-    factor_ = zoom_in_factor(factor_);
+    doc_.factor = zoom_in_factor(doc_.factor);
     // The factor and the percentage do not mix: the status shows one of them.
     setTrackSilently(kTrackDefault);
-    trb_1_->setEnabled(factor_ == 1);
+    trb_1_->setEnabled(doc_.factor == 1);
     applyFactor();
-    bt_zoomout_->setEnabled(true);
-    bt_zoomin_->setEnabled(zoom_in_enabled(factor_));
+    tools_->bt_zoomout->setEnabled(true);
+    tools_->bt_zoomin->setEnabled(zoom_in_enabled(doc_.factor));
     layoutPass();
 }
 
 void PictureView::bt_zoomoutClick()
 {
-    sb_1_->horizontalScrollBar()->setValue(0);
-    sb_1_->verticalScrollBar()->setValue(0);
-    factor_ = zoom_out_factor(factor_);
+    viewport_->scrollHome();
+    doc_.factor = zoom_out_factor(doc_.factor);
     setTrackSilently(kTrackDefault);
-    trb_1_->setEnabled(factor_ == 1);
-    bt_zoomin_->setEnabled(true);
-    bt_zoomout_->setEnabled(zoom_out_enabled(factor_));
+    trb_1_->setEnabled(doc_.factor == 1);
+    tools_->bt_zoomin->setEnabled(true);
+    tools_->bt_zoomout->setEnabled(zoom_out_enabled(doc_.factor));
     applyFactor();
     layoutPass();
 }
 
 void PictureView::trb_1Change(int position)
 {
-    if (path_.isEmpty())
+    if (doc_.path.isEmpty())
         return;
-    ImageWidget *img = activeImage();
-    img->resize(percent_size(natural_, position));
-    picRect_ = img->geometry();
+    ImageWidget *img = viewport_->image(doc_.animated);
+    img->resize(percent_size(doc_.natural, position));
+    doc_.picRect = img->geometry();
     if (position != kTrackDefault)
         layoutPass();
 }
@@ -499,7 +426,7 @@ void PictureView::resetTrackBar()
 
 void PictureView::resetZoom()
 {
-    factor_ = 1;
+    doc_.factor = 1;
     setTrackSilently(kTrackDefault);
     trb_1_->setEnabled(false);
     prefetcher_.clear();
@@ -508,30 +435,29 @@ void PictureView::resetZoom()
 
 ViewStyle PictureView::viewStyle() const
 {
-    if (bt_bestfit_->isChecked())
+    if (tools_->bt_bestfit->isChecked())
         return ViewStyle::BestFit;
-    return bt_center_->isChecked() ? ViewStyle::Center : ViewStyle::Normal;
+    return tools_->bt_center->isChecked() ? ViewStyle::Center : ViewStyle::Normal;
 }
 
 void PictureView::setViewStyle(ViewStyle style)
 {
-    bt_center_->setChecked(style == ViewStyle::Center);
-    bt_bestfit_->setChecked(style == ViewStyle::BestFit);
+    tools_->bt_center->setChecked(style == ViewStyle::Center);
+    tools_->bt_bestfit->setChecked(style == ViewStyle::BestFit);
     applyModeControls();
 }
 
 void PictureView::applyModeControls()
 {
-    const bool centred = bt_center_->isChecked();
-    const bool fitted = bt_bestfit_->isChecked();
-    bt_bestfit_->setEnabled(!centred);
-    bt_center_->setEnabled(!fitted);
-    bt_zoomin_->setEnabled(!fitted && !bgActive_ && zoom_in_enabled(factor_));
-    bt_zoomout_->setEnabled(!fitted && !bgActive_ && zoom_out_enabled(factor_));
-    const Qt::ScrollBarPolicy bars = fitted ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
-    sb_1_->setHorizontalScrollBarPolicy(bars);
-    sb_1_->setVerticalScrollBarPolicy(bars);
-    pn_zoom_->setVisible(!centred && !fitted && !bgActive_ && !ctx_.slideshowRunning());
+    const bool centred = tools_->bt_center->isChecked();
+    const bool fitted = tools_->bt_bestfit->isChecked();
+    const bool bg = doc_.backgroundActive;
+    tools_->bt_bestfit->setEnabled(!centred);
+    tools_->bt_center->setEnabled(!fitted);
+    tools_->bt_zoomin->setEnabled(!fitted && !bg && zoom_in_enabled(doc_.factor));
+    tools_->bt_zoomout->setEnabled(!fitted && !bg && zoom_out_enabled(doc_.factor));
+    viewport_->setBarsShown(!fitted);
+    pn_zoom_->setVisible(!centred && !fitted && !bg && !ctx_.slideshowRunning());
     updateButtons();
 }
 
@@ -539,8 +465,8 @@ void PictureView::reshowCurrent()
 {
     if (list_.selectedRows().size() == 1)
         list_.activate(); // routes the selected entry again, which shows it in the new mode
-    else if (!path_.isEmpty())
-        showPicture(path_);
+    else if (!doc_.path.isEmpty())
+        showPicture(doc_.path);
 }
 
 void PictureView::bt_centerClick()
@@ -561,22 +487,23 @@ void PictureView::bt_bestfitClick()
 
 void PictureView::bt_shapeClick()
 {
-    frameOff_ = bt_shape_->isChecked();
-    if (shown_)
+    doc_.frameOff = tools_->bt_shape->isChecked();
+    if (doc_.shown)
         layoutPass();
     else
-        shape_->hide();
+        viewport_->hideFrame();
 }
 
 void PictureView::bt_gifspeedupClick()
 {
     const auto *b = qobject_cast<const QToolButton *>(sender());
     const bool up = !b || b->property("tag").toInt() != kTagGifSpeedDown;
-    const int speed = next_gif_speed(img_g_->speed(), up);
-    img_g_->setSpeed(speed);
-    ed_giftime_->setText(QString::number(img_g_->speed()));
-    bt_gifspeedup_->setEnabled(gif_speed_up_enabled(speed));
-    bt_gifspeeddown_->setEnabled(gif_speed_down_enabled(speed));
+    ImageWidget *img_g = viewport_->animation();
+    const int speed = next_gif_speed(img_g->speed(), up);
+    img_g->setSpeed(speed);
+    tools_->ed_giftime->setText(QString::number(img_g->speed()));
+    tools_->bt_gifspeedup->setEnabled(gif_speed_up_enabled(speed));
+    tools_->bt_gifspeeddown->setEnabled(gif_speed_down_enabled(speed));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -584,85 +511,53 @@ void PictureView::bt_gifspeedupClick()
 
 QImage PictureView::fullPicture() const
 {
-    if (animated_)
-        return img_g_->currentImage();
-    if (decodedSize() == natural_)
-        return img_x_->currentImage();
-    return load_picture(path_).image; // shown scaled: the picture as it is
+    if (doc_.animated)
+        return viewport_->animation()->currentImage();
+    if (decodedSize() == doc_.natural)
+        return viewport_->still()->currentImage();
+    return load_picture(doc_.path).image; // shown scaled: the picture as it is
 }
 
 void PictureView::bt_backgrClick()
 {
-    if (bgActive_) {
+    if (doc_.backgroundActive) {
         removeBackground();
-        if (shown_)
+        if (doc_.shown)
             layoutPass(); // the picture comes back as it was
         return;
     }
-    if (transparent_ || path_.isEmpty())
+    if (doc_.transparent || doc_.path.isEmpty())
         return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     pn_zoom_->hide();
     // The view takes the room of the zoom panel before it is measured for the tiles.
     if (QLayout *lay = pn_viewmain_->layout())
         lay->activate();
-    if (animated_ && img_g_->movie())
-        img_g_->movie()->setPaused(true);
+    QMovie *movie = viewport_->animation()->movie();
+    if (doc_.animated && movie)
+        movie->setPaused(true);
     const QImage tile = fullPicture();
     if (tile.isNull() || tile.width() < 1 || tile.height() < 1) {
-        QApplication::restoreOverrideCursor();
         applyModeControls();
         ctx_.prompter().error(ctx_.msg(Msg::CannotAssign));
         return;
     }
-    const int tw = tile.width();
-    const int th = tile.height();
-    const int columns = sb_1_->width() / tw + 1;
-    const int rows = sb_1_->height() / th + 1;
-    int block = 1;
-    while (qint64((columns + block - 1) / block) * ((rows + block - 1) / block) > kMaxTileControls)
-        ++block;
-    img_x_->hide();
-    img_g_->hide();
-    shape_->hide();
-    sb_1_->horizontalScrollBar()->setValue(0);
-    sb_1_->verticalScrollBar()->setValue(0);
-    canvas_->resize(sb_1_->viewport()->size());
-    int n = 0;
-    for (int r = 0; r < rows; r += block) {
-        for (int c = 0; c < columns; c += block) {
-            const QString name = QStringLiteral("bgd_") + QString::number(n++);
-            if (canvas_->findChild<QWidget *>(name, Qt::FindDirectChildrenOnly))
-                continue;
-            auto *t = new ImageWidget(name, canvas_);
-            t->setTiled(true);
-            t->setImage(tile);
-            t->setGeometry(c * tw, r * th, tw * std::min(block, columns - c), th * std::min(block, rows - r));
-            t->show();
-        }
-    }
-    tileCount_ = n;
-    bgActive_ = true;
-    bt_zoomin_->setEnabled(false);
-    bt_zoomout_->setEnabled(false);
-    QApplication::restoreOverrideCursor();
+    // One painted background repeats the tile over the whole view.
+    viewport_->showBackground(tile);
+    doc_.backgroundActive = true;
+    tools_->bt_zoomin->setEnabled(false);
+    tools_->bt_zoomout->setEnabled(false);
 }
 
 void PictureView::removeBackground()
 {
-    if (tileCount_ <= 0 && !bgActive_)
+    if (!doc_.backgroundActive && !viewport_->hasBackground())
         return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto children = canvas_->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
-    for (QWidget *w : children)
-        if (w->objectName().startsWith(QLatin1String("bgd_")))
-            delete w;
-    tileCount_ = 0;
-    bgActive_ = false;
-    if (animated_ && img_g_->movie())
-        img_g_->movie()->setPaused(false);
+    viewport_->removeBackground();
+    doc_.backgroundActive = false;
+    QMovie *movie = viewport_->animation()->movie();
+    if (doc_.animated && movie)
+        movie->setPaused(false);
     applyModeControls();
-    QApplication::restoreOverrideCursor();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -674,19 +569,26 @@ void PictureView::bt_copytoclpbClick()
     if (!cb)
         return;
     cb->clear();
-    if (path_.isEmpty() || !shown_)
+    copy_.cancel();
+    if (doc_.path.isEmpty() || !doc_.shown)
         return;
-    const QImage picture = fullPicture();
-    if (!picture.isNull())
-        cb->setImage(picture);
+    // The picture itself: a picture shown scaled is decoded whole, off the UI thread.
+    if (doc_.animated || decodedSize() == doc_.natural) {
+        const QImage picture = fullPicture();
+        if (!picture.isNull())
+            cb->setImage(picture);
+        return;
+    }
+    copy_.start([path = doc_.path](JobToken &) { return load_picture(path).image; });
 }
 
 void PictureView::updateButtons()
 {
     const int selected = int(list_.selectedRows().size());
-    bt_diashow_->setEnabled(list_.count() > 0);
-    bt_backgr_->setEnabled(selected == 1 && !bt_center_->isChecked() && !bt_bestfit_->isChecked());
-    bt_copytoclpb_->setEnabled(selected == 1 && ctx_.filter().flags.pictures);
+    tools_->bt_diashow->setEnabled(list_.count() > 0);
+    tools_->bt_backgr->setEnabled(selected == 1 && !tools_->bt_center->isChecked() &&
+                                  !tools_->bt_bestfit->isChecked());
+    tools_->bt_copytoclpb->setEnabled(selected == 1 && ctx_.filter().flags.pictures);
 }
 
 void PictureView::updateSelectionTexts()

@@ -1,11 +1,14 @@
-// The picture view inside pn_viewmain: the tool bar tbar_view, the view area sb_1 with the
-// picture controls img_x (still) and img_g (animated), the frame shape, the percentage zoom
-// pn_zoom / trb_1 and the status bar stat_view. Owns zoom, best fit, centring, the frame, the
-// background tester, GIF speed and the clipboard copy; decodes the next entry of the list in
-// the background so that stepping through a folder shows it at once.
+// The picture view inside pn_viewmain: the tool bar tbar_view (picture_toolbar_view), the view
+// area sb_1 with the picture controls img_x (still) and img_g (animated), the frame and the
+// background tester (picture_viewport_view), the percentage zoom pn_zoom / trb_1 and the status
+// bar stat_view. Owns zoom, best fit, centring, the frame, the background tester, GIF speed and
+// the clipboard copy. Pictures are decoded off the UI thread; the next entry of the list ahead
+// of time, so that stepping through a folder shows it at once.
 #pragma once
 
+#include "base/job.h"
 #include "files/file_viewer.h"
+#include "viewers/picture_document.h"
 #include "viewers/picture_loader.h"
 #include "viewers/picture_prefetch.h"
 #include "viewers/view_style.h"
@@ -16,11 +19,9 @@
 #include <QTimer>
 
 class QFrame;
-class QLineEdit;
 class QScrollArea;
 class QSlider;
 class QToolButton;
-class QWidget;
 
 namespace vorn
 {
@@ -31,6 +32,8 @@ class ImageWidget;
 class ActiveList;
 class MagnifierView;
 class PanelStatusBar;
+class PictureToolBar;
+class PictureViewport;
 
 class PictureView : public QObject, public FileViewer
 {
@@ -45,29 +48,33 @@ class PictureView : public QObject, public FileViewer
     void releaseFile() override;
 
     // Controls the slideshow and the tests work with.
-    QScrollArea *scrollArea() const { return sb_1_; }
-    CollapsibleToolBar *toolBar() const { return tbar_view_; }
+    QScrollArea *scrollArea() const;
+    CollapsibleToolBar *toolBar() const;
     PanelStatusBar *statusBar() const { return stat_view_; }
     QFrame *zoomPanel() const { return pn_zoom_; }
     QSlider *trackBar() const { return trb_1_; }
     QToolButton *button(const char *name) const;
     // bt_diashow: created here, its behaviour belongs to the slideshow.
-    QToolButton *diashowButton() const { return bt_diashow_; }
+    QToolButton *diashowButton() const;
     // bt_gotocatalog: hidden until the catalog connects and shows it.
-    QToolButton *gotoCatalogButton() const { return bt_gotocatalog_; }
+    QToolButton *gotoCatalogButton() const;
     MagnifierView *magnifier() const { return magnifier_; }
-    ImageWidget *stillImage() const { return img_x_; }
-    ImageWidget *animatedImage() const { return img_g_; }
+    ImageWidget *stillImage() const;
+    ImageWidget *animatedImage() const;
 
     // The state the tests and the slideshow read.
-    QSize naturalSize() const { return natural_; }
-    int zoomFactor() const { return factor_; }
-    QRect pictureRect() const { return picRect_; }
-    bool pictureShown() const { return shown_; }
-    bool backgroundActive() const { return bgActive_; }
-    int tileCount() const { return tileCount_; }
-    QString currentPath() const { return path_; }
-    PictureKind currentKind() const { return kind_; }
+    QSize naturalSize() const { return doc_.natural; }
+    int zoomFactor() const { return doc_.factor; }
+    QRect pictureRect() const { return doc_.picRect; }
+    bool pictureShown() const { return doc_.shown; }
+    bool backgroundActive() const { return doc_.backgroundActive; }
+    // The background tester's tiles: columns x rows over the view, and where tile n lies.
+    int tileCount() const;
+    QRect tileRect(int n) const;
+    QString currentPath() const { return doc_.path; }
+    PictureKind currentKind() const { return doc_.kind; }
+    // True while a requested picture is being decoded; it is shown when the decode finishes.
+    bool isLoading() const { return prefetcher_.isDecoding(); }
     // The size the shown still picture was decoded at (smaller than natural under best fit).
     QSize decodedSize() const;
     const PicturePrefetcher &prefetcher() const { return prefetcher_; }
@@ -79,7 +86,8 @@ class PictureView : public QObject, public FileViewer
     void setLayoutSuppressed(bool on) { layoutSuppressed_ = on; }
 
   public slots:
-    // Loads and shows one file in the current style.
+    // Loads and shows one file in the current style; a newer call supersedes one whose
+    // picture is still being decoded.
     void showPicture(const QString &path);
     void showPicture(const QString &path, vorn::ViewStyle style);
     // Hides and empties both picture controls.
@@ -109,17 +117,13 @@ class PictureView : public QObject, public FileViewer
     // The view area changed its size (floating panels keep their places).
     void viewResized();
 
-  protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
   private:
-    void buildToolBar(int rowHeight);
-    void buildViewArea();
-    QToolButton *addButton(const char *name, const QIcon &icon, bool checkable);
-    ImageWidget *activeImage() const;
+    void buildZoomAndStatus();
+    void connectToolBar();
+    // Shows a decoded picture (or the failure of its decode).
+    void present(const DecodedPicture &decoded);
     void applyFactor();
     void placeFrame();
-    void fitCanvas();
     void applyModeControls();
     void updateButtons();
     void updateSelectionTexts();
@@ -136,45 +140,20 @@ class PictureView : public QObject, public FileViewer
     ActiveList &list_;
     QFrame *pn_viewmain_;
 
-    CollapsibleToolBar *tbar_view_ = nullptr;
-    QWidget *fup_view_ = nullptr;
-    QToolButton *bt_gotocatalog_ = nullptr;
-    QToolButton *bt_diashow_ = nullptr;
-    QToolButton *bt_backgr_ = nullptr;
-    QToolButton *bt_bestfit_ = nullptr;
-    QToolButton *bt_center_ = nullptr;
-    QToolButton *bt_shape_ = nullptr;
-    QToolButton *bt_zoomout_ = nullptr;
-    QToolButton *bt_zoomin_ = nullptr;
-    QToolButton *bt_lupe_ = nullptr;
-    QToolButton *bt_copytoclpb_ = nullptr;
-    QLineEdit *ed_giftime_ = nullptr;
-    QToolButton *bt_gifspeedup_ = nullptr;
-    QToolButton *bt_gifspeeddown_ = nullptr;
-    QScrollArea *sb_1_ = nullptr;
-    QWidget *canvas_ = nullptr;
-    ImageWidget *img_x_ = nullptr;
-    ImageWidget *img_g_ = nullptr;
-    QFrame *shape_ = nullptr;
+    PictureToolBar *tools_ = nullptr;
+    PictureViewport *viewport_ = nullptr;
     QFrame *pn_zoom_ = nullptr;
     QSlider *trb_1_ = nullptr;
     PanelStatusBar *stat_view_ = nullptr;
     MagnifierView *magnifier_ = nullptr;
 
     PicturePrefetcher prefetcher_;
-    QTimer refit_; // re-decodes a best-fit picture sharper after the view has grown
+    QString requested_; // the picture asked for whose decode is on its way
+    QTimer refit_;      // re-decodes a fitted picture sharper after the view has grown
+    Job refine_;
+    Job copy_; // the whole picture for the clipboard when it is shown scaled
 
-    QString path_;
-    PictureKind kind_ = PictureKind::Unknown;
-    QSize natural_;
-    bool animated_ = false;
-    bool transparent_ = false;
-    int factor_ = 1;
-    QRect picRect_;
-    bool shown_ = false;
-    bool frameOff_ = false;
-    bool bgActive_ = false;
-    int tileCount_ = 0;
+    PictureDocument doc_;
     bool layoutSuppressed_ = false;
     bool inLayout_ = false;
 };

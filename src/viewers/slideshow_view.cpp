@@ -6,14 +6,15 @@
 #include "viewers/picture_geometry.h"
 #include "viewers/slide_host.h"
 #include "widgets/collapsible_toolbar.h"
+#include "widgets/drag_grip.h"
 #include "widgets/theme.h"
 
 #include <QButtonGroup>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>
@@ -80,49 +81,6 @@ class SlideshowView::SlideListAdapter : public SlideList
 
   private:
     ActiveList &list_;
-};
-
-// The drag grip at the right of the top row: moves the whole panel inside its parent.
-class SlideshowView::Grip : public QWidget
-{
-  public:
-    explicit Grip(SlideshowView *panel, QWidget *parent) : QWidget(parent), panel_(panel)
-    {
-        setObjectName(QStringLiteral("img_movediactrl"));
-        setCursor(Qt::SizeAllCursor);
-        setFixedSize(10, kButtonRowHeight);
-    }
-
-  protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        for (int y = 4; y < height() - 3; y += 3)
-            for (int x = 2; x < width() - 2; x += 3) {
-                p.fillRect(x, y, 1, 1, palette().color(QPalette::Light));
-                p.fillRect(x + 1, y + 1, 1, 1, palette().color(QPalette::Dark));
-            }
-    }
-    void mousePressEvent(QMouseEvent *e) override
-    {
-        if (e->button() != Qt::LeftButton)
-            return;
-        grabOffset_ = e->globalPosition().toPoint() - panel_->pos();
-        dragging_ = true;
-    }
-    void mouseMoveEvent(QMouseEvent *e) override
-    {
-        if (!dragging_)
-            return;
-        panel_->dragged_ = true;
-        panel_->moveWithin(e->globalPosition().toPoint() - grabOffset_);
-    }
-    void mouseReleaseEvent(QMouseEvent *) override { dragging_ = false; }
-
-  private:
-    SlideshowView *panel_;
-    QPoint grabOffset_;
-    bool dragging_ = false;
 };
 
 SlideshowView::SlideshowView(AppContext &ctx, ActiveList &list, QWidget *picturesPanel, QWidget *parent)
@@ -208,7 +166,14 @@ void SlideshowView::buildRows()
     pal.setColor(QPalette::Window, Qt::black);
     pal.setColor(QPalette::WindowText, QColor(0, 255, 0));
     pn_diashowstat_->setPalette(pal);
-    top->layout()->addWidget(new Grip(this, top));
+    // The drag grip at the right of the top row moves the whole panel inside the slide area.
+    auto *grip = new DragGrip(QStringLiteral("img_movediactrl"), this, top);
+    grip->setFixedSize(10, kButtonRowHeight);
+    grip->setMover([this](QPoint topLeft) {
+        dragged_ = true;
+        moveWithin(topLeft);
+    });
+    top->layout()->addWidget(grip);
 
     QWidget *mid = newRow();
     connect(addButton(mid, "bt_diatimedown", st->standardIcon(QStyle::SP_ArrowDown)), &QToolButton::clicked,

@@ -64,8 +64,6 @@ class SlideshowView : public QFrame
 
   private:
     class SlideListAdapter;
-    class Grip;
-    friend class Grip;
 
     void buildRows();
     QToolButton *addButton(QWidget *row, const char *name, const QIcon &icon, bool checkable = false);

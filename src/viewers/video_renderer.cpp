@@ -81,12 +81,14 @@ void VideoRenderer::render()
     }
     if (size.isEmpty() || size.width() > 16384 || size.height() > 16384)
         return;
-    QImage image(size, QImage::Format_RGBX8888);
+    QImage &image = buffer(size);
     if (image.isNull())
         return;
     int sz[2] = {size.width(), size.height()};
     size_t stride = size_t(image.bytesPerLine());
-    char format[] = "rgb0";
+    // Blue, green, red, padding in memory: QImage's RGB32, the format of the window's backing
+    // store, so that painting the frame is a plain copy without a conversion.
+    char format[] = "bgr0";
     mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, sz},
                                  {MPV_RENDER_PARAM_SW_FORMAT, format},
                                  {MPV_RENDER_PARAM_SW_STRIDE, &stride},
@@ -100,6 +102,22 @@ void VideoRenderer::render()
     }
     ++drawn_;
     publish();
+}
+
+QImage &VideoRenderer::buffer(const QSize &size)
+{
+    // A frame buffer nobody else holds any more (neither the newest frame nor a panel still
+    // showing an older one): reusing it spares allocating and faulting in megabytes per frame.
+    for (QImage &b : buffers_) {
+        if (b.size() != size)
+            b = QImage();
+        if (b.isNull())
+            b = QImage(size, QImage::Format_RGB32);
+        if (b.isDetached())
+            return b;
+    }
+    spare_ = QImage(size, QImage::Format_RGB32); // all in use: a frame of its own
+    return spare_;
 }
 
 void VideoRenderer::publish()

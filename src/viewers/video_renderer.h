@@ -44,6 +44,7 @@ class VideoRenderer : public QObject
     void requestRender(bool force);
     void render();
     void publish();
+    QImage &buffer(const QSize &size);
 
     mpv_render_context *ctx_ = nullptr;
     QThread thread_;
@@ -55,6 +56,8 @@ class VideoRenderer : public QObject
     mutable QMutex mutex_;
     QSize target_;
     QImage latest_;
+    QImage buffers_[3]; // render thread only: the newest frame, the one painted, the next
+    QImage spare_;
 };
 
 } // namespace vorn

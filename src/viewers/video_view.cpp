@@ -4,10 +4,12 @@
 #include "files/app_context.h"
 #include "files/file_kind.h"
 #include "viewers/video_geometry.h"
+#include "viewers/video_gl_renderer.h"
 #include "viewers/video_renderer.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/drawn_icon.h"
 #include "widgets/panel_status_bar.h"
+#include "widgets/video_gl_widget.h"
 #include "widgets/video_panel.h"
 
 #include <QApplication>
@@ -100,8 +102,9 @@ VideoView::VideoView(AppContext &ctx, ActiveList &list, QFrame *pn_videomain, in
     connect(&tm_video_, &QTimer::timeout, this, &VideoView::tm_videoTimer);
     connect(&mp1_, &MediaEngine::opened, this, &VideoView::opened);
     connect(&mp1_, &MediaEngine::completed, this, &VideoView::mp1Notify);
-    if (VideoRenderer *r = mp1_.renderer())
-        connect(r, &VideoRenderer::frameReady, this, [this, r] { pn_videoout_->setFrame(r->frame()); });
+    connectOutput();
+    if (VideoGlWidget::available())
+        setUpOpenGL();
 
     connect(&list_, &ActiveList::changed, this, &VideoView::updateLoadButton);
     connect(&ctx_, &AppContext::selectionChanged, this, &VideoView::updateLoadButton);
@@ -113,6 +116,7 @@ VideoView::VideoView(AppContext &ctx, ActiveList &list, QFrame *pn_videomain, in
 
 VideoView::~VideoView()
 {
+    dropOpenGL(); // while the engine is still there to let go of the context
     if (QApplication::overrideCursor() && loading_)
         QApplication::restoreOverrideCursor();
 }
@@ -239,6 +243,52 @@ void VideoView::buildShortcuts()
     }
 }
 
+// ---------------------------------------------------------------------------------------------
+// Output: OpenGL where the platform offers it, software otherwise; the same panel and
+// display rectangle for both.
+
+void VideoView::setUpOpenGL()
+{
+    gl_ = new VideoGlWidget;
+    gl_->setPainter([this](unsigned framebuffer, const QSize &size) {
+        if (VideoGlRenderer *r = mp1_.glRenderer())
+            r->render(framebuffer, size);
+    });
+    // The engine switches when the context exists (before the first open) and back when the
+    // context goes.
+    connect(gl_, &VideoGlWidget::contextReady, this, [this] {
+        if (mp1_.useOpenGL())
+            connect(mp1_.glRenderer(), &VideoGlRenderer::updateRequested, gl_, qOverload<>(&QWidget::update));
+        else
+            connectOutput(); // libmpv refused: a fresh software renderer draws
+    });
+    connect(gl_, &VideoGlWidget::contextLost, this, [this] {
+        mp1_.useSoftware();
+        connectOutput();
+    });
+    pn_videoout_->setSurface(gl_);
+}
+
+void VideoView::dropOpenGL()
+{
+    if (!gl_)
+        return;
+    pn_videoout_->setSurface(nullptr);
+    delete gl_; // tells contextLost with the context current: the engine draws in software
+    gl_ = nullptr;
+}
+
+void VideoView::connectOutput()
+{
+    if (VideoRenderer *r = mp1_.renderer())
+        connect(r, &VideoRenderer::frameReady, this, [this, r] { pn_videoout_->setFrame(r->frame()); });
+}
+
+bool VideoView::drawsWithOpenGL() const
+{
+    return gl_ && mp1_.glRenderer();
+}
+
 QToolButton *VideoView::button(const char *name) const
 {
     return pn_videomain_->findChild<QToolButton *>(QString::fromLatin1(name));
@@ -322,6 +372,9 @@ void VideoView::bt_loadmovieClick()
     pn_videoout_->raise();
     if (videoFile_.isEmpty())
         return;
+    // The OpenGL output needs its context before the first open; without one, software draws.
+    if (gl_ && !(gl_->ensureContext() && mp1_.glRenderer()))
+        dropOpenGL();
     if (!loading_)
         QApplication::setOverrideCursor(Qt::WaitCursor);
     loading_ = true;

@@ -27,6 +27,7 @@ class ActiveList;
 class AppContext;
 class CollapsibleToolBar;
 class PanelStatusBar;
+class VideoGlWidget;
 class VideoPanel;
 
 class VideoView : public QObject, public FileViewer
@@ -52,6 +53,11 @@ class VideoView : public QObject, public FileViewer
     bool chainOn() const { return chain_; }
     QToolButton *button(const char *name) const;
     VideoPanel *output() const { return pn_videoout_; }
+    // True once the frames are drawn through OpenGL (from the first load on, where the
+    // platform offers it); false while the software renderer draws them.
+    bool drawsWithOpenGL() const;
+    // The OpenGL surface inside pn_videoout, null where software draws.
+    VideoGlWidget *glSurface() const { return gl_; }
     QFrame *videoArea() const { return pn_video_; }
     QSlider *trackBar() const { return trb_videosize_; }
     QProgressBar *progressBar() const { return pb_time_; }
@@ -94,6 +100,9 @@ class VideoView : public QObject, public FileViewer
     void chainToNext();
     void applyLanguage();
     void keyTransport(int tag);
+    void setUpOpenGL();
+    void dropOpenGL();
+    void connectOutput();
 
     AppContext &ctx_;
     ActiveList &list_;
@@ -116,6 +125,7 @@ class VideoView : public QObject, public FileViewer
     QProgressBar *pb_time_ = nullptr;
     QFrame *pn_video_ = nullptr;
     VideoPanel *pn_videoout_ = nullptr;
+    VideoGlWidget *gl_ = nullptr;
     QFrame *pn_videozoom_ = nullptr;
     QSlider *trb_videosize_ = nullptr;
     PanelStatusBar *st_video_ = nullptr;

@@ -1,5 +1,7 @@
 // A small player for Windows metafiles (WMF): checks the headers and the record chain, then
-// draws the records with QPainter at any size, so metafiles stay sharp when scaled.
+// draws the records with QPainter at any size, so metafiles stay sharp when scaled. The record
+// table is in wmf_records.h, the bitmap records in wmf_dib.h, the drawing state in
+// wmf_playback.h.
 #pragma once
 
 #include <QByteArray>
@@ -31,10 +33,6 @@ class WmfPlayer
     void play(QPainter &painter, QSize target) const;
     // A picture of the given size on a transparent background; null when not valid.
     QImage render(QSize size) const;
-
-    // Upper bounds that keep a hostile file from running away.
-    static constexpr int kMaxRecords = 1 << 22;
-    static constexpr int kMaxSavedStates = 1024;
 
   private:
     QByteArray data_;

@@ -102,6 +102,16 @@ void set_viewing_color(QWidget *root, const QColor &color)
     forNamed(root, kViewingAreas, std::size(kViewingAreas), [&color](QWidget *w) { setColor(w, color); });
 }
 
+void set_texture(QWidget *w, Texture kind)
+{
+    setTexture(w, kind);
+}
+
+void remove_texture(QWidget *w)
+{
+    clearTexture(w);
+}
+
 bool has_texture(const QWidget *w)
 {
     return w->property("textured").toBool();

@@ -25,6 +25,9 @@ void set_viewing_texture(QWidget *root, Texture kind);
 void set_viewing_color(QWidget *root, const QColor &color);
 // The text colour of the tool bar titles in the textured or the plain theme.
 QColor title_text_color(bool textured);
+// One control's texture on, or off (back to the style's window colour).
+void set_texture(QWidget *w, Texture kind);
+void remove_texture(QWidget *w);
 // True when the widget shows a texture tile as its background.
 bool has_texture(const QWidget *w);
 

@@ -1,5 +1,6 @@
 #include "widgets/video_panel.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace vorn
@@ -19,6 +20,20 @@ void VideoPanel::setDisplayRect(const QRect &rect)
     if (rect == display_)
         return;
     display_ = rect;
+    if (surface_)
+        surface_->setGeometry(display_);
+    update();
+}
+
+void VideoPanel::setSurface(QWidget *surface)
+{
+    surface_ = surface;
+    frame_ = QImage();
+    if (surface_) {
+        surface_->setParent(this);
+        surface_->setGeometry(display_);
+        surface_->show();
+    }
     update();
 }
 
@@ -38,13 +53,18 @@ void VideoPanel::paintEvent(QPaintEvent *event)
 {
     {
         QPainter p(this);
-        p.fillRect(rect(), Qt::black);
         if (!frame_.isNull() && display_.isValid()) {
+            // Black only around the picture: the frame covers its rectangle.
+            p.setClipRegion(event->region() - display_);
+            p.fillRect(rect(), Qt::black);
+            p.setClipRegion(event->region());
             if (frame_.size() == display_.size())
                 p.drawImage(display_.topLeft(), frame_);
             else
                 p.drawImage(display_, frame_);
             ++painted_;
+        } else {
+            p.fillRect(rect(), Qt::black);
         }
     }
     QFrame::paintEvent(event); // the bevel over the black

@@ -17,6 +17,10 @@ class VideoPanel : public QFrame
     // Where frames are drawn, in the panel's coordinates; a frame of another size is scaled.
     void setDisplayRect(const QRect &rect);
     QRect displayRect() const { return display_; }
+    // A child that draws the frames itself (an OpenGL surface): it is kept at the display
+    // rectangle, and frames given by setFrame() are not used then. Null returns to painting.
+    void setSurface(QWidget *surface);
+    QWidget *surface() const { return surface_; }
     void setFrame(const QImage &frame);
     void clearFrame();
     const QImage &frame() const { return frame_; }
@@ -28,6 +32,7 @@ class VideoPanel : public QFrame
 
   private:
     QRect display_;
+    QWidget *surface_ = nullptr;
     QImage frame_;
     quint64 painted_ = 0;
 };

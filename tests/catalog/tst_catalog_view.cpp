@@ -14,8 +14,12 @@
 #include "support/picture_fixtures.h"
 #include "support/test_support.h"
 #include "widgets/panel_status_bar.h"
+#include "widgets/theme.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QToolButton>
@@ -47,6 +51,9 @@ class TstCatalogView : public QObject
     void deleteAskedAndAborted();
     void pagingOverThreePages();
     void clickedPictureIsCopiedByATargetButton();
+    void mouseClicksOnThumbnailAndPicture();
+    void plainThemeReachesTheDescriptionForm();
+    void toolBarIconsFromTheProgramSet();
 
   private:
     MainWindow &startWith(WindowFixture &f, int pictures, int others = 0);
@@ -87,6 +94,10 @@ void TstCatalogView::save(WindowFixture &f, const QString &description, const QS
     f.prompter.pushText(file);
     QVERIFY(button(f, "bt_catsave")->isEnabled());
     button(f, "bt_catsave")->click();
+    // The description is asked for by the catalog's own form.
+    QVERIFY(std::any_of(f.prompter.records().begin(), f.prompter.records().end(), [](const auto &r) {
+        return r.kind == ScriptedPrompter::Kind::Form && r.text == QLatin1String("form_cattitle");
+    }));
     QVERIFY(io.wait(20000));
     QCOMPARE(io.first().first().toInt(), 0);
 }
@@ -153,7 +164,11 @@ void TstCatalogView::openVanishedFileRemovesTheRow()
     grid.setCell(1, 1, f.path("catalogs/kept.cat"));
     QVERIFY(save_grid(f.path("vorn.pth"), grid));
     startWith(f, 1);
-    f.find<QTableWidget>("sg_catalog")->selectRow(0);
+    // The list read from vorn.pth at start is shown on the catalog tab.
+    auto *list = f.find<QTableWidget>("sg_catalog");
+    QCOMPARE(list->rowCount(), 2);
+    QCOMPARE(list->item(1, 0)->text(), QStringLiteral("kept"));
+    list->selectRow(0);
     button(f, "bt_catopen")->click();
     QCOMPARE(f.prompter.lastMessage(),
              f.path("catalogs/gone.cat") + QStringLiteral(" : Kann Katalog nicht finden!"));
@@ -243,6 +258,88 @@ void TstCatalogView::clickedPictureIsCopiedByATargetButton()
     QVERIFY(view(f)->catalogPicture().isEmpty());
     QVERIFY(engine.sort_into_target(f.path("target/")));
     QCOMPARE(QDir(f.path("target")).entryList(QDir::Files).size(), 2);
+}
+
+void TstCatalogView::mouseClicksOnThumbnailAndPicture()
+{
+    WindowFixture f;
+    startWith(f, 3);
+    create(f);
+    CatalogBrowser *browser = view(f)->browser();
+    QWidget *port = browser->viewport();
+    QPoint onLink;
+    for (int y = 1; y < port->height() && onLink.isNull(); y += 3)
+        for (int x = 1; x < port->width() && onLink.isNull(); x += 3)
+            if (!browser->anchorAt(QPoint(x, y)).isEmpty())
+                onLink = QPoint(x, y);
+    QVERIFY(!onLink.isNull());
+
+    // The click that opens the picture does not also close it.
+    QTest::mouseClick(port, Qt::LeftButton, {}, onLink);
+    QVERIFY(!browser->pageState());
+    QVERIFY(QFileInfo(view(f)->catalogPicture()).isFile());
+    QCOMPARE(QFileInfo(view(f)->catalogPicture()).dir(), QDir(f.path("pics")));
+    QVERIFY(!button(f, "bt_firstpage")->isEnabled());
+
+    // A click on the picture brings the page back.
+    QTest::mouseClick(port, Qt::LeftButton, {}, QPoint(2, 2));
+    QVERIFY(browser->pageState());
+    QVERIFY(view(f)->catalogPicture().isEmpty());
+    QCOMPARE(QFileInfo(browser->pagePath()).fileName(), QStringLiteral("1.htm"));
+}
+
+void TstCatalogView::plainThemeReachesTheDescriptionForm()
+{
+    WindowFixture f;
+    startWith(f, 2);
+    create(f);
+    auto *progress = f.find<QFrame>("pn_createcat");
+    QVERIFY(has_texture(progress));
+    f.find<QToolButton>("bt_256cols")->click(); // the plain theme
+    QVERIFY(!has_texture(progress));
+
+    // The real form is shown; it is answered from inside its own event loop.
+    f.prompter.setShowForms(true);
+    bool formPlain = false;
+    QMetaObject::invokeMethod(
+        view(f),
+        [&formPlain] {
+            auto *form = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(form && form->objectName() == QLatin1String("form_cattitle"));
+            formPlain = !has_texture(form->findChild<QWidget *>(QStringLiteral("pn_background"))) &&
+                        !has_texture(form->findChild<QWidget *>(QStringLiteral("fup_titlebreak")));
+            auto *edit = form->findChild<QLineEdit *>(QStringLiteral("ed_catedit"));
+            QTest::keyClicks(edit, kLongDescription);
+            QTest::keyClick(edit, Qt::Key_Return);
+        },
+        Qt::QueuedConnection);
+    const QString file = f.path("catalogs/plain.cat");
+    f.prompter.pushText(file);
+    QSignalSpy io(view(f), &CatalogView::catalogIoFinished);
+    button(f, "bt_catsave")->click();
+    QVERIFY(formPlain);
+    QVERIFY(io.wait(20000));
+    QCOMPARE(f.window->catalogGrid().cell(0, 0), kStored);
+    QCOMPARE(f.window->catalogGrid().cell(1, 0), file);
+}
+
+void TstCatalogView::toolBarIconsFromTheProgramSet()
+{
+    WindowFixture f;
+    f.start();
+    const auto buttons = f.find<QWidget>("fup_catbuts")->findChildren<QToolButton *>();
+    QCOMPARE(buttons.size(), 16);
+    for (QToolButton *b : buttons) {
+        const QString file = QStringLiteral(":/icons/catalog/%1.svg").arg(b->objectName());
+        QVERIFY2(QFileInfo::exists(file), qPrintable(file));
+        // The icon is drawn: some of its pixels are not transparent.
+        const QImage img = b->icon().pixmap(18, 18).toImage().convertToFormat(QImage::Format_ARGB32);
+        bool drawn = false;
+        for (int y = 0; y < img.height() && !drawn; ++y)
+            for (int x = 0; x < img.width() && !drawn; ++x)
+                drawn = qAlpha(img.pixel(x, y)) > 0;
+        QVERIFY2(drawn, qPrintable(b->objectName()));
+    }
 }
 
 QTEST_MAIN(TstCatalogView)

@@ -19,13 +19,18 @@ QString ScriptedPrompter::nextText()
     return texts_.isEmpty() ? QString() : texts_.dequeue();
 }
 
-std::optional<QString> ScriptedPrompter::input(const QString &caption, const QString &label, const QString &)
+std::optional<QString> ScriptedPrompter::nextInput()
 {
-    records_.append({Kind::Input, label.isEmpty() ? caption : label, {}, PromptIcon::None});
     const QString t = nextText();
     if (t.isEmpty())
         return std::nullopt;
     return t;
+}
+
+std::optional<QString> ScriptedPrompter::input(const QString &caption, const QString &label, const QString &)
+{
+    records_.append({Kind::Input, label.isEmpty() ? caption : label, {}, PromptIcon::None});
+    return nextInput();
 }
 
 QString ScriptedPrompter::openFileName(const QString &caption, const QString &, const QString &)
@@ -44,6 +49,14 @@ QString ScriptedPrompter::folderName(const QString &caption, const QString &)
 {
     records_.append({Kind::Folder, caption, {}, PromptIcon::None});
     return nextText();
+}
+
+std::optional<QString> ScriptedPrompter::textForm(const TextForm &form)
+{
+    records_.append({Kind::Form, form.name, {}, PromptIcon::None});
+    if (showForms_ && form.ask)
+        return form.ask();
+    return nextInput();
 }
 
 QStringList ScriptedPrompter::messages() const

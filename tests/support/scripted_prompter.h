@@ -13,10 +13,10 @@ namespace vorn
 class ScriptedPrompter : public Prompter
 {
   public:
-    enum class Kind { Message, Input, OpenFile, SaveFile, Folder };
+    enum class Kind { Message, Input, OpenFile, SaveFile, Folder, Form };
     struct Record {
         Kind kind;
-        QString text;    // message text, or the label / caption of a dialog
+        QString text;    // message text, the label / caption of a dialog, or a form's name
         Answers buttons; // for messages
         PromptIcon icon = PromptIcon::None;
     };
@@ -24,8 +24,11 @@ class ScriptedPrompter : public Prompter
     // Answers for message boxes, taken in order; when none is left the first offered of
     // Yes, Ok, Retry is given.
     void pushAnswer(Answer a) { answers_.enqueue(a); }
-    // Answers for input boxes and file dialogs, in order; an empty string means cancel.
+    // Answers for input boxes, file dialogs and forms, in order; an empty string means cancel.
     void pushText(const QString &t) { texts_.enqueue(t); }
+    // With this on, forms are shown for real (the test drives them through queued calls)
+    // instead of being answered from the script.
+    void setShowForms(bool on) { showForms_ = on; }
 
     Answer message(const QString &text, Answers buttons, PromptIcon icon,
                    const QString &caption = {}) override;
@@ -34,6 +37,8 @@ class ScriptedPrompter : public Prompter
     QString openFileName(const QString &caption, const QString &startDir, const QString &filter) override;
     QString saveFileName(const QString &caption, const QString &startDir, const QString &filter) override;
     QString folderName(const QString &caption, const QString &startDir) override;
+    // Unless forms are shown, the next scripted text is the form's answer.
+    std::optional<QString> textForm(const TextForm &form) override;
 
     const QList<Record> &records() const { return records_; }
     QStringList messages() const;
@@ -47,10 +52,13 @@ class ScriptedPrompter : public Prompter
 
   private:
     QString nextText();
+    // The next scripted text; nullopt for an empty one (cancel).
+    std::optional<QString> nextInput();
 
     QQueue<Answer> answers_;
     QQueue<QString> texts_;
     QList<Record> records_;
+    bool showForms_ = false;
 };
 
 } // namespace vorn

@@ -1,5 +1,5 @@
-// The view arithmetic: best fit, centring, factor and percentage zoom, status texts, GIF speed,
-// slideshow interval and magnifier steps.
+// The view arithmetic: best fit, centring, the background tester's tiles, factor and percentage
+// zoom, status texts, GIF speed, slideshow interval and magnifier steps.
 #include "lang/texts.h"
 #include "viewers/picture_geometry.h"
 
@@ -17,6 +17,8 @@ class TstPictureGeometry : public QObject
     void centre();
     void canvas_data();
     void canvas();
+    void tiles_data();
+    void tiles();
     void zoom();
     void statusTexts();
     void steps();
@@ -92,6 +94,46 @@ void TstPictureGeometry::canvas()
     QFETCH(QSize, picture);
     QFETCH(QSize, canvas);
     QCOMPARE(canvas_size(QSize(500, 300), picture, QSize(15, 15)), canvas);
+}
+
+void TstPictureGeometry::tiles_data()
+{
+    QTest::addColumn<QSize>("view");
+    QTest::addColumn<QSize>("tile");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QRect>("second"); // tile 1
+    QTest::addColumn<QRect>("last");
+    // One more column and row than fit, so the grid reaches past the view's edges.
+    QTest::newRow("64x48 over 800x600")
+        << QSize(800, 600) << QSize(64, 48) << 13 << 13 << QRect(64, 0, 64, 48) << QRect(768, 576, 64, 48);
+    QTest::newRow("exact multiple still one more")
+        << QSize(128, 96) << QSize(64, 48) << 3 << 3 << QRect(64, 0, 64, 48) << QRect(128, 96, 64, 48);
+    QTest::newRow("larger than the view")
+        << QSize(100, 50) << QSize(300, 200) << 1 << 1 << QRect() << QRect(0, 0, 300, 200);
+    QTest::newRow("1x1 tile") << QSize(800, 600) << QSize(1, 1) << 801 << 601 << QRect(1, 0, 1, 1)
+                              << QRect(800, 600, 1, 1);
+    QTest::newRow("empty tile") << QSize(800, 600) << QSize(0, 48) << 0 << 0 << QRect() << QRect();
+}
+
+void TstPictureGeometry::tiles()
+{
+    QFETCH(QSize, view);
+    QFETCH(QSize, tile);
+    QFETCH(int, columns);
+    QFETCH(int, rows);
+    QFETCH(QRect, second);
+    QFETCH(QRect, last);
+    const TileGrid grid = tile_grid(view, tile);
+    QCOMPARE(grid.columns, columns);
+    QCOMPARE(grid.rows, rows);
+    QCOMPARE(grid.count(), columns * rows);
+    QCOMPARE(grid.tileRect(1), second);
+    QCOMPARE(grid.tileRect(grid.count() - 1), last);
+    QCOMPARE(grid.tileRect(grid.count()), QRect());
+    // The tiles cover the view.
+    if (grid.count() > 0)
+        QVERIFY(QRect(QPoint(0, 0), grid.extent()).contains(QRect(QPoint(0, 0), view)));
 }
 
 void TstPictureGeometry::zoom()

@@ -351,6 +351,7 @@ class TstPictureLoader : public QObject
     void damaged();
     void failureText();
     void prefetch();
+    void gifDecodedForView();
 
   private:
     QTemporaryDir dir_;
@@ -1095,17 +1096,44 @@ void TstPictureLoader::prefetch()
     const QString next = dir_.filePath("next.jpg");
     writeFile(next, encode(twoColour(320, 240), "JPEG"));
     PicturePrefetcher prefetcher;
+    QSignalSpy decoded(&prefetcher, &PicturePrefetcher::decoded);
+    const auto picture = [&] { return decoded.takeFirst().at(0).value<DecodedPicture>().picture; };
     prefetcher.prefetch(next, QSize(160, 120));
     prefetcher.prefetch(next, QSize(160, 120)); // same request: nothing new
-    LoadedPicture p = prefetcher.take(next, QSize(160, 120));
-    QVERIFY(p.ok);
-    QCOMPARE(p.image.size(), QSize(160, 120));
+    QTRY_VERIFY(prefetcher.isReady(next, QSize(160, 120)));
+    std::optional<DecodedPicture> p = prefetcher.take(next, QSize(160, 120));
+    QVERIFY(p && p->picture.ok);
+    QCOMPARE(p->picture.image.size(), QSize(160, 120));
     QCOMPARE(prefetcher.hits(), 1);
+    QVERIFY(!prefetcher.isDecoding());
 
-    // Another size or another file is decoded on the spot.
+    // Asked for while it is still being decoded: announced once ready, as a hit.
+    prefetcher.prefetch(next, QSize(40, 30));
+    if (!prefetcher.isReady(next, QSize(40, 30))) {
+        QVERIFY(!prefetcher.take(next, QSize(40, 30)));
+        QVERIFY(prefetcher.isDecoding());
+        QTRY_COMPARE(decoded.size(), 1);
+        QCOMPARE(picture().image.size(), QSize(40, 30));
+        QCOMPARE(prefetcher.hits(), 2);
+    } else {
+        QVERIFY(prefetcher.take(next, QSize(40, 30)));
+        QCOMPARE(prefetcher.hits(), 2);
+    }
+
+    // Another size or another file is decoded on its own, off the caller's thread.
     prefetcher.prefetch(next, QSize(160, 120));
-    QCOMPARE(prefetcher.take(next, QSize(80, 60)).image.size(), QSize(80, 60));
-    QCOMPARE(prefetcher.hits(), 1);
+    QVERIFY(!prefetcher.take(next, QSize(80, 60)));
+    QVERIFY(prefetcher.isDecoding());
+    QTRY_COMPARE(decoded.size(), 1);
+    QCOMPARE(picture().image.size(), QSize(80, 60));
+    QCOMPARE(prefetcher.hits(), 2);
+
+    // A newer request supersedes an older one: only the newest is announced.
+    QVERIFY(!prefetcher.take(next, QSize(20, 15)));
+    QVERIFY(!prefetcher.take(next, QSize(32, 24)));
+    QTRY_VERIFY(!prefetcher.isDecoding());
+    QCOMPARE(decoded.size(), 1);
+    QCOMPARE(picture().image.size(), QSize(32, 24));
 
     // A file rewritten after the prefetch is not served from the stale result.
     prefetcher.prefetch(next, QSize());
@@ -1116,14 +1144,36 @@ void TstPictureLoader::prefetch()
     f.open(QIODevice::ReadWrite);
     f.setFileTime(QDateTime::currentDateTime().addSecs(10), QFileDevice::FileModificationTime);
     f.close();
-    QCOMPARE(prefetcher.take(next, QSize()).naturalSize, QSize(100, 50));
-    QCOMPARE(prefetcher.hits(), 1);
+    QVERIFY(!prefetcher.take(next, QSize()));
+    QTRY_COMPARE(decoded.size(), 1);
+    QCOMPARE(picture().naturalSize, QSize(100, 50));
+    QCOMPARE(prefetcher.hits(), 2);
+
+    // A request that is let go is never announced.
+    QVERIFY(!prefetcher.take(next, QSize(10, 5)));
+    prefetcher.cancelRequest();
+    QVERIFY(!prefetcher.isDecoding());
 
     // Destroying the prefetcher while it works is safe.
     {
         PicturePrefetcher shortLived;
         shortLived.prefetch(next, QSize(10, 5));
+        shortLived.take(dir_.filePath("missing.jpg"), QSize());
     }
+    QCOMPARE(decoded.size(), 0);
+}
+
+void TstPictureLoader::gifDecodedForView()
+{
+    const QString path = dir_.filePath("anim.gif");
+    writeFile(path, gif(3));
+    const DecodedPicture d = decode_for_view(path, QSize(5, 5));
+    QVERIFY(d.picture.ok);
+    QCOMPARE(d.picture.frameCount, 3);
+    QVERIFY(make_gif_movie(d.animation));
+    // A damaged frame fails the whole animation.
+    writeFile(path, gif(3).left(40));
+    QVERIFY(!decode_for_view(path, QSize()).picture.ok);
 }
 
 // QMovie keeps its frames as pixmaps, which need a GUI application.

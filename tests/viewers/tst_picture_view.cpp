@@ -118,6 +118,7 @@ class TstPictureView : public QObject
     void badFiles();
     void copyToClipboardIsFullPicture();
     void nextEntryDecodedAhead();
+    void decodedOffTheUiThread();
     void listTabResetsTrackBar();
     void magnifierSteps();
     void magnifierGrabsOnlyWhileOn();
@@ -133,13 +134,21 @@ class TstPictureView : public QObject
     void viewSize800x600(WindowFixture &f);
     // Selects entry `row` and clicks it, as the user does.
     void showRow(WindowFixture &f, int row);
-    void click(WindowFixture &f, const char *name) { QTest::mouseClick(button(f, name), Qt::LeftButton); }
+    // Clicks a tool button; a click that shows the picture again waits for its decode.
+    void click(WindowFixture &f, const char *name)
+    {
+        QTest::mouseClick(button(f, name), Qt::LeftButton);
+        waitForPicture(f);
+    }
+    // Pictures that were not decoded ahead are shown when their decode finishes.
+    void waitForPicture(WindowFixture &f) { QTRY_VERIFY(!view(f)->isLoading()); }
     QToolButton *button(WindowFixture &f, const char *name)
     {
         return f.find<QToolButton>(QString::fromLatin1(name));
     }
     PictureView *view(WindowFixture &f) { return f.window->pictureView(); }
     QString panel(WindowFixture &f, int i) { return f.find<PanelStatusBar>("stat_view")->panelText(i); }
+    // The background controls: one painted background, whatever the number of tiles.
     int tiles(WindowFixture &f)
     {
         int n = 0;
@@ -172,6 +181,7 @@ void TstPictureView::showRow(WindowFixture &f, int row)
 {
     f.window->listArea()->folderList()->selectRow(row);
     f.window->listArea()->lvclick();
+    waitForPicture(f);
 }
 
 void TstPictureView::bestFit_data()
@@ -320,11 +330,24 @@ void TstPictureView::backgroundTester()
     QVERIFY(view(f)->backgroundActive());
     // Counted for the view as it is once the zoom panel's room has gone to it.
     QCoreApplication::processEvents();
-    const int expected = (sb->width() / 64 + 1) * (sb->height() / 48 + 1);
-    QCOMPARE(tiles(f), expected);
-    QCOMPARE(view(f)->tileCount(), expected);
-    QVERIFY(f.window->findChild<QWidget *>("bgd_0"));
-    QCOMPARE(f.window->findChild<QWidget *>("bgd_1")->geometry(), QRect(64, 0, 64, 48));
+    const int columns = sb->width() / 64 + 1, rows = sb->height() / 48 + 1;
+    QCOMPARE(view(f)->tileCount(), columns * rows);
+    QCOMPARE(view(f)->tileRect(1), QRect(64, 0, 64, 48));
+    // One control paints every tile, repeated from the view's top left.
+    QCOMPARE(tiles(f), 1);
+    auto *background = f.window->findChild<QWidget *>("bgd_0");
+    QVERIFY(background);
+    QCOMPARE(background->geometry(), QRect(0, 0, columns * 64, rows * 48));
+    const QImage shown = sb->viewport()->grab().toImage();
+    QCOMPARE(shown.pixel(64 + 10, 48 + 20), shown.pixel(10, 20));
+    QVERIFY(shown.pixel(10, 20) != shown.pixel(50, 40));
+    // A larger view is covered too.
+    f.window->resize(f.window->width() + 200, f.window->height() + 150);
+    QTRY_VERIFY(sb->viewport()->width() > shown.width() && sb->viewport()->height() > shown.height());
+    const QImage larger = sb->viewport()->grab().toImage();
+    const QPoint corner(larger.width() - 1, larger.height() - 1);
+    QCOMPARE(larger.pixel(corner), larger.pixel(corner.x() % 64, corner.y() % 48));
+    QCOMPARE(view(f)->tileCount(), (sb->width() / 64 + 1) * (sb->height() / 48 + 1));
     QVERIFY(!f.find<ImageWidget>("img_x")->isVisible());
     QVERIFY(!f.find<QFrame>("shape")->isVisible());
     QVERIFY(!button(f, "bt_zoomin")->isEnabled());
@@ -347,7 +370,7 @@ void TstPictureView::backgroundTester()
 
 void TstPictureView::backgroundTesterBoundsTiles()
 {
-    // A 1 x 1 picture would need one control per pixel of the view: blocks of tiles instead.
+    // A 1 x 1 picture tiles the view with one control, not one per pixel of the view.
     WindowFixture f;
     startWith(f, {{"dot.bmp", encode(photo(1, 1), "bmp")}});
     showRow(f, 0);
@@ -497,7 +520,7 @@ void TstPictureView::copyToClipboardIsFullPicture()
     QVERIFY(button(f, "bt_copytoclpb")->isEnabled());
     click(f, "bt_copytoclpb");
     // The picture itself, not the smaller copy decoded for the fitted view.
-    QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(1024, 768));
+    QTRY_COMPARE(QGuiApplication::clipboard()->image().size(), QSize(1024, 768));
 }
 
 void TstPictureView::nextEntryDecodedAhead()
@@ -516,6 +539,32 @@ void TstPictureView::nextEntryDecodedAhead()
     QCOMPARE(view(f)->currentPath(), b);
     // And the one after it is on its way.
     QTRY_VERIFY(view(f)->prefetcher().isReady(f.path("pics/c.jpg"), QSize(800, 600)));
+}
+
+void TstPictureView::decodedOffTheUiThread()
+{
+    WindowFixture f;
+    const QByteArray good = jpeg(640, 480);
+    startWith(f, {{"a_bad.jpg", good.left(good.size() / 2)}, {"b_good.jpg", good}});
+    auto *list = f.window->listArea();
+    // Nothing was decoded ahead: the click returns at once and the picture follows.
+    list->folderList()->selectRow(0);
+    list->lvclick();
+    QVERIFY(view(f)->isLoading());
+    QVERIFY(!view(f)->pictureShown());
+    // A newer request supersedes it: the damaged first file is never shown nor reported.
+    list->folderList()->selectRow(1);
+    list->lvclick();
+    waitForPicture(f);
+    QVERIFY(view(f)->pictureShown());
+    QCOMPARE(view(f)->currentPath(), f.path("pics/b_good.jpg"));
+    QVERIFY(f.prompter.messages().isEmpty());
+    // Letting go of the view forgets a picture still on its way.
+    list->folderList()->selectRow(0);
+    list->lvclick();
+    f.window->releaseViews();
+    QVERIFY(!view(f)->isLoading());
+    QVERIFY(!view(f)->pictureShown());
 }
 
 void TstPictureView::listTabResetsTrackBar()

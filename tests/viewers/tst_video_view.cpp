@@ -12,10 +12,12 @@
 #include "viewers/video_view.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
+#include "widgets/video_gl_widget.h"
 #include "widgets/video_panel.h"
 
 #include <QFile>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QToolButton>
@@ -46,6 +48,7 @@ class TstVideoView : public QObject
     void notAVideoGivesTheMessage();
     void formatsLoad_data();
     void formatsLoad();
+    void openGlDrawsAtTheDisplayRect();
 
   private:
     // An English window listing `files` (copied from the clips made once) in "vids".
@@ -340,6 +343,45 @@ void TstVideoView::formatsLoad()
     MainWindow &w = startWith(f, {file});
     QVERIFY(load(f, 0));
     QTEST(w.videoView()->statusBar()->panelText(0), "size");
+}
+
+void TstVideoView::openGlDrawsAtTheDisplayRect()
+{
+    // Where OpenGL is at hand (X11 or Wayland, also a rasterizer such as Mesa's under a
+    // virtual display; never on the offscreen platform of the suite) the same view draws
+    // through it: the surface follows the display rectangle and shows the picture.
+    qputenv("VORN_VIDEO_OUTPUT", "opengl");
+    const auto restore = qScopeGuard([] { qunsetenv("VORN_VIDEO_OUTPUT"); });
+    if (!VideoGlWidget::available())
+        QSKIP("no OpenGL on this platform");
+    WindowFixture f;
+    MainWindow &w = startWith(f, {"a.mpg"});
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(load(f, 0));
+    VideoView *v = w.videoView();
+    QVERIFY(v->drawsWithOpenGL());
+    QVERIFY(!v->engine().renderer());
+    QCOMPARE(v->glSurface()->parentWidget(), v->output());
+    QCOMPARE(v->glSurface()->geometry(), QRect(3, 3, 320, 240));
+    click(f, "bt_vplay");
+    QCOMPARE(v->glSurface()->geometry(), v->output()->displayRect());
+    QCOMPARE(v->glSurface()->size(), QSize(323, 242)); // 101 %
+    QTRY_VERIFY_WITH_TIMEOUT(v->engine().framesDrawn() > 0, kWait);
+    click(f, "bt_vpause");
+    // The picture, not black: most points of a grid over it have colour.
+    const QImage shot = v->glSurface()->grabFramebuffer();
+    int coloured = 0;
+    for (int y = 10; y < shot.height(); y += 20)
+        for (int x = 10; x < shot.width(); x += 20)
+            coloured += qGray(shot.pixel(x, y)) > 24 ? 1 : 0;
+    QVERIFY2(coloured > 100, qPrintable(QString::number(coloured)));
+    click(f, "bt_vstop");
+    QCOMPARE(v->engine().deviceId(), 0);
+    QVERIFY(!v->output()->isVisible());
+    // The next video loads through OpenGL again.
+    QVERIFY(load(f, 0));
+    QVERIFY(v->drawsWithOpenGL());
 }
 
 QTEST_MAIN(TstVideoView)
