@@ -319,7 +319,7 @@ void MainWindow::formshow()
     // The texts; a language index other than German or English becomes English.
     const int lang = ctx_->config().language;
     ctx_->setLanguageIndex(lang == German || lang == English ? lang : English);
-    apply_texts();
+    applyTexts();
     // The splash, modal.
     if (options_.showSplash) {
         SplashDialog splash(ctx_->texts(), this);
@@ -328,7 +328,7 @@ void MainWindow::formshow()
     }
 }
 
-void MainWindow::apply_texts()
+void MainWindow::applyTexts()
 {
     apply_control_texts(this, ctx_->texts());
     listArea_->applyTexts();
@@ -394,7 +394,7 @@ void MainWindow::bt_languageClick()
         dlg.exec();
     }
     QCoreApplication::processEvents();
-    apply_texts();
+    applyTexts();
 }
 
 void MainWindow::bt_infoClick()

@@ -91,7 +91,7 @@ class MainWindow : public QMainWindow
     void show_file(const QString &path);
     void releaseViews();
     // Applies the texts of the current language to every control and message of the window.
-    void apply_texts();
+    void applyTexts();
 
   protected:
     void showEvent(QShowEvent *event) override;

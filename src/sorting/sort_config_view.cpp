@@ -69,8 +69,7 @@ SortConfigView::SortConfigView(AppContext &ctx, ActiveList &list, SortEngine &en
                     {"bt_newdir", &SortConfigView::bt_newdirClick},
                     {"bt_dirdelete", &SortConfigView::bt_dirdeleteClick}};
     for (const auto &c : commands)
-        connect(row_->parentWidget()->findChild<QToolButton *>(QString::fromLatin1(c.name)),
-                &QToolButton::clicked, this, c.slot);
+        connect(command(c.name), &QToolButton::clicked, this, c.slot);
 
     // The sort buttons in their scroll box.
     pn_sbsort_ = new QWidget(this);
@@ -135,14 +134,19 @@ QToolButton *SortConfigView::addCommand(const char *name, int icon, bool checkab
     b->setFocusPolicy(Qt::NoFocus);
     b->setFixedSize(rowHeight + 3, rowHeight);
     row_->addWidget(b);
-    // The buttons are found through the row, which is not a child of this view.
-    b->setProperty("sortCommand", true);
+    // The row belongs to the sort bar: the view keeps its own buttons.
+    commands_.insert(QLatin1String(name), b);
     return b;
+}
+
+QToolButton *SortConfigView::command(const char *name) const
+{
+    return commands_.value(QLatin1String(name));
 }
 
 bool SortConfigView::isConfiguring() const
 {
-    auto *b = row_->parentWidget()->findChild<QToolButton *>(QStringLiteral("bt_configsort"));
+    QToolButton *b = command("bt_configsort");
     return b && b->isChecked();
 }
 
@@ -155,8 +159,7 @@ GradientButton *SortConfigView::sortButton(int k) const
 // update_sort_controls: which command buttons show and work in this mode and with N buttons.
 void SortConfigView::update_sort_controls()
 {
-    QWidget *row = row_->parentWidget();
-    auto b = [row](const char *n) { return row->findChild<QToolButton *>(QString::fromLatin1(n)); };
+    auto b = [this](const char *n) { return command(n); };
     const bool cfg = isConfiguring();
     const bool any = config_.count() >= 1;
     for (const char *n :

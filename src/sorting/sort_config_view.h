@@ -7,6 +7,7 @@
 #include "files/app_context.h"
 #include "sorting/sort_template.h"
 
+#include <QHash>
 #include <QStackedWidget>
 
 class QFileSystemModel;
@@ -70,6 +71,8 @@ class SortConfigView : public QStackedWidget
 
   private:
     QToolButton *addCommand(const char *name, int icon, bool checkable, int rowHeight);
+    // A command button of the row by its objectName.
+    QToolButton *command(const char *name) const;
     void create_sort_button(int k);
     void place_sort_button(GradientButton *b, int perRow);
     void destroySortButtons();
@@ -93,6 +96,7 @@ class SortConfigView : public QStackedWidget
     QTableWidget *sg_sortconf_ = nullptr;
     QTreeView *tv_sort_ = nullptr;
     bool textured_ = true;
+    QHash<QString, QToolButton *> commands_;
 };
 
 } // namespace vorn

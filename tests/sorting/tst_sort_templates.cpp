@@ -183,12 +183,12 @@ void TstSortTemplates::languageRewritesTitleRow()
     click(f, "bt_loadsort");
     QTableWidget *g = grid(f);
     QCOMPARE(g->horizontalHeaderItem(0)->text(), QString("Caption      "));
-    w.apply_texts(); // German is set again
+    w.applyTexts(); // German is set again
     QCOMPARE(g->horizontalHeaderItem(0)->text(), QString("Beschriftung      "));
     QCOMPARE(g->horizontalHeaderItem(1)->text(), QString("Verzeichnis"));
     QCOMPARE(config(f)->sortConfig().grid().cell(0, 0), QString("Beschriftung      "));
     w.context().setLanguageIndex(English);
-    w.apply_texts();
+    w.applyTexts();
     QCOMPARE(g->horizontalHeaderItem(1)->text(), QString("Folder"));
     QCOMPARE(config(f)->sortConfig().grid().cell(1, 0), QString("Folder"));
     QCOMPARE(w.sortStatus()->panelText(0), QString("mode: copy"));
