@@ -64,6 +64,13 @@ void makeLinks(const QString &jpeg, const QString &folder)
     }
 }
 
+// A sort run goes on a job: the window serves events until it has ended.
+void waitForRun(MainWindow &w)
+{
+    while (w.sortView()->engine().isBusy())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
 double median(QList<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -142,6 +149,7 @@ RunFigures sortByWindow(const QString &root, const QString &jpeg, bool decode)
         viewer.routedNs = viewer.shownNs = -1;
         clock.start();
         quick->click();
+        waitForRun(w);
         fig.stepMs << clock.nsecsElapsed() / 1e6;
         if (viewer.routedNs >= 0) {
             fig.routedMs << viewer.routedNs / 1e6;
@@ -190,6 +198,7 @@ QList<double> sortWithPictureView(const QString &root, const QString &jpeg, int 
         QElapsedTimer t;
         t.start();
         quick->click(); // moves, selects the next entry and shows it (at once when decoded ahead)
+        waitForRun(w);
         while (w.pictureView()->isLoading())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         ms << t.nsecsElapsed() / 1e6;

@@ -25,6 +25,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -74,6 +76,15 @@ double bestOf(const std::function<bool()> &job)
         best = std::min(best, t.nsecsElapsed() / 1e6);
     }
     return best;
+}
+
+// Processor time this process has used so far (all its threads), in seconds.
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 QString loadAverage()
@@ -153,6 +164,7 @@ int runRenderer(const QString &output, const QString &path)
     longestGap = 0;
     const quint64 paintedBefore = gl ? v->glSurface()->framesPainted() : v->output()->framesPainted();
     const quint64 drawnBefore = engine.framesDrawn();
+    const double cpuBefore = cpuSeconds();
     w.findChild<QToolButton *>(QStringLiteral("bt_vplay"))->click();
     gap.start();
     probe.start();
@@ -160,6 +172,7 @@ int runRenderer(const QString &output, const QString &path)
     played.start();
     waitFor([&] { return played.elapsed() >= kPlaySeconds * 1000; }, kPlaySeconds * 1000 + 1000);
     probe.stop();
+    const double cpu = cpuSeconds() - cpuBefore;
     const qint64 frames = engine.frameNumber();
     const qint64 dropped = engine.droppedFrames();
     const quint64 painted =
@@ -171,6 +184,8 @@ int runRenderer(const QString &output, const QString &path)
         frames > 0 ? 100.0 * double(dropped) / double(frames) : 0.0,
         static_cast<unsigned long long>(engine.framesDrawn() - drawnBefore),
         static_cast<unsigned long long>(painted));
+    std::printf("processor time used meanwhile: %.1f s (of %d s on %d cores)\n", cpu, kPlaySeconds,
+                QThread::idealThreadCount());
     std::printf(
         "longest stall of the UI thread: %lld ms during playback, %lld ms before it (idle); load average "
         "after %s\n",

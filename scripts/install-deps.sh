@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config git clang-format
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-image-formats-plugins qt6-wayland
-  qt6-svg-dev libqt6svg6
+  qt6-svg-dev libqt6svg6 qt6-translations-l10n
   libqt6opengl6-dev libgl1-mesa-dri
   libgl-dev libxkbcommon-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs

@@ -3,6 +3,7 @@
 #include "app/function_bar_view.h"
 #include "app/info_dialog.h"
 #include "app/language_dialog.h"
+#include "app/qt_language.h"
 #include "app/splash_dialog.h"
 #include "app/view_router.h"
 #include "app/view_stack_view.h"
@@ -87,6 +88,7 @@ MainWindow::MainWindow(const StartOptions &options, QWidget *parent) : QMainWind
     }
     ctx_ =
         std::make_unique<AppContext>(form_paths(program_dir_for_start(options.programDir)), *prompter, this);
+    follow_language_in_qt_dialogs(*ctx_, this);
     formcreate();
 }
 
@@ -278,7 +280,7 @@ void MainWindow::installParts()
     helpView_ = documents.help;
     sortView_ = install_sort_part(*host_, slideshow_);
     zipView_ = install_zip_part(*host_, &sortView_->engine()).view;
-    catalogView_ = install_catalog_part(*host_, *listArea_, catalogGrid_, sortView_);
+    catalogView_ = install_catalog_part(*host_, *listArea_, catalogGrid_, sortView_, pictureView_);
     renameView_ = install_rename_part(*host_).view;
 }
 

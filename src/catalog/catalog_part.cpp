@@ -5,11 +5,13 @@
 #include "files/view_host.h"
 #include "sorting/sort_bar_view.h"
 #include "sorting/sort_engine.h"
+#include "viewers/picture_view.h"
 
 namespace vorn
 {
 
-CatalogView *install_catalog_part(ViewHost &host, ListAreaView &lists, StringGrid &grid, SortBarView *sort)
+CatalogView *install_catalog_part(ViewHost &host, ListAreaView &lists, StringGrid &grid, SortBarView *sort,
+                                  PictureView *pictures)
 {
     auto *view = new CatalogView(host.context(), lists.folderFacade(), lists.searchFacade(),
                                  lists.catalogTab(), grid, nullptr);
@@ -23,6 +25,14 @@ CatalogView *install_catalog_part(ViewHost &host, ListAreaView &lists, StringGri
     QObject::connect(&host, &ViewHost::themeChanged, view, &CatalogView::setTextured);
     if (sort)
         sort->engine().setCatalogSource(view->sortSource());
+    // The catalog button of the picture tool bar brings the catalog page to the front.
+    if (pictures) {
+        pictures->offerCatalog();
+        QObject::connect(pictures, &PictureView::catalogRequested, view, [&host, view] {
+            host.bringToFront(View::Catalog);
+            view->bt_gotocatalogClick();
+        });
+    }
     return view;
 }
 

@@ -27,6 +27,9 @@ namespace
 constexpr int kMaxCollisionNumber = 100000;
 constexpr size_t kCopyChunk = size_t(1) << 30; // per copy_file_range / sendfile call
 constexpr size_t kBufferSize = size_t(1) << 20;
+constexpr size_t kProgressChunk = size_t(8) << 20; // per call while progress is reported
+
+FileOpHook g_hook = nullptr;
 
 FileOpResult failure(int err)
 {
@@ -95,18 +98,46 @@ bool fast_copy_refused(int err)
            err == ETXTBSY || err == EPERM;
 }
 
+// Counts the bytes of one copy and tells the progress function after each slice.
+class CopyMeter
+{
+  public:
+    CopyMeter(const FileOpProgress &progress, const QString &source, qint64 total)
+        : progress_(progress), source_(source), total_(total)
+    {
+    }
+    // Slices of this size between two reports.
+    size_t slice(size_t quiet) const { return progress_ ? kProgressChunk : quiet; }
+    // n more bytes are written; false when the copy must stop.
+    bool add(qint64 n)
+    {
+        done_ += n;
+        if (g_hook)
+            g_hook(FileOpStage::DataCopied, source_);
+        return !progress_ || progress_(done_, total_);
+    }
+
+  private:
+    const FileOpProgress &progress_;
+    const QString &source_;
+    qint64 total_;
+    qint64 done_ = 0;
+};
+
 // Copies the contents of in to out from their current offsets. The kernel copies (and shares
 // blocks where the file system can) through copy_file_range, else sendfile; a large buffer is
-// the last resort. Returns 0 or an errno.
-int copy_data(int in, int out, off_t size)
+// the last resort. Returns 0 or an errno (ECANCELED when the meter said stop).
+int copy_data(int in, int out, off_t size, CopyMeter &meter)
 {
     off_t left = size;
     bool kernelCopy = true;
     while (left > 0 && kernelCopy) {
-        const ssize_t n =
-            copy_file_range(in, nullptr, out, nullptr, size_t(std::min<off_t>(left, kCopyChunk)), 0);
+        const ssize_t n = copy_file_range(in, nullptr, out, nullptr,
+                                          size_t(std::min<off_t>(left, off_t(meter.slice(kCopyChunk)))), 0);
         if (n > 0) {
             left -= n;
+            if (!meter.add(n))
+                return ECANCELED;
         } else if (n == 0) {
             kernelCopy = false; // some file systems report 0 instead of refusing
         } else if (errno == EINTR) {
@@ -119,15 +150,19 @@ int copy_data(int in, int out, off_t size)
     }
     bool sendCopy = true;
     while (left > 0 && sendCopy) {
-        const ssize_t n = sendfile(out, in, nullptr, size_t(std::min<off_t>(left, kCopyChunk)));
-        if (n > 0)
+        const ssize_t n =
+            sendfile(out, in, nullptr, size_t(std::min<off_t>(left, off_t(meter.slice(kCopyChunk)))));
+        if (n > 0) {
             left -= n;
-        else if (n < 0 && errno == EINTR)
+            if (!meter.add(n))
+                return ECANCELED;
+        } else if (n < 0 && errno == EINTR) {
             continue;
-        else if (n == 0 || fast_copy_refused(errno))
+        } else if (n == 0 || fast_copy_refused(errno)) {
             sendCopy = false;
-        else
+        } else {
             return errno;
+        }
     }
     if (left == 0 && size > 0)
         return 0; // a file that grows meanwhile fails the size check
@@ -145,6 +180,8 @@ int copy_data(int in, int out, off_t size)
         }
         if (!write_all(out, buffer.data(), size_t(n)))
             return errno;
+        if (!meter.add(n))
+            return ECANCELED;
     }
 }
 
@@ -195,8 +232,6 @@ FileIdentity identity_of(const struct stat &st)
     return FileIdentity{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
                         qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
-
-FileOpHook g_hook = nullptr;
 
 // A file being written that has no visible name yet: an unnamed file (O_TMPFILE) where the
 // file system allows it, else a hidden name in the target folder. Dropped unless named.
@@ -271,7 +306,7 @@ class PendingFile
 // the name is given (a move removes its source afterwards). *sourceSeen is the source as the
 // copy read it.
 FileOpResult copy_file(const QString &source, const QString &folderIn, bool durable,
-                       struct stat *sourceSeen = nullptr)
+                       const FileOpProgress &progress, struct stat *sourceSeen = nullptr)
 {
     const QByteArray from = native_path(source);
     const QString folder = with_trailing_slash(folderIn);
@@ -295,7 +330,8 @@ FileOpResult copy_file(const QString &source, const QString &folderIn, bool dura
     PendingFile out(native_path(folder));
     if (out.fd() < 0)
         return failure(errno);
-    if (const int err = copy_data(in.get(), out.fd(), st.st_size))
+    CopyMeter meter(progress, source, qint64(st.st_size));
+    if (const int err = copy_data(in.get(), out.fd(), st.st_size, meter))
         return failure(err);
     struct stat after {
     };
@@ -405,13 +441,19 @@ QString FileOps::collision_name(const QString &name, int n)
     return name.left(dot) + number + name.mid(dot);
 }
 
-FileOpResult FileOps::copy_into_folder(const QString &source, const QString &folder)
+FileOpResult FileOps::copy_into_folder(const QString &source, const QString &folder,
+                                       const FileOpProgress &progress)
 {
-    return copy_file(source, folder, false);
+    if (g_hook)
+        g_hook(FileOpStage::Starting, source);
+    return copy_file(source, folder, false, progress);
 }
 
-FileOpResult FileOps::move_into_folder(const QString &source, const QString &folderIn)
+FileOpResult FileOps::move_into_folder(const QString &source, const QString &folderIn,
+                                       const FileOpProgress &progress)
 {
+    if (g_hook)
+        g_hook(FileOpStage::Starting, source);
     if (unusable(source) || unusable(folderIn))
         return failure(EINVAL);
     const QString folder = with_trailing_slash(folderIn);
@@ -452,8 +494,8 @@ FileOpResult FileOps::move_into_folder(const QString &source, const QString &fol
 
     struct stat copied {
     };
-    FileOpResult copy =
-        S_ISLNK(st.st_mode) ? copy_link(source, folder, &copied) : copy_file(source, folder, true, &copied);
+    FileOpResult copy = S_ISLNK(st.st_mode) ? copy_link(source, folder, &copied)
+                                            : copy_file(source, folder, true, progress, &copied);
     if (!copy.ok)
         return copy;
     if (g_hook)
@@ -492,8 +534,10 @@ FileOpResult FileOps::rename_no_replace(const QString &from, const QString &to)
     return err ? failure(err) : success(to);
 }
 
-FileOpResult FileOps::delete_to_trash(const QString &path)
+FileOpResult FileOps::delete_to_trash(const QString &path, const FileOpProgress &progress)
 {
+    if (g_hook)
+        g_hook(FileOpStage::Starting, path);
     if (unusable(path))
         return failure(EINVAL);
     struct stat st {
@@ -507,7 +551,7 @@ FileOpResult FileOps::delete_to_trash(const QString &path)
         return failure(ENOENT);
     if (!QDir().mkpath(trashDir_))
         return failure(errno);
-    return move_into_folder(path, trashDir_);
+    return move_into_folder(path, trashDir_, progress);
 }
 
 FileOpResult FileOps::shell_file_op(int op, const QString &source, const QString &target, bool *)

@@ -19,6 +19,7 @@
 #include "lang/message_texts.h"
 
 #include <QString>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -53,12 +54,19 @@ struct FileOpResult {
     QString errorText(int language) const;
 };
 
-// Test hooks: points where a test can change the files under an operation.
+// Test hooks: points where a test can change the files under an operation, or hold it.
 enum class FileOpStage {
     CopyWritten,         // the data of a copy is written, the copy has no name yet
     BeforeSourceRemoved, // a move across file systems has its copy and checks the source next
+    Starting,            // a copy, move or delete is about to start on the source
+    DataCopied,          // a slice of a copy's data is written (copies with a progress function)
 };
 using FileOpHook = void (*)(FileOpStage stage, const QString &source);
+
+// Told the bytes of a copy written so far, out of its size; returning false stops the copy,
+// which then fails with ECANCELED and leaves nothing behind. Called from the thread that
+// runs the operation.
+using FileOpProgress = std::function<bool(qint64 done, qint64 total)>;
 
 // The shell operation codes callers pass to shell_file_op.
 enum ShellOp : int { OpMove = 1, OpCopy = 2, OpDelete = 3 };
@@ -74,14 +82,18 @@ class FileOps
 
     // Copies one file into the folder under a free name; the copy keeps the source's
     // permissions, modification time and attributes. A failed copy leaves nothing behind.
-    static FileOpResult copy_into_folder(const QString &source, const QString &folder);
+    static FileOpResult copy_into_folder(const QString &source, const QString &folder,
+                                         const FileOpProgress &progress = {});
     // Moves one file into the folder under a free name. Moving a file into its own folder
-    // changes nothing. A failed move leaves the source where it was.
-    static FileOpResult move_into_folder(const QString &source, const QString &folder);
+    // changes nothing. A failed move leaves the source where it was. Only a move across file
+    // systems copies data, and only it reports progress.
+    static FileOpResult move_into_folder(const QString &source, const QString &folder,
+                                         const FileOpProgress &progress = {});
     // Renames (or moves within one file system); fails with EEXIST when `to` exists.
     static FileOpResult rename_no_replace(const QString &from, const QString &to);
-    // Sends the file to the desktop trash, else into the fallback trash folder.
-    FileOpResult delete_to_trash(const QString &path);
+    // Sends the file to the desktop trash, else into the fallback trash folder (a copy when
+    // that lies on another file system, which reports progress).
+    FileOpResult delete_to_trash(const QString &path, const FileOpProgress &progress = {});
 
     // The shell-style entry: OpMove and OpCopy put `source` into the folder `target`; OpDelete
     // sends `source` to the trash. `aborted` is the caller's in/out flag; nothing here aborts, so

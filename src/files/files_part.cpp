@@ -4,6 +4,7 @@
 #include "files/scan_panel_view.h"
 #include "files/view_host.h"
 #include "widgets/panel_status_bar.h"
+#include "widgets/progress_panel.h"
 
 namespace vorn
 {
@@ -18,6 +19,10 @@ ScanPanelView *install_files_part(ViewHost &host, ListAreaView &lists)
     QObject::connect(&lists, &ListAreaView::startScanClicked, scan, &ScanPanelView::bt_startscanclick);
     QObject::connect(scan, &ScanPanelView::lockRequested, &host,
                      [&host](bool locked) { host.setLocked(locked); });
+    // Sending files to the trash locks the window's operations; its panel stays unlocked.
+    auto *trashPanel = new ProgressPanel(QStringLiteral("pn_trashprogress"), host.clientArea());
+    trashPanel->setLockOut([&host](bool locked) { host.setLocked(locked); });
+    lists.setProgressPanel(trashPanel);
     QObject::connect(scan, &ScanPanelView::pictureViewRequested, &host,
                      [&host] { host.enterMode(ViewMode::Pictures); });
     QObject::connect(scan, &ScanPanelView::releaseViews, &host, [&host] { host.releaseViews(); });

@@ -1,10 +1,12 @@
 #include "files/list_area_view.h"
 
+#include "base/job.h"
 #include "files/file_attributes.h"
 #include "files/file_helpers.h"
 #include "files/file_ops.h"
 #include "files/masks.h"
 #include "files/name_rules.h"
+#include "widgets/progress_panel.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -21,6 +23,8 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+#include <cerrno>
 
 namespace vorn
 {
@@ -145,6 +149,8 @@ ListAreaView::ListAreaView(AppContext &ctx, int rowHeight, QWidget *parent) : QF
     searchFacade_ = new Facade(*this, Facade::Which::Search);
     for (ActiveList *facade : {active_, folderFacade_, searchFacade_})
         connect(this, &ListAreaView::listChanged, facade, &ActiveList::changed);
+    trashJob_ = new Job(this);
+    connect(trashJob_, &Job::finished, this, &ListAreaView::trashFinished);
     setAutoFillBackground(true);
     auto *lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
@@ -525,7 +531,7 @@ void ListAreaView::bt_editlisteClick()
     FileListView *list = lv_;
     const int row = list->currentRow();
     lvModel_->setEditable(button("bt_editliste")->isChecked());
-    QCoreApplication::processEvents();
+    // The row in hand stays selected, ready for its name to be edited.
     if (row >= 0)
         list->selectRow(row);
 }
@@ -552,8 +558,20 @@ void ListAreaView::onRenameRequested(int row, const QString &newName)
     lvclick();
 }
 
+namespace
+{
+// What a trash run did: the indexes (into the rows it was given) of the files that went, and
+// "name: reason" for those that stayed.
+struct TrashOutcome {
+    QList<int> gone;
+    QStringList failures;
+};
+} // namespace
+
 void ListAreaView::bt_trashmainClick()
 {
+    if (isBusy())
+        return;
     FileListView *list = activeList();
     const QString folder = list == lv_ ? listedFolder_ : QString();
     const QList<int> rows = list->selectedRows();
@@ -566,25 +584,59 @@ void ListAreaView::bt_trashmainClick()
     }
     if (ctx_.listTab() == ListTab::Catalog)
         return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const int lastSelected = rows.last();
-    QList<int> gone;
-    QStringList failures;
-    FileOps ops(ctx_.paths().trashDir);
-    for (int r : rows) {
-        const FileEntry &e = list->fileModel()->entry(r);
-        const FileOpResult res = ops.delete_to_trash(e.fullPath());
-        if (res.ok)
-            gone << r;
-        else
-            failures << shown_name(e.name) + QStringLiteral(": ") + res.errorText(ctx_.language());
-    }
+    QList<FileEntry> entries;
+    for (int r : rows)
+        entries << list->fileModel()->entry(r);
+    trashList_ = list;
+    trashRows_ = rows;
+    if (panel_)
+        panel_->begin(ctx_.msg(Msg::WorkTrashing), ctx_.msg(Msg::WorkCancel));
+    trashJob_->start([entries, trash = ctx_.paths().trashDir, language = ctx_.language()](JobToken &t) {
+        FileOps ops(trash);
+        const FileOpProgress progress = [&t](qint64, qint64) { return !t.cancelled(); };
+        TrashOutcome out;
+        for (int i = 0; i < entries.size() && t.checkpoint(); ++i) {
+            const FileEntry &e = entries[i];
+            t.progress(i, entries.size(), shown_name(e.name));
+            const FileOpResult res = ops.delete_to_trash(e.fullPath(), progress);
+            if (res.ok)
+                out.gone << i;
+            else if (!(res.errorCode == ECANCELED && t.cancelled()))
+                out.failures << shown_name(e.name) + QStringLiteral(": ") + res.errorText(language);
+        }
+        return out;
+    });
+}
+
+bool ListAreaView::isBusy() const
+{
+    return trashJob_->isRunning();
+}
+
+void ListAreaView::setProgressPanel(ProgressPanel *panel)
+{
+    panel_ = panel;
+    connect(panel_, &ProgressPanel::cancelClicked, trashJob_, &Job::cancel);
+    connect(trashJob_, &Job::progressed, panel_, &ProgressPanel::setProgress);
+}
+
+void ListAreaView::trashFinished()
+{
+    if (panel_)
+        panel_->end();
+    const TrashOutcome out = trashJob_->hasResult() ? trashJob_->result<TrashOutcome>() : TrashOutcome();
+    FileListView *list = trashList_;
+    if (!list)
+        return;
+    const int lastSelected = trashRows_.isEmpty() ? 0 : trashRows_.last();
     // Only the files that really went leave the list.
+    QList<int> gone;
+    for (int i : out.gone)
+        gone << trashRows_.value(i);
     list->fileModel()->removeEntries(gone);
-    QCoreApplication::processEvents();
-    QApplication::restoreOverrideCursor();
-    if (!failures.isEmpty())
-        ctx_.prompter().error(failures.join(QStringLiteral("\r\n")));
+    trashRows_.clear();
+    if (!out.failures.isEmpty())
+        ctx_.prompter().error(out.failures.join(QStringLiteral("\r\n")));
     if (list->count() == 0) {
         emit releaseViews();
         updateReadout();

@@ -7,6 +7,7 @@
 #include "files/file_list_view.h"
 
 #include <QFrame>
+#include <QPointer>
 
 class QFileSystemModel;
 class QLabel;
@@ -17,6 +18,9 @@ class QTreeView;
 
 namespace vorn
 {
+
+class Job;
+class ProgressPanel;
 
 class ListAreaView : public QFrame
 {
@@ -62,6 +66,11 @@ class ListAreaView : public QFrame
     void scrollWheelTarget(int steps);
     // The list part of the lock-out during long operations.
     void setListsEnabled(bool on);
+    // The panel that shows the progress of sending files to the trash, with its cancel, and
+    // locks the window around it.
+    void setProgressPanel(ProgressPanel *panel);
+    // Files are being sent to the trash.
+    bool isBusy() const;
 
   public slots:
     void tvclick(const QModelIndex &index);
@@ -92,6 +101,7 @@ class ListAreaView : public QFrame
     void onRenameRequested(int row, const QString &newName);
     void onNavigated(int row);
     void followFilter();
+    void trashFinished();
 
     class Facade;
 
@@ -119,6 +129,11 @@ class ListAreaView : public QFrame
     QString listedFolder_;
     QString editPath_;
     bool startFolder_ = false; // selecting the start folder is not a folder click
+    Job *trashJob_ = nullptr;
+    ProgressPanel *panel_ = nullptr;
+    // The trash run going on: the list and rows it was given.
+    QPointer<FileListView> trashList_;
+    QList<int> trashRows_;
 };
 
 } // namespace vorn

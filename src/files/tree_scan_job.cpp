@@ -1,11 +1,9 @@
 #include "files/tree_scan_job.h"
 
+#include "base/job.h"
 #include "files/tree_scanner.h"
 
 #include <QElapsedTimer>
-#include <QThread>
-#include <condition_variable>
-#include <mutex>
 
 namespace vorn
 {
@@ -16,72 +14,33 @@ constexpr int kBatchFiles = 2000; // send a batch at the next folder once this m
 constexpr qint64 kBatchMs = 25;   // ... or once this much time has passed since the last one
 } // namespace
 
-// What the worker and the owning thread share: the gate that holds the worker while a
-// cancel question is open, and the stop mark.
-struct TreeScanJob::Shared {
-    std::mutex mutex;
-    std::condition_variable cv;
-    bool paused = false;
-    bool stopped = false;
-
-    // False when the walk must end.
-    bool passGate()
-    {
-        std::unique_lock lock(mutex);
-        cv.wait(lock, [this] { return !paused || stopped; });
-        return !stopped;
-    }
-    void set(bool pause, bool stop)
-    {
-        {
-            std::lock_guard lock(mutex);
-            paused = pause;
-            stopped = stopped || stop;
-        }
-        cv.notify_all();
-    }
-};
-
-TreeScanJob::TreeScanJob(QObject *parent) : QObject(parent) {}
-
-TreeScanJob::~TreeScanJob()
+TreeScanJob::TreeScanJob(QObject *parent) : QObject(parent), job_(std::make_unique<Job>())
 {
-    if (shared_)
-        shared_->set(false, true);
-    joinWorker();
+    // The end comes after every batch of the walk; it waits in the queue like a batch while a
+    // cancel question is open.
+    connect(job_.get(), &Job::finished, this, [this] { deliver({}, true); });
 }
 
-void TreeScanJob::joinWorker()
-{
-    if (worker_) {
-        worker_->wait();
-        worker_.reset();
-    }
-}
+TreeScanJob::~TreeScanJob() = default; // the job stops the walk and waits for it
 
 bool TreeScanJob::start(const QString &root, const QStringList &patterns)
 {
     if (running_)
         return false;
-    joinWorker();
     running_ = true;
     cancelRequested_ = false;
     stopped_ = false;
     found_ = 0;
     pending_.clear();
-    const quint64 gen = ++generation_;
-    auto shared = std::make_shared<Shared>();
-    shared_ = shared;
-    TreeScanJob *job = this; // context for posting back; the destructor waits for the worker
 
-    worker_.reset(QThread::create([shared, job, gen, root, patterns] {
+    job_->start([this, root, patterns](JobToken &t) {
         QStringList batch;
         QElapsedTimer sinceFlush;
         sinceFlush.start();
-        auto post = [&](bool end) {
-            QMetaObject::invokeMethod(
-                job, [job, gen, paths = std::move(batch), end] { job->deliver(gen, paths, end); },
-                Qt::QueuedConnection);
+        // Batches reach this object's thread in order; `this` outlives them (the job is
+        // destroyed with it and drops what is still queued).
+        auto post = [&] {
+            t.deliver([this, paths = std::move(batch)] { deliver(paths, false); });
             batch = QStringList();
             sinceFlush.restart();
         };
@@ -92,19 +51,20 @@ bool TreeScanJob::start(const QString &root, const QStringList &patterns)
         ts.OnFileFound = [&batch](TTreeScanner &s) { batch << s.FileFound(); };
         ts.OnIdle = [&](TTreeScanner &s) {
             if (!batch.isEmpty() && (batch.size() >= kBatchFiles || sinceFlush.elapsed() >= kBatchMs))
-                post(false);
-            if (!shared->passGate())
+                post();
+            // Held here while a cancel question is open; false once the search must end.
+            if (!t.checkpoint())
                 s.stop();
         };
         for (const QString &p : patterns) {
-            if (!shared->passGate())
+            if (!t.checkpoint())
                 break;
             ts.setFileMask(p);
             ts.search();
         }
-        post(true);
-    }));
-    worker_->start();
+        if (!batch.isEmpty())
+            post();
+    });
     return true;
 }
 
@@ -116,16 +76,16 @@ void TreeScanJob::requestCancel()
 
 void TreeScanJob::stop()
 {
-    if (!running_ || !shared_)
+    if (!running_)
         return;
     stopped_ = true;
     cancelRequested_ = true;
-    shared_->set(false, true);
+    job_->cancel();
 }
 
-void TreeScanJob::deliver(quint64 generation, const QStringList &paths, bool end)
+void TreeScanJob::deliver(const QStringList &paths, bool end)
 {
-    if (generation != generation_)
+    if (!running_)
         return;
     pending_.push_back({paths, end});
     if (draining_)
@@ -149,15 +109,15 @@ void TreeScanJob::deliver(quint64 generation, const QStringList &paths, bool end
                 emit filesAdded(accepted);
                 accepted.clear();
             }
-            shared_->set(true, false);
+            job_->hold();
             const bool yes = confirmCancel ? confirmCancel() : true;
             if (yes) {
                 stopped_ = true;
-                shared_->set(false, true);
+                job_->cancel();
             } else {
                 cancelRequested_ = false;
-                shared_->set(false, false);
             }
+            job_->resume();
         }
         if (!accepted.isEmpty()) {
             found_ += int(accepted.size());
@@ -167,7 +127,6 @@ void TreeScanJob::deliver(quint64 generation, const QStringList &paths, bool end
     }
     draining_ = false;
     if (ended) {
-        joinWorker();
         running_ = false;
         emit finished(stopped_);
     }

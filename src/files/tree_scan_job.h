@@ -1,4 +1,4 @@
-// A tree search for several patterns on a worker thread: the walk of the root folder is run
+// A tree search for several patterns on a job (base/job.h): the walk of the root folder is run
 // once per pattern, in order, and the matching paths reach this object's thread in batches,
 // in the order found (the first pattern's files folder by folder, then the second's, ...).
 //
@@ -15,10 +15,10 @@
 #include <functional>
 #include <memory>
 
-class QThread;
-
 namespace vorn
 {
+
+class Job;
 
 class TreeScanJob : public QObject
 {
@@ -50,23 +50,20 @@ class TreeScanJob : public QObject
     void finished(bool stopped);
 
   private:
-    struct Shared;
     struct Delivery {
         QStringList paths;
         bool end = false;
     };
-    void deliver(quint64 generation, const QStringList &paths, bool end);
-    void joinWorker();
+    void deliver(const QStringList &paths, bool end);
 
-    std::shared_ptr<Shared> shared_;
-    std::unique_ptr<QThread> worker_;
     std::deque<Delivery> pending_;
-    quint64 generation_ = 0;
     bool running_ = false;
     bool draining_ = false;
     bool cancelRequested_ = false;
     bool stopped_ = false;
     int found_ = 0;
+    // Declared last: destroyed first, so no batch meets a half-destroyed search.
+    std::unique_ptr<Job> job_;
 };
 
 } // namespace vorn

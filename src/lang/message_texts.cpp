@@ -254,6 +254,10 @@ const MessageRow kMessageRows[] = {
      "Videos have no preview here; open the file with its application."},
     {Msg::ZipSkippedFiles, " Datei(en) existierten bereits und wurden nicht überschrieben.",
      " file(s) existed already and were not overwritten."},
+    {Msg::WorkSorting, "Dateien werden einsortiert ...", "Sorting files ..."},
+    {Msg::WorkUndoing, "Sortiervorgang wird rückgängig gemacht ...", "Undoing the sort run ..."},
+    {Msg::WorkTrashing, "Dateien werden in den Papierkorb gelegt ...", "Moving files to the trash ..."},
+    {Msg::WorkCancel, "Abbrechen", "Cancel"},
 };
 
 static_assert(sizeof(kMessageRows) / sizeof(kMessageRows[0]) == static_cast<int>(Msg::Count_),

@@ -187,6 +187,10 @@ enum class Msg {
     ZipMountPointNote,
     ZipNoPreviewPlayer,
     ZipSkippedFiles,
+    WorkSorting,
+    WorkUndoing,
+    WorkTrashing,
+    WorkCancel,
     Count_
 };
 

@@ -7,6 +7,9 @@
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/gradient_button.h"
 #include "widgets/panel_status_bar.h"
+#include "widgets/progress_panel.h"
+
+#include "base/job.h"
 
 #include <QButtonGroup>
 #include <QDir>
@@ -147,6 +150,9 @@ SortBarView::SortBarView(AppContext &ctx, ActiveList &list, CollapsibleToolBar &
     connect(&ctx_, &AppContext::languageChanged, this, &SortBarView::applyTexts);
     connect(engine_, &SortEngine::undone, this,
             [this](int n) { status_.setPanelText(4, ctx_.msg(Msg::UndoDone) + QString::number(n)); });
+    connect(engine_, &SortEngine::busyChanged, this, &SortBarView::setBusy);
+    // The lists show what is on disk again.
+    connect(engine_, &SortEngine::undoFinished, this, [this] { list_.refreshFromDisk(); });
     buildShortcuts();
     updateQuickHints();
     fitHeight();
@@ -298,10 +304,24 @@ void SortBarView::sortToQuickTarget(int k)
 
 void SortBarView::undoLastRun()
 {
-    const UndoResult r = engine_->undo_last_run();
-    Q_UNUSED(r);
-    // The lists show what is on disk again.
-    list_.refreshFromDisk();
+    engine_->undo_last_run();
+}
+
+void SortBarView::setProgressPanel(ProgressPanel *panel)
+{
+    panel_ = panel;
+    connect(panel_, &ProgressPanel::cancelClicked, engine_, &SortEngine::cancel);
+    connect(&engine_->job(), &Job::progressed, panel_, &ProgressPanel::setProgress);
+}
+
+void SortBarView::setBusy(bool busy)
+{
+    if (!panel_)
+        return;
+    if (busy)
+        panel_->begin(engine_->busyText(), ctx_.msg(Msg::WorkCancel));
+    else
+        panel_->end();
 }
 
 void SortBarView::updateQuickHints()

@@ -25,6 +25,7 @@ class CollapsibleToolBar;
 class GradientButton;
 class ActiveList;
 class PanelStatusBar;
+class ProgressPanel;
 class SortConfigView;
 
 class SortBarView : public QWidget
@@ -38,6 +39,9 @@ class SortBarView : public QWidget
     SortEngine &engine() { return *engine_; }
     SortConfigView *config() const { return config_; }
     QToolButton *button(const char *name) const;
+    // The panel that shows the progress of a run and its cancel, and locks the window
+    // around it.
+    void setProgressPanel(ProgressPanel *panel);
 
   public slots:
     void bt_copyfileClick();
@@ -49,7 +53,7 @@ class SortBarView : public QWidget
     // The three quick buttons (tags 661 .. 663).
     void bt_intofolder1Click();
     void sortToQuickTarget(int k);
-    // Ctrl+Z: undoes the last sort run; the lists then show what is on disk.
+    // Ctrl+Z: undoes the last sort run; the lists then show what is on disk when it ends.
     void undoLastRun();
     void applyTexts();
 
@@ -60,6 +64,7 @@ class SortBarView : public QWidget
     void quickTargetsShown();
 
   private:
+    void setBusy(bool busy);
     void buildQuickPanel(QWidget *parent);
     void buildShortcuts();
     void updateQuickHints();
@@ -82,6 +87,7 @@ class SortBarView : public QWidget
     std::array<QRadioButton *, 3> rb_qs_{};
     std::array<GradientButton *, 3> bt_intofolder_{};
     SortConfigView *config_ = nullptr;
+    ProgressPanel *panel_ = nullptr;
 };
 
 } // namespace vorn

@@ -119,6 +119,7 @@ SortConfigView::SortConfigView(AppContext &ctx, ActiveList &list, SortEngine &en
     addWidget(pn_configsort_);
     setCurrentWidget(pn_sbsort_);
 
+    connect(&engine_, &SortEngine::folderTrashed, this, &SortConfigView::folderTrashed);
     applyTexts();
     showConfig();
     update_sort_controls();
@@ -188,7 +189,6 @@ void SortConfigView::bt_sortconfigClick(bool down)
         syncFromGrid();
         for (int k = 1; k <= config_.count(); ++k)
             create_sort_button(k);
-        QCoreApplication::processEvents();
         status_.setPanelText(0, engine_.modeText());
         status_.setPanelText(2, QString());
         setCurrentWidget(pn_sbsort_);
@@ -479,45 +479,39 @@ void SortConfigView::bt_newdirClick()
         ctx_.prompter().error(ctx_.msg(Msg::FolderExists));
         return;
     }
-    if (!QDir().mkdir(path)) {
+    // Made through the tree's model, which shows the new folder at once.
+    const QModelIndex i = tv_sort_->currentIndex();
+    if (!static_cast<QFileSystemModel *>(tv_sort_->model())->mkdir(i, *name).isValid()) {
         ctx_.prompter().error(ctx_.msg(Msg::WriteFailed) + path);
         return;
     }
-    QCoreApplication::processEvents();
     tv_sort_->setFocus();
-    const QModelIndex i = tv_sort_->currentIndex();
-    tv_sort_->collapse(i);
     tv_sort_->expand(i);
 }
 
 void SortConfigView::bt_dirdeleteClick()
 {
     const QString folder = currentFolderOfTree();
-    if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+    if (!folder.isEmpty() && QFileInfo(folder).isDir() && !engine_.isBusy()) {
         const Answer a =
             ctx_.prompter().message(folder + QStringLiteral("\r\n\r\n") + ctx_.msg(Msg::DeleteFolderQuestion),
                                     Answer::Yes | Answer::Abort, PromptIcon::Question);
+        // The folder's own files go to the trash (they can be brought back), subfolders
+        // stay; the folder goes when that left it empty. Files that stayed are named.
         if (a == Answer::Yes) {
-            // The folder's own files go to the trash (they can be brought back), subfolders
-            // stay; the folder goes when that left it empty. Files that stayed are named.
-            FileOps ops(ctx_.paths().trashDir);
-            QStringList remained;
-            for (const QString &name : folder_entries(folder, true)) {
-                const FileOpResult r = ops.delete_to_trash(with_trailing_slash(folder) + name);
-                if (!r.ok)
-                    remained << shown_name(name) + QStringLiteral(": ") + r.errorText(ctx_.language());
-            }
-            QDir().rmdir(folder);
-            if (!remained.isEmpty())
-                ctx_.prompter().error(ctx_.msg(Msg::FolderFilesRemained) + QStringLiteral("\r\n\r\n") +
-                                      remained.join(QStringLiteral("\r\n")));
-            QCoreApplication::processEvents();
-            tv_sort_->setFocus();
-            const QModelIndex i = tv_sort_->currentIndex();
-            tv_sort_->collapse(i);
-            tv_sort_->expand(i);
+            engine_.trash_folder_files(folder);
+            return; // folderTrashed follows
         }
     }
+    update_sort_controls();
+}
+
+void SortConfigView::folderTrashed()
+{
+    tv_sort_->setFocus();
+    const QModelIndex i = tv_sort_->currentIndex();
+    tv_sort_->collapse(i);
+    tv_sort_->expand(i);
     update_sort_controls();
 }
 

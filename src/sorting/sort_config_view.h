@@ -78,6 +78,8 @@ class SortConfigView : public QStackedWidget
     void destroySortButtons();
     void buttonColors(GradientButton *b) const;
     void syncFromGrid();
+    // A folder's files went to the trash: the tree shows what is left.
+    void folderTrashed();
     void showConfig();
     void setEntriesPanel();
     void setTemplatePanel(bool upper);

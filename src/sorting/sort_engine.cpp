@@ -1,13 +1,18 @@
 #include "sorting/sort_engine.h"
 
+#include "base/job.h"
 #include "files/app_context.h"
 #include "files/file_helpers.h"
 #include "files/file_ops.h"
 
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+
+#include <cerrno>
+#include <utility>
 
 namespace vorn
 {
@@ -53,15 +58,39 @@ int sort_reselect_index(int lastSelected, int removedBefore, int count)
 }
 
 QList<FileSortOutcome> sort_files(const QStringList &sources, const QString &target, SortOp op, int language,
-                                  SortJournal *journal)
+                                  SortJournal *journal, JobToken *token)
 {
     QList<FileSortOutcome> out;
     out.reserve(sources.size());
+    // With a token, progress counts bytes: a single large file moves its bar too.
+    QList<qint64> sizes;
+    qint64 total = 0;
+    if (token)
+        for (const QString &src : sources) {
+            sizes << qMax<qint64>(0, identity_of_path(src).size);
+            total += sizes.last();
+        }
+    qint64 before = 0;
     if (journal)
         journal->begin_run();
-    for (const QString &src : sources) {
-        const FileOpResult r = op == SortOp::Move ? FileOps::move_into_folder(src, target)
-                                                  : FileOps::copy_into_folder(src, target);
+    for (qsizetype i = 0; i < sources.size(); ++i) {
+        const QString &src = sources[i];
+        FileOpProgress progress;
+        QString shown;
+        if (token) {
+            if (!token->checkpoint())
+                break;
+            shown = shown_name(nameOf(src));
+            token->progress(before, total, shown);
+            progress = [token, before, total, &shown](qint64 done, qint64) {
+                token->progress(before + done, total, shown);
+                return !token->cancelled();
+            };
+        }
+        const FileOpResult r = op == SortOp::Move ? FileOps::move_into_folder(src, target, progress)
+                                                  : FileOps::copy_into_folder(src, target, progress);
+        if (!r.ok && r.errorCode == ECANCELED && token && token->cancelled())
+            break; // stopped inside the copy: nothing of this file was done
         FileSortOutcome o;
         if (r.ok) {
             o.newPath = r.newPath;
@@ -73,6 +102,8 @@ QList<FileSortOutcome> sort_files(const QStringList &sources, const QString &tar
             o.error = r.errorText(language);
         }
         out << o;
+        if (token)
+            before += sizes[i];
     }
     if (journal)
         journal->end_run();
@@ -80,9 +111,61 @@ QList<FileSortOutcome> sort_files(const QStringList &sources, const QString &tar
 }
 
 SortEngine::SortEngine(AppContext &ctx, QObject *parent)
-    : QObject(parent), ctx_(ctx), journal_(ctx.paths().journalFile)
+    : QObject(parent), ctx_(ctx), journal_(ctx.paths().journalFile), job_(std::make_unique<Job>())
 {
     journal_.load();
+    connect(job_.get(), &Job::finished, this, &SortEngine::onJobFinished);
+}
+
+SortEngine::~SortEngine() = default;
+
+bool SortEngine::isBusy() const
+{
+    return task_ != Task::None;
+}
+
+QString SortEngine::busyText() const
+{
+    switch (task_) {
+    case Task::Undo:
+        return ctx_.msg(Msg::WorkUndoing);
+    case Task::Folder:
+        return ctx_.msg(Msg::WorkTrashing);
+    default:
+        return ctx_.msg(Msg::WorkSorting);
+    }
+}
+
+void SortEngine::cancel()
+{
+    if (isBusy())
+        job_->cancel();
+}
+
+void SortEngine::begin(Task task)
+{
+    task_ = task;
+    emit busyChanged(true);
+}
+
+void SortEngine::onJobFinished()
+{
+    const Task task = std::exchange(task_, Task::None);
+    // The controls come back first: the reselection focuses the list.
+    emit busyChanged(false);
+    switch (task) {
+    case Task::List:
+        finishListRun();
+        break;
+    case Task::Undo:
+        finishUndo();
+        break;
+    case Task::Folder:
+        finishFolder();
+        break;
+    case Task::None:
+        break;
+    }
 }
 
 void SortEngine::reportJournal()
@@ -117,12 +200,15 @@ void SortEngine::setQuickTarget(int k, const QString &folder)
 
 bool SortEngine::sort_into_target(const QString &target)
 {
-    // 1. A CD-ROM (or read-only) target; an empty target has no drive and passes.
+    // One run at a time (a key may still reach a button while a run goes on).
+    if (isBusy())
+        return false;
+    // A CD-ROM (or read-only) target; an empty target has no drive and passes.
     if (!target.isEmpty() && ctx_.drives().is_cdrom_drive(target)) {
         ctx_.prompter().error(ctx_.msg(Msg::CdromNoWrite));
         return false;
     }
-    // 2. In the picture mode the active list must have a selection with a focused item.
+    // In the picture mode the active list must have a selection with a focused item.
     const bool catalogTab = ctx_.listTab() == ListTab::Catalog;
     if (ctx_.mode() == ViewMode::Pictures && !catalogTab) {
         if (!list_ || list_->count() == 0 || list_->selectedRows().isEmpty() || !list_->hasFocusItem()) {
@@ -132,7 +218,7 @@ bool SortEngine::sort_into_target(const QString &target)
         if (ctx_.filter().flags.user)
             list_->takeFocus();
     }
-    // 3. and 4. The target itself.
+    // The target itself.
     if (target.isEmpty()) {
         ctx_.prompter().error(ctx_.msg(Msg::NoTargetForButton));
         return false;
@@ -141,21 +227,24 @@ bool SortEngine::sort_into_target(const QString &target)
         ctx_.prompter().error(ctx_.msg(Msg::TargetNotFound) + target);
         return false;
     }
-    // 5. Dispatch by the source the user last worked in. In the picture mode the checked
+    // Dispatch by the source the user last worked in. In the picture mode the checked
     // selection of the list is the source unless the ZIP grid has the focus: a focus left on
     // the picture must not make the button do nothing.
     const bool zipNow = zip_ && zip_->isCurrentSource();
     if (list_ && ctx_.mode() == ViewMode::Pictures && !catalogTab && !zipNow && !list_->hasFocus())
         list_->takeFocus();
-    if (list_ && list_->hasFocus())
-        sort_from_list(target);
+    // The other sources follow when the list run has ended.
+    if (!(list_ && list_->hasFocus() && sort_from_list(target)))
+        sortFromExtraSources(target);
+    return true;
+}
+
+void SortEngine::sortFromExtraSources(const QString &target)
+{
     if (zip_ && zip_->isCurrentSource())
         sort_from_zip(target);
-    if (catalogTab && catalog_)
+    if (ctx_.listTab() == ListTab::Catalog && catalog_)
         sort_from_catalog(target);
-    // 6.
-    QCoreApplication::processEvents();
-    return true;
 }
 
 int SortEngine::collect_selected_files(QStringList *paths) const
@@ -171,53 +260,61 @@ int SortEngine::collect_selected_files(QStringList *paths) const
     return last;
 }
 
-ListRunResult SortEngine::sort_from_list(const QString &target)
+bool SortEngine::sort_from_list(const QString &target)
 {
-    ListRunResult result;
-    if (!list_)
-        return result;
-    const SortOp op = mode_;
-    QStringList sources;
-    int removed = 0;
-    {
-        BusyCursor busy;
-        const QList<int> rows = list_->selectedRows();
-        result.last = collect_selected_files(&sources);
-        const QList<FileSortOutcome> outcomes = sort_files(sources, target, op, ctx_.language(), &journal_);
-        QList<int> gone;
-        for (qsizetype i = 0; i < outcomes.size(); ++i) {
-            const FileSortOutcome &o = outcomes[i];
-            if (o.newPath.isEmpty()) {
-                result.failures << shown_name(nameOf(sources[i])) + QStringLiteral(": ") + o.error;
-                continue;
-            }
-            if (op == SortOp::Copy)
-                result.done << SortStep{sources[i], o.newPath, SortOp::Copy, {}};
-            else if (o.moved) {
-                result.done << SortStep{sources[i], o.newPath, SortOp::Move, {}};
-                gone << rows[i];
-            }
+    if (!list_ || isBusy())
+        return false;
+    target_ = target;
+    runOp_ = mode_;
+    rows_ = list_->selectedRows();
+    last_ = collect_selected_files(&sources_);
+    begin(Task::List);
+    job_->start([sources = sources_, target, op = runOp_, language = ctx_.language(), journal = &journal_](
+                    JobToken &t) { return sort_files(sources, target, op, language, journal, &t); });
+    return true;
+}
+
+void SortEngine::finishListRun()
+{
+    const QList<FileSortOutcome> outcomes =
+        job_->hasResult() ? job_->result<QList<FileSortOutcome>>() : QList<FileSortOutcome>();
+    const SortOp op = runOp_;
+    bool changed = false;
+    QStringList failures;
+    QList<int> gone;
+    // A cancelled run has outcomes for the files it got to, in order.
+    for (qsizetype i = 0; i < outcomes.size() && i < sources_.size(); ++i) {
+        const FileSortOutcome &o = outcomes[i];
+        if (o.newPath.isEmpty()) {
+            failures << shown_name(nameOf(sources_[i])) + QStringLiteral(": ") + o.error;
+            continue;
         }
+        if (op == SortOp::Copy) {
+            changed = true;
+        } else if (o.moved) {
+            changed = true;
+            gone << rows_[i];
+        }
+    }
+    if (list_) {
         // Only the items whose files really left their folder leave the list.
         if (!gone.isEmpty())
             list_->removeRows(gone);
-        removed = int(gone.size());
-        QCoreApplication::processEvents();
         const int n = list_->count();
-        if (n == 0) {
+        if (n == 0)
             list_->emptied();
-            QCoreApplication::processEvents();
-        } else {
-            list_->reselect(sort_reselect_index(result.last, removed, n));
-        }
+        else
+            list_->reselect(sort_reselect_index(last_, int(gone.size()), n));
     }
-    result.last -= removed;
-    if (!result.done.isEmpty())
+    if (changed)
         emit filesChanged(); // the journal has the run already
-    if (!result.failures.isEmpty())
+    if (!failures.isEmpty())
         ctx_.prompter().error(ctx_.msg(Msg::SortFailures) + QStringLiteral("\r\n\r\n") +
-                              result.failures.join(QStringLiteral("\r\n")));
-    return result;
+                              failures.join(QStringLiteral("\r\n")));
+    sources_.clear();
+    rows_.clear();
+    if (!job_->wasCancelled())
+        sortFromExtraSources(target_);
 }
 
 void SortEngine::sort_from_zip(const QString &target)
@@ -243,18 +340,25 @@ void SortEngine::record(const SortRun &run)
     emit filesChanged();
 }
 
-UndoResult SortEngine::undo_last_run()
+void SortEngine::undo_last_run()
 {
+    if (isBusy())
+        return;
     if (journal_.isEmpty()) {
         ctx_.prompter().info(ctx_.msg(Msg::UndoNothing));
-        return {};
+        return;
     }
-    UndoResult r;
-    {
-        BusyCursor busy;
-        FileOps ops(ctx_.paths().trashDir);
-        r = journal_.undo_last(ops, ctx_.language());
-    }
+    begin(Task::Undo);
+    job_->start(
+        [journal = &journal_, trash = ctx_.paths().trashDir, language = ctx_.language()](JobToken &t) {
+            FileOps ops(trash);
+            return journal->undo_last(ops, language, &t);
+        });
+}
+
+void SortEngine::finishUndo()
+{
+    const UndoResult r = job_->hasResult() ? job_->result<UndoResult>() : UndoResult();
     emit filesChanged();
     emit undone(r.restored);
     // What was undone and what was skipped, with the reasons.
@@ -270,7 +374,38 @@ UndoResult SortEngine::undo_last_run()
                               r.failures.join(crlf));
     else if (r.unfinishedRun)
         ctx_.prompter().info(text);
-    return r;
+    emit undoFinished();
+}
+
+void SortEngine::trash_folder_files(const QString &folder)
+{
+    if (isBusy())
+        return;
+    target_ = folder;
+    begin(Task::Folder);
+    job_->start([folder, trash = ctx_.paths().trashDir, language = ctx_.language()](JobToken &t) {
+        FileOps ops(trash);
+        const FileOpProgress progress = [&t](qint64, qint64) { return !t.cancelled(); };
+        QStringList remained;
+        const QStringList names = folder_entries(folder, true);
+        for (qsizetype i = 0; i < names.size() && t.checkpoint(); ++i) {
+            t.progress(i, names.size(), shown_name(names[i]));
+            const FileOpResult r = ops.delete_to_trash(with_trailing_slash(folder) + names[i], progress);
+            if (!r.ok && !(r.errorCode == ECANCELED && t.cancelled()))
+                remained << shown_name(names[i]) + QStringLiteral(": ") + r.errorText(language);
+        }
+        QDir().rmdir(folder);
+        return remained;
+    });
+}
+
+void SortEngine::finishFolder()
+{
+    const QStringList remained = job_->hasResult() ? job_->result<QStringList>() : QStringList();
+    if (!remained.isEmpty())
+        ctx_.prompter().error(ctx_.msg(Msg::FolderFilesRemained) + QStringLiteral("\r\n\r\n") +
+                              remained.join(QStringLiteral("\r\n")));
+    emit folderTrashed(target_);
 }
 
 } // namespace vorn

@@ -3,6 +3,11 @@
 // into a folder (sort_from_list) and the undo journal of those runs. No widgets: the window
 // gives it the active list through SortListAccess, and the ZIP and catalog views give their
 // sources through SortExtraSource.
+//
+// A list run, an undo and the trashing of a folder's files run on a job, off the user
+// interface thread: the engine is busy meanwhile (busyChanged), refuses to start another run,
+// reports progress through job() and can be cancelled. What a run did is applied to the list
+// and reported when it ends, in the order a run on the spot would have had.
 #pragma once
 
 #include "sorting/sort_journal.h"
@@ -10,6 +15,7 @@
 #include <QObject>
 #include <QStringList>
 #include <array>
+#include <memory>
 
 namespace vorn
 {
@@ -50,13 +56,6 @@ class SortExtraSource
     virtual SortRun sortInto(const QString &target) = 0;
 };
 
-// What one list run did.
-struct ListRunResult {
-    int last = -1;        // the reselection index base, as sort_from_list returns it
-    SortRun done;         // the files copied or moved
-    QStringList failures; // "name: reason"
-};
-
 // The index to select after a run: the item after the last selected one, counted after
 // `removedBefore` items at or before it left the list; kept inside 0 .. count - 1; -1 for an
 // empty list.
@@ -65,20 +64,34 @@ int sort_reselect_index(int lastSelected, int removedBefore, int count);
 // Copies or moves each file into the folder through the never-overwriting file operations.
 // Returns one entry per source, in order: the new path, or an empty path and the reason. With
 // a journal, the run is recorded ahead: opened before the first file, each step added as soon
-// as it is done, closed at the end.
+// as it is done, closed at the end. With a token, progress is reported in bytes and a cancel
+// stops the run between files or inside a copy: the files not done have no entry.
 struct FileSortOutcome {
     QString newPath;
     QString error;
     bool moved = false; // a move that really took the file out of its folder
 };
 QList<FileSortOutcome> sort_files(const QStringList &sources, const QString &target, SortOp op,
-                                  int language = 1, SortJournal *journal = nullptr);
+                                  int language = 1, SortJournal *journal = nullptr,
+                                  JobToken *token = nullptr);
+
+class Job;
 
 class SortEngine : public QObject
 {
     Q_OBJECT
   public:
     explicit SortEngine(AppContext &ctx, QObject *parent = nullptr);
+    ~SortEngine() override;
+
+    // A run is going on a job (a list run, an undo, a folder's files to the trash).
+    bool isBusy() const;
+    // The job of the runs: its progress for a panel.
+    Job &job() const { return *job_; }
+    // The title of the run going on.
+    QString busyText() const;
+    // Asks the run going on to stop; what it did so far is applied and reported as usual.
+    void cancel();
 
     // The mode, read at the moment an operation starts.
     SortOp mode() const { return mode_; }
@@ -103,25 +116,42 @@ class SortEngine : public QObject
     // Tells the user when the journal file could not be read and was kept aside.
     void reportJournal();
 
-    // The check-and-dispatch of every target button. False when a check refused.
+    // The check-and-dispatch of every target button. False when a check refused (or a run
+    // is still going).
     bool sort_into_target(const QString &target);
-    // The selected files of the active list into the target; the result's `last` is the
-    // index used to reselect.
-    ListRunResult sort_from_list(const QString &target);
+    // Starts sending the selected files of the active list into the target; the list is
+    // updated and failures reported when the run ends. False when nothing was started.
+    bool sort_from_list(const QString &target);
     // Paths of the selected items in list order; returns the last selected index or -1.
     int collect_selected_files(QStringList *paths) const;
     void sort_from_zip(const QString &target);
     void sort_from_catalog(const QString &target);
 
-    // Undoes the last recorded run; the outcome has been shown to the user.
-    UndoResult undo_last_run();
+    // Starts undoing the last recorded run; the outcome is shown when it ends (undoFinished).
+    void undo_last_run();
+    // Starts sending the folder's own files to the trash; subfolders stay, the folder goes when
+    // that left it empty. Files that stayed are named when it ends (folderTrashed).
+    void trash_folder_files(const QString &folder);
 
   signals:
     // A run or an undo changed files on disk (the views may relist).
     void filesChanged();
     void undone(int restored);
+    // A run started (true) or ended (false): controls that start operations are locked.
+    void busyChanged(bool busy);
+    // An undo ended and its outcome was shown.
+    void undoFinished();
+    // The files of the folder went to the trash as far as they could.
+    void folderTrashed(const QString &folder);
 
   private:
+    enum class Task { None, List, Undo, Folder };
+    void begin(Task task);
+    void onJobFinished();
+    void finishListRun();
+    void finishUndo();
+    void finishFolder();
+    void sortFromExtraSources(const QString &target);
     void record(const SortRun &run);
 
     AppContext &ctx_;
@@ -131,6 +161,15 @@ class SortEngine : public QObject
     SortExtraSource *zip_ = nullptr;
     SortExtraSource *catalog_ = nullptr;
     SortJournal journal_;
+    // The run going on and what it was given.
+    Task task_ = Task::None;
+    QString target_;
+    SortOp runOp_ = SortOp::Copy;
+    QStringList sources_;
+    QList<int> rows_;
+    int last_ = -1;
+    // Declared after the journal: destroyed first, so a run never outlives what it writes.
+    std::unique_ptr<Job> job_;
 };
 
 } // namespace vorn

@@ -1,5 +1,6 @@
 #include "sorting/sort_journal.h"
 
+#include "base/job.h"
 #include "files/file_helpers.h"
 #include "lang/texts.h"
 
@@ -470,7 +471,7 @@ void SortJournal::record(const SortRun &run)
     end_run();
 }
 
-UndoResult SortJournal::undo_last(FileOps &ops, int language)
+UndoResult SortJournal::undo_last(FileOps &ops, int language, JobToken *token)
 {
     UndoResult result;
     if (inRun_)
@@ -482,8 +483,17 @@ UndoResult SortJournal::undo_last(FileOps &ops, int language)
     const QString separator = QStringLiteral(": ");
     for (int i = 0; i < run.damaged; ++i)
         result.failures << QStringLiteral("?") + separator + Texts::msg(Msg::JournalRecordDamaged, language);
-    for (qsizetype i = run.steps.size() - 1; i >= 0; --i) {
+    FileOpProgress progress;
+    if (token)
+        progress = [token](qint64, qint64) { return !token->cancelled(); };
+    const qsizetype count = run.steps.size();
+    qsizetype i = count - 1;
+    for (; i >= 0; --i) {
+        if (token && !token->checkpoint())
+            break;
         const SortStep &s = run.steps[i];
+        if (token)
+            token->progress(count - 1 - i, count, nameOf(s.to));
         const FileIdentity now = identity_of_path(s.to);
         if (!now.isKnown()) {
             result.failures << nameOf(s.to) + separator + qt_error_string(ENOENT);
@@ -501,20 +511,27 @@ UndoResult SortJournal::undo_last(FileOps &ops, int language)
                 result.failures << nameOf(s.to) + separator + Texts::msg(Msg::UndoOriginalGone, language);
                 continue;
             }
-            r = ops.delete_to_trash(s.to);
+            r = ops.delete_to_trash(s.to, progress);
         } else {
             // Back under the old name when it is free; otherwise (or across file systems)
             // into the old folder under a free name.
             r = FileOps::rename_no_replace(s.to, s.from);
             if (!r.ok)
-                r = FileOps::move_into_folder(s.to, folderOf(s.from));
+                r = FileOps::move_into_folder(s.to, folderOf(s.from), progress);
         }
+        if (!r.ok && r.errorCode == ECANCELED && token && token->cancelled())
+            break; // stopped inside the step: it was not undone
         if (r.ok)
             ++result.restored;
         else
             result.failures << nameOf(s.to) + separator + r.errorText(language);
     }
     append({"undone", QByteArray::number(run.id)}, true);
+    if (i >= 0) {
+        // Cancelled: what was not undone can still be undone.
+        result.cancelled = true;
+        record(run.steps.mid(0, i + 1));
+    }
     return result;
 }
 

@@ -23,6 +23,8 @@
 namespace vorn
 {
 
+class JobToken;
+
 enum class SortOp { Copy, Move };
 
 struct SortStep {
@@ -49,6 +51,7 @@ struct UndoResult {
     int restored = 0;     // steps undone
     QStringList failures; // "name: reason" per step skipped or not undone
     bool unfinishedRun = false;
+    bool cancelled = false; // stopped midway: the steps not undone stay as the last run
 };
 
 class SortJournal
@@ -83,8 +86,10 @@ class SortJournal
     // Waits until everything written so far is on the disk.
     void flush();
 
-    // Undoes the last run, step by step from its end, and drops it from the journal.
-    UndoResult undo_last(FileOps &ops, int language = 1);
+    // Undoes the last run, step by step from its end, and drops it from the journal. With a
+    // token it reports progress and stops when cancelled: the steps not undone then stay in
+    // the journal as a run of their own, to be undone later.
+    UndoResult undo_last(FileOps &ops, int language = 1, JobToken *token = nullptr);
 
     // One record: the fields escaped, joined by tabs, with a checksum; and back (false for a
     // damaged record).

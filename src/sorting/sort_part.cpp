@@ -5,6 +5,7 @@
 #include "sorting/sort_config_view.h"
 #include "viewers/slideshow_view.h"
 #include "widgets/collapsible_toolbar.h"
+#include "widgets/progress_panel.h"
 #include "widgets/theme.h"
 
 #include <QTimer>
@@ -19,6 +20,10 @@ SortBarView *install_sort_part(ViewHost &host, SlideshowView *slideshow)
                                  bar.content());
     bar.addContent(sort);
     QObject::connect(sort, &SortBarView::releaseViews, &host, [&host] { host.releaseViews(); });
+    // Runs lock the window's operations; their panel floats over the client area, unlocked.
+    auto *panel = new ProgressPanel(QStringLiteral("pn_sortprogress"), host.clientArea());
+    panel->setLockOut([&host](bool locked) { host.setLocked(locked); });
+    sort->setProgressPanel(panel);
     // The sort buttons follow the colour switch of the function bar.
     QObject::connect(&host, &ViewHost::themeChanged, sort->config(), &SortConfigView::setTextured);
     // No slideshow starts while the quick targets are open.

@@ -109,6 +109,8 @@ class MediaEngine : public QObject
   private:
     void drainEvents();
     void handleEvent(const mpv_event &event);
+    void handleReply(const mpv_event &event);
+    void query(const char *name, int format, uint64_t kind, quint64 generation);
     void finishOpen(bool ok, const QString &reason);
     void command(std::initializer_list<const char *> args);
     void setPaused(bool paused);
@@ -149,6 +151,9 @@ class MediaEngine : public QObject
     qint64 frameCount_ = 0;
     QSize natural_;
     QRect display_;
+    quint64 openQuery_ = 0; // the generation of the questions about the file being opened
+    quint64 stepQuery_ = 0; // the generation of the question where a step landed
+    int pendingWidth_ = 0;
 };
 
 } // namespace vorn

@@ -39,8 +39,7 @@ PictureView::PictureView(AppContext &ctx, ActiveList &list, QFrame *pn_viewmain,
     : QObject(parent), ctx_(ctx), list_(list), pn_viewmain_(pn_viewmain)
 {
     tools_ = new PictureToolBar(pn_viewmain_, rowHeight, this);
-    viewport_ = new PictureViewport(pn_viewmain_);
-    viewport_->setParent(this);
+    viewport_ = new PictureViewport(pn_viewmain_, this);
     buildZoomAndStatus();
     connectToolBar();
     magnifier_ = new MagnifierView(tools_->bt_lupe, viewport_->scrollArea()->viewport(), this);
@@ -147,9 +146,11 @@ QToolButton *PictureView::diashowButton() const
     return tools_->bt_diashow;
 }
 
-QToolButton *PictureView::gotoCatalogButton() const
+void PictureView::offerCatalog()
 {
-    return tools_->bt_gotocatalog;
+    connect(tools_->bt_gotocatalog, &QToolButton::clicked, this, &PictureView::catalogRequested,
+            Qt::UniqueConnection);
+    tools_->bt_gotocatalog->show();
 }
 
 ImageWidget *PictureView::stillImage() const

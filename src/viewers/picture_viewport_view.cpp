@@ -17,9 +17,9 @@ const QColor kNavy(0, 0, 128);
 
 } // namespace
 
-PictureViewport::PictureViewport(QWidget *parent) : QObject(parent)
+PictureViewport::PictureViewport(QWidget *panel, QObject *owner) : QObject(owner)
 {
-    sb_1_ = new QScrollArea(parent);
+    sb_1_ = new QScrollArea(panel);
     sb_1_->setObjectName(QStringLiteral("sb_1"));
     sb_1_->setFrameShape(QFrame::NoFrame);
     sb_1_->setWidgetResizable(false);

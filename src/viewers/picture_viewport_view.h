@@ -23,7 +23,8 @@ class PictureViewport : public QObject
 {
     Q_OBJECT
   public:
-    explicit PictureViewport(QWidget *parent);
+    // Creates sb_1 as a child of `panel`.
+    PictureViewport(QWidget *panel, QObject *owner);
 
     QScrollArea *scrollArea() const { return sb_1_; }
     ImageWidget *still() const { return img_x_; }

@@ -59,17 +59,20 @@ void VideoGlRenderer::update()
 
 void VideoGlRenderer::render(unsigned fbo, const QSize &size)
 {
-    if (!ctx_ || size.isEmpty())
+    if (!ctx_)
         return;
     mpv_opengl_fbo target{int(fbo), size.width(), size.height(), 0};
     // The framebuffer's origin is its bottom left, the picture's its top left.
     int flipY = 1;
     int block = 0;
+    // Without a size the frame passes undrawn: the player need not wait for it.
+    int skip = size.isEmpty() ? 1 : 0;
     mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &target},
                                  {MPV_RENDER_PARAM_FLIP_Y, &flipY},
                                  {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+                                 {MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
-    if (mpv_render_context_render(ctx_, params) >= 0)
+    if (mpv_render_context_render(ctx_, params) >= 0 && !skip)
         ++drawn_;
 }
 

@@ -25,7 +25,8 @@ class VideoGlRenderer : public QObject
 
     bool isValid() const { return ctx_ != nullptr; }
     // Draws the current frame into framebuffer `fbo` of `size` device pixels, with the context
-    // current. Never waits for the frame's display time: the caller is the UI thread.
+    // current. Never waits for the frame's display time: the caller is the UI thread. An empty
+    // size lets the frame pass without drawing it (nothing shows it now).
     void render(unsigned fbo, const QSize &size);
     // Frames drawn since the start.
     quint64 framesDrawn() const { return drawn_.load(); }

@@ -258,7 +258,7 @@ void VideoView::setUpOpenGL()
     // context goes.
     connect(gl_, &VideoGlWidget::contextReady, this, [this] {
         if (mp1_.useOpenGL())
-            connect(mp1_.glRenderer(), &VideoGlRenderer::updateRequested, gl_, qOverload<>(&QWidget::update));
+            connect(mp1_.glRenderer(), &VideoGlRenderer::updateRequested, gl_, &VideoGlWidget::refresh);
         else
             connectOutput(); // libmpv refused: a fresh software renderer draws
     });

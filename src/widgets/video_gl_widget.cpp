@@ -4,6 +4,7 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QWindow>
 
 namespace vorn
 {
@@ -63,6 +64,20 @@ bool VideoGlWidget::ensureContext()
         resize(16, 16);
     grabFramebuffer();
     return context() && context()->isValid();
+}
+
+void VideoGlWidget::refresh()
+{
+    const QWindow *w = window()->windowHandle();
+    if (isVisible() && w && w->isExposed()) {
+        update();
+        return;
+    }
+    if (!painter_ || !context())
+        return;
+    makeCurrent();
+    painter_(defaultFramebufferObject(), QSize());
+    doneCurrent();
 }
 
 void VideoGlWidget::initializeGL()

@@ -24,7 +24,12 @@ class VideoGlWidget : public QOpenGLWidget
     // draws through OpenGL. Qt's offscreen platform always gets the software renderer.
     static bool available();
 
+    // The painter draws into the framebuffer of the given size; called with an empty size, it
+    // lets a frame pass that nothing shows (see refresh()).
     void setPainter(Painter painter) { painter_ = std::move(painter); }
+    // A new frame is there: paints it where it can be seen, else hands it to the painter with
+    // an empty size at once, so that whoever waits for the frame to be drawn goes on.
+    void refresh();
     // Makes the OpenGL context now, even while the widget is hidden; false when it cannot be.
     bool ensureContext();
     // Frames painted since the start.

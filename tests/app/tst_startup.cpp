@@ -72,6 +72,7 @@ class TstStartup : public QObject
     void windowState();
     void languageLine_data();
     void languageLine();
+    void qtDialogsSpeakTheLanguage();
     void damagedMaskStillStarts_data();
     void damagedMaskStillStarts();
     void maskLinesDecodedOneByOne();
@@ -289,6 +290,20 @@ void TstStartup::languageLine()
     QCOMPARE(f.find<QToolButton>("bt_close")->toolTip(),
              QString::fromUtf8(language == German ? "Programm beenden" : "close the program"));
     QVERIFY(f.prompter.records().isEmpty());
+}
+
+void TstStartup::qtDialogsSpeakTheLanguage()
+{
+    // The buttons of message boxes and file dialogs are Qt's own texts.
+    const auto yes = [] { return QCoreApplication::translate("QPlatformTheme", "&Yes"); };
+    test::WindowFixture f;
+    writeFile(f.path("vorn.cfg"), cfgBytes("0", "normal"));
+    MainWindow &w = f.start();
+    QCOMPARE(yes(), QStringLiteral("&Ja"));
+    w.context().setLanguage(English);
+    QCOMPARE(yes(), QStringLiteral("&Yes"));
+    w.context().setLanguage(German);
+    QCOMPARE(yes(), QStringLiteral("&Ja"));
 }
 
 void TstStartup::damagedMaskStillStarts_data()

@@ -54,6 +54,7 @@ class TstCatalogView : public QObject
     void mouseClicksOnThumbnailAndPicture();
     void plainThemeReachesTheDescriptionForm();
     void toolBarIconsFromTheProgramSet();
+    void gotoCatalogAndBackToViewer();
 
   private:
     MainWindow &startWith(WindowFixture &f, int pictures, int others = 0);
@@ -340,6 +341,24 @@ void TstCatalogView::toolBarIconsFromTheProgramSet()
                 drawn = qAlpha(img.pixel(x, y)) > 0;
         QVERIFY2(drawn, qPrintable(b->objectName()));
     }
+}
+
+void TstCatalogView::gotoCatalogAndBackToViewer()
+{
+    WindowFixture f;
+    f.start();
+    auto *pictures = f.find<QWidget>("pn_viewmain");
+    auto *catalog = f.find<QWidget>("pn_catalogmain");
+    QVERIFY(pictures->isVisible());
+    auto *go = f.find<QToolButton>("bt_gotocatalog");
+    QVERIFY(go->isVisible());
+    QCOMPARE(go->toolTip(), QStringLiteral("create catalog")); // the first start is English
+    go->click();
+    QVERIFY(catalog->isVisible());
+    QVERIFY(!pictures->isVisible());
+    button(f, "bt_backtoview")->click();
+    QVERIFY(pictures->isVisible());
+    QVERIFY(!catalog->isVisible());
 }
 
 QTEST_MAIN(TstCatalogView)

@@ -135,6 +135,7 @@ void TstBrowsing::deleteReselects()
     lv->selectRow(4);
     w.listArea()->lvclick();
     click(f, "bt_trashmain");
+    QTRY_VERIFY(!w.listArea()->isBusy());
     QCOMPARE(lv->count(), 4);
     QCOMPARE(lv->selectedRows(), QList<int>{3});
     QCOMPARE(f.find<QLabel>("pno_nr")->text(), QString("Datei 4 von 4"));
@@ -153,6 +154,7 @@ void TstBrowsing::deleteAllShowsZero()
     FileListView *lv = w.listArea()->folderList();
     lv->selectAll();
     QTest::keyClick(lv, Qt::Key_Delete);
+    QTRY_VERIFY(!w.listArea()->isBusy());
     QCOMPARE(lv->count(), 0);
     QCOMPARE(f.find<QLabel>("pno_nr")->text(), QString("Datei 0 von 0"));
 }
@@ -435,6 +437,7 @@ void TstBrowsing::nameThatIsNotUtf8()
     QCOMPARE(w.context().selection().sizeText, QString::number(bad.size()) + " Bytes");
     QCOMPARE(f.find<QLabel>("pno_nr")->toolTip(), f.path("pics/bad\uFFFD.bin"));
     click(f, "bt_trashmain");
+    QTRY_VERIFY(!w.listArea()->isBusy());
     QCOMPARE(lv->count(), 1);
     struct stat st {
     };

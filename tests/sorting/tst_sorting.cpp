@@ -9,6 +9,7 @@
 #include "support/test_support.h"
 #include "widgets/gradient_button.h"
 #include "widgets/panel_status_bar.h"
+#include "widgets/progress_panel.h"
 
 #include "lang/texts.h"
 #include "sorting/sort_journal.h"
@@ -19,6 +20,10 @@
 #include <QShortcut>
 #include <QToolButton>
 #include <QTreeView>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -36,8 +41,68 @@ struct RecordingViewer : FileViewer {
 
 QStringList filesIn(const QString &dir)
 {
-    return QDir(dir).entryList(QDir::Files, QDir::Name);
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
 }
+
+// Holds the file operations of a run at one stage until opened: a run slowed on purpose, so
+// that the test acts while it is in progress, without any timing.
+class Gate
+{
+  public:
+    explicit Gate(FileOpStage stage) : stage_(stage)
+    {
+        current_ = this;
+        FileOps::set_hook(&Gate::hook);
+    }
+    ~Gate()
+    {
+        open();
+        FileOps::set_hook(nullptr);
+        current_ = nullptr;
+    }
+    bool reached()
+    {
+        std::lock_guard lock(mutex_);
+        return reached_;
+    }
+    void open()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            opened_ = true;
+        }
+        cv_.notify_all();
+    }
+
+  private:
+    static void hook(FileOpStage stage, const QString &)
+    {
+        Gate *g = current_;
+        if (!g || stage != g->stage_)
+            return;
+        std::unique_lock lock(g->mutex_);
+        g->reached_ = true;
+        g->cv_.wait(lock, [g] { return g->opened_; });
+    }
+
+    static inline std::atomic<Gate *> current_{nullptr};
+    FileOpStage stage_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool reached_ = false;
+    bool opened_ = false;
+};
+
+// Counts the paint events a widget gets.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
 
 } // namespace
 
@@ -57,15 +122,20 @@ class TstSorting : public QObject
     void unreadableJournalIsReported();
     void unfinishedRunUndoneSaysSo();
     void folderDeleteNamesFilesThatStayed();
+    void cancelHandledWhileRunIsHeld_data();
+    void cancelHandledWhileRunIsHeld();
 
   private:
     MainWindow &startIn(WindowFixture &f, RecordingViewer &viewer, int files);
     void selectRows(FileListView *lv, const QList<int> &rows);
     SortBarView *bar(WindowFixture &f) { return f.window->sortView(); }
+    // Runs go on a job: the window is live until they end.
+    void waitIdle(WindowFixture &f) { QTRY_VERIFY(!bar(f)->engine().isBusy()); }
     void toQuick(WindowFixture &f, const QString &folder)
     {
         bar(f)->assignQuickTarget(folder);
         f.find<GradientButton>("bt_intofolder1")->click();
+        waitIdle(f);
     }
     QString name(int i) { return QString("%1.jpg").arg(i, 2, 10, QChar('0')); }
 };
@@ -200,8 +270,10 @@ void TstSorting::sameFileCopiedTwiceGetsSecondName()
     selectRows(lv, {0});
     bar(f)->assignQuickTarget(f.path("target"));
     f.find<GradientButton>("bt_intofolder1")->click();
+    waitIdle(f);
     selectRows(lv, {0});
     f.find<GradientButton>("bt_intofolder1")->click();
+    waitIdle(f);
     QCOMPARE(filesIn(f.path("target")), (QStringList{"00 (2).jpg", "00.jpg"}));
     QCOMPARE(readFile(f.path("target/00.jpg")), QByteArray("00.jpg"));
     QCOMPARE(readFile(f.path("target/00 (2).jpg")), QByteArray("00.jpg"));
@@ -246,6 +318,7 @@ void TstSorting::keysPressTargetsAndHintsNameThem()
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     QTest::keyClick(&w, Qt::Key_Q, Qt::AltModifier);
+    waitIdle(f);
     QCOMPARE(filesIn(f.path("target")), QStringList{"00.jpg"});
     // A sort button from a template answers to Alt+1, and its hint says so.
     writeFile(f.path("templates/one.ctg"), ("2,2\r\n0,1,Eins\r\n1,1," + f.path("target/") + "\r\n").toUtf8());
@@ -256,6 +329,7 @@ void TstSorting::keysPressTargetsAndHintsNameThem()
     QVERIFY(sts1->toolTip().contains("Alt+1"));
     selectRows(lv, {0});
     QTest::keyClick(&w, Qt::Key_1, Qt::AltModifier);
+    waitIdle(f);
     QCOMPARE(filesIn(f.path("target")), (QStringList{"00 (2).jpg", "00.jpg"}));
     QVERIFY(f.prompter.messages().isEmpty());
 }
@@ -287,9 +361,11 @@ void TstSorting::undoTwoRunsAfterRestart()
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+    waitIdle(f);
     QVERIFY(filesIn(f.path("other")).isEmpty());
     QCOMPARE(filesIn(f.path("pics")).size(), 2);
     QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+    waitIdle(f);
     QVERIFY(filesIn(f.path("target")).isEmpty());
     QCOMPARE(filesIn(f.path("pics")), (QStringList{"00.jpg", "01.jpg", "02.jpg", "03.jpg"}));
     QCOMPARE(readFile(f.path("pics/00.jpg")), QByteArray("00.jpg"));
@@ -335,6 +411,7 @@ void TstSorting::unfinishedRunUndoneSaysSo()
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+    waitIdle(f);
     QCOMPARE(readFile(f.path("pics/a.jpg")), QByteArray("a"));
     QCOMPARE(readFile(f.path("done/b.jpg")), QByteArray("b edited"));
     QCOMPARE(f.prompter.messages().size(), 1);
@@ -361,11 +438,111 @@ void TstSorting::folderDeleteNamesFilesThatStayed()
     tv->setCurrentIndex(model->index(f.path("gone")));
     f.prompter.pushAnswer(Answer::Yes);
     w.findChild<SortConfigView *>()->bt_dirdeleteClick();
+    waitIdle(f);
     QCOMPARE(readFile(f.path("gone/keep.jpg")), QByteArray("k"));
     QCOMPARE(f.prompter.messages().size(), 2);
     QVERIFY2(f.prompter.messages().last().startsWith(
                  Texts::msg(Msg::FolderFilesRemained, w.context().language()) + "\r\n\r\nkeep.jpg: "),
              qPrintable(f.prompter.messages().last()));
+}
+
+void TstSorting::cancelHandledWhileRunIsHeld_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("sort run") << "run";
+    QTest::newRow("cross-device move of a large file") << "move";
+    QTest::newRow("undo") << "undo";
+}
+
+// While a run is held inside a file operation, the window repaints, the operations that could
+// start another run are locked, and a click on the cancel is delivered and handled: the run
+// stops, and what it did not do stays as it was.
+void TstSorting::cancelHandledWhileRunIsHeld()
+{
+    QFETCH(QString, kind);
+    RecordingViewer viewer;
+    WindowFixture f;
+    MainWindow &w = startIn(f, viewer, 3);
+    FileListView *lv = w.listArea()->folderList();
+    SortEngine &engine = bar(f)->engine();
+    const QString target = f.path("target");
+    std::unique_ptr<QTemporaryDir> other;
+    QByteArray bigBytes;
+    FileOpStage stage = FileOpStage::Starting;
+    if (kind == "move") {
+        other = otherFileSystem(f.dir);
+        if (!other)
+            QSKIP("no second file system here");
+        bigBytes = noise(24 << 20, 3);
+        writeFile(other->filePath("big.bin"), bigBytes);
+        w.listArea()->openFolder(other->path());
+        QTRY_COMPARE(lv->count(), 1);
+        selectRows(lv, {0});
+        QTest::mouseClick(f.find<QToolButton>("bt_movefile"), Qt::LeftButton);
+        stage = FileOpStage::DataCopied; // held inside the copy, after its first slice
+    } else {
+        selectRows(lv, {0, 1, 2});
+    }
+    if (kind == "undo") {
+        toQuick(f, target);
+        QCOMPARE(filesIn(target), (QStringList{"00.jpg", "01.jpg", "02.jpg"}));
+    } else {
+        bar(f)->assignQuickTarget(target);
+    }
+
+    PaintCounter painted;
+    auto *panel = f.find<ProgressPanel>("pn_sortprogress");
+    QVERIFY(panel);
+    panel->installEventFilter(&painted);
+    Gate gate(stage);
+    if (kind == "undo") {
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+    } else {
+        f.find<GradientButton>("bt_intofolder1")->click();
+    }
+    QVERIFY(engine.isBusy());
+    QTRY_VERIFY(gate.reached());
+    QTRY_VERIFY(panel->isVisible());
+    QTRY_VERIFY(painted.paints > 0);
+    QVERIFY(!f.find<QWidget>("tbar_sortmain")->isEnabled());
+    QVERIFY(!lv->isEnabled());
+    QVERIFY(!engine.sort_into_target(target)); // one run at a time
+    QTest::keyClick(lv, Qt::Key_Delete);       // nor a trash run beside it
+    QVERIFY(!w.listArea()->isBusy());
+    QVERIFY(panel->cancelButton()->isEnabled());
+    QTest::mouseClick(panel->cancelButton(), Qt::LeftButton);
+    QVERIFY(!panel->cancelButton()->isEnabled()); // the click was handled
+    gate.open();
+    waitIdle(f);
+    QVERIFY(!panel->isVisible());
+    QVERIFY(f.find<QWidget>("tbar_sortmain")->isEnabled());
+    QVERIFY(lv->isEnabled());
+    QVERIFY(f.prompter.messages().isEmpty());
+
+    if (kind == "run") {
+        // Stopped inside the first copy: nothing was copied, nothing is recorded.
+        QVERIFY(filesIn(target).isEmpty());
+        QCOMPARE(lv->count(), 3);
+        QVERIFY(engine.journal().isEmpty());
+    } else if (kind == "move") {
+        // The source stays whole where it was; the target holds no part of it.
+        QCOMPARE(readFile(other->filePath("big.bin")), bigBytes);
+        QVERIFY(filesIn(target).isEmpty());
+        QCOMPARE(lv->count(), 1);
+        QVERIFY(engine.journal().isEmpty());
+    } else {
+        // The step in hand was undone; the two before it can still be undone.
+        QCOMPARE(filesIn(target), (QStringList{"00.jpg", "01.jpg"}));
+        QCOMPARE(engine.journal().runs().size(), 1);
+        QCOMPARE(engine.journal().runs().first().steps.size(), 2);
+        QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+        waitIdle(f);
+        QVERIFY(filesIn(target).isEmpty());
+        QVERIFY(engine.journal().isEmpty());
+        QVERIFY(f.prompter.messages().isEmpty());
+    }
 }
 
 QTEST_MAIN(TstSorting)

@@ -520,6 +520,7 @@ void TstSlideshow::showButtonFollowsList()
     QVERIFY(diashow.isEnabled());
     s.f.window->listArea()->folderList()->selectRow(0);
     s.f.window->listArea()->bt_trashmainClick();
+    QTRY_VERIFY(!s.f.window->listArea()->isBusy());
     QCOMPARE(s.f.window->listArea()->folderList()->count(), 0);
     QVERIFY(!diashow.isEnabled());
     s.view->bt_diashowClick(); // an empty list has no show
