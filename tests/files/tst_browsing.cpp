@@ -8,6 +8,7 @@
 #include "files/scan_panel_view.h"
 #include "support/test_support.h"
 #include "widgets/collapsible_toolbar.h"
+#include "widgets/progress_panel.h"
 
 #include <QDir>
 #include <QFrame>
@@ -33,6 +34,7 @@ class TstBrowsing : public QObject
     void deleteReselects();
     void deleteAllShowsZero();
     void deleteRefusedOnCdrom();
+    void deleteCancelledKeepsTheRest();
     void hiddenFileNotListed();
     void renameModeHidesLists();
     void scanOrderAndQuestion();
@@ -173,6 +175,33 @@ void TstBrowsing::deleteRefusedOnCdrom()
     QCOMPARE(lv->count(), 2);
     QVERIFY(QFileInfo::exists(f.path("pics/1.txt")));
     w.context().setDrives(nullptr);
+}
+
+// Sending files to the trash runs on a job: held inside the first file, the window takes a
+// click on the cancel; the file in hand goes, the others stay listed and on disk.
+void TstBrowsing::deleteCancelledKeepsTheRest()
+{
+    WindowFixture f;
+    MainWindow &w = startIn(f, {"1.txt", "2.txt", "3.txt", "4.txt"});
+    FileListView *lv = w.listArea()->folderList();
+    auto *panel = f.find<ProgressPanel>("pn_trashprogress");
+    QVERIFY(panel);
+    lv->selectAll();
+    FileOpGate gate(FileOpStage::Starting);
+    QTest::keyClick(lv, Qt::Key_Delete);
+    QTRY_VERIFY(gate.reached());
+    QTRY_VERIFY(panel->isVisible());
+    QVERIFY(!lv->isEnabled());
+    QTest::mouseClick(panel->cancelButton(), Qt::LeftButton);
+    gate.open();
+    QTRY_VERIFY(!w.listArea()->isBusy());
+    QVERIFY(!QFileInfo::exists(f.path("pics/1.txt")));
+    for (const char *n : {"2.txt", "3.txt", "4.txt"})
+        QVERIFY(QFileInfo::exists(f.path(QStringLiteral("pics/") + QLatin1String(n))));
+    QVERIFY(lv->isEnabled());
+    QCOMPARE(lv->count(), 3);
+    QCOMPARE(lv->selectedRows(), QList<int>{2});
+    QVERIFY(f.prompter.messages().isEmpty());
 }
 
 void TstBrowsing::hiddenFileNotListed()

@@ -21,10 +21,6 @@
 #include <QToolButton>
 #include <QTreeView>
 
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
-
 using namespace vorn;
 using namespace vorn::test;
 
@@ -43,66 +39,6 @@ QStringList filesIn(const QString &dir)
 {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
 }
-
-// Holds the file operations of a run at one stage until opened: a run slowed on purpose, so
-// that the test acts while it is in progress, without any timing.
-class Gate
-{
-  public:
-    explicit Gate(FileOpStage stage) : stage_(stage)
-    {
-        current_ = this;
-        FileOps::set_hook(&Gate::hook);
-    }
-    ~Gate()
-    {
-        open();
-        FileOps::set_hook(nullptr);
-        current_ = nullptr;
-    }
-    bool reached()
-    {
-        std::lock_guard lock(mutex_);
-        return reached_;
-    }
-    void open()
-    {
-        {
-            std::lock_guard lock(mutex_);
-            opened_ = true;
-        }
-        cv_.notify_all();
-    }
-
-  private:
-    static void hook(FileOpStage stage, const QString &)
-    {
-        Gate *g = current_;
-        if (!g || stage != g->stage_)
-            return;
-        std::unique_lock lock(g->mutex_);
-        g->reached_ = true;
-        g->cv_.wait(lock, [g] { return g->opened_; });
-    }
-
-    static inline std::atomic<Gate *> current_{nullptr};
-    FileOpStage stage_;
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    bool reached_ = false;
-    bool opened_ = false;
-};
-
-// Counts the paint events a widget gets.
-struct PaintCounter : QObject {
-    int paints = 0;
-    bool eventFilter(QObject *, QEvent *e) override
-    {
-        if (e->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
 
 } // namespace
 
@@ -494,7 +430,7 @@ void TstSorting::cancelHandledWhileRunIsHeld()
     auto *panel = f.find<ProgressPanel>("pn_sortprogress");
     QVERIFY(panel);
     panel->installEventFilter(&painted);
-    Gate gate(stage);
+    FileOpGate gate(stage);
     if (kind == "undo") {
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));

@@ -31,6 +31,44 @@ QByteArray noise(qsizetype size, int seed)
     return b;
 }
 
+FileOpGate::FileOpGate(FileOpStage stage) : stage_(stage)
+{
+    current_ = this;
+    FileOps::set_hook(&FileOpGate::hook);
+}
+
+FileOpGate::~FileOpGate()
+{
+    open();
+    FileOps::set_hook(nullptr);
+    current_ = nullptr;
+}
+
+bool FileOpGate::reached()
+{
+    std::lock_guard lock(mutex_);
+    return reached_;
+}
+
+void FileOpGate::open()
+{
+    {
+        std::lock_guard lock(mutex_);
+        opened_ = true;
+    }
+    cv_.notify_all();
+}
+
+void FileOpGate::hook(FileOpStage stage, const QString &)
+{
+    FileOpGate *g = current_;
+    if (!g || stage != g->stage_)
+        return;
+    std::unique_lock lock(g->mutex_);
+    g->reached_ = true;
+    g->cv_.wait(lock, [g] { return g->opened_; });
+}
+
 QByteArray readFile(const QString &path)
 {
     QFile f(path);

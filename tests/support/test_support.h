@@ -2,11 +2,15 @@
 #pragma once
 
 #include "app/main_window.h"
+#include "files/file_ops.h"
 #include "support/scripted_prompter.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 namespace vorn::test
 {
@@ -25,6 +29,40 @@ std::unique_ptr<QTemporaryDir> otherFileSystem(const QTemporaryDir &near);
 // Starts this test executable with `args` (a helper mode), waits for the line its helper prints
 // through signalAndHang, and kills it (SIGKILL) right there.
 void runHelperAndKill(const QStringList &args, const QByteArray &line);
+
+// Holds the file operations at one stage (the first time it is reached) until opened: a run
+// slowed on purpose, so that a test acts while it is in progress, without any timing. One at
+// a time; it installs the file operations' test hook for its lifetime.
+class FileOpGate
+{
+  public:
+    explicit FileOpGate(FileOpStage stage);
+    ~FileOpGate();
+    FileOpGate(const FileOpGate &) = delete;
+    FileOpGate &operator=(const FileOpGate &) = delete;
+    bool reached();
+    void open();
+
+  private:
+    static void hook(FileOpStage stage, const QString &source);
+    static inline std::atomic<FileOpGate *> current_{nullptr};
+    FileOpStage stage_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool reached_ = false;
+    bool opened_ = false;
+};
+
+// Counts the paint events of the widgets it is installed on.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
 
 // A main window in its own temporary program folder, answering dialogs from a script.
 struct WindowFixture {
