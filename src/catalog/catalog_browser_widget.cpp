@@ -10,6 +10,14 @@
 namespace vorn
 {
 
+namespace
+{
+
+// Room left around a picture shown by itself: the document's and the paragraph's margins.
+constexpr int kPictureMargin = 24;
+
+} // namespace
+
 CatalogBrowser::CatalogBrowser(QWidget *parent) : QTextBrowser(parent)
 {
     setObjectName(QStringLiteral("htmlcatalog"));
@@ -81,7 +89,13 @@ QVariant CatalogBrowser::loadResource(int type, const QUrl &name)
         name.toLocalFile() == picture_) {
         // Every picture kind of the program (JPEG upright by EXIF, WMF, ...), through its loader.
         const LoadedPicture p = load_picture(picture_);
-        return p.ok ? QVariant(p.image) : QVariant();
+        if (!p.ok)
+            return {};
+        // A picture larger than the view is fitted into it (never enlarged), so it is seen whole.
+        const QSize room = viewport()->size() - QSize(kPictureMargin, kPictureMargin);
+        if (room.isValid() && (p.image.width() > room.width() || p.image.height() > room.height()))
+            return p.image.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        return p.image;
     }
     if (type == QTextDocument::ImageResource) {
         const QUrl url = resolved(name);

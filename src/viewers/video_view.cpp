@@ -103,8 +103,6 @@ VideoView::VideoView(AppContext &ctx, ActiveList &list, QFrame *pn_videomain, in
     connect(&mp1_, &MediaEngine::opened, this, &VideoView::opened);
     connect(&mp1_, &MediaEngine::completed, this, &VideoView::mp1Notify);
     connectOutput();
-    if (VideoGlWidget::available())
-        setUpOpenGL();
 
     connect(&list_, &ActiveList::changed, this, &VideoView::updateLoadButton);
     connect(&ctx_, &AppContext::selectionChanged, this, &VideoView::updateLoadButton);
@@ -372,7 +370,14 @@ void VideoView::bt_loadmovieClick()
     pn_videoout_->raise();
     if (videoFile_.isEmpty())
         return;
-    // The OpenGL output needs its context before the first open; without one, software draws.
+    // The output is chosen at the first load (the probe for OpenGL loads its driver, which a
+    // start without videos need not wait for). OpenGL needs its context before the open;
+    // without one, software draws.
+    if (!outputChosen_) {
+        outputChosen_ = true;
+        if (VideoGlWidget::available())
+            setUpOpenGL();
+    }
     if (gl_ && !(gl_->ensureContext() && mp1_.glRenderer()))
         dropOpenGL();
     if (!loading_)

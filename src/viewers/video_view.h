@@ -141,6 +141,7 @@ class VideoView : public QObject, public FileViewer
     bool playAfterLoad_ = false; // a chained video starts as soon as it is open
     bool playing_ = false;       // between Play and Stop: the window is locked
     bool chaining_ = false;      // the chain routes the next entry: keep the lock
+    bool outputChosen_ = false;  // OpenGL or software, decided at the first load
 };
 
 } // namespace vorn

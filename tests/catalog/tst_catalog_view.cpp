@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTextDocument>
 #include <QToolButton>
 
 using namespace vorn;
@@ -55,6 +56,7 @@ class TstCatalogView : public QObject
     void plainThemeReachesTheDescriptionForm();
     void toolBarIconsFromTheProgramSet();
     void gotoCatalogAndBackToViewer();
+    void largePictureShownWhole();
 
   private:
     MainWindow &startWith(WindowFixture &f, int pictures, int others = 0);
@@ -359,6 +361,38 @@ void TstCatalogView::gotoCatalogAndBackToViewer()
     button(f, "bt_backtoview")->click();
     QVERIFY(pictures->isVisible());
     QVERIFY(!catalog->isVisible());
+}
+
+void TstCatalogView::largePictureShownWhole()
+{
+    WindowFixture f;
+    startWith(f, 1);
+    writeFile(f.path("pics/large.jpg"), jpeg(2400, 1800));
+    create(f);
+    CatalogBrowser *browser = view(f)->browser();
+    const auto shownSize = [browser](const QString &path) {
+        browser->openPicture(path);
+        QCoreApplication::processEvents(); // the document is laid out and its picture loaded
+        return browser->document()
+            ->resource(QTextDocument::ImageResource, QUrl::fromLocalFile(path))
+            .value<QImage>()
+            .size();
+    };
+    // Fitted into the view, in its proportions.
+    const QSize large = shownSize(f.path("pics/large.jpg"));
+    const QSize room = browser->viewport()->size();
+    QVERIFY2(large.width() <= room.width() && large.height() <= room.height(),
+             qPrintable(QStringLiteral("%1 x %2 in %3 x %4")
+                            .arg(large.width())
+                            .arg(large.height())
+                            .arg(room.width())
+                            .arg(room.height())));
+    QVERIFY(large.width() > room.width() / 2 || large.height() > room.height() / 2);
+    QVERIFY(qAbs(large.width() * 3 - large.height() * 4) <= 4); // 4:3, give or take rounding
+
+    // A small picture keeps its size.
+    browser->backToPage();
+    QCOMPARE(shownSize(f.path("pics/p000.jpg")), QSize(64, 48));
 }
 
 QTEST_MAIN(TstCatalogView)
