@@ -279,7 +279,7 @@ void MainWindow::installParts()
     htmlView_ = documents.html;
     helpView_ = documents.help;
     sortView_ = install_sort_part(*host_, slideshow_);
-    zipView_ = install_zip_part(*host_, &sortView_->engine()).view;
+    zipView_ = install_zip_part(*host_, sortView_).view;
     catalogView_ = install_catalog_part(*host_, *listArea_, catalogGrid_, sortView_, pictureView_);
     renameView_ = install_rename_part(*host_).view;
 }

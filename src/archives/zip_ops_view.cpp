@@ -2,27 +2,27 @@
 // the preview, extracting to the target folder, packing, adding, deleting, opening with the
 // desktop's application, and the slow engine calls run on the pool.
 #include "archives/zip_part.h"
-#include "archives/zip_preview_widget.h"
+#include "archives/zip_preview_view.h"
 #include "archives/zip_view.h"
 #include "base/job.h"
 #include "files/active_list.h"
 #include "files/file_ops.h"
 #include "files/view_host.h"
+#include "sorting/sort_bar_view.h"
+#include "sorting/sort_config_view.h"
 #include "sorting/sort_engine.h"
 #include "widgets/panel_status_bar.h"
 
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QLayout>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
-#include <QUrl>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace vorn
 {
@@ -119,12 +119,24 @@ void ZipView::report(const ZipResult &result, Msg failureText)
 
 QByteArray ZipView::askPassword(const QStringList &keys)
 {
-    ZipArchive *zip = currentArchive();
-    if (!zip || !zip->needsPassword(keys))
+    ZipSlotEngine *engine = currentEngine();
+    if (!engine || !engine->archive.needsPassword(keys))
         return {};
+    if (!engine->password.isEmpty())
+        return engine->password;
     const auto answer =
         ctx_.prompter().input(ctx_.msg(Msg::ZipPasswordCaption), ctx_.msg(Msg::ZipPasswordPrompt));
     return answer ? answer->toUtf8() : QByteArray();
+}
+
+void ZipView::notePassword(ZipSlotEngine *engine, const QByteArray &password, const ZipResult &result)
+{
+    if (!engine || password.isEmpty())
+        return;
+    if (result.has(ZipIssue::WrongPassword))
+        engine->password.clear(); // the next run asks again
+    else if (result.done > 0)
+        engine->password = password;
 }
 
 QStringList ZipView::selectedFiles() const
@@ -172,8 +184,10 @@ void ZipView::zipgridclick()
     entryInHand_ = names.constLast();
     ZipExtractOptions options{false, true, askPassword(keys)};
     const QString dir = ctx_.paths().zipDir;
+    const QPointer<ZipSlotEngine> engine = currentEngine();
     runTask([zip, keys, dir, options](const ZipProgress &p) { return zip->extract(keys, dir, options, p); },
-            [this](const ZipResult &r) {
+            [this, engine, password = options.password](const ZipResult &r) {
+                notePassword(engine, password, r);
                 if (!r.ok) {
                     report(r, Msg::CannotUnzip);
                     entryInHand_.clear();
@@ -196,6 +210,7 @@ void ZipView::zipgriddblclick()
 
 void ZipView::preview()
 {
+    emit sortSourceEntered();
     clear_preview();
     QTableWidget *grid = currentGrid();
     if (!grid || grid->selectionModel()->selectedRows().size() > 1) {
@@ -218,7 +233,7 @@ void ZipView::preview()
             open_archive(file); // a nested archive becomes a further tab
         return;
     }
-    if (!preview_->show(file, kind, htmlSource_, ctx_.msg(Msg::ZipNoPreviewPlayer)))
+    if (!preview_->show(file, kind, htmlSource_))
         ctx_.prompter().error(ctx_.msg(Msg::GridNotFound1) + file + ctx_.msg(Msg::CouldNotOpen));
     update_buttons();
 }
@@ -237,8 +252,8 @@ void ZipView::bt_zipcopytoclipbClick()
 
 void ZipView::bt_zipstartappClick()
 {
-    if (previewed_.isEmpty() || !QFileInfo::exists(previewed_) ||
-        !QDesktopServices::openUrl(QUrl::fromLocalFile(previewed_)))
+    if (previewed_.isEmpty() || !QFileInfo::exists(previewed_) || !openOnDesktop_ ||
+        !openOnDesktop_(previewed_))
         ctx_.prompter().info(ctx_.msg(Msg::NoAssociation));
     bt_zipstartapp_->setEnabled(false);
 }
@@ -260,9 +275,11 @@ void ZipView::bt_extracttoClick()
             return;
         }
         ZipExtractOptions options{cb_usefolder_->isChecked(), cb_overwrite_->isChecked(), askPassword(keys)};
+        const QPointer<ZipSlotEngine> engine = currentEngine();
         runTask(
             [zip, keys, base, options](const ZipProgress &p) { return zip->extract(keys, base, options, p); },
-            [this](const ZipResult &r) {
+            [this, engine, password = options.password](const ZipResult &r) {
+                notePassword(engine, password, r);
                 report(r, Msg::CannotUnzip);
                 lb_zipname_->setText(targetFolder_);
             });
@@ -386,7 +403,9 @@ QStringList ZipView::copySelectedInto(const QString &target, QStringList *failur
     if (!zip || keys.isEmpty() || isBusy())
         return made;
     // The copies in zip_dir are refreshed first, so that a row never clicked has one too.
-    const ZipResult r = zip->extract(keys, ctx_.paths().zipDir, {false, true, askPassword(keys)});
+    const QByteArray password = askPassword(keys);
+    const ZipResult r = zip->extract(keys, ctx_.paths().zipDir, {false, true, password});
+    notePassword(currentEngine(), password, r);
     for (const ZipProblem &p : r.problems)
         failures->append(zip_problem_text(p, ctx_.texts()));
     for (const QString &name : std::as_const(names)) {
@@ -418,7 +437,7 @@ class ZipSortSource : public QObject, public SortExtraSource
         const QStringList made = view_->copySelectedInto(target, &failures);
         SortRun run;
         for (qsizetype i = 0; i + 1 < made.size(); i += 2)
-            run.append({made[i], made[i + 1], SortOp::Copy});
+            run.append({made[i], made[i + 1], SortOp::Copy, {}});
         if (!failures.isEmpty())
             ctx_.prompter().error(failures.join(QLatin1Char('\n')));
         return run;
@@ -431,18 +450,33 @@ class ZipSortSource : public QObject, public SortExtraSource
 
 } // namespace
 
-ZipPart install_zip_part(ViewHost &host, SortEngine *sort)
+ZipPart install_zip_part(ViewHost &host, SortBarView *sortBar)
 {
     QFrame *panel = host.panel(View::Zip);
     ZipPart part;
-    part.view = new ZipView(host, panel);
-    panel->layout()->addWidget(part.view);
-    host.registerViewer(View::Zip, part.view);
-    if (sort) {
-        auto *source = new ZipSortSource(part.view, host.context());
-        sort->setZipSource(source);
-        QObject::connect(source, &QObject::destroyed, sort, [sort] { sort->setZipSource(nullptr); });
-    }
+    ZipView *view = part.view = new ZipView(host, panel);
+    panel->layout()->addWidget(view);
+    host.registerViewer(View::Zip, view);
+    if (!sortBar)
+        return part;
+    SortEngine *sort = &sortBar->engine();
+    auto *source = new ZipSortSource(view, host.context());
+    sort->setZipSource(source);
+    QObject::connect(source, &QObject::destroyed, sort, [sort] { sort->setZipSource(nullptr); });
+    // The sort bar's source text: while a sort template is loaded, it names the archive when
+    // its grid has the focus.
+    QObject::connect(view, &ZipView::sortSourceEntered, &host, [&host, view, sortBar] {
+        AppContext &ctx = host.context();
+        QString text;
+        if (SortConfigView *config = sortBar->config();
+            config && !config->sortConfig().templateName().isEmpty()) {
+            if (host.activeList().hasFocus())
+                text = ctx.msg(Msg::SourceFilelist);
+            else if (view->gridHasFocus())
+                text = ctx.msg(Msg::SourceZipfile);
+        }
+        host.statusBar().setPanelText(1, text);
+    });
     return part;
 }
 

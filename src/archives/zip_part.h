@@ -4,7 +4,7 @@
 namespace vorn
 {
 
-class SortEngine;
+class SortBarView;
 class ViewHost;
 class ZipView;
 
@@ -12,7 +12,8 @@ struct ZipPart {
     ZipView *view = nullptr;
 };
 
-// sort: the engine of the sort bar, whose buttons copy the selected entries; may be null.
-ZipPart install_zip_part(ViewHost &host, SortEngine *sort);
+// sortBar: the sort bar, whose buttons copy the selected entries and whose status bar shows the
+// sorting source; may be null.
+ZipPart install_zip_part(ViewHost &host, SortBarView *sortBar);
 
 } // namespace vorn

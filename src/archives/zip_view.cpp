@@ -1,6 +1,6 @@
 #include "archives/zip_view.h"
 
-#include "archives/zip_preview_widget.h"
+#include "archives/zip_preview_view.h"
 #include "base/job.h"
 #include "files/file_helpers.h"
 #include "files/file_ops.h"
@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
@@ -28,7 +29,6 @@
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace vorn
 {
@@ -43,6 +43,7 @@ constexpr int kWidths[ZcCount] = {180, 55, 55, 35, 90, 450, 0};
 
 ZipView::ZipView(ViewHost &host, QWidget *parent) : QFrame(parent), host_(host), ctx_(host.context())
 {
+    openOnDesktop_ = [](const QString &path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
     job_ = new Job(this);
     connect(job_, &Job::progressed, this,
             [this](qint64 done, qint64 total, const QString &) { onProgress(done, total); });
@@ -73,7 +74,7 @@ ZipView::ZipView(ViewHost &host, QWidget *parent) : QFrame(parent), host_(host),
     split->setStretchFactor(0, 1);
     split->setCollapsible(0, false);
     vertical->addWidget(split);
-    preview_ = new ZipPreviewWidget(vertical);
+    preview_ = new ZipPreviewView(ctx_, vertical);
     vertical->addWidget(preview_);
     vertical->setStretchFactor(0, 3);
     vertical->setStretchFactor(1, 2);
@@ -96,7 +97,7 @@ ZipView::ZipView(ViewHost &host, QWidget *parent) : QFrame(parent), host_(host),
     outer->addLayout(bottom);
 
     connect(pc_zip_, &QTabWidget::currentChanged, this, &ZipView::pc_zipChange);
-    connect(preview_, &ZipPreviewWidget::copyStateChanged, this, &ZipView::update_buttons);
+    connect(preview_, &ZipPreviewView::copyStateChanged, this, &ZipView::update_buttons);
     connect(&ctx_, &AppContext::languageChanged, this, &ZipView::applyTexts);
     connect(&ctx_, &AppContext::viewChanged, this, &ZipView::update_buttons);
     connect(&ctx_, &AppContext::modeChanged, this, &ZipView::update_buttons);
@@ -264,6 +265,7 @@ QTableWidget *ZipView::makeGrid(QWidget *tab, int n)
             zipgridclick();
     });
     connect(grid, &QTableWidget::cellDoubleClicked, this, &ZipView::zipgriddblclick);
+    grid->installEventFilter(this); // zipgridenter
     return grid;
 }
 
@@ -272,11 +274,15 @@ QTableWidget *ZipView::currentGrid() const
     return current_ >= 0 && current_ < int(slots_.size()) ? slots_[size_t(current_)].grid : nullptr;
 }
 
+ZipSlotEngine *ZipView::currentEngine() const
+{
+    return current_ >= 0 && current_ < int(slots_.size()) ? slots_[size_t(current_)].engine : nullptr;
+}
+
 ZipArchive *ZipView::currentArchive() const
 {
-    return current_ >= 0 && current_ < int(slots_.size()) && slots_[size_t(current_)].engine
-               ? &slots_[size_t(current_)].engine->archive
-               : nullptr;
+    ZipSlotEngine *engine = currentEngine();
+    return engine ? &engine->archive : nullptr;
 }
 
 bool ZipView::open_archive(const QString &path)
@@ -412,9 +418,17 @@ void ZipView::clear_preview()
     lock_ = false;
 }
 
+bool ZipView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn && watched == currentGrid())
+        emit sortSourceEntered();
+    return QFrame::eventFilter(watched, event);
+}
+
 void ZipView::pc_zipChange(int index)
 {
     current_ = index;
+    emit sortSourceEntered();
     clear_preview();
     ZipArchive *zip = currentArchive();
     stat_zip_->setPanelText(0, zip ? zip->path() : QString());

@@ -32,7 +32,7 @@ namespace vorn
 class PanelStatusBar;
 class Job;
 class ViewHost;
-class ZipPreviewWidget;
+class ZipPreviewView;
 
 // The engine instance of one archive slot, found again by its name "zip_" + n.
 class ZipSlotEngine : public QObject
@@ -41,6 +41,8 @@ class ZipSlotEngine : public QObject
   public:
     using QObject::QObject;
     ZipArchive archive;
+    // The password that last opened entries of this archive: asked once, not on every click.
+    QByteArray password;
 };
 
 class ZipView : public QFrame, public FileViewer
@@ -68,6 +70,11 @@ class ZipView : public QFrame, public FileViewer
     // Copies the selected entries into a folder under free names (the sorting source).
     QStringList copySelectedInto(const QString &target, QStringList *failures);
     bool gridHasFocus() const;
+    ZipPreviewView *previewArea() const { return preview_; }
+    // Opens a file with the desktop's application; true when that worked. Tests record the
+    // calls instead of starting programs.
+    using DesktopOpener = std::function<bool(const QString &path)>;
+    void setDesktopOpener(DesktopOpener opener) { openOnDesktop_ = std::move(opener); }
 
   public slots:
     void bt_zipopenClick();
@@ -89,6 +96,14 @@ class ZipView : public QFrame, public FileViewer
     // Recomputes the enabled state of the buttons (algorithm 8).
     void update_buttons();
 
+  signals:
+    // An entry grid got the keyboard focus, or the current archive changed: the sort bar's
+    // source text is to be written again.
+    void sortSourceEntered();
+
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
   private:
     struct Slot {
         ZipSlotEngine *engine = nullptr;
@@ -109,7 +124,12 @@ class ZipView : public QFrame, public FileViewer
     void setStatusAfterOpen();
     void preview();
     void packRun();
+    ZipSlotEngine *currentEngine() const;
+    // The password for the entries: none when none is encrypted, else the archive's remembered
+    // one or the user's answer.
     QByteArray askPassword(const QStringList &keys);
+    // Remembers a password that worked and forgets one that did not.
+    void notePassword(ZipSlotEngine *engine, const QByteArray &password, const ZipResult &result);
     // Runs work on the pool with progress and cancel; then() gets its result on this thread.
     void runTask(std::function<ZipResult(const ZipProgress &)> work,
                  std::function<void(const ZipResult &)> then);
@@ -148,13 +168,14 @@ class ZipView : public QFrame, public FileViewer
     QLabel *pn_extracttotxt_ = nullptr, *lb_zipnametext_ = nullptr;
     QLineEdit *lb_zipname_ = nullptr;
     QToolButton *bt_extractto_ = nullptr;
-    ZipPreviewWidget *preview_ = nullptr;
+    ZipPreviewView *preview_ = nullptr;
     PanelStatusBar *stat_zip_ = nullptr;
     QProgressBar *pb_zip_ = nullptr;
 
     // The engine call running on the pool, and what follows it on this thread.
     Job *job_ = nullptr;
     std::function<void(const ZipResult &)> then_;
+    DesktopOpener openOnDesktop_;
 };
 
 } // namespace vorn

@@ -185,7 +185,6 @@ enum class Msg {
     ZipWorking,
     ZipCancel,
     ZipMountPointNote,
-    ZipNoPreviewPlayer,
     ZipSkippedFiles,
     WorkSorting,
     WorkUndoing,

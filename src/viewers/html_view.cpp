@@ -158,6 +158,16 @@ bool HtmlView::loadPage(const QString &source, bool remember)
     return true;
 }
 
+bool HtmlView::sourceShown() const
+{
+    return bt_htmltext_->isChecked();
+}
+
+void HtmlView::setSourceShown(bool on)
+{
+    bt_htmltext_->setChecked(on);
+}
+
 void HtmlView::showHtmlFile(const QString &path)
 {
     // A missing file shows nothing and leaves the view as it was.

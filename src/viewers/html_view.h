@@ -40,6 +40,10 @@ class HtmlView : public QObject, public FileViewer
     QToolButton *button(const char *name) const;
     const HtmlHistory &history() const { return history_; }
     QString currentFile() const { return path_; }
+    // Whether pages are shown as their source text (the state of bt_htmltext); the next page
+    // shown follows it.
+    bool sourceShown() const;
+    void setSourceShown(bool on);
     // Plays a linked sound; without one the desktop's default application opens it.
     void setSoundPlayer(std::function<void(const QString &)> player) { soundPlayer_ = std::move(player); }
 

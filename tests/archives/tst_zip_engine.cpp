@@ -92,25 +92,6 @@ struct FileSizeLimit {
     }
 };
 
-// Makes a real archive file with libzip from (name, data) pairs.
-void writeZipFile(const QString &path, const QList<std::pair<QByteArray, QByteArray>> &files,
-                  const char *password = nullptr, quint16 method = ZIP_EM_NONE)
-{
-    int err = 0;
-    zip_t *za = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &err);
-    QVERIFY(za);
-    for (const auto &[name, data] : files) {
-        auto *copy = static_cast<char *>(malloc(size_t(std::max<qsizetype>(data.size(), 1))));
-        memcpy(copy, data.constData(), size_t(data.size()));
-        zip_source_t *src = zip_source_buffer(za, copy, zip_uint64_t(data.size()), 1);
-        const zip_int64_t idx = zip_file_add(za, name.constData(), src, ZIP_FL_ENC_UTF_8);
-        QVERIFY(idx >= 0);
-        if (password)
-            QCOMPARE(zip_file_set_encryption(za, zip_uint64_t(idx), method, password), 0);
-    }
-    QCOMPARE(zip_close(za), 0);
-}
-
 } // namespace
 
 class TstZipEngine : public QObject
@@ -487,7 +468,7 @@ void TstZipEngine::passwords()
     QFETCH(int, method);
     Sandbox box;
     const QString archive = box.dir.filePath("secret.zip");
-    writeZipFile(archive, {{"secret.txt", noise(5000, 9)}}, "right", quint16(method));
+    QVERIFY(writeLibzipArchive(archive, {{"secret.txt", noise(5000, 9)}}, "right", quint16(method)));
     ZipArchive zip;
     QVERIFY(zip.open(archive));
     QVERIFY(zip.needsPassword({"secret.txt"}));

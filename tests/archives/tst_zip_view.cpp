@@ -3,16 +3,26 @@
 // adding and deleting, nested archives, sorting entries into a folder, and the rules of the
 // grid rows and buttons as tables.
 #include "app/view_stack_view.h"
+#include "archives/zip_preview_view.h"
 #include "archives/zip_view.h"
 #include "files/fake_drive_info.h"
 #include "files/list_area_view.h"
 #include "sorting/sort_bar_view.h"
+#include "sorting/sort_config_view.h"
 #include "sorting/sort_engine.h"
 #include "support/picture_fixtures.h"
 #include "support/test_support.h"
+#include "support/video_fixtures.h"
 #include "support/zip_fixtures.h"
+#include "viewers/html_view.h"
+#include "viewers/video_view.h"
+#include "widgets/hex_widget.h"
+#include "widgets/html_browser.h"
+#include "widgets/image_widget.h"
+#include "widgets/panel_status_bar.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +31,7 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <QTreeView>
+#include <zip.h>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -55,6 +66,15 @@ class TstZipView : public QObject
     void buttonRules();
     void openListsAndLocks();
     void clickAndPreview();
+    void previewInProgramViews_data();
+    void previewInProgramViews();
+    void htmlPreviewSourceAndCopy();
+    void videoPreviewPlays();
+    void openWithDesktopApplication_data();
+    void openWithDesktopApplication();
+    void encryptedEntriesAskForPassword_data();
+    void encryptedEntriesAskForPassword();
+    void sortSourceText();
     void extractWithOptions();
     void hostileArchiveReported();
     void nestedArchiveOnce();
@@ -254,26 +274,249 @@ void TstZipView::clickAndPreview()
     selectRows(v, {0, 1, 2}); // three rows: three copies, no preview
     QCOMPARE(treeOf(zipDir), (QStringList{"read.me", "setup.exe", "urlaub.jpg"}));
     v.zipgriddblclick();
-    QVERIFY(f.find<QPlainTextEdit>("zipmemo")->isHidden());
-    QVERIFY(f.find<QPlainTextEdit>("ziphex")->isHidden());
+    QVERIFY(!v.previewArea()->textView() && !v.previewArea()->pictureView()); // no viewer was needed
 
     selectRows(v, {0});
+    v.currentGrid()->setFocus();
     v.zipgriddblclick();
-    QVERIFY(!f.find<QPlainTextEdit>("zipmemo")->isHidden());
-    QCOMPARE(f.find<QPlainTextEdit>("zipmemo")->toPlainText(), QStringLiteral("hello text"));
+    auto *memo = f.find<QPlainTextEdit>("zipmemo");
+    QVERIFY(memo && memo->isVisible());
+    QCOMPARE(memo->toPlainText(), QStringLiteral("hello text"));
+    QVERIFY(memo->isReadOnly());
     QVERIFY(f.find<QToolButton>("bt_zipcopytoclipb")->isEnabled());
     QCOMPARE(v.entryInHand(), QStringLiteral("read.me"));
+    QCOMPARE(f.window->focusWidget(), v.currentGrid()); // the grid keeps the focus (the sort source)
 
     selectRows(v, {1});
     v.zipgriddblclick();
-    QVERIFY(f.find<QPlainTextEdit>("zipmemo")->isHidden());
-    QVERIFY(f.find<QPlainTextEdit>("ziphex")->toPlainText().startsWith(QStringLiteral("00000000  4d5a 90")));
+    QVERIFY(!memo->isVisible());
+    auto *hex = f.find<HexWidget>("ziphex");
+    QVERIFY(hex && hex->isVisible());
+    QCOMPARE(hex->bytesPerLine(), 24);
+    QVERIFY(hex->lineText(0).contains(QStringLiteral("4d5a 90")));
+    QVERIFY(!f.find<QToolButton>("bt_zipcopytoclipb")->isEnabled());
 
     selectRows(v, {2});
     v.zipgriddblclick();
-    QVERIFY(!f.find<QLabel>("zipimage")->isHidden());
-    QCOMPARE(f.find<QLabel>("zipimage")->size(), QSize(4, 3));
-    QVERIFY(!v.archiveLock()); // a preview releases the lock
+    QVERIFY(!hex->isVisible());
+    auto *image = f.find<ImageWidget>("zipimage");
+    QVERIFY(image);
+    QTRY_VERIFY(image->isVisible());
+    QCOMPARE(image->size(), QSize(4, 3)); // its own size, not stretched
+    QVERIFY(!v.archiveLock());            // a preview releases the lock
+
+    click(f, "bt_zipclose"); // closing clears the preview
+    QVERIFY(!image->isVisible());
+    QVERIFY(memo->toPlainText().isEmpty());
+}
+
+void TstZipView::previewInProgramViews_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("viewer");
+    QTest::newRow("no extension: text") << QByteArray("LIESMICH") << QByteArray("text") << "zipmemo";
+    QTest::newRow("css: text") << QByteArray("web/site.css") << QByteArray("a{}") << "zipmemo";
+    QTest::newRow("unknown: hex") << QByteArray("data.bin") << QByteArray("\x01\x02") << "ziphex";
+    QTest::newRow("gif: animation") << QByteArray("anim.gif") << gif(3) << "zipgif";
+    QImage red(5, 2, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QTest::newRow("bmp: picture") << QByteArray("x.bmp") << encode(red, "bmp") << "zipimage";
+    QTest::newRow("html") << QByteArray("page.html") << QByteArray("<p>hi</p>") << "ziphtml";
+}
+
+void TstZipView::previewInProgramViews()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, viewer);
+    WindowFixture f;
+    ZipView &v = start(f);
+    writeFile(f.path("a.zip"), rawZip({entry(name, bytes)}));
+    openArchive(f, f.path("a.zip"));
+    selectRows(v, {0});
+    v.zipgriddblclick();
+    QVERIFY(f.find<QWidget>(viewer));
+    QTRY_VERIFY(f.find<QWidget>(viewer)->isVisible());
+    QVERIFY(f.prompter.messages().isEmpty());
+    // the program's own views in small: their tool bars and status bars stay hidden
+    for (const char *own : {"tbar_text", "tbar_html", "tbar_view", "stat_text", "stat_html", "stat_view"})
+        for (QWidget *w : v.previewArea()->findChildren<QWidget *>(QString::fromLatin1(own)))
+            QVERIFY2(!w->isVisible(), own);
+}
+
+void TstZipView::htmlPreviewSourceAndCopy()
+{
+    WindowFixture f;
+    ZipView &v = start(f);
+    writeFile(f.path("a.zip"), rawZip({entry("index.htm", "<html><body><b>Bold</b> text</body></html>")}));
+    openArchive(f, f.path("a.zip"));
+    click(f, "bt_zipclose"); // the lock released; the HTML source button needs picture mode
+    f.window->context().setMode(ViewMode::Pictures);
+    v.showFile(f.path("a.zip"));
+    selectRows(v, {0});
+    v.zipgriddblclick();
+    auto *html = f.find<HtmlBrowser>("ziphtml");
+    QVERIFY(html && html->isVisible());
+    QCOMPARE(html->toPlainText().trimmed(), QStringLiteral("Bold text"));
+    QVERIFY(!f.find<QToolButton>("bt_zipcopytoclipb")->isEnabled()); // nothing selected yet
+    html->selectAll();
+    QVERIFY(f.find<QToolButton>("bt_zipcopytoclipb")->isEnabled());
+    click(f, "bt_zipcopytoclipb");
+    QCOMPARE(QApplication::clipboard()->text().trimmed(), QStringLiteral("Bold text"));
+
+    QVERIFY(f.find<QToolButton>("bt_ziphtmlsource")->isEnabled());
+    click(f, "bt_ziphtmlsource"); // the same entry again, as its source text
+    QVERIFY(html->isVisible());
+    QVERIFY(html->toPlainText().contains(QStringLiteral("<b>Bold</b>")));
+}
+
+void TstZipView::videoPreviewPlays()
+{
+    WindowFixture f;
+    ZipView &v = start(f);
+    QVERIFY(make_clip(f.path("clip.mpg"), ClipCodec::Mpeg1, QSize(160, 120), 25));
+    writeFile(f.path("a.zip"),
+              rawZip({entry("film/clip.mpg", readFile(f.path("clip.mpg"))), entry("b.txt", "b")}));
+    openArchive(f, f.path("a.zip"));
+    selectRows(v, {0});
+    v.zipgriddblclick();
+    QVERIFY(f.find<QWidget>("pn_zipmovie")->isVisible());
+    VideoView *video = v.previewArea()->videoView();
+    QVERIFY(video);
+    QCOMPARE(video->engine().objectName(), QStringLiteral("mp_zip"));
+    QTRY_VERIFY_WITH_TIMEOUT(video->isPlaying(), 20000); // plays as soon as it is open
+    QCOMPARE(video->baseSize(), QSize(160, 120));
+    QVERIFY(f.window->listArea()->isEnabled()); // the preview does not lock the window
+
+    selectRows(v, {1}); // another entry: the preview is cleared, the player stopped and closed
+    v.zipgriddblclick();
+    QVERIFY(!video->isPlaying());
+    QCOMPARE(video->engine().deviceId(), 0);
+    QVERIFY(!f.find<QWidget>("pn_zipmovie")->isVisible());
+}
+
+void TstZipView::openWithDesktopApplication_data()
+{
+    QTest::addColumn<bool>("desktopOpens");
+    QTest::newRow("an application opens it") << true;
+    QTest::newRow("no application") << false;
+}
+
+void TstZipView::openWithDesktopApplication()
+{
+    QFETCH(bool, desktopOpens);
+    WindowFixture f;
+    ZipView &v = start(f);
+    QStringList opened;
+    v.setDesktopOpener([&](const QString &path) {
+        opened << path;
+        return desktopOpens;
+    });
+    writeFile(f.path("a.zip"), rawZip({entry("docs/read.me", "hello")}));
+    openArchive(f, f.path("a.zip"));
+    f.prompter.clear();
+    click(f, "bt_zipstartapp"); // nothing previewed yet
+    QVERIFY(opened.isEmpty());
+    QCOMPARE(f.prompter.lastMessage(), QStringLiteral("Keine passende Verknüpfung gefunden!"));
+
+    selectRows(v, {0});
+    v.zipgriddblclick();
+    QVERIFY(f.find<QToolButton>("bt_zipstartapp")->isEnabled());
+    f.prompter.clear();
+    click(f, "bt_zipstartapp");
+    QCOMPARE(opened, QStringList{f.window->context().paths().zipDir + "read.me"});
+    QCOMPARE(f.prompter.messages().isEmpty(), desktopOpens);
+    if (!desktopOpens)
+        QCOMPARE(f.prompter.lastMessage(), QStringLiteral("Keine passende Verknüpfung gefunden!"));
+    QVERIFY(!f.find<QToolButton>("bt_zipstartapp")->isEnabled());
+}
+
+void TstZipView::encryptedEntriesAskForPassword_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::newRow("traditional") << int(ZIP_EM_TRAD_PKWARE);
+    QTest::newRow("aes-256") << int(ZIP_EM_AES_256);
+}
+
+void TstZipView::encryptedEntriesAskForPassword()
+{
+    QFETCH(int, method);
+    WindowFixture f;
+    ZipView &v = start(f);
+    QVERIFY(writeLibzipArchive(f.path("secret.zip"), {{"secret.txt", "the secret"}, {"more.txt", "more"}},
+                               "right", quint16(method)));
+    openArchive(f, f.path("secret.zip"));
+    const QString zipDir = f.window->context().paths().zipDir;
+    const auto inputs = [&f] {
+        int n = 0;
+        for (const auto &r : f.prompter.records())
+            n += r.kind == ScriptedPrompter::Kind::Input;
+        return n;
+    };
+
+    f.prompter.clear();
+    f.prompter.pushText("wrong");
+    selectRows(v, {0});
+    QCOMPARE(inputs(), 1);
+    QCOMPARE(
+        f.prompter.lastMessage(),
+        QStringLiteral("Fehler! Datei kann nicht entpackt werden!\n\nFalsches Passwort für: secret.txt"));
+    QVERIFY(v.entryInHand().isEmpty());
+    QCOMPARE(treeOf(zipDir), QStringList{});
+
+    f.prompter.clear();
+    f.prompter.pushText(QString()); // the question cancelled
+    selectRows(v, {0});
+    QVERIFY(f.prompter.lastMessage().startsWith(QStringLiteral("Fehler! Datei kann nicht entpackt werden!")));
+    QCOMPARE(treeOf(zipDir), QStringList{});
+
+    f.prompter.clear();
+    f.prompter.pushText("right");
+    selectRows(v, {0});
+    QVERIFY(f.prompter.messages().isEmpty());
+    QCOMPARE(readFile(zipDir + "secret.txt"), QByteArray("the secret"));
+    selectRows(v, {1}); // the archive's password is asked once
+    QCOMPARE(inputs(), 1);
+    QCOMPARE(readFile(zipDir + "more.txt"), QByteArray("more"));
+
+    // another slot asks again; extracting to a folder then uses the remembered password
+    setTarget(f, f.path("target"));
+    click(f, "bt_zipclose");
+    v.showFile(f.path("secret.zip"));
+    f.prompter.clear();
+    f.prompter.pushText("right");
+    selectRows(v, {0, 1});
+    QCOMPARE(inputs(), 1);
+    click(f, "bt_extractto");
+    QTRY_VERIFY(!v.isBusy());
+    QCOMPARE(inputs(), 1);
+    QCOMPARE(treeOf(f.path("target")), (QStringList{"more.txt", "secret.txt"}));
+}
+
+void TstZipView::sortSourceText()
+{
+    WindowFixture f;
+    ZipView &v = start(f);
+    writeFile(f.path("a.zip"), rawZip({entry("a.txt", "a")}));
+    v.showFile(f.path("a.zip"));
+    PanelStatusBar *stat = f.find<PanelStatusBar>("stat_sort");
+    QVERIFY(stat);
+    v.currentGrid()->setFocus();
+    QCOMPARE(stat->panelText(1), QString()); // no sort template loaded
+
+    SortConfig sortTemplate;
+    sortTemplate.add_button();
+    sortTemplate.setCaption(1, "A");
+    sortTemplate.setFolder(1, f.path("x") + "/");
+    const QString ctg = f.window->context().paths().templateDir + "t.ctg";
+    QVERIFY(sortTemplate.save(ctg));
+    f.prompter.pushText(ctg);
+    f.window->findChild<SortConfigView *>()->bt_loadsortClick();
+    QVERIFY(!f.window->findChild<SortConfigView *>()->sortConfig().templateName().isEmpty());
+    f.window->listArea()->folderList()->setFocus();
+    v.currentGrid()->setFocus();
+    QTRY_COMPARE(stat->panelText(1), QStringLiteral("Quelle : Zip-Datei "));
 }
 
 void TstZipView::extractWithOptions()

@@ -4,7 +4,11 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QtEndian>
+#include <cstdlib>
+#include <cstring>
+#include <zip.h>
 
 namespace vorn::test
 {
@@ -185,6 +189,28 @@ QStringList treeOf(const QString &root)
     }
     out.sort();
     return out;
+}
+
+bool writeLibzipArchive(const QString &path, const QList<std::pair<QByteArray, QByteArray>> &files,
+                        const char *password, quint16 method)
+{
+    int err = 0;
+    zip_t *za = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    if (!za)
+        return false;
+    for (const auto &[name, data] : files) {
+        auto *copy = static_cast<char *>(malloc(size_t(std::max<qsizetype>(data.size(), 1))));
+        memcpy(copy, data.constData(), size_t(data.size()));
+        zip_source_t *src = zip_source_buffer(za, copy, zip_uint64_t(data.size()), 1);
+        const zip_int64_t idx = src ? zip_file_add(za, name.constData(), src, ZIP_FL_ENC_UTF_8) : -1;
+        if (idx < 0 || (password && zip_file_set_encryption(za, zip_uint64_t(idx), method, password) != 0)) {
+            if (idx < 0 && src)
+                zip_source_free(src);
+            zip_discard(za);
+            return false;
+        }
+    }
+    return zip_close(za) == 0;
 }
 
 } // namespace vorn::test

@@ -27,6 +27,11 @@ QByteArray rawZip(const QList<RawZipEntry> &entries, bool zip64 = false);
 // records that all point to the same data.
 QByteArray overlapBomb(int copies, qsizetype size);
 
+// A real archive written by libzip from (name, data) pairs; with a password every entry is
+// encrypted by `method` (a libzip ZIP_EM_* value: traditional or AES). False when libzip refused.
+bool writeLibzipArchive(const QString &path, const QList<std::pair<QByteArray, QByteArray>> &files,
+                        const char *password = nullptr, quint16 method = 0);
+
 // Raw deflate of the bytes (no zlib header or trailer).
 QByteArray rawDeflate(const QByteArray &data);
 quint32 crc32Of(const QByteArray &data);
