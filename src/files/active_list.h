@@ -40,7 +40,7 @@ class ActiveList : public QObject
     virtual void activate() = 0;
     virtual void deselect() = 0;
     // Adds the rows to the selection, keeping what is selected.
-    virtual void selectMore(const QList<int> &rows) = 0;
+    virtual void selectMore(const QList<int> &rows) { Q_UNUSED(rows) }
     // Takes the rows out of the list (the files are gone from disk).
     virtual void removeRows(const QList<int> &rows) = 0;
     // The list shows what is on disk again: the folder is listed again, and from the search
@@ -48,17 +48,18 @@ class ActiveList : public QObject
     virtual void refreshFromDisk() = 0;
     // Rewrites the selection read-out and position texts.
     virtual void updateReadout() = 0;
+    // The operations below do nothing on a list that does not have them.
     // Empties the list.
-    virtual void clear() = 0;
+    virtual void clear() {}
     // Adds files (full paths) at the end of the list.
-    virtual void append(const QStringList &paths) = 0;
+    virtual void append(const QStringList &paths) { Q_UNUSED(paths) }
     // Puts the tab of this list in front.
-    virtual void bringToFront() = 0;
+    virtual void bringToFront() {}
     // The found-count text under the search list.
-    virtual void setFoundText(const QString &text) = 0;
+    virtual void setFoundText(const QString &text) { Q_UNUSED(text) }
     void clearFoundCount() { setFoundText(QString()); }
     // Recomputes which list buttons are enabled.
-    virtual void updateButtons() = 0;
+    virtual void updateButtons() {}
 
     // The row after `row`, or -1 at the end.
     int next(int row) const { return row + 1 < count() ? row + 1 : -1; }
