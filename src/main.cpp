@@ -11,7 +11,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
 
-    // 1. One copy at a time; no language is known yet, so both are shown.
+    // One copy at a time; no language is known yet, so both are shown.
     vorn::InstanceGuard guard;
     if (guard.acquire() == vorn::InstanceGuard::State::AlreadyRunning) {
         QString text = vorn::Texts::msg(vorn::Msg::AlreadyRunning, vorn::German);
@@ -20,14 +20,14 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    // 2. The application's title.
+    // The application's title.
     QApplication::setApplicationName(QStringLiteral("V.O.R.N. 2.0"));
     QApplication::setApplicationDisplayName(QString());
     QApplication::setApplicationVersion(QStringLiteral("2.0"));
     QApplication::setDesktopFileName(QStringLiteral("vorn"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vorn.svg")));
 
-    // 3.-4. The main window in its program folder, centred, maximised when the configuration
+    // The main window in its program folder, centred, maximised when the configuration
     // says so.
     vorn::StartOptions options;
     const QStringList args = QApplication::arguments();

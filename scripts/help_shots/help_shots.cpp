@@ -133,7 +133,7 @@ int main(int argc, char *argv[])
         const QString prefix =
             out + QLatin1Char('/') + QLatin1String(lang == 0 ? "d" : "e") + QStringLiteral("_shot_");
         w.context().setLanguage(lang);
-        w.apply_texts();
+        w.applyTexts();
         click(w, "bt_showview");
         w.listArea()->openFolder(photos);
         settle();

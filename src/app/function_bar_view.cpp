@@ -167,6 +167,27 @@ FunctionBarView::FunctionBarView(int rowHeight, QWidget *parent)
     colorRow->addStretch(1);
     contentLayout()->addWidget(fup_color_);
     fup_color_->hide();
+
+    // Every button but the view buttons also announces itself as a function click.
+    const auto all = findChildren<QToolButton *>();
+    for (QToolButton *b : all)
+        if (!viewGroup_->buttons().contains(b))
+            connect(b, &QToolButton::clicked, this, &FunctionBarView::functionClicked);
+}
+
+void FunctionBarView::showMode(ViewMode mode)
+{
+    button("bt_help")->setEnabled(mode != ViewMode::Rename);
+    if (QAbstractButton *b = viewGroup_->button(int(mode)))
+        b->setChecked(true);
+}
+
+void FunctionBarView::applyTexts()
+{
+    // The language button keeps its five-language hint.
+    button("bt_language")
+        ->setToolTip(QStringLiteral("Sprache wählen\n\rSelect language\n\rChoisir langage\n\rPrescelto "
+                                    "linguaggio\n\rSeleccionar lenguaje"));
 }
 
 QToolButton *FunctionBarView::addButton(QWidget *row, const char *name, const QIcon &icon, bool checkable)

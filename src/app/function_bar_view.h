@@ -21,11 +21,13 @@ class FunctionBarView : public CollapsibleToolBar
     explicit FunctionBarView(int rowHeight, QWidget *parent = nullptr);
 
     QToolButton *button(const char *name) const;
-    // The view buttons, with the ViewMode of each as its id.
-    QButtonGroup *viewGroup() const { return viewGroup_; }
     QWidget *colorPanel() const { return fup_color_; }
     // The point size of the hints chosen in pop_hint.
     int hintSize() const { return hintSize_; }
+    // The view button of the mode is down; help is off in rename mode.
+    void showMode(ViewMode mode);
+    // The texts the control table does not give: the five-language hint of bt_language.
+    void applyTexts();
 
   public slots:
     void bt_colorsClick();
@@ -41,6 +43,8 @@ class FunctionBarView : public CollapsibleToolBar
     void infoClicked();
     void helpClicked();
     void closeClicked();
+    // Any button but the view buttons was clicked.
+    void functionClicked();
 
   private:
     QToolButton *addButton(QWidget *row, const char *name, const QIcon &icon, bool checkable = false);

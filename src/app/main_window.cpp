@@ -96,7 +96,7 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::formcreate()
 {
-    // 1. Hidden, fixed outer size 800 x 600, not scaled to the font.
+    // Hidden until shown, 800 x 600, not scaled to the font.
     hide();
     resize(800, 600);
     setWindowIcon(QIcon(QStringLiteral(":/icons/vorn.svg")));
@@ -104,16 +104,16 @@ void MainWindow::formcreate()
     buildLayout();
     buildShortcuts();
 
-    // 2. The ZIP engine is linked in; binding cannot fail.
+    // The ZIP engine is linked in; binding cannot fail.
     zip_.bind();
-    // 3.-5. Language index 0, the paths, the working folders.
+    // German until the configuration is read; the working folders of the program folder.
     ctx_->setLanguageIndex(German);
     const Paths &p = ctx_->paths();
     create_working_folders(p);
-    // 6. vorn.cfg
+    // The configuration (vorn.cfg) and its language.
     ctx_->config() = load_config(p.cfgFile);
     ctx_->setLanguageIndex(ctx_->config().language);
-    // 7. The catalog list: a missing vorn.pth is created as an empty file (the empty list);
+    // The catalog list: a missing vorn.pth is created as an empty file (the empty list);
     // the grid is written to it when the list first changes and at shutdown.
     catalogGrid_.setSize(2, 1);
     catalogGrid_.clearCells();
@@ -122,10 +122,10 @@ void MainWindow::formcreate()
         write_text_lines(p.pthFile, {});
     else
         load_grid_reported(*ctx_, p.pthFile, catalogGrid_);
-    // 8.-9. The user masks, applied and written back.
+    // The user masks, applied and written back.
     maskBar_->loadMaskFile();
     maskBar_->bt_maskconfigokClick();
-    // 10. The textured theme.
+    // The textured theme.
     apply_theme(this, true);
 }
 
@@ -137,6 +137,13 @@ class MainWindow::Host : public ViewHost
 
     AppContext &context() override { return *w_.ctx_; }
     QFrame *panel(View v) override { return w_.views_->panel(v); }
+    void adopt(View v, QObject *view) override
+    {
+        if (auto *widget = qobject_cast<QWidget *>(view))
+            panel(v)->layout()->addWidget(widget);
+        else
+            view->setParent(w_.views_->owner(v));
+    }
     void registerViewer(View v, FileViewer *viewer) override { w_.router_->registerViewer(v, viewer); }
     void addLockout(QWidget *widget) override
     {
@@ -166,6 +173,7 @@ class MainWindow::Host : public ViewHost
               static_cast<QWidget *>(w_.tbar_sortmain_), static_cast<QWidget *>(w_.functionBar_)})
             widget->setVisible(visible);
     }
+    void setCaption(const QString &caption) override { w_.setWindowTitle(caption); }
 
   private:
     MainWindow &w_;
@@ -202,7 +210,7 @@ void MainWindow::buildLayout()
 
     tbar_mask_ = new CollapsibleToolBar(QStringLiteral("tbar_mask"), QStringLiteral("lb_filter"), central);
     maskBar_ = new MaskBarView(*ctx_, kButtonRowHeight, tbar_mask_->content());
-    tbar_mask_->contentLayout()->addWidget(maskBar_);
+    tbar_mask_->addContent(maskBar_);
     outer->addWidget(tbar_mask_);
     tbar_sortmain_ =
         new CollapsibleToolBar(QStringLiteral("tbar_sortmain"), QStringLiteral("lb_sortbar"), central);
@@ -250,21 +258,18 @@ void MainWindow::buildLayout()
         set_viewing_color(this, c);
         host_->announceViewingColor(c);
     });
-    // Any function button brings the hidden list area back.
-    const auto buttons = functionBar_->findChildren<QToolButton *>();
-    for (QToolButton *b : buttons)
-        if (!functionBar_->viewGroup()->buttons().contains(b)) // view buttons decide for themselves
-            connect(b, &QToolButton::clicked, this, &MainWindow::showListSide);
+    // Any function button brings the hidden list area back; the view buttons decide for
+    // themselves.
+    connect(functionBar_, &FunctionBarView::functionClicked, this, &MainWindow::showListSide);
     connect(listArea_, &ListAreaView::hideRequested, this, &MainWindow::bt_dirhideClick);
-    connect(listArea_, &ListAreaView::tabChanged, this, &MainWindow::pc_listChange);
 
-    installParts(central);
+    installParts();
 }
 
 // The subsystems install their views in this order.
-void MainWindow::installParts(QWidget *)
+void MainWindow::installParts()
 {
-    scanPanel_ = install_files_part(*host_, *listArea_, *maskBar_);
+    scanPanel_ = install_files_part(*host_, *listArea_);
     const PicturePart pictures = install_picture_part(*host_);
     pictureView_ = pictures.view;
     slideshow_ = pictures.slideshow;
@@ -273,10 +278,9 @@ void MainWindow::installParts(QWidget *)
     textView_ = documents.text;
     htmlView_ = documents.html;
     helpView_ = documents.help;
-    sortView_ = install_sort_part(*host_, pictureView_);
+    sortView_ = install_sort_part(*host_, slideshow_);
     zipView_ = install_zip_part(*host_, sortView_).view;
-    catalogView_ = install_catalog_part(*host_, *listArea_, catalogGrid_, sortView_);
-    adopt_goto_catalog_button(*host_, catalogView_, pictureView_);
+    catalogView_ = install_catalog_part(*host_, *listArea_, catalogGrid_, sortView_, pictureView_);
     renameView_ = install_rename_part(*host_).view;
 }
 
@@ -305,23 +309,20 @@ void MainWindow::showEvent(QShowEvent *event)
 
 void MainWindow::formshow()
 {
-    // 1. The caption.
+    // The caption, and the picture view in front.
     setWindowTitle(fullTitle());
-    // 2. Layout: the picture view in front.
     router_->enterMode(ViewMode::Pictures);
-    // 3. The five-language hint of the language button.
-    // 4. The defaults of the views are set by each view when it is built.
-    // 5. The file list shows the folder selected in the tree, with "*.*".
+    // The file list shows the start folder, selected in the tree, through "*.*".
     const QString home = QDir::homePath();
     listArea_->showStartFolder(home);
-    // 6. Empty the clipboard.
+    // The clipboard starts empty.
     if (QClipboard *cb = QGuiApplication::clipboard())
         cb->clear();
-    // 7. The texts; an index other than 0 or 1 becomes English.
+    // The texts; a language index other than German or English becomes English.
     const int lang = ctx_->config().language;
     ctx_->setLanguageIndex(lang == German || lang == English ? lang : English);
-    apply_texts();
-    // 8. The splash, modal.
+    applyTexts();
+    // The splash, modal.
     if (options_.showSplash) {
         SplashDialog splash(ctx_->texts(), this);
         splash.exec();
@@ -329,14 +330,11 @@ void MainWindow::formshow()
     }
 }
 
-void MainWindow::apply_texts()
+void MainWindow::applyTexts()
 {
     apply_control_texts(this, ctx_->texts());
     listArea_->applyTexts();
-    // The language button keeps its five-language hint.
-    functionBar_->button("bt_language")
-        ->setToolTip(QStringLiteral("Sprache wählen\n\rSelect language\n\rChoisir langage\n\rPrescelto "
-                                    "linguaggio\n\rSeleccionar lenguaje"));
+    functionBar_->applyTexts();
     ctx_->retranslate();
 }
 
@@ -382,12 +380,12 @@ void MainWindow::shut_down()
 {
     shuttingDown_ = true;
     const Paths &p = ctx_->paths();
-    // 2.-3. The catalog list and the configuration.
+    // The catalog list and the configuration are written.
     save_grid(p.pthFile, catalogGrid_);
     save_config(p.cfgFile, ctx_->language(), currentWindowShow());
-    // 8. The ZIP engine.
+    // The ZIP engine lets go.
     zip_.release();
-    // 9. zipdir and temp are emptied and removed when empty.
+    // zipdir and temp are emptied and removed when empty.
     remove_working_folders(p);
 }
 
@@ -398,7 +396,7 @@ void MainWindow::bt_languageClick()
         dlg.exec();
     }
     QCoreApplication::processEvents();
-    apply_texts();
+    applyTexts();
 }
 
 void MainWindow::bt_infoClick()
@@ -430,27 +428,11 @@ void MainWindow::showListSide()
 void MainWindow::followMode(ViewMode mode)
 {
     const bool rename = mode == ViewMode::Rename;
-    functionBar_->button("bt_help")->setEnabled(!rename);
+    functionBar_->showMode(mode);
     listArea_->setVisible(!rename);
     tbar_mask_->setVisible(!rename);
     tbar_sortmain_->setVisible(!rename);
-    if (QAbstractButton *b = functionBar_->viewGroup()->button(int(mode)))
-        b->setChecked(true);
     listArea_->updateListButtons();
-}
-
-void MainWindow::pc_listChange(int index)
-{
-    const ListTab tab = index == 1 ? ListTab::Scan : index == 2 ? ListTab::Catalog : ListTab::Folder;
-    stat_sort_->setPanelText(1, QString());
-    ctx_->setListTab(tab);
-    if (tab == ListTab::Scan && ctx_->mode() != ViewMode::Zip)
-        router_->enterMode(ViewMode::Pictures);
-    if (tab == ListTab::Catalog) {
-        router_->bringToFront(View::Catalog);
-        stat_sort_->setPanelText(1, ctx_->texts().caption(QStringLiteral("tab_catalog")));
-    }
-    listArea_->updateReadout();
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)

@@ -86,13 +86,12 @@ class MainWindow : public QMainWindow
     void bt_languageClick();
     void bt_infoClick();
     void bt_helpclick();
-    void pc_listChange(int index);
     void bt_dirhideClick();
     // Routes one file to the view of its kind.
     void show_file(const QString &path);
     void releaseViews();
     // Applies the texts of the current language to every control and message of the window.
-    void apply_texts();
+    void applyTexts();
 
   protected:
     void showEvent(QShowEvent *event) override;
@@ -107,7 +106,7 @@ class MainWindow : public QMainWindow
     void shut_down();
     void buildLayout();
     void buildShortcuts();
-    void installParts(QWidget *central);
+    void installParts();
     void followMode(ViewMode mode);
     void showListSide();
     WindowShow currentWindowShow() const;

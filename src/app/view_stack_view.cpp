@@ -48,6 +48,9 @@ ViewStack::ViewStack(QWidget *parent) : QStackedWidget(parent)
         auto *lay = new QVBoxLayout(f);
         lay->setContentsMargins(0, 0, 0, 0);
         lay->setSpacing(0);
+        // The first child of the panel: views that are not widgets go before the controls
+        // they build, and so before them when the panel is torn down.
+        owners_.append(new QObject(f));
         addWidget(f);
     }
     bringToFront(View::Empty);
@@ -57,6 +60,11 @@ QFrame *ViewStack::panel(View v) const
 {
     return qobject_cast<QFrame *>(
         widget(int(std::find(std::begin(kViews), std::end(kViews), v) - std::begin(kViews))));
+}
+
+QObject *ViewStack::owner(View v) const
+{
+    return owners_.value(indexOf(panel(v)));
 }
 
 void ViewStack::bringToFront(View v)

@@ -44,7 +44,6 @@ class ZipPreviewList : public ActiveList
     QList<int> selectedRows() const override { return count() > 0 ? QList<int>{0} : QList<int>{}; }
     int currentRow() const override { return count() > 0 ? 0 : -1; }
     QString path(int row) const override { return row == 0 ? path_ : QString(); }
-    bool isSearchList() const override { return false; }
     bool hasFocusItem() const override { return count() > 0; }
     bool hasFocus() const override { return false; }
     bool isShown() const override { return false; }
@@ -63,7 +62,6 @@ class ZipPreviewList : public ActiveList
     void removeRows(const QList<int> &) override {}
     void refreshFromDisk() override {}
     void updateReadout() override {}
-    void clearFoundCount() override {}
 
   private:
     std::function<void(const QString &)> reshow_;

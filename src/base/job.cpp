@@ -138,9 +138,15 @@ void Job::startRun(std::function<std::any(JobToken &)> work)
     result_.reset();
 
     // Forget runs whose work has returned; keep the others for the destructor's wait.
+    // The flag is read under the run's lock, the run let go of after it: erasing may free
+    // the state, its mutex with it.
     for (auto it = runs_.begin(); it != runs_.end();) {
-        std::lock_guard lock((*it)->mutex);
-        it = (*it)->workDone ? runs_.erase(it) : it + 1;
+        bool done = false;
+        {
+            std::lock_guard lock((*it)->mutex);
+            done = (*it)->workDone;
+        }
+        it = done ? runs_.erase(it) : it + 1;
     }
     runs_.append(s);
 

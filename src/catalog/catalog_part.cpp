@@ -1,23 +1,21 @@
 #include "catalog/catalog_part.h"
 
 #include "catalog/catalog_view.h"
+#include "files/list_area_view.h"
 #include "files/view_host.h"
 #include "sorting/sort_bar_view.h"
 #include "sorting/sort_engine.h"
 #include "viewers/picture_view.h"
 
-#include <QFrame>
-#include <QLayout>
-#include <QToolButton>
-
 namespace vorn
 {
 
-CatalogView *install_catalog_part(ViewHost &host, ListAreaView &lists, StringGrid &grid, SortBarView *sort)
+CatalogView *install_catalog_part(ViewHost &host, ListAreaView &lists, StringGrid &grid, SortBarView *sort,
+                                  PictureView *pictures)
 {
-    QFrame *panel = host.panel(View::Catalog);
-    auto *view = new CatalogView(host.context(), lists, grid, panel);
-    panel->layout()->addWidget(view);
+    auto *view = new CatalogView(host.context(), lists.folderFacade(), lists.searchFacade(),
+                                 lists.catalogTab(), grid, nullptr);
+    host.adopt(View::Catalog, view);
     host.addLockout(view->toolBar());
     QObject::connect(view, &CatalogView::lockRequested, &host,
                      [&host](bool locked) { host.setLocked(locked); });
@@ -27,19 +25,15 @@ CatalogView *install_catalog_part(ViewHost &host, ListAreaView &lists, StringGri
     QObject::connect(&host, &ViewHost::themeChanged, view, &CatalogView::setTextured);
     if (sort)
         sort->engine().setCatalogSource(view->sortSource());
+    // The catalog button of the picture tool bar brings the catalog page to the front.
+    if (pictures) {
+        pictures->offerCatalog();
+        QObject::connect(pictures, &PictureView::catalogRequested, view, [&host, view] {
+            host.bringToFront(View::Catalog);
+            view->bt_gotocatalogClick();
+        });
+    }
     return view;
-}
-
-void adopt_goto_catalog_button(ViewHost &host, CatalogView *view, PictureView *pictures)
-{
-    QToolButton *button = pictures ? pictures->gotoCatalogButton() : nullptr;
-    if (!button)
-        return;
-    button->show();
-    QObject::connect(button, &QToolButton::clicked, view, [&host, view] {
-        host.bringToFront(View::Catalog);
-        view->bt_gotocatalogClick();
-    });
 }
 
 } // namespace vorn

@@ -12,10 +12,9 @@ class SortBarView;
 class StringGrid;
 class ViewHost;
 
-// grid: the catalog list the window loads from and saves to vorn.pth; sort: may be null.
-CatalogView *install_catalog_part(ViewHost &host, ListAreaView &lists, StringGrid &grid, SortBarView *sort);
-
-// bt_gotocatalog of the picture tool bar: shown, and a click brings the catalog page to the front.
-void adopt_goto_catalog_button(ViewHost &host, CatalogView *view, PictureView *pictures);
+// grid: the catalog list the window loads from and saves to vorn.pth; sort: may be null;
+// pictures: its catalog button is shown and brings the catalog page to the front; may be null.
+CatalogView *install_catalog_part(ViewHost &host, ListAreaView &lists, StringGrid &grid, SortBarView *sort,
+                                  PictureView *pictures);
 
 } // namespace vorn

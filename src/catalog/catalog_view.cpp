@@ -8,10 +8,8 @@
 #include "catalog/catalog_job.h"
 #include "catalog/catalog_pages.h"
 #include "catalog/catalog_title_dialog.h"
+#include "files/active_list.h"
 #include "files/file_kind.h"
-#include "files/file_list_model.h"
-#include "files/file_list_view.h"
-#include "files/list_area_view.h"
 #include "sorting/sort_engine.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
@@ -26,7 +24,6 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -86,8 +83,10 @@ QIcon catalog_icon(const char *name)
 
 } // namespace
 
-CatalogView::CatalogView(AppContext &ctx, ListAreaView &lists, StringGrid &grid, QWidget *panel)
-    : QFrame(panel), ctx_(ctx), lists_(lists), grid_(grid), packer_(std::make_shared<FolderPacker>()),
+CatalogView::CatalogView(AppContext &ctx, ActiveList &folderList, ActiveList &searchList, QWidget *listTab,
+                         StringGrid &grid, QWidget *panel)
+    : QFrame(panel), ctx_(ctx), folderList_(folderList), searchList_(searchList), listTab_(listTab),
+      grid_(grid), packer_(std::make_shared<FolderPacker>()),
       sortSource_(std::make_unique<CatalogSortSource>(ctx, *this))
 {
     setObjectName(QStringLiteral("catalogview"));
@@ -129,7 +128,7 @@ CatalogView::CatalogView(AppContext &ctx, ListAreaView &lists, StringGrid &grid,
             sourceTab_ = tab;
         update_catalog_buttons();
     });
-    connect(&lists_, &ListAreaView::listChanged, this, &CatalogView::update_catalog_buttons);
+    connect(&folderList_, &ActiveList::changed, this, &CatalogView::update_catalog_buttons);
     connect(&ctx_, &AppContext::languageChanged, this, &CatalogView::applyTexts);
     connect(htmlcatalog_, &CatalogBrowser::linkHovered, this,
             [this](const QString &path) { stat_catalog_->setPanelText(1, path); });
@@ -271,7 +270,7 @@ void CatalogView::setTextured(bool textured)
 
 void CatalogView::buildList()
 {
-    sg_catalog_ = new QTableWidget(lists_.catalogTab());
+    sg_catalog_ = new QTableWidget(listTab_);
     sg_catalog_->setObjectName(QStringLiteral("sg_catalog"));
     sg_catalog_->setSelectionBehavior(QAbstractItemView::SelectRows);
     sg_catalog_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -280,7 +279,7 @@ void CatalogView::buildList()
     sg_catalog_->verticalHeader()->hide();
     sg_catalog_->verticalHeader()->setDefaultSectionSize(18);
     sg_catalog_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    lists_.catalogTab()->layout()->addWidget(sg_catalog_);
+    listTab_->layout()->addWidget(sg_catalog_);
     connect(sg_catalog_, &QTableWidget::cellDoubleClicked, this, &CatalogView::bt_catopenClick);
     connect(sg_catalog_, &QTableWidget::itemSelectionChanged, this, &CatalogView::update_catalog_buttons);
 }
@@ -322,9 +321,9 @@ void CatalogView::setBusy(bool busy)
     update_catalog_buttons();
 }
 
-FileListView *CatalogView::sourceList() const
+ActiveList &CatalogView::sourceList() const
 {
-    return sourceTab_ == ListTab::Scan ? lists_.searchList() : lists_.folderList();
+    return sourceTab_ == ListTab::Scan ? searchList_ : folderList_;
 }
 
 void CatalogView::centre(QWidget *panel)
@@ -344,18 +343,17 @@ void CatalogView::showSettings()
 QStringList CatalogView::collect_catalog_pictures()
 {
     QStringList pictures;
-    FileListView *list = sourceList();
-    FileListModel *model = list->fileModel();
-    if (list->selectedRows().isEmpty()) {
-        QItemSelection all;
-        for (int r = 0; r < model->rowCount(); ++r)
-            if (file_kind(model->entry(r).name) == FileKind::Picture)
-                all.select(model->index(r, 0), model->index(r, model->columnCount() - 1));
-        list->selectionModel()->select(all, QItemSelectionModel::Select);
+    ActiveList &list = sourceList();
+    if (list.selectedRows().isEmpty()) {
+        QList<int> all;
+        for (int r = 0; r < list.count(); ++r)
+            if (file_kind(list.path(r)) == FileKind::Picture)
+                all << r;
+        list.selectMore(all);
     }
-    for (int r : list->selectedRows())
-        if (file_kind(model->entry(r).name) == FileKind::Picture)
-            pictures << model->entry(r).fullPath();
+    for (int r : list.selectedRows())
+        if (file_kind(list.path(r)) == FileKind::Picture)
+            pictures << list.path(r);
     return pictures;
 }
 
@@ -366,7 +364,7 @@ void CatalogView::bt_catcreateClick()
     catalogShown_ = false;
     newCatalog_ = true;
     saved_ = false;
-    if (sourceList()->count() == 0) {
+    if (sourceList().count() == 0) {
         ctx_.prompter().info(ctx_.msg(Msg::NoFilesSelected));
         update_catalog_buttons();
         return;
@@ -561,7 +559,7 @@ void CatalogView::update_catalog_buttons()
     button("bt_catclose")->setEnabled(!busy && catalogShown_);
     button("bt_catsave")->setEnabled(!busy && catalogShown_ && newCatalog_ && !saved_);
     button("bt_catdelete")->setEnabled(!busy && catalogShown_ && !newCatalog_);
-    const bool create = !busy && sourceList()->count() > 0 && !catalogShown_;
+    const bool create = !busy && sourceList().count() > 0 && !catalogShown_;
     button("bt_catcreate")->setEnabled(create);
     setThumbButtonsEnabled(create);
 }

@@ -23,9 +23,8 @@ namespace vorn
 
 class CatalogBrowser;
 class CatalogJob;
-class FileListView;
+class ActiveList;
 class FolderPacker;
-class ListAreaView;
 class PanelStatusBar;
 class SortExtraSource;
 class StringGrid;
@@ -37,8 +36,11 @@ class CatalogView : public QFrame
   public:
     // The tool bar tbar_catalog, locked during long operations of other views.
     QWidget *toolBar() const { return toolBar_; }
-    // panel: pn_catalogmain; grid: the catalog list the window loads from and saves to vorn.pth.
-    CatalogView(AppContext &ctx, ListAreaView &lists, StringGrid &grid, QWidget *panel);
+    // folderList, searchList: the lists the pictures come from, the one whose tab was in front
+    // last; listTab: the catalog tab of the list area, which shows the catalog list;
+    // grid: the catalog list the window loads from and saves to vorn.pth.
+    CatalogView(AppContext &ctx, ActiveList &folderList, ActiveList &searchList, QWidget *listTab,
+                StringGrid &grid, QWidget *panel);
     ~CatalogView() override;
 
     // The catalog picture as a sort source (registered with the sort engine by the window).
@@ -90,7 +92,7 @@ class CatalogView : public QFrame
     void buildList();
     QToolButton *addButton(QWidget *row, const char *name);
     QToolButton *button(const char *name) const;
-    FileListView *sourceList() const;
+    ActiveList &sourceList() const;
     QStringList collect_catalog_pictures();
     void onPictureAdded(int index, int count, const QString &picture);
     void onCatalogCreated(const CatalogRunResult &result);
@@ -109,7 +111,9 @@ class CatalogView : public QFrame
     void setBusy(bool busy);
 
     AppContext &ctx_;
-    ListAreaView &lists_;
+    ActiveList &folderList_;
+    ActiveList &searchList_;
+    QWidget *listTab_;
     StringGrid &grid_;
     ThumbSettings settings_;
     ListTab sourceTab_ = ListTab::Folder;

@@ -1,5 +1,5 @@
-// The state shared by the views of one main window: paths, texts, view and mode flags, the
-// active list, the filter and the selection read-out. Created by the main window and passed
+// The state shared by the views of one main window: paths, texts, the view and mode, the
+// filter and the selection read-out. Created by the main window and passed
 // by reference to every view; views listen to its signals instead of reaching into each other.
 #pragma once
 
@@ -96,17 +96,22 @@ class AppContext : public QObject
         }
     }
 
-    // The filter: the composed mask, one scan pattern per pressed button, the kind flags,
-    // and the mask text while a user mask is part of the filter.
-    QString currentMask = QStringLiteral("*.*");
-    QStringList scanPatterns;
-    MaskFlags maskFlags;
-    QString userMaskText;
-    // The filter as the file list reads it back (sorted, joined with ";"): shown in pn_filter
-    // and given to the tree scanner.
-    QString filterText = QStringLiteral("*.*");
+    // The filter of the mask buttons. Every call announces it, also an unchanged one: a
+    // filter applied again lists the folder again.
+    const Filter &filter() const { return filter_; }
+    void setFilter(const Filter &f)
+    {
+        filter_ = f;
+        emit filterChanged(filter_);
+    }
 
-    Selection selection;
+    // The read-out of the active list's selection.
+    const Selection &selection() const { return selection_; }
+    void setSelection(const Selection &s)
+    {
+        selection_ = s;
+        emit selectionChanged();
+    }
 
     // True while the slideshow runs: file routing then skips the view resets.
     bool slideshowRunning() const { return slideshowRunning_; }
@@ -130,7 +135,7 @@ class AppContext : public QObject
     void slideshowRunningChanged(bool running);
     void listTabChanged(vorn::ListTab tab);
     void selectionChanged();
-    void maskChanged(const QString &mask);
+    void filterChanged(const vorn::Filter &filter);
 
   private:
     Paths paths_;
@@ -143,6 +148,8 @@ class AppContext : public QObject
     bool slideshowRunning_ = false;
     bool keyStepping_ = false;
     ListTab listTab_ = ListTab::Folder;
+    Filter filter_;
+    Selection selection_;
 };
 
 } // namespace vorn

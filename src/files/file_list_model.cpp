@@ -176,16 +176,6 @@ void FileListModel::setFolder(const QString &folder, std::function<bool(const QS
     lister_.start([f = folder_, accept = std::move(accept)](JobToken &) { return list_folder(f, accept); });
 }
 
-void FileListModel::setFolderNow(const QString &folder, const std::function<bool(const QString &)> &accept)
-{
-    folder_ = with_trailing_slash(folder);
-    lister_.cancel();
-    beginResetModel();
-    entries_ = list_folder(folder_, accept);
-    endResetModel();
-    emit listed();
-}
-
 void FileListModel::append(const QList<FileEntry> &entries)
 {
     if (entries.isEmpty())

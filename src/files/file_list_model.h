@@ -42,8 +42,6 @@ class FileListModel : public QAbstractTableModel
     // Lists a folder in the background; `listed()` follows when the entries are in.
     // A newer call supersedes an older one that has not finished.
     void setFolder(const QString &folder, std::function<bool(const QString &)> accept);
-    // Lists at once, on the calling thread (used where the caller needs the entries now).
-    void setFolderNow(const QString &folder, const std::function<bool(const QString &)> &accept);
     QString folder() const { return folder_; }
     bool isListing() const { return lister_.isRunning(); }
 

@@ -1,15 +1,13 @@
-// Installs the tree scan and the mask wiring around the list area and the mask bar, which the
-// window's frame holds.
+// Installs the tree scan and the wiring of the list area, which the window's frame holds.
 #pragma once
 
 namespace vorn
 {
 
 class ListAreaView;
-class MaskBarView;
 class ScanPanelView;
 class ViewHost;
 
-ScanPanelView *install_files_part(ViewHost &host, ListAreaView &lists, MaskBarView &masks);
+ScanPanelView *install_files_part(ViewHost &host, ListAreaView &lists);
 
 } // namespace vorn

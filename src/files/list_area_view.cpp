@@ -47,13 +47,25 @@ QLabel *infoLabel(const char *name, QWidget *parent)
 
 } // namespace
 
-// The active list for the other views: always the list of the tab in front.
-class ListAreaView::Active : public ActiveList
+// A list for the other views: the list of the tab in front, or one list for good.
+class ListAreaView::Facade : public ActiveList
 {
   public:
-    explicit Active(ListAreaView &area) : ActiveList(&area), area_(area) {}
+    enum class Which { Front, Folder, Search };
+    Facade(ListAreaView &area, Which which) : ActiveList(&area), area_(area), which_(which) {}
 
-    FileListView *list() const { return area_.activeList(); }
+    FileListView *list() const
+    {
+        switch (which_) {
+        case Which::Folder:
+            return area_.lv_;
+        case Which::Search:
+            return area_.lvscan_;
+        case Which::Front:
+            break;
+        }
+        return area_.activeList();
+    }
     int count() const override { return list()->count(); }
     QList<int> selectedRows() const override { return list()->selectedRows(); }
     int currentRow() const override { return list()->currentRow(); }
@@ -62,7 +74,6 @@ class ListAreaView::Active : public ActiveList
     {
         return row >= 0 && row < count() ? list()->fileModel()->entry(row).fullPath() : QString();
     }
-    bool isSearchList() const override { return list() == area_.lvscan_; }
     bool hasFocus() const override { return list()->window()->focusWidget() == list(); }
     bool isShown() const override { return list()->isVisible() && list()->isEnabled(); }
     void takeFocus() override { list()->setFocus(Qt::OtherFocusReason); }
@@ -77,33 +88,67 @@ class ListAreaView::Active : public ActiveList
     }
     void activate() override { area_.lvclick(); }
     void deselect() override { list()->clearSelection(); }
+    void selectMore(const QList<int> &rows) override
+    {
+        FileListView *l = list();
+        const FileListModel *model = l->fileModel();
+        QItemSelection more;
+        for (int r : rows)
+            if (r >= 0 && r < model->rowCount())
+                more.select(model->index(r, 0), model->index(r, model->columnCount() - 1));
+        l->selectionModel()->select(more, QItemSelectionModel::Select);
+    }
     void removeRows(const QList<int> &rows) override { list()->fileModel()->removeEntries(rows); }
     void refreshFromDisk() override
     {
-        if (area_.ctx_.listTab() == ListTab::Folder) {
+        // The list in front: the catalog tab has no file list to refresh.
+        if (which_ == Which::Front && area_.ctx_.listTab() == ListTab::Catalog)
+            return;
+        FileListView *l = list();
+        if (l == area_.lv_) {
             area_.relist();
-        } else if (area_.ctx_.listTab() == ListTab::Scan) {
-            FileListView *l = area_.lvscan_;
-            QList<int> gone;
-            for (int row = 0; row < l->count(); ++row)
-                if (file_size(l->fileModel()->entry(row).fullPath()) < 0)
-                    gone << row;
-            l->fileModel()->removeEntries(gone);
-            area_.updateReadout();
+            return;
         }
+        QList<int> gone;
+        for (int row = 0; row < l->count(); ++row)
+            if (file_size(l->fileModel()->entry(row).fullPath()) < 0)
+                gone << row;
+        l->fileModel()->removeEntries(gone);
+        area_.updateReadout();
     }
     void updateReadout() override { area_.updateReadout(); }
-    void clearFoundCount() override { area_.setScanCountText(QString()); }
+    void clear() override { list()->fileModel()->clear(); }
+    void append(const QStringList &paths) override
+    {
+        QList<FileEntry> entries;
+        entries.reserve(paths.size());
+        for (const QString &path : paths) {
+            const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+            entries.append(FileEntry{path.mid(slash + 1), path.left(slash + 1), -1});
+        }
+        list()->fileModel()->append(entries);
+    }
+    void bringToFront() override
+    {
+        if (which_ != Which::Front)
+            area_.pc_list_->setCurrentWidget(which_ == Which::Folder ? area_.tab_folder_ : area_.tab_scan_);
+    }
+    void setFoundText(const QString &text) override { area_.setScanCountText(text); }
+    void updateButtons() override { area_.updateListButtons(); }
 
   private:
     ListAreaView &area_;
+    Which which_;
 };
 
 ListAreaView::ListAreaView(AppContext &ctx, int rowHeight, QWidget *parent) : QFrame(parent), ctx_(ctx)
 {
     setObjectName(QStringLiteral("pn_tablist"));
-    active_ = new Active(*this);
-    connect(this, &ListAreaView::listChanged, active_, &ActiveList::changed);
+    active_ = new Facade(*this, Facade::Which::Front);
+    folderFacade_ = new Facade(*this, Facade::Which::Folder);
+    searchFacade_ = new Facade(*this, Facade::Which::Search);
+    for (ActiveList *facade : {active_, folderFacade_, searchFacade_})
+        connect(this, &ListAreaView::listChanged, facade, &ActiveList::changed);
     trashJob_ = new Job(this);
     connect(trashJob_, &Job::finished, this, &ListAreaView::trashFinished);
     setAutoFillBackground(true);
@@ -123,7 +168,12 @@ ListAreaView::ListAreaView(AppContext &ctx, int rowHeight, QWidget *parent) : QF
     pc_list_->addTab(tab_folder_, QStringLiteral("Ordner"));
     pc_list_->addTab(tab_scan_, QStringLiteral("Suchliste"));
     pc_list_->addTab(tab_catalog_, QStringLiteral("Katalog"));
-    connect(pc_list_, &QTabWidget::currentChanged, this, &ListAreaView::tabChanged);
+    connect(pc_list_, &QTabWidget::currentChanged, this, [this] {
+        QWidget *tab = pc_list_->currentWidget();
+        emit tabChanged(tab == tab_scan_      ? ListTab::Scan
+                        : tab == tab_catalog_ ? ListTab::Catalog
+                                              : ListTab::Folder);
+    });
     buildButtons(rowHeight);
 
     for (FileListView *l : {lv_, lvscan_}) {
@@ -141,6 +191,18 @@ ListAreaView::ListAreaView(AppContext &ctx, int rowHeight, QWidget *parent) : QF
         emit listChanged();
     });
     connect(lvModel_, &FileListModel::listed, active_, &ActiveList::folderListed);
+    connect(&ctx_, &AppContext::filterChanged, this, &ListAreaView::followFilter);
+}
+
+// A new filter: the views let go, the folder is listed through it.
+void ListAreaView::followFilter()
+{
+    emit releaseViews();
+    if (ctx_.mode() == ViewMode::Pictures)
+        refresh_folder_view();
+    else
+        relist();
+    updateListButtons();
 }
 
 void ListAreaView::buildFolderTab()
@@ -248,7 +310,7 @@ void ListAreaView::buildButtons(int rowHeight)
     connect(button("bt_deleteitem"), &QToolButton::clicked, this, &ListAreaView::bt_deleteitemClick);
     connect(button("bt_dirhide"), &QToolButton::clicked, this, &ListAreaView::hideRequested);
     connect(button("bt_startscan"), &QToolButton::clicked, this, &ListAreaView::startScanClicked);
-    connect(button("bt_clearscan"), &QToolButton::clicked, this, &ListAreaView::clearScanClicked);
+    connect(button("bt_clearscan"), &QToolButton::clicked, this, &ListAreaView::bt_clearscanclick);
 }
 
 QToolButton *ListAreaView::button(const char *name) const
@@ -261,10 +323,14 @@ ActiveList &ListAreaView::active() const
     return *active_;
 }
 
-void ListAreaView::setScanIdle()
+ActiveList &ListAreaView::folderFacade() const
 {
-    button("bt_startscan")->setEnabled(true);
-    button("bt_clearscan")->setEnabled(false);
+    return *folderFacade_;
+}
+
+ActiveList &ListAreaView::searchFacade() const
+{
+    return *searchFacade_;
 }
 
 FileListView *ListAreaView::activeList() const
@@ -346,7 +412,7 @@ void ListAreaView::relist()
 {
     if (listedFolder_.isEmpty())
         return;
-    const QStringList patterns = parse_patterns(ctx_.currentMask, true, false);
+    const QStringList patterns = parse_patterns(ctx_.filter().mask, true, false);
     lvModel_->setFolder(listedFolder_, [patterns](const QString &lowerName) {
         return matches_any(lowerName, patterns, false);
     });
@@ -419,7 +485,7 @@ void ListAreaView::updateReadout()
         s.exactPath = e.fullPath();
     }
     s.selectedCount = int(rows.size());
-    ctx_.selection = s;
+    ctx_.setSelection(s);
     // The full path of the selected file as the hint of the labels under the lists.
     for (QLabel *l : {pno_dir_, pno_nr_, pns_nr_})
         l->setToolTip(s.exactPath.isEmpty() ? (l == pno_dir_ ? listedFolder_ : QString())
@@ -428,7 +494,6 @@ void ListAreaView::updateReadout()
     if (rows.size() <= 1)
         (list == lv_ ? pno_nr_ : pns_nr_)->setText(positionText(list));
     updateListButtons();
-    emit ctx_.selectionChanged();
 }
 
 void ListAreaView::setScanCountText(const QString &text)
@@ -590,6 +655,18 @@ void ListAreaView::bt_deleteitemClick()
         return;
     scanModel_->removeEntries(rows);
     updateReadout();
+}
+
+void ListAreaView::bt_clearscanclick()
+{
+    emit releaseViews();
+    scanModel_->clear();
+    // The read-out of the emptied list (which also disables the slideshow buttons), then the
+    // count text and the scan buttons of an idle search: start enabled, clear disabled.
+    updateReadout();
+    setScanCountText(QString());
+    button("bt_startscan")->setEnabled(true);
+    button("bt_clearscan")->setEnabled(false);
 }
 
 void ListAreaView::applyTexts()

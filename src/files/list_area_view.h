@@ -36,6 +36,9 @@ class ListAreaView : public QFrame
     FileListView *activeList() const;
     // The same, as the other views see it.
     ActiveList &active() const;
+    // The folder list and the search list on their own, as the other views see them.
+    ActiveList &folderFacade() const;
+    ActiveList &searchFacade() const;
     QWidget *catalogTab() const { return tab_catalog_; }
     QToolButton *button(const char *name) const;
 
@@ -59,8 +62,6 @@ class ListAreaView : public QFrame
     void setScanCountText(const QString &text);
     // Recomputes the enabled state of the list buttons.
     void updateListButtons();
-    // The scan buttons of an idle search: start enabled, clear disabled.
-    void setScanIdle();
     // imwheel: one page up (steps < 0) or down on the tree or list clicked last.
     void scrollWheelTarget(int steps);
     // The list part of the lock-out during long operations.
@@ -77,6 +78,7 @@ class ListAreaView : public QFrame
     void bt_trashmainClick();
     void bt_editlisteClick();
     void bt_deleteitemClick();
+    void bt_clearscanclick();
     void applyTexts();
 
   signals:
@@ -86,11 +88,11 @@ class ListAreaView : public QFrame
     void listChanged();
     // Both lists are empty of a shown file: views release their pictures.
     void releaseViews();
-    void tabChanged(int index);
+    // The tab in front changed (pc_listChange).
+    void tabChanged(vorn::ListTab tab);
     void hideRequested();
-    // bt_startscan and bt_clearscan: the tree scan acts on them.
+    // bt_startscan: the tree scan acts on it.
     void startScanClicked();
-    void clearScanClicked();
 
   private:
     void buildFolderTab();
@@ -98,12 +100,15 @@ class ListAreaView : public QFrame
     void buildButtons(int rowHeight);
     void onRenameRequested(int row, const QString &newName);
     void onNavigated(int row);
+    void followFilter();
     void trashFinished();
 
-    class Active;
+    class Facade;
 
     AppContext &ctx_;
-    Active *active_ = nullptr;
+    Facade *active_ = nullptr;
+    Facade *folderFacade_ = nullptr;
+    Facade *searchFacade_ = nullptr;
     QTabWidget *pc_list_ = nullptr;
     QWidget *tab_folder_ = nullptr;
     QWidget *tab_scan_ = nullptr;

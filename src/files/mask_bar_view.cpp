@@ -175,14 +175,8 @@ void MaskBarView::bt_maskwahl13Click()
 void MaskBarView::apply_mask()
 {
     syncButtons();
-    ctx_.currentMask = state_.currentMask();
-    ctx_.scanPatterns = state_.scanPatterns();
-    ctx_.maskFlags = state_.flags();
-    ctx_.userMaskText = state_.userMaskText();
-    ctx_.filterText = state_.filterText();
-    pn_filter_->setText(ctx_.filterText);
-    emit maskApplied();
-    emit ctx_.maskChanged(ctx_.currentMask);
+    pn_filter_->setText(state_.filterText());
+    ctx_.setFilter(state_.filter());
 }
 
 void MaskBarView::bt_userdefinedClick()

@@ -37,8 +37,6 @@ class MaskBarView : public QWidget
     void bt_maskconfigokClick();
 
   signals:
-    // The filter changed: lists re-read through it, views release what they show.
-    void maskApplied();
     // The bar grew or shrank by a row.
     void heightChanged();
 

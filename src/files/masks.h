@@ -65,6 +65,23 @@ struct MaskFlags {
     bool operator==(const MaskFlags &) const = default;
 };
 
+// The filter the lists and the tree scan apply, as composed from the pressed mask buttons.
+struct Filter {
+    // Each pattern followed by ";" ("*.jpg;*.gif;"), or "*.*".
+    QString mask = QStringLiteral("*.*");
+    // One scan pattern per pressed button, in button order; empty for "*.*".
+    QStringList patterns;
+    MaskFlags flags;
+    // The mask as the file lists read it back (sorted, joined with ";"): shown in pn_filter
+    // and named by the scan's start question.
+    QString text = QStringLiteral("*.*");
+    // The mask while a user mask is part of the filter, else empty.
+    QString userText;
+
+    bool isAllFiles() const { return mask == QLatin1String("*.*"); }
+    bool operator==(const Filter &) const = default;
+};
+
 // The scan pattern of a user mask cell: "*." + cell (the cell is used as it stands).
 QString user_scan_pattern(const QString &cell);
 
@@ -94,6 +111,8 @@ class MaskState
     // user_mask_text: current_mask while a user mask is part of the filter, else empty.
     const QString &userMaskText() const { return userMaskText_; }
     bool isAllFiles() const { return currentMask_ == QLatin1String("*.*"); }
+    // All of the above as one value.
+    Filter filter() const { return {currentMask_, scanPatterns_, flags_, filterText(), userMaskText_}; }
 
   private:
     void recompose(const QStringList &userCells);

@@ -1,20 +1,19 @@
 #include "files/scan_panel_view.h"
 
-#include "files/list_area_view.h"
+#include "files/active_list.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
-#include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace vorn
 {
 
-ScanPanelView::ScanPanelView(AppContext &ctx, ListAreaView &lists, QWidget *parent)
-    : QFrame(parent), ctx_(ctx), lists_(lists)
+ScanPanelView::ScanPanelView(AppContext &ctx, ActiveList &searchList, std::function<QString()> treeFolder,
+                             QFrame *over)
+    : QFrame(over), ctx_(ctx), searchList_(searchList), treeFolder_(std::move(treeFolder))
 {
     setObjectName(QStringLiteral("pn_exitscan"));
     setFixedSize(315, 185);
@@ -62,8 +61,7 @@ ScanPanelView::ScanPanelView(AppContext &ctx, ListAreaView &lists, QWidget *pare
     lay->addWidget(bt_exitscan_, 0, Qt::AlignHCenter);
     hide();
 
-    fileMask_ = ctx_.filterText;
-    connect(&ctx_, &AppContext::maskChanged, this, [this] { fileMask_ = ctx_.filterText; });
+    connect(&ctx_, &AppContext::filterChanged, this, [this] { lastPattern_.clear(); });
     // The walk runs on a worker; found files arrive here in batches, in order.
     job_.confirmCancel = [this] { return askCancel(); };
     connect(&job_, &TreeScanJob::filesAdded, this, &ScanPanelView::tsfilefound);
@@ -82,34 +80,34 @@ void ScanPanelView::bt_startscanclick()
     if (job_.isRunning())
         return;
     Prompter &prompter = ctx_.prompter();
-    const QString root = lists_.scanRoot();
+    const QString root = treeFolder_();
     if (root.isEmpty()) {
         prompter.info(ctx_.msg(Msg::ScanSelectDrive));
         return;
     }
-    if (ctx_.currentMask == QLatin1String("*.*") || ctx_.scanPatterns.isEmpty()) {
+    const Filter &filter = ctx_.filter();
+    if (filter.isAllFiles() || filter.patterns.isEmpty()) {
         prompter.info(ctx_.msg(Msg::ScanNoStarDotStar));
         return;
     }
     emit pictureViewRequested();
     emit releaseViews();
-    FileListModel *model = lists_.searchList()->fileModel();
-    model->clear();
+    searchList_.clear();
     lb_scanfound_->clear();
     lb_scanoperation_->clear();
 
     const QString question = ctx_.msg(Msg::ScanAskFolder) + root.toUpper() + ctx_.msg(Msg::ScanAskType) +
-                             fileMask_.toUpper() + ctx_.msg(Msg::ScanAskContinue);
+                             fileMask().toUpper() + ctx_.msg(Msg::ScanAskContinue);
     if (prompter.message(question, Answer::Yes | Answer::No, PromptIcon::Question) != Answer::Yes) {
-        lists_.updateReadout();
+        searchList_.updateReadout();
         return;
     }
 
     emit releaseViews();
-    lists_.tabs()->setCurrentIndex(1);
+    searchList_.bringToFront();
     closing_ = false;
-    lastPattern_ = ctx_.scanPatterns.last();
-    if (!job_.start(root, ctx_.scanPatterns))
+    searchingPattern_ = filter.patterns.last();
+    if (!job_.start(root, filter.patterns))
         return;
     emit lockRequested(true);
     window()->setCursor(Qt::WaitCursor);
@@ -121,15 +119,8 @@ void ScanPanelView::bt_startscanclick()
 
 void ScanPanelView::tsfilefound(const QStringList &paths)
 {
-    QList<FileEntry> entries;
-    entries.reserve(paths.size());
-    for (const QString &path : paths) {
-        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-        entries.append(FileEntry{path.mid(slash + 1), path.left(slash + 1), -1});
-    }
-    FileListModel *model = lists_.searchList()->fileModel();
-    model->append(entries);
-    lb_scanfound_->setText(ctx_.msg(Msg::Found) + QString::number(model->rowCount()));
+    searchList_.append(paths);
+    lb_scanfound_->setText(ctx_.msg(Msg::Found) + QString::number(searchList_.count()));
     lb_scanoperation_->setText(ctx_.msg(Msg::Searching));
 }
 
@@ -149,23 +140,23 @@ void ScanPanelView::finish()
     gauge_->setEnabled(false);
     window()->unsetCursor();
     // The next start question names the last pattern searched, until the filter changes.
-    fileMask_ = lastPattern_;
+    lastPattern_ = searchingPattern_;
     emit lockRequested(false);
 
-    FileListModel *model = lists_.searchList()->fileModel();
+    const int found = searchList_.count();
     Prompter &prompter = ctx_.prompter();
-    if (model->rowCount() > 0) {
-        lists_.tabs()->setCurrentIndex(1);
+    if (found > 0) {
+        searchList_.bringToFront();
         lb_scanoperation_->setText(ctx_.msg(Msg::OkMark));
-        lists_.setScanCountText(ctx_.msg(Msg::Found) + QString::number(model->rowCount()));
+        searchList_.setFoundText(ctx_.msg(Msg::Found) + QString::number(found));
         if (!closing_)
             prompter.info(ctx_.msg(Msg::ScanDone));
     } else {
         if (!closing_)
             prompter.info(ctx_.msg(Msg::ScanNothingFound));
-        lists_.setScanCountText(QString());
+        searchList_.setFoundText(QString());
     }
-    lists_.updateListButtons();
+    searchList_.updateButtons();
     emit scanFinished();
 }
 
@@ -180,18 +171,6 @@ void ScanPanelView::abortScan()
         return;
     closing_ = true;
     job_.stop();
-}
-
-void ScanPanelView::bt_clearscanclick()
-{
-    emit releaseViews();
-    lists_.searchList()->fileModel()->clear();
-    // The read-out of the emptied list (which also disables the slideshow buttons), then the
-    // count text and the scan buttons of an idle search.
-    lists_.updateReadout();
-    lists_.setScanCountText(QString());
-    lists_.setScanIdle();
-    emit scanFinished();
 }
 
 } // namespace vorn

@@ -3,10 +3,10 @@
 #pragma once
 
 #include "files/app_context.h"
-#include "files/file_list_model.h"
 #include "files/tree_scan_job.h"
 
 #include <QFrame>
+#include <functional>
 
 class QLabel;
 class QProgressBar;
@@ -15,24 +15,25 @@ class QToolButton;
 namespace vorn
 {
 
-class ListAreaView;
+class ActiveList;
 
 class ScanPanelView : public QFrame
 {
     Q_OBJECT
   public:
-    ScanPanelView(AppContext &ctx, ListAreaView &lists, QWidget *parent = nullptr);
+    // searchList: the list the found files go to; treeFolder: the folder chosen in the folder
+    // tree (empty before any); over: the panel the progress panel floats over.
+    ScanPanelView(AppContext &ctx, ActiveList &searchList, std::function<QString()> treeFolder, QFrame *over);
 
     bool isScanning() const { return job_.isRunning(); }
     // Stops a running scan without questions (the window is closing).
     void abortScan();
     // The pattern the next start question names: the filter, or the last pattern searched.
-    QString fileMask() const { return fileMask_; }
+    QString fileMask() const { return lastPattern_.isEmpty() ? ctx_.filter().text : lastPattern_; }
 
   public slots:
     void bt_startscanclick();
     void bt_exitscanclick();
-    void bt_clearscanclick();
 
   signals:
     // Around the scan the controls that could start another operation are locked.
@@ -48,10 +49,12 @@ class ScanPanelView : public QFrame
     void centreInParent();
 
     AppContext &ctx_;
-    ListAreaView &lists_;
+    ActiveList &searchList_;
+    std::function<QString()> treeFolder_;
     TreeScanJob job_;
-    QString fileMask_;
+    // The last pattern searched, until the filter changes; empty before.
     QString lastPattern_;
+    QString searchingPattern_;
     bool closing_ = false;
     QLabel *lb_scanfound_;
     QLabel *lb_scanoperation_;

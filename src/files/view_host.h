@@ -35,6 +35,9 @@ class ViewHost : public QObject
     // The panel of view `v` in the view stack (pn_viewmain, pn_zipmain, ...), with an empty
     // vertical layout: the view puts its controls into it.
     virtual QFrame *panel(View v) = 0;
+    // Makes a view a child of the panel of `v`: a view that is a widget goes into the
+    // panel's layout, a view that fills the panel with controls of its own is owned by it.
+    virtual void adopt(View v, QObject *view) = 0;
     // The files routed to `v` go to `viewer` (showFile), and it lets go of them on release.
     virtual void registerViewer(View v, FileViewer *viewer) = 0;
     // The widget is disabled while the lock-out is on (scans and other long operations).
@@ -64,6 +67,8 @@ class ViewHost : public QObject
     virtual void bringToFront(View v) = 0;
     // Shows or hides the list side, the function bar and the bars below (slideshow mode).
     virtual void setSideAndBarsVisible(bool visible) = 0;
+    // The caption of the window (the title of an HTML page).
+    virtual void setCaption(const QString &caption) = 0;
 
     // Cross-view requests; views connect to the signals in their install functions.
     void requestHelp(const QString &page) { emit helpRequested(page); }
@@ -81,9 +86,8 @@ class ViewHost : public QObject
     void helpRequested(const QString &page);
     // A swatch was picked: views with their own backgrounds (HTML, ZIP preview) follow it.
     void viewingColorChanged(const QColor &color);
-    // The texts of the current language were applied to the window.
-    void textsApplied();
-    // bt_256cols switched between the textured and the plain theme.
+    // The textures were switched on (true) or off with the colour switch of the function bar:
+    // views with colours of their own follow it.
     void themeChanged(bool textured);
 
   private:

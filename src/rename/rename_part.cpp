@@ -4,8 +4,6 @@
 #include "files/view_host.h"
 #include "rename/rename_view.h"
 
-#include <QFrame>
-#include <QLayout>
 #include <QTimer>
 
 namespace vorn
@@ -14,11 +12,9 @@ namespace vorn
 RenamePart install_rename_part(ViewHost &host)
 {
     AppContext &ctx = host.context();
-    QFrame *panel = host.panel(View::Rename);
-    auto *view = new RenameView(ctx, ctx.paths().progDir + QStringLiteral("vorn-rename.jnl"), panel);
-    panel->layout()->addWidget(view);
+    auto *view = new RenameView(ctx, ctx.paths().progDir + QStringLiteral("vorn-rename.jnl"), nullptr);
+    host.adopt(View::Rename, view);
     QObject::connect(&ctx, &AppContext::languageChanged, view, &RenameView::applyTexts);
-    QObject::connect(&host, &ViewHost::textsApplied, view, &RenameView::applyTexts);
     QObject::connect(view, &RenameView::busyChanged, &host, [&host](bool busy) { host.setLocked(busy); });
     // The main file list shows what the rename view left on disk.
     QObject::connect(view, &RenameView::filesChanged, &host,

@@ -69,8 +69,7 @@ SortConfigView::SortConfigView(AppContext &ctx, ActiveList &list, SortEngine &en
                     {"bt_newdir", &SortConfigView::bt_newdirClick},
                     {"bt_dirdelete", &SortConfigView::bt_dirdeleteClick}};
     for (const auto &c : commands)
-        connect(row_->parentWidget()->findChild<QToolButton *>(QString::fromLatin1(c.name)),
-                &QToolButton::clicked, this, c.slot);
+        connect(command(c.name), &QToolButton::clicked, this, c.slot);
 
     // The sort buttons in their scroll box.
     pn_sbsort_ = new QWidget(this);
@@ -136,14 +135,19 @@ QToolButton *SortConfigView::addCommand(const char *name, int icon, bool checkab
     b->setFocusPolicy(Qt::NoFocus);
     b->setFixedSize(rowHeight + 3, rowHeight);
     row_->addWidget(b);
-    // The buttons are found through the row, which is not a child of this view.
-    b->setProperty("sortCommand", true);
+    // The row belongs to the sort bar: the view keeps its own buttons.
+    commands_.insert(QLatin1String(name), b);
     return b;
+}
+
+QToolButton *SortConfigView::command(const char *name) const
+{
+    return commands_.value(QLatin1String(name));
 }
 
 bool SortConfigView::isConfiguring() const
 {
-    auto *b = row_->parentWidget()->findChild<QToolButton *>(QStringLiteral("bt_configsort"));
+    QToolButton *b = command("bt_configsort");
     return b && b->isChecked();
 }
 
@@ -156,8 +160,7 @@ GradientButton *SortConfigView::sortButton(int k) const
 // update_sort_controls: which command buttons show and work in this mode and with N buttons.
 void SortConfigView::update_sort_controls()
 {
-    QWidget *row = row_->parentWidget();
-    auto b = [row](const char *n) { return row->findChild<QToolButton *>(QString::fromLatin1(n)); };
+    auto b = [this](const char *n) { return command(n); };
     const bool cfg = isConfiguring();
     const bool any = config_.count() >= 1;
     for (const char *n :
@@ -253,16 +256,15 @@ void SortConfigView::arrange_sort_buttons()
     sb_sort_->verticalScrollBar()->setValue(0);
 }
 
+void SortConfigView::setTextured(bool textured)
+{
+    textured_ = textured;
+    arrange_sort_buttons();
+}
+
 void SortConfigView::buttonColors(GradientButton *b) const
 {
-    auto *self = const_cast<SortConfigView *>(this);
-    if (!colors256_) {
-        // The colour switch of the function bar recolours the buttons.
-        self->colors256_ = window()->findChild<QAbstractButton *>(QStringLiteral("bt_256cols"));
-        if (colors256_)
-            connect(colors256_, &QAbstractButton::toggled, self, &SortConfigView::arrange_sort_buttons);
-    }
-    if (colors256_ && colors256_->isChecked())
+    if (!textured_)
         b->setColors(QColor(0xC0, 0xC0, 0xC0), QColor(0xC0, 0xC0, 0xC0));
     else
         b->setColors(palette().color(QPalette::Mid), palette().color(QPalette::Light));

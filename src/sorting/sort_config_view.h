@@ -7,9 +7,9 @@
 #include "files/app_context.h"
 #include "sorting/sort_template.h"
 
+#include <QHash>
 #include <QStackedWidget>
 
-class QAbstractButton;
 class QFileSystemModel;
 class QHBoxLayout;
 class QModelIndex;
@@ -59,6 +59,8 @@ class SortConfigView : public QStackedWidget
     void clear_sort_config();
     // Writes the title row in the current language.
     void applyTexts();
+    // With the textures off the sort buttons are silver, else in the desktop's colours.
+    void setTextured(bool textured);
 
   signals:
     // The configuration mode was entered or left (the bar adapts its height).
@@ -69,6 +71,8 @@ class SortConfigView : public QStackedWidget
 
   private:
     QToolButton *addCommand(const char *name, int icon, bool checkable, int rowHeight);
+    // A command button of the row by its objectName.
+    QToolButton *command(const char *name) const;
     void create_sort_button(int k);
     void place_sort_button(GradientButton *b, int perRow);
     void destroySortButtons();
@@ -93,7 +97,8 @@ class SortConfigView : public QStackedWidget
     QWidget *pn_configsort_ = nullptr;
     QTableWidget *sg_sortconf_ = nullptr;
     QTreeView *tv_sort_ = nullptr;
-    QAbstractButton *colors256_ = nullptr;
+    bool textured_ = true;
+    QHash<QString, QToolButton *> commands_;
 };
 
 } // namespace vorn

@@ -215,7 +215,7 @@ bool SortEngine::sort_into_target(const QString &target)
             ctx_.prompter().error(ctx_.msg(Msg::NoFilesSelected));
             return false;
         }
-        if (ctx_.maskFlags.user)
+        if (ctx_.filter().flags.user)
             list_->takeFocus();
     }
     // The target itself.

@@ -4,11 +4,11 @@
 namespace vorn
 {
 
-class PictureView;
+class SlideshowView;
 class SortBarView;
 class ViewHost;
 
-// pictures: its slideshow button is locked while the quick targets are open.
-SortBarView *install_sort_part(ViewHost &host, PictureView *pictures);
+// slideshow: its start button is locked while the quick targets are open; may be null.
+SortBarView *install_sort_part(ViewHost &host, SlideshowView *slideshow);
 
 } // namespace vorn

@@ -8,9 +8,6 @@
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/theme.h"
 
-#include <QFrame>
-#include <QWidget>
-
 namespace vorn
 {
 
@@ -19,18 +16,17 @@ DocumentPart install_document_part(ViewHost &host)
     AppContext &ctx = host.context();
     DocumentPart part;
 
-    QFrame *textPanel = host.panel(View::Text);
-    part.text = new TextView(ctx, textPanel, kButtonRowHeight, textPanel);
+    part.text = new TextView(ctx, host.panel(View::Text), kButtonRowHeight);
+    host.adopt(View::Text, part.text);
     host.registerViewer(View::Text, part.text);
     host.addLockout(part.text->toolBar());
 
-    QFrame *htmlPanel = host.panel(View::Html);
-    part.html = new HtmlView(ctx, htmlPanel, kButtonRowHeight, htmlPanel);
+    part.html = new HtmlView(ctx, host.panel(View::Html), kButtonRowHeight);
+    host.adopt(View::Html, part.html);
     host.registerViewer(View::Html, part.html);
     host.addLockout(part.html->toolBar());
-    QWidget *client = host.clientArea();
-    QObject::connect(part.html, &HtmlView::captionRequested, client,
-                     [client](const QString &title) { client->window()->setWindowTitle(title); });
+    QObject::connect(part.html, &HtmlView::captionRequested, &host,
+                     [&host](const QString &title) { host.setCaption(title); });
     // Sound links play through an audio-only media engine of the HTML view: opening a file
     // stops the one playing before, and playback starts once the file is open.
     auto *sound = new MediaEngine(MediaEngine::Output::AudioOnly, part.html);
@@ -45,8 +41,8 @@ DocumentPart install_document_part(ViewHost &host)
 
     // The help view comes to the front for F1 and the help button; closing it brings back
     // the view that was in front before.
-    QFrame *helpPanel = host.panel(View::Help);
-    part.help = new HelpView(ctx, helpPanel, helpPanel);
+    part.help = new HelpView(ctx, host.panel(View::Help));
+    host.adopt(View::Help, part.help);
     QObject::connect(&host, &ViewHost::helpRequested, part.help, &HelpView::showPage);
     HelpView *help = part.help;
     QObject::connect(help, &HelpView::showRequested, &host, [&host] { host.bringToFront(View::Help); });

@@ -170,7 +170,7 @@ void HtmlView::setSourceShown(bool on)
 
 void HtmlView::showHtmlFile(const QString &path)
 {
-    // 1.-2. A missing file shows nothing and leaves the view as it was.
+    // A missing file shows nothing and leaves the view as it was.
     path_ = path;
     if (!QFileInfo(path).isFile()) {
         updateButtons();
@@ -229,16 +229,14 @@ void HtmlView::html1Enter()
 
 void HtmlView::updateButtons()
 {
-    // 1.
     bt_htmlclearlist_->setEnabled(!history_.isEmpty());
-    // 2.
+    // Next and back within the history.
     bt_htmlnext_->setEnabled(history_.index() >= 1);
     bt_htmlback_->setEnabled(history_.index() < history_.count() - 1);
-    // 3.
+    // The source of a page that is a file.
     bt_htmltext_->setEnabled(!path_.isEmpty() && QFileInfo(path_).isFile());
-    // 4.
     bt_htmlcopytclip_->setEnabled(html1_->textCursor().hasSelection());
-    // 5.
+    // The history list, the page shown current.
     const QSignalBlocker block(cb_html_);
     cb_html_->clear();
     for (const HistoryEntry &e : history_.entries())

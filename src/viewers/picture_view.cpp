@@ -146,9 +146,11 @@ QToolButton *PictureView::diashowButton() const
     return tools_->bt_diashow;
 }
 
-QToolButton *PictureView::gotoCatalogButton() const
+void PictureView::offerCatalog()
 {
-    return tools_->bt_gotocatalog;
+    connect(tools_->bt_gotocatalog, &QToolButton::clicked, this, &PictureView::catalogRequested,
+            Qt::UniqueConnection);
+    tools_->bt_gotocatalog->show();
 }
 
 ImageWidget *PictureView::stillImage() const
@@ -587,12 +589,12 @@ void PictureView::updateButtons()
     tools_->bt_diashow->setEnabled(list_.count() > 0);
     tools_->bt_backgr->setEnabled(selected == 1 && !tools_->bt_center->isChecked() &&
                                   !tools_->bt_bestfit->isChecked());
-    tools_->bt_copytoclpb->setEnabled(selected == 1 && ctx_.maskFlags.pictures);
+    tools_->bt_copytoclpb->setEnabled(selected == 1 && ctx_.filter().flags.pictures);
 }
 
 void PictureView::updateSelectionTexts()
 {
-    const Selection &s = ctx_.selection;
+    const Selection &s = ctx_.selection();
     const bool found = s.selected > 0 && QFileInfo::exists(s.exactPath);
     stat_view_->setPanelText(0, found ? s.sizeText : QString());
     stat_view_->setPanelText(3, found && ctx_.listTab() == ListTab::Scan

@@ -56,8 +56,9 @@ class PictureView : public QObject, public FileViewer
     QToolButton *button(const char *name) const;
     // bt_diashow: created here, its behaviour belongs to the slideshow.
     QToolButton *diashowButton() const;
-    // bt_gotocatalog: hidden until the catalog connects and shows it.
-    QToolButton *gotoCatalogButton() const;
+    // bt_gotocatalog: hidden until the catalog offers its page; a click then asks for it
+    // (catalogRequested).
+    void offerCatalog();
     MagnifierView *magnifier() const { return magnifier_; }
     ImageWidget *stillImage() const;
     ImageWidget *animatedImage() const;
@@ -116,6 +117,8 @@ class PictureView : public QObject, public FileViewer
   signals:
     // The view area changed its size (floating panels keep their places).
     void viewResized();
+    // bt_gotocatalog was clicked.
+    void catalogRequested();
 
   private:
     void buildZoomAndStatus();

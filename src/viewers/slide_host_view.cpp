@@ -2,11 +2,15 @@
 
 #include "viewers/magnifier_view.h"
 #include "viewers/picture_view.h"
+#include "viewers/slideshow_view.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
 
 #include <QFrame>
+#include <QPointer>
 #include <QScrollArea>
+#include <QToolButton>
+#include <memory>
 
 namespace vorn
 {
@@ -50,6 +54,40 @@ void PictureSlideHost::leaveSlideMode()
     view_.statusBar()->setPanelText(4, QString());
     view_.clearView();
     view_.layoutPass();
+}
+
+namespace
+{
+
+// Owns the slide host; unhooks it from the slideshow before it goes.
+class SlideHostHolder : public QObject
+{
+  public:
+    SlideHostHolder(SlideshowView *show, std::unique_ptr<SlideHost> host, QObject *parent)
+        : QObject(parent), show_(show), host_(std::move(host))
+    {
+        show_->setHost(host_.get());
+    }
+    ~SlideHostHolder() override
+    {
+        if (show_)
+            show_->setHost(nullptr);
+    }
+
+  private:
+    QPointer<SlideshowView> show_;
+    std::unique_ptr<SlideHost> host_;
+};
+
+} // namespace
+
+SlideshowView *make_picture_slideshow(AppContext &ctx, ActiveList &list, PictureView &view, QFrame *panel,
+                                      QWidget *clientArea)
+{
+    auto *show = new SlideshowView(ctx, list, panel, clientArea);
+    new SlideHostHolder(show, std::make_unique<PictureSlideHost>(view), &view);
+    show->setShowButton(view.diashowButton());
+    return show;
 }
 
 } // namespace vorn

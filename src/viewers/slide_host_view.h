@@ -3,10 +3,16 @@
 
 #include "viewers/slide_host.h"
 
+class QFrame;
+class QWidget;
+
 namespace vorn
 {
 
+class ActiveList;
+class AppContext;
 class PictureView;
+class SlideshowView;
 
 class PictureSlideHost : public SlideHost
 {
@@ -22,5 +28,10 @@ class PictureSlideHost : public SlideHost
   private:
     PictureView &view_;
 };
+
+// The slideshow of the picture view: it floats over the client area, shows its slides in the
+// view (panel: its panel, pn_viewmain) and is started with the view's slideshow button.
+SlideshowView *make_picture_slideshow(AppContext &ctx, ActiveList &list, PictureView &view, QFrame *panel,
+                                      QWidget *clientArea);
 
 } // namespace vorn

@@ -251,6 +251,12 @@ void SlideshowView::setShowButton(QAbstractButton *b)
     updateShowButton();
 }
 
+void SlideshowView::disableShowButton()
+{
+    if (showButton_)
+        showButton_->setEnabled(false);
+}
+
 void SlideshowView::updateShowButton()
 {
     if (showButton_)

@@ -42,6 +42,8 @@ class SlideshowView : public QFrame
     QToolButton *button(const char *name) const;
 
   public slots:
+    // Locks the start button until the active list changes again.
+    void disableShowButton();
     void bt_diashowClick();
     void bt_startdiashowClick();
     void bt_pauseshowClick();

@@ -282,41 +282,40 @@ void TextView::onFocusChanged(QWidget *now)
 
 void TextView::updateButtons()
 {
-    // 1.
+    // Everything off; nothing more while the list is in front or the editor is off.
     for (QToolButton *b : {bt_textsave_, bt_textpaste_, bt_textcopy_, bt_textcut_, bt_textclear_, bt_colsup_,
                            bt_colsdown_, bt_fontup_, bt_fontdown_, bt_textload_, bt_textmemo2_, bt_texthex_})
         b->setEnabled(false);
-    // 2.-3.
     if (active_ == Active::List || !textmemo_->isEnabled())
         return;
-    // 4.
+    // The second editor and the hex view can be switched.
     bt_textmemo2_->setEnabled(true);
     bt_texthex_->setEnabled(true);
     const bool hex = active_ == Active::Hex;
     QPlainTextEdit *editor = active_ == Active::Editor1   ? textmemo_
                              : active_ == Active::Editor2 ? textmemo2_
                                                           : nullptr;
-    // 5.
+    // Save: a changed text, not in the hex view.
     const bool modified = (textmemo_->document()->isModified() && !truncated_) ||
                           (textmemo2_->isVisible() && textmemo2_->document()->isModified());
     bt_textsave_->setEnabled(modified && !hex);
-    // 6.
+    // Paste: text on the clipboard and an editor that may be changed.
     const QMimeData *clip = QGuiApplication::clipboard() ? QGuiApplication::clipboard()->mimeData() : nullptr;
     bt_textpaste_->setEnabled(clip && clip->hasText() && !hex && !(editor && editor->isReadOnly()));
-    // 7.
+    // Copy, cut and clear: a selection in the editor.
     const bool selected = editor && editor->textCursor().hasSelection();
     bt_textcopy_->setEnabled(selected);
     bt_textcut_->setEnabled(selected && !editor->isReadOnly());
     bt_textclear_->setEnabled(selected && !editor->isReadOnly());
-    // 8.
+    // Columns: within their range, in the hex view.
     const int c = pn_hexcols_->text().toInt();
     bt_colsup_->setEnabled(c < kMaxCols && hex);
     bt_colsdown_->setEnabled(c > kMinCols && hex);
-    // 9.
+    // Font size: within its range.
     const int s = pn_fontsize_->text().toInt();
     bt_fontup_->setEnabled(s < kMaxFont);
     bt_fontdown_->setEnabled(s > kMinFont);
-    // 10.
+    // Load: into the second editor while it is shown.
     bt_textload_->setEnabled(bt_textmemo2_->isChecked());
 }
 
@@ -377,7 +376,7 @@ void TextView::bt_textmemo2Click()
 QString TextView::dialogFilter() const
 {
     // The user mask ("*.txt;*.log") as the dialog's filter; none without a user mask.
-    QString mask = ctx_.userMaskText;
+    QString mask = ctx_.filter().userText;
     mask.replace(QLatin1Char(','), QLatin1Char(';'));
     return mask.split(QLatin1Char(';'), Qt::SkipEmptyParts).join(QLatin1Char(' ')).trimmed();
 }
@@ -469,10 +468,9 @@ void TextView::bt_colsupClick()
     auto *b = qobject_cast<QToolButton *>(sender());
     if (!b)
         return;
-    // 1.
+    // The columns and font size now, stepped by 2 within their ranges.
     int c = texthex_->bytesPerLine();
     int s = fontSize_;
-    // 2.
     switch (b->property("tag").toInt()) {
     case kTagColsUp:
         if (c < kMaxCols)
@@ -493,10 +491,9 @@ void TextView::bt_colsupClick()
     default:
         return;
     }
-    // 3.
     pn_hexcols_->setText(QString::number(c));
     pn_fontsize_->setText(QString::number(s));
-    // 4.-5. The dump is laid out anew at once; the file stays mapped.
+    // The dump is laid out anew at once; the file stays mapped.
     fontSize_ = s;
     for (QPlainTextEdit *e : {textmemo_, textmemo2_}) {
         QFont f = e->font();

@@ -5,17 +5,15 @@
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/theme.h"
 
-#include <QFrame>
-
 namespace vorn
 {
 
 VideoPart install_video_part(ViewHost &host)
 {
-    QFrame *panel = host.panel(View::Video);
     VideoPart part;
-    part.view = new VideoView(host.context(), host.activeList(), panel, kButtonRowHeight, panel);
+    part.view = new VideoView(host.context(), host.activeList(), host.panel(View::Video), kButtonRowHeight);
     VideoView *view = part.view;
+    host.adopt(View::Video, view);
     host.registerViewer(View::Video, view);
     // Other long operations lock the video tool bar too; while a video plays the lock-out is
     // the video's own and its tool bar (with Stop) stays usable.

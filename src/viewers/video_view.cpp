@@ -106,7 +106,7 @@ VideoView::VideoView(AppContext &ctx, ActiveList &list, QFrame *pn_videomain, in
 
     connect(&list_, &ActiveList::changed, this, &VideoView::updateLoadButton);
     connect(&ctx_, &AppContext::selectionChanged, this, &VideoView::updateLoadButton);
-    connect(&ctx_, &AppContext::maskChanged, this, &VideoView::updateLoadButton);
+    connect(&ctx_, &AppContext::filterChanged, this, &VideoView::updateLoadButton);
     connect(&ctx_, &AppContext::languageChanged, this, &VideoView::applyLanguage);
     setTransportEnabled(false);
     bt_loadmovie_->setEnabled(false);
@@ -317,10 +317,10 @@ void VideoView::updateLoadButton()
 {
     // At least one entry selected, and a video mask in the filter or a video selected (videos
     // of the newer kinds come through user masks or "*.*").
-    const Selection &sel = ctx_.selection;
+    const Selection &sel = ctx_.selection();
     const bool videoSelected = !sel.fullPath.isEmpty() && file_kind(sel.fullPath) == FileKind::Video;
     if (!playing_ && !loading_)
-        bt_loadmovie_->setEnabled(sel.selectedCount >= 1 && (ctx_.maskFlags.videos || videoSelected));
+        bt_loadmovie_->setEnabled(sel.selectedCount >= 1 && (ctx_.filter().flags.videos || videoSelected));
 }
 
 // ---------------------------------------------------------------------------------------------

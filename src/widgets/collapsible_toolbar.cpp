@@ -60,6 +60,11 @@ CollapsibleToolBar::CollapsibleToolBar(const QString &name, const QString &title
     outer->addWidget(content_, 1);
 }
 
+void CollapsibleToolBar::addContent(QWidget *widget)
+{
+    contentLayout_->addWidget(widget);
+}
+
 void CollapsibleToolBar::collapse()
 {
     if (collapsed_)

@@ -20,6 +20,8 @@ class CollapsibleToolBar : public QFrame
 
     QWidget *content() const { return content_; }
     QVBoxLayout *contentLayout() const { return contentLayout_; }
+    // Adds a widget below the content there is.
+    void addContent(QWidget *widget);
     QLabel *titleLabel() const { return title_; }
     bool isCollapsed() const { return collapsed_; }
     // With this set a click on the title collapses an open bar too, like the arrow button.

@@ -82,7 +82,7 @@ void TstBrowsing::maskButtonsCompose()
     click(f, "bt_maskwahl0");
     click(f, "bt_maskwahl6");
     QCOMPARE(filter->text(), QString("*.gif;*.jpg"));
-    QCOMPARE(f.window->context().currentMask, QString("*.jpg;*.gif;"));
+    QCOMPARE(f.window->context().filter().mask, QString("*.jpg;*.gif;"));
     QTRY_COMPARE(f.window->listArea()->folderList()->count(), 2);
     QVERIFY(!f.find<QToolButton>("bt_maskwahl13")->isChecked());
     click(f, "bt_maskwahl0");
@@ -266,6 +266,9 @@ void TstBrowsing::scanOrderAndQuestion()
     QCOMPARE(f.find<QLabel>("pns_nr")->text(), QString());
     QVERIFY(f.find<QToolButton>("bt_startscan")->isEnabled());
     QVERIFY(!f.find<QToolButton>("bt_clearscan")->isEnabled());
+    // A new filter is named again.
+    click(f, "bt_maskwahl6");
+    QCOMPARE(w.scanPanel()->fileMask(), QString("*.jpg"));
 }
 
 void TstBrowsing::scanNoAtQuestion()
@@ -351,7 +354,7 @@ void TstBrowsing::multipleSelectionKeepsPosition()
     QTest::keyClick(lv, Qt::Key_Control); // the key's release rewrites the texts too
     QCOMPARE(lv->selectedCount(), 2);
     QCOMPARE(f.find<QLabel>("pno_nr")->text(), QString("Datei 2 von 5"));
-    QCOMPARE(f.window->context().selection.selectedCount, 2);
+    QCOMPARE(f.window->context().selection().selectedCount, 2);
 }
 
 void TstBrowsing::maskGridShowsAllCells_data()
@@ -460,7 +463,7 @@ void TstBrowsing::nameThatIsNotUtf8()
     QCOMPARE(native_path(lv->fileModel()->entry(row).fullPath()), bad);
     lv->selectRow(row);
     w.listArea()->updateReadout();
-    QCOMPARE(w.context().selection.sizeText, QString::number(bad.size()) + " Bytes");
+    QCOMPARE(w.context().selection().sizeText, QString::number(bad.size()) + " Bytes");
     QCOMPARE(f.find<QLabel>("pno_nr")->toolTip(), f.path("pics/bad\uFFFD.bin"));
     click(f, "bt_trashmain");
     QTRY_VERIFY(!w.listArea()->isBusy());

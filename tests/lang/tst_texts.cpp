@@ -216,19 +216,19 @@ void TstTexts::switchRestoresEveryText()
     int checked = 0;
 
     ctx.setLanguageIndex(German);
-    w.apply_texts();
+    w.applyTexts();
     const auto german = collectAndCheck(&w, German, &checked);
     QVERIFY2(checked >= 4, "the function bar has controls with texts");
     QCOMPARE(ctx.msg(Msg::Copy), QString("Kopieren"));
 
     ctx.setLanguageIndex(English);
-    w.apply_texts();
+    w.applyTexts();
     const auto english = collectAndCheck(&w, English, &checked);
     QCOMPARE(ctx.msg(Msg::Copy), QString("copy"));
     QCOMPARE(f.find<QToolButton>("bt_close")->toolTip(), QString("close the program"));
 
     ctx.setLanguageIndex(German);
-    w.apply_texts();
+    w.applyTexts();
     const auto back = collectAndCheck(&w, German, &checked);
     QCOMPARE(back.size(), german.size());
     for (auto it = german.cbegin(); it != german.cend(); ++it) {

@@ -549,7 +549,9 @@ void TstSortCore::namesThatAreNotUtf8()
 
     // Listed: two entries, shown alike, each naming its own bytes.
     FileListModel model;
-    model.setFolderNow(dir.filePath("src"), {});
+    QSignalSpy listing(&model, &FileListModel::listed);
+    model.setFolder(dir.filePath("src"), {});
+    QVERIFY(listing.wait());
     QCOMPARE(model.rowCount(), 2);
     QList<QByteArray> listed;
     for (int r = 0; r < 2; ++r) {

@@ -32,6 +32,7 @@ class TstSortTemplates : public QObject
     void damagedTemplateShowsNoName_data();
     void damagedTemplateShowsNoName();
     void titleTogglesSortBar();
+    void buttonsFollowColourSwitch();
 
   private:
     MainWindow &start(WindowFixture &f, const QByteArray &language = "0")
@@ -183,12 +184,12 @@ void TstSortTemplates::languageRewritesTitleRow()
     click(f, "bt_loadsort");
     QTableWidget *g = grid(f);
     QCOMPARE(g->horizontalHeaderItem(0)->text(), QString("Caption      "));
-    w.apply_texts(); // German is set again
+    w.applyTexts(); // German is set again
     QCOMPARE(g->horizontalHeaderItem(0)->text(), QString("Beschriftung      "));
     QCOMPARE(g->horizontalHeaderItem(1)->text(), QString("Verzeichnis"));
     QCOMPARE(config(f)->sortConfig().grid().cell(0, 0), QString("Beschriftung      "));
     w.context().setLanguageIndex(English);
-    w.apply_texts();
+    w.applyTexts();
     QCOMPARE(g->horizontalHeaderItem(1)->text(), QString("Folder"));
     QCOMPARE(config(f)->sortConfig().grid().cell(1, 0), QString("Folder"));
     QCOMPARE(w.sortStatus()->panelText(0), QString("mode: copy"));
@@ -242,6 +243,28 @@ void TstSortTemplates::titleTogglesSortBar()
     QTest::mouseClick(title, Qt::LeftButton);
     QVERIFY(!w.sortBar()->isCollapsed());
     QVERIFY(folders->isVisible());
+}
+
+void TstSortTemplates::buttonsFollowColourSwitch()
+{
+    // The colour switch sits on the function bar; the sort buttons follow it, also the ones
+    // made after the switch.
+    WindowFixture f;
+    start(f);
+    writeFile(f.path("templates/two.ctg"), "2,3\r\n0,1,B1\r\n0,2,B2\r\n");
+    f.prompter.pushText(f.path("templates/two.ctg"));
+    click(f, "bt_loadsort");
+    const QColor silver(0xC0, 0xC0, 0xC0);
+    QVERIFY(config(f)->sortButton(1));
+    QVERIFY(config(f)->sortButton(1)->lightColor() != silver);
+    click(f, "bt_256cols"); // textures off
+    for (int k : {1, 2})
+        QCOMPARE(config(f)->sortButton(k)->lightColor(), silver);
+    f.prompter.pushText(f.path("templates/two.ctg"));
+    click(f, "bt_loadsort");
+    QCOMPARE(config(f)->sortButton(2)->shadowColor(), silver);
+    click(f, "bt_256cols"); // textures on
+    QVERIFY(config(f)->sortButton(1)->lightColor() != silver);
 }
 
 QTEST_MAIN(TstSortTemplates)

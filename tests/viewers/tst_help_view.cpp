@@ -43,7 +43,7 @@ void TstHelpView::topicsInBothLanguages()
     HelpView *help = fx->window->helpView();
     for (int language : {0, 1}) {
         fx->window->context().setLanguage(language);
-        fx->window->apply_texts();
+        fx->window->applyTexts();
         for (int i = 0; i < kHelpTopicCount; ++i) {
             const HelpTopic &t = kHelpTopics[i];
             const QString what =
