@@ -477,8 +477,6 @@ ZipResult ZipArchive::extract(const QStringList &keys, const QString &baseDir,
         return result;
     }
 
-    if (jobs.empty())
-        return result; // nothing to write: the base folder is not made either
     if (!QDir().mkpath(baseDir)) {
         refuse(ZipIssue::WriteError, baseDir, errnoText(errno));
         return result;
