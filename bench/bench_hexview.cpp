@@ -3,6 +3,8 @@
 // per screen while scrolling to random places, and the memory the open file adds.
 #include "widgets/hex_widget.h"
 
+#include "bench_util.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,17 +15,7 @@
 #include <cstdio>
 
 using namespace vorn;
-
-static long rssKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return 0;
-}
+using vorn::bench::rssKb;
 
 int main(int argc, char **argv)
 {

@@ -3,6 +3,8 @@
 #include "files/file_list_model.h"
 #include "files/masks.h"
 
+#include "bench_util.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,17 +17,7 @@
 #include <unistd.h>
 
 using namespace vorn;
-
-static long rssKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return 0;
-}
+using vorn::bench::rssKb;
 
 int main(int argc, char **argv)
 {

@@ -4,6 +4,7 @@
 // also shown as a ratio to listing the folder in the rename view. Files live in a temporary
 // folder under /tmp, removed at the end.
 #include "app/main_window.h"
+#include "bench_util.h"
 #include "rename/rename_list_model.h"
 #include "rename/rename_run.h"
 #include "rename/rename_view.h"
@@ -60,13 +61,7 @@ double mvLoop(const QString &folder)
     const QString script =
         QStringLiteral("cd \"$1\" && i=1 && for f in img_*.JPG; do printf -v n 'Urlaub%05d.jpg' $i; "
                        "mv -n -- \"$f\" \"$n\"; i=$((i+1)); done");
-    QElapsedTimer t;
-    t.start();
-    QProcess p;
-    p.start(QStringLiteral("bash"), {QStringLiteral("-c"), script, QStringLiteral("bash"), folder});
-    if (!p.waitForFinished(600000) || p.exitCode() != 0)
-        qFatal("the mv loop failed");
-    const double ms = t.nsecsElapsed() / 1e6;
+    const double ms = bench::shellLoopMs(QStringLiteral("bash"), script, {QStringLiteral("bash"), folder});
     if (!QFileInfo::exists(folder + QStringLiteral("/Urlaub10000.jpg")))
         qFatal("the mv loop did not rename every file");
     return ms;
@@ -76,8 +71,7 @@ double mvLoop(const QString &folder)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::offscreenUnlessChosen();
     QApplication app(argc, argv);
     QTemporaryDir tmp(QStringLiteral("/tmp/vorn-bench-rename-XXXXXX"));
     const QString root = tmp.path();

@@ -5,6 +5,7 @@
 // (12-megapixel JPEG, no prefetch). The pictures are hard links of one JPEG in a temporary
 // folder under /tmp, removed at the end.
 #include "app/main_window.h"
+#include "bench_util.h"
 #include "files/file_viewer.h"
 #include "files/list_area_view.h"
 #include "files/view_host.h"
@@ -218,14 +219,9 @@ double mvLoop(const QString &root, const QString &jpeg)
     makeLinks(jpeg, src);
     QDir(dst).removeRecursively();
     QDir().mkpath(dst);
-    QElapsedTimer t;
-    t.start();
-    QProcess sh;
-    sh.start(QStringLiteral("sh"),
-             {QStringLiteral("-c"), QStringLiteral("for f in \"$0\"/*.jpg; do mv -n \"$f\" \"$1\"/; done"),
-              src, dst});
-    sh.waitForFinished(-1);
-    const double ms = t.nsecsElapsed() / 1e6;
+    const double ms = bench::shellLoopMs(
+        QStringLiteral("sh"), QStringLiteral("for f in \"$0\"/*.jpg; do mv -n \"$f\" \"$1\"/; done"),
+        {src, dst});
     if (QDir(dst).entryList(QDir::Files).size() != kPictures)
         qFatal("mv loop did not move every file");
     return ms;
@@ -235,8 +231,7 @@ double mvLoop(const QString &root, const QString &jpeg)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::offscreenUnlessChosen();
     QApplication app(argc, argv);
     QTemporaryDir tmp(QStringLiteral("/tmp/vorn-bench-sort-XXXXXX"));
     const QString root = tmp.path();

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -36,6 +37,34 @@ inline void freshFolder(const QString &folder)
 {
     QDir(folder).removeRecursively();
     QDir().mkpath(folder);
+}
+
+// The resident memory of this process in KiB (0 when /proc is not readable).
+inline long rssKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+// Milliseconds a shell loop took: `shell -c script shell args...`; a failure ends the benchmark.
+inline double shellLoopMs(const QString &shell, const QString &script, const QStringList &args)
+{
+    QElapsedTimer t;
+    t.start();
+    runTool(shell, QStringList{QStringLiteral("-c"), script} + args);
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+// A window-using benchmark runs on the offscreen platform unless a platform was chosen.
+inline void offscreenUnlessChosen()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
 } // namespace vorn::bench

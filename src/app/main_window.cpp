@@ -208,12 +208,11 @@ void MainWindow::buildLayout()
     body->setSizes({250, 550});
     outer->addWidget(body, 1);
 
-    tbar_mask_ = new CollapsibleToolBar(QStringLiteral("tbar_mask"), QStringLiteral("lb_filter"), central);
+    tbar_mask_ = MaskBarView::makeBar(central);
     maskBar_ = new MaskBarView(*ctx_, kButtonRowHeight, tbar_mask_->content());
     tbar_mask_->addContent(maskBar_);
     outer->addWidget(tbar_mask_);
-    tbar_sortmain_ =
-        new CollapsibleToolBar(QStringLiteral("tbar_sortmain"), QStringLiteral("lb_sortbar"), central);
+    tbar_sortmain_ = SortBarView::makeBar(central);
     outer->addWidget(tbar_sortmain_);
     stat_sort_ = new PanelStatusBar(QStringLiteral("stat_sort"), {120, 160, 180, 0, 120}, central);
     outer->addWidget(stat_sort_);

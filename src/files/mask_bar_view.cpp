@@ -1,5 +1,7 @@
 #include "files/mask_bar_view.h"
 
+#include "widgets/collapsible_toolbar.h"
+
 #include "files/grid_report.h"
 #include "widgets/string_grid_widget.h"
 
@@ -231,6 +233,11 @@ void MaskBarView::bt_maskconfigokClick()
     }
     for (QToolButton *b : fixed_)
         b->setEnabled(true);
+}
+
+CollapsibleToolBar *MaskBarView::makeBar(QWidget *parent)
+{
+    return new CollapsibleToolBar(QStringLiteral("tbar_mask"), QStringLiteral("lb_filter"), parent);
 }
 
 } // namespace vorn

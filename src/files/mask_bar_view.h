@@ -14,6 +14,7 @@ class QToolButton;
 namespace vorn
 {
 
+class CollapsibleToolBar;
 class StringGrid;
 
 class MaskBarView : public QWidget
@@ -21,6 +22,8 @@ class MaskBarView : public QWidget
     Q_OBJECT
   public:
     MaskBarView(AppContext &ctx, int rowHeight, QWidget *parent = nullptr);
+    // The frame's collapsible bar tbar_mask the mask buttons live in.
+    static CollapsibleToolBar *makeBar(QWidget *parent);
 
     QToolButton *fixedButton(int tag) const { return fixed_[tag]; }
     QToolButton *userButton(int i) const { return user_[i]; }

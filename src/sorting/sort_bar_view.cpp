@@ -355,4 +355,9 @@ void SortBarView::tbar_sortmainRestore()
     status_.setPanelText(4, QString());
 }
 
+CollapsibleToolBar *SortBarView::makeBar(QWidget *parent)
+{
+    return new CollapsibleToolBar(QStringLiteral("tbar_sortmain"), QStringLiteral("lb_sortbar"), parent);
+}
+
 } // namespace vorn

@@ -32,6 +32,8 @@ class SortBarView : public QWidget
 {
     Q_OBJECT
   public:
+    // The frame's collapsible bar tbar_sortmain the sort bar lives in.
+    static CollapsibleToolBar *makeBar(QWidget *parent);
     SortBarView(AppContext &ctx, ActiveList &list, CollapsibleToolBar &bar, PanelStatusBar &status,
                 int rowHeight, QWidget *parent = nullptr);
     ~SortBarView() override;

@@ -277,8 +277,13 @@ QByteArray gifFile(QSize screen, const QList<QRgb> &global, const QList<GifImage
 QByteArray gif(int frames)
 {
     QList<GifImage> images;
-    for (int i = 0; i < frames; ++i)
-        images << GifImage{QRect(0, 0, 2, 2), QByteArray(4, char(i % 2)), 0, 10};
+    for (int i = 0; i < frames; ++i) {
+        GifImage frame;
+        frame.rect = QRect(0, 0, 2, 2);
+        frame.indexes = QByteArray(4, char(i % 2));
+        frame.delayCs = 10;
+        images << frame;
+    }
     return gifFile(QSize(2, 2), {qRgb(255, 0, 0), qRgb(0, 0, 255)}, images);
 }
 
