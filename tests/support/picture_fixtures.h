@@ -28,7 +28,7 @@ struct GifImage {
     int transparent = -1;
     bool control = true; // write a graphic control extension
     bool interlaced = false;
-    QList<QRgb> local;
+    QList<QRgb> local{};
 };
 // A GIF89a file; loops < 0 writes no loop extension. The image data is LZW-compressed as
 // encoders do, with a growing code table.
