@@ -44,10 +44,4 @@ FileKind file_kind(const QString &nameOrPath)
     return FileKind::Other;
 }
 
-FileKind dispatch_kind(const QString &nameOrPath, bool pictureMode)
-{
-    const FileKind k = file_kind(nameOrPath);
-    return k == FileKind::Zip && !pictureMode ? FileKind::Other : k;
-}
-
 } // namespace vorn

@@ -15,7 +15,4 @@ QString file_extension(const QString &nameOrPath);
 // The kind by extension, tested in the order picture, video, HTML, ZIP; anything else is Other.
 FileKind file_kind(const QString &nameOrPath);
 
-// The view a file is routed to: a ZIP file counts as Other (text view) outside picture mode.
-FileKind dispatch_kind(const QString &nameOrPath, bool pictureMode);
-
 } // namespace vorn

@@ -554,25 +554,4 @@ FileOpResult FileOps::delete_to_trash(const QString &path, const FileOpProgress 
     return move_into_folder(path, trashDir_, progress);
 }
 
-FileOpResult FileOps::shell_file_op(int op, const QString &source, const QString &target, bool *)
-{
-    FileOpResult r;
-    switch (op) {
-    case OpMove:
-        r = move_into_folder(source, target);
-        break;
-    case OpCopy:
-        r = copy_into_folder(source, target);
-        break;
-    case OpDelete:
-        r = delete_to_trash(source);
-        break;
-    default:
-        r = failure(EINVAL);
-        break;
-    }
-    lastResult_ = r.ok ? 0 : r.errorCode;
-    return r;
-}
-
 } // namespace vorn

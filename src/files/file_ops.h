@@ -68,9 +68,6 @@ using FileOpHook = void (*)(FileOpStage stage, const QString &source);
 // runs the operation.
 using FileOpProgress = std::function<bool(qint64 done, qint64 total)>;
 
-// The shell operation codes callers pass to shell_file_op.
-enum ShellOp : int { OpMove = 1, OpCopy = 2, OpDelete = 3 };
-
 class FileOps
 {
   public:
@@ -95,13 +92,6 @@ class FileOps
     // that lies on another file system, which reports progress).
     FileOpResult delete_to_trash(const QString &path, const FileOpProgress &progress = {});
 
-    // The shell-style entry: OpMove and OpCopy put `source` into the folder `target`; OpDelete
-    // sends `source` to the trash. `aborted` is the caller's in/out flag; nothing here aborts, so
-    // it keeps its value. Records last_result(): 0 on success, else the errno of the failure.
-    FileOpResult shell_file_op(int op, const QString &source, const QString &target = {},
-                               bool *aborted = nullptr);
-    int last_result() const { return lastResult_; }
-
     // For tests only: called at each stage; nullptr switches it off.
     static void set_hook(FileOpHook hook);
 
@@ -110,7 +100,6 @@ class FileOps
 
   private:
     QString trashDir_;
-    int lastResult_ = 0;
 };
 
 } // namespace vorn

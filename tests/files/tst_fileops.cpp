@@ -86,6 +86,17 @@ QStringList allEntries(const QString &folder)
 
 } // namespace
 
+namespace
+{
+// The two ways a file goes into a folder, chosen by a data column.
+enum Op : int { OpMove = 1, OpCopy = 2 };
+FileOpResult putInto(int op, const QString &source, const QString &folder)
+{
+    return op == OpCopy ? FileOps::copy_into_folder(source, folder)
+                        : FileOps::move_into_folder(source, folder);
+}
+} // namespace
+
 class TstFileOps : public QObject
 {
     Q_OBJECT
@@ -103,7 +114,7 @@ class TstFileOps : public QObject
     void renameNeverReplaces();
     void deleteGoesToDesktopTrash();
     void deleteFallsBackToProgramTrash();
-    void shellOpCodes();
+    void missingSourceFails();
     void moveKeepsSourceSavedOverDuringCopy();
     void killedCopyLeavesNoPartialFile_data();
     void killedCopyLeavesNoPartialFile();
@@ -162,10 +173,8 @@ void TstFileOps::intoFolderNeverOverwrites()
     const QByteArray bytes = pattern(100000, 1);
     makeSource(dir.filePath("src/a.jpg"), bytes);
 
-    FileOps ops;
-    const FileOpResult r = ops.shell_file_op(op, dir.filePath("src/a.jpg"), target);
+    const FileOpResult r = putInto(op, dir.filePath("src/a.jpg"), target);
     QVERIFY2(r.ok, qPrintable(r.error));
-    QCOMPARE(ops.last_result(), 0);
     QCOMPARE(r.newPath, target + "a (3).jpg");
     verifyCopyOf(r.newPath, bytes);
     QCOMPARE(readFile(target + "a.jpg"), QByteArray("already there"));
@@ -318,7 +327,7 @@ void TstFileOps::deleteFallsBackToProgramTrash()
     QList<QString> places;
     for (int i = 0; i < 2; ++i) {
         writeFile(dir.filePath("old.jpg"), QByteArray("version ") + char('0' + i));
-        const FileOpResult r = ops.shell_file_op(OpDelete, dir.filePath("old.jpg"));
+        const FileOpResult r = ops.delete_to_trash(dir.filePath("old.jpg"));
         QVERIFY2(r.ok, qPrintable(r.error));
         QVERIFY(!QFile::exists(dir.filePath("old.jpg")));
         QCOMPARE(readFile(r.newPath), QByteArray("version ") + char('0' + i));
@@ -337,19 +346,12 @@ void TstFileOps::deleteFallsBackToProgramTrash()
     QCOMPARE(readFile(dir.filePath("keep.jpg")), QByteArray("keep"));
 }
 
-void TstFileOps::shellOpCodes()
+void TstFileOps::missingSourceFails()
 {
     QTemporaryDir dir;
-    writeFile(dir.filePath("a.jpg"), "a");
-    FileOps ops;
-    bool aborted = false;
-    QVERIFY(!ops.shell_file_op(7, dir.filePath("a.jpg"), dir.path(), &aborted).ok);
-    QVERIFY(ops.last_result() != 0);
-    QVERIFY(!aborted);
-    QVERIFY(ops.shell_file_op(OpCopy, dir.filePath("a.jpg"), dir.path(), &aborted).ok);
-    QCOMPARE(ops.last_result(), 0);
-    QVERIFY(!ops.shell_file_op(OpCopy, dir.filePath("missing.jpg"), dir.path()).ok);
-    QCOMPARE(ops.last_result(), ENOENT);
+    const FileOpResult r = FileOps::copy_into_folder(dir.filePath("missing.jpg"), dir.path());
+    QVERIFY(!r.ok);
+    QCOMPARE(r.errorCode, ENOENT);
 }
 
 // An editor saves over the source (a new file renamed over its name) while the move copies it
@@ -432,11 +434,10 @@ void TstFileOps::pipeIsRefusedWithoutBlocking()
     QDir().mkpath(target);
     const QString fifo = dir.filePath("a.jpg");
     QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    FileOps ops;
-    const FileOpResult r = ops.shell_file_op(op, fifo, target);
+    const FileOpResult r = putInto(op, fifo, target);
     QVERIFY(!r.ok);
     QCOMPARE(r.reason, std::optional<Msg>(Msg::NotRegularFile));
-    QVERIFY(ops.last_result() != 0);
+    QVERIFY(r.errorCode != 0);
     QCOMPARE(allEntries(target), QStringList());
     QVERIFY(S_ISFIFO(statOf(fifo).st_mode));
 }
