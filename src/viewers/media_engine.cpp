@@ -243,9 +243,15 @@ void MediaEngine::play()
     if (deviceId_ <= 0)
         return;
     supersede();
+    startPlaying();
+}
+
+// Playing (or resuming) completes at the end of the file; with nothing left to play the
+// command completes at once, as it ran to the end.
+void MediaEngine::startPlaying()
+{
     expect(Command::Play);
     if (eof_) {
-        // Nothing left to play: the command completes at once, as it ran to the end.
         mode_ = Mode::Stopped;
         finish(Command::Play, true);
         return;
@@ -260,15 +266,7 @@ void MediaEngine::pauseResume()
         return;
     supersede();
     if (mode_ == Mode::Paused) {
-        // Resuming continues the play: its completion comes at the end of the file.
-        expect(Command::Play);
-        if (eof_) {
-            mode_ = Mode::Stopped;
-            finish(Command::Play, true);
-            return;
-        }
-        mode_ = Mode::Playing;
-        setPaused(false);
+        startPlaying(); // resuming continues the play
         return;
     }
     expect(Command::Pause);

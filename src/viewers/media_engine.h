@@ -113,6 +113,7 @@ class MediaEngine : public QObject
     void query(const char *name, int format, uint64_t kind, quint64 generation);
     void finishOpen(bool ok, const QString &reason);
     void command(std::initializer_list<const char *> args);
+    void startPlaying();
     void setPaused(bool paused);
     // Reports the pending notification (if any) and registers the next one.
     void supersede();
