@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <cstdio>
 #include <functional>
 
 namespace vorn::bench
@@ -65,6 +66,26 @@ inline void offscreenUnlessChosen()
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// The machine's one-minute load average (0 when /proc is not readable).
+inline double loadAverage()
+{
+    QFile f(QStringLiteral("/proc/loadavg"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    return f.readAll().split(' ').value(0).toDouble();
+}
+
+// One figure of the closing table of `make bench`: a tab-separated line starting with
+// "BENCHROW" that the Makefile collects from every benchmark's output. `figure` and `goal` are
+// what a reader sees (for example "1.06 x djpeg" and "<= 1.2 x"); `holds` says whether the
+// figure meets its goal.
+inline void reportRow(const char *name, const QString &figure, const QString &goal, bool holds)
+{
+    std::printf("BENCHROW\t%s\t%s\t%s\t%s\n", name, qPrintable(figure), qPrintable(goal),
+                holds ? "yes" : "NO");
+    std::fflush(stdout);
 }
 
 } // namespace vorn::bench
