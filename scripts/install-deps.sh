@@ -18,6 +18,9 @@ PACKAGES=(
   xvfb xauth x11-utils xdotool imagemagick
   fonts-dejavu-core
   hyperfine libvips-tools graphicsmagick
+  libwebp-dev webp libavif-dev libavif-bin libheif-dev libheif-examples
+  libjxl-dev libjxl-tools libtiff-dev libtiff-tools libraw-dev libraw-bin liblcms2-dev
+  desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()
