@@ -44,6 +44,8 @@ class TstVideoView : public QObject
     void layoutArithmetic();
     void loadSizesAndZooms();
     void playLocksAndStopFrees();
+    void lockIsReleasedOnce_data();
+    void lockIsReleasedOnce();
     void repeatRestartsAtTheEnd();
     void chainPlaysOnAndAgainAtTheLast();
     void framesStepFromButtonsAndKeys();
@@ -210,6 +212,48 @@ void TstVideoView::playLocksAndStopFrees()
     // Transport without a device does nothing.
     v->transport(VideoView::Play);
     QCOMPARE(v->engine().deviceId(), 0);
+    QVERIFY(w.listArea()->folderList()->isEnabled());
+}
+
+void TstVideoView::lockIsReleasedOnce_data()
+{
+    // Steps on the loaded clip: buttons by name, "end" waits for the end of the clip,
+    // "space" and "escape" are keys to the focused widget.
+    QTest::addColumn<QStringList>("steps");
+    QTest::newRow("play twice") << QStringList{"bt_vplay", "bt_vplay", "bt_vstop"};
+    QTest::newRow("play while paused") << QStringList{"bt_vplay", "bt_vpause", "bt_vplay", "escape"};
+    QTest::newRow("play after end") << QStringList{"bt_vplay", "end", "bt_vplay", "bt_vstop"};
+    QTest::newRow("play after next") << QStringList{"bt_vplay", "bt_vnext", "bt_vplay", "escape"};
+    QTest::newRow("space after end") << QStringList{"bt_vplay", "end", "space", "escape"};
+}
+
+void TstVideoView::lockIsReleasedOnce()
+{
+    QFETCH(QStringList, steps);
+    WindowFixture f;
+    MainWindow &w = startWith(f, {"a.mpg"});
+    QVERIFY(load(f, 0));
+    MediaEngine &e = w.videoView()->engine();
+    for (const QString &step : steps) {
+        QWidget *focus = QApplication::focusWidget() ? QApplication::focusWidget() : &w;
+        if (step == QLatin1String("end"))
+            QTRY_VERIFY_WITH_TIMEOUT(e.mode() != MediaEngine::Mode::Playing, kWait);
+        else if (step == QLatin1String("space"))
+            QTest::keyClick(focus, Qt::Key_Space);
+        else if (step == QLatin1String("escape"))
+            QTest::keyClick(focus, Qt::Key_Escape);
+        else
+            click(f, step.toLatin1().constData());
+    }
+    QCOMPARE(e.deviceId(), 0);
+    QVERIFY(w.listArea()->folderList()->isEnabled());
+    for (const char *n : {"bt_showview", "bt_showzip", "bt_maskwahl0", "bt_loadmovie"})
+        QVERIFY2(f.find<QToolButton>(n)->isEnabled(), n);
+    // Loading and playing again locks, and one Stop frees again.
+    QVERIFY(load(f, 0));
+    click(f, "bt_vplay");
+    QVERIFY(!w.listArea()->folderList()->isEnabled());
+    click(f, "bt_vstop");
     QVERIFY(w.listArea()->folderList()->isEnabled());
 }
 
