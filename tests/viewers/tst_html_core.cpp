@@ -91,6 +91,17 @@ void TstHtmlCore::links_data()
         << "MailTo:someone@example.org" << LinkAction::OpenUrl << false << ""
         << ""
         << "MailTo:someone@example.org";
+    QTest::newRow("script naming a web address")
+        << "javascript:window.open('http://example.org')" << LinkAction::Renderer << false << ""
+        << ""
+        << "";
+    QTest::newRow("HTTP: inside another scheme")
+        << "x-app:go?to=HTTP://example.org" << LinkAction::Renderer << false << ""
+        << ""
+        << "";
+    QTest::newRow("web scheme without a host") << "http:nothing" << LinkAction::Renderer << false << ""
+                                               << ""
+                                               << "";
     QTest::newRow("other scheme stays with the renderer")
         << "javascript:alert(1)" << LinkAction::Renderer << false << ""
         << ""
