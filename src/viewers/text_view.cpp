@@ -4,6 +4,7 @@
 #include "files/app_context.h"
 #include "files/file_list_view.h"
 #include "widgets/collapsible_toolbar.h"
+#include "widgets/editor_filler.h"
 #include "widgets/hex_widget.h"
 #include "widgets/panel_status_bar.h"
 #include "widgets/tool_row.h"
@@ -46,11 +47,9 @@ constexpr int kMaxCols = 24;
 constexpr int kMinFont = 8;
 constexpr int kMaxFont = 14;
 constexpr int kSplitterWidth = 2;
-// Files up to this size are shown at once; larger ones are read in the background and filled
-// into the editor in pieces of about kFillSlice milliseconds, so the window keeps answering.
+// Files up to this size are read at once; larger ones are read in the background and filled
+// into the editor in pieces, so the window keeps answering.
 constexpr qint64 kLoadAtOnce = qint64(512) << 10;
-constexpr int kFillSliceMs = 25;
-constexpr qsizetype kFillPiece = 16384;
 
 struct LoadResult {
     bool ok = false;
@@ -77,6 +76,27 @@ TextView::TextView(AppContext &ctx, QFrame *pn_textmain, int rowHeight, QObject 
 {
     buildToolBar(rowHeight);
     buildBody();
+    filler1_ = new EditorFiller(textmemo_, this);
+    filler2_ = new EditorFiller(textmemo2_, this);
+    connect(filler1_, &EditorFiller::done, this, [this] {
+        updateButtons();
+        emit loaded();
+    });
+    connect(filler2_, &EditorFiller::done, this, &TextView::updateButtons);
+    loadJob_ = new Job(this);
+    loadJob2_ = new Job(this);
+    connect(loadJob_, &Job::finished, this, [this] {
+        if (const TextDocument *doc = readResult(loadJob_, path_))
+            fillEditor(*doc);
+        else if (!loadJob_->wasCancelled())
+            textmemo_->setEnabled(false);
+        updateButtons();
+    });
+    connect(loadJob2_, &Job::finished, this, [this] {
+        if (const TextDocument *doc = readResult(loadJob2_, loadPath_))
+            fillEditor2(*doc);
+        updateButtons();
+    });
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget *, QWidget *now) { onFocusChanged(now); });
     if (QClipboard *cb = QGuiApplication::clipboard())
@@ -259,19 +279,41 @@ bool TextView::mayLeave(bool both)
     return true;
 }
 
-bool TextView::isLoading() const
+bool TextView::isLoading(bool second) const
 {
-    return (loadJob_ && loadJob_->isRunning()) || filling_;
+    return second ? loadJob2_->isRunning() || filler2_->isFilling()
+                  : loadJob_->isRunning() || filler1_->isFilling();
 }
 
 void TextView::stopLoading()
 {
-    if (loadJob_)
-        loadJob_->cancel();
-    filling_ = false;
-    pending_.clear();
-    pendingPos_ = 0;
+    loadJob_->cancel();
+    filler1_->stop();
 }
+
+const TextDocument *TextView::readResult(Job *job, const QString &path)
+{
+    if (job->wasCancelled() || !job->hasResult())
+        return nullptr;
+    const auto r = job->result<std::shared_ptr<LoadResult>>();
+    if (r->ok)
+        return &r->doc;
+    ctx_.prompter().error(ctx_.msg(Msg::CouldNotRead) + QDir::toNativeSeparators(path) +
+                          QStringLiteral("\n") + r->error);
+    return nullptr;
+}
+
+namespace
+{
+void start_read(Job *job, const QString &path)
+{
+    job->start([path](JobToken &) {
+        auto r = std::make_shared<LoadResult>();
+        r->ok = read_text_document(path, &r->doc, &r->error);
+        return r;
+    });
+}
+} // namespace
 
 void TextView::releaseFile()
 {
@@ -319,31 +361,10 @@ void TextView::showTextFile(const QString &path)
     textmemo_->setEnabled(true);
     textmemo_->clear();
     textmemo_->setReadOnly(true);
-    filling_ = true;
+    truncated_ = linesCut_ = false;
     stat_text_->setPanelText(0, QDir::toNativeSeparators(path_));
     stat_text_->setPanelText(1, QString());
-    if (!loadJob_) {
-        loadJob_ = new Job(this);
-        connect(loadJob_, &Job::finished, this, [this] {
-            if (loadJob_->wasCancelled() || !loadJob_->hasResult())
-                return;
-            const auto r = loadJob_->result<std::shared_ptr<LoadResult>>();
-            if (!r->ok) {
-                filling_ = false;
-                ctx_.prompter().error(ctx_.msg(Msg::CouldNotRead) + QDir::toNativeSeparators(path_) +
-                                      QStringLiteral("\n") + r->error);
-                textmemo_->setEnabled(false);
-                updateButtons();
-                return;
-            }
-            fillEditor(r->doc);
-        });
-    }
-    loadJob_->start([path](JobToken &) {
-        auto r = std::make_shared<LoadResult>();
-        r->ok = read_text_document(path, &r->doc, &r->error);
-        return r;
-    });
+    start_read(loadJob_, path);
     updateButtons();
 }
 
@@ -353,60 +374,16 @@ void TextView::fillEditor(const TextDocument &doc)
     doc1_ = doc.format;
     truncated_ = doc.truncated;
     linesCut_ = doc.linesCut;
-    fillReadOnly_ = truncated_ || linesCut_;
     writeStatus();
-    if (doc.text.size() <= kFillPiece) {
-        textmemo_->setPlainText(doc.text);
-        finishFill();
-        return;
-    }
-    // In pieces: each timer turn adds lines for a few milliseconds, then lets the window answer.
-    textmemo_->setReadOnly(true);
-    textmemo_->setUndoRedoEnabled(false);
-    textmemo_->clear();
-    pending_ = doc.text;
-    pendingPos_ = 0;
-    filling_ = true;
-    QTimer::singleShot(0, this, &TextView::fillPiece);
+    filler1_->fill(doc.text, truncated_ || linesCut_);
 }
 
-void TextView::fillPiece()
+void TextView::fillEditor2(const TextDocument &doc)
 {
-    if (!filling_)
-        return;
-    QElapsedTimer clock;
-    clock.start();
-    QTextCursor c(textmemo_->document());
-    c.movePosition(QTextCursor::End);
-    const qsizetype n = pending_.size();
-    while (pendingPos_ < n && clock.elapsed() < kFillSliceMs) {
-        qsizetype end = qMin(n, pendingPos_ + kFillPiece);
-        // Whole lines where one ends nearby, so no line is laid out twice.
-        const qsizetype nl = pending_.lastIndexOf(QLatin1Char('\n'), end - 1);
-        if (end < n && nl >= pendingPos_)
-            end = nl + 1;
-        c.insertText(QStringView(pending_).mid(pendingPos_, end - pendingPos_).toString());
-        pendingPos_ = end;
-    }
-    if (pendingPos_ < n) {
-        QTimer::singleShot(0, this, &TextView::fillPiece);
-        return;
-    }
-    pending_.clear();
-    pendingPos_ = 0;
-    finishFill();
-}
-
-void TextView::finishFill()
-{
-    filling_ = false;
-    textmemo_->setUndoRedoEnabled(true);
-    textmemo_->setReadOnly(fillReadOnly_);
-    textmemo_->moveCursor(QTextCursor::Start);
-    textmemo_->document()->setModified(false);
-    writeStatus();
-    updateButtons();
-    emit loaded();
+    doc2_ = doc.format;
+    filler2_->fill(doc.text, doc.truncated || doc.linesCut);
+    textmemo2_->setFocus(Qt::OtherFocusReason);
+    active_ = Active::Editor2;
 }
 
 void TextView::writeStatus()
@@ -554,6 +531,20 @@ void TextView::bt_textloadClick()
     const QString file = ctx_.prompter().openFileName(ctx_.msg(Msg::OpenFile), start, dialogFilter());
     if (file.isEmpty())
         return;
+    // The second editor's own unsaved edits are asked about before they are replaced.
+    if (edited(textmemo2_) && !askAndSave(false))
+        return;
+    loadJob2_->cancel();
+    filler2_->stop();
+    if (QFileInfo(file).size() > kLoadAtOnce) {
+        // Read on the pool, then filled in pieces; the editor is read-only meanwhile.
+        loadPath_ = file;
+        textmemo2_->clear();
+        textmemo2_->setReadOnly(true);
+        start_read(loadJob2_, file);
+        updateButtons();
+        return;
+    }
     TextDocument doc;
     QString error;
     if (!read_text_document(file, &doc, &error)) {
@@ -561,16 +552,8 @@ void TextView::bt_textloadClick()
                               QStringLiteral("\n") + error);
         return;
     }
-    // The second editor's own unsaved edits are asked about before they are replaced.
-    if (edited(textmemo2_) && !askAndSave(false))
-        return;
     loadPath_ = file;
-    doc2_ = doc.format;
-    textmemo2_->setPlainText(doc.text);
-    textmemo2_->setReadOnly(doc.truncated || doc.linesCut);
-    textmemo2_->document()->setModified(false);
-    textmemo2_->setFocus(Qt::OtherFocusReason);
-    active_ = Active::Editor2;
+    fillEditor2(doc);
     updateButtons();
 }
 

@@ -25,6 +25,7 @@ namespace vorn
 
 class AppContext;
 class CollapsibleToolBar;
+class EditorFiller;
 class HexWidget;
 class Job;
 class PanelStatusBar;
@@ -49,7 +50,7 @@ class TextView : public QObject, public FileViewer
     static QString editorText(const QPlainTextEdit *editor);
     // A large file is read in the background and filled into the editor in pieces; the
     // editor is read-only meanwhile.
-    bool isLoading() const;
+    bool isLoading(bool second = false) const;
 
     QPlainTextEdit *editor1() const { return textmemo_; }
     QPlainTextEdit *editor2() const { return textmemo2_; }
@@ -99,8 +100,9 @@ class TextView : public QObject, public FileViewer
     bool askAndSave(bool first);
     void stopLoading();
     void fillEditor(const TextDocument &doc);
-    void fillPiece();
-    void finishFill();
+    void fillEditor2(const TextDocument &doc);
+    // The outcome of a read on the pool: the document, or the message of a failure shown.
+    const TextDocument *readResult(Job *job, const QString &path);
     void writeStatus();
 
     AppContext &ctx_;
@@ -135,11 +137,10 @@ class TextView : public QObject, public FileViewer
     TextFormat doc1_; // how the shown file was stored
     bool truncated_ = false;
     bool linesCut_ = false;
-    Job *loadJob_ = nullptr;
-    QString pending_; // text still to be filled into the editor
-    qsizetype pendingPos_ = 0;
-    bool filling_ = false;
-    bool fillReadOnly_ = false;
+    Job *loadJob_ = nullptr;  // reads the shown file
+    Job *loadJob2_ = nullptr; // reads the file for the second editor
+    EditorFiller *filler1_ = nullptr;
+    EditorFiller *filler2_ = nullptr;
     QString loadPath_; // the file last chosen in dlg_loaduser
     TextFormat doc2_;
     int fontSize_ = 9; // the editors' font size in points (12 pixels at 96 dpi)

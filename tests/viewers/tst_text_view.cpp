@@ -44,6 +44,7 @@ class TstTextView : public QObject
     void closeAsksForBothEditors();
     void largeFilesKeepWindowAnswering_data();
     void largeFilesKeepWindowAnswering();
+    void secondEditorLoadsInPieces();
     void largeFileReadOnly();
     void sparseFourGigabytes();
     void hexSelectionCopies();
@@ -483,6 +484,26 @@ void TstTextView::largeFilesKeepWindowAnswering()
     QVERIFY(!view()->editor1()->document()->isModified());
     QVERIFY(view()->editor1()->toPlainText().startsWith(QString::fromLatin1(line.left(40))));
     disconnect(view(), &TextView::loaded, this, nullptr);
+}
+
+void TstTextView::secondEditorLoadsInPieces()
+{
+    show(QStringLiteral("first.txt"), "first");
+    button("bt_textmemo2")->click();
+    const QString big = fx->path(QStringLiteral("big2.txt"));
+    writeFile(big, QByteArray("a line of the second file\r\n").repeated(100000));
+    bool answered = false;
+    QTimer::singleShot(0, this, [&] { answered = true; });
+    fx->prompter.pushText(big);
+    button("bt_textload")->click();
+    QVERIFY(view()->isLoading(true));
+    QVERIFY(!answered);
+    QTRY_VERIFY_WITH_TIMEOUT(!view()->isLoading(true), 120000);
+    QVERIFY(answered);
+    QCOMPARE(view()->editor2()->document()->blockCount(), 100000);
+    QVERIFY(!view()->editor2()->isReadOnly());
+    QVERIFY(!view()->editor2()->document()->isModified());
+    QCOMPARE(view()->editor1()->toPlainText(), QStringLiteral("first"));
 }
 
 void TstTextView::largeFileReadOnly()
