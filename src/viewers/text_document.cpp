@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QHashFunctions>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QUtf8StringView>
 
@@ -407,17 +406,6 @@ bool read_text_document(const QString &path, TextDocument *doc, QString *error, 
     doc->fileSize = size;
     doc->truncated = truncated;
     doc->linesCut = cut_long_lines(&doc->text);
-    return true;
-}
-
-bool write_text_bytes(const QString &path, const QByteArray &bytes, QString *error)
-{
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
-        if (error)
-            *error = f.errorString();
-        return false;
-    }
     return true;
 }
 

@@ -59,7 +59,5 @@ bool cut_long_lines(QString *text, qsizetype limit = kTextLineLimit);
 // reason in `error`, when it cannot be read.
 bool read_text_document(const QString &path, TextDocument *doc, QString *error = nullptr,
                         qint64 limit = kTextEditorLimit);
-// Writes bytes through a temporary file renamed over `path`.
-bool write_text_bytes(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
 } // namespace vorn

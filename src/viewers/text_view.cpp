@@ -1,6 +1,7 @@
 #include "viewers/text_view.h"
 
 #include "base/job.h"
+#include "base/text_file.h"
 #include "files/app_context.h"
 #include "files/file_list_view.h"
 #include "widgets/collapsible_toolbar.h"
@@ -580,7 +581,7 @@ bool TextView::saveEditor(bool first)
         encode_document(text, format, &bytes, &written);
     }
     QString error;
-    if (!write_text_bytes(file, bytes, &error)) {
+    if (!write_file_atomic(file, bytes, &error)) {
         ctx_.prompter().error(ctx_.msg(Msg::WriteFailed) + QDir::toNativeSeparators(file) +
                               QStringLiteral("\n") + error);
         return false;

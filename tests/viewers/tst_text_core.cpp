@@ -1,5 +1,6 @@
 // The text and hex core: decoding and re-encoding texts with their encoding and line ends, the
 // read limit, and the lines of the hex dump.
+#include "base/text_file.h"
 #include "viewers/text_document.h"
 #include "widgets/hex_format.h"
 
@@ -82,7 +83,7 @@ void TstTextCore::roundTrip()
     // The same through a file.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("t.txt"));
-    QVERIFY(write_text_bytes(path, out));
+    QVERIFY(write_file_atomic(path, out));
     TextDocument again;
     QVERIFY(read_text_document(path, &again));
     QCOMPARE(again.text, text);
