@@ -177,6 +177,12 @@ int main(int argc, char **argv)
         {"page at the limit: 3000 list items", "<ul>" + QByteArray("<li>item").repeated(3000)},
         {"page at the limit: 250 KB paragraph", QByteArray("word ").repeated(50000)},
         {"page at the limit: 60 nested divs", QByteArray("<div>x").repeated(60)},
+        {"page at the limits together",
+         "<table>" + QByteArray("<tr><td>x</td><td>y</td></tr>").repeated(3900) + "</table><ul>" +
+             QByteArray("<li>item").repeated(2900) + "</ul>" +
+             QByteArray("<p>a paragraph of some hundred bytes, as pages have them, with words and words and "
+                        "words and more words to fill it up to the length of an ordinary paragraph.")
+                 .repeated(24000)},
     };
     for (const PageCase &c : pages) {
         const QString path = root + QStringLiteral("/page.htm");
