@@ -11,11 +11,13 @@
 #include "files/list_area_view.h"
 
 #include <QClipboard>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QToolButton>
+#include <QTreeView>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -42,6 +44,7 @@ class TstTextView : public QObject
     void leavingEditedTextAsks_data();
     void leavingEditedTextAsks();
     void closeAsksForBothEditors();
+    void treeClickCancelledKeepsFolder();
     void largeFilesKeepWindowAnswering_data();
     void largeFilesKeepWindowAnswering();
     void secondEditorLoadsInPieces();
@@ -450,6 +453,27 @@ void TstTextView::closeAsksForBothEditors()
     QVERIFY(!fx->window->isVisible());
     QCOMPARE(readFile(second), QByteArray("edited two"));
     fx->window.reset();
+}
+
+void TstTextView::treeClickCancelledKeepsFolder()
+{
+    const QString other = fx->path(QStringLiteral("elsewhere"));
+    QDir().mkpath(other);
+    show(QStringLiteral("t.txt"), "text");
+    view()->editor1()->insertPlainText(QStringLiteral("my "));
+    QTreeView *tv = fx->window->listArea()->tree();
+    auto *model = qobject_cast<QFileSystemModel *>(tv->model());
+    QVERIFY(model);
+    const QString listed = fx->window->listArea()->listedFolder();
+    const QModelIndex before = tv->currentIndex();
+    fx->prompter.clear();
+    fx->prompter.pushAnswer(Answer::Cancel);
+    tv->setCurrentIndex(model->index(other)); // as the keys move through the tree
+    QCOMPARE(fx->prompter.messages(), QStringList{fx->window->context().msg(Msg::TextSaveChanges)});
+    QCOMPARE(tv->currentIndex(), before);
+    QCOMPARE(fx->window->listArea()->listedFolder(), listed);
+    QCOMPARE(view()->editor1()->toPlainText(), QStringLiteral("my text"));
+    view()->editor1()->document()->setModified(false);
 }
 
 void TstTextView::largeFilesKeepWindowAnswering_data()
