@@ -87,11 +87,13 @@ int main(int argc, char **argv)
     std::printf("one screen at a random place: %.2f ms\n", perScreen);
     bench::reportRow("hex view, 4 GB file: last line as xxd shows it", last == xxdLast ? "same" : "differs",
                      QStringLiteral("same"), last == xxdLast);
-    bench::reportRow("hex view, 4 GB file: open + last line", bench::ratioText(bestOpen / bestXxd, "xxd -s -64"),
-                     QStringLiteral("<= 1.00 x"), bestOpen <= bestXxd);
+    bench::reportRow("hex view, 4 GB file: open + last line",
+                     bench::ratioText(bestOpen / bestXxd, "xxd -s -64"), QStringLiteral("<= 1.00 x"),
+                     bestOpen <= bestXxd);
     bench::reportRow("hex view, 4 GB file: memory added", QStringLiteral("%1 kB").arg(addedKb),
                      QStringLiteral("< 8 MB"), addedKb < 8 * 1024);
-    bench::reportRow("hex view: one screen at a random place", QStringLiteral("%1 ms").arg(perScreen, 0, 'f', 2),
-                     QStringLiteral("< 16 ms"), perScreen < 16);
+    bench::reportRow("hex view: one screen at a random place",
+                     QStringLiteral("%1 ms").arg(perScreen, 0, 'f', 2), QStringLiteral("< 16 ms"),
+                     perScreen < 16);
     return last == xxdLast ? 0 : 1;
 }

@@ -61,8 +61,7 @@ long minorFaults()
 // One task of ours against the peer's: the first run of ours in this process (cold: fresh memory,
 // code not yet paged in) and the best of kRuns warm runs, each warm run alternating with one of
 // the peer's; also the page faults per warm run of ours.
-struct Duel
-{
+struct Duel {
     double cold = 0, warm = 1e30, peer = 1e30;
     long faultsPerRun = 0;
 };
@@ -102,12 +101,15 @@ bool run(const QStringList &args)
 
 void report(const char *what, const Duel &d, const char *other, double goal)
 {
-    std::printf("%-34s cold %7.1f ms, warm %7.1f ms, %6ld faults   %-18s %7.1f ms   ratio %.2f (goal <= %.1f)\n",
-                what, d.cold, d.warm, d.faultsPerRun, other, d.peer, d.warm / d.peer, goal);
+    std::printf(
+        "%-34s cold %7.1f ms, warm %7.1f ms, %6ld faults   %-18s %7.1f ms   ratio %.2f (goal <= %.1f)\n",
+        what, d.cold, d.warm, d.faultsPerRun, other, d.peer, d.warm / d.peer, goal);
     const QString name = QString::fromLatin1(what);
-    vorn::bench::reportRow(qPrintable(name + QStringLiteral(", warm")), vorn::bench::ratioText(d.warm / d.peer, other),
+    vorn::bench::reportRow(qPrintable(name + QStringLiteral(", warm")),
+                           vorn::bench::ratioText(d.warm / d.peer, other),
                            QStringLiteral("<= %1 x").arg(goal, 0, 'f', 2), d.warm / d.peer <= goal);
-    vorn::bench::reportRow(qPrintable(name + QStringLiteral(", cold")), vorn::bench::ratioText(d.cold / d.peer, other),
+    vorn::bench::reportRow(qPrintable(name + QStringLiteral(", cold")),
+                           vorn::bench::ratioText(d.cold / d.peer, other),
                            QStringLiteral("<= %1 x").arg(goal, 0, 'f', 2), d.cold / d.peer <= goal);
     vorn::bench::reportRow(qPrintable(name + QStringLiteral(", page faults per picture")),
                            QString::number(d.faultsPerRun), QStringLiteral("< 1000"), d.faultsPerRun < 1000);
@@ -140,13 +142,17 @@ int main()
             const vorn::LoadedPicture p = vorn::load_picture(path, r.size());
             ok = ok && p.ok && p.image.size() == QSize(800, 600);
         },
-        [&] { run({"djpeg", "-scale", "1/4", "-outfile", "/dev/null", path}); });
+        [&] {
+            run({"djpeg", "-scale", "1/4", "-outfile", "/dev/null", path});
+        });
     const Duel full = duel(
         [&] {
             const vorn::LoadedPicture p = vorn::load_picture(path);
             ok = ok && p.ok && p.image.size() == QSize(4000, 3000);
         },
-        [&] { run({"djpeg", "-outfile", "/dev/null", path}); });
+        [&] {
+            run({"djpeg", "-outfile", "/dev/null", path});
+        });
     vorn::bench::printLoad("after");
     if (!ok) {
         std::printf("loading failed\n");

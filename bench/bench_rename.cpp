@@ -135,7 +135,8 @@ int main(int argc, char **argv)
         w.findChild<QAbstractButton *>(QStringLiteral("bt_renameall"))->click();
         waitFor([&] { return !view->isBusy(); });
         const double rename = t.nsecsElapsed() / 1e6;
-        if (!prompter.messages().isEmpty() || !QFileInfo::exists(folder + QStringLiteral("/Urlaub10000.jpg")) ||
+        if (!prompter.messages().isEmpty() ||
+            !QFileInfo::exists(folder + QStringLiteral("/Urlaub10000.jpg")) ||
             QFileInfo::exists(folder + QStringLiteral("/img_00000.JPG")))
             qFatal("the run did not rename every file: %s",
                    qPrintable(prompter.messages().join(QLatin1Char('|'))));
@@ -145,16 +146,19 @@ int main(int argc, char **argv)
     }
     bench::printLoad("after");
 
-    std::printf("renaming %d files of one folder (img_NNNNN.JPG -> UrlaubNNNNN.jpg), best of %d alternating runs\n",
-                kFiles, kRounds);
+    std::printf(
+        "renaming %d files of one folder (img_NNNNN.JPG -> UrlaubNNNNN.jpg), best of %d alternating runs\n",
+        kFiles, kRounds);
     std::printf("  %-46s %10.1f ms\n", "shell loop of mv -n", mvMs);
     std::printf("  %-46s %10.1f ms\n", "vorn: listing the folder in the rename view", listMs);
-    std::printf("  %-46s %10.1f ms   ratio to listing %.2f\n", "vorn: preview", previewMs, previewMs / listMs);
+    std::printf("  %-46s %10.1f ms   ratio to listing %.2f\n", "vorn: preview", previewMs,
+                previewMs / listMs);
     std::printf("    %-44s %10.1f ms\n", "of it: the selection in list order", selectionMs);
     std::printf("    %-44s %10.1f ms\n", "of it: new names from the pattern", namesMs);
     std::printf("    %-44s %10.1f ms\n", "of it: check against the folder", checkMs);
     std::printf("  %-46s %10.1f ms\n", "vorn: rename run (journaled, checked again)", renameMs);
-    std::printf("  %-46s %10.1f ms   ratio to the mv loop %.3f\n", "vorn: preview + rename", bothMs, bothMs / mvMs);
+    std::printf("  %-46s %10.1f ms   ratio to the mv loop %.3f\n", "vorn: preview + rename", bothMs,
+                bothMs / mvMs);
     bench::reportRow("rename 10,000 files: preview", QStringLiteral("%1 ms").arg(previewMs, 0, 'f', 1),
                      QStringLiteral("< 200 ms"), previewMs < 200);
     bench::reportRow("rename 10,000 files: preview + rename", bench::ratioText(bothMs / mvMs, "mv -n loop"),

@@ -187,11 +187,13 @@ int main(int argc, char **argv)
     if (cores > 1)
         reportRow("thumbnails, all workers against one",
                   QStringLiteral("%1 x with %2 workers").arg(ours1 / oursN, 0, 'f', 2).arg(cores),
-                  QStringLiteral(">= %1 x (free cores)").arg(0.9 * cores, 0, 'f', 1), ours1 / oursN >= 0.9 * cores);
+                  QStringLiteral(">= %1 x (free cores)").arg(0.9 * cores, 0, 'f', 1),
+                  ours1 / oursN >= 0.9 * cores);
     reportRow("thumbnails, all workers", QStringLiteral("%1 pictures/s").arg(count / oursN, 0, 'f', 1),
               QStringLiteral(">= 60 pictures/s"), count / oursN >= 60);
     if (bestPeer < 1e9)
-        reportRow("thumbnails, all workers against the fastest peer", vorn::bench::ratioText(oursN / bestPeer, haveVips && vips <= gm ? "vipsthumbnail" : "gm"),
+        reportRow("thumbnails, all workers against the fastest peer",
+                  vorn::bench::ratioText(oursN / bestPeer, haveVips && vips <= gm ? "vipsthumbnail" : "gm"),
                   QStringLiteral("< 1.00 x"), oursN < bestPeer);
     return 0;
 }

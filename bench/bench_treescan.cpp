@@ -157,8 +157,8 @@ int main(int argc, char **argv)
             std::printf("  note: scanner found %ld, readdir walk %ld\n", scanHits, walkHits);
         const QString name = QStringLiteral("tree scan %1").arg(mask);
         vorn::bench::reportRow(qPrintable(name + QStringLiteral(", against a readdir walk")),
-                               vorn::bench::ratioText(tScan / tWalk, "readdir walk"), QStringLiteral("<= 1.20 x"),
-                               tScan <= 1.2 * tWalk && scanHits == walkHits);
+                               vorn::bench::ratioText(tScan / tWalk, "readdir walk"),
+                               QStringLiteral("<= 1.20 x"), tScan <= 1.2 * tWalk && scanHits == walkHits);
         vorn::bench::reportRow(qPrintable(name + QStringLiteral(", against find")),
                                vorn::bench::ratioText(tScan / tFind, "find"), QStringLiteral("< 1.00 x"),
                                tScan < tFind);
