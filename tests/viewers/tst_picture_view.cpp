@@ -17,11 +17,15 @@
 #include <QLineEdit>
 #include <QMovie>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTabWidget>
+#include <QThread>
 #include <QToolButton>
+
+#include <atomic>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -119,6 +123,8 @@ class TstPictureView : public QObject
     void copyToClipboardIsFullPicture();
     void nextEntryDecodedAhead();
     void decodedOffTheUiThread();
+    void zoomWhileDecodingApplies_data();
+    void zoomWhileDecodingApplies();
     void listTabResetsTrackBar();
     void magnifierSteps();
     void magnifierGrabsOnlyWhileOn();
@@ -521,6 +527,69 @@ void TstPictureView::copyToClipboardIsFullPicture()
     click(f, "bt_copytoclpb");
     // The picture itself, not the smaller copy decoded for the fitted view.
     QTRY_COMPARE(QGuiApplication::clipboard()->image().size(), QSize(1024, 768));
+}
+
+namespace
+{
+
+// Holds every decode of the picture view at its start while closed.
+std::atomic<bool> g_decodeGateClosed{false};
+void decodeGate(const QString &)
+{
+    while (g_decodeGateClosed.load())
+        QThread::yieldCurrentThread();
+}
+
+} // namespace
+
+void TstPictureView::zoomWhileDecodingApplies_data()
+{
+    QTest::addColumn<int>("zoomInClicks");
+    QTest::addColumn<int>("track");
+    QTest::addColumn<QSize>("shown");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("factor 3") << 2 << -1 << QSize(3000, 2250) << "Faktor: 3";
+    QTest::newRow("in and out") << 1 << -1 << QSize(1000, 750) << "Größe : 100%";
+    QTest::newRow("track 50") << 0 << 50 << QSize(500, 375) << "Größe : 50%";
+}
+
+// Leaving best fit decodes the picture again at natural size; a zoom made before that decode
+// ends shows the picture at that zoom when it arrives, and the status agrees.
+void TstPictureView::zoomWhileDecodingApplies()
+{
+    QFETCH(int, zoomInClicks);
+    QFETCH(int, track);
+    QFETCH(QSize, shown);
+    QFETCH(QString, status);
+    WindowFixture f;
+    startWith(f, {{"p.jpg", jpeg(1000, 750)}});
+    viewSize800x600(f);
+    click(f, "bt_bestfit");
+    showRow(f, 0);
+    QCOMPARE(view(f)->decodedSize(), QSize(800, 600));
+
+    PicturePrefetcher::setDecodeHook(decodeGate);
+    g_decodeGateClosed = true;
+    auto open = qScopeGuard([] {
+        g_decodeGateClosed = false;
+        PicturePrefetcher::setDecodeHook(nullptr);
+    });
+    QTest::mouseClick(button(f, "bt_bestfit"), Qt::LeftButton);
+    QVERIFY(view(f)->isLoading());
+    for (int i = 0; i < zoomInClicks; ++i)
+        QTest::mouseClick(button(f, "bt_zoomin"), Qt::LeftButton);
+    if (QString(QTest::currentDataTag()) == "in and out")
+        QTest::mouseClick(button(f, "bt_zoomout"), Qt::LeftButton);
+    if (track >= 0)
+        f.find<QSlider>("trb_1")->setValue(track);
+    QVERIFY(view(f)->isLoading());
+    g_decodeGateClosed = false;
+    waitForPicture(f);
+
+    QCOMPARE(view(f)->naturalSize(), QSize(1000, 750));
+    QCOMPARE(f.find<ImageWidget>("img_x")->size(), shown);
+    QCOMPARE(view(f)->pictureRect().size(), shown);
+    QCOMPARE(panel(f, 2), status);
 }
 
 void TstPictureView::nextEntryDecodedAhead()
