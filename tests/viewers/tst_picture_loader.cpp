@@ -330,6 +330,7 @@ class TstPictureLoader : public QObject
     void jpegWarnings_data();
     void jpegWarnings();
     void jpegEndlessScans();
+    void jpegManyApp1Segments();
     void qtKinds();
     void bmpBitFields_data();
     void bmpBitFields();
@@ -487,37 +488,72 @@ void TstPictureLoader::jpegGreyAndCmyk()
 void TstPictureLoader::jpegWarnings_data()
 {
     QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<bool>("shown");
+    QTest::addColumn<QString>("rest"); // the last band: "whole", "grey" or "any" (coarse)
+    QTest::addColumn<bool>("damaged");
     const QImage picture = sixBlocks();
     const QByteArray junk("\x12\x34\x56", 3);
     auto insert = [&](QByteArray b, qsizetype at) { return at < 0 ? QByteArray() : b.insert(at, junk); };
     const QByteArray base = libJpeg(picture, Scans::Baseline), prog = libJpeg(picture, Scans::Progressive);
     const QByteArray restart = libJpeg(picture, Scans::Baseline, 1);
-    // Warnings about recoverable data: every viewer shows these.
-    QTest::newRow("extra bytes before the scan") << insert(base, markerAt(base, 0xDA)) << true;
-    QTest::newRow("extra bytes before the end") << insert(base, markerAt(base, 0xD9)) << true;
-    QTest::newRow("extra bytes between scans") << insert(prog, markerAt(prog, 0xDA, 3)) << true;
-    QTest::newRow("extra bytes before a restart") << insert(restart, markerAt(restart, 0xD1)) << true;
+    // Recoverable damage: every viewer shows these, and so do we, saying it is damaged.
+    QTest::newRow("extra bytes before the scan") << insert(base, markerAt(base, 0xDA)) << "whole" << true;
+    QTest::newRow("extra bytes between scans") << insert(prog, markerAt(prog, 0xDA, 3)) << "whole" << true;
+    QTest::newRow("extra bytes before a restart")
+        << insert(restart, markerAt(restart, 0xD1)) << "whole" << true;
     const qsizetype interval = (markerAt(restart, 0xD0) + markerAt(restart, 0xD1)) / 2;
     QTest::newRow("bad Huffman code in a restart interval")
-        << QByteArray(restart).insert(interval, QByteArray("\xFF\0\xFF\0", 4)) << true;
-    // A premature end still fails: the rest would be grey.
-    QTest::newRow("cut in the scan") << base.left(base.size() - 200) << false;
-    QTest::newRow("cut, then an end marker") << base.left(base.size() - 200) + "\xFF\xD9" << false;
-    QTest::newRow("progressive cut") << prog.left(markerAt(prog, 0xDA, 4) + 40) << false;
+        << QByteArray(restart).insert(interval, QByteArray("\xFF\0\xFF\0", 4)) << "whole" << true;
+    // The end marker is not read: the picture is whole.
+    QTest::newRow("extra bytes before the end") << insert(base, markerAt(base, 0xD9)) << "whole" << false;
+    // A premature end, or a marker inside the data: the missing rest is grey.
+    const qsizetype scan = markerAt(base, 0xDA);
+    const QByteArray cut = base.left(scan + (base.size() - scan) / 3);
+    QTest::newRow("cut in the scan") << cut << "grey" << true;
+    QTest::newRow("cut, then an end marker") << cut + "\xFF\xD9"
+                                             << "grey" << true;
+    QTest::newRow("extra bytes, then cut") << insert(cut, markerAt(cut, 0xDA)) << "grey" << true;
+    QTest::newRow("progressive, cut before a scan") << prog.left(markerAt(prog, 0xDA, 4)) << "any" << true;
 }
 
 void TstPictureLoader::jpegWarnings()
 {
     QFETCH(QByteArray, data);
-    QFETCH(bool, shown);
+    QFETCH(QString, rest);
+    QFETCH(bool, damaged);
     QVERIFY(!data.isEmpty());
     const LoadedPicture p = load_picture(data, PictureKind::Jpeg);
-    QCOMPARE(p.ok, shown);
-    if (shown) {
-        QCOMPARE(p.image.size(), QSize(32, 48));
-        QCOMPARE(QColor(p.image.pixel(24, 40)).lightness() > 200, true); // the last band is whole
-    }
+    QVERIFY(p.ok);
+    QCOMPARE(p.damaged, damaged);
+    QCOMPARE(p.image.size(), QSize(32, 48));
+    const QColor last = p.image.pixel(24, 40);
+    if (rest == "whole")
+        QVERIFY2(last.lightness() > 200, qPrintable(last.name()));
+    else if (rest == "grey")
+        QVERIFY2(qAbs(last.red() - 128) < 12 && qAbs(last.green() - 128) < 12 && qAbs(last.blue() - 128) < 12,
+                 qPrintable(last.name()));
+}
+
+// Only the first Exif block counts: an APP1 that is no Exif block before it is passed over, and
+// so are 125,000 small APP1 segments and a second Exif block after it.
+void TstPictureLoader::jpegManyApp1Segments()
+{
+    QByteArray jpeg = withOrientation(withOrientation(encode(twoColour(64, 32), "JPEG", 95), 3), 6);
+    const qsizetype firstExif = jpeg.indexOf(QByteArray("\xFF\xE1", 2));
+    QVERIFY(firstExif > 0 && jpeg.mid(firstExif + 4, 4) == "Exif");
+    const qsizetype afterFirstExif =
+        firstExif + 2 + (uchar(jpeg[firstExif + 2]) << 8 | uchar(jpeg[firstExif + 3]));
+    QByteArray flood;
+    for (int i = 0; i < 125000; ++i)
+        flood += QByteArray("\xFF\xE1\0\x04"
+                            "ab",
+                            6);
+    jpeg.insert(afterFirstExif, flood);
+    jpeg.insert(firstExif, QByteArray("\xFF\xE1\0\x0Ahttp://x", 12));
+    const LoadedPicture p = load_picture(jpeg, PictureKind::Jpeg);
+    QVERIFY(p.ok);
+    QVERIFY(!p.damaged);
+    QCOMPARE(p.naturalSize, QSize(32, 64)); // turned right (6), not upside down (3)
+    QVERIFY(QColor(p.image.pixel(16, 4)).red() > 200);
 }
 
 void TstPictureLoader::jpegEndlessScans()
@@ -1076,8 +1112,16 @@ void TstPictureLoader::damaged()
     QFETCH(QByteArray, data);
     const QString path = dir_.filePath("damaged/" + name);
     writeFile(path, data);
+    // A JPEG cut short is shown, the missing rest grey, and called damaged.
+    const bool shownDamaged =
+        name.endsWith(QLatin1String(".jpg")) && QTest::currentDataTag() == name + " truncated";
     for (QSize shown : {QSize(), QSize(20, 15)}) {
         const LoadedPicture p = load_picture(path, shown);
+        if (shownDamaged) {
+            QVERIFY(p.ok && p.damaged);
+            QCOMPARE(p.image.size(), shown.isValid() ? shown : QSize(64, 48));
+            continue;
+        }
         QVERIFY2(!p.ok, qPrintable(QStringLiteral("loaded at %1x%2").arg(shown.width()).arg(shown.height())));
         QVERIFY(p.image.isNull());
     }
