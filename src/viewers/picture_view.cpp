@@ -229,6 +229,8 @@ void PictureView::present(const DecodedPicture &decoded)
         return;
     }
     doc_.natural = pic.naturalSize;
+    // A picture shown although its data is damaged says so.
+    stat_view_->setPanelText(4, pic.damaged ? ctx_.msg(Msg::PictureDamaged) : QString());
     if (!doc_.animated) {
         viewport_->still()->setImage(pic.image);
     } else {
@@ -259,6 +261,7 @@ void PictureView::present(const DecodedPicture &decoded)
 void PictureView::loadFailed(const QString &path)
 {
     clearView();
+    stat_view_->setPanelText(4, QString());
     doc_.path.clear();
     doc_.natural = QSize();
     ctx_.prompter().error(load_failure_text(ctx_.texts(), path));
@@ -303,6 +306,7 @@ void PictureView::releaseFile()
     doc_.forget();
     stat_view_->setPanelText(1, QString());
     stat_view_->setPanelText(2, QString());
+    stat_view_->setPanelText(4, QString());
 }
 
 // ---------------------------------------------------------------------------------------------

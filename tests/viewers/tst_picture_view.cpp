@@ -121,6 +121,7 @@ class TstPictureView : public QObject
     void badFiles_data();
     void badFiles();
     void copyToClipboardIsFullPicture();
+    void damagedJpegShownWithNote();
     void nextEntryDecodedAhead();
     void decodedOffTheUiThread();
     void zoomWhileDecodingApplies_data();
@@ -483,7 +484,8 @@ void TstPictureView::badFiles_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
     const QByteArray good = jpeg(64, 48);
-    QTest::newRow("truncated jpg") << "BAD.jpg" << good.left(good.size() / 2);
+    // Cut within the headers: nothing to show (cut within the data it is shown, damaged).
+    QTest::newRow("truncated jpg") << "BAD.jpg" << good.left(good.indexOf("\xFF\xC4"));
     QTest::newRow("corrupt jpg") << "bad.JPG" << QByteArray("\xFF\xD8\xFF\xE0garbage", 11);
     QTest::newRow("zero bmp") << "zero.bmp" << QByteArray();
     QTest::newRow("corrupt bmp") << "c.bmp" << QByteArray("BM\x10\0\0\0junkjunkjunk", 18);
@@ -510,6 +512,26 @@ void TstPictureView::badFiles()
     // The view stays usable.
     showRow(f, 0);
     QVERIFY(view(f)->pictureShown());
+}
+
+// A JPEG cut short within its data is shown, the rest grey, and the status bar says it is
+// damaged until an intact picture follows.
+void TstPictureView::damagedJpegShownWithNote()
+{
+    const QByteArray good = jpeg(64, 48);
+    const qsizetype scan = good.indexOf("\xFF\xDA");
+    WindowFixture f;
+    startWith(f, {{"a_cut.jpg", good.left(scan + (good.size() - scan) / 2)}, {"b_good.jpg", good}});
+    showRow(f, 0);
+    QVERIFY(view(f)->pictureShown());
+    QVERIFY(f.prompter.messages().isEmpty());
+    QCOMPARE(view(f)->naturalSize(), QSize(64, 48));
+    QCOMPARE(panel(f, 4), QString("Bild beschädigt"));
+    const QColor last = f.find<ImageWidget>("img_x")->currentImage().pixel(60, 46);
+    QVERIFY2(qAbs(last.red() - 128) < 12 && qAbs(last.blue() - 128) < 12, qPrintable(last.name()));
+    showRow(f, 1);
+    QVERIFY(view(f)->pictureShown());
+    QCOMPARE(panel(f, 4), QString());
 }
 
 void TstPictureView::copyToClipboardIsFullPicture()
