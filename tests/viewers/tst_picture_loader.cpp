@@ -889,17 +889,18 @@ void TstPictureLoader::gifCompositing_data()
                  {QRect(1, 1, 2, 2), gifIndexes("GG GG"), 3, 10},
                  {QRect(2, 0, 2, 1), gifIndexes("BB"), 1, 10}})
         << QStringList{"RRRR RRRR RRRR RRRR", "RRRR RGGR RGGR RRRR", "RRBB RRRR RRRR RRRR"};
-    QTest::newRow("blocks without delay merge into one frame")
+    // Each image is a frame, also one without a delay (shown for 100 ms).
+    QTest::newRow("blocks without delay are frames of their own")
         << file({{QRect(0, 0, 2, 4), gifIndexes("GG GG GG GG"), 0, 0},
                  {QRect(2, 0, 2, 4), gifIndexes("BB BB BB BB"), 0, 10},
                  {QRect(0, 0, 1, 1), gifIndexes("W"), 0, 0}})
-        << QStringList{"GGBB GGBB GGBB GGBB", "WGBB GGBB GGBB GGBB"};
+        << QStringList{"GG.. GG.. GG.. GG..", "GGBB GGBB GGBB GGBB", "WGBB GGBB GGBB GGBB"};
     GifImage noControl{QRect(0, 0, 4, 2), gifIndexes("RRRR RRRR")};
     noControl.control = false;
     GifImage noControl2{QRect(0, 2, 4, 2), gifIndexes("BBBB BBBB")};
     noControl2.control = false;
-    QTest::newRow("GIF87a-style tiles make one picture")
-        << file({noControl, noControl2}) << QStringList{"RRRR RRRR BBBB BBBB"};
+    QTest::newRow("GIF87a-style images without delays are frames")
+        << file({noControl, noControl2}) << QStringList{"RRRR RRRR .... ....", "RRRR RRRR BBBB BBBB"};
     QTest::newRow("image partly outside the screen is clipped")
         << file({{QRect(3, 2, 3, 3), gifIndexes("RGB RGB RGB")}}) << QStringList{".... .... ...R ...R"};
     GifImage local{QRect(0, 0, 2, 1), QByteArray("\0\1", 2)};
