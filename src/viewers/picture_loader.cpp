@@ -467,7 +467,8 @@ LoadedPicture load_raster(const QByteArray &data, PictureKind kind, QSize shown,
                     image = QImage();
         }
     } else {
-        image = kind == PictureKind::Bmp ? decode_bmp(data, maxPixels) : decode_ico(data, maxPixels);
+        image = kind == PictureKind::Bmp ? decode_bmp(data, maxPixels, &result.damaged)
+                                         : decode_ico(data, maxPixels);
     }
     if (image.isNull() || !within(image.size(), maxPixels))
         return result;

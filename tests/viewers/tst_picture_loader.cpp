@@ -336,6 +336,8 @@ class TstPictureLoader : public QObject
     void bmpBitFields();
     void bmpPalettes_data();
     void bmpPalettes();
+    void bmpDamagedHeaders_data();
+    void bmpDamagedHeaders();
     void bmpRuns_data();
     void bmpRuns();
     void icons_data();
@@ -668,6 +670,48 @@ void TstPictureLoader::bmpBitFields()
         QVERIFY(!opaque.hasAlphaChannel());
         QCOMPARE(qAlpha(opaque.pixel(1, 1)), 255);
     }
+}
+
+void TstPictureLoader::bmpDamagedHeaders_data()
+{
+    QTest::addColumn<int>("headerSize");
+    QTest::addColumn<int>("planes");
+    QTest::addColumn<quint32>("coloursUsed"); // 0: as the fixture writes it
+    QTest::addColumn<bool>("damaged");
+    QTest::newRow("intact") << 40 << 1 << 0u << false;
+    QTest::newRow("OS/2 2.x header") << 64 << 1 << 0u << false;
+    QTest::newRow("two planes") << 40 << 2 << 0u << true;
+    QTest::newRow("no planes") << 40 << 0 << 0u << true;
+    QTest::newRow("header of 48 bytes") << 48 << 1 << 0u << true;
+    QTest::newRow("300 colours at 8 bits") << 40 << 1 << 300u << true;
+}
+
+// Headers Windows would not write are read as before, and the picture is called damaged.
+void TstPictureLoader::bmpDamagedHeaders()
+{
+    QFETCH(int, headerSize);
+    QFETCH(int, planes);
+    QFETCH(quint32, coloursUsed);
+    QFETCH(bool, damaged);
+    Dib dib;
+    dib.headerSize = headerSize;
+    dib.width = 4;
+    dib.height = 2;
+    dib.bits = 8;
+    for (int i = 0; i < 4; ++i)
+        dib.palette << (kTestColours[i] | 0xFF000000);
+    dib.pixels = dibRows(4, 2, 8, [](int x, int) { return quint32(x); });
+    QByteArray file = bmpFile(dib);
+    file[14 + 12] = char(planes);
+    if (coloursUsed) {
+        for (int i = 0; i < 4; ++i)
+            file[14 + 32 + i] = char(coloursUsed >> (8 * i));
+    }
+    const LoadedPicture p = load_picture(file, PictureKind::Bmp);
+    QVERIFY(p.ok);
+    QCOMPARE(p.damaged, damaged);
+    QCOMPARE(p.image.size(), QSize(4, 2));
+    QCOMPARE(p.image.pixel(3, 0) | 0xFF000000, kTestColours[3] | 0xFF000000);
 }
 
 void TstPictureLoader::bmpPalettes_data()
