@@ -1,6 +1,14 @@
 #include "viewers/image_memory.h"
 
+#include <QFile>
+
+#include <cerrno>
+#include <limits>
+
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorn
 {
@@ -47,6 +55,69 @@ QImage large_image(int width, int height, QImage::Format format)
     if (image.isNull())
         unmap(mapping);
     return image;
+}
+
+namespace
+{
+
+// What a thread keeps between pictures; larger ones are not kept.
+constexpr qsizetype kMaxKeptBytes = qsizetype(32) << 20;
+
+thread_local QImage t_scratch;
+thread_local QByteArray t_readBuffer;
+
+} // namespace
+
+QImage take_scratch_image(int width, int height, QImage::Format format)
+{
+    if (t_scratch.size() == QSize(width, height) && t_scratch.format() == format) {
+        QImage image = std::move(t_scratch);
+        t_scratch = QImage();
+        return image;
+    }
+    return large_image(width, height, format);
+}
+
+void give_back_scratch_image(QImage image)
+{
+    // Kept only when nothing else holds its pixels.
+    if (!image.isNull() && image.sizeInBytes() <= kMaxKeptBytes && image.isDetached())
+        t_scratch = std::move(image);
+}
+
+QByteArray read_whole_file(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct stat st {
+    };
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 ||
+        qint64(st.st_size) > std::numeric_limits<qsizetype>::max() / 2) {
+        ::close(fd);
+        return {};
+    }
+    // The buffer of the last read is used again when no caller holds it any more.
+    QByteArray data;
+    if (t_readBuffer.isDetached() && t_readBuffer.capacity() >= qsizetype(st.st_size))
+        data = std::move(t_readBuffer);
+    t_readBuffer = QByteArray();
+    data.resize(qsizetype(st.st_size));
+    qsizetype done = 0;
+    // A file that shrinks while it is read ends where it ends now.
+    while (done < data.size()) {
+        const ssize_t n = ::read(fd, data.data() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    ::close(fd);
+    data.resize(done);
+    if (data.capacity() <= kMaxKeptBytes)
+        t_readBuffer = data; // shared with the caller until it lets go
+    return data;
 }
 
 } // namespace vorn

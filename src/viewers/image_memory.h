@@ -16,4 +16,15 @@ constexpr qsizetype kHugePagePictureBytes = qsizetype(8) << 20;
 // cannot be had. Its pixels are released with the last copy of the QImage.
 QImage large_image(int width, int height, QImage::Format format);
 
+// A picture decoded only to be scaled down (a fitted view, a thumbnail) is written into this
+// thread's scratch picture: take it, and give it back once the scaled copy is made, so the next
+// decode of that size writes into memory that is already there instead of fresh pages.
+QImage take_scratch_image(int width, int height, QImage::Format format);
+void give_back_scratch_image(QImage image);
+
+// The bytes of a file, read into this thread's read buffer when the last caller let go of it
+// (so reading picture after picture does not fault in fresh pages each time). Empty when the
+// file cannot be read.
+QByteArray read_whole_file(const QString &path);
+
 } // namespace vorn

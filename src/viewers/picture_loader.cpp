@@ -291,7 +291,8 @@ struct JpegResult {
     int orientation = 1;
     int scale = 8;
     bool damaged = false;
-    App1Reader app1; // here, in the caller's frame, as it must survive the longjmp
+    bool scratch = false; // image is the thread's scratch picture
+    App1Reader app1;      // here, in the caller's frame, as it must survive the longjmp
 };
 
 void cmyk_row_to_rgb32(const JSAMPLE *in, QRgb *out, JDIMENSION width, bool inverted)
@@ -365,7 +366,12 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, const ShownSizeRul
         cinfo.out_color_space = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? JCS_EXT_BGRX : JCS_EXT_XRGB;
 
     jpeg_start_decompress(&cinfo);
-    out->image = large_image(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_RGB32);
+    // Decoded to be scaled to the shown size: into the thread's scratch picture.
+    out->scratch = shown.isValid() && QSize(int(cinfo.output_width), int(cinfo.output_height)) != shown;
+    out->image =
+        out->scratch
+            ? take_scratch_image(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_RGB32)
+            : large_image(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_RGB32);
     if (out->image.isNull()) {
         jpeg_destroy_decompress(&cinfo);
         return false;
@@ -418,10 +424,15 @@ LoadedPicture load_jpeg(const QByteArray &data, QSize shown, const ShownSizeRule
     QImage image = std::move(r.image);
     if (shown.isValid()) {
         const QSize storedShown = r.orientation >= 5 ? shown.transposed() : shown;
+        QImage decoded = std::move(image);
         if (shown.isEmpty())
             image = QImage();
-        else if (image.size() != storedShown)
-            image = image.scaled(storedShown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        else if (decoded.size() != storedShown)
+            image = decoded.scaled(storedShown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        else
+            image = decoded; // never the scratch picture: that is taken only to be scaled
+        if (r.scratch)
+            give_back_scratch_image(std::move(decoded));
     }
     result.image = apply_exif_orientation(image, r.orientation);
     result.damaged = r.damaged;
@@ -532,10 +543,9 @@ namespace
 // a file shortened by another program while mapped would crash us.
 QByteArray read_picture_file(const QString &path, PictureKind kind)
 {
-    QFile file(path);
-    if (kind == PictureKind::Unknown || !file.open(QIODevice::ReadOnly))
+    if (kind == PictureKind::Unknown)
         return {};
-    return file.readAll();
+    return read_whole_file(path);
 }
 
 LoadedPicture failed_load(PictureKind kind)

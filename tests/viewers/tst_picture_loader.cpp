@@ -6,6 +6,7 @@
 #include "support/test_support.h"
 #include "viewers/bitmap_decoder.h"
 #include "viewers/gif_decoder.h"
+#include "viewers/image_memory.h"
 #include "viewers/picture_loader.h"
 #include "viewers/picture_prefetch.h"
 #include "viewers/wmf_player.h"
@@ -331,6 +332,7 @@ class TstPictureLoader : public QObject
     void jpegWarnings();
     void jpegEndlessScans();
     void jpegManyApp1Segments();
+    void buffersReusedSafely();
     void qtKinds();
     void bmpBitFields_data();
     void bmpBitFields();
@@ -556,6 +558,39 @@ void TstPictureLoader::jpegManyApp1Segments()
     QVERIFY(!p.damaged);
     QCOMPARE(p.naturalSize, QSize(32, 64)); // turned right (6), not upside down (3)
     QVERIFY(QColor(p.image.pixel(16, 4)).red() > 200);
+}
+
+// Decodes reuse the thread's read buffer and scratch picture: a picture handed out earlier, and
+// the bytes a caller still holds, are never written by a later decode.
+void TstPictureLoader::buffersReusedSafely()
+{
+    QImage red(640, 480, QImage::Format_RGB32), green(640, 480, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    green.fill(Qt::green);
+    const QString a = dir_.filePath("reuse_a.jpg"), b = dir_.filePath("reuse_b.jpg");
+    writeFile(a, encode(red, "JPEG", 90));
+    writeFile(b, encode(green, "JPEG", 90));
+    const QSize fitted(300, 225); // decoded at 1/2, then scaled
+    const LoadedPicture first = load_picture(a, fitted);
+    const LoadedPicture second = load_picture(b, fitted);
+    const LoadedPicture full = load_picture(a);
+    const LoadedPicture third = load_picture(b, fitted);
+    QVERIFY(first.ok && second.ok && full.ok && third.ok);
+    QCOMPARE(first.jpegScaleEighths, 4);
+    QVERIFY(QColor(first.image.pixel(150, 100)).red() > 240 &&
+            QColor(first.image.pixel(150, 100)).green() < 20);
+    QVERIFY(QColor(second.image.pixel(150, 100)).green() > 240 &&
+            QColor(second.image.pixel(150, 100)).red() < 20);
+    QVERIFY(QColor(full.image.pixel(600, 400)).red() > 240);
+    QCOMPARE(third.image, second.image);
+
+    // The bytes of a file stay as read while another file is read.
+    const QByteArray held = read_whole_file(a);
+    const QByteArray other = read_whole_file(b);
+    QCOMPARE(held, encode(red, "JPEG", 90));
+    QCOMPARE(other, encode(green, "JPEG", 90));
+    QVERIFY(read_whole_file(dir_.filePath("missing.jpg")).isEmpty());
+    QVERIFY(read_whole_file(dir_.path()).isEmpty()); // a folder
 }
 
 void TstPictureLoader::jpegEndlessScans()
