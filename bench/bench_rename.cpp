@@ -77,7 +77,6 @@ int main(int argc, char **argv)
     const QString root = tmp.path();
     qputenv("XDG_DATA_HOME", (root + QStringLiteral("/xdg")).toUtf8());
 
-    const QString folder = root + QStringLiteral("/files");
     QDir().mkpath(root + QStringLiteral("/prog"));
     ScriptedPrompter prompter;
     StartOptions o;
@@ -99,6 +98,8 @@ int main(int argc, char **argv)
     for (int round = 0; round < kRounds; ++round) {
         mvMs = std::min(mvMs, mvLoop(root + QStringLiteral("/mv")));
 
+        // A folder of its own each round: the view lists a new folder, as a user opens one.
+        const QString folder = root + QStringLiteral("/files%1").arg(round);
         makeFiles(folder);
         QElapsedTimer t;
         t.start();
@@ -107,10 +108,12 @@ int main(int argc, char **argv)
         if (list->model()->rowCount() != kFiles)
             qFatal("listed %d of %d", list->model()->rowCount(), kFiles);
 
-        w.findChild<QLineEdit *>(QStringLiteral("ed_vortext"))->setText(QStringLiteral("Urlaub"));
-        w.findChild<QAbstractButton *>(QStringLiteral("bt_nofill"))->click();
-        for (int i = 0; i < 4; ++i)
-            w.findChild<QAbstractButton *>(QStringLiteral("bt_fillup"))->click();
+        if (round == 0) { // the pattern: "Urlaub", numbers of five digits
+            w.findChild<QLineEdit *>(QStringLiteral("ed_vortext"))->setText(QStringLiteral("Urlaub"));
+            w.findChild<QAbstractButton *>(QStringLiteral("bt_nofill"))->click();
+            for (int i = 0; i < 4; ++i)
+                w.findChild<QAbstractButton *>(QStringLiteral("bt_fillup"))->click();
+        }
         w.findChild<QAbstractButton *>(QStringLiteral("bt_rename"))->click();
 
         // The parts of the preview on their own: names from the pattern, the check against the folder.
@@ -138,8 +141,10 @@ int main(int argc, char **argv)
         if (!prompter.messages().isEmpty() ||
             !QFileInfo::exists(folder + QStringLiteral("/Urlaub10000.jpg")) ||
             QFileInfo::exists(folder + QStringLiteral("/img_00000.JPG")))
-            qFatal("the run did not rename every file: %s",
-                   qPrintable(prompter.messages().join(QLatin1Char('|'))));
+            qFatal("round %d: the run did not rename every file: %s %d %d", round,
+                   qPrintable(prompter.messages().join(QLatin1Char('|'))),
+                   int(QFileInfo::exists(folder + QStringLiteral("/Urlaub10000.jpg"))),
+                   int(QFileInfo::exists(folder + QStringLiteral("/img_00000.JPG"))));
         previewMs = std::min(previewMs, preview);
         renameMs = std::min(renameMs, rename);
         bothMs = std::min(bothMs, preview + rename);
