@@ -36,6 +36,7 @@ const MessageRow kMessageRows[] = {
     {Msg::ExtChange1, "Das Ändern der Dateinamenserweiterung", "The changing of fileextensions are not "},
     {Msg::ExtChange2, "ist in dieser Anwendung nicht gestattet!", "allowed in this application!"},
     {Msg::CouldNotLoad, " konnte nicht geladen werden!", " couldn't be loaded!"},
+    {Msg::PictureDamaged, "Bild beschädigt", "Picture damaged"},
     {Msg::SizeLabel, "Größe : ", "Size : "},
     {Msg::Factor, "Faktor: ", "Factor: "},
     {Msg::SlideRunning, "Diaschau läuft", "running"},

@@ -34,6 +34,7 @@ enum class Msg {
     ExtChange1,
     ExtChange2,
     CouldNotLoad,
+    PictureDamaged,
     SizeLabel,
     Factor,
     SlideRunning,
