@@ -8,6 +8,7 @@
 #include "app/view_router.h"
 #include "app/view_stack_view.h"
 #include "archives/zip_part.h"
+#include "base/temp_files.h"
 #include "base/text_file.h"
 #include "catalog/catalog_part.h"
 #include "files/file_helpers.h"
@@ -88,6 +89,8 @@ MainWindow::MainWindow(const StartOptions &options, QWidget *parent) : QMainWind
     }
     ctx_ =
         std::make_unique<AppContext>(form_paths(program_dir_for_start(options.programDir)), *prompter, this);
+    // Staging folders of a run that crashed (catalog open) are cleared before any new work.
+    remove_stale_temp_files(ctx_->paths().progDir);
     follow_language_in_qt_dialogs(*ctx_, this);
     formcreate();
 }

@@ -169,7 +169,9 @@ QStringList ZipView::selectedKeys(QStringList *fileNames) const
 bool ZipView::gridHasFocus() const
 {
     QTableWidget *grid = currentGrid();
-    return grid && grid->hasFocus();
+    if (!grid || !grid->isVisible())
+        return false;
+    return grid->hasFocus() || (sortSource_ && grid->selectionModel()->hasSelection());
 }
 
 // ---- click and preview ----
@@ -181,6 +183,7 @@ void ZipView::zipgridclick()
     const QStringList keys = selectedKeys(&names);
     if (!zip || keys.isEmpty() || isBusy())
         return;
+    sortSource_ = true; // the clicked rows are the sort source whatever takes the focus now
     entryInHand_ = names.constLast();
     ZipExtractOptions options{false, true, askPassword(keys)};
     const QString dir = ctx_.paths().zipDir;

@@ -81,6 +81,7 @@ class TstZipView : public QObject
     void packWarningsAndName();
     void packAddAndDelete();
     void sortFromZipNeverOverwrites();
+    void sortFromGridAfterItLostTheFocus();
 
   private:
     // A German window in ZIP mode with extract or pack mode on.
@@ -676,6 +677,35 @@ void TstZipView::sortFromZipNeverOverwrites()
     QCOMPARE(made.size(), 2);
     QCOMPARE(readFile(target + "/pic.jpg"), QByteArray("mine"));
     QCOMPARE(readFile(target + "/pic (2).jpg"), QByteArray("from zip"));
+}
+
+void TstZipView::sortFromGridAfterItLostTheFocus()
+{
+    WindowFixture f;
+    ZipView &v = start(f);
+    writeFile(f.path("a.zip"), rawZip({entry("pic.jpg", "from zip"), entry("other.txt", "o")}));
+    openArchive(f, f.path("a.zip"));
+    const QString target = f.path("sorted") + "/";
+    QVERIFY(QDir().mkpath(target));
+    SortEngine &engine = f.window->findChild<SortBarView *>()->engine();
+
+    // a normal click: the preview extraction runs, the focus goes elsewhere meanwhile
+    v.currentGrid()->setFocus();
+    selectRows(v, {0});
+    v.currentGrid()->clearFocus();
+    QVERIFY(!v.currentGrid()->hasFocus());
+    QVERIFY(engine.sort_into_target(target));
+    QTRY_COMPARE(readFile(target + "pic.jpg"), QByteArray("from zip"));
+
+    // the user working in a list outside the ZIP view makes that the source again
+    QVERIFY(v.gridHasFocus());
+    QAbstractItemView *elsewhere = nullptr;
+    for (QAbstractItemView *w : f.window->findChildren<QAbstractItemView *>())
+        if (!v.isAncestorOf(w) && w->isVisible() && w->focusPolicy() != Qt::NoFocus)
+            elsewhere = w;
+    QVERIFY(elsewhere);
+    elsewhere->setFocus();
+    QVERIFY(!v.gridHasFocus());
 }
 
 QTEST_MAIN(TstZipView)
