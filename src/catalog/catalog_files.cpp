@@ -1,6 +1,7 @@
 #include "catalog/catalog_files.h"
 
 #include "base/string_grid.h"
+#include "base/text_file.h"
 #include "catalog/catalog_pages.h"
 #include "files/file_helpers.h"
 #include "files/file_ops.h"
@@ -8,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -80,8 +80,7 @@ bool retitle_catalog_pages(const QString &dir, const QString &description)
         const QByteArray page =
             retitled_page(in.readAll(), QLatin1Char(' ') + description + QLatin1Char(' '));
         in.close();
-        QSaveFile out(path);
-        ok = out.open(QIODevice::WriteOnly) && out.write(page) == page.size() && out.commit() && ok;
+        ok = write_file_atomic(native_path(path), page) && ok;
     }
     return ok;
 }

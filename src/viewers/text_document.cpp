@@ -1,9 +1,9 @@
 #include "viewers/text_document.h"
 
 #include "base/text_file.h"
+#include "files/file_helpers.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QUtf8StringView>
 
 #include <array>
@@ -182,13 +182,7 @@ bool read_text_document(const QString &path, TextDocument *doc, QString *error, 
 
 bool write_text_document(const QString &path, const QString &text, const TextFormat &format, QString *error)
 {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(encode_document(text, format)) < 0 || !f.commit()) {
-        if (error)
-            *error = f.errorString();
-        return false;
-    }
-    return true;
+    return write_file_atomic(native_path(path), encode_document(text, format), error);
 }
 
 } // namespace vorn
