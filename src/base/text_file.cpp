@@ -1,13 +1,13 @@
 #include "base/text_file.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QStringDecoder>
 
-#include <limits>
-
+#include <cerrno>
 #include <fcntl.h>
+#include <limits>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vorn
@@ -22,7 +22,101 @@ constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x
                                       0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+void set_error(QString *error, int code)
+{
+    if (error)
+        *error = qt_error_string(code);
+}
+
+bool write_all(int fd, QByteArrayView bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// Syncs the folder holding `nativePath`, so the rename itself survives a power loss.
+void sync_folder(const QByteArray &nativePath)
+{
+    const qsizetype slash = nativePath.lastIndexOf('/');
+    const QByteArray folder = slash < 0    ? QByteArray(".")
+                              : slash == 0 ? QByteArray("/")
+                                           : nativePath.left(slash);
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
 } // namespace
+
+bool write_file_atomic(const QByteArray &nativePath, QByteArrayView bytes, QString *error, unsigned newMode)
+{
+    struct stat old {
+    };
+    const bool exists = ::stat(nativePath.constData(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) {
+        set_error(error, EISDIR);
+        return false;
+    }
+    // A hidden name of the program's own pattern in the same folder, so the rename stays on
+    // one file system.
+    const qsizetype slash = nativePath.lastIndexOf('/');
+    const QByteArray folder = nativePath.left(slash + 1);
+    const QByteArray base = nativePath.mid(slash + 1);
+    QByteArray tmp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        tmp = folder + '.' + base.left(120) + ".vorn-tmp-" +
+              QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        fd = ::open(tmp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                    exists ? 0600 : mode_t(newMode & 0777));
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        set_error(error, errno);
+        return false;
+    }
+    bool ok = write_all(fd, bytes);
+    int code = ok ? 0 : errno;
+    if (ok && exists && ::fchmod(fd, old.st_mode & 07777) != 0) {
+        ok = false;
+        code = errno;
+    }
+    if (ok && ::fsync(fd) != 0) {
+        ok = false;
+        code = errno;
+    }
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        code = errno;
+    }
+    if (ok && ::rename(tmp.constData(), nativePath.constData()) != 0) {
+        ok = false;
+        code = errno;
+    }
+    if (!ok) {
+        ::unlink(tmp.constData());
+        set_error(error, code ? code : EIO);
+        return false;
+    }
+    sync_folder(nativePath);
+    return true;
+}
+
+bool write_file_atomic(const QString &path, QByteArrayView bytes, QString *error, unsigned newMode)
+{
+    return write_file_atomic(QFile::encodeName(path), bytes, error, newMode);
+}
 
 QString decode_text(QByteArrayView bytes)
 {
@@ -72,24 +166,6 @@ bool read_text_lines(const QString &path, QStringList *lines)
     if (!f.open(QIODevice::ReadOnly))
         return false;
     *lines = decode_lines(f.readAll());
-    return true;
-}
-
-bool write_file_atomic(const QString &path, const QByteArray &bytes, QString *error)
-{
-    QSaveFile f(path); // syncs the temporary file before renaming it
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
-        if (error)
-            *error = f.errorString();
-        return false;
-    }
-    // The rename is durable once the folder is synced.
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
     return true;
 }
 

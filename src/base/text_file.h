@@ -18,13 +18,18 @@ QString decode_text(QByteArrayView bytes);
 QStringList decode_lines(const QByteArray &bytes);
 // Lines of a file; false when it cannot be opened.
 bool read_text_lines(const QString &path, QStringList *lines);
-// The one way the program rewrites a file: the bytes go to a temporary file beside `path`,
-// which is synced and renamed over `path`, then the folder is synced, so a crash leaves the old
-// or the new file. On failure `error` holds the reason.
-bool write_file_atomic(const QString &path, const QByteArray &bytes, QString *error = nullptr);
-// Writes the lines, each ended by CR LF, to a temporary file beside `path` and renames it over
-// `path`, so a crash leaves the old or the new file. On failure `error` holds the reason.
+// Writes the lines, each ended by CR LF, through write_file_atomic().
 bool write_text_lines(const QString &path, const QStringList &lines, QString *error = nullptr);
+
+// The one way the program rewrites a file: the bytes go to a temporary file beside the target,
+// which is synced, renamed over the target, and the folder is synced, so a crash leaves the old
+// or the new file, never a mix. An existing target keeps its permissions; a new one gets
+// `newMode` (less the umask). `nativePath` is the target's bytes as the file system holds them.
+// On failure nothing is changed and `error` holds the reason.
+bool write_file_atomic(const QByteArray &nativePath, QByteArrayView bytes, QString *error = nullptr,
+                       unsigned newMode = 0666);
+bool write_file_atomic(const QString &path, QByteArrayView bytes, QString *error = nullptr,
+                       unsigned newMode = 0666);
 
 // Reads a number the lenient way of the grid files: blanks skipped, a sign accepted, "$" for
 // hexadecimal, stops at the first other character; empty is 0. Saturates at the int range.

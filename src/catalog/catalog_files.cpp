@@ -2,6 +2,7 @@
 
 #include "base/string_grid.h"
 #include "base/temp_files.h"
+#include "base/text_file.h"
 #include "catalog/catalog_pages.h"
 #include "files/file_helpers.h"
 #include "files/file_ops.h"
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -80,8 +80,7 @@ bool retitle_catalog_pages(const QString &dir, const QString &description)
         const QByteArray page =
             retitled_page(in.readAll(), QLatin1Char(' ') + description + QLatin1Char(' '));
         in.close();
-        QSaveFile out(path);
-        ok = out.open(QIODevice::WriteOnly) && out.write(page) == page.size() && out.commit() && ok;
+        ok = write_file_atomic(native_path(path), page) && ok;
     }
     return ok;
 }

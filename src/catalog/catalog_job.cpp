@@ -1,11 +1,12 @@
 #include "catalog/catalog_job.h"
 
+#include "base/text_file.h"
 #include "catalog/catalog_pages.h"
+#include "files/file_helpers.h"
 
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QSaveFile>
 #include <QThread>
 #include <QThreadPool>
 #include <QtConcurrent>
@@ -96,8 +97,8 @@ void CatalogJob::watchNext()
 bool CatalogJob::writePage()
 {
     const QByteArray page = writer_->finishPage();
-    QSaveFile file(request_.folder + QString::number(result_.pages + 1) + QStringLiteral(".htm"));
-    if (!file.open(QIODevice::WriteOnly) || file.write(page) != page.size() || !file.commit())
+    const QString file = request_.folder + QString::number(result_.pages + 1) + QStringLiteral(".htm");
+    if (!write_file_atomic(native_path(file), page))
         return false;
     ++result_.pages;
     return true;

@@ -430,6 +430,22 @@ QString FileOpResult::errorText(int language) const
     return reason ? Texts::msg(*reason, language) : error;
 }
 
+QString FileOps::set_aside(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString folder = path.left(slash + 1);
+    const QString name = path.mid(slash + 1) + QStringLiteral(".unreadable");
+    for (int n = 1; n < 1000; ++n) {
+        const QString candidate = folder + collision_name(name, n);
+        const FileOpResult r = rename_no_replace(path, candidate);
+        if (r.ok)
+            return candidate;
+        if (r.errorCode != EEXIST)
+            break;
+    }
+    return {};
+}
+
 QString FileOps::collision_name(const QString &name, int n)
 {
     if (n < 2)

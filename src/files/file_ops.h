@@ -97,6 +97,10 @@ class FileOps
 
     // "name.ext" for n < 2, else "name (n).ext"; a leading dot does not start an extension.
     static QString collision_name(const QString &name, int n);
+    // Renames a file the program cannot read (a damaged journal) to "<name>.unreadable" beside
+    // it, "(2)", "(3)" ... when taken, so it is kept and a fresh one can start. Returns the new
+    // path, empty when it could not be moved.
+    static QString set_aside(const QString &path);
 
   private:
     QString trashDir_;

@@ -137,10 +137,13 @@ bool RenameJournal::load()
     if (file_.isEmpty() || !QFileInfo::exists(file_))
         return true;
     QStringList lines;
-    if (QFileInfo(file_).size() > (256 << 20) || !read_text_lines(file_, &lines))
-        return false;
-    bool damaged = false;
-    runs_ = from_lines(lines, &damaged);
+    bool damaged = QFileInfo(file_).size() > (256 << 20) || !read_text_lines(file_, &lines);
+    if (!damaged)
+        runs_ = from_lines(lines, &damaged);
+    // A damaged journal is kept aside for inspection; the next run starts a fresh one instead
+    // of writing over it.
+    if (damaged)
+        setAside_ = FileOps::set_aside(file_);
     return !damaged;
 }
 

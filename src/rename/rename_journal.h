@@ -62,8 +62,9 @@ class RenameJournal
     explicit RenameJournal(QString file = {});
 
     // Reads the file. A missing file is an empty journal; a damaged one (checksum, form) is
-    // passed over and reported by returning false.
+    // renamed aside (setAsidePath() says where) and reported by returning false.
     bool load();
+    QString setAsidePath() const { return setAside_; }
     const QList<RenameJournalRun> &runs() const { return runs_; }
     // The last run was cut short (the program ended in the middle of it).
     bool hasOpenRun() const { return !runs_.isEmpty() && runs_.last().open; }
@@ -92,6 +93,7 @@ class RenameJournal
     static QString locate(const RenameJournalRun &run, const RenameJournalEntry &e);
 
     QString file_;
+    QString setAside_;
     QList<RenameJournalRun> runs_;
 };
 

@@ -1,6 +1,7 @@
 #include "sorting/sort_journal.h"
 
 #include "base/job.h"
+#include "base/text_file.h"
 #include "files/file_helpers.h"
 #include "lang/texts.h"
 
@@ -223,18 +224,7 @@ void SortJournal::flush()
 
 void SortJournal::setAside()
 {
-    const QString folder = folderOf(file_);
-    const QString name = file_.mid(folder.size()) + QStringLiteral(".unreadable");
-    for (int n = 1; n < 1000; ++n) {
-        const QString candidate = folder + FileOps::collision_name(name, n);
-        const FileOpResult r = FileOps::rename_no_replace(file_, candidate);
-        if (r.ok) {
-            setAside_ = candidate;
-            return;
-        }
-        if (r.errorCode != EEXIST)
-            break;
-    }
+    setAside_ = FileOps::set_aside(file_);
 }
 
 std::optional<SortJournal::ParsedJournal> SortJournal::parse(const QByteArray &bytes)
@@ -378,7 +368,7 @@ void SortJournal::append(const QByteArrayList &fields, bool sync)
 }
 
 // Rewrites the file with the runs kept in memory, newest first until the size limit; the
-// newest run always stays. Written to a temporary file and renamed over the old one.
+// newest run always stays. Rewritten through the one atomic write.
 void SortJournal::compact()
 {
     if (file_.isEmpty())
@@ -403,15 +393,8 @@ void SortJournal::compact()
     QByteArray all = kHeader;
     for (const QByteArray &b : blocks)
         all += b;
-    const QByteArray tmp = native_path(file_ + QStringLiteral(".new"));
-    const int fd = ::open(tmp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0)
+    if (!write_file_atomic(native_path(file_), all, nullptr, 0600))
         return;
-    const bool written = write_all(fd, all) && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !written || ::rename(tmp.constData(), native_path(file_).constData()) != 0) {
-        ::unlink(tmp.constData());
-        return;
-    }
     runs_ = runs_.mid(keepFrom);
     runsInFile_ = int(runs_.size());
     if (fd_ >= 0) {

@@ -363,9 +363,26 @@ void TstRenameCore::damagedJournalIsRefused()
     QCOMPARE(good.runs().size(), 2);
     QVERIFY(good.hasOpenRun());
     QCOMPARE(good.runs().first().entries.first().tempName, QString(".vorn-rename-1-1"));
-    RenameJournal bad(seeds + "bad_sum.jnl");
+    // A damaged journal is kept aside, not written over by the next run.
+    const QString jnl = dir.path() + "/vorn-rename.jnl";
+    QVERIFY(QFile::copy(seeds + "bad_sum.jnl", jnl));
+    const QByteArray damagedBytes = readFile(jnl);
+    RenameJournal bad(jnl);
     QVERIFY(!bad.load());
     QVERIFY(bad.runs().isEmpty());
+    QCOMPARE(bad.setAsidePath(), jnl + ".unreadable");
+    QCOMPARE(readFile(jnl + ".unreadable"), damagedBytes);
+    const QString folder = dir.path() + "/pics/";
+    QVERIFY(QDir().mkpath(folder));
+    QFile f(folder + "a.jpg");
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    QVERIFY(bad.run(folder, {{"a.jpg", "b.jpg"}}).failures.isEmpty());
+    QVERIFY(QFileInfo::exists(folder + "b.jpg"));
+    QCOMPARE(readFile(jnl + ".unreadable"), damagedBytes);
+    RenameJournal again(jnl);
+    QVERIFY(again.load());
+    QVERIFY(again.canUndo());
 }
 
 void TstRenameCore::localStampRefusesSkippedHour()
