@@ -164,6 +164,8 @@ class MainWindow::Host : public ViewHost
         return which == FrameBar::Mask ? *w_.tbar_mask_ : *w_.tbar_sortmain_;
     }
     PanelStatusBar &statusBar() override { return *w_.stat_sort_; }
+    void addLeaveCheck(std::function<bool(bool)> fn) override { w_.router_->addLeaveCheck(std::move(fn)); }
+    bool mayLeave(bool closing) override { return w_.router_->mayLeave(closing); }
     void showFile(const QString &path) override { w_.router_->route(path); }
     void releaseViews() override { w_.router_->releaseViews(); }
     void setLocked(bool locked) override { w_.router_->setLocked(locked); }
@@ -245,7 +247,16 @@ void MainWindow::buildLayout()
                        static_cast<QWidget *>(tbar_sortmain_)})
         host_->addLockout(w);
 
-    connect(functionBar_, &FunctionBarView::viewButtonClicked, router_, &ViewRouter::enterMode);
+    connect(router_, &ViewRouter::routeRefused, host_, &ViewHost::routeRefused);
+    // A view button leaves the view in front: unsaved edits are asked about first, and the
+    // buttons go back to the mode when the user stays.
+    connect(functionBar_, &FunctionBarView::viewButtonClicked, this, [this](ViewMode mode) {
+        if (!router_->mayLeave()) {
+            functionBar_->showMode(ctx_->mode());
+            return;
+        }
+        router_->enterMode(mode);
+    });
     connect(functionBar_, &FunctionBarView::closeClicked, this, &MainWindow::bt_closeclick);
     connect(functionBar_, &FunctionBarView::languageClicked, this, &MainWindow::bt_languageClick);
     connect(functionBar_, &FunctionBarView::infoClicked, this, &MainWindow::bt_infoClick);
@@ -352,6 +363,11 @@ void MainWindow::closeEvent(QCloseEvent *event)
             const Answer a = ctx_->prompter().message(ctx_->msg(Msg::CloseQuestion),
                                                       Answer::Yes | Answer::Abort, PromptIcon::Question);
             if (a == Answer::Abort) {
+                event->ignore();
+                return;
+            }
+            // Unsaved edits of either editor are asked about; Cancel keeps the window open.
+            if (!router_->mayLeave(true)) {
                 event->ignore();
                 return;
             }

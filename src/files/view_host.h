@@ -55,6 +55,10 @@ class ViewHost : public QObject
     virtual CollapsibleToolBar &bar(FrameBar which) = 0;
     virtual PanelStatusBar &statusBar() = 0;
 
+    // Before what is shown is left (another file, a folder, a mode, the window closing) the
+    // checks run; one returning false (the user keeps unsaved edits) keeps everything as it is.
+    virtual void addLeaveCheck(std::function<bool(bool closing)> fn) = 0;
+    virtual bool mayLeave(bool closing = false) = 0;
     // Routes a file to the view of its kind (as a click on it in the active list does).
     virtual void showFile(const QString &path) = 0;
     // Every registered viewer lets go of what it shows.
@@ -82,6 +86,8 @@ class ViewHost : public QObject
     bool textured() const { return textured_; }
 
   signals:
+    // A file was not routed because the user stayed with unsaved edits.
+    void routeRefused();
     // Asks the help view for a page of help_dir (F1 and the help buttons).
     void helpRequested(const QString &page);
     // A swatch was picked: views with their own backgrounds (HTML, ZIP preview) follow it.
