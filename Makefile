@@ -7,7 +7,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 300
 
-.PHONY: deps configure build run test test-asan fuzz bench clean
+.PHONY: deps configure build run test test-asan fuzz bench package clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -69,6 +69,11 @@ bench: build
 	  fi; \
 	done; \
 	bash scripts/bench-table.sh $(BUILD)/bench-logs/*.log
+
+# A Debian package of the program (CPack; dependencies computed by dpkg-shlibdeps):
+# install it with  sudo apt-get install ./build/vorn_*.deb
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

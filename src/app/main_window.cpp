@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/command_line.h"
 #include "app/function_bar_view.h"
 #include "app/info_dialog.h"
 #include "app/language_dialog.h"
@@ -18,6 +19,7 @@
 #include "files/mask_bar_view.h"
 #include "files/scan_panel_view.h"
 #include "files/view_host.h"
+#include "lang/start_texts.h"
 #include "rename/rename_part.h"
 #include "sorting/sort_bar_view.h"
 #include "sorting/sort_part.h"
@@ -37,6 +39,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
@@ -477,6 +480,61 @@ void MainWindow::releaseViews()
 void MainWindow::show_file(const QString &path)
 {
     router_->route(path);
+}
+
+void MainWindow::openPaths(const QStringList &paths)
+{
+    const PathPlan plan = plan_paths(paths);
+    if (!plan.folder.isEmpty()) {
+        listArea_->openFolder(plan.folder);
+        // The folder is listed in the background: select once its entries are in.
+        FileListModel *model = listArea_->folderList()->fileModel();
+        if (model->isListing()) {
+            const QString folder = model->folder();
+            connect(
+                model, &FileListModel::listed, this,
+                [this, model, folder, files = plan.selectFiles] {
+                    if (model->folder() == folder)
+                        selectListedFiles(files);
+                },
+                Qt::SingleShotConnection);
+        } else {
+            selectListedFiles(plan.selectFiles);
+        }
+        // A single file is shown in its view, even when the mask hides it from the list.
+        if (plan.selectFiles.size() == 1)
+            show_file(plan.selectFiles.first());
+    }
+    if (!plan.missing.isEmpty()) {
+        QString text = paths_not_found_text(ctx_->language());
+        for (const QString &p : plan.missing)
+            text += QLatin1Char('\n') + p;
+        ctx_->prompter().error(text);
+    }
+}
+
+void MainWindow::selectListedFiles(const QStringList &files)
+{
+    FileListView *list = listArea_->folderList();
+    FileListModel *model = list->fileModel();
+    QItemSelection selection;
+    int first = -1;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (!files.contains(model->entry(row).fullPath()))
+            continue;
+        const QModelIndex i = model->index(row, 0);
+        selection.select(i, i);
+        if (first < 0)
+            first = row;
+    }
+    if (first >= 0) {
+        list->selectionModel()->select(selection,
+                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        list->selectionModel()->setCurrentIndex(model->index(first, 0), QItemSelectionModel::Rows);
+        list->scrollTo(model->index(first, 0));
+    }
+    listArea_->updateReadout();
+    listArea_->updateListButtons();
 }
 
 } // namespace vorn

@@ -89,6 +89,9 @@ class MainWindow : public QMainWindow
     void bt_dirhideClick();
     // Routes one file to the view of its kind.
     void show_file(const QString &path);
+    // Opens paths from the command line or a second start: a folder is listed; files open
+    // their folder, selected, a single one shown in its view. Missing paths are reported.
+    void openPaths(const QStringList &paths);
     void releaseViews();
     // Applies the texts of the current language to every control and message of the window.
     void applyTexts();
@@ -109,6 +112,8 @@ class MainWindow : public QMainWindow
     void installParts();
     void followMode(ViewMode mode);
     void showListSide();
+    // Selects these files (full paths) in the folder list.
+    void selectListedFiles(const QStringList &files);
     WindowShow currentWindowShow() const;
 
     std::unique_ptr<DialogPrompter> ownPrompter_;
