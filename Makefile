@@ -55,10 +55,20 @@ fuzz: deps
 	  tail -12 $(FUZZ_BUILD)/$$n.log; [ $$rc -eq 0 ] || exit 1; \
 	done
 
+# Runs every benchmark (on the offscreen platform unless QT_QPA_PLATFORM names another, e.g.
+# QT_QPA_PLATFORM=xcb to include what needs a display), keeps their output in
+# $(BUILD)/bench-logs/ and ends with one table of every figure against its goal.
 bench: build
-	@for b in $(BUILD)/bench_*; do \
-	  if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$b"; $$b || exit 1; fi; \
-	done
+	@rm -rf $(BUILD)/bench-logs; mkdir -p $(BUILD)/bench-logs; \
+	for b in $(BUILD)/bench_*; do \
+	  if [ -f "$$b" ] && [ -x "$$b" ]; then \
+	    n=$$(basename $$b); echo "== $$n"; \
+	    QT_QPA_PLATFORM=$${QT_QPA_PLATFORM:-offscreen} $$b > $(BUILD)/bench-logs/$$n.log 2>&1; rc=$$?; \
+	    grep -v '^BENCHROW' $(BUILD)/bench-logs/$$n.log; \
+	    [ $$rc -eq 0 ] || printf 'BENCHFAIL\t%s\t%s\n' $$n $$rc >> $(BUILD)/bench-logs/$$n.log; \
+	  fi; \
+	done; \
+	bash scripts/bench-table.sh $(BUILD)/bench-logs/*.log
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -77,10 +77,6 @@ int main(int argc, char **argv)
     const QString root = tmp.path();
     qputenv("XDG_DATA_HOME", (root + QStringLiteral("/xdg")).toUtf8());
 
-    const double mvMs = mvLoop(root + QStringLiteral("/mv"));
-
-    const QString folder = root + QStringLiteral("/files");
-    makeFiles(folder);
     QDir().mkpath(root + QStringLiteral("/prog"));
     ScriptedPrompter prompter;
     StartOptions o;
@@ -94,57 +90,84 @@ int main(int argc, char **argv)
     RenameView *view = w.renameView();
     auto *list = w.findChild<QAbstractItemView *>(QStringLiteral("lvrename"));
 
-    QElapsedTimer t;
-    t.start();
-    view->setFolder(folder);
-    const double listMs = t.nsecsElapsed() / 1e6;
-    if (list->model()->rowCount() != kFiles)
-        qFatal("listed %d of %d", list->model()->rowCount(), kFiles);
+    bench::printLoad("before");
+    // The shell loop and the window's run alternate; the best of three of each figure counts.
+    constexpr int kRounds = 3;
+    double mvMs = 1e30, listMs = 1e30, selectionMs = 1e30, namesMs = 1e30, checkMs = 1e30, previewMs = 1e30,
+           renameMs = 1e30, bothMs = 1e30;
+    for (int round = 0; round < kRounds; ++round) {
+        mvMs = std::min(mvMs, mvLoop(root + QStringLiteral("/mv")));
 
-    w.findChild<QLineEdit *>(QStringLiteral("ed_vortext"))->setText(QStringLiteral("Urlaub"));
-    w.findChild<QAbstractButton *>(QStringLiteral("bt_nofill"))->click();
-    for (int i = 0; i < 4; ++i)
-        w.findChild<QAbstractButton *>(QStringLiteral("bt_fillup"))->click();
-    w.findChild<QAbstractButton *>(QStringLiteral("bt_rename"))->click();
+        // A folder of its own each round: the view lists a new folder, as a user opens one.
+        const QString folder = root + QStringLiteral("/files%1").arg(round);
+        makeFiles(folder);
+        QElapsedTimer t;
+        t.start();
+        view->setFolder(folder);
+        listMs = std::min(listMs, t.nsecsElapsed() / 1e6);
+        if (list->model()->rowCount() != kFiles)
+            qFatal("listed %d of %d", list->model()->rowCount(), kFiles);
 
-    // The parts of the preview on their own: names from the pattern, the check against the folder.
-    t.restart();
-    const QStringList names = view->selectedNames();
-    const double selectionMs = t.nsecsElapsed() / 1e6;
-    t.restart();
-    QList<RenameRow> rows;
-    qint64 n = 1;
-    for (const QString &name : names)
-        rows << RenameRow{name, view->pattern().newName(name, n++, QStringLiteral("Dateiname"))};
-    const double namesMs = t.nsecsElapsed() / 1e6;
-    t.restart();
-    check_renames(folder, rows);
-    const double checkMs = t.nsecsElapsed() / 1e6;
+        if (round == 0) { // the pattern: "Urlaub", numbers of five digits
+            w.findChild<QLineEdit *>(QStringLiteral("ed_vortext"))->setText(QStringLiteral("Urlaub"));
+            w.findChild<QAbstractButton *>(QStringLiteral("bt_nofill"))->click();
+            for (int i = 0; i < 4; ++i)
+                w.findChild<QAbstractButton *>(QStringLiteral("bt_fillup"))->click();
+        }
+        w.findChild<QAbstractButton *>(QStringLiteral("bt_rename"))->click();
 
-    t.restart();
-    w.findChild<QAbstractButton *>(QStringLiteral("bt_prevrename"))->click();
-    const double previewMs = t.nsecsElapsed() / 1e6;
+        // The parts of the preview on their own: names from the pattern, the check against the folder.
+        t.restart();
+        const QStringList names = view->selectedNames();
+        selectionMs = std::min(selectionMs, t.nsecsElapsed() / 1e6);
+        t.restart();
+        QList<RenameRow> rows;
+        qint64 n = 1;
+        for (const QString &name : names)
+            rows << RenameRow{name, view->pattern().newName(name, n++, QStringLiteral("Dateiname"))};
+        namesMs = std::min(namesMs, t.nsecsElapsed() / 1e6);
+        t.restart();
+        check_renames(folder, rows);
+        checkMs = std::min(checkMs, t.nsecsElapsed() / 1e6);
 
-    t.restart();
-    w.findChild<QAbstractButton *>(QStringLiteral("bt_renameall"))->click();
-    waitFor([&] { return !view->isBusy(); });
-    const double renameMs = t.nsecsElapsed() / 1e6;
-    if (!prompter.messages().isEmpty() || !QFileInfo::exists(folder + QStringLiteral("/Urlaub10000.jpg")) ||
-        QFileInfo::exists(folder + QStringLiteral("/img_00000.JPG")))
-        qFatal("the run did not rename every file: %s",
-               qPrintable(prompter.messages().join(QLatin1Char('|'))));
+        t.restart();
+        w.findChild<QAbstractButton *>(QStringLiteral("bt_prevrename"))->click();
+        const double preview = t.nsecsElapsed() / 1e6;
 
-    std::printf("renaming %d files of one folder (img_NNNNN.JPG -> UrlaubNNNNN.jpg)\n", kFiles);
+        t.restart();
+        w.findChild<QAbstractButton *>(QStringLiteral("bt_renameall"))->click();
+        waitFor([&] { return !view->isBusy(); });
+        const double rename = t.nsecsElapsed() / 1e6;
+        if (!prompter.messages().isEmpty() ||
+            !QFileInfo::exists(folder + QStringLiteral("/Urlaub10000.jpg")) ||
+            QFileInfo::exists(folder + QStringLiteral("/img_00000.JPG")))
+            qFatal("round %d: the run did not rename every file: %s %d %d", round,
+                   qPrintable(prompter.messages().join(QLatin1Char('|'))),
+                   int(QFileInfo::exists(folder + QStringLiteral("/Urlaub10000.jpg"))),
+                   int(QFileInfo::exists(folder + QStringLiteral("/img_00000.JPG"))));
+        previewMs = std::min(previewMs, preview);
+        renameMs = std::min(renameMs, rename);
+        bothMs = std::min(bothMs, preview + rename);
+    }
+    bench::printLoad("after");
+
+    std::printf(
+        "renaming %d files of one folder (img_NNNNN.JPG -> UrlaubNNNNN.jpg), best of %d alternating runs\n",
+        kFiles, kRounds);
     std::printf("  %-46s %10.1f ms\n", "shell loop of mv -n", mvMs);
     std::printf("  %-46s %10.1f ms\n", "vorn: listing the folder in the rename view", listMs);
-    std::printf("  %-46s %10.1f ms   ratio to listing %.2f (goal: under 200 ms)\n", "vorn: preview",
-                previewMs, previewMs / listMs);
+    std::printf("  %-46s %10.1f ms   ratio to listing %.2f\n", "vorn: preview", previewMs,
+                previewMs / listMs);
     std::printf("    %-44s %10.1f ms\n", "of it: the selection in list order", selectionMs);
     std::printf("    %-44s %10.1f ms\n", "of it: new names from the pattern", namesMs);
     std::printf("    %-44s %10.1f ms\n", "of it: check against the folder", checkMs);
     std::printf("  %-46s %10.1f ms\n", "vorn: rename run (journaled, checked again)", renameMs);
-    std::printf("  %-46s %10.1f ms   ratio to the mv loop %.3f (goal: below 1)\n", "vorn: preview + rename",
-                previewMs + renameMs, (previewMs + renameMs) / mvMs);
+    std::printf("  %-46s %10.1f ms   ratio to the mv loop %.3f\n", "vorn: preview + rename", bothMs,
+                bothMs / mvMs);
+    bench::reportRow("rename 10,000 files: preview", QStringLiteral("%1 ms").arg(previewMs, 0, 'f', 1),
+                     QStringLiteral("< 200 ms"), previewMs < 200);
+    bench::reportRow("rename 10,000 files: preview + rename", bench::ratioText(bothMs / mvMs, "mv -n loop"),
+                     QStringLiteral("< 1.00 x"), bothMs < mvMs);
     prompter.pushAnswer(Answer::Yes);
     w.close();
     return 0;

@@ -252,10 +252,19 @@ int main(int argc, char **argv)
     const QString jpeg = root + QStringLiteral("/photo.jpg");
     img.save(jpeg, "JPEG", 90);
 
-    const double mvMs = mvLoop(root, jpeg);
-    const RunFigures routed = sortByWindow(root, jpeg, false);
+    bench::printLoad("before");
+    // The shell loop and the window's quick-button run alternate; the best of two of each counts.
+    double mvMs = 1e30;
+    RunFigures routed;
+    for (int run = 0; run < 2; ++run) {
+        mvMs = std::min(mvMs, mvLoop(root, jpeg));
+        RunFigures r = sortByWindow(root, jpeg, false);
+        if (run == 0 || r.totalMs < routed.totalMs)
+            routed = std::move(r);
+    }
     const RunFigures shown = sortByWindow(root, jpeg, true);
     const QList<double> viewMs = sortWithPictureView(root, jpeg, 40);
+    bench::printLoad("after");
 
     std::printf("sorting %d pictures one by one by move (12 MP JPEG, %lld KB)\n", kPictures,
                 QFileInfo(jpeg).size() / 1024);
@@ -275,5 +284,11 @@ int main(int argc, char **argv)
     std::printf(
         "whole step (move, next file routed, counters, journal written): median %6.2f ms, 95%% %6.2f ms\n",
         median(routed.stepMs), percentile(routed.stepMs, 0.95));
+    bench::reportRow("sorting 500 pictures by quick button, next file routed",
+                     bench::ratioText(routed.totalMs / mvMs, "mv loop"), QStringLiteral("<= 1.00 x"),
+                     routed.totalMs <= mvMs);
+    bench::reportRow("sort step: press to next photo on screen (prefetched, median)",
+                     QStringLiteral("%1 ms").arg(median(viewMs), 0, 'f', 1), QStringLiteral("< 50 ms"),
+                     median(viewMs) < 50);
     return 0;
 }

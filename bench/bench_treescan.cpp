@@ -3,6 +3,8 @@
 // files). The tree is kept under the temporary folder and reused by later runs.
 #include "files/tree_scanner.h"
 
+#include "bench_util.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -115,7 +117,8 @@ int main(int argc, char **argv)
     makeTree(root);
     const QByteArray rootBytes = QFile::encodeName(root);
 
-    std::printf("best of %d warm runs, milliseconds\n", kRuns);
+    vorn::bench::printLoad("before");
+    std::printf("best of %d alternating warm runs, milliseconds\n", kRuns);
     std::printf("%-8s %12s %14s %12s %10s %10s %10s %12s\n", "mask", "scanner", "scanner+size", "readdir",
                 "find", "hits", "vs readdir", "vs find");
     for (const char *ext : {"jpg", "gif"}) {
@@ -152,7 +155,14 @@ int main(int argc, char **argv)
                     tScanSize, tWalk, tFind, scanHits, tScan / tWalk, tScan / tFind);
         if (scanHits != walkHits)
             std::printf("  note: scanner found %ld, readdir walk %ld\n", scanHits, walkHits);
+        const QString name = QStringLiteral("tree scan %1").arg(mask);
+        vorn::bench::reportRow(qPrintable(name + QStringLiteral(", against a readdir walk")),
+                               vorn::bench::ratioText(tScan / tWalk, "readdir walk"),
+                               QStringLiteral("<= 1.20 x"), tScan <= 1.2 * tWalk && scanHits == walkHits);
+        vorn::bench::reportRow(qPrintable(name + QStringLiteral(", against find")),
+                               vorn::bench::ratioText(tScan / tFind, "find"), QStringLiteral("< 1.00 x"),
+                               tScan < tFind);
     }
-    std::printf("goal: scanner at most 1.2x the readdir walk\n");
+    vorn::bench::printLoad("after");
     return 0;
 }

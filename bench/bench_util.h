@@ -77,6 +77,20 @@ inline double loadAverage()
     return f.readAll().split(' ').value(0).toDouble();
 }
 
+// Prints the load average with a label ("before", "after"), so a figure taken on a busy machine
+// can be read as such.
+inline void printLoad(const char *when)
+{
+    std::printf("load average %s: %.2f\n", when, loadAverage());
+    std::fflush(stdout);
+}
+
+// A ratio as a figure of the closing table, e.g. "1.06 x ls -1".
+inline QString ratioText(double ratio, const char *peer)
+{
+    return QStringLiteral("%1 x %2").arg(ratio, 0, 'f', 2).arg(QLatin1String(peer));
+}
+
 // One figure of the closing table of `make bench`: a tab-separated line starting with
 // "BENCHROW" that the Makefile collects from every benchmark's output. `figure` and `goal` are
 // what a reader sees (for example "1.06 x djpeg" and "<= 1.2 x"); `holds` says whether the

@@ -8,6 +8,7 @@
 #include "app/view_router.h"
 #include "app/view_stack_view.h"
 #include "archives/zip_part.h"
+#include "base/temp_files.h"
 #include "base/text_file.h"
 #include "catalog/catalog_part.h"
 #include "files/file_helpers.h"
@@ -88,6 +89,8 @@ MainWindow::MainWindow(const StartOptions &options, QWidget *parent) : QMainWind
     }
     ctx_ =
         std::make_unique<AppContext>(form_paths(program_dir_for_start(options.programDir)), *prompter, this);
+    // Staging folders of a run that crashed (catalog open) are cleared before any new work.
+    remove_stale_temp_files(ctx_->paths().progDir);
     follow_language_in_qt_dialogs(*ctx_, this);
     formcreate();
 }
@@ -161,6 +164,8 @@ class MainWindow::Host : public ViewHost
         return which == FrameBar::Mask ? *w_.tbar_mask_ : *w_.tbar_sortmain_;
     }
     PanelStatusBar &statusBar() override { return *w_.stat_sort_; }
+    void addLeaveCheck(std::function<bool(bool)> fn) override { w_.router_->addLeaveCheck(std::move(fn)); }
+    bool mayLeave(bool closing) override { return w_.router_->mayLeave(closing); }
     void showFile(const QString &path) override { w_.router_->route(path); }
     void releaseViews() override { w_.router_->releaseViews(); }
     void setLocked(bool locked) override { w_.router_->setLocked(locked); }
@@ -242,7 +247,16 @@ void MainWindow::buildLayout()
                        static_cast<QWidget *>(tbar_sortmain_)})
         host_->addLockout(w);
 
-    connect(functionBar_, &FunctionBarView::viewButtonClicked, router_, &ViewRouter::enterMode);
+    connect(router_, &ViewRouter::routeRefused, host_, &ViewHost::routeRefused);
+    // A view button leaves the view in front: unsaved edits are asked about first, and the
+    // buttons go back to the mode when the user stays.
+    connect(functionBar_, &FunctionBarView::viewButtonClicked, this, [this](ViewMode mode) {
+        if (!router_->mayLeave()) {
+            functionBar_->showMode(ctx_->mode());
+            return;
+        }
+        router_->enterMode(mode);
+    });
     connect(functionBar_, &FunctionBarView::closeClicked, this, &MainWindow::bt_closeclick);
     connect(functionBar_, &FunctionBarView::languageClicked, this, &MainWindow::bt_languageClick);
     connect(functionBar_, &FunctionBarView::infoClicked, this, &MainWindow::bt_infoClick);
@@ -349,6 +363,11 @@ void MainWindow::closeEvent(QCloseEvent *event)
             const Answer a = ctx_->prompter().message(ctx_->msg(Msg::CloseQuestion),
                                                       Answer::Yes | Answer::Abort, PromptIcon::Question);
             if (a == Answer::Abort) {
+                event->ignore();
+                return;
+            }
+            // Unsaved edits of either editor are asked about; Cancel keeps the window open.
+            if (!router_->mayLeave(true)) {
                 event->ignore();
                 return;
             }

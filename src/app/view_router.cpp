@@ -68,6 +68,10 @@ void ViewRouter::route(const QString &path)
 {
     if (ctx_.mode() == ViewMode::Zip || path.isEmpty())
         return;
+    if (!mayLeave()) {
+        emit routeRefused();
+        return;
+    }
     const bool slideshow = ctx_.slideshowRunning();
     const QString ext = file_extension(path);
     if (!slideshow && ext != lastExtension_) {
@@ -82,6 +86,19 @@ void ViewRouter::route(const QString &path)
         return;
     if (FileViewer *v = viewer(target))
         v->showFile(path);
+}
+
+void ViewRouter::addLeaveCheck(std::function<bool(bool)> fn)
+{
+    leaveChecks_.push_back(std::move(fn));
+}
+
+bool ViewRouter::mayLeave(bool closing)
+{
+    for (const auto &fn : leaveChecks_)
+        if (!fn(closing))
+            return false;
+    return true;
 }
 
 void ViewRouter::addLockout(std::function<void(bool)> fn)

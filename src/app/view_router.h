@@ -42,6 +42,11 @@ class ViewRouter : public QObject
     void bringToFront(View v);
     void releaseViews();
 
+    // Checks run before what is shown would be left (another file, a folder, a mode, the
+    // window closing): a view with unsaved edits asks the user. False: stay where it is.
+    void addLeaveCheck(std::function<bool(bool closing)> fn);
+    bool mayLeave(bool closing = false);
+
     // Lock-out: participants are told when it goes on and off; nested calls count.
     void addLockout(std::function<void(bool locked)> fn);
     void setLocked(bool locked);
@@ -55,11 +60,14 @@ class ViewRouter : public QObject
     // The extension of the routed files changed: the views were released and the list side
     // and bars come back.
     void viewsReset();
+    // A file was not routed: the user chose to stay with unsaved edits.
+    void routeRefused();
 
   private:
     AppContext &ctx_;
     QHash<int, FileViewer *> viewers_;
     std::vector<std::function<void(bool)>> lockouts_;
+    std::vector<std::function<bool(bool)>> leaveChecks_;
     int locks_ = 0;
     QString lastExtension_ = QStringLiteral(".jpg");
 };

@@ -1,14 +1,17 @@
 #include "archives/folder_packer.h"
 
+#include "base/temp_files.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace vorn
@@ -368,17 +371,35 @@ int FolderPacker::runPack()
         return PackNoTargetName;
     if (!QFileInfo(QFileInfo(targetPath).absolutePath()).isDir())
         return PackTargetNotFound;
-    // Written under a temporary name and renamed over the target only when complete, so a
-    // failed run never destroys an existing file.
-    QSaveFile out(targetPath);
-    if (!out.open(QIODevice::WriteOnly))
+    // Written unnamed (or under a name the next start clears) and named only when complete
+    // and on disk, so neither a failed run nor a crash destroys an existing file or leaves
+    // a half-written one.
+    const QFileInfo target(targetPath);
+    const int dfd =
+        ::open(QFile::encodeName(target.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0)
         return PackCreateFailed;
-    const int code = pack_folder(sourcePath, out, [this](qint64 d, qint64 t) { setProgress(d, t); });
-    if (code != PackOk) {
-        out.cancelWriting();
-        return code;
+    TempFile temp = open_temp_file(dfd, 0644);
+    if (temp.fd < 0) {
+        ::close(dfd);
+        return PackCreateFailed;
     }
-    return out.commit() ? PackOk : PackWriteFailed;
+    if (!temp.name.isEmpty())
+        remove_stale_temp_files(target.absolutePath());
+    int code = PackOk;
+    {
+        QFile out;
+        if (!out.open(temp.fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
+            code = PackCreateFailed;
+        else
+            code = pack_folder(sourcePath, out, [this](qint64 d, qint64 t) { setProgress(d, t); });
+        if (code == PackOk && (!out.flush() || fsync(temp.fd) != 0 ||
+                               publish_temp_file(temp, dfd, QFile::encodeName(target.fileName()), true) != 0))
+            code = PackWriteFailed;
+    }
+    discard_temp_file(temp, dfd);
+    ::close(dfd);
+    return code;
 }
 
 int FolderPacker::runUnpack()

@@ -169,7 +169,9 @@ std::vector<size_t> ZipView::selectedEntries(QStringList *fileNames) const
 bool ZipView::gridHasFocus() const
 {
     QTableWidget *grid = currentGrid();
-    return grid && grid->hasFocus();
+    if (!grid || !grid->isVisible())
+        return false;
+    return grid->hasFocus() || (sortSource_ && grid->selectionModel()->hasSelection());
 }
 
 // ---- click and preview ----
@@ -181,6 +183,7 @@ void ZipView::zipgridclick()
     const std::vector<size_t> keys = selectedEntries(&names);
     if (!zip || keys.empty() || isBusy())
         return;
+    sortSource_ = true; // the clicked rows are the sort source whatever takes the focus now
     entryInHand_ = names.constLast();
     retryClick_ = false;
     ZipExtractOptions options{false, true, askPassword(keys)};

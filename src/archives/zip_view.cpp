@@ -8,6 +8,7 @@
 #include "widgets/panel_status_bar.h"
 #include "widgets/text_applier.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
@@ -48,6 +49,12 @@ ZipView::ZipView(ViewHost &host, QWidget *parent) : QFrame(parent), host_(host),
     connect(job_, &Job::progressed, this,
             [this](qint64 done, qint64 total, const QString &) { onProgress(done, total); });
     connect(job_, &Job::finished, this, &ZipView::onJobFinished);
+    // The grid stays the sort source until the user moves the focus elsewhere himself; a
+    // focus the window moves while an extraction runs does not count.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        if (now && now != this && !isAncestorOf(now) && !isBusy())
+            sortSource_ = false;
+    });
     setObjectName(QStringLiteral("zipview"));
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -426,8 +433,10 @@ void ZipView::clear_preview()
 
 bool ZipView::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::FocusIn && watched == currentGrid())
+    if (event->type() == QEvent::FocusIn && watched == currentGrid()) {
+        sortSource_ = true;
         emit sortSourceEntered();
+    }
     return QFrame::eventFilter(watched, event);
 }
 

@@ -69,6 +69,7 @@ class ZipView : public QFrame, public FileViewer
     bool isBusy() const;
     // Copies the selected entries into a folder under free names (the sorting source).
     QStringList copySelectedInto(const QString &target, QStringList *failures);
+    // The grid is the sort source: it has the focus, or it had it last with rows selected.
     bool gridHasFocus() const;
     ZipPreviewView *previewArea() const { return preview_; }
     // Opens a file with the desktop's application; true when that worked. Tests record the
@@ -152,6 +153,7 @@ class ZipView : public QFrame, public FileViewer
     QString previewed_;
     QString targetFolder_;
     bool previewPending_ = false;
+    bool sortSource_ = false; // the grid was the last place the user worked in
 
     QToolButton *bt_zipextract_ = nullptr, *bt_zipadd_ = nullptr, *bt_zipopen_ = nullptr,
                 *bt_zipaddfile_ = nullptr, *bt_zipdelete_ = nullptr, *bt_zipstartapp_ = nullptr,

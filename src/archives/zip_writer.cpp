@@ -1,6 +1,7 @@
 #include "archives/zip_writer.h"
 
 #include "archives/zip_bytes.h"
+#include "base/temp_files.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -268,14 +269,16 @@ ZipResult write_new_zip(const QString &archivePath, const QList<ZipWriteItem> &i
     const int dfd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd < 0)
         return fail(ZipIssue::ArchiveWrite, archivePath, QString::fromLocal8Bit(strerror(errno)));
-    const QByteArray tempName = QByteArrayLiteral(".vorn-zip-") + QByteArray::number(getpid()) + '-' +
-                                QByteArray::number(quintptr(&result), 16);
-    const int fd = openat(dfd, tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    // Unnamed while written, so a crash leaves nothing beside the user's files.
+    TempFile temp = open_temp_file(dfd, 0644);
+    if (temp.fd < 0) {
         const int err = errno;
         ::close(dfd);
         return fail(ZipIssue::ArchiveWrite, archivePath, QString::fromLocal8Bit(strerror(err)));
     }
+    if (!temp.name.isEmpty()) // no unnamed files here: clear what crashed runs left
+        remove_stale_temp_files(target.absolutePath());
+    const int fd = temp.fd;
     FILE *out = fdopen(fd, "wb");
     setvbuf(out, nullptr, _IOFBF, 1 << 20);
 
@@ -334,23 +337,20 @@ ZipResult write_new_zip(const QString &archivePath, const QList<ZipWriteItem> &i
             failedEntry = QString::fromLocal8Bit(strerror(errno));
         }
     }
-    if (fclose(out) != 0 && !writeFailed && !cancelled) {
+    if (fflush(out) != 0 && !writeFailed && !cancelled) {
         writeFailed = true;
         failedEntry = QString::fromLocal8Bit(strerror(errno));
     }
-    if (!writeFailed && !cancelled &&
-        renameat2(dfd, tempName.constData(), dfd, finalName.constData(), RENAME_NOREPLACE) != 0) {
-        if (errno == EINVAL || errno == ENOSYS) {
-            if (linkat(dfd, tempName.constData(), dfd, finalName.constData(), 0) != 0) {
-                writeFailed = true;
-                failedEntry = QString::fromLocal8Bit(strerror(errno));
-            }
-        } else {
+    if (!writeFailed && !cancelled) {
+        const int err = publish_temp_file(temp, dfd, finalName);
+        if (err != 0) {
             writeFailed = true;
-            failedEntry = QString::fromLocal8Bit(strerror(errno));
+            failedEntry = QString::fromLocal8Bit(strerror(err));
         }
     }
-    unlinkat(dfd, tempName.constData(), 0); // gone after the rename, else removed
+    fclose(out); // closes temp.fd
+    temp.fd = -1;
+    discard_temp_file(temp, dfd);
     ::close(dfd);
     if (cancelled)
         return fail(ZipIssue::Cancelled, {}, {});

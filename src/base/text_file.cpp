@@ -1,10 +1,14 @@
 #include "base/text_file.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 
 #include <limits>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace vorn
 {
@@ -22,7 +26,9 @@ constexpr char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x
 
 QString decode_text(QByteArrayView bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // The decoder keeps a byte order mark; exactly one is taken off here (a second one is text).
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8.decode(bytes);
     if (!utf8.hasError()) {
         if (text.startsWith(QChar(0xFEFF)))
@@ -69,25 +75,32 @@ bool read_text_lines(const QString &path, QStringList *lines)
     return true;
 }
 
-bool write_text_lines(const QString &path, const QStringList &lines, QString *error)
+bool write_file_atomic(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) {
+    QSaveFile f(path); // syncs the temporary file before renaming it
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
         if (error)
             *error = f.errorString();
         return false;
     }
+    // The rename is durable once the folder is synced.
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+    return true;
+}
+
+bool write_text_lines(const QString &path, const QStringList &lines, QString *error)
+{
     QByteArray out;
     for (const QString &l : lines) {
         out += l.toUtf8();
         out += "\r\n";
     }
-    if (f.write(out) != out.size() || !f.commit()) {
-        if (error)
-            *error = f.errorString();
-        return false;
-    }
-    return true;
+    return write_file_atomic(path, out, error);
 }
 
 int lenient_int(QStringView s)

@@ -18,6 +18,10 @@ QString decode_text(QByteArrayView bytes);
 QStringList decode_lines(const QByteArray &bytes);
 // Lines of a file; false when it cannot be opened.
 bool read_text_lines(const QString &path, QStringList *lines);
+// The one way the program rewrites a file: the bytes go to a temporary file beside `path`,
+// which is synced and renamed over `path`, then the folder is synced, so a crash leaves the old
+// or the new file. On failure `error` holds the reason.
+bool write_file_atomic(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 // Writes the lines, each ended by CR LF, to a temporary file beside `path` and renames it over
 // `path`, so a crash leaves the old or the new file. On failure `error` holds the reason.
 bool write_text_lines(const QString &path, const QStringList &lines, QString *error = nullptr);

@@ -1,6 +1,7 @@
 #include "catalog/catalog_files.h"
 
 #include "base/string_grid.h"
+#include "base/temp_files.h"
 #include "catalog/catalog_pages.h"
 #include "files/file_helpers.h"
 #include "files/file_ops.h"
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cerrno>
@@ -90,8 +90,17 @@ int open_catalog_file(FolderPacker &packer, const QString &file, const QString &
 {
     // The staging folder lies beside the catalog folder, on the same file system.
     const QString parent = QFileInfo(QDir::cleanPath(tempDir)).absolutePath();
-    QTemporaryDir staging(parent + QStringLiteral("/.catalog-open-XXXXXX"));
-    if (!staging.isValid())
+    // Named by this process, so a start after a crash removes it (remove_stale_temp_files).
+    struct Staging {
+        QString dir;
+        QString path() const { return dir; }
+        ~Staging()
+        {
+            if (!dir.isEmpty())
+                QDir(dir).removeRecursively();
+        }
+    } staging{make_temp_dir(parent)};
+    if (staging.dir.isEmpty())
         return PackTargetNotFound;
     packer.mode = FolderPacker::Mode::Unpack;
     packer.sourcePath = file;

@@ -39,7 +39,10 @@ bool CatalogJob::start(const CatalogRequest &request)
         request_.folder += QLatin1Char('/');
     const int workers = request.workers > 0 ? request.workers : std::max(1, QThread::idealThreadCount());
     pool_->setMaxThreadCount(workers);
-    window_ = 2 * workers + 1;
+    // The workers keep making thumbnails a page ahead, so writing a page (which syncs it to the
+    // disk) on this thread does not leave them idle. Each result is small: the thumbnail is on
+    // the disk already.
+    window_ = 2 * workers + 1 + request_.perPage;
     thumbNames_ = unique_thumbnail_names(request_.pictures);
     futures_.clear();
     futures_.reserve(size_t(request_.pictures.size()));

@@ -6,11 +6,17 @@
 #include <QThread>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <thread>
+#include <unistd.h>
 
 namespace vorn
 {
@@ -18,13 +24,41 @@ namespace vorn
 namespace
 {
 
-// Hidden (2) and system (4) in user.DOSATTRIB, the form Samba writes ("0x" + hex).
-bool flaggedHiddenOrSystem(const QByteArray &path, bool &xattrsSupported)
+// The flags of user.DOSATTRIB, the form Samba writes ("0x" + hex), of the file `name` in the
+// folder open as dfd (path `dirPath`, with trailing '/'). Returns the value's length, or -1 with
+// errno. getxattrat looks the name up in the folder alone; older kernels take the full path.
+ssize_t readDosAttrib(int dfd, const QByteArray &dirPath, const QByteArray &name, char *buf, size_t size)
+{
+#if defined(__linux__)
+#ifndef SYS_getxattrat
+#define SYS_getxattrat 464 // the same number on every architecture
+#endif
+    static std::atomic<bool> withoutAt{false};
+    if (!withoutAt.load(std::memory_order_relaxed)) {
+        struct {
+            quint64 value;
+            quint32 size;
+            quint32 flags;
+        } args{quint64(quintptr(buf)), quint32(size), 0};
+        const long rc = syscall(SYS_getxattrat, dfd, name.constData(), AT_SYMLINK_NOFOLLOW, "user.DOSATTRIB",
+                                &args, sizeof args);
+        if (rc >= 0 || (errno != ENOSYS && errno != EPERM))
+            return rc;
+        withoutAt.store(true, std::memory_order_relaxed);
+    }
+#endif
+    Q_UNUSED(dfd)
+    return lgetxattr((dirPath + name).constData(), "user.DOSATTRIB", buf, size);
+}
+
+// Hidden (2) or system (4) in user.DOSATTRIB. A file system without extended attributes
+// clears `xattrsSupported`, so it is asked once.
+bool flaggedHiddenOrSystem(int dfd, const QByteArray &dirPath, const QByteArray &name, bool &xattrsSupported)
 {
     if (!xattrsSupported)
         return false;
     char buf[64];
-    const ssize_t n = lgetxattr(path.constData(), "user.DOSATTRIB", buf, sizeof(buf) - 1);
+    const ssize_t n = readDosAttrib(dfd, dirPath, name, buf, sizeof(buf) - 1);
     if (n < 0) {
         if (errno == ENOTSUP)
             xattrsSupported = false;
@@ -34,6 +68,59 @@ bool flaggedHiddenOrSystem(const QByteArray &path, bool &xattrsSupported)
     const unsigned long v = std::strtoul(buf, nullptr, 0);
     return (v & 0x6) != 0;
 }
+
+struct Candidate {
+    QByteArray raw;
+    QString key; // the lower-cased name, the sort key
+    QString name;
+    bool listed = false;
+};
+using Block = std::vector<Candidate>;
+
+// Blocks of names read from the folder, handed from the reading thread to the threads that
+// check them (name decoded, mask, the extended attribute: one system call per file, the
+// costly part), so the checks run while the folder is still being read.
+class BlockQueue
+{
+  public:
+    void push(Block *b)
+    {
+        {
+            std::lock_guard lock(mutex_);
+            blocks_.push_back(b);
+        }
+        ready_.notify_one();
+    }
+    void close()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            closed_ = true;
+        }
+        ready_.notify_all();
+    }
+    // The next block; null once the queue is closed and empty. `wait` false returns null at once
+    // when no block is waiting.
+    Block *pop(bool wait)
+    {
+        std::unique_lock lock(mutex_);
+        if (wait)
+            ready_.wait(lock, [this] { return closed_ || !blocks_.empty(); });
+        if (blocks_.empty())
+            return nullptr;
+        Block *b = blocks_.front();
+        blocks_.pop_front();
+        return b;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<Block *> blocks_;
+    bool closed_ = false;
+};
+
+constexpr size_t kBlockSize = 2048;
 
 } // namespace
 
@@ -46,13 +133,41 @@ QList<FileEntry> list_folder(const QString &folder, const std::function<bool(con
     if (!dir)
         return out;
     const int dfd = dirfd(dir);
-    struct Candidate {
-        QString key;
-        QString name;
-        QByteArray raw;
-        bool flagged = false;
+    bool xattrs = true;
+    {
+        char probe[64];
+        if (lgetxattr(encoded.constData(), "user.DOSATTRIB", probe, sizeof probe) < 0 && errno == ENOTSUP)
+            xattrs = false;
+    }
+    auto byName = [](const Candidate &a, const Candidate &b) {
+        const int c = a.key.compare(b.key);
+        return c != 0 ? c < 0 : a.name < b.name;
     };
-    std::vector<Candidate> found;
+    auto check = [&](Block &block) {
+        bool supported = xattrs;
+        for (Candidate &c : block) {
+            c.name = path_from_native(c.raw);
+            c.key = c.name.toLower();
+            c.listed = (!accept || accept(c.key)) && !flaggedHiddenOrSystem(dfd, encoded, c.raw, supported);
+            c.raw = QByteArray(); // only the decoded name is kept
+        }
+        // Each block is sorted where it was checked; the sorted blocks are merged at the end.
+        block.erase(std::remove_if(block.begin(), block.end(), [](const Candidate &c) { return !c.listed; }),
+                    block.end());
+        std::sort(block.begin(), block.end(), byName);
+    };
+
+    // Own threads, not the shared pool: this already runs on a pool thread, and waiting there
+    // for more pool work can starve the pool. They start with the first full block, so a small
+    // folder costs no thread.
+    std::deque<Block> blocks(1);
+    BlockQueue queue;
+    std::vector<std::thread> helpers;
+    const int helperCount = qMax(1, QThread::idealThreadCount()) - 1;
+    auto helper = [&queue, &check] {
+        while (Block *b = queue.pop(true))
+            check(*b);
+    };
     while (dirent *e = readdir(dir)) {
         if (e->d_name[0] == '.')
             continue; // dot-names are hidden (and "." and "..")
@@ -67,47 +182,55 @@ QList<FileEntry> list_folder(const QString &folder, const std::function<bool(con
         }
         if (!isFile)
             continue;
-        QString name = path_from_native(QByteArray(e->d_name));
-        QString lower = name.toLower();
-        if (accept && !accept(lower))
-            continue;
-        found.push_back({std::move(lower), std::move(name), QByteArray(e->d_name), false});
+        if (blocks.back().size() == kBlockSize) {
+            queue.push(&blocks.back());
+            blocks.emplace_back();
+            for (int i = int(helpers.size()); i < helperCount; ++i)
+                helpers.emplace_back(helper);
+        }
+        if (blocks.back().empty())
+            blocks.back().reserve(kBlockSize);
+        blocks.back().push_back({QByteArray(e->d_name), {}, {}, false});
     }
+    queue.push(&blocks.back());
+    queue.close();
+    // The reading thread checks what is left, beside the helpers.
+    while (Block *b = queue.pop(false))
+        check(*b);
+    for (std::thread &t : helpers)
+        t.join();
     closedir(dir);
 
-    // Hidden and system flags live in an extended attribute: one lookup per file, spread over
-    // the cores. A file system without extended attributes is asked once.
-    bool xattrs = true;
-    flaggedHiddenOrSystem(encoded, xattrs);
-    if (xattrs && !found.empty()) {
-        const int chunks = found.size() > 4096 ? qMax(1, QThread::idealThreadCount()) : 1;
-        const size_t per = (found.size() + chunks - 1) / chunks;
-        QList<std::pair<size_t, size_t>> ranges;
-        for (size_t b = 0; b < found.size(); b += per)
-            ranges.append({b, std::min(found.size(), b + per)});
-        auto check = [&found, &encoded](std::pair<size_t, size_t> r) {
-            bool supported = true;
-            for (size_t i = r.first; i < r.second; ++i)
-                found[i].flagged = flaggedHiddenOrSystem(encoded + found[i].raw, supported);
-        };
-        // Own threads, not the shared pool: this already runs on a pool thread, and waiting
-        // there for more pool work can starve the pool.
-        std::vector<std::thread> helpers;
-        for (qsizetype i = 1; i < ranges.size(); ++i)
-            helpers.emplace_back(check, ranges[i]);
-        check(ranges.first());
-        for (std::thread &t : helpers)
-            t.join();
+    std::vector<Candidate> found;
+    std::vector<size_t> bounds{0}; // where each sorted run of `found` starts, and its end
+    size_t total = 0;
+    for (const Block &b : blocks)
+        total += b.size();
+    found.reserve(total);
+    for (Block &b : blocks) {
+        std::move(b.begin(), b.end(), std::back_inserter(found));
+        bounds.push_back(found.size());
     }
-    std::sort(found.begin(), found.end(), [](const Candidate &a, const Candidate &b) {
-        const int c = a.key.compare(b.key);
-        return c != 0 ? c < 0 : a.name < b.name;
-    });
+    blocks.clear();
+    // Neighbouring runs merged pairwise until one is left.
+    while (bounds.size() > 2) {
+        std::vector<size_t> merged{0};
+        for (size_t i = 0; i + 1 < bounds.size(); i += 2) {
+            if (i + 2 < bounds.size()) {
+                std::inplace_merge(found.begin() + qsizetype(bounds[i]),
+                                   found.begin() + qsizetype(bounds[i + 1]),
+                                   found.begin() + qsizetype(bounds[i + 2]), byName);
+                merged.push_back(bounds[i + 2]);
+            } else {
+                merged.push_back(bounds[i + 1]);
+            }
+        }
+        bounds = std::move(merged);
+    }
     out.reserve(qsizetype(found.size()));
+    // The size is read when a file is selected, not for every listed file.
     for (Candidate &c : found)
-        if (!c.flagged)
-            // The size is read when a file is selected, not for every listed file.
-            out.append(FileEntry{std::move(c.name), dirPath, -1});
+        out.append(FileEntry{std::move(c.name), dirPath, -1});
     return out;
 }
 

@@ -27,6 +27,8 @@ ScanPanelView *install_files_part(ViewHost &host, ListAreaView &lists)
                      [&host] { host.enterMode(ViewMode::Pictures); });
     QObject::connect(scan, &ScanPanelView::releaseViews, &host, [&host] { host.releaseViews(); });
     QObject::connect(&lists, &ListAreaView::releaseViews, &host, [&host] { host.releaseViews(); });
+    lists.setLeaveCheck([&host] { return host.mayLeave(); });
+    QObject::connect(&host, &ViewHost::routeRefused, &lists, &ListAreaView::routeRefused);
     QObject::connect(&lists, &ListAreaView::showFileRequested, &host,
                      [&host](const QString &path) { host.showFile(path); });
 

@@ -340,6 +340,8 @@ FileListView *ListAreaView::activeList() const
 
 void ListAreaView::openFolder(const QString &path)
 {
+    if (!startFolder_ && leaveCheck_ && !leaveCheck_())
+        return; // the user stays with unsaved edits
     const QModelIndex i = dirs_->index(QDir::cleanPath(path));
     if (i.isValid()) {
         for (QModelIndex p = i.parent(); p.isValid(); p = p.parent())
@@ -389,6 +391,18 @@ void ListAreaView::scrollWheelTarget(int steps)
 
 void ListAreaView::tvclick(const QModelIndex &index)
 {
+    if (restoring_)
+        return;
+    // Opening a folder empties the text view: unsaved edits are asked about first; Cancel
+    // keeps the folder that is listed, selected in the tree.
+    if (!startFolder_ && leaveCheck_ && !leaveCheck_()) {
+        const QModelIndex listed = dirs_->index(QDir::cleanPath(listedFolder_));
+        if (listed.isValid() && tv_->currentIndex() != listed) {
+            const QScopedValueRollback<bool> quiet(restoring_, true);
+            tv_->setCurrentIndex(listed);
+        }
+        return;
+    }
     wheelTarget_ = tv_;
     if (index.isValid()) {
         listedFolder_ = with_trailing_slash(dirs_->filePath(index));
@@ -404,6 +418,10 @@ void ListAreaView::refresh_folder_view()
 {
     if (pc_list_->currentWidget() != tab_folder_)
         pc_list_->setCurrentWidget(tab_folder_);
+    // A listing anew (a new filter too) empties the text view, which keeps unsaved edits
+    // that the user chose to keep.
+    if (leaveCheck_)
+        leaveCheck_();
     emit releaseViews();
     relist();
 }
@@ -436,7 +454,7 @@ void ListAreaView::lvclick()
         // the read-only and hidden flags from every file the user clicks.
         list->scrollTo(list->fileModel()->index(selected.first(), 0));
         updateReadout();
-        emit showFileRequested(editPath_);
+        requestShow(list, editPath_);
     } else {
         updateReadout();
     }
@@ -448,8 +466,27 @@ void ListAreaView::onNavigated(int row)
     if (row < 0 || row >= list->count())
         return;
     const QString path = list->fileModel()->entry(row).fullPath();
+    requestShow(list, path);
+    if (path == shownPath_)
+        list->selectRow(row);
+    updateReadout();
+}
+
+void ListAreaView::requestShow(FileListView *list, const QString &path)
+{
+    refused_ = false;
     emit showFileRequested(path);
-    list->selectRow(row);
+    if (!refused_) {
+        shownPath_ = path;
+        return;
+    }
+    // Stay where the user was: the file shown before is the selected one again.
+    refused_ = false;
+    for (int r = 0; r < list->count(); ++r)
+        if (list->fileModel()->entry(r).fullPath() == shownPath_) {
+            list->selectRow(r);
+            break;
+        }
     updateReadout();
 }
 

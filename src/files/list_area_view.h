@@ -8,6 +8,7 @@
 
 #include <QFrame>
 #include <QPointer>
+#include <functional>
 
 class QFileSystemModel;
 class QLabel;
@@ -71,6 +72,9 @@ class ListAreaView : public QFrame
     void setProgressPanel(ProgressPanel *panel);
     // Files are being sent to the trash.
     bool isBusy() const;
+    // Asked before a folder is opened or listed anew while a view shows something the user
+    // may lose (unsaved edits); false keeps the folder and the list as they are.
+    void setLeaveCheck(std::function<bool()> check) { leaveCheck_ = std::move(check); }
 
   public slots:
     void tvclick(const QModelIndex &index);
@@ -80,6 +84,9 @@ class ListAreaView : public QFrame
     void bt_deleteitemClick();
     void bt_clearscanclick();
     void applyTexts();
+    // The file just chosen was not shown (the user stayed with unsaved edits): the list
+    // selects the file shown before again.
+    void routeRefused() { refused_ = true; }
 
   signals:
     // A single file was chosen in the active list: route it to its view.
@@ -102,6 +109,8 @@ class ListAreaView : public QFrame
     void onNavigated(int row);
     void followFilter();
     void trashFinished();
+    // Routes a file; when the view refuses to be left, the file shown before is selected again.
+    void requestShow(FileListView *list, const QString &path);
 
     class Facade;
 
@@ -128,6 +137,10 @@ class ListAreaView : public QFrame
     QString scanRoot_;
     QString listedFolder_;
     QString editPath_;
+    QString shownPath_; // the file routed last from a list
+    std::function<bool()> leaveCheck_;
+    bool refused_ = false;
+    bool restoring_ = false;   // the tree goes back to the listed folder
     bool startFolder_ = false; // selecting the start folder is not a folder click
     Job *trashJob_ = nullptr;
     ProgressPanel *panel_ = nullptr;

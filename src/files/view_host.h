@@ -9,7 +9,9 @@
 
 #include <QColor>
 #include <QObject>
+#include <QPointer>
 #include <functional>
+#include <utility>
 
 class QFrame;
 class QWidget;
@@ -55,11 +57,16 @@ class ViewHost : public QObject
     virtual CollapsibleToolBar &bar(FrameBar which) = 0;
     virtual PanelStatusBar &statusBar() = 0;
 
+    // Before what is shown is left (another file, a folder, a mode, the window closing) the
+    // checks run; one returning false (the user keeps unsaved edits) keeps everything as it is.
+    virtual void addLeaveCheck(std::function<bool(bool closing)> fn) = 0;
+    virtual bool mayLeave(bool closing = false) = 0;
     // Routes a file to the view of its kind (as a click on it in the active list does).
     virtual void showFile(const QString &path) = 0;
     // Every registered viewer lets go of what it shows.
     virtual void releaseViews() = 0;
-    // Turns the lock-out on or off (nested calls count).
+    // Turns the lock-out on or off (nested calls count). An operation that may be started
+    // more than once prefers a LockToken, which it holds and gives back exactly once.
     virtual void setLocked(bool locked) = 0;
     // Chooses a mode as its view button of the function bar does.
     virtual void enterMode(ViewMode mode) = 0;
@@ -82,6 +89,8 @@ class ViewHost : public QObject
     bool textured() const { return textured_; }
 
   signals:
+    // A file was not routed because the user stayed with unsaved edits.
+    void routeRefused();
     // Asks the help view for a page of help_dir (F1 and the help buttons).
     void helpRequested(const QString &page);
     // A swatch was picked: views with their own backgrounds (HTML, ZIP preview) follow it.
@@ -92,6 +101,40 @@ class ViewHost : public QObject
 
   private:
     bool textured_ = true;
+};
+
+// The lock-out held by one operation: taking it turns the lock-out on (counted with every
+// other holder), release() gives it back once however often it is called, and so does the
+// destructor. Moving hands it on; an empty token holds nothing.
+class LockToken
+{
+  public:
+    LockToken() = default;
+    explicit LockToken(ViewHost &host) : host_(&host) { host.setLocked(true); }
+    ~LockToken() { release(); }
+    LockToken(LockToken &&other) noexcept : host_(std::exchange(other.host_, nullptr)) {}
+    LockToken &operator=(LockToken &&other) noexcept
+    {
+        if (this != &other) {
+            release();
+            host_ = std::exchange(other.host_, nullptr);
+        }
+        return *this;
+    }
+    LockToken(const LockToken &) = delete;
+    LockToken &operator=(const LockToken &) = delete;
+
+    bool held() const { return !host_.isNull(); }
+    void release()
+    {
+        if (QPointer<ViewHost> host = std::exchange(host_, nullptr))
+            host->setLocked(false);
+    }
+    // Lets go without turning the lock-out off: for a window that is being taken down.
+    void forget() { host_ = nullptr; }
+
+  private:
+    QPointer<ViewHost> host_;
 };
 
 } // namespace vorn

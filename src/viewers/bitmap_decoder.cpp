@@ -56,6 +56,9 @@ struct Dib {
     quint32 masks[4] = {0, 0, 0, 0}; // red, green, blue, alpha
     std::vector<QRgb> palette;
     qsizetype bitsAt = 0;
+    // A header that Windows would not write (an unknown header size, a plane count other than
+    // 1, more palette colours than the depth allows) that is read all the same.
+    bool damaged = false;
     qint64 stride() const { return ((width * bits + 31) / 32) * 4; }
 };
 
@@ -71,6 +74,7 @@ bool read_header(const uchar *p, qsizetype n, qsizetype bitsOffset, qint64 maxPi
         d->width = le16(p + 4);
         d->height = le16(p + 6);
         d->bits = le16(p + 10);
+        d->damaged = le16(p + 8) != 1;
         entry = 3;
     } else if (hs >= 16 && hs <= 124 && qsizetype(hs) <= n) {
         d->width = qint32(le32(p + 4));
@@ -83,6 +87,8 @@ bool read_header(const uchar *p, qsizetype n, qsizetype bitsOffset, qint64 maxPi
         d->compression = hs >= 20 ? le32(p + 16) : BI_RGB;
         colorsUsed = hs >= 36 ? le32(p + 32) : 0;
         os2v2 = hs != 40 && hs != 52 && hs != 56 && hs != 108 && hs != 124;
+        // OS/2 2.x headers are 16 or 64 bytes long (or 40, the fields they share).
+        d->damaged = le16(p + 12) != 1 || (os2v2 && hs != 16 && hs != 64);
     } else {
         return false;
     }
@@ -140,6 +146,8 @@ bool read_header(const uchar *p, qsizetype n, qsizetype bitsOffset, qint64 maxPi
 
     if (b <= 8) {
         qint64 count = colorsUsed && colorsUsed < (1u << b) ? colorsUsed : (1u << b);
+        if (colorsUsed > (1u << b))
+            d->damaged = true;
         // A palette shorter than the depth allows (common in OS/2 files) ends where the pixels
         // begin.
         if (bitsOffset >= 0)
@@ -327,11 +335,14 @@ QImage decode_png_entry(const QByteArray &data, qint64 maxPixels)
 
 } // namespace
 
-QImage decode_dib(const uchar *p, qsizetype n, qsizetype bitsOffset, qint64 maxPixels, DibUse use)
+QImage decode_dib(const uchar *p, qsizetype n, qsizetype bitsOffset, qint64 maxPixels, DibUse use,
+                  bool *damaged)
 {
     Dib d;
     if (!read_header(p, n, bitsOffset, maxPixels, use, &d))
         return QImage();
+    if (damaged)
+        *damaged = d.damaged;
     const bool runs = d.compression == BI_RLE8 || d.compression == BI_RLE4;
     const bool alpha = d.masks[3] != 0;
     QImage image(int(d.width), int(d.height), runs || alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
@@ -354,7 +365,7 @@ QImage decode_dib(const uchar *p, qsizetype n, qsizetype bitsOffset, qint64 maxP
     return image;
 }
 
-QImage decode_bmp(const QByteArray &data, qint64 maxPixels)
+QImage decode_bmp(const QByteArray &data, qint64 maxPixels, bool *damaged)
 {
     const auto *p = reinterpret_cast<const uchar *>(data.constData());
     const qsizetype n = data.size();
@@ -365,7 +376,7 @@ QImage decode_bmp(const QByteArray &data, qint64 maxPixels)
     const qsizetype bitsOffset = offBits == 0 ? -1 : qsizetype(offBits) - 14;
     if (offBits != 0 && (offBits < 14 || qsizetype(offBits) > n))
         return QImage();
-    return decode_dib(p + 14, n - 14, bitsOffset, maxPixels);
+    return decode_dib(p + 14, n - 14, bitsOffset, maxPixels, DibUse::Bitmap, damaged);
 }
 
 QImage decode_ico(const QByteArray &data, qint64 maxPixels)

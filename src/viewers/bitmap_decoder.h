@@ -11,8 +11,10 @@ namespace vorn
 {
 
 // Decodes a BMP file ("BM", file header, DIB). Null when anything is malformed, the pixel data
-// is incomplete or the picture has more than maxPixels pixels.
-QImage decode_bmp(const QByteArray &data, qint64 maxPixels);
+// is incomplete or the picture has more than maxPixels pixels. *damaged (when given) tells
+// whether the header held values Windows would not write (header size, plane count, palette
+// size) that were read past.
+QImage decode_bmp(const QByteArray &data, qint64 maxPixels, bool *damaged = nullptr);
 
 enum class DibUse { Bitmap, Icon };
 
@@ -21,7 +23,7 @@ enum class DibUse { Bitmap, Icon };
 // header's height counts the colour rows and the AND-mask rows that follow them; the mask makes
 // pixels transparent unless the colours carry their own alpha.
 QImage decode_dib(const uchar *p, qsizetype n, qsizetype bitsOffset, qint64 maxPixels,
-                  DibUse use = DibUse::Bitmap);
+                  DibUse use = DibUse::Bitmap, bool *damaged = nullptr);
 
 // Decodes the largest picture of an icon file (the deepest of equal sizes). Each entry is read
 // by its own header (DIB or PNG); the directory's sizes, depths and lengths only locate it.

@@ -20,6 +20,9 @@ DocumentPart install_document_part(ViewHost &host)
     host.adopt(View::Text, part.text);
     host.registerViewer(View::Text, part.text);
     host.addLockout(part.text->toolBar());
+    // Unsaved edits are asked about before they would be left (both editors when closing).
+    TextView *text = part.text;
+    host.addLeaveCheck([text](bool closing) { return text->mayLeave(closing); });
 
     part.html = new HtmlView(ctx, host.panel(View::Html), kButtonRowHeight);
     host.adopt(View::Html, part.html);

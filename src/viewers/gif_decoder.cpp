@@ -168,10 +168,10 @@ bool GifDecoder::open(const QByteArray &data, qint64 maxPixels)
     const qint64 pixels = qint64(width) * height;
     if (images_.empty() || width <= 0 || height <= 0 || pixels > maxPixels || pixels > paintable)
         return false;
-    for (int i = 0; i < int(images_.size()); ++i) {
-        if (images_[size_t(i)].delayCs > 0 || i + 1 == int(images_.size()))
-            frameEnds_.push_back(i);
-    }
+    // Every image is a frame of its own, also one without a delay (played as 100 ms, as
+    // browsers do): GIF87a animations and animations without delays have no other frames.
+    for (int i = 0; i < int(images_.size()); ++i)
+        frameEnds_.push_back(i);
     screen_ = QSize(width, height);
     canvas_ = QImage(screen_, QImage::Format_ARGB32);
     if (canvas_.isNull())

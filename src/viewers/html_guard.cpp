@@ -33,6 +33,53 @@ bool is_name_char(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
+bool is_tag(QByteArrayView tag, const char *name)
+{
+    return tag.compare(QByteArrayView(name), Qt::CaseInsensitive) == 0;
+}
+
+// Tags after which the renderer starts a new line: text between two of them is one paragraph
+// laid out as a whole.
+bool breaks_line(QByteArrayView tag)
+{
+    static const char *const kTags[] = {"p",  "br", "div", "li",  "tr", "td",        "th", "table",
+                                        "ul", "ol", "dl",  "dt",  "dd", "h1",        "h2", "h3",
+                                        "h4", "h5", "h6",  "pre", "hr", "blockquote"};
+    for (const char *t : kTags)
+        if (is_tag(tag, t))
+            return true;
+    return false;
+}
+
+// Where the element's content ends: the first "</name" (any case) followed by a character that
+// ends a tag name; the end of the markup when there is none.
+qsizetype closing_tag(const QByteArray &markup, QByteArrayView name, qsizetype from)
+{
+    const QByteArray needle = "</" + name.toByteArray();
+    const qsizetype n = markup.size();
+    const qsizetype len = needle.size();
+    for (qsizetype k = markup.indexOf("</", from); k >= 0; k = markup.indexOf("</", k + 2)) {
+        if (k + len <= n && QByteArrayView(markup).sliced(k, len).compare(needle, Qt::CaseInsensitive) == 0 &&
+            (k + len == n || !is_name_char(markup[k + len])))
+            return k;
+    }
+    return n;
+}
+
+// Closes the innermost open element named `tag`, and everything opened inside it.
+void close_element(QList<QByteArrayView> *open, QByteArrayView tag, int *tables)
+{
+    for (qsizetype k = open->size() - 1; k >= 0; --k) {
+        if (open->at(k).compare(tag, Qt::CaseInsensitive) != 0)
+            continue;
+        for (qsizetype j = open->size() - 1; j >= k; --j)
+            if (is_tag(open->at(j), "table"))
+                --*tables;
+        open->resize(k);
+        return;
+    }
+}
+
 } // namespace
 
 PageVerdict check_page(const QByteArray &markup, const PageLimits &limits)
@@ -41,12 +88,15 @@ PageVerdict check_page(const QByteArray &markup, const PageLimits &limits)
         return PageVerdict::TooLarge;
     QList<QByteArrayView> open;
     int tables = 0;
-    qint64 cells = 0;
+    qint64 cells = 0, elements = 0, items = 0;
+    qsizetype paragraphStart = 0;
     const char *p = markup.constData();
     const qsizetype n = markup.size();
     qsizetype i = 0;
     while (i < n) {
         const qsizetype lt = markup.indexOf('<', i);
+        if ((lt < 0 ? n : lt) - paragraphStart > limits.maxParagraph)
+            return PageVerdict::TooLongParagraph;
         if (lt < 0)
             break;
         i = lt + 1;
@@ -67,42 +117,57 @@ PageVerdict check_page(const QByteArray &markup, const PageLimits &limits)
         i = gt < 0 ? n : gt + 1;
         if (tag.isEmpty())
             continue;
-        if (!closing && (tag.compare("script", Qt::CaseInsensitive) == 0 ||
-                         tag.compare("style", Qt::CaseInsensitive) == 0)) {
-            const QByteArray end = "</" + tag.toByteArray();
-            const qsizetype e = markup.indexOf(end, i); // as written; a miss skips to the end
-            i = e < 0 ? n : e;
+        if (breaks_line(tag))
+            paragraphStart = i;
+        if (closing) {
+            if (is_container(tag))
+                close_element(&open, tag, &tables);
             continue;
         }
-        if (!closing &&
-            (tag.compare("td", Qt::CaseInsensitive) == 0 || tag.compare("th", Qt::CaseInsensitive) == 0)) {
+        if (++elements > limits.maxElements)
+            return PageVerdict::TooManyElements;
+        // Script and style hold no markup: skipped to their closing tag in any case of letters,
+        // not at all when self-closed, to the end when never closed (as the renderer does).
+        if (is_tag(tag, "script") || is_tag(tag, "style")) {
+            if (!selfClosing)
+                i = paragraphStart = closing_tag(markup, tag, i);
+            continue;
+        }
+        if (is_tag(tag, "td") || is_tag(tag, "th")) {
             if (++cells > limits.maxCells)
                 return PageVerdict::TooManyCells;
             continue;
         }
+        if (is_tag(tag, "li") && ++items > limits.maxListItems)
+            return PageVerdict::TooManyElements;
         if (!is_container(tag) || selfClosing)
             continue;
-        const bool isTable = tag.compare("table", Qt::CaseInsensitive) == 0;
-        if (!closing) {
-            open.append(tag);
-            if (isTable && ++tables > limits.maxTableDepth)
-                return PageVerdict::TooDeep;
-            if (open.size() > limits.maxDepth)
-                return PageVerdict::TooDeep;
-            continue;
-        }
-        // Close the innermost open element of this name, and everything opened inside it.
-        for (qsizetype k = open.size() - 1; k >= 0; --k) {
-            if (open[k].compare(tag, Qt::CaseInsensitive) != 0)
-                continue;
-            for (qsizetype j = open.size() - 1; j >= k; --j)
-                if (open[j].compare("table", Qt::CaseInsensitive) == 0)
-                    --tables;
-            open.resize(k);
-            break;
-        }
+        open.append(tag);
+        if (is_tag(tag, "table") && ++tables > limits.maxTableDepth)
+            return PageVerdict::TooDeep;
+        if (open.size() > limits.maxDepth)
+            return PageVerdict::TooDeep;
     }
     return PageVerdict::Ok;
+}
+
+QString source_for_showing(const QString &text, qsizetype lineLength)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / qMax<qsizetype>(1, lineLength) + 1);
+    qsizetype run = 0;
+    for (QChar c : text) {
+        if (c == QLatin1Char('\n')) {
+            run = 0;
+        } else if (run == lineLength) {
+            out.append(QLatin1Char('\n'));
+            run = 0;
+        }
+        if (c != QLatin1Char('\n'))
+            ++run;
+        out.append(c);
+    }
+    return out;
 }
 
 bool read_page_file(const QString &path, PageFile *page, const PageLimits &limits)

@@ -84,9 +84,15 @@ LinkDecision decide_link(const QString &link, const LinkContext &context)
             d.action = LinkAction::OpenFile; // never run: the desktop decides what opens it
         return d;
     }
-    const QString upper = link.toUpper();
-    if (upper.contains(QLatin1String("MAILTO:")) || upper.contains(QLatin1String("HTTP:")) ||
-        upper.contains(QLatin1String("HTTPS:"))) {
+    // Only real web and mail addresses go to the desktop: the link parsed as a URL with the
+    // scheme http or https and a host, or mailto with an address. "http:" inside a script
+    // link or another scheme's text is not one.
+    const QUrl url(link.trimmed(), QUrl::TolerantMode);
+    const QString scheme = url.scheme().toLower();
+    const bool web =
+        (scheme == QLatin1String("http") || scheme == QLatin1String("https")) && !url.host().isEmpty();
+    const bool mail = scheme == QLatin1String("mailto") && !url.path().isEmpty();
+    if (url.isValid() && (web || mail)) {
         d.action = LinkAction::OpenUrl;
         d.target = link;
     }

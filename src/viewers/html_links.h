@@ -13,7 +13,7 @@ enum class LinkAction {
     Renderer,  // the renderer follows `target` (a local file, possibly with "#anchor") itself
     PlaySound, // play `target` as sound
     OpenFile,  // open `target` with the desktop's default application
-    OpenUrl,   // hand `target` (the link as written) to the desktop's browser or mail program
+    OpenUrl,   // hand `target` (a web or mail address as written) to the desktop's browser or mail program
 };
 
 struct LinkContext {

@@ -50,7 +50,7 @@ bool show_page_in(HtmlBrowser *browser, const QString &source, bool asSource, bo
     if (refused)
         *refused = !ok && !asSource;
     if (asSource || !ok)
-        browser->showText(page.text);
+        browser->showText(source_for_showing(page.text));
     else
         browser->showHtml(page.text, anchor);
     return true;

@@ -8,7 +8,10 @@
 #include <QVector>
 #include <algorithm>
 #include <cmath>
+#include <fcntl.h>
 #include <mpv/client.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorn
 {
@@ -58,6 +61,17 @@ MediaEngine::MediaEngine(Output output, QObject *parent) : QObject(parent)
         {"hr-seek-demuxer-offset", "1"},
         {"osd-level", "0"},
         {"load-unsafe-playlists", "no"},
+        // Exactly the chosen file plays: the file is handed over by its descriptor, only
+        // libavformat reads it (mpv's own EDL, CUE, playlist and image-list readers never see
+        // it), only real container formats are accepted (no HLS, concat or other list that
+        // names further files), and nothing the file refers to is opened, local or remote.
+        {"demuxer", "lavf"},
+        {"demuxer-lavf-o",
+         "format_whitelist=[mpeg,mpegts,mpegvideo,m4v,h264,hevc,avi,matroska,mov,asf,flv,ogg,"
+         "mp3,wav,flac,aac,ac3,aiff,au,dv,nut,rm,ivf,w64,amr,ape,wv,mpc,tta,voc],"
+         "protocol_whitelist=none"},
+        {"access-references", "no"},
+        {"ordered-chapters", "no"},
         // Decoding stays on the processor: no probing of graphics interop libraries.
         {"hwdec", "no"},
         {"gpu-hwdec-interop", "no"},
@@ -196,9 +210,24 @@ void MediaEngine::open(const QString &file)
     entryId_ = -1;
     timeFormat_ = TimeFormat::Frames;
     setPaused(true);
-    // An absolute path, so that no name is taken for a protocol, an option or standard input.
+    // The player reads the file through a descriptor of its own, so no name is ever taken for
+    // a protocol, an option or a list, and a renamed or replaced file cannot swap in.
     const QByteArray path = QFile::encodeName(QFileInfo(file).absoluteFilePath());
-    command({"loadfile", path.constData(), "replace"});
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    struct stat st {
+    };
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        opening_ = false;
+        QMetaObject::invokeMethod(
+            this, [this] { emit opened(false, QStringLiteral("not a regular file")); }, Qt::QueuedConnection);
+        return;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // fdclose: the player closes the descriptor with the stream.
+    const QByteArray url = "fdclose://" + QByteArray::number(fd);
+    command({"loadfile", url.constData(), "replace"});
 }
 
 void MediaEngine::close()

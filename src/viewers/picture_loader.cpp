@@ -3,6 +3,7 @@
 #include "lang/texts.h"
 #include "viewers/bitmap_decoder.h"
 #include "viewers/gif_decoder.h"
+#include "viewers/image_memory.h"
 #include "viewers/wmf_player.h"
 
 #include <QBuffer>
@@ -156,6 +157,14 @@ namespace
 struct JpegError {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
+    bool damaged = false; // libjpeg warned about the data and went on
+};
+
+// The first Exif block of the file; the other APP1 segments are skipped as they stream by, so
+// a file of a great many of them costs no memory and no time.
+struct App1Reader {
+    QByteArray exif;
+    bool found = false;
 };
 
 // Progressive files can hold endless scans, each a pass over the whole picture. libjpeg-turbo's
@@ -187,14 +196,22 @@ extern "C" void jpeg_message(j_common_ptr cinfo, int level)
     if (level >= 0)
         return; // trace messages
     // Warnings about recoverable data (extra bytes before a marker, a damaged stretch of
-    // entropy data, a scan or two out of the progression) show the picture, as other viewers do.
-    // A premature end fails the load (libjpeg would fill the missing rest with grey), and so does
-    // a progression that contradicts itself again and again.
+    // entropy data, a premature end or a marker inside the data, a scan or two out of the
+    // progression) show the picture, as other viewers do, with the missing rest grey; the
+    // picture counts as damaged. A progression that contradicts itself again and again fails.
+    auto *err = reinterpret_cast<JpegError *>(cinfo->err);
     switch (cinfo->err->msg_code) {
     case JWRN_JPEG_EOF:
     case JWRN_HIT_MARKER:
-        std::longjmp(reinterpret_cast<JpegError *>(cinfo->err)->jump, 1);
+    case JWRN_EXTRANEOUS_DATA:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+    case JWRN_NOT_SEQUENTIAL:
+    case JWRN_TOO_MUCH_DATA:
+        err->damaged = true;
+        break;
     case JWRN_BOGUS_PROGRESSION: { // once for each coefficient of the scan's band
+        err->damaged = true;
         auto *progress = reinterpret_cast<JpegProgress *>(cinfo->progress);
         const int scan = reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number;
         if (progress && progress->lastBogus != scan) {
@@ -210,6 +227,46 @@ extern "C" void jpeg_message(j_common_ptr cinfo, int level)
 }
 
 extern "C" void jpeg_quiet(j_common_ptr) {}
+
+// Takes the next byte of the source; false at its end.
+bool source_byte(j_decompress_ptr d, int *b)
+{
+    jpeg_source_mgr *src = d->src;
+    if (src->bytes_in_buffer == 0 && !src->fill_input_buffer(d))
+        return false;
+    --src->bytes_in_buffer;
+    *b = *src->next_input_byte++;
+    return true;
+}
+
+// The marker processor of APP1: keeps the payload of the first one that is an Exif block and
+// passes over every other.
+extern "C" boolean read_app1(j_decompress_ptr d)
+{
+    auto *reader = static_cast<App1Reader *>(d->client_data);
+    int hi = 0, lo = 0;
+    if (!source_byte(d, &hi) || !source_byte(d, &lo))
+        return FALSE;
+    qsizetype remaining = qsizetype(hi << 8 | lo) - 2;
+    const bool keep = !reader->found;
+    jpeg_source_mgr *src = d->src;
+    while (remaining > 0) {
+        if (src->bytes_in_buffer == 0 && !src->fill_input_buffer(d))
+            return FALSE;
+        const qsizetype n = std::min(remaining, qsizetype(src->bytes_in_buffer));
+        if (keep)
+            reader->exif.append(reinterpret_cast<const char *>(src->next_input_byte), n);
+        src->next_input_byte += n;
+        src->bytes_in_buffer -= size_t(n);
+        remaining -= n;
+    }
+    if (keep) {
+        reader->found = reader->exif.startsWith(QByteArrayView("Exif\0\0", 6));
+        if (!reader->found)
+            reader->exif.clear();
+    }
+    return TRUE;
+}
 
 extern "C" void jpeg_progress(j_common_ptr cinfo)
 {
@@ -233,6 +290,9 @@ struct JpegResult {
     QSize shown; // the upright size asked for (invalid: natural size)
     int orientation = 1;
     int scale = 8;
+    bool damaged = false;
+    bool scratch = false; // image is the thread's scratch picture
+    App1Reader app1;      // here, in the caller's frame, as it must survive the longjmp
 };
 
 void cmyk_row_to_rgb32(const JSAMPLE *in, QRgb *out, JDIMENSION width, bool inverted)
@@ -271,7 +331,8 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, const ShownSizeRul
     progress.budget = kMinScanBlockBudget;
     cinfo.progress = &progress.pub;
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
-    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+    cinfo.client_data = &out->app1;
+    jpeg_set_marker_processor(&cinfo, JPEG_APP0 + 1, read_app1);
     jpeg_read_header(&cinfo, TRUE);
 
     out->stored = QSize(int(cinfo.image_width), int(cinfo.image_height));
@@ -287,16 +348,7 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, const ShownSizeRul
     // Multi-scan files keep all coefficients in memory; within the same limit as the picture,
     // libjpeg refuses them before decoding instead of allocating without bound.
     cinfo.mem->max_memory_to_use = long(std::min<qint64>(maxPixels * 4 + (16 << 20), LONG_MAX));
-    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
-        if (m->marker == JPEG_APP0 + 1) {
-            const int o = exif_orientation(
-                QByteArray::fromRawData(reinterpret_cast<const char *>(m->data), int(m->data_length)));
-            if (o != 1) {
-                out->orientation = o;
-                break;
-            }
-        }
-    }
+    out->orientation = exif_orientation(out->app1.exif);
     if (rule)
         shown = (*rule)(out->orientation >= 5 ? out->stored.transposed() : out->stored);
     out->shown = shown;
@@ -314,7 +366,12 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, const ShownSizeRul
         cinfo.out_color_space = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? JCS_EXT_BGRX : JCS_EXT_XRGB;
 
     jpeg_start_decompress(&cinfo);
-    out->image = QImage(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_RGB32);
+    // Decoded to be scaled to the shown size: into the thread's scratch picture.
+    out->scratch = shown.isValid() && QSize(int(cinfo.output_width), int(cinfo.output_height)) != shown;
+    out->image =
+        out->scratch
+            ? take_scratch_image(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_RGB32)
+            : large_image(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_RGB32);
     if (out->image.isNull()) {
         jpeg_destroy_decompress(&cinfo);
         return false;
@@ -346,6 +403,7 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, const ShownSizeRul
     }
     const bool complete = cinfo.output_scanline == cinfo.output_height;
     // The rest of the file (up to EOI) is not needed; a missing end marker is no reason to fail.
+    out->damaged = jerr.damaged;
     jpeg_destroy_decompress(&cinfo);
     return complete;
 }
@@ -366,12 +424,18 @@ LoadedPicture load_jpeg(const QByteArray &data, QSize shown, const ShownSizeRule
     QImage image = std::move(r.image);
     if (shown.isValid()) {
         const QSize storedShown = r.orientation >= 5 ? shown.transposed() : shown;
+        QImage decoded = std::move(image);
         if (shown.isEmpty())
             image = QImage();
-        else if (image.size() != storedShown)
-            image = image.scaled(storedShown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        else if (decoded.size() != storedShown)
+            image = decoded.scaled(storedShown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        else
+            image = decoded; // never the scratch picture: that is taken only to be scaled
+        if (r.scratch)
+            give_back_scratch_image(std::move(decoded));
     }
     result.image = apply_exif_orientation(image, r.orientation);
+    result.damaged = r.damaged;
     result.ok = true;
     return result;
 }
@@ -414,7 +478,8 @@ LoadedPicture load_raster(const QByteArray &data, PictureKind kind, QSize shown,
                     image = QImage();
         }
     } else {
-        image = kind == PictureKind::Bmp ? decode_bmp(data, maxPixels) : decode_ico(data, maxPixels);
+        image = kind == PictureKind::Bmp ? decode_bmp(data, maxPixels, &result.damaged)
+                                         : decode_ico(data, maxPixels);
     }
     if (image.isNull() || !within(image.size(), maxPixels))
         return result;
@@ -478,10 +543,9 @@ namespace
 // a file shortened by another program while mapped would crash us.
 QByteArray read_picture_file(const QString &path, PictureKind kind)
 {
-    QFile file(path);
-    if (kind == PictureKind::Unknown || !file.open(QIODevice::ReadOnly))
+    if (kind == PictureKind::Unknown)
         return {};
-    return file.readAll();
+    return read_whole_file(path);
 }
 
 LoadedPicture failed_load(PictureKind kind)

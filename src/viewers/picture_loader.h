@@ -43,6 +43,8 @@ struct LoadedPicture {
     int jpegScaleEighths = 0;
     // For GIF: number of frames the file holds (1 for a still GIF).
     int frameCount = 0;
+    // Shown although its data is damaged (for JPEG: what could not be decoded is grey).
+    bool damaged = false;
 };
 
 // Guards against decompression bombs: pictures above this many pixels are refused.

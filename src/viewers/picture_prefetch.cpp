@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <atomic>
+
 namespace vorn
 {
 
@@ -26,17 +28,26 @@ DecodedPicture decode_for_view(const QString &path, QSize shownSize)
 namespace
 {
 
+std::atomic<PicturePrefetcher::DecodeHook> g_decodeHook{nullptr};
+
 // The work of one decode: values only, so that it may outlive the request.
 auto decodeWork(const QString &path, QSize shownSize)
 {
     return [path, shownSize](JobToken &t) -> DecodedPicture {
         if (!t.checkpoint()) // superseded while it waited for a worker
             return DecodedPicture{path, shownSize, {}, {}};
+        if (const PicturePrefetcher::DecodeHook hook = g_decodeHook.load())
+            hook(path);
         return decode_for_view(path, shownSize);
     };
 }
 
 } // namespace
+
+void PicturePrefetcher::setDecodeHook(DecodeHook hook)
+{
+    g_decodeHook.store(hook);
+}
 
 PicturePrefetcher::PicturePrefetcher(QObject *parent) : QObject(parent)
 {

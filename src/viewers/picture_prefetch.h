@@ -54,6 +54,10 @@ class PicturePrefetcher : public QObject
     void clear();
     // Number of requests served from the background decode of the next entry (for tests).
     int hits() const { return hits_; }
+    // For tests only: called on the decoding thread before each decode (it may hold the decode
+    // there); nullptr switches it off.
+    using DecodeHook = void (*)(const QString &path);
+    static void setDecodeHook(DecodeHook hook);
 
   signals:
     // The picture of the newest request is ready (decoded or failed: see picture.ok).

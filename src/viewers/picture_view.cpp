@@ -23,6 +23,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace vorn
 {
 
@@ -227,6 +229,8 @@ void PictureView::present(const DecodedPicture &decoded)
         return;
     }
     doc_.natural = pic.naturalSize;
+    // A picture shown although its data is damaged says so.
+    stat_view_->setPanelText(4, pic.damaged ? ctx_.msg(Msg::PictureDamaged) : QString());
     if (!doc_.animated) {
         viewport_->still()->setImage(pic.image);
     } else {
@@ -238,8 +242,18 @@ void PictureView::present(const DecodedPicture &decoded)
         viewport_->animation()->setMovie(std::move(movie));
     }
     // A new picture comes at natural size; the factor keeps its value until the next zoom
-    // click applies it.
+    // click applies it. A zoom set while it decoded applies now, as if set after it came.
     doc_.picRect = viewport_->placeAt(doc_.animated, doc_.natural);
+    const bool factorClicked = std::exchange(factorWhileLoading_, false);
+    const int track = std::exchange(trackWhileLoading_, -1);
+    if (factorClicked && doc_.factor > 1) {
+        applyFactor();
+    } else if (track >= 0 && track != kTrackDefault && doc_.factor == 1) {
+        setTrackSilently(track);
+        ImageWidget *img = viewport_->image(doc_.animated);
+        img->resize(percent_size(doc_.natural, track));
+        doc_.picRect = img->geometry();
+    }
     layoutPass();
     prefetchNext();
 }
@@ -247,6 +261,7 @@ void PictureView::present(const DecodedPicture &decoded)
 void PictureView::loadFailed(const QString &path)
 {
     clearView();
+    stat_view_->setPanelText(4, QString());
     doc_.path.clear();
     doc_.natural = QSize();
     ctx_.prompter().error(load_failure_text(ctx_.texts(), path));
@@ -291,6 +306,7 @@ void PictureView::releaseFile()
     doc_.forget();
     stat_view_->setPanelText(1, QString());
     stat_view_->setPanelText(2, QString());
+    stat_view_->setPanelText(4, QString());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -384,6 +400,7 @@ void PictureView::setTrackSilently(int position)
 
 void PictureView::bt_zoominClick()
 {
+    noteZoomWhileLoading(true);
     doc_.factor = zoom_in_factor(doc_.factor);
     // The factor and the percentage do not mix: the status shows one of them.
     setTrackSilently(kTrackDefault);
@@ -396,6 +413,7 @@ void PictureView::bt_zoominClick()
 
 void PictureView::bt_zoomoutClick()
 {
+    noteZoomWhileLoading(true);
     viewport_->scrollHome();
     doc_.factor = zoom_out_factor(doc_.factor);
     setTrackSilently(kTrackDefault);
@@ -406,8 +424,17 @@ void PictureView::bt_zoomoutClick()
     layoutPass();
 }
 
+void PictureView::noteZoomWhileLoading(bool factor, int track)
+{
+    if (!prefetcher_.isDecoding())
+        return;
+    factorWhileLoading_ = factor;
+    trackWhileLoading_ = factor ? -1 : track;
+}
+
 void PictureView::trb_1Change(int position)
 {
+    noteZoomWhileLoading(false, position);
     if (doc_.path.isEmpty())
         return;
     ImageWidget *img = viewport_->image(doc_.animated);
@@ -427,6 +454,8 @@ void PictureView::resetTrackBar()
 
 void PictureView::resetZoom()
 {
+    factorWhileLoading_ = false;
+    trackWhileLoading_ = -1;
     doc_.factor = 1;
     setTrackSilently(kTrackDefault);
     trb_1_->setEnabled(false);

@@ -126,6 +126,9 @@ class PictureView : public QObject, public FileViewer
     // Shows a decoded picture (or the failure of its decode).
     void present(const DecodedPicture &decoded);
     void applyFactor();
+    // Remembers a zoom made while the requested picture decodes: a factor click, else the
+    // track bar's new position.
+    void noteZoomWhileLoading(bool factor, int track = -1);
     void placeFrame();
     void applyModeControls();
     void updateButtons();
@@ -157,6 +160,10 @@ class PictureView : public QObject, public FileViewer
     Job copy_; // the whole picture for the clipboard when it is shown scaled
 
     PictureDocument doc_;
+    // Zoom set while the requested picture decodes, applied when it arrives: a factor click,
+    // or the track bar's position (-1: not moved).
+    bool factorWhileLoading_ = false;
+    int trackWhileLoading_ = -1;
     bool layoutSuppressed_ = false;
     bool inLayout_ = false;
 };

@@ -1,8 +1,11 @@
 #include "viewers/text_view.h"
 
+#include "base/job.h"
+#include "base/text_file.h"
 #include "files/app_context.h"
 #include "files/file_list_view.h"
 #include "widgets/collapsible_toolbar.h"
+#include "widgets/editor_filler.h"
 #include "widgets/hex_widget.h"
 #include "widgets/panel_status_bar.h"
 #include "widgets/tool_row.h"
@@ -12,6 +15,7 @@
 #include <QButtonGroup>
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -20,6 +24,8 @@
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTextBlock>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -42,6 +48,15 @@ constexpr int kMaxCols = 24;
 constexpr int kMinFont = 8;
 constexpr int kMaxFont = 14;
 constexpr int kSplitterWidth = 2;
+// Files up to this size are read at once; larger ones are read in the background and filled
+// into the editor in pieces, so the window keeps answering.
+constexpr qint64 kLoadAtOnce = qint64(512) << 10;
+
+struct LoadResult {
+    bool ok = false;
+    TextDocument doc;
+    QString error;
+};
 
 QString line_end_name(LineEnd e)
 {
@@ -62,6 +77,27 @@ TextView::TextView(AppContext &ctx, QFrame *pn_textmain, int rowHeight, QObject 
 {
     buildToolBar(rowHeight);
     buildBody();
+    filler1_ = new EditorFiller(textmemo_, this);
+    filler2_ = new EditorFiller(textmemo2_, this);
+    connect(filler1_, &EditorFiller::done, this, [this] {
+        updateButtons();
+        emit loaded();
+    });
+    connect(filler2_, &EditorFiller::done, this, &TextView::updateButtons);
+    loadJob_ = new Job(this);
+    loadJob2_ = new Job(this);
+    connect(loadJob_, &Job::finished, this, [this] {
+        if (const TextDocument *doc = readResult(loadJob_, path_))
+            fillEditor(*doc);
+        else if (!loadJob_->wasCancelled())
+            textmemo_->setEnabled(false);
+        updateButtons();
+    });
+    connect(loadJob2_, &Job::finished, this, [this] {
+        if (const TextDocument *doc = readResult(loadJob2_, loadPath_))
+            fillEditor2(*doc);
+        updateButtons();
+    });
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget *, QWidget *now) { onFocusChanged(now); });
     if (QClipboard *cb = QGuiApplication::clipboard())
@@ -205,42 +241,150 @@ void TextView::applyTexts()
 // ---------------------------------------------------------------------------------------------
 // Showing a file
 
-void TextView::offerSave()
+QString TextView::editorText(const QPlainTextEdit *editor)
 {
-    if (!textmemo_->document()->isModified() || truncated_ || path_.isEmpty())
+    // toPlainText() would turn no-break spaces into blanks and line separators into breaks.
+    QString text = editor->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
+}
+
+bool TextView::edited(const QPlainTextEdit *editor) const
+{
+    return editor->document()->isModified() && !editor->isReadOnly() && editor->isEnabled();
+}
+
+bool TextView::askAndSave(bool first)
+{
+    const Answer a = ctx_.prompter().message(ctx_.msg(first ? Msg::TextSaveChanges : Msg::TextSaveChanges2),
+                                             Answer::Yes | Answer::No | Answer::Cancel, PromptIcon::Question);
+    if (a == Answer::Yes)
+        return saveEditor(first); // a cancelled dialog keeps the edit
+    if (a != Answer::No)
+        return false;
+    (first ? textmemo_ : textmemo2_)->document()->setModified(false);
+    return true;
+}
+
+bool TextView::mayLeave(bool both)
+{
+    if (edited(textmemo_) && !askAndSave(true)) {
+        updateButtons();
+        return false;
+    }
+    if (both && edited(textmemo2_) && !askAndSave(false)) {
+        updateButtons();
+        return false;
+    }
+    updateButtons();
+    return true;
+}
+
+bool TextView::isLoading(bool second) const
+{
+    return second ? loadJob2_->isRunning() || filler2_->isFilling()
+                  : loadJob_->isRunning() || filler1_->isFilling();
+}
+
+void TextView::stopLoading()
+{
+    loadJob_->cancel();
+    filler1_->stop();
+}
+
+const TextDocument *TextView::readResult(Job *job, const QString &path)
+{
+    if (job->wasCancelled() || !job->hasResult())
+        return nullptr;
+    const auto r = job->result<std::shared_ptr<LoadResult>>();
+    if (r->ok)
+        return &r->doc;
+    ctx_.prompter().error(ctx_.msg(Msg::CouldNotRead) + QDir::toNativeSeparators(path) +
+                          QStringLiteral("\n") + r->error);
+    return nullptr;
+}
+
+namespace
+{
+void start_read(Job *job, const QString &path)
+{
+    job->start([path](JobToken &) {
+        auto r = std::make_shared<LoadResult>();
+        r->ok = read_text_document(path, &r->doc, &r->error);
+        return r;
+    });
+}
+} // namespace
+
+void TextView::releaseFile()
+{
+    if (edited(textmemo_))
         return;
-    if (ctx_.prompter().askYesNo(ctx_.msg(Msg::TextSaveChanges)))
-        saveEditor(true);
+    stopLoading();
+    textmemo_->clear();
+    textmemo_->document()->setModified(false);
+    textmemo_->setEnabled(false);
+    texthex_->clear();
+    path_.clear();
+    stat_text_->setPanelText(0, QString());
+    stat_text_->setPanelText(1, QString());
+    updateButtons();
 }
 
 void TextView::showTextFile(const QString &path)
 {
-    offerSave();
+    if (!mayLeave(false))
+        return;
+    stopLoading();
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
         ctx_.prompter().info(ctx_.msg(Msg::NoFilesSelected));
         textmemo_->setEnabled(false);
         updateButtons();
         return;
     }
-    TextDocument doc;
-    QString error;
-    if (!read_text_document(path, &doc, &error)) {
-        ctx_.prompter().error(ctx_.msg(Msg::CouldNotRead) + QDir::toNativeSeparators(path) +
-                              QStringLiteral("\n") + error);
-        textmemo_->setEnabled(false);
-        updateButtons();
+    // The dump comes at once: the file is mapped, not read.
+    texthex_->openFile(path);
+    path_ = path;
+    if (QFileInfo(path).size() <= kLoadAtOnce) {
+        TextDocument doc;
+        QString error;
+        if (!read_text_document(path, &doc, &error)) {
+            ctx_.prompter().error(ctx_.msg(Msg::CouldNotRead) + QDir::toNativeSeparators(path) +
+                                  QStringLiteral("\n") + error);
+            textmemo_->setEnabled(false);
+            updateButtons();
+            return;
+        }
+        fillEditor(doc);
         return;
     }
+    // A large file: read and decoded on the pool, then filled in pieces.
     textmemo_->setEnabled(true);
-    path_ = path;
+    textmemo_->clear();
+    textmemo_->setReadOnly(true);
+    truncated_ = linesCut_ = false;
+    stat_text_->setPanelText(0, QDir::toNativeSeparators(path_));
+    stat_text_->setPanelText(1, QString());
+    start_read(loadJob_, path);
+    updateButtons();
+}
+
+void TextView::fillEditor(const TextDocument &doc)
+{
+    textmemo_->setEnabled(true);
     doc1_ = doc.format;
     truncated_ = doc.truncated;
-    textmemo_->setPlainText(doc.text);
-    textmemo_->setReadOnly(truncated_);
-    textmemo_->document()->setModified(false);
-    texthex_->openFile(path);
+    linesCut_ = doc.linesCut;
     writeStatus();
-    updateButtons();
+    filler1_->fill(doc.text, truncated_ || linesCut_);
+}
+
+void TextView::fillEditor2(const TextDocument &doc)
+{
+    doc2_ = doc.format;
+    filler2_->fill(doc.text, doc.truncated || doc.linesCut);
+    textmemo2_->setFocus(Qt::OtherFocusReason);
+    active_ = Active::Editor2;
 }
 
 void TextView::writeStatus()
@@ -250,6 +394,8 @@ void TextView::writeStatus()
     stat_text_->setPanelText(0, QDir::toNativeSeparators(path_));
     if (truncated_)
         stat_text_->setPanelText(1, ctx_.msg(Msg::TextTruncated));
+    else if (linesCut_)
+        stat_text_->setPanelText(1, ctx_.msg(Msg::TextLinesCut));
     else
         stat_text_->setPanelText(1, (doc1_.utf8 ? QStringLiteral("UTF-8") : QStringLiteral("Windows-1252")) +
                                         QStringLiteral(", ") + line_end_name(doc1_.lineEnd));
@@ -296,8 +442,7 @@ void TextView::updateButtons()
                              : active_ == Active::Editor2 ? textmemo2_
                                                           : nullptr;
     // Save: a changed text, not in the hex view.
-    const bool modified = (textmemo_->document()->isModified() && !truncated_) ||
-                          (textmemo2_->isVisible() && textmemo2_->document()->isModified());
+    const bool modified = edited(textmemo_) || (textmemo2_->isVisible() && edited(textmemo2_));
     bt_textsave_->setEnabled(modified && !hex);
     // Paste: text on the clipboard and an editor that may be changed.
     const QMimeData *clip = QGuiApplication::clipboard() ? QGuiApplication::clipboard()->mimeData() : nullptr;
@@ -387,6 +532,20 @@ void TextView::bt_textloadClick()
     const QString file = ctx_.prompter().openFileName(ctx_.msg(Msg::OpenFile), start, dialogFilter());
     if (file.isEmpty())
         return;
+    // The second editor's own unsaved edits are asked about before they are replaced.
+    if (edited(textmemo2_) && !askAndSave(false))
+        return;
+    loadJob2_->cancel();
+    filler2_->stop();
+    if (QFileInfo(file).size() > kLoadAtOnce) {
+        // Read on the pool, then filled in pieces; the editor is read-only meanwhile.
+        loadPath_ = file;
+        textmemo2_->clear();
+        textmemo2_->setReadOnly(true);
+        start_read(loadJob2_, file);
+        updateButtons();
+        return;
+    }
     TextDocument doc;
     QString error;
     if (!read_text_document(file, &doc, &error)) {
@@ -395,12 +554,7 @@ void TextView::bt_textloadClick()
         return;
     }
     loadPath_ = file;
-    doc2_ = doc.format;
-    textmemo2_->setPlainText(doc.text);
-    textmemo2_->setReadOnly(doc.truncated);
-    textmemo2_->document()->setModified(false);
-    textmemo2_->setFocus(Qt::OtherFocusReason);
-    active_ = Active::Editor2;
+    fillEditor2(doc);
     updateButtons();
 }
 
@@ -413,15 +567,34 @@ bool TextView::saveEditor(bool first)
                                      proposed.isEmpty() ? QDir::homePath() : proposed, dialogFilter());
     if (file.isEmpty())
         return false;
+    // The text in the file's encoding and line ends; what Windows-1252 cannot hold is asked
+    // about before anything is written.
+    const QString text = editorText(editor);
+    TextFormat format = first ? doc1_ : doc2_;
+    QByteArray bytes;
+    TextFormat written;
+    if (!encode_document(text, format, &bytes, &written)) {
+        if (!ctx_.prompter().askYesNo(ctx_.msg(Msg::TextNotInEncoding)))
+            return false;
+        format.utf8 = true;
+        format.bom = false;
+        encode_document(text, format, &bytes, &written);
+    }
     QString error;
-    if (!write_text_document(file, editor->toPlainText(), first ? doc1_ : doc2_, &error)) {
+    if (!write_file_atomic(file, bytes, &error)) {
         ctx_.prompter().error(ctx_.msg(Msg::WriteFailed) + QDir::toNativeSeparators(file) +
                               QStringLiteral("\n") + error);
         return false;
     }
     editor->document()->setModified(false);
-    if (first && QFileInfo(file) == QFileInfo(path_))
+    // The file shown (or loaded) now holds what was written: later saves compare against it.
+    if (first && QFileInfo(file) == QFileInfo(path_)) {
+        doc1_ = written;
         texthex_->openFile(path_); // the dump follows the saved file
+        writeStatus();
+    } else if (!first && QFileInfo(file) == QFileInfo(loadPath_)) {
+        doc2_ = written;
+    }
     return true;
 }
 

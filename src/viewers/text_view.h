@@ -25,7 +25,9 @@ namespace vorn
 
 class AppContext;
 class CollapsibleToolBar;
+class EditorFiller;
 class HexWidget;
+class Job;
 class PanelStatusBar;
 
 class TextView : public QObject, public FileViewer
@@ -35,8 +37,20 @@ class TextView : public QObject, public FileViewer
     TextView(AppContext &ctx, QFrame *pn_textmain, int rowHeight, QObject *parent = nullptr);
     ~TextView() override;
 
-    // FileViewer: Show text file.
+    // FileViewer: Show text file. Release empties and disables the first editor, unless it
+    // holds unsaved edits (those are only ever dropped on the user's answer).
     void showFile(const QString &path) override { showTextFile(path); }
+    void releaseFile() override;
+    // Asks about unsaved edits before they would be left: of the first editor, and with `both`
+    // (the window closes) of the second too. Yes saves (a cancelled save dialog counts as
+    // Cancel), No drops the edits, Cancel keeps them: false, the caller stays where it is.
+    bool mayLeave(bool both);
+    // The text of an editor as the user sees it, every character as it stands (no-break spaces,
+    // line separators), lines joined by '\n'.
+    static QString editorText(const QPlainTextEdit *editor);
+    // A large file is read in the background and filled into the editor in pieces; the
+    // editor is read-only meanwhile.
+    bool isLoading(bool second = false) const;
 
     QPlainTextEdit *editor1() const { return textmemo_; }
     QPlainTextEdit *editor2() const { return textmemo2_; }
@@ -62,6 +76,10 @@ class TextView : public QObject, public FileViewer
     void textmemoSelectionChange();
     void updateButtons();
 
+  signals:
+    // The shown file is in the editor completely.
+    void loaded();
+
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -77,8 +95,14 @@ class TextView : public QObject, public FileViewer
     QString dialogFilter() const;
     // Saves one editor through the save dialog; false when cancelled or failed.
     bool saveEditor(bool first);
-    // Asks whether the unsaved edits of editor 1 are to be saved before another file is shown.
-    void offerSave();
+    // Unsaved edits the user could lose (the editor is editable and changed).
+    bool edited(const QPlainTextEdit *editor) const;
+    bool askAndSave(bool first);
+    void stopLoading();
+    void fillEditor(const TextDocument &doc);
+    void fillEditor2(const TextDocument &doc);
+    // The outcome of a read on the pool: the document, or the message of a failure shown.
+    const TextDocument *readResult(Job *job, const QString &path);
     void writeStatus();
 
     AppContext &ctx_;
@@ -112,6 +136,11 @@ class TextView : public QObject, public FileViewer
     QString path_;    // the shown file
     TextFormat doc1_; // how the shown file was stored
     bool truncated_ = false;
+    bool linesCut_ = false;
+    Job *loadJob_ = nullptr;  // reads the shown file
+    Job *loadJob2_ = nullptr; // reads the file for the second editor
+    EditorFiller *filler1_ = nullptr;
+    EditorFiller *filler2_ = nullptr;
     QString loadPath_; // the file last chosen in dlg_loaduser
     TextFormat doc2_;
     int fontSize_ = 9; // the editors' font size in points (12 pixels at 96 dpi)

@@ -5,6 +5,8 @@
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/theme.h"
 
+#include <memory>
+
 namespace vorn
 {
 
@@ -22,12 +24,20 @@ VideoPart install_video_part(ViewHost &host)
             view->toolBar()->setEnabled(!locked);
     });
     // While a video plays nothing outside its view may change the selection or the view;
-    // Stop brings everything back, the list side included.
-    QObject::connect(view, &VideoView::lockRequested, &host, [&host](bool locked) {
-        host.setLocked(locked);
-        if (!locked)
-            host.setSideAndBarsVisible(true);
+    // Stop brings everything back, the list side included. The video holds one token
+    // however often Play is pressed, and gives it back once.
+    auto token = std::make_shared<LockToken>();
+    QObject::connect(view, &VideoView::lockRequested, &host, [&host, token](bool locked) {
+        if (locked) {
+            if (!token->held())
+                *token = LockToken(host);
+            return;
+        }
+        token->release();
+        host.setSideAndBarsVisible(true);
     });
+    // Taken down with the window: nothing is left to unlock.
+    QObject::connect(view, &QObject::destroyed, [token] { token->forget(); });
     return part;
 }
 

@@ -71,7 +71,6 @@ bool HexWidget::openFile(const QString &path, QString *error)
         *error = file_.errorString();
     }
     anchor_ = cursor_ = 0;
-    active_ = false;
     top_ = 0;
     relayout();
     emit selectionChanged();
@@ -86,7 +85,6 @@ void HexWidget::setData(const QByteArray &bytes)
     data_ = reinterpret_cast<const uchar *>(buffer_.constData());
     size_ = buffer_.size();
     anchor_ = cursor_ = 0;
-    active_ = false;
     top_ = 0;
     relayout();
     emit selectionChanged();
@@ -131,11 +129,6 @@ qint64 HexWidget::lineCount() const
 int HexWidget::visibleLines() const
 {
     return qMax(1, viewport()->height() / lineHeight_);
-}
-
-qint64 HexWidget::selectionEnd() const
-{
-    return active_ ? qMax(anchor_, cursor_) + 1 : selectionStart();
 }
 
 void HexWidget::relayout()
@@ -240,9 +233,10 @@ void HexWidget::paintEvent(QPaintEvent *)
     }
     // The cursor byte while the widget has the focus.
     if (hasFocus() && size_ > 0) {
-        const qint64 line = cursor_ / layout_.bytesPerLine;
+        const qint64 at = qMin(cursor_, size_ - 1);
+        const qint64 line = at / layout_.bytesPerLine;
         if (line >= top_ && line < top_ + rows) {
-            const int i = int(cursor_ % layout_.bytesPerLine);
+            const int i = int(at % layout_.bytesPerLine);
             const int col = asciiSide_ ? layout_.asciiColumn(i) : layout_.hexColumn(i);
             p.setPen(pal.color(QPalette::Text));
             p.drawRect(x0 + col * charWidth_, int(line - top_) * lineHeight_,
@@ -279,7 +273,24 @@ void HexWidget::mousePressEvent(QMouseEvent *event)
     const qint64 b = byteAt(event->position().toPoint(), &ascii);
     asciiSide_ = ascii;
     selecting_ = true;
-    moveCursor(b, event->modifiers() & Qt::ShiftModifier);
+    if (event->modifiers() & Qt::ShiftModifier) {
+        // Shift+click: from the anchor to the byte clicked, that byte included.
+        moveCursor(b >= anchor_ ? b + 1 : b, true);
+        return;
+    }
+    pressed_ = b;
+    moveCursor(b, false);
+}
+
+void HexWidget::dragTo(qint64 byte)
+{
+    if (byte >= pressed_) {
+        anchor_ = pressed_;
+        moveCursor(byte + 1, true);
+    } else {
+        anchor_ = pressed_ + 1;
+        moveCursor(byte, true);
+    }
 }
 
 void HexWidget::mouseMoveEvent(QMouseEvent *event)
@@ -292,18 +303,14 @@ void HexWidget::mouseMoveEvent(QMouseEvent *event)
     else if (pos.y() > viewport()->height())
         scrollToLine(top_ + 1);
     bool ascii = false;
-    moveCursor(byteAt(pos, &ascii), true);
+    dragTo(byteAt(pos, &ascii));
 }
 
 void HexWidget::moveCursor(qint64 to, bool extend)
 {
-    to = qBound<qint64>(0, to, qMax<qint64>(0, size_ - 1));
-    if (!extend) {
+    to = qBound<qint64>(0, to, size_);
+    if (!extend)
         anchor_ = to;
-        active_ = false;
-    } else {
-        active_ = size_ > 0;
-    }
     cursor_ = to;
     ensureVisible(to);
     viewport()->update();
@@ -324,8 +331,7 @@ void HexWidget::setSelection(qint64 start, qint64 end)
     start = qBound<qint64>(0, start, size_);
     end = qBound<qint64>(start, end, size_);
     anchor_ = start;
-    cursor_ = end > start ? end - 1 : start;
-    active_ = end > start;
+    cursor_ = end;
     viewport()->update();
     emit selectionChanged();
 }
@@ -401,7 +407,8 @@ void HexWidget::keyPressEvent(QKeyEvent *event)
         to = ctrl ? 0 : cursor_ - cursor_ % bpl;
         break;
     case Qt::Key_End:
-        to = ctrl ? size_ - 1 : cursor_ - cursor_ % bpl + bpl - 1;
+        // The end of the file, or of the line: with Shift its last byte is taken in.
+        to = ctrl ? size_ : cursor_ - cursor_ % bpl + bpl - (shift ? 0 : 1);
         break;
     default:
         QAbstractScrollArea::keyPressEvent(event);

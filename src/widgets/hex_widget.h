@@ -42,9 +42,10 @@ class HexWidget : public QAbstractScrollArea
     // The text of a line as it is painted ("0000fff0: 0000 ...  ....").
     QString lineText(qint64 line) const;
 
-    // The selection as a half-open byte range; empty when start == end.
+    // The selection as a half-open byte range between the anchor and the cursor, both places
+    // between bytes (0 to size); empty when they meet.
     qint64 selectionStart() const { return qMin(anchor_, cursor_); }
-    qint64 selectionEnd() const;
+    qint64 selectionEnd() const { return qMax(anchor_, cursor_); }
     bool hasSelection() const { return selectionEnd() > selectionStart(); }
     void setSelection(qint64 start, qint64 end);
     void selectAll();
@@ -78,6 +79,8 @@ class HexWidget : public QAbstractScrollArea
     void syncScrollBar();
     qint64 byteAt(const QPoint &pos, bool *ascii) const;
     void moveCursor(qint64 to, bool extend);
+    // Selects from the byte pressed on to `byte`, both included.
+    void dragTo(qint64 byte);
     void ensureVisible(qint64 byte);
 
     QString path_;
@@ -92,11 +95,11 @@ class HexWidget : public QAbstractScrollArea
     int charWidth_ = 8;
     int lineHeight_ = 14;
     int ascent_ = 11;
-    qint64 anchor_ = 0;
-    qint64 cursor_ = 0; // selection is [min, max] inclusive once the mouse or keys moved
+    qint64 anchor_ = 0;  // where the selection started, a place between bytes
+    qint64 cursor_ = 0;  // the place the keys move; the byte after it is framed
+    qint64 pressed_ = 0; // the byte the mouse went down on
     bool selecting_ = false;
     bool asciiSide_ = false;
-    bool active_ = false; // a selection exists (also of one byte)
 };
 
 } // namespace vorn

@@ -83,6 +83,7 @@ class TstZipView : public QObject
     void sortFromZipNeverOverwrites();
     void rowsNameExactlyTheirEntry();
     void overflowingSizesStated();
+    void sortFromGridAfterItLostTheFocus();
 
   private:
     // A German window in ZIP mode with extract or pack mode on.
@@ -724,6 +725,35 @@ void TstZipView::overflowingSizesStated()
     const QString text = zip_problem_text(p, Texts(English));
     QVERIFY2(text.contains(QLatin1String("16.0 EB")), qPrintable(text));
     QVERIFY2(!text.startsWith(QLatin1String("Unpacking refused: 0 ")), qPrintable(text));
+}
+
+void TstZipView::sortFromGridAfterItLostTheFocus()
+{
+    WindowFixture f;
+    ZipView &v = start(f);
+    writeFile(f.path("a.zip"), rawZip({entry("pic.jpg", "from zip"), entry("other.txt", "o")}));
+    openArchive(f, f.path("a.zip"));
+    const QString target = f.path("sorted") + "/";
+    QVERIFY(QDir().mkpath(target));
+    SortEngine &engine = f.window->findChild<SortBarView *>()->engine();
+
+    // a normal click: the preview extraction runs, the focus goes elsewhere meanwhile
+    v.currentGrid()->setFocus();
+    selectRows(v, {0});
+    v.currentGrid()->clearFocus();
+    QVERIFY(!v.currentGrid()->hasFocus());
+    QVERIFY(engine.sort_into_target(target));
+    QTRY_COMPARE(readFile(target + "pic.jpg"), QByteArray("from zip"));
+
+    // the user working in a list outside the ZIP view makes that the source again
+    QVERIFY(v.gridHasFocus());
+    QAbstractItemView *elsewhere = nullptr;
+    for (QAbstractItemView *w : f.window->findChildren<QAbstractItemView *>())
+        if (!v.isAncestorOf(w) && w->isVisible() && w->focusPolicy() != Qt::NoFocus)
+            elsewhere = w;
+    QVERIFY(elsewhere);
+    elsewhere->setFocus();
+    QVERIFY(!v.gridHasFocus());
 }
 
 QTEST_MAIN(TstZipView)

@@ -3,8 +3,10 @@
 #include "app/view_stack_view.h"
 #include "files/fake_drive_info.h"
 #include "files/file_helpers.h"
+#include "files/file_list_model.h"
 #include "files/list_area_view.h"
 #include "files/mask_bar_view.h"
+#include "files/masks.h"
 #include "files/scan_panel_view.h"
 #include "support/test_support.h"
 #include "widgets/collapsible_toolbar.h"
@@ -19,6 +21,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace vorn;
@@ -36,6 +39,7 @@ class TstBrowsing : public QObject
     void deleteRefusedOnCdrom();
     void deleteCancelledKeepsTheRest();
     void hiddenFileNotListed();
+    void largeFolderListedInOrder();
     void renameModeHidesLists();
     void scanOrderAndQuestion();
     void scanNoAtQuestion();
@@ -214,6 +218,48 @@ void TstBrowsing::hiddenFileNotListed()
     for (const FileEntry &e : w.listArea()->folderList()->fileModel()->entries())
         names << e.name;
     QCOMPARE(names, (QStringList{"a.b", "shown.jpg"}));
+}
+
+// A folder of several thousand files is read and checked in blocks on more than one thread:
+// every accepted file comes once, in order without regard to case, and files flagged hidden or
+// system in user.DOSATTRIB are left out wherever they fall.
+void TstBrowsing::largeFolderListedInOrder()
+{
+    QTemporaryDir dir;
+    constexpr int kFiles = 7000;
+    const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+    const QByteArray probe = folder + "probe.dat";
+    QVERIFY(::close(::open(probe.constData(), O_CREAT | O_WRONLY, 0644)) == 0);
+    // Without extended attributes on this file system no file is flagged.
+    const bool xattrs = setxattr(probe.constData(), "user.DOSATTRIB", "0x20", 4, 0) == 0;
+    QStringList expected;
+    for (int i = kFiles - 1; i >= 0; --i) {
+        const bool accepted = i % 50 != 7;
+        const QString name = QStringLiteral("%1_%2.%3")
+                                 .arg(i % 2 ? "Img" : "img")
+                                 .arg(i, 5, 10, QLatin1Char('0'))
+                                 .arg(accepted ? "jpg" : "txt");
+        const QByteArray path = folder + QFile::encodeName(name);
+        const int fd = ::open(path.constData(), O_CREAT | O_WRONLY, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        // Hidden (0x2) and system (0x4) leave a file out; archive (0x20) does not.
+        const char *flags = i % 97 == 3 ? "0x2" : i % 89 == 5 ? "0x4" : i % 13 == 0 ? "0x20" : nullptr;
+        if (xattrs && flags)
+            QVERIFY(setxattr(path.constData(), "user.DOSATTRIB", flags, strlen(flags), 0) == 0);
+        const bool flagged = xattrs && flags && qstrcmp(flags, "0x20") != 0;
+        if (accepted && !flagged)
+            expected.prepend(name);
+    }
+    const QStringList patterns = parse_patterns(QStringLiteral("*.jpg"));
+    QStringList names;
+    for (const FileEntry &e :
+         list_folder(dir.path(), [&patterns](const QString &n) { return matches_any(n, patterns); })) {
+        QCOMPARE(e.folder, dir.path() + QLatin1Char('/'));
+        names << e.name;
+    }
+    QCOMPARE(names.size(), expected.size());
+    QCOMPARE(names, expected);
 }
 
 void TstBrowsing::renameModeHidesLists()

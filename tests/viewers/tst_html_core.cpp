@@ -21,6 +21,7 @@ class TstHtmlCore : public QObject
     void historyKeepsForty();
     void guard_data();
     void guard();
+    void sourceWrapped();
     void helpTopics();
 };
 
@@ -91,6 +92,17 @@ void TstHtmlCore::links_data()
         << "MailTo:someone@example.org" << LinkAction::OpenUrl << false << ""
         << ""
         << "MailTo:someone@example.org";
+    QTest::newRow("script naming a web address")
+        << "javascript:window.open('http://example.org')" << LinkAction::Renderer << false << ""
+        << ""
+        << "";
+    QTest::newRow("HTTP: inside another scheme")
+        << "x-app:go?to=HTTP://example.org" << LinkAction::Renderer << false << ""
+        << ""
+        << "";
+    QTest::newRow("web scheme without a host") << "http:nothing" << LinkAction::Renderer << false << ""
+                                               << ""
+                                               << "";
     QTest::newRow("other scheme stays with the renderer")
         << "javascript:alert(1)" << LinkAction::Renderer << false << ""
         << ""
@@ -174,6 +186,25 @@ void TstHtmlCore::guard_data()
     QTest::newRow("nested tables") << QByteArray("<table><tr><td>").repeated(20) << int(PageVerdict::TooDeep);
     QTest::newRow("huge table") << "<table>" + QByteArray("<tr><td>1<td>2").repeated(20000) + "</table>"
                                 << int(PageVerdict::TooManyCells);
+    // Script and style as the renderer reads them: closed in any case of letters, self-closed,
+    // or never closed (then nothing after them is rendered).
+    const QByteArray rows = QByteArray("<table><tr><td>").repeated(3000);
+    QTest::newRow("script closed in capitals") << "<script></SCRIPT>" + rows << int(PageVerdict::TooDeep);
+    QTest::newRow("self-closed script") << "<script/>" + rows << int(PageVerdict::TooDeep);
+    QTest::newRow("style closed in capitals")
+        << "<style></STYLE><table>" + QByteArray("<tr><td>x</td></tr>").repeated(200000) + "</table>"
+        << int(PageVerdict::TooManyCells);
+    QTest::newRow("closing tag needs the whole name") << "<script></scriptx>" + rows << int(PageVerdict::Ok);
+    QTest::newRow("unclosed script hides the rest") << "<SCRIPT type=x>" + rows << int(PageVerdict::Ok);
+    QTest::newRow("tag names in any case") << QByteArray("<DiV>").repeated(100) << int(PageVerdict::TooDeep);
+    // Pages the renderer would take seconds for.
+    QTest::newRow("many list items") << "<ul>" + QByteArray("<li>x").repeated(200000)
+                                     << int(PageVerdict::TooManyElements);
+    QTest::newRow("many line breaks")
+        << QByteArray("x<br>").repeated(500000) << int(PageVerdict::TooManyElements);
+    QTest::newRow("one endless paragraph")
+        << QByteArray("word ").repeated(200000) << int(PageVerdict::TooLongParagraph);
+    QTest::newRow("unclosed bold") << QByteArray("<b>x").repeated(100000) << int(PageVerdict::TooDeep);
     QTest::newRow("too large") << QByteArray((4 << 20) + 1, 'x') << int(PageVerdict::TooLarge);
     QTest::newRow("tags in comments and scripts do not count")
         << "<!--" + QByteArray("<div>").repeated(100) + "--><script>" + QByteArray("<div>").repeated(100) +
@@ -181,6 +212,12 @@ void TstHtmlCore::guard_data()
         << int(PageVerdict::Ok);
     QTest::newRow("unclosed comment") << QByteArray("<!-- <div>") << int(PageVerdict::Ok);
     QTest::newRow("stray closing tags") << QByteArray("</div></table><b></i></b>") << int(PageVerdict::Ok);
+}
+
+void TstHtmlCore::sourceWrapped()
+{
+    QCOMPARE(source_for_showing(QStringLiteral("abcdefg\nab"), 3), QStringLiteral("abc\ndef\ng\nab"));
+    QCOMPARE(source_for_showing(QStringLiteral("abc\n"), 3), QStringLiteral("abc\n"));
 }
 
 void TstHtmlCore::guard()

@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QTextBlock>
 #include <QToolButton>
 #include <QUrl>
 
@@ -40,6 +41,9 @@ class TstHtmlView : public QObject
     void sourceViewStaysDown();
     void historyKeepsForty();
     void hostilePageShownAsSource();
+    void scriptLinkNotToDesktop();
+    void pagesBeyondTheRendererShownWrapped_data();
+    void pagesBeyondTheRendererShownWrapped();
 
   private:
     HtmlView *view() const { return fx->window->htmlView(); }
@@ -56,13 +60,13 @@ class TstHtmlView : public QObject
 
 void TstHtmlView::initTestCase()
 {
-    for (const char *scheme : {"http", "https", "mailto", "file"})
+    for (const char *scheme : {"http", "https", "mailto", "file", "javascript"})
         QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &spy, "open");
 }
 
 void TstHtmlView::cleanupTestCase()
 {
-    for (const char *scheme : {"http", "https", "mailto", "file"})
+    for (const char *scheme : {"http", "https", "mailto", "file", "javascript"})
         QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
 }
 
@@ -205,6 +209,45 @@ void TstHtmlView::hostilePageShownAsSource()
     fx->window->show_file(page(QStringLiteral("deep.htm"), deep));
     QCOMPARE(fx->prompter.lastMessage(), fx->window->context().msg(Msg::PageAsSource));
     QVERIFY(view()->browser()->toPlainText().startsWith(QStringLiteral("<div><div>")));
+}
+
+void TstHtmlView::scriptLinkNotToDesktop()
+{
+    fx->window->show_file(page(QStringLiteral("s.htm"), "<p>start</p>"));
+    spy.urls.clear();
+    view()->html1HotSpotClick(QStringLiteral("javascript:window.open('http://example.org/')"));
+    QVERIFY(spy.urls.isEmpty());
+    QVERIFY(view()->browser()->toPlainText().contains(QStringLiteral("start")));
+}
+
+void TstHtmlView::pagesBeyondTheRendererShownWrapped_data()
+{
+    QTest::addColumn<QByteArray>("markup");
+    // The renderer crashed on the first two and froze on the others: each is shown as source,
+    // in lines short enough to lay out at once.
+    const QByteArray rows = QByteArray("<table><tr><td>").repeated(3000);
+    QTest::newRow("<script></SCRIPT> and 3000 nested rows") << "<script></SCRIPT>" + rows;
+    QTest::newRow("<script/> and 3000 nested rows") << "<script/>" + rows;
+    QTest::newRow("<style></STYLE> and 200000 cells")
+        << "<style></STYLE><table>" + QByteArray("<tr><td>x</td></tr>").repeated(200000) + "</table>";
+    QTest::newRow("100000 unclosed <b>") << QByteArray("<b>x").repeated(100000);
+    QTest::newRow("500000 <br>") << QByteArray("x<br>").repeated(500000);
+    QTest::newRow("200000 <li>") << "<ul>" + QByteArray("<li>x").repeated(200000);
+    QTest::newRow("5 MB on one line") << QByteArray("word ").repeated(1 << 20);
+}
+
+void TstHtmlView::pagesBeyondTheRendererShownWrapped()
+{
+    QFETCH(QByteArray, markup);
+    fx->window->show_file(page(QStringLiteral("hostile.htm"), markup));
+    QCOMPARE(fx->prompter.lastMessage(), fx->window->context().msg(Msg::PageAsSource));
+    const QTextDocument *doc = view()->browser()->document();
+    QVERIFY(doc->characterCount() > 1000);
+    int longest = 0;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+        longest = qMax(longest, b.length());
+    QVERIFY2(longest <= 1001, qPrintable(QString::number(longest)));
+    QVERIFY(view()->browser()->toPlainText().startsWith(QString::fromLatin1(markup.left(20))));
 }
 
 QTEST_MAIN(TstHtmlView)

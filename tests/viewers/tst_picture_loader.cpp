@@ -6,6 +6,7 @@
 #include "support/test_support.h"
 #include "viewers/bitmap_decoder.h"
 #include "viewers/gif_decoder.h"
+#include "viewers/image_memory.h"
 #include "viewers/picture_loader.h"
 #include "viewers/picture_prefetch.h"
 #include "viewers/wmf_player.h"
@@ -330,11 +331,15 @@ class TstPictureLoader : public QObject
     void jpegWarnings_data();
     void jpegWarnings();
     void jpegEndlessScans();
+    void jpegManyApp1Segments();
+    void buffersReusedSafely();
     void qtKinds();
     void bmpBitFields_data();
     void bmpBitFields();
     void bmpPalettes_data();
     void bmpPalettes();
+    void bmpDamagedHeaders_data();
+    void bmpDamagedHeaders();
     void bmpRuns_data();
     void bmpRuns();
     void icons_data();
@@ -487,37 +492,105 @@ void TstPictureLoader::jpegGreyAndCmyk()
 void TstPictureLoader::jpegWarnings_data()
 {
     QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<bool>("shown");
+    QTest::addColumn<QString>("rest"); // the last band: "whole", "grey" or "any" (coarse)
+    QTest::addColumn<bool>("damaged");
     const QImage picture = sixBlocks();
     const QByteArray junk("\x12\x34\x56", 3);
     auto insert = [&](QByteArray b, qsizetype at) { return at < 0 ? QByteArray() : b.insert(at, junk); };
     const QByteArray base = libJpeg(picture, Scans::Baseline), prog = libJpeg(picture, Scans::Progressive);
     const QByteArray restart = libJpeg(picture, Scans::Baseline, 1);
-    // Warnings about recoverable data: every viewer shows these.
-    QTest::newRow("extra bytes before the scan") << insert(base, markerAt(base, 0xDA)) << true;
-    QTest::newRow("extra bytes before the end") << insert(base, markerAt(base, 0xD9)) << true;
-    QTest::newRow("extra bytes between scans") << insert(prog, markerAt(prog, 0xDA, 3)) << true;
-    QTest::newRow("extra bytes before a restart") << insert(restart, markerAt(restart, 0xD1)) << true;
+    // Recoverable damage: every viewer shows these, and so do we, saying it is damaged.
+    QTest::newRow("extra bytes before the scan") << insert(base, markerAt(base, 0xDA)) << "whole" << true;
+    QTest::newRow("extra bytes between scans") << insert(prog, markerAt(prog, 0xDA, 3)) << "whole" << true;
+    QTest::newRow("extra bytes before a restart")
+        << insert(restart, markerAt(restart, 0xD1)) << "whole" << true;
     const qsizetype interval = (markerAt(restart, 0xD0) + markerAt(restart, 0xD1)) / 2;
     QTest::newRow("bad Huffman code in a restart interval")
-        << QByteArray(restart).insert(interval, QByteArray("\xFF\0\xFF\0", 4)) << true;
-    // A premature end still fails: the rest would be grey.
-    QTest::newRow("cut in the scan") << base.left(base.size() - 200) << false;
-    QTest::newRow("cut, then an end marker") << base.left(base.size() - 200) + "\xFF\xD9" << false;
-    QTest::newRow("progressive cut") << prog.left(markerAt(prog, 0xDA, 4) + 40) << false;
+        << QByteArray(restart).insert(interval, QByteArray("\xFF\0\xFF\0", 4)) << "whole" << true;
+    // The end marker is not read: the picture is whole.
+    QTest::newRow("extra bytes before the end") << insert(base, markerAt(base, 0xD9)) << "whole" << false;
+    // A premature end, or a marker inside the data: the missing rest is grey.
+    const qsizetype scan = markerAt(base, 0xDA);
+    const QByteArray cut = base.left(scan + (base.size() - scan) / 3);
+    QTest::newRow("cut in the scan") << cut << "grey" << true;
+    QTest::newRow("cut, then an end marker") << cut + "\xFF\xD9"
+                                             << "grey" << true;
+    QTest::newRow("extra bytes, then cut") << insert(cut, markerAt(cut, 0xDA)) << "grey" << true;
+    QTest::newRow("progressive, cut before a scan") << prog.left(markerAt(prog, 0xDA, 4)) << "any" << true;
 }
 
 void TstPictureLoader::jpegWarnings()
 {
     QFETCH(QByteArray, data);
-    QFETCH(bool, shown);
+    QFETCH(QString, rest);
+    QFETCH(bool, damaged);
     QVERIFY(!data.isEmpty());
     const LoadedPicture p = load_picture(data, PictureKind::Jpeg);
-    QCOMPARE(p.ok, shown);
-    if (shown) {
-        QCOMPARE(p.image.size(), QSize(32, 48));
-        QCOMPARE(QColor(p.image.pixel(24, 40)).lightness() > 200, true); // the last band is whole
-    }
+    QVERIFY(p.ok);
+    QCOMPARE(p.damaged, damaged);
+    QCOMPARE(p.image.size(), QSize(32, 48));
+    const QColor last = p.image.pixel(24, 40);
+    if (rest == "whole")
+        QVERIFY2(last.lightness() > 200, qPrintable(last.name()));
+    else if (rest == "grey")
+        QVERIFY2(qAbs(last.red() - 128) < 12 && qAbs(last.green() - 128) < 12 && qAbs(last.blue() - 128) < 12,
+                 qPrintable(last.name()));
+}
+
+// Only the first Exif block counts: an APP1 that is no Exif block before it is passed over, and
+// so are 125,000 small APP1 segments and a second Exif block after it.
+void TstPictureLoader::jpegManyApp1Segments()
+{
+    QByteArray jpeg = withOrientation(withOrientation(encode(twoColour(64, 32), "JPEG", 95), 3), 6);
+    const qsizetype firstExif = jpeg.indexOf(QByteArray("\xFF\xE1", 2));
+    QVERIFY(firstExif > 0 && jpeg.mid(firstExif + 4, 4) == "Exif");
+    const qsizetype afterFirstExif =
+        firstExif + 2 + (uchar(jpeg[firstExif + 2]) << 8 | uchar(jpeg[firstExif + 3]));
+    QByteArray flood;
+    for (int i = 0; i < 125000; ++i)
+        flood += QByteArray("\xFF\xE1\0\x04"
+                            "ab",
+                            6);
+    jpeg.insert(afterFirstExif, flood);
+    jpeg.insert(firstExif, QByteArray("\xFF\xE1\0\x0Ahttp://x", 12));
+    const LoadedPicture p = load_picture(jpeg, PictureKind::Jpeg);
+    QVERIFY(p.ok);
+    QVERIFY(!p.damaged);
+    QCOMPARE(p.naturalSize, QSize(32, 64)); // turned right (6), not upside down (3)
+    QVERIFY(QColor(p.image.pixel(16, 4)).red() > 200);
+}
+
+// Decodes reuse the thread's read buffer and scratch picture: a picture handed out earlier, and
+// the bytes a caller still holds, are never written by a later decode.
+void TstPictureLoader::buffersReusedSafely()
+{
+    QImage red(640, 480, QImage::Format_RGB32), green(640, 480, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    green.fill(Qt::green);
+    const QString a = dir_.filePath("reuse_a.jpg"), b = dir_.filePath("reuse_b.jpg");
+    writeFile(a, encode(red, "JPEG", 90));
+    writeFile(b, encode(green, "JPEG", 90));
+    const QSize fitted(300, 225); // decoded at 1/2, then scaled
+    const LoadedPicture first = load_picture(a, fitted);
+    const LoadedPicture second = load_picture(b, fitted);
+    const LoadedPicture full = load_picture(a);
+    const LoadedPicture third = load_picture(b, fitted);
+    QVERIFY(first.ok && second.ok && full.ok && third.ok);
+    QCOMPARE(first.jpegScaleEighths, 4);
+    QVERIFY(QColor(first.image.pixel(150, 100)).red() > 240 &&
+            QColor(first.image.pixel(150, 100)).green() < 20);
+    QVERIFY(QColor(second.image.pixel(150, 100)).green() > 240 &&
+            QColor(second.image.pixel(150, 100)).red() < 20);
+    QVERIFY(QColor(full.image.pixel(600, 400)).red() > 240);
+    QCOMPARE(third.image, second.image);
+
+    // The bytes of a file stay as read while another file is read.
+    const QByteArray held = read_whole_file(a);
+    const QByteArray other = read_whole_file(b);
+    QCOMPARE(held, encode(red, "JPEG", 90));
+    QCOMPARE(other, encode(green, "JPEG", 90));
+    QVERIFY(read_whole_file(dir_.filePath("missing.jpg")).isEmpty());
+    QVERIFY(read_whole_file(dir_.path()).isEmpty()); // a folder
 }
 
 void TstPictureLoader::jpegEndlessScans()
@@ -632,6 +705,48 @@ void TstPictureLoader::bmpBitFields()
         QVERIFY(!opaque.hasAlphaChannel());
         QCOMPARE(qAlpha(opaque.pixel(1, 1)), 255);
     }
+}
+
+void TstPictureLoader::bmpDamagedHeaders_data()
+{
+    QTest::addColumn<int>("headerSize");
+    QTest::addColumn<int>("planes");
+    QTest::addColumn<quint32>("coloursUsed"); // 0: as the fixture writes it
+    QTest::addColumn<bool>("damaged");
+    QTest::newRow("intact") << 40 << 1 << 0u << false;
+    QTest::newRow("OS/2 2.x header") << 64 << 1 << 0u << false;
+    QTest::newRow("two planes") << 40 << 2 << 0u << true;
+    QTest::newRow("no planes") << 40 << 0 << 0u << true;
+    QTest::newRow("header of 48 bytes") << 48 << 1 << 0u << true;
+    QTest::newRow("300 colours at 8 bits") << 40 << 1 << 300u << true;
+}
+
+// Headers Windows would not write are read as before, and the picture is called damaged.
+void TstPictureLoader::bmpDamagedHeaders()
+{
+    QFETCH(int, headerSize);
+    QFETCH(int, planes);
+    QFETCH(quint32, coloursUsed);
+    QFETCH(bool, damaged);
+    Dib dib;
+    dib.headerSize = headerSize;
+    dib.width = 4;
+    dib.height = 2;
+    dib.bits = 8;
+    for (int i = 0; i < 4; ++i)
+        dib.palette << (kTestColours[i] | 0xFF000000);
+    dib.pixels = dibRows(4, 2, 8, [](int x, int) { return quint32(x); });
+    QByteArray file = bmpFile(dib);
+    file[14 + 12] = char(planes);
+    if (coloursUsed) {
+        for (int i = 0; i < 4; ++i)
+            file[14 + 32 + i] = char(coloursUsed >> (8 * i));
+    }
+    const LoadedPicture p = load_picture(file, PictureKind::Bmp);
+    QVERIFY(p.ok);
+    QCOMPARE(p.damaged, damaged);
+    QCOMPARE(p.image.size(), QSize(4, 2));
+    QCOMPARE(p.image.pixel(3, 0) | 0xFF000000, kTestColours[3] | 0xFF000000);
 }
 
 void TstPictureLoader::bmpPalettes_data()
@@ -853,17 +968,18 @@ void TstPictureLoader::gifCompositing_data()
                  {QRect(1, 1, 2, 2), gifIndexes("GG GG"), 3, 10},
                  {QRect(2, 0, 2, 1), gifIndexes("BB"), 1, 10}})
         << QStringList{"RRRR RRRR RRRR RRRR", "RRRR RGGR RGGR RRRR", "RRBB RRRR RRRR RRRR"};
-    QTest::newRow("blocks without delay merge into one frame")
+    // Each image is a frame, also one without a delay (shown for 100 ms).
+    QTest::newRow("blocks without delay are frames of their own")
         << file({{QRect(0, 0, 2, 4), gifIndexes("GG GG GG GG"), 0, 0},
                  {QRect(2, 0, 2, 4), gifIndexes("BB BB BB BB"), 0, 10},
                  {QRect(0, 0, 1, 1), gifIndexes("W"), 0, 0}})
-        << QStringList{"GGBB GGBB GGBB GGBB", "WGBB GGBB GGBB GGBB"};
+        << QStringList{"GG.. GG.. GG.. GG..", "GGBB GGBB GGBB GGBB", "WGBB GGBB GGBB GGBB"};
     GifImage noControl{QRect(0, 0, 4, 2), gifIndexes("RRRR RRRR")};
     noControl.control = false;
     GifImage noControl2{QRect(0, 2, 4, 2), gifIndexes("BBBB BBBB")};
     noControl2.control = false;
-    QTest::newRow("GIF87a-style tiles make one picture")
-        << file({noControl, noControl2}) << QStringList{"RRRR RRRR BBBB BBBB"};
+    QTest::newRow("GIF87a-style images without delays are frames")
+        << file({noControl, noControl2}) << QStringList{"RRRR RRRR .... ....", "RRRR RRRR BBBB BBBB"};
     QTest::newRow("image partly outside the screen is clipped")
         << file({{QRect(3, 2, 3, 3), gifIndexes("RGB RGB RGB")}}) << QStringList{".... .... ...R ...R"};
     GifImage local{QRect(0, 0, 2, 1), QByteArray("\0\1", 2)};
@@ -1076,8 +1192,16 @@ void TstPictureLoader::damaged()
     QFETCH(QByteArray, data);
     const QString path = dir_.filePath("damaged/" + name);
     writeFile(path, data);
+    // A JPEG cut short is shown, the missing rest grey, and called damaged.
+    const bool shownDamaged =
+        name.endsWith(QLatin1String(".jpg")) && QTest::currentDataTag() == name + " truncated";
     for (QSize shown : {QSize(), QSize(20, 15)}) {
         const LoadedPicture p = load_picture(path, shown);
+        if (shownDamaged) {
+            QVERIFY(p.ok && p.damaged);
+            QCOMPARE(p.image.size(), shown.isValid() ? shown : QSize(64, 48));
+            continue;
+        }
         QVERIFY2(!p.ok, qPrintable(QStringLiteral("loaded at %1x%2").arg(shown.width()).arg(shown.height())));
         QVERIFY(p.image.isNull());
     }

@@ -17,11 +17,15 @@
 #include <QLineEdit>
 #include <QMovie>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTabWidget>
+#include <QThread>
 #include <QToolButton>
+
+#include <atomic>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -117,8 +121,11 @@ class TstPictureView : public QObject
     void badFiles_data();
     void badFiles();
     void copyToClipboardIsFullPicture();
+    void damagedJpegShownWithNote();
     void nextEntryDecodedAhead();
     void decodedOffTheUiThread();
+    void zoomWhileDecodingApplies_data();
+    void zoomWhileDecodingApplies();
     void listTabResetsTrackBar();
     void magnifierSteps();
     void magnifierGrabsOnlyWhileOn();
@@ -477,7 +484,8 @@ void TstPictureView::badFiles_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
     const QByteArray good = jpeg(64, 48);
-    QTest::newRow("truncated jpg") << "BAD.jpg" << good.left(good.size() / 2);
+    // Cut within the headers: nothing to show (cut within the data it is shown, damaged).
+    QTest::newRow("truncated jpg") << "BAD.jpg" << good.left(good.indexOf("\xFF\xC4"));
     QTest::newRow("corrupt jpg") << "bad.JPG" << QByteArray("\xFF\xD8\xFF\xE0garbage", 11);
     QTest::newRow("zero bmp") << "zero.bmp" << QByteArray();
     QTest::newRow("corrupt bmp") << "c.bmp" << QByteArray("BM\x10\0\0\0junkjunkjunk", 18);
@@ -506,6 +514,26 @@ void TstPictureView::badFiles()
     QVERIFY(view(f)->pictureShown());
 }
 
+// A JPEG cut short within its data is shown, the rest grey, and the status bar says it is
+// damaged until an intact picture follows.
+void TstPictureView::damagedJpegShownWithNote()
+{
+    const QByteArray good = jpeg(64, 48);
+    const qsizetype scan = good.indexOf("\xFF\xDA");
+    WindowFixture f;
+    startWith(f, {{"a_cut.jpg", good.left(scan + (good.size() - scan) / 2)}, {"b_good.jpg", good}});
+    showRow(f, 0);
+    QVERIFY(view(f)->pictureShown());
+    QVERIFY(f.prompter.messages().isEmpty());
+    QCOMPARE(view(f)->naturalSize(), QSize(64, 48));
+    QCOMPARE(panel(f, 4), QString("Bild beschädigt"));
+    const QColor last = f.find<ImageWidget>("img_x")->currentImage().pixel(60, 46);
+    QVERIFY2(qAbs(last.red() - 128) < 12 && qAbs(last.blue() - 128) < 12, qPrintable(last.name()));
+    showRow(f, 1);
+    QVERIFY(view(f)->pictureShown());
+    QCOMPARE(panel(f, 4), QString());
+}
+
 void TstPictureView::copyToClipboardIsFullPicture()
 {
     WindowFixture f;
@@ -521,6 +549,69 @@ void TstPictureView::copyToClipboardIsFullPicture()
     click(f, "bt_copytoclpb");
     // The picture itself, not the smaller copy decoded for the fitted view.
     QTRY_COMPARE(QGuiApplication::clipboard()->image().size(), QSize(1024, 768));
+}
+
+namespace
+{
+
+// Holds every decode of the picture view at its start while closed.
+std::atomic<bool> g_decodeGateClosed{false};
+void decodeGate(const QString &)
+{
+    while (g_decodeGateClosed.load())
+        QThread::yieldCurrentThread();
+}
+
+} // namespace
+
+void TstPictureView::zoomWhileDecodingApplies_data()
+{
+    QTest::addColumn<int>("zoomInClicks");
+    QTest::addColumn<int>("track");
+    QTest::addColumn<QSize>("shown");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("factor 3") << 2 << -1 << QSize(3000, 2250) << "Faktor: 3";
+    QTest::newRow("in and out") << 1 << -1 << QSize(1000, 750) << "Größe : 100%";
+    QTest::newRow("track 50") << 0 << 50 << QSize(500, 375) << "Größe : 50%";
+}
+
+// Leaving best fit decodes the picture again at natural size; a zoom made before that decode
+// ends shows the picture at that zoom when it arrives, and the status agrees.
+void TstPictureView::zoomWhileDecodingApplies()
+{
+    QFETCH(int, zoomInClicks);
+    QFETCH(int, track);
+    QFETCH(QSize, shown);
+    QFETCH(QString, status);
+    WindowFixture f;
+    startWith(f, {{"p.jpg", jpeg(1000, 750)}});
+    viewSize800x600(f);
+    click(f, "bt_bestfit");
+    showRow(f, 0);
+    QCOMPARE(view(f)->decodedSize(), QSize(800, 600));
+
+    PicturePrefetcher::setDecodeHook(decodeGate);
+    g_decodeGateClosed = true;
+    auto open = qScopeGuard([] {
+        g_decodeGateClosed = false;
+        PicturePrefetcher::setDecodeHook(nullptr);
+    });
+    QTest::mouseClick(button(f, "bt_bestfit"), Qt::LeftButton);
+    QVERIFY(view(f)->isLoading());
+    for (int i = 0; i < zoomInClicks; ++i)
+        QTest::mouseClick(button(f, "bt_zoomin"), Qt::LeftButton);
+    if (QString(QTest::currentDataTag()) == "in and out")
+        QTest::mouseClick(button(f, "bt_zoomout"), Qt::LeftButton);
+    if (track >= 0)
+        f.find<QSlider>("trb_1")->setValue(track);
+    QVERIFY(view(f)->isLoading());
+    g_decodeGateClosed = false;
+    waitForPicture(f);
+
+    QCOMPARE(view(f)->naturalSize(), QSize(1000, 750));
+    QCOMPARE(f.find<ImageWidget>("img_x")->size(), shown);
+    QCOMPARE(view(f)->pictureRect().size(), shown);
+    QCOMPARE(panel(f, 2), status);
 }
 
 void TstPictureView::nextEntryDecodedAhead()

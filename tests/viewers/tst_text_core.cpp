@@ -1,5 +1,6 @@
 // The text and hex core: decoding and re-encoding texts with their encoding and line ends, the
 // read limit, and the lines of the hex dump.
+#include "base/text_file.h"
 #include "viewers/text_document.h"
 #include "widgets/hex_format.h"
 
@@ -14,8 +15,12 @@ class TstTextCore : public QObject
   private slots:
     void roundTrip_data();
     void roundTrip();
-    void editsKeepLineEnds();
-    void unencodableFallsBackToUtf8();
+    void lineEndsStayWithTheirLines_data();
+    void lineEndsStayWithTheirLines();
+    void rewrittenTextMatchedByPosition();
+    void unencodableRefused();
+    void editorSplittersSurvive();
+    void longLinesCut();
     void readLimit();
     void hexLine_data();
     void hexLine();
@@ -46,6 +51,18 @@ void TstTextCore::roundTrip_data()
                                   << int(LineEnd::CrLf);
     QTest::newRow("lone CR at the end")
         << QByteArray("a\r") << QStringLiteral("a") << true << int(LineEnd::Cr);
+    // A second byte order mark is a character of the text and stays.
+    QTest::newRow("two UTF-8 BOMs") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF\xC3\xA4\n")
+                                    << QString(QChar(0xFEFF)) + QChar(0xE4) << true << int(LineEnd::Lf);
+    QTest::newRow("no-break space and U+2028") << QByteArray("a\xC2\xA0"
+                                                             "b\xE2\x80\xA8"
+                                                             "c\r\n")
+                                               << QString::fromUtf8("a\xC2\xA0"
+                                                                    "b\xE2\x80\xA8"
+                                                                    "c")
+                                               << true << int(LineEnd::CrLf);
+    QTest::newRow("Windows-1252 no-break space")
+        << QByteArray("x\xA0y\n") << QString::fromUtf8("x\xC2\xA0y") << false << int(LineEnd::Lf);
 }
 
 void TstTextCore::roundTrip()
@@ -59,12 +76,14 @@ void TstTextCore::roundTrip()
     QCOMPARE(doc.format.utf8, utf8);
     if (!text.isEmpty())
         QCOMPARE(int(doc.format.lineEnd), lineEnd);
-    QCOMPARE(encode_document(doc.text, doc.format), bytes);
+    QByteArray out;
+    QVERIFY(encode_document(doc.text, doc.format, &out));
+    QCOMPARE(out, bytes);
 
     // The same through a file.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("t.txt"));
-    QVERIFY(write_text_document(path, doc.text, doc.format));
+    QVERIFY(write_file_atomic(path, out));
     TextDocument again;
     QVERIFY(read_text_document(path, &again));
     QCOMPARE(again.text, text);
@@ -73,21 +92,106 @@ void TstTextCore::roundTrip()
     QCOMPARE(f.readAll(), bytes);
 }
 
-void TstTextCore::editsKeepLineEnds()
+void TstTextCore::lineEndsStayWithTheirLines_data()
 {
-    TextDocument doc = decode_document("a\rb\r");
-    QCOMPARE(encode_document(doc.text + QStringLiteral("\nc"), doc.format), QByteArray("a\rb\rc\r"));
-    doc = decode_document("x\r\ny\nz\r\n");
-    QCOMPARE(encode_document(QStringLiteral("X\nY\nZ\nW"), doc.format), QByteArray("X\r\nY\nZ\r\nW\r\n"));
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("edited");
+    QTest::addColumn<QByteArray>("saved");
+    // Each line keeps its own end; a new line gets the dominant one (LF here).
+    QTest::newRow("line inserted at the top")
+        << QByteArray("a\nb\r\nc\rd\n") << QStringLiteral("z\na\nb\nc\nd") << QByteArray("z\na\nb\r\nc\rd\n");
+    QTest::newRow("line inserted in the middle")
+        << QByteArray("a\nb\r\nc\rd\n") << QStringLiteral("a\nb\nnew\nc\nd")
+        << QByteArray("a\nb\r\nnew\nc\rd\n");
+    QTest::newRow("line removed") << QByteArray("a\nb\r\nc\rd\n") << QStringLiteral("a\nc\nd")
+                                  << QByteArray("a\nc\rd\n");
+    QTest::newRow("line changed keeps its end")
+        << QByteArray("a\nb\r\nc\rd\n") << QStringLiteral("a\nB!\nc\nd") << QByteArray("a\nB!\r\nc\rd\n");
+    // Enter inside a line: the end stays with the line's end.
+    QTest::newRow("line split") << QByteArray("ab\r\nc\nd\n") << QStringLiteral("a\nb\nc\nd")
+                                << QByteArray("a\nb\r\nc\nd\n");
+    QTest::newRow("lines joined") << QByteArray("a\nb\r\nc\rd\n") << QStringLiteral("ab\nc\nd")
+                                  << QByteArray("ab\r\nc\rd\n");
+    QTest::newRow("appended after a last line without end")
+        << QByteArray("x\r\ny\nz") << QStringLiteral("x\ny\nz\nw") << QByteArray("x\r\ny\nz\nw");
+    QTest::newRow("uniform CR, line added")
+        << QByteArray("a\rb\r") << QStringLiteral("a\nb\nc") << QByteArray("a\rb\rc\r");
+    QTest::newRow("uniform CR LF, all replaced")
+        << QByteArray("x\r\ny\nz\r\n") << QStringLiteral("X\nY\nZ\nW") << QByteArray("X\r\nY\nZ\r\nW\r\n");
 }
 
-void TstTextCore::unencodableFallsBackToUtf8()
+void TstTextCore::lineEndsStayWithTheirLines()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, edited);
+    QFETCH(QByteArray, saved);
+    const TextDocument doc = decode_document(bytes);
+    QByteArray out;
+    TextFormat written;
+    QVERIFY(encode_document(edited, doc.format, &out, &written));
+    QCOMPARE(out, saved);
+    // The format as written is the base of the next save: unchanged, the same bytes again.
+    QByteArray again;
+    QVERIFY(encode_document(edited, written, &again));
+    QCOMPARE(again, saved);
+    QCOMPARE(decode_document(out).text, edited);
+}
+
+void TstTextCore::rewrittenTextMatchedByPosition()
+{
+    // More changes than the matcher's budget: the ends follow the line positions, none is lost.
+    QByteArray bytes;
+    QString edited;
+    for (int i = 0; i < 30000; ++i) {
+        bytes += QByteArray::number(i) + (i % 2 ? "\r\n" : "\n");
+        edited += QStringLiteral("n") + QString::number(i) + QLatin1Char('\n');
+    }
+    edited.chop(1);
+    const TextDocument doc = decode_document(bytes);
+    QByteArray out;
+    QVERIFY(encode_document(edited, doc.format, &out));
+    QCOMPARE(out.count("\r\n"), 15000);
+    QVERIFY(out.startsWith("n0\nn1\r\nn2\n"));
+}
+
+void TstTextCore::unencodableRefused()
 {
     const TextDocument doc = decode_document("caf\xE9");
     QVERIFY(!doc.format.utf8);
-    // A character Windows-1252 has no byte for: the text is written as UTF-8, not lost.
-    const QString edited = doc.text + QChar(0x4E2D);
-    QCOMPARE(QString::fromUtf8(encode_document(edited, doc.format)), edited);
+    // A character Windows-1252 has no byte for: nothing is encoded; the caller asks the user.
+    QByteArray out("left over");
+    QVERIFY(!encode_document(doc.text + QChar(0x4E2D), doc.format, &out));
+    QVERIFY(out.isEmpty());
+    TextFormat utf8 = doc.format;
+    utf8.utf8 = true;
+    QVERIFY(encode_document(doc.text + QChar(0x4E2D), utf8, &out));
+    QCOMPARE(out, QByteArray("caf\xC3\xA9\xE4\xB8\xAD"));
+}
+
+void TstTextCore::editorSplittersSurvive()
+{
+    // U+2029 and the frame marks split an editor's line: they stand in the text as private-use
+    // characters the file does not hold, and come back on saving.
+    const QByteArray bytes("a\xE2\x80\xA9"
+                           "b\xEE\x80\x80\xEF\xB7\x90\n");
+    const TextDocument doc = decode_document(bytes);
+    for (QChar c : doc.text)
+        QVERIFY(c.unicode() != 0x2029 && c.unicode() != 0xFDD0);
+    QCOMPARE(doc.format.substitutes.size(), 3);
+    QVERIFY(!doc.format.substitutes.contains(QChar(0xE000))); // held by the file itself
+    QByteArray out;
+    QVERIFY(encode_document(doc.text, doc.format, &out));
+    QCOMPARE(out, bytes);
+}
+
+void TstTextCore::longLinesCut()
+{
+    QString text = QStringLiteral("short\n") + QString(50, QLatin1Char('x')) + QStringLiteral("\nend");
+    QVERIFY(cut_long_lines(&text, 10));
+    QCOMPARE(text, QStringLiteral("short\nxxxxxxxxxx\u2026\nend"));
+    QString fine = QStringLiteral("a\nb");
+    QVERIFY(!cut_long_lines(&fine, 10));
+    QCOMPARE(fine, QStringLiteral("a\nb"));
 }
 
 void TstTextCore::readLimit()

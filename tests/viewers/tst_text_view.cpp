@@ -7,12 +7,17 @@
 #include "widgets/hex_widget.h"
 #include "widgets/panel_status_bar.h"
 
+#include "app/function_bar_view.h"
+#include "files/list_area_view.h"
+
 #include <QClipboard>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QToolButton>
+#include <QTreeView>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -33,6 +38,16 @@ class TstTextView : public QObject
     void roundTripUnchanged();
     void saveEdited();
     void unsavedEditsAsked();
+    void editorKeepsUntouchedBytes_data();
+    void editorKeepsUntouchedBytes();
+    void unencodableCharacterAsked();
+    void leavingEditedTextAsks_data();
+    void leavingEditedTextAsks();
+    void closeAsksForBothEditors();
+    void treeClickCancelledKeepsFolder();
+    void largeFilesKeepWindowAnswering_data();
+    void largeFilesKeepWindowAnswering();
+    void secondEditorLoadsInPieces();
     void largeFileReadOnly();
     void sparseFourGigabytes();
     void hexSelectionCopies();
@@ -268,6 +283,253 @@ void TstTextView::unsavedEditsAsked()
     QCOMPARE(readFile(fx->path(QStringLiteral("two.txt"))), QByteArray("two"));
 }
 
+void TstTextView::editorKeepsUntouchedBytes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("saved"); // after "z" and a line break typed at the top
+    QTest::newRow("mixed line ends") << QByteArray("a\nb\r\nc\rd\n") << QByteArray("z\na\nb\r\nc\rd\n");
+    QTest::newRow("UTF-8 no-break space, U+2028, U+2029")
+        << QByteArray("x\xC2\xA0y\xE2\x80\xA8z\xE2\x80\xA9w\r\n")
+        << QByteArray("z\r\nx\xC2\xA0y\xE2\x80\xA8z\xE2\x80\xA9w\r\n");
+    QTest::newRow("Windows-1252 no-break space")
+        << QByteArray("caf\xE9\xA0!\n") << QByteArray("z\ncaf\xE9\xA0!\n");
+    QTest::newRow("binary") << QByteArray("\x00\xA0\x01\xFF\r\n\x7F", 7)
+                            << QByteArray("z\r\n\x00\xA0\x01\xFF\r\n\x7F", 10);
+}
+
+void TstTextView::editorKeepsUntouchedBytes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, saved);
+    const QString p = show(QStringLiteral("keep.txt"), bytes);
+    view()->bt_textnormClick();
+    QTextCursor c = view()->editor1()->textCursor();
+    c.movePosition(QTextCursor::Start);
+    view()->editor1()->setTextCursor(c);
+    QTest::keyClicks(view()->editor1(), QStringLiteral("z"));
+    QTest::keyClick(view()->editor1(), Qt::Key_Return);
+    fx->prompter.pushText(p);
+    button("bt_textsave")->click();
+    QCOMPARE(readFile(p), saved);
+}
+
+void TstTextView::unencodableCharacterAsked()
+{
+    const QString p = show(QStringLiteral("w.txt"), "caf\xE9\r\n");
+    QCOMPARE(view()->statusBar()->panelText(1), QStringLiteral("Windows-1252, CR LF"));
+    view()->bt_textnormClick();
+    view()->editor1()->moveCursor(QTextCursor::End);
+    view()->editor1()->insertPlainText(QString(QChar(0x4E2D)));
+    // No: nothing is written, the edit stays.
+    fx->prompter.pushText(p);
+    fx->prompter.pushAnswer(Answer::No);
+    button("bt_textsave")->click();
+    QCOMPARE(fx->prompter.lastMessage(), fx->window->context().msg(Msg::TextNotInEncoding));
+    QCOMPARE(readFile(p), QByteArray("caf\xE9\r\n"));
+    QVERIFY(view()->editor1()->document()->isModified());
+    // Yes: the file becomes UTF-8, and the status bar says so.
+    fx->prompter.pushText(p);
+    fx->prompter.pushAnswer(Answer::Yes);
+    button("bt_textsave")->click();
+    QCOMPARE(readFile(p), QByteArray("caf\xC3\xA9\xE4\xB8\xAD\r\n"));
+    QCOMPARE(view()->statusBar()->panelText(1), QStringLiteral("UTF-8, CR LF"));
+}
+
+namespace
+{
+enum Leave { OtherText, HtmlPage, Picture, Folder, ViewButton, Close };
+}
+
+void TstTextView::leavingEditedTextAsks_data()
+{
+    QTest::addColumn<int>("how");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("dialogCancelled"); // Yes, then the save dialog is cancelled
+    for (const auto &[name, how] :
+         {std::pair{"another text file", OtherText}, std::pair{"an HTML page", HtmlPage},
+          std::pair{"a picture", Picture}, std::pair{"a folder", Folder},
+          std::pair{"a view button", ViewButton}, std::pair{"closing", Close}}) {
+        QTest::addRow("%s, Cancel", name) << int(how) << int(Answer::Cancel) << false;
+        QTest::addRow("%s, Yes, dialog cancelled", name) << int(how) << int(Answer::Yes) << true;
+        QTest::addRow("%s, No", name) << int(how) << int(Answer::No) << false;
+    }
+}
+
+void TstTextView::leavingEditedTextAsks()
+{
+    QFETCH(int, how);
+    QFETCH(int, answer);
+    QFETCH(bool, dialogCancelled);
+    const QString folder = fx->path(QStringLiteral("files"));
+    const QString other = folder + QStringLiteral("/other.txt");
+    const QString page = folder + QStringLiteral("/page.htm");
+    const QString picture = folder + QStringLiteral("/pic.bmp");
+    writeFile(other, "other");
+    writeFile(page, "<html><body>page</body></html>");
+    QImage(4, 4, QImage::Format_RGB32).save(picture);
+    const QString p = show(QStringLiteral("files/edited.txt"), "text\n");
+    view()->bt_textnormClick();
+    view()->editor1()->insertPlainText(QStringLiteral("my "));
+    const QString listed = fx->window->listArea()->listedFolder();
+    fx->prompter.clear();
+    fx->prompter.pushAnswer(Answer(answer));
+    if (dialogCancelled)
+        fx->prompter.pushText(QString());
+    switch (how) {
+    case OtherText:
+        fx->window->show_file(other);
+        break;
+    case HtmlPage:
+        fx->window->show_file(page);
+        break;
+    case Picture:
+        fx->window->show_file(picture);
+        break;
+    case Folder:
+        fx->window->listArea()->openFolder(fx->path(QString()));
+        break;
+    case ViewButton:
+        fx->window->functionBar()->findChild<QToolButton *>(QStringLiteral("bt_showzip"))->click();
+        break;
+    case Close:
+        fx->prompter.clear();
+        fx->prompter.pushAnswer(Answer::Yes); // "Close this application?"
+        fx->prompter.pushAnswer(Answer(answer));
+        if (dialogCancelled)
+            fx->prompter.pushText(QString());
+        fx->window->close();
+        break;
+    }
+    QVERIFY(fx->prompter.messages().contains(fx->window->context().msg(Msg::TextSaveChanges)));
+    QCOMPARE(readFile(p), QByteArray("text\n"));
+    if (answer == int(Answer::No)) {
+        // The edit is dropped on the user's word; the view moves on.
+        if (how == Close) {
+            QVERIFY(!fx->window->isVisible());
+            fx->window.reset();
+        } else if (how == Folder) {
+            QVERIFY(!view()->editor1()->isEnabled());
+            QVERIFY(view()->editor1()->toPlainText().isEmpty());
+        } else {
+            QVERIFY(fx->window->views()->front() != View::Text || how == OtherText);
+        }
+        return;
+    }
+    // Cancel at any point: the edit stays and so does the window where it was.
+    QVERIFY(fx->window->isVisible());
+    QCOMPARE(fx->window->views()->front(), View::Text);
+    QCOMPARE(view()->editor1()->toPlainText(), QStringLiteral("my text"));
+    QVERIFY(view()->editor1()->isEnabled());
+    QVERIFY(view()->editor1()->document()->isModified());
+    QCOMPARE(view()->currentFile(), p);
+    if (how == Folder)
+        QCOMPARE(fx->window->listArea()->listedFolder(), listed);
+    if (how == ViewButton)
+        QVERIFY(
+            !fx->window->functionBar()->findChild<QToolButton *>(QStringLiteral("bt_showzip"))->isChecked());
+    view()->editor1()->document()->setModified(false);
+}
+
+void TstTextView::closeAsksForBothEditors()
+{
+    show(QStringLiteral("one.txt"), "one");
+    button("bt_textmemo2")->click();
+    const QString second = fx->path(QStringLiteral("two.txt"));
+    writeFile(second, "two");
+    fx->prompter.pushText(second);
+    button("bt_textload")->click();
+    view()->editor2()->insertPlainText(QStringLiteral("edited "));
+    fx->prompter.clear();
+    fx->prompter.pushAnswer(Answer::Yes);    // close the application
+    fx->prompter.pushAnswer(Answer::Cancel); // the second editor's edits
+    fx->window->close();
+    QVERIFY(fx->window->isVisible());
+    QCOMPARE(fx->prompter.lastMessage(), fx->window->context().msg(Msg::TextSaveChanges2));
+    // Asked again, Yes saves them and the window closes.
+    fx->prompter.pushAnswer(Answer::Yes);
+    fx->prompter.pushAnswer(Answer::Yes);
+    fx->prompter.pushText(second);
+    fx->window->close();
+    QVERIFY(!fx->window->isVisible());
+    QCOMPARE(readFile(second), QByteArray("edited two"));
+    fx->window.reset();
+}
+
+void TstTextView::treeClickCancelledKeepsFolder()
+{
+    const QString other = fx->path(QStringLiteral("elsewhere"));
+    QDir().mkpath(other);
+    show(QStringLiteral("t.txt"), "text");
+    view()->editor1()->insertPlainText(QStringLiteral("my "));
+    QTreeView *tv = fx->window->listArea()->tree();
+    auto *model = qobject_cast<QFileSystemModel *>(tv->model());
+    QVERIFY(model);
+    const QString listed = fx->window->listArea()->listedFolder();
+    const QModelIndex before = tv->currentIndex();
+    fx->prompter.clear();
+    fx->prompter.pushAnswer(Answer::Cancel);
+    tv->setCurrentIndex(model->index(other)); // as the keys move through the tree
+    QCOMPARE(fx->prompter.messages(), QStringList{fx->window->context().msg(Msg::TextSaveChanges)});
+    QCOMPARE(tv->currentIndex(), before);
+    QCOMPARE(fx->window->listArea()->listedFolder(), listed);
+    QCOMPARE(view()->editor1()->toPlainText(), QStringLiteral("my text"));
+    view()->editor1()->document()->setModified(false);
+}
+
+void TstTextView::largeFilesKeepWindowAnswering_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("repeat");
+    QTest::addColumn<bool>("readOnly");
+    QTest::newRow("40 MB of lines") << QByteArray(79, 'x').append('\n') << (40 << 20) / 80 << true;
+    QTest::newRow("one 8 MB line") << QByteArray(1 << 20, '{') << 8 << true;
+    QTest::newRow("3 MB, editable") << QByteArray("some words on a line\n") << (3 << 20) / 21 << false;
+}
+
+void TstTextView::largeFilesKeepWindowAnswering()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(int, repeat);
+    QFETCH(bool, readOnly);
+    const QString p = fx->path(QStringLiteral("large.txt"));
+    writeFile(p, line.repeated(repeat));
+    // Events posted while the file loads are handled before it is in the editor.
+    bool answered = false;
+    bool loadedFirst = false;
+    QTimer::singleShot(0, this, [&] { answered = true; });
+    connect(view(), &TextView::loaded, this, [&] { loadedFirst = !answered; });
+    fx->window->show_file(p);
+    QVERIFY(view()->isLoading());
+    QCOMPARE(view()->hexView()->size(), qint64(line.size()) * repeat); // the dump at once
+    QTRY_VERIFY_WITH_TIMEOUT(!view()->isLoading(), 120000);
+    QVERIFY(answered);
+    QVERIFY(!loadedFirst);
+    QCOMPARE(view()->editor1()->isReadOnly(), readOnly);
+    QVERIFY(!view()->editor1()->document()->isModified());
+    QVERIFY(view()->editor1()->toPlainText().startsWith(QString::fromLatin1(line.left(40))));
+    disconnect(view(), &TextView::loaded, this, nullptr);
+}
+
+void TstTextView::secondEditorLoadsInPieces()
+{
+    show(QStringLiteral("first.txt"), "first");
+    button("bt_textmemo2")->click();
+    const QString big = fx->path(QStringLiteral("big2.txt"));
+    writeFile(big, QByteArray("a line of the second file\r\n").repeated(100000));
+    bool answered = false;
+    QTimer::singleShot(0, this, [&] { answered = true; });
+    fx->prompter.pushText(big);
+    button("bt_textload")->click();
+    QVERIFY(view()->isLoading(true));
+    QVERIFY(!answered);
+    QTRY_VERIFY_WITH_TIMEOUT(!view()->isLoading(true), 120000);
+    QVERIFY(answered);
+    QCOMPARE(view()->editor2()->document()->blockCount(), 100000);
+    QVERIFY(!view()->editor2()->isReadOnly());
+    QVERIFY(!view()->editor2()->document()->isModified());
+    QCOMPARE(view()->editor1()->toPlainText(), QStringLiteral("first"));
+}
+
 void TstTextView::largeFileReadOnly()
 {
     const QString p = fx->path(QStringLiteral("big.log"));
@@ -280,6 +542,7 @@ void TstTextView::largeFileReadOnly()
             f.write(block);
     }
     fx->window->show_file(p);
+    QTRY_VERIFY_WITH_TIMEOUT(!view()->isLoading(), 120000);
     QVERIFY(view()->editor1()->isReadOnly());
     QCOMPARE(view()->statusBar()->panelText(1), fx->window->context().msg(Msg::TextTruncated));
     QCOMPARE(view()->editor1()->document()->blockCount(), 32 * 16384);
@@ -337,7 +600,21 @@ void TstTextView::hexSelectionCopies()
     // Shift+Right from the start selects bytes with the keyboard.
     QTest::keyClick(hex, Qt::Key_Home, Qt::ControlModifier);
     QTest::keyClick(hex, Qt::Key_Right, Qt::ShiftModifier);
-    QCOMPARE(hex->selectedBytes(), QByteArray("\x00\x01", 2));
+    QCOMPARE(hex->selectedBytes(), QByteArray("\x00", 1));
+    // Each press takes one byte more: four presses, four bytes from the anchor.
+    QTest::keyClick(hex, Qt::Key_Home, Qt::ControlModifier);
+    for (int i = 0; i < 4; ++i)
+        QTest::keyClick(hex, Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(hex->selectedBytes(), QByteArray("\x00\x01"
+                                              "AB",
+                                              4));
+    // Back to the anchor selects nothing; Shift+Left from the end takes the last byte.
+    for (int i = 0; i < 4; ++i)
+        QTest::keyClick(hex, Qt::Key_Left, Qt::ShiftModifier);
+    QVERIFY(!hex->hasSelection());
+    QTest::keyClick(hex, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(hex, Qt::Key_Left, Qt::ShiftModifier);
+    QCOMPARE(hex->selectedBytes(), QByteArray("C"));
 }
 
 QTEST_MAIN(TstTextView)

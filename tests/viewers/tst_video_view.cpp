@@ -20,6 +20,8 @@
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QToolButton>
 
 using namespace vorn;
@@ -42,10 +44,14 @@ class TstVideoView : public QObject
     void layoutArithmetic();
     void loadSizesAndZooms();
     void playLocksAndStopFrees();
+    void lockIsReleasedOnce_data();
+    void lockIsReleasedOnce();
     void repeatRestartsAtTheEnd();
     void chainPlaysOnAndAgainAtTheLast();
     void framesStepFromButtonsAndKeys();
     void notAVideoGivesTheMessage();
+    void listsAndReferencesOpenNothing_data();
+    void listsAndReferencesOpenNothing();
     void formatsLoad_data();
     void formatsLoad();
     void openGlDrawsAtTheDisplayRect();
@@ -209,6 +215,48 @@ void TstVideoView::playLocksAndStopFrees()
     QVERIFY(w.listArea()->folderList()->isEnabled());
 }
 
+void TstVideoView::lockIsReleasedOnce_data()
+{
+    // Steps on the loaded clip: buttons by name, "end" waits for the end of the clip,
+    // "space" and "escape" are keys to the focused widget.
+    QTest::addColumn<QStringList>("steps");
+    QTest::newRow("play twice") << QStringList{"bt_vplay", "bt_vplay", "bt_vstop"};
+    QTest::newRow("play while paused") << QStringList{"bt_vplay", "bt_vpause", "bt_vplay", "escape"};
+    QTest::newRow("play after end") << QStringList{"bt_vplay", "end", "bt_vplay", "bt_vstop"};
+    QTest::newRow("play after next") << QStringList{"bt_vplay", "bt_vnext", "bt_vplay", "escape"};
+    QTest::newRow("space after end") << QStringList{"bt_vplay", "end", "space", "escape"};
+}
+
+void TstVideoView::lockIsReleasedOnce()
+{
+    QFETCH(QStringList, steps);
+    WindowFixture f;
+    MainWindow &w = startWith(f, {"a.mpg"});
+    QVERIFY(load(f, 0));
+    MediaEngine &e = w.videoView()->engine();
+    for (const QString &step : steps) {
+        QWidget *focus = QApplication::focusWidget() ? QApplication::focusWidget() : &w;
+        if (step == QLatin1String("end"))
+            QTRY_VERIFY_WITH_TIMEOUT(e.mode() != MediaEngine::Mode::Playing, kWait);
+        else if (step == QLatin1String("space"))
+            QTest::keyClick(focus, Qt::Key_Space);
+        else if (step == QLatin1String("escape"))
+            QTest::keyClick(focus, Qt::Key_Escape);
+        else
+            click(f, step.toLatin1().constData());
+    }
+    QCOMPARE(e.deviceId(), 0);
+    QVERIFY(w.listArea()->folderList()->isEnabled());
+    for (const char *n : {"bt_showview", "bt_showzip", "bt_maskwahl0", "bt_loadmovie"})
+        QVERIFY2(f.find<QToolButton>(n)->isEnabled(), n);
+    // Loading and playing again locks, and one Stop frees again.
+    QVERIFY(load(f, 0));
+    click(f, "bt_vplay");
+    QVERIFY(!w.listArea()->folderList()->isEnabled());
+    click(f, "bt_vstop");
+    QVERIFY(w.listArea()->folderList()->isEnabled());
+}
+
 void TstVideoView::repeatRestartsAtTheEnd()
 {
     WindowFixture f;
@@ -322,6 +370,66 @@ void TstVideoView::notAVideoGivesTheMessage()
     QVERIFY(f.find<QToolButton>("bt_loadmovie")->isEnabled());
     QVERIFY(!f.find<QToolButton>("bt_vplay")->isEnabled());
     QVERIFY(!v->output()->isVisible());
+}
+
+void TstVideoView::listsAndReferencesOpenNothing_data()
+{
+    // Text files disguised as videos that name another file, local or on a loopback server;
+    // %1 is the server's address, %2 a real clip; sub/rel.mpg beside the list is one too.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("content");
+    QTest::newRow("edl remote") << "x.mpg"
+                                << "# mpv EDL v0\n%1/a.mpg\n";
+    QTest::newRow("edl local") << "x.avi"
+                               << "# mpv EDL v0\n%2\n";
+    QTest::newRow("ffconcat") << "x.avi"
+                              << "ffconcat version 1.0\nfile 'sub/rel.mpg'\nfile '%1/b.mpg'\n";
+    QTest::newRow("hls") << "x.avi"
+                         << "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\n%1/s.ts\n"
+                            "#EXT-X-ENDLIST\n";
+    QTest::newRow("m3u") << "x.mpg"
+                         << "#EXTM3U\n#EXTINF:1,a\n%1/a.mpg\n%2\n";
+    QTest::newRow("pls") << "x.avi"
+                         << "[playlist]\nFile1=%1/a.mpg\nFile2=%2\nNumberOfEntries=2\n";
+    QTest::newRow("cue") << "x.mpg"
+                         << "FILE \"%2\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    QTest::newRow("mf") << "x.mpg"
+                        << "mf://%2\n";
+}
+
+void TstVideoView::listsAndReferencesOpenNothing()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, content);
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    int requests = 0;
+    connect(&server, &QTcpServer::newConnection, &server, [&] {
+        while (QTcpSocket *s = server.nextPendingConnection()) {
+            ++requests;
+            s->close();
+            s->deleteLater();
+        }
+    });
+    const QString url = QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort());
+    WindowFixture f;
+    QDir().mkpath(f.path("vids"));
+    const QString clip = f.path("real.mpg");
+    QVERIFY(QFile::copy(clips_.filePath("a.mpg"), clip));
+    QDir().mkpath(f.path("vids/sub"));
+    QVERIFY(QFile::copy(clips_.filePath("a.mpg"), f.path("vids/sub/rel.mpg")));
+    writeFile(f.path("vids/" + name), QString(content).replace("%1", url).replace("%2", clip).toUtf8());
+    writeFile(f.path("vorn.cfg"), "0\r\n0\r\n1\r\nnormal\r\n");
+    MainWindow &w = f.start();
+    w.resize(900, 700);
+    w.listArea()->openFolder(f.path("vids"));
+    QTRY_COMPARE(w.listArea()->folderList()->count(), 1);
+    QVERIFY(!load(f, 0));
+    QCOMPARE(f.prompter.messages(), QStringList{"Cannot open file!"});
+    QCOMPARE(w.videoView()->engine().deviceId(), 0);
+    // Give a late fetch time to arrive before the count is taken.
+    QTest::qWait(300);
+    QCOMPARE(requests, 0);
 }
 
 void TstVideoView::formatsLoad_data()

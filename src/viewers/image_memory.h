@@ -1,0 +1,30 @@
+// Memory for large decoded pictures. A fresh picture of many megabytes costs one page fault
+// per 4 KiB page when first written (about 12,000 for a 12-megapixel picture); on transparent
+// huge pages it costs one per 2 MiB.
+#pragma once
+
+#include <QImage>
+
+namespace vorn
+{
+
+// From this many bytes a picture's pixels are placed on huge pages where the system offers
+// them; smaller pictures come from the ordinary allocator.
+constexpr qsizetype kHugePagePictureBytes = qsizetype(8) << 20;
+
+// An uninitialised picture of that size and format (a 32-bit format), null when the memory
+// cannot be had. Its pixels are released with the last copy of the QImage.
+QImage large_image(int width, int height, QImage::Format format);
+
+// A picture decoded only to be scaled down (a fitted view, a thumbnail) is written into this
+// thread's scratch picture: take it, and give it back once the scaled copy is made, so the next
+// decode of that size writes into memory that is already there instead of fresh pages.
+QImage take_scratch_image(int width, int height, QImage::Format format);
+void give_back_scratch_image(QImage image);
+
+// The bytes of a file, read into this thread's read buffer when the last caller let go of it
+// (so reading picture after picture does not fault in fresh pages each time). Empty when the
+// file cannot be read.
+QByteArray read_whole_file(const QString &path);
+
+} // namespace vorn
