@@ -90,6 +90,15 @@ std::optional<QString> DialogPrompter::input(const QString &caption, const QStri
     return t;
 }
 
+std::optional<QString> DialogPrompter::secret(const QString &caption, const QString &label)
+{
+    bool ok = false;
+    const QString t = QInputDialog::getText(parent_, caption, label, QLineEdit::Password, {}, &ok);
+    if (!ok)
+        return std::nullopt;
+    return t;
+}
+
 QString DialogPrompter::openFileName(const QString &caption, const QString &startDir, const QString &filter)
 {
     return QFileDialog::getOpenFileName(parent_, caption, startDir, filter);

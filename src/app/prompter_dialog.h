@@ -18,6 +18,7 @@ class DialogPrompter : public Prompter
                    const QString &caption = {}) override;
     std::optional<QString> input(const QString &caption, const QString &label,
                                  const QString &initial = {}) override;
+    std::optional<QString> secret(const QString &caption, const QString &label) override;
     QString openFileName(const QString &caption, const QString &startDir, const QString &filter) override;
     QString saveFileName(const QString &caption, const QString &startDir, const QString &filter) override;
     QString folderName(const QString &caption, const QString &startDir) override;

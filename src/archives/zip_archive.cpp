@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -345,7 +346,7 @@ void ZipArchive::listFrom(const std::vector<ZipDirRecord> &records)
         e.index = i;
         e.name = r.name;
         e.key = entry_key(e.name);
-        e.folder = e.name.endsWith(QLatin1Char('/'));
+        e.folder = e.name.endsWith(QLatin1Char('/')) || e.name.endsWith(QLatin1Char('\\'));
         e.dosDate = r.dosDate;
         e.dosTime = r.dosTime;
         e.packed = r.packedSize;
@@ -374,7 +375,7 @@ bool ZipArchive::finishOpen(zip_t *za)
         e.index = zip_uint64_t(i);
         e.name = QString::fromUtf8(st.name);
         e.key = entry_key(e.name);
-        e.folder = e.name.endsWith(QLatin1Char('/'));
+        e.folder = e.name.endsWith(QLatin1Char('/')) || e.name.endsWith(QLatin1Char('\\'));
         if (st.valid & ZIP_STAT_MTIME) {
             const time_t t = st.mtime;
             struct tm tm {
@@ -411,16 +412,16 @@ std::vector<size_t> ZipArchive::select(const QStringList &keys) const
     return out;
 }
 
-bool ZipArchive::needsPassword(const QStringList &keys) const
+bool ZipArchive::needsPasswordAt(const std::vector<size_t> &chosen) const
 {
-    for (size_t i : select(keys))
-        if (entries_[i].encryption != ZIP_EM_NONE && !entries_[i].folder)
+    for (size_t i : chosen)
+        if (i < entries_.size() && entries_[i].encryption != ZIP_EM_NONE && !entries_[i].folder)
             return true;
     return false;
 }
 
-ZipResult ZipArchive::extract(const QStringList &keys, const QString &baseDir,
-                              const ZipExtractOptions &options, const ZipProgress &progress)
+ZipResult ZipArchive::extractAt(const std::vector<size_t> &chosen, const QString &baseDir,
+                                const ZipExtractOptions &options, const ZipProgress &progress)
 {
     BusyScope busy(busy_);
     ZipResult result;
@@ -442,7 +443,9 @@ ZipResult ZipArchive::extract(const QStringList &keys, const QString &baseDir,
     };
     std::vector<Job> jobs;
     quint64 total = 0;
-    for (size_t i : select(keys)) {
+    for (size_t i : chosen) {
+        if (i >= entries_.size())
+            continue;
         const ZipEntry &e = entries_[i];
         ZipNameCheck check = check_entry_name(e.name);
         if (check.verdict == ZipNameVerdict::Absolute || check.verdict == ZipNameVerdict::ParentStep) {
@@ -469,7 +472,9 @@ ZipResult ZipArchive::extract(const QStringList &keys, const QString &baseDir,
                        .arg(limits_.maxRatio));
             continue;
         }
-        total += e.size;
+        // declared sizes are untrusted: their sum saturates instead of wrapping round
+        total = e.size > std::numeric_limits<quint64>::max() - total ? std::numeric_limits<quint64>::max()
+                                                                     : total + e.size;
         jobs.push_back({i, std::move(check)});
     }
     if (total > limits_.maxTotal) {
@@ -501,12 +506,18 @@ ZipResult ZipArchive::extract(const QStringList &keys, const QString &baseDir,
     const char *password = options.password.isEmpty() ? nullptr : options.password.constData();
     qint64 done = 0;
     int tempCounter = 0;
-    if (progress && !progress(0, qint64(total))) {
+    const qint64 progressTotal = qint64(std::min<quint64>(total, std::numeric_limits<qint64>::max()));
+    if (progress && !progress(0, progressTotal)) {
         refuse(ZipIssue::Cancelled, {});
         return result;
     }
 
     for (const Job &job : jobs) {
+        // asked per entry too, so that runs of entries without data stop promptly
+        if (progress && !progress(done, progressTotal)) {
+            refuse(ZipIssue::Cancelled, {});
+            break;
+        }
         const ZipEntry &e = entries_[job.entry];
         const QStringList &parts = job.name.parts;
         if (job.name.verdict == ZipNameVerdict::Folder) {
@@ -609,7 +620,7 @@ ZipResult ZipArchive::extract(const QStringList &keys, const QString &baseDir,
                 break;
             }
             done += n;
-            if (progress && !progress(done, qint64(total))) {
+            if (progress && !progress(done, progressTotal)) {
                 failure = ZipIssue::Cancelled;
                 break;
             }
@@ -725,11 +736,10 @@ ZipResult ZipArchive::add(const QString &archivePath, const QStringList &paths, 
     return result;
 }
 
-ZipResult ZipArchive::remove(const QStringList &keys)
+ZipResult ZipArchive::removeAt(const std::vector<size_t> &chosen)
 {
     BusyScope busy(busy_);
     ZipResult result;
-    const std::vector<size_t> chosen = select(keys);
     if (chosen.empty())
         return result;
     int err = 0;
@@ -740,7 +750,7 @@ ZipResult ZipArchive::remove(const QStringList &keys)
         return result;
     }
     for (size_t i : chosen)
-        if (zip_delete(za, entries_[i].index) == 0)
+        if (i < entries_.size() && zip_delete(za, entries_[i].index) == 0)
             ++result.done;
     if (zip_close(za) != 0) {
         result.ok = false;

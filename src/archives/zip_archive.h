@@ -36,7 +36,7 @@ struct ZipDirRecord;
 
 struct ZipEntry {
     QString name;        // as stored, "/" separators; names without the UTF-8 flag decoded as CP437
-    QString key;         // the name in lower case: how the program names entries to the engine
+    QString key;         // the name in lower case, as the grid shows it
     quint16 dosDate = 0; // the time stamp as stored: local wall-clock time, two-second steps
     quint16 dosTime = 0;
     quint64 packed = 0;
@@ -144,19 +144,32 @@ class ZipArchive
     // True while a call is at work (the call may run on another thread).
     bool busy() const { return busy_.load(); }
 
-    // Whether any entry named by the keys is encrypted.
-    bool needsPassword(const QStringList &keys) const;
+    // The positions in entries() of the entries named by keys (matched without regard to case,
+    // so one key may name several entries that differ only in case).
+    std::vector<size_t> select(const QStringList &keys) const;
 
-    // Writes the entries named by keys (matched without regard to case) below baseDir.
+    // Whether any of the entries is encrypted. The views name entries by their position in
+    // entries(), which tells apart names that differ only in case; the key forms are for
+    // callers that know names only.
+    bool needsPasswordAt(const std::vector<size_t> &chosen) const;
+    bool needsPassword(const QStringList &keys) const { return needsPasswordAt(select(keys)); }
+
+    // Writes the entries below baseDir.
+    ZipResult extractAt(const std::vector<size_t> &chosen, const QString &baseDir,
+                        const ZipExtractOptions &options, const ZipProgress &progress = {});
     ZipResult extract(const QStringList &keys, const QString &baseDir, const ZipExtractOptions &options,
-                      const ZipProgress &progress = {});
+                      const ZipProgress &progress = {})
+    {
+        return extractAt(select(keys), baseDir, options, progress);
+    }
 
     // Adds files and folders to the archive at archivePath, creating it when missing; an entry
     // of the same name is replaced. Level 9 deflate, UTF-8 names.
     static ZipResult add(const QString &archivePath, const QStringList &paths, const ZipAddOptions &options,
                          const ZipProgress &progress = {});
-    // Deletes the entries named by keys from this (path-opened) archive and reads it again.
-    ZipResult remove(const QStringList &keys);
+    // Deletes the entries from this (path-opened) archive and reads it again.
+    ZipResult removeAt(const std::vector<size_t> &chosen);
+    ZipResult remove(const QStringList &keys) { return removeAt(select(keys)); }
 
   private:
     // Lists the entries from the program's own reading of the directory.
@@ -165,7 +178,6 @@ class ZipArchive
     bool finishOpen(zip_t *za);
     // Opens the archive in the library for reading entries; false with the reason.
     bool ensureLibrary(ZipProblem *error);
-    std::vector<size_t> select(const QStringList &keys) const;
 
     zip_t *zip_ = nullptr;
     int fd_ = -1; // the file listed, kept open until the library reads it

@@ -4,6 +4,7 @@
 #include "lang/texts.h"
 
 #include <QLocale>
+#include <limits>
 
 namespace vorn
 {
@@ -20,7 +21,10 @@ QList<QStringList> zip_grid_rows(const std::vector<ZipEntry> &entries, int langu
     QList<QStringList> rows;
     rows.reserve(qsizetype(entries.size()));
     const QLocale locale = QLocale::system();
-    for (const ZipEntry &e : entries) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const ZipEntry &e = entries[i];
+        if (e.folder)
+            continue;
         const QString name = e.key;
         QString path = name;
         path.replace(QLatin1Char('/'), QLatin1Char('\\'));
@@ -36,7 +40,8 @@ QList<QStringList> zip_grid_rows(const std::vector<ZipEntry> &entries, int langu
                                        locale.toString(clock, QLocale::ShortFormat)
                                  : QString();
         rows.append({fileName, QString::number(e.packed), QString::number(e.size),
-                     QString::number(zip_ratio(e.packed, e.size)) + QStringLiteral(" %"), time, path, name});
+                     QString::number(zip_ratio(e.packed, e.size)) + QStringLiteral(" %"), time, path, name,
+                     QString::number(i)});
     }
     return rows;
 }
@@ -101,7 +106,12 @@ namespace
 
 QString sizeText(const QString &bytes)
 {
-    return QLocale::system().formattedDataSize(bytes.toLongLong(), 1, QLocale::DataSizeTraditionalFormat);
+    // figures beyond what formattedDataSize takes (declared sizes of a hostile archive)
+    const quint64 n = bytes.toULongLong();
+    if (n > quint64(std::numeric_limits<qint64>::max()))
+        return QLocale::system().toString(double(n) / double(quint64(1) << 60), 'f', 1) +
+               QStringLiteral(" EB");
+    return QLocale::system().formattedDataSize(qint64(n), 1, QLocale::DataSizeTraditionalFormat);
 }
 
 } // namespace

@@ -14,8 +14,9 @@ namespace vorn
 
 class Texts;
 
-// The seven grid columns of an entry row.
-enum ZipColumn { ZcName, ZcPacked, ZcSize, ZcRatio, ZcTime, ZcPath, ZcKey, ZcCount };
+// The grid columns of an entry row; the last two are hidden: the entry key, and the entry's
+// position in the archive's entries, which is how operations name it.
+enum ZipColumn { ZcName, ZcPacked, ZcSize, ZcRatio, ZcTime, ZcPath, ZcKey, ZcIndex, ZcCount };
 
 // The saving in whole per cent; 0 for an empty entry.
 int zip_ratio(quint64 packed, quint64 size);

@@ -40,6 +40,16 @@ ZipNameCheck check_entry_name(const QString &name)
     }
     if (out.parts.isEmpty()) // "./" and the like: nothing that could be written
         return out;
+    // the whole relative path, with its separators and the end NUL, within the system's
+    // PATH_MAX (4096 bytes); longer ones could not be written below any folder
+    qsizetype bytes = 0;
+    for (const QString &part : std::as_const(out.parts))
+        bytes += part.toUtf8().size() + 1;
+    if (bytes > 4096) {
+        out.verdict = ZipNameVerdict::TooLong;
+        out.parts.clear();
+        return out;
+    }
     out.verdict = folder ? ZipNameVerdict::Folder : ZipNameVerdict::Ok;
     return out;
 }

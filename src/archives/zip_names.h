@@ -15,7 +15,7 @@ enum class ZipNameVerdict {
     Absolute,   // starts with "/" or "\" (a root) or a drive letter "C:"
     ParentStep, // a ".." component would climb out of the target folder
     BadChar,    // NUL or another control character
-    TooLong,    // a component longer than the file system allows (255 bytes)
+    TooLong,    // a component over 255 bytes, or a path over 4096 bytes (the system's limits)
 };
 
 struct ZipNameCheck {

@@ -117,15 +117,15 @@ void ZipView::report(const ZipResult &result, Msg failureText)
                              QStringLiteral("\n\n") + lines);
 }
 
-QByteArray ZipView::askPassword(const QStringList &keys)
+QByteArray ZipView::askPassword(const std::vector<size_t> &chosen)
 {
     ZipSlotEngine *engine = currentEngine();
-    if (!engine || !engine->archive.needsPassword(keys))
+    if (!engine || !engine->archive.needsPasswordAt(chosen))
         return {};
     if (!engine->password.isEmpty())
         return engine->password;
     const auto answer =
-        ctx_.prompter().input(ctx_.msg(Msg::ZipPasswordCaption), ctx_.msg(Msg::ZipPasswordPrompt));
+        ctx_.prompter().secret(ctx_.msg(Msg::ZipPasswordCaption), ctx_.msg(Msg::ZipPasswordPrompt));
     return answer ? answer->toUtf8() : QByteArray();
 }
 
@@ -148,9 +148,9 @@ QStringList ZipView::selectedFiles() const
     return paths;
 }
 
-QStringList ZipView::selectedKeys(QStringList *fileNames) const
+std::vector<size_t> ZipView::selectedEntries(QStringList *fileNames) const
 {
-    QStringList keys;
+    std::vector<size_t> keys;
     QTableWidget *grid = currentGrid();
     if (!grid)
         return keys;
@@ -159,7 +159,7 @@ QStringList ZipView::selectedKeys(QStringList *fileNames) const
         rows << i.row();
     std::sort(rows.begin(), rows.end());
     for (int r : rows) {
-        keys << grid->item(r, ZcKey)->text();
+        keys.push_back(size_t(grid->item(r, ZcIndex)->text().toULongLong()));
         if (fileNames)
             *fileNames << grid->item(r, ZcName)->data(Qt::UserRole).toString();
     }
@@ -180,17 +180,19 @@ void ZipView::zipgridclick()
 {
     ZipArchive *zip = currentArchive();
     QStringList names;
-    const QStringList keys = selectedKeys(&names);
-    if (!zip || keys.isEmpty() || isBusy())
+    const std::vector<size_t> keys = selectedEntries(&names);
+    if (!zip || keys.empty() || isBusy())
         return;
     sortSource_ = true; // the clicked rows are the sort source whatever takes the focus now
     entryInHand_ = names.constLast();
+    retryClick_ = false;
     ZipExtractOptions options{false, true, askPassword(keys)};
     const QString dir = ctx_.paths().zipDir;
     const QPointer<ZipSlotEngine> engine = currentEngine();
-    runTask([zip, keys, dir, options](const ZipProgress &p) { return zip->extract(keys, dir, options, p); },
+    runTask([zip, keys, dir, options](const ZipProgress &p) { return zip->extractAt(keys, dir, options, p); },
             [this, engine, password = options.password](const ZipResult &r) {
                 notePassword(engine, password, r);
+                retryClick_ = r.has(ZipIssue::WrongPassword) || r.has(ZipIssue::PasswordNeeded);
                 if (!r.ok) {
                     report(r, Msg::CannotUnzip);
                     entryInHand_.clear();
@@ -271,21 +273,21 @@ void ZipView::bt_extracttoClick()
     }
     ZipArchive *zip = currentArchive();
     if (bt_zipextract_->isChecked() && lastSlot_ >= 0 && zip) {
-        const QStringList keys = selectedKeys();
+        const std::vector<size_t> keys = selectedEntries();
         const QString base = folderPart(lb_zipname_->text());
-        if (keys.isEmpty() || base.isEmpty()) {
-            ctx_.prompter().info(ctx_.msg(keys.isEmpty() ? Msg::NoFilesSelected : Msg::NoFolderSelected));
+        if (keys.empty() || base.isEmpty()) {
+            ctx_.prompter().info(ctx_.msg(keys.empty() ? Msg::NoFilesSelected : Msg::NoFolderSelected));
             return;
         }
         ZipExtractOptions options{cb_usefolder_->isChecked(), cb_overwrite_->isChecked(), askPassword(keys)};
         const QPointer<ZipSlotEngine> engine = currentEngine();
-        runTask(
-            [zip, keys, base, options](const ZipProgress &p) { return zip->extract(keys, base, options, p); },
-            [this, engine, password = options.password](const ZipResult &r) {
-                notePassword(engine, password, r);
-                report(r, Msg::CannotUnzip);
-                lb_zipname_->setText(targetFolder_);
-            });
+        runTask([zip, keys, base,
+                 options](const ZipProgress &p) { return zip->extractAt(keys, base, options, p); },
+                [this, engine, password = options.password](const ZipResult &r) {
+                    notePassword(engine, password, r);
+                    report(r, Msg::CannotUnzip);
+                    lb_zipname_->setText(targetFolder_);
+                });
         return;
     }
     if (bt_zipadd_->isChecked())
@@ -381,12 +383,12 @@ void ZipView::bt_zipdeleteClick()
         ctx_.prompter().info(ctx_.msg(Msg::NothingToDelete));
         return;
     }
-    const QStringList keys = selectedKeys();
-    if (keys.isEmpty()) {
+    const std::vector<size_t> keys = selectedEntries();
+    if (keys.empty()) {
         ctx_.prompter().info(ctx_.msg(Msg::NoFilesSelected));
         return;
     }
-    runTask([zip, keys](const ZipProgress &) { return zip->remove(keys); },
+    runTask([zip, keys](const ZipProgress &) { return zip->removeAt(keys); },
             [this](const ZipResult &r) {
                 if (!r.ok) {
                     report(r, Msg::ZipArchiveWrite);
@@ -402,12 +404,12 @@ QStringList ZipView::copySelectedInto(const QString &target, QStringList *failur
     QStringList made;
     ZipArchive *zip = currentArchive();
     QStringList names;
-    const QStringList keys = selectedKeys(&names);
-    if (!zip || keys.isEmpty() || isBusy())
+    const std::vector<size_t> keys = selectedEntries(&names);
+    if (!zip || keys.empty() || isBusy())
         return made;
     // The copies in zip_dir are refreshed first, so that a row never clicked has one too.
     const QByteArray password = askPassword(keys);
-    const ZipResult r = zip->extract(keys, ctx_.paths().zipDir, {false, true, password});
+    const ZipResult r = zip->extractAt(keys, ctx_.paths().zipDir, {false, true, password});
     notePassword(currentEngine(), password, r);
     for (const ZipProblem &p : r.problems)
         failures->append(zip_problem_text(p, ctx_.texts()));

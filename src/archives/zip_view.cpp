@@ -38,7 +38,7 @@ namespace
 {
 
 constexpr int kRowHeight = 17;
-constexpr int kWidths[ZcCount] = {180, 55, 55, 35, 90, 450, 0};
+constexpr int kWidths[ZcCount] = {180, 55, 55, 35, 90, 450, 0, 0};
 
 } // namespace
 
@@ -263,12 +263,19 @@ QTableWidget *ZipView::makeGrid(QWidget *tab, int n)
         grid->setColumnWidth(c, width);
     }
     grid->hideColumn(ZcKey);
+    grid->hideColumn(ZcIndex);
     grid->horizontalHeader()->setSortIndicatorShown(true);
     auto *lay = new QVBoxLayout(tab);
     lay->setContentsMargins(0, 0, 0, 0);
     lay->addWidget(grid);
     connect(grid, &QTableWidget::itemSelectionChanged, this, [this, grid] {
         if (grid == currentGrid() && grid->hasFocus())
+            zipgridclick();
+    });
+    // a click that leaves the selection as it was starts no run, unless the last one failed
+    // for want of the right password
+    connect(grid, &QTableWidget::cellClicked, this, [this, grid] {
+        if (retryClick_ && grid == currentGrid())
             zipgridclick();
     });
     connect(grid, &QTableWidget::cellDoubleClicked, this, &ZipView::zipgriddblclick);
@@ -348,10 +355,7 @@ void ZipView::fill_grid()
         return;
     clear_preview();
     const QList<QStringList> rows = zip_grid_rows(zip->entries(), ctx_.language());
-    QStringList realNames;
-    for (const ZipEntry &e : zip->entries())
-        if (!e.folder)
-            realNames << e.name.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1);
+    const std::vector<ZipEntry> &entries = zip->entries();
     grid->setSortingEnabled(false);
     grid->clearContents();
     grid->setRowCount(int(rows.size()));
@@ -364,8 +368,10 @@ void ZipView::fill_grid()
                 item->setData(Qt::DisplayRole, rows[r][c].toLongLong()); // sorts by number
             else
                 item->setText(rows[r][c]);
-            if (c == ZcName)
-                item->setData(Qt::UserRole, realNames.value(r));
+            if (c == ZcName) // the stored file name, in its own case: the name of the copy in zip_dir
+                item->setData(Qt::UserRole, entries[rows[r][ZcIndex].toULongLong()]
+                                                .name.section(QLatin1Char('/'), -1)
+                                                .section(QLatin1Char('\\'), -1));
             grid->setItem(r, c, item);
         }
     }

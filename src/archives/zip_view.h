@@ -119,7 +119,7 @@ class ZipView : public QFrame, public FileViewer
     void drop_slot(int n);
     void setMode(bool extract, bool pack);
     void setTargetFolder(const QString &folder);
-    QStringList selectedKeys(QStringList *fileNames = nullptr) const;
+    std::vector<size_t> selectedEntries(QStringList *fileNames = nullptr) const;
     // The files selected in the active list, in list order.
     QStringList selectedFiles() const;
     void setStatusAfterOpen();
@@ -128,7 +128,7 @@ class ZipView : public QFrame, public FileViewer
     ZipSlotEngine *currentEngine() const;
     // The password for the entries: none when none is encrypted, else the archive's remembered
     // one or the user's answer.
-    QByteArray askPassword(const QStringList &keys);
+    QByteArray askPassword(const std::vector<size_t> &chosen);
     // Remembers a password that worked and forgets one that did not.
     void notePassword(ZipSlotEngine *engine, const QByteArray &password, const ZipResult &result);
     // Runs work on the pool with progress and cancel; then() gets its result on this thread.
@@ -147,6 +147,8 @@ class ZipView : public QFrame, public FileViewer
     QStringList openList_;
     bool lock_ = false;
     bool htmlSource_ = false;
+    // the last click's extraction wanted a password it did not get: a click on the same row retries
+    bool retryClick_ = false;
     QString entryInHand_;
     QString previewed_;
     QString targetFolder_;

@@ -33,6 +33,11 @@ class Prompter
     // A line input box; nullopt when cancelled.
     virtual std::optional<QString> input(const QString &caption, const QString &label,
                                          const QString &initial = {}) = 0;
+    // A line input box that masks what is typed (passwords); nullopt when cancelled.
+    virtual std::optional<QString> secret(const QString &caption, const QString &label)
+    {
+        return input(caption, label);
+    }
     // File dialogs; an empty string when cancelled. filter: "Text (*.txt);;All (*)".
     virtual QString openFileName(const QString &caption, const QString &startDir, const QString &filter) = 0;
     virtual QString saveFileName(const QString &caption, const QString &startDir, const QString &filter) = 0;

@@ -148,6 +148,10 @@ void TstZipEngine::nameChecks_data()
     row("only dot folders", QStringLiteral("././"), ZipNameVerdict::Empty, "");
     row("long part", QString(256, QLatin1Char('x')), ZipNameVerdict::TooLong, "");
     row("dots in a name", QStringLiteral("a..b/..c"), ZipNameVerdict::Ok, "a..b/..c");
+    row("path over the system limit", QStringLiteral("d/").repeated(2100) + QStringLiteral("x.txt"),
+        ZipNameVerdict::TooLong, "");
+    row("path at the system limit", QStringLiteral("d/").repeated(2045) + QStringLiteral("x.txt"),
+        ZipNameVerdict::Ok, qPrintable(QStringLiteral("d/").repeated(2045) + QStringLiteral("x.txt")));
 }
 
 void TstZipEngine::nameChecks()

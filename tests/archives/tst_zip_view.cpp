@@ -81,6 +81,8 @@ class TstZipView : public QObject
     void packWarningsAndName();
     void packAddAndDelete();
     void sortFromZipNeverOverwrites();
+    void rowsNameExactlyTheirEntry();
+    void overflowingSizesStated();
     void sortFromGridAfterItLostTheFocus();
 
   private:
@@ -677,6 +679,52 @@ void TstZipView::sortFromZipNeverOverwrites()
     QCOMPARE(made.size(), 2);
     QCOMPARE(readFile(target + "/pic.jpg"), QByteArray("mine"));
     QCOMPARE(readFile(target + "/pic (2).jpg"), QByteArray("from zip"));
+}
+
+void TstZipView::rowsNameExactlyTheirEntry()
+{
+    WindowFixture f;
+    ZipView &v = start(f);
+    // names that differ only in case are two entries: deleting one keeps the other
+    writeFile(f.path("case.zip"),
+              rawZip({entry("Photo.JPG", "upper"), entry("photo.jpg", "lower"), entry("keep.txt", "k")}));
+    openArchive(f, f.path("case.zip"));
+    QCOMPARE(v.currentGrid()->rowCount(), 3);
+    selectRows(v, {1});
+    QCOMPARE(readFile(f.window->context().paths().zipDir + "photo.jpg"), QByteArray("lower"));
+    click(f, "bt_zipdelete");
+    QTRY_VERIFY(!v.isBusy());
+    QCOMPARE(f.prompter.lastMessage(), QStringLiteral("1  Datei(en) gelöscht!"));
+    QStringList left;
+    for (const ZipEntry &e : v.currentArchive()->entries())
+        left << e.name;
+    QCOMPARE(left, (QStringList{"Photo.JPG", "keep.txt"}));
+
+    // a folder entry stored with a backslash is no row and shifts none
+    writeFile(f.path("bs.zip"), rawZip({entry("first.txt", "first"), entry("dir\\", {}),
+                                        entry("second.txt", "second"), entry("third.txt", "third")}));
+    openArchive(f, f.path("bs.zip"));
+    QCOMPARE(v.currentGrid()->rowCount(), 3);
+    selectRows(v, {2});
+    v.currentGrid()->setFocus();
+    v.zipgriddblclick();
+    QCOMPARE(v.entryInHand(), QStringLiteral("third.txt"));
+    QTRY_COMPARE(f.find<QPlainTextEdit>("zipmemo")->toPlainText(), QStringLiteral("third"));
+    QStringList failures;
+    QDir().mkpath(f.path("sorted"));
+    const QStringList made = v.copySelectedInto(f.path("sorted") + "/", &failures);
+    QVERIFY2(failures.isEmpty(), qPrintable(failures.join('\n')));
+    QCOMPARE(made.size(), 2);
+    QCOMPARE(readFile(f.path("sorted/third.txt")), QByteArray("third"));
+}
+
+void TstZipView::overflowingSizesStated()
+{
+    // declared sizes past what a signed count holds still show as figures, never as "0 bytes"
+    const ZipProblem p{ZipIssue::TotalLimit, {}, QStringLiteral("18446744073709551615|274877906944")};
+    const QString text = zip_problem_text(p, Texts(English));
+    QVERIFY2(text.contains(QLatin1String("16.0 EB")), qPrintable(text));
+    QVERIFY2(!text.startsWith(QLatin1String("Unpacking refused: 0 ")), qPrintable(text));
 }
 
 void TstZipView::sortFromGridAfterItLostTheFocus()
