@@ -5,6 +5,7 @@
 // folder under /tmp, removed at the end.
 #include "app/main_window.h"
 #include "bench_util.h"
+#include "bench_window.h"
 #include "rename/rename_list_model.h"
 #include "rename/rename_run.h"
 #include "rename/rename_view.h"
@@ -73,17 +74,10 @@ int main(int argc, char **argv)
 {
     bench::offscreenUnlessChosen();
     QApplication app(argc, argv);
-    QTemporaryDir tmp(QStringLiteral("/tmp/vorn-bench-rename-XXXXXX"));
-    const QString root = tmp.path();
-    qputenv("XDG_DATA_HOME", (root + QStringLiteral("/xdg")).toUtf8());
-
-    QDir().mkpath(root + QStringLiteral("/prog"));
-    ScriptedPrompter prompter;
-    StartOptions o;
-    o.programDir = root + QStringLiteral("/prog");
-    o.prompter = &prompter;
-    o.showSplash = false;
-    MainWindow w(o);
+    bench::BenchWindow bw(QStringLiteral("rename"));
+    const QString root = bw.root();
+    MainWindow &w = bw.window();
+    ScriptedPrompter &prompter = bw.prompter();
     w.show();
     QCoreApplication::processEvents();
     w.findChild<QAbstractButton *>(QStringLiteral("bt_showrename"))->click();

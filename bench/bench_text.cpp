@@ -3,6 +3,7 @@
 // how soon the first lines of a large text are on screen, against `head` printing them.
 #include "app/main_window.h"
 #include "bench_util.h"
+#include "bench_window.h"
 #include "support/scripted_prompter.h"
 #include "viewers/html_view.h"
 #include "viewers/text_view.h"
@@ -80,16 +81,10 @@ int main(int argc, char **argv)
     bench::offscreenUnlessChosen();
     QApplication app(argc, argv);
     std::printf("load average before: %.2f\n", bench::loadAverage());
-    QTemporaryDir tmp(QStringLiteral("/tmp/vorn-bench-text-XXXXXX"));
-    const QString root = tmp.path();
-    qputenv("XDG_DATA_HOME", (root + QStringLiteral("/xdg")).toUtf8());
-    QDir().mkpath(root + QStringLiteral("/prog"));
-    ScriptedPrompter prompter;
-    StartOptions o;
-    o.programDir = root + QStringLiteral("/prog");
-    o.prompter = &prompter;
-    o.showSplash = false;
-    MainWindow w(o);
+    bench::BenchWindow bw(QStringLiteral("text"));
+    const QString root = bw.root();
+    MainWindow &w = bw.window();
+    ScriptedPrompter &prompter = bw.prompter();
     w.resize(1000, 700);
     w.show();
     QCoreApplication::processEvents();
