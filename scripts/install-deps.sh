@@ -19,7 +19,7 @@ PACKAGES=(
   fonts-dejavu-core
   hyperfine libvips-tools graphicsmagick
   libwebp-dev webp libavif-dev libavif-bin libheif-dev libheif-examples
-  libjxl-dev libjxl-tools libtiff-dev libtiff-tools libraw-dev libraw-bin liblcms2-dev
+  libjxl-dev libjxl-tools libtiff-dev libtiff-tools libraw-dev libraw-bin liblcms2-dev libpng-dev
   desktop-file-utils appstream dpkg-dev file
 )
 

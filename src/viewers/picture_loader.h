@@ -3,6 +3,8 @@
 // decoder, GIF (first frame here, animation through make_gif_movie) and WMF through our player.
 #pragma once
 
+#include "codecs/picture_types.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -17,8 +19,6 @@ namespace vorn
 
 class Texts;
 
-enum class PictureKind { Unknown, Jpeg, Bmp, Ico, Gif, Wmf };
-
 // Kind by the lower-cased extension: ".jpg", ".jpeg", ".jpe", ".bmp", ".ico", ".gif", ".wmf".
 PictureKind picture_kind(const QString &fileName);
 inline bool is_animated_kind(PictureKind k)
@@ -31,25 +31,6 @@ inline bool is_transparent_kind(PictureKind k)
     return k == PictureKind::Wmf || k == PictureKind::Ico;
 }
 
-struct LoadedPicture {
-    bool ok = false;
-    PictureKind kind = PictureKind::Unknown;
-    // The picture, upright. Exactly the requested shown size when one was given, else the
-    // natural size. Null when the shown size is empty (e.g. 0 x 0) although ok is true.
-    QImage image;
-    // Size at 100 % as shown (after EXIF orientation for JPEG; at 96 dpi for WMF).
-    QSize naturalSize;
-    // For JPEG: the DCT scale the picture was decoded at, in eighths (8 = full decode).
-    int jpegScaleEighths = 0;
-    // For GIF: number of frames the file holds (1 for a still GIF).
-    int frameCount = 0;
-    // Shown although its data is damaged (for JPEG: what could not be decoded is grey).
-    bool damaged = false;
-};
-
-// Guards against decompression bombs: pictures above this many pixels are refused.
-constexpr qint64 kMaxPicturePixels = qint64(1) << 28;
-
 // Loads a picture file; the kind comes from the extension.
 // shownSize invalid: full decode at the natural size (zooming paints it scaled).
 // shownSize valid: the result is exactly that size (JPEG decodes at the smallest of the scales
@@ -58,9 +39,6 @@ LoadedPicture load_picture(const QString &path, QSize shownSize = QSize());
 // The same from bytes in memory (ZIP preview, fuzzing); maxPixels lowers the size guard.
 LoadedPicture load_picture(const QByteArray &data, PictureKind kind, QSize shownSize = QSize(),
                            qint64 maxPixels = kMaxPicturePixels);
-
-// Picks the shown size once the natural (upright) size is known.
-using ShownSizeRule = std::function<QSize(QSize natural)>;
 
 // For thumbnails: decodes at the size the rule picks from the natural size, with the same
 // JPEG scaling in the DCT domain and EXIF orientation; a GIF gives its middle frame (frame
