@@ -1,7 +1,7 @@
 // Showing a big photo: our loader (fitted to 800 x 600, ready to paint, and a full decode)
 // against djpeg on the same file (-scale 1/4, and plain). Best of several runs each.
-#include "viewers/picture_geometry.h"
-#include "viewers/picture_loader.h"
+#include "codecs/picture_loader.h"
+#include "viewers/pictures/picture_geometry.h"
 
 #include "bench_util.h"
 

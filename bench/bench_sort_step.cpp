@@ -6,13 +6,13 @@
 // folder under /tmp, removed at the end.
 #include "app/main_window.h"
 #include "bench_util.h"
+#include "codecs/picture_loader.h"
 #include "files/file_viewer.h"
 #include "files/list_area_view.h"
 #include "files/view_host.h"
 #include "sorting/sort_bar_view.h"
 #include "support/scripted_prompter.h"
-#include "viewers/picture_loader.h"
-#include "viewers/picture_view.h"
+#include "viewers/pictures/picture_view.h"
 #include "widgets/gradient_button.h"
 
 #include <QApplication>

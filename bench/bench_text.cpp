@@ -5,8 +5,8 @@
 #include "bench_util.h"
 #include "bench_window.h"
 #include "support/scripted_prompter.h"
-#include "viewers/html_view.h"
-#include "viewers/text_view.h"
+#include "viewers/documents/html_view.h"
+#include "viewers/documents/text_view.h"
 #include "widgets/hex_widget.h"
 #include "widgets/html_browser.h"
 

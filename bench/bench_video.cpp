@@ -8,8 +8,8 @@
 #include "app/main_window.h"
 #include "files/list_area_view.h"
 #include "support/scripted_prompter.h"
-#include "viewers/media_engine.h"
-#include "viewers/video_view.h"
+#include "viewers/video/media_engine.h"
+#include "viewers/video/video_view.h"
 #include "widgets/video_gl_widget.h"
 #include "widgets/video_panel.h"
 

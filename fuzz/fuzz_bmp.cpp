@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes to the BMP path of the picture loader, at a fitted and at the full size.
-#include "viewers/picture_loader.h"
+#include "codecs/picture_loader.h"
 
 #include <cstddef>
 #include <cstdint>

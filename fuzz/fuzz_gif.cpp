@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the GIF path of the picture loader, at a fitted and at the full size,
 // and plays its animation.
+#include "codecs/picture_loader.h"
 #include "fuzz_gui.h"
-#include "viewers/picture_loader.h"
 
 #include <QMovie>
 

@@ -1,7 +1,7 @@
 // Pages and links from arbitrary bytes: the page check must finish without crashing, and the
 // link rules must keep to their limits (a local name never longer than 255 characters).
-#include "viewers/html_guard.h"
-#include "viewers/html_links.h"
+#include "viewers/documents/html_guard.h"
+#include "viewers/documents/html_links.h"
 
 #include <cstdint>
 #include <cstdlib>

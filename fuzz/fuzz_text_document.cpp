@@ -1,6 +1,6 @@
 // Text files from arbitrary bytes: decoding must not crash, and writing the decoded text back
 // in its recorded format must give the very same bytes (UTF-8 or Windows-1252, every line end).
-#include "viewers/text_document.h"
+#include "viewers/documents/text_document.h"
 
 #include <cstdint>
 #include <cstdlib>

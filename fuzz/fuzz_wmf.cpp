@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the WMF player: header and record checks, then drawing.
+#include "codecs/picture_loader.h"
 #include "fuzz_gui.h"
-#include "viewers/picture_loader.h"
 
 #include <cstddef>
 #include <cstdint>

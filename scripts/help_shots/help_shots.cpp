@@ -4,7 +4,7 @@
 #include "app/main_window.h"
 #include "files/file_list_view.h"
 #include "files/list_area_view.h"
-#include "viewers/text_view.h"
+#include "viewers/documents/text_view.h"
 
 #include <QAbstractButton>
 #include <QApplication>

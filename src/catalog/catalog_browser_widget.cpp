@@ -1,6 +1,6 @@
 #include "catalog/catalog_browser_widget.h"
 
-#include "viewers/picture_loader.h"
+#include "codecs/picture_loader.h"
 
 #include <QFile>
 #include <QImage>

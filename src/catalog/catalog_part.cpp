@@ -5,7 +5,7 @@
 #include "files/view_host.h"
 #include "sorting/sort_bar_view.h"
 #include "sorting/sort_engine.h"
-#include "viewers/picture_view.h"
+#include "viewers/pictures/picture_view.h"
 
 namespace vorn
 {

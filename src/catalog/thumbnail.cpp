@@ -1,6 +1,6 @@
 #include "catalog/thumbnail.h"
 
-#include "viewers/picture_loader.h"
+#include "codecs/picture_loader.h"
 
 #include <QFile>
 #include <QPainter>

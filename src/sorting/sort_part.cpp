@@ -3,7 +3,7 @@
 #include "files/view_host.h"
 #include "sorting/sort_bar_view.h"
 #include "sorting/sort_config_view.h"
-#include "viewers/slideshow_view.h"
+#include "viewers/pictures/slideshow_view.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/progress_panel.h"
 #include "widgets/theme.h"

@@ -6,7 +6,7 @@
 #include "files/list_area_view.h"
 #include "lang/start_texts.h"
 #include "support/test_support.h"
-#include "viewers/text_view.h"
+#include "viewers/documents/text_view.h"
 
 #include <QDir>
 #include <QProcess>

@@ -47,11 +47,11 @@ void TstLayering::coreHasNoWidgets()
 void TstLayering::includesRunDownward()
 {
     // Bottom to top.
-    const QStringList layers = {QStringLiteral("base"),     QStringLiteral("lang"),
-                                QStringLiteral("widgets"),  QStringLiteral("files"),
-                                QStringLiteral("viewers"),  QStringLiteral("sorting"),
-                                QStringLiteral("archives"), QStringLiteral("catalog"),
-                                QStringLiteral("rename"),   QStringLiteral("app")};
+    const QStringList layers = {
+        QStringLiteral("base"),    QStringLiteral("lang"),     QStringLiteral("codecs"),
+        QStringLiteral("widgets"), QStringLiteral("files"),    QStringLiteral("viewers"),
+        QStringLiteral("sorting"), QStringLiteral("archives"), QStringLiteral("catalog"),
+        QStringLiteral("rename"),  QStringLiteral("app")};
     const QString src = qEnvironmentVariable("VORN_SOURCE_DIR") + QStringLiteral("/src");
     const QRegularExpression include(QStringLiteral(R"(^\s*#\s*include\s*"([a-z_]+)/)"),
                                      QRegularExpression::MultilineOption);

@@ -2,8 +2,8 @@
 // existing page that holds the topic's anchor; F1, closing, and pages put back when missing.
 #include "app/view_stack_view.h"
 #include "support/test_support.h"
-#include "viewers/help_topics.h"
-#include "viewers/help_view.h"
+#include "viewers/documents/help_topics.h"
+#include "viewers/documents/help_view.h"
 #include "widgets/html_browser.h"
 
 #include <QPushButton>

@@ -1,8 +1,8 @@
 // The HTML core: the link rules, the history of 40 entries and the check of hostile pages.
-#include "viewers/help_topics.h"
-#include "viewers/html_guard.h"
-#include "viewers/html_history.h"
-#include "viewers/html_links.h"
+#include "viewers/documents/help_topics.h"
+#include "viewers/documents/html_guard.h"
+#include "viewers/documents/html_history.h"
+#include "viewers/documents/html_links.h"
 
 #include <QtTest>
 

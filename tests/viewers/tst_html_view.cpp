@@ -2,7 +2,7 @@
 // history buttons, the source view and hostile pages.
 #include "app/view_stack_view.h"
 #include "support/test_support.h"
-#include "viewers/html_view.h"
+#include "viewers/documents/html_view.h"
 #include "widgets/html_browser.h"
 #include "widgets/panel_status_bar.h"
 

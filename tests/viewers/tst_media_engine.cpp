@@ -2,8 +2,8 @@
 // display rectangle, refusing files that are not videos, exact frame steps (also after a
 // seek), the completion reports of play, pause and the end of a file, and closing.
 #include "support/video_fixtures.h"
-#include "viewers/media_engine.h"
-#include "viewers/video_renderer.h"
+#include "viewers/video/media_engine.h"
+#include "viewers/video/video_renderer.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 // The view arithmetic: best fit, centring, the background tester's tiles, factor and percentage
 // zoom, status texts, GIF speed, slideshow interval and magnifier steps.
 #include "lang/texts.h"
-#include "viewers/picture_geometry.h"
+#include "viewers/pictures/picture_geometry.h"
 
 #include <QtTest>
 

@@ -6,9 +6,9 @@
 #include "files/list_area_view.h"
 #include "files/view_host.h"
 #include "support/test_support.h"
-#include "viewers/slide_host.h"
-#include "viewers/slideshow.h"
-#include "viewers/slideshow_view.h"
+#include "viewers/pictures/slide_host.h"
+#include "viewers/pictures/slideshow.h"
+#include "viewers/pictures/slideshow_view.h"
 #include "widgets/collapsible_toolbar.h"
 
 #include <QApplication>

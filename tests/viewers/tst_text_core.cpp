@@ -1,7 +1,7 @@
 // The text and hex core: decoding and re-encoding texts with their encoding and line ends, the
 // read limit, and the lines of the hex dump.
 #include "base/text_file.h"
-#include "viewers/text_document.h"
+#include "viewers/documents/text_document.h"
 #include "widgets/hex_format.h"
 
 #include <QTemporaryDir>

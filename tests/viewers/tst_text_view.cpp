@@ -3,7 +3,7 @@
 // question about unsaved edits, and the hex view over a large sparse file.
 #include "app/view_stack_view.h"
 #include "support/test_support.h"
-#include "viewers/text_view.h"
+#include "viewers/documents/text_view.h"
 #include "widgets/hex_widget.h"
 #include "widgets/panel_status_bar.h"
 

@@ -1,0 +1,123 @@
+#include "codecs/image_memory.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <limits>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vorn
+{
+
+namespace
+{
+
+constexpr size_t kHugePage = size_t(2) << 20;
+
+struct Mapping {
+    void *base;
+    size_t length;
+};
+
+void unmap(void *info)
+{
+    auto *m = static_cast<Mapping *>(info);
+    munmap(m->base, m->length);
+    delete m;
+}
+
+} // namespace
+
+QImage large_image(int width, int height, QImage::Format format)
+{
+    if (width <= 0 || height <= 0)
+        return QImage();
+    const qsizetype bytesPerLine = qsizetype(width) * 4;
+    const qsizetype bytes = bytesPerLine * height;
+    if (bytes < kHugePagePictureBytes || QImage::toPixelFormat(format).bitsPerPixel() != 32)
+        return QImage(width, height, format);
+    // One huge page more than needed, so the pixels can start on a huge-page boundary.
+    const size_t length = (size_t(bytes) + kHugePage - 1) / kHugePage * kHugePage + kHugePage;
+    void *base = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED)
+        return QImage(width, height, format);
+    auto *start =
+        reinterpret_cast<uchar *>((reinterpret_cast<quintptr>(base) + kHugePage - 1) & ~(kHugePage - 1));
+#ifdef MADV_HUGEPAGE
+    madvise(start, length - size_t(start - static_cast<uchar *>(base)), MADV_HUGEPAGE);
+#endif
+    auto *mapping = new Mapping{base, length};
+    QImage image(start, width, height, bytesPerLine, format, unmap, mapping);
+    if (image.isNull())
+        unmap(mapping);
+    return image;
+}
+
+namespace
+{
+
+// What a thread keeps between pictures; larger ones are not kept.
+constexpr qsizetype kMaxKeptBytes = qsizetype(32) << 20;
+
+thread_local QImage t_scratch;
+thread_local QByteArray t_readBuffer;
+
+} // namespace
+
+QImage take_scratch_image(int width, int height, QImage::Format format)
+{
+    if (t_scratch.size() == QSize(width, height) && t_scratch.format() == format) {
+        QImage image = std::move(t_scratch);
+        t_scratch = QImage();
+        return image;
+    }
+    return large_image(width, height, format);
+}
+
+void give_back_scratch_image(QImage image)
+{
+    // Kept only when nothing else holds its pixels.
+    if (!image.isNull() && image.sizeInBytes() <= kMaxKeptBytes && image.isDetached())
+        t_scratch = std::move(image);
+}
+
+QByteArray read_whole_file(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct stat st {
+    };
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 ||
+        qint64(st.st_size) > std::numeric_limits<qsizetype>::max() / 2) {
+        ::close(fd);
+        return {};
+    }
+    // The buffer of the last read is used again when no caller holds it any more.
+    QByteArray data;
+    if (t_readBuffer.isDetached() && t_readBuffer.capacity() >= qsizetype(st.st_size))
+        data = std::move(t_readBuffer);
+    t_readBuffer = QByteArray();
+    data.resize(qsizetype(st.st_size));
+    qsizetype done = 0;
+    // A file that shrinks while it is read ends where it ends now.
+    while (done < data.size()) {
+        const ssize_t n = ::read(fd, data.data() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    ::close(fd);
+    data.resize(done);
+    if (data.capacity() <= kMaxKeptBytes)
+        t_readBuffer = data; // shared with the caller until it lets go
+    return data;
+}
+
+} // namespace vorn

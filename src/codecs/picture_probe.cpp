@@ -1,0 +1,85 @@
+#include "codecs/picture_probe.h"
+
+#include "codecs/picture_loader.h"
+
+#include <QFile>
+
+#include <csetjmp>
+#include <cstdio> // jpeglib.h needs FILE and size_t first
+#include <jpeglib.h>
+
+namespace vorn
+{
+
+namespace
+{
+
+// Only the markers up to the first scan are needed; an APP1 block is at most 64 KiB.
+constexpr qint64 kHeaderBytes = 256 * 1024;
+
+struct ProbeError {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+};
+
+extern "C" void probe_fail(j_common_ptr cinfo)
+{
+    std::longjmp(reinterpret_cast<ProbeError *>(cinfo->err)->jump, 1);
+}
+
+extern "C" void probe_quiet(j_common_ptr) {}
+
+// Returns the stored size and the EXIF orientation; false when the header cannot be read.
+bool read_jpeg_header(const QByteArray &data, QSize *stored, int *orientation)
+{
+    jpeg_decompress_struct cinfo;
+    ProbeError jerr;
+    cinfo.err = jpeg_std_error(&jerr.pub);
+    jerr.pub.error_exit = probe_fail;
+    jerr.pub.output_message = probe_quiet;
+    if (setjmp(jerr.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char *>(data.constData()),
+                 static_cast<unsigned long>(data.size()));
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+    if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    *stored = QSize(int(cinfo.image_width), int(cinfo.image_height));
+    *orientation = 1;
+    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
+        if (m->marker != JPEG_APP0 + 1)
+            continue;
+        const int o = exif_orientation(
+            QByteArray::fromRawData(reinterpret_cast<const char *>(m->data), int(m->data_length)));
+        if (o != 1) {
+            *orientation = o;
+            break;
+        }
+    }
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
+} // namespace
+
+QSize probe_picture_size(const QString &path)
+{
+    if (picture_kind(path) != PictureKind::Jpeg)
+        return QSize();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QSize();
+    const QByteArray head = file.read(kHeaderBytes);
+    QSize stored;
+    int orientation = 1;
+    if (head.isEmpty() || !read_jpeg_header(head, &stored, &orientation) || stored.isEmpty())
+        return QSize();
+    return orientation >= 5 ? stored.transposed() : stored;
+}
+
+} // namespace vorn

@@ -1,0 +1,29 @@
+#include "viewers/pictures/picture_document.h"
+
+namespace vorn
+{
+
+void PictureDocument::setFile(const QString &file)
+{
+    path = file;
+    kind = picture_kind(file);
+    animated = is_animated_kind(kind);
+    transparent = is_transparent_kind(kind);
+}
+
+void PictureDocument::forget()
+{
+    path.clear();
+    natural = QSize();
+    kind = PictureKind::Unknown;
+    animated = transparent = false;
+}
+
+bool PictureDocument::wantsSharperDecode(QSize shownSize, QSize decoded, bool bestFit) const
+{
+    if (animated || path.isEmpty() || shownSize.isEmpty() || shownSize == decoded)
+        return false;
+    return kind == PictureKind::Wmf || (kind == PictureKind::Jpeg && bestFit);
+}
+
+} // namespace vorn

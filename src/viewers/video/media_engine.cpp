@@ -1,0 +1,644 @@
+#include "viewers/video/media_engine.h"
+
+#include "viewers/video/video_gl_renderer.h"
+#include "viewers/video/video_renderer.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QVector>
+#include <algorithm>
+#include <cmath>
+#include <fcntl.h>
+#include <mpv/client.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vorn
+{
+
+namespace
+{
+
+enum Observed : uint64_t { TimePos = 1, Duration, EofReached, Fps, FrameCount };
+
+// Properties read while events are handled are asked for asynchronously: a synchronous read
+// waits for the player's core, which may itself wait for a frame to be drawn on this thread
+// (OpenGL), and both would stall until libmpv's timeout. The reply carries the kind and the
+// generation of the question; answers to an older open or step are dropped.
+enum Query : uint64_t { OpenDuration = 1, OpenFps, OpenVid, SizeWidth, SizeHeight, StepTime };
+constexpr int kQueryBits = 8;
+
+int nextDeviceId = 0;
+
+// The most back steps one step command may take before it seeks to its frame directly.
+constexpr int kMaxExtraSteps = 3;
+
+} // namespace
+
+MediaEngine::MediaEngine(Output output, QObject *parent) : QObject(parent)
+{
+    mpv_ = mpv_create();
+    if (!mpv_)
+        return;
+    // A player without its own window, keys, scripts, configuration or network helpers; it
+    // stays at the end of a file instead of unloading it, like a media device does.
+    const std::initializer_list<std::pair<const char *, const char *>> options = {
+        {"config", "no"},
+        {"terminal", "no"},
+        {"input-default-bindings", "no"},
+        {"input-vo-keyboard", "no"},
+        {"osc", "no"},
+        {"load-scripts", "no"},
+        {"ytdl", "no"},
+        {"idle", "yes"},
+        {"keep-open", "yes"},
+        {"pause", "yes"},
+        {"audio-display", "no"},
+        {"sub-auto", "no"},
+        {"hr-seek", "yes"},
+        // Exact seeks start decoding a second early: MPEG program streams otherwise land
+        // on the key frame after the start when asked for the first frame.
+        {"hr-seek-demuxer-offset", "1"},
+        {"osd-level", "0"},
+        {"load-unsafe-playlists", "no"},
+        // Exactly the chosen file plays: the file is handed over by its descriptor, only
+        // libavformat reads it (mpv's own EDL, CUE, playlist and image-list readers never see
+        // it), only real container formats are accepted (no HLS, concat or other list that
+        // names further files), and nothing the file refers to is opened, local or remote.
+        {"demuxer", "lavf"},
+        {"demuxer-lavf-o",
+         "format_whitelist=[mpeg,mpegts,mpegvideo,m4v,h264,hevc,avi,matroska,mov,asf,flv,ogg,"
+         "mp3,wav,flac,aac,ac3,aiff,au,dv,nut,rm,ivf,w64,amr,ape,wv,mpc,tta,voc],"
+         "protocol_whitelist=none"},
+        {"access-references", "no"},
+        {"ordered-chapters", "no"},
+        // Decoding stays on the processor: no probing of graphics interop libraries.
+        {"hwdec", "no"},
+        {"gpu-hwdec-interop", "no"},
+        // The software renderer enlarges with a bilinear filter: a tenth less processor time
+        // than the default, which leaves more to decoding on a busy machine.
+        {"zimg-scaler", "bilinear"},
+        {"vo", output == Output::Video ? "libmpv" : "null"},
+        {"vid", output == Output::Video ? "auto" : "no"},
+    };
+    for (const auto &[name, value] : options)
+        mpv_set_option_string(mpv_, name, value);
+    if (mpv_initialize(mpv_) < 0) {
+        mpv_terminate_destroy(mpv_);
+        mpv_ = nullptr;
+        return;
+    }
+    mpv_observe_property(mpv_, TimePos, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(mpv_, Duration, "duration", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(mpv_, EofReached, "eof-reached", MPV_FORMAT_FLAG);
+    mpv_observe_property(mpv_, Fps, "container-fps", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(mpv_, FrameCount, "estimated-frame-count", MPV_FORMAT_INT64);
+    if (output == Output::Video)
+        renderer_ = std::make_unique<VideoRenderer>(mpv_);
+    mpv_set_wakeup_callback(
+        mpv_,
+        [](void *self) {
+            // On a thread of libmpv: only queue the draining on our own thread.
+            auto *engine = static_cast<MediaEngine *>(self);
+            if (!engine->wakeupQueued_.exchange(true))
+                QMetaObject::invokeMethod(
+                    engine, [engine] { engine->drainEvents(); }, Qt::QueuedConnection);
+        },
+        this);
+}
+
+MediaEngine::~MediaEngine()
+{
+    if (!mpv_)
+        return;
+    // The render context goes before the player. The owner of an OpenGL context drops the
+    // OpenGL renderer with its context current (useSoftware) before this.
+    renderer_.reset();
+    glRenderer_.reset();
+    mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
+    mpv_terminate_destroy(mpv_);
+}
+
+bool MediaEngine::useOpenGL()
+{
+    if (!mpv_ || !renderer_)
+        return glRenderer_ != nullptr;
+    // One render context per player: the software one goes first.
+    renderer_.reset();
+    glRenderer_ = std::make_unique<VideoGlRenderer>(mpv_);
+    if (glRenderer_->isValid())
+        return true;
+    glRenderer_.reset();
+    renderer_ = std::make_unique<VideoRenderer>(mpv_);
+    renderer_->setTargetSize(display_.size());
+    return false;
+}
+
+void MediaEngine::useSoftware()
+{
+    if (!glRenderer_)
+        return;
+    glRenderer_.reset();
+    renderer_ = std::make_unique<VideoRenderer>(mpv_);
+    renderer_->setTargetSize(display_.size());
+}
+
+quint64 MediaEngine::framesDrawn() const
+{
+    if (glRenderer_)
+        return glRenderer_->framesDrawn();
+    return renderer_ ? renderer_->framesDrawn() : 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void MediaEngine::command(std::initializer_list<const char *> args)
+{
+    if (!mpv_)
+        return;
+    QVector<const char *> argv(args.begin(), args.end());
+    argv.append(nullptr);
+    mpv_command_async(mpv_, 0, argv.data());
+}
+
+void MediaEngine::setPaused(bool paused)
+{
+    int flag = paused ? 1 : 0;
+    mpv_set_property_async(mpv_, 0, "pause", MPV_FORMAT_FLAG, &flag);
+}
+
+void MediaEngine::supersede()
+{
+    ++stepQuery_;
+    stepsLeft_ = 0;
+    stepDirection_ = 0;
+    if (pending_ != Command::None) {
+        const Command c = pending_;
+        pending_ = Command::None;
+        QMetaObject::invokeMethod(
+            this, [this, c] { emit completed(c, false); }, Qt::QueuedConnection);
+    }
+}
+
+void MediaEngine::expect(Command c)
+{
+    if (notify_)
+        pending_ = c;
+    notify_ = false; // notify applies to one command
+}
+
+void MediaEngine::finish(Command c, bool successful)
+{
+    if (pending_ != c)
+        return;
+    pending_ = Command::None;
+    QMetaObject::invokeMethod(
+        this, [this, c, successful] { emit completed(c, successful); }, Qt::QueuedConnection);
+}
+
+void MediaEngine::open(const QString &file)
+{
+    close();
+    notify_ = false;
+    if (!mpv_) {
+        QMetaObject::invokeMethod(
+            this, [this] { emit opened(false, QStringLiteral("libmpv")); }, Qt::QueuedConnection);
+        return;
+    }
+    opening_ = true;
+    entryId_ = -1;
+    timeFormat_ = TimeFormat::Frames;
+    setPaused(true);
+    // The player reads the file through a descriptor of its own, so no name is ever taken for
+    // a protocol, an option or a list, and a renamed or replaced file cannot swap in.
+    const QByteArray path = QFile::encodeName(QFileInfo(file).absoluteFilePath());
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    struct stat st {
+    };
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        opening_ = false;
+        QMetaObject::invokeMethod(
+            this, [this] { emit opened(false, QStringLiteral("not a regular file")); }, Qt::QueuedConnection);
+        return;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // fdclose: the player closes the descriptor with the stream.
+    const QByteArray url = "fdclose://" + QByteArray::number(fd);
+    command({"loadfile", url.constData(), "replace"});
+}
+
+void MediaEngine::close()
+{
+    supersede();
+    if (deviceId_ > 0 || opening_)
+        command({"stop"});
+    deviceId_ = 0;
+    opening_ = loaded_ = hasVideo_ = seeking_ = eof_ = false;
+    entryId_ = -1;
+    mode_ = Mode::NotReady;
+    timePos_ = duration_ = fps_ = 0;
+    frame_ = frameCount_ = 0;
+    natural_ = QSize();
+    display_ = QRect();
+    ++openQuery_;
+}
+
+void MediaEngine::query(const char *name, int format, uint64_t kind, quint64 generation)
+{
+    mpv_get_property_async(mpv_, (generation << kQueryBits) | kind, name, mpv_format(format));
+}
+
+void MediaEngine::finishOpen(bool ok, const QString &reason)
+{
+    opening_ = false;
+    if (ok) {
+        deviceId_ = ++nextDeviceId;
+        mode_ = Mode::Stopped;
+        if (!hasVideo_)
+            timeFormat_ = TimeFormat::Milliseconds;
+    } else {
+        command({"stop"});
+        loaded_ = false;
+        entryId_ = -1;
+    }
+    emit opened(ok, reason);
+}
+
+void MediaEngine::play()
+{
+    if (deviceId_ <= 0)
+        return;
+    supersede();
+    startPlaying();
+}
+
+// Playing (or resuming) completes at the end of the file; with nothing left to play the
+// command completes at once, as it ran to the end.
+void MediaEngine::startPlaying()
+{
+    expect(Command::Play);
+    if (eof_) {
+        mode_ = Mode::Stopped;
+        finish(Command::Play, true);
+        return;
+    }
+    mode_ = Mode::Playing;
+    setPaused(false);
+}
+
+void MediaEngine::pauseResume()
+{
+    if (deviceId_ <= 0)
+        return;
+    supersede();
+    if (mode_ == Mode::Paused) {
+        startPlaying(); // resuming continues the play
+        return;
+    }
+    expect(Command::Pause);
+    if (mode_ == Mode::Playing) {
+        mode_ = Mode::Paused;
+        setPaused(true);
+    }
+    finish(Command::Pause, true);
+}
+
+void MediaEngine::stop()
+{
+    if (deviceId_ <= 0)
+        return;
+    supersede();
+    expect(Command::Stop);
+    setPaused(true);
+    mode_ = Mode::Stopped;
+    finish(Command::Stop, true);
+}
+
+void MediaEngine::seekTo(const char *target, const char *kind)
+{
+    if (deviceId_ <= 0)
+        return;
+    supersede();
+    expect(Command::Seek);
+    setPaused(true);
+    mode_ = Mode::Stopped;
+    seeking_ = true;
+    eof_ = false; // eof-reached reports the end again if the seek lands there
+    command({"seek", target, kind});
+}
+
+void MediaEngine::rewind()
+{
+    seekTo("0", "absolute+exact");
+}
+void MediaEngine::next()
+{
+    seekTo("100", "absolute-percent+exact");
+}
+void MediaEngine::previous()
+{
+    rewind();
+}
+
+void MediaEngine::step()
+{
+    if (deviceId_ <= 0)
+        return;
+    supersede();
+    expect(Command::Step);
+    mode_ = Mode::Paused;
+    if (!hasVideo_ || eof_) {
+        finish(Command::Step, true);
+        return;
+    }
+    // Each frame-step shows one more frame and pauses; libmpv adds them up.
+    stepDirection_ = 1;
+    stepTarget_ = frame_ + stepSize_;
+    stepsLeft_ = 0;
+    finishAs_ = Command::Step;
+    for (int i = 0; i < stepSize_; ++i)
+        command({"frame-step"});
+}
+
+void MediaEngine::back()
+{
+    if (deviceId_ <= 0)
+        return;
+    supersede();
+    expect(Command::Step);
+    mode_ = Mode::Paused;
+    if (!hasVideo_ || frame_ <= 0) {
+        setPaused(true);
+        finish(Command::Step, true);
+        return;
+    }
+    // A back step is an exact seek; the next one may only start when it has landed.
+    stepDirection_ = -1;
+    finishAs_ = Command::Step;
+    stepTarget_ = std::max<qint64>(0, frame_ - stepSize_);
+    stepsLeft_ = int(frame_ - stepTarget_) + kMaxExtraSteps;
+    eof_ = false;
+    issueStep();
+}
+
+void MediaEngine::issueStep()
+{
+    ++stepQuery_;
+    --stepsLeft_;
+    seeking_ = true;
+    command({"frame-back-step"});
+}
+
+qint64 MediaEngine::frameAt(double seconds) const
+{
+    if (fps_ <= 0)
+        return 0;
+    return qint64(std::llround(seconds * fps_));
+}
+
+void MediaEngine::landStep()
+{
+    // The frame shown is the target, or past it when libmpv took a step too many: then an
+    // exact seek goes to the target itself.
+    if (frame_ != stepTarget_ && fps_ > 0 && stepsLeft_ >= 0) {
+        stepsLeft_ = -1; // one correction only
+        seeking_ = true;
+        ++stepQuery_;
+        const QByteArray t = QByteArray::number(double(stepTarget_) / fps_ - 0.001, 'f', 6);
+        command({"seek", t.constData(), "absolute+exact"});
+        return;
+    }
+    stepDirection_ = 0;
+    stepsLeft_ = 0;
+    setPaused(true);
+    finish(finishAs_, true);
+}
+
+void MediaEngine::put(const QRect &rect)
+{
+    display_ = rect;
+    if (rect.width() <= 0 || rect.height() <= 0)
+        display_ = QRect(rect.topLeft(), natural_);
+    if (renderer_)
+        renderer_->setTargetSize(display_.size());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Status
+
+qint64 MediaEngine::length() const
+{
+    if (timeFormat_ == TimeFormat::Frames)
+        return frameCount_ > 0 ? frameCount_ : qint64(std::llround(duration_ * fps_));
+    return qint64(std::llround(duration_ * 1000));
+}
+
+qint64 MediaEngine::position() const
+{
+    if (timeFormat_ == TimeFormat::Frames)
+        return frame_;
+    return qint64(std::llround(timePos_ * 1000));
+}
+
+MediaEngine::Mode MediaEngine::mode() const
+{
+    if (deviceId_ <= 0)
+        return Mode::NotReady;
+    return seeking_ && stepDirection_ == 0 ? Mode::Seeking : mode_;
+}
+
+qint64 MediaEngine::droppedFrames() const
+{
+    return property("frame-drop-count").toLongLong() + property("decoder-frame-drop-count").toLongLong();
+}
+
+QString MediaEngine::property(const char *name) const
+{
+    if (!mpv_)
+        return {};
+    char *value = mpv_get_property_string(mpv_, name);
+    const QString text = value ? QString::fromUtf8(value) : QString();
+    mpv_free(value);
+    return text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Events, on the thread of this object
+
+void MediaEngine::drainEvents()
+{
+    wakeupQueued_ = false;
+    while (mpv_) {
+        mpv_event *event = mpv_wait_event(mpv_, 0);
+        if (!event || event->event_id == MPV_EVENT_NONE)
+            break;
+        handleEvent(*event);
+    }
+}
+
+void MediaEngine::handleReply(const mpv_event &event)
+{
+    const uint64_t kind = event.reply_userdata & ((1u << kQueryBits) - 1);
+    const quint64 generation = event.reply_userdata >> kQueryBits;
+    const auto *prop = static_cast<mpv_event_property *>(event.data);
+    const bool has = event.error >= 0 && prop && prop->data && prop->format != MPV_FORMAT_NONE;
+    auto number = [&] {
+        return has && prop->format == MPV_FORMAT_DOUBLE ? *static_cast<double *>(prop->data) : 0.0;
+    };
+    auto integer = [&] {
+        return has && prop->format == MPV_FORMAT_INT64 ? *static_cast<int64_t *>(prop->data) : 0;
+    };
+
+    if (kind == StepTime) {
+        if (generation != stepQuery_ || stepDirection_ == 0)
+            return;
+        frame_ = frameAt(number());
+        if (stepDirection_ < 0 && frame_ > stepTarget_ && stepsLeft_ > 0)
+            issueStep();
+        else if (stepDirection_ < 0 || frame_ >= stepTarget_ || stepsLeft_ < 0)
+            landStep();
+        return;
+    }
+    if (generation != openQuery_)
+        return; // about a file closed since
+    switch (kind) {
+    case OpenDuration:
+        if (duration_ <= 0) // the observed value may still be on the way
+            duration_ = number();
+        break;
+    case OpenFps:
+        if (fps_ <= 0)
+            fps_ = number();
+        break;
+    case OpenVid: {
+        if (!opening_)
+            break;
+        loaded_ = true;
+        const QString vid = has && prop->format == MPV_FORMAT_STRING
+                                ? QString::fromUtf8(*static_cast<char **>(prop->data))
+                                : QString();
+        const bool output = (renderer_ && renderer_->isValid()) || glRenderer_;
+        hasVideo_ = output && !vid.isEmpty() && vid != QLatin1String("no");
+        // With video, the open completes when the first frame has told its size.
+        if (!hasVideo_ || !natural_.isEmpty())
+            finishOpen(true, {});
+        break;
+    }
+    case SizeWidth:
+        pendingWidth_ = int(integer());
+        break;
+    case SizeHeight: {
+        const QSize size(pendingWidth_, int(integer()));
+        if (!size.isEmpty())
+            natural_ = size;
+        if (opening_ && loaded_ && hasVideo_ && !natural_.isEmpty())
+            finishOpen(true, {});
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void MediaEngine::handleEvent(const mpv_event &event)
+{
+    switch (event.event_id) {
+    case MPV_EVENT_START_FILE:
+        // The entry this open loads; end events of earlier entries are not ours.
+        if (opening_ && entryId_ < 0)
+            entryId_ = static_cast<mpv_event_start_file *>(event.data)->playlist_entry_id;
+        break;
+    case MPV_EVENT_FILE_LOADED:
+        if (!opening_ || entryId_ < 0)
+            break;
+        // Answered in this order; the open goes on with the answer about the video track.
+        query("duration", MPV_FORMAT_DOUBLE, OpenDuration, openQuery_);
+        query("container-fps", MPV_FORMAT_DOUBLE, OpenFps, openQuery_);
+        query("vid", MPV_FORMAT_STRING, OpenVid, openQuery_);
+        break;
+    case MPV_EVENT_VIDEO_RECONFIG:
+        query("dwidth", MPV_FORMAT_INT64, SizeWidth, openQuery_);
+        query("dheight", MPV_FORMAT_INT64, SizeHeight, openQuery_);
+        break;
+    case MPV_EVENT_GET_PROPERTY_REPLY:
+        handleReply(event);
+        break;
+    case MPV_EVENT_END_FILE: {
+        const auto *end = static_cast<mpv_event_end_file *>(event.data);
+        if (entryId_ < 0 || end->playlist_entry_id != entryId_)
+            break;
+        if (opening_) {
+            QString reason = end->reason == MPV_END_FILE_REASON_ERROR
+                                 ? QString::fromUtf8(mpv_error_string(end->error))
+                                 : QStringLiteral("no playable stream");
+            finishOpen(false, reason);
+        } else if (deviceId_ > 0) {
+            // The file went away under the player (a read error): nothing more plays.
+            loaded_ = false;
+            eof_ = true;
+            seeking_ = false;
+            mode_ = Mode::Stopped;
+            if (pending_ != Command::None)
+                finish(pending_, false);
+        }
+        break;
+    }
+    case MPV_EVENT_PLAYBACK_RESTART:
+        if (!seeking_)
+            break;
+        seeking_ = false;
+        if (stepDirection_ != 0) {
+            // The position event follows the restart: ask where the step landed now.
+            query("time-pos", MPV_FORMAT_DOUBLE, StepTime, stepQuery_);
+            break;
+        } else {
+            finish(Command::Seek, true);
+        }
+        emit positionChanged();
+        break;
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        const auto *prop = static_cast<mpv_event_property *>(event.data);
+        const bool has = prop->format != MPV_FORMAT_NONE && prop->data;
+        switch (event.reply_userdata) {
+        case TimePos:
+            // The frame shown: its time at the container's rate, as libmpv estimates it.
+            timePos_ = has ? *static_cast<double *>(prop->data) : 0;
+            frame_ = frameAt(timePos_);
+            if (stepDirection_ > 0 && frame_ >= stepTarget_)
+                landStep();
+            break;
+        case Duration:
+            duration_ = has ? *static_cast<double *>(prop->data) : 0;
+            break;
+        case Fps:
+            fps_ = has ? *static_cast<double *>(prop->data) : 0;
+            break;
+        case FrameCount:
+            frameCount_ = has ? *static_cast<int64_t *>(prop->data) : 0;
+            break;
+        case EofReached:
+            eof_ = has && *static_cast<int *>(prop->data);
+            if (eof_ && deviceId_ > 0 && !seeking_) {
+                if (mode_ == Mode::Playing)
+                    mode_ = Mode::Stopped;
+                if (stepDirection_ > 0)
+                    landStep();
+                finish(Command::Play, true);
+            }
+            break;
+        default:
+            break;
+        }
+        if (deviceId_ > 0)
+            emit positionChanged();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+} // namespace vorn

@@ -1,0 +1,44 @@
+#include "viewers/video/video_part.h"
+
+#include "files/view_host.h"
+#include "viewers/video/video_view.h"
+#include "widgets/collapsible_toolbar.h"
+#include "widgets/theme.h"
+
+#include <memory>
+
+namespace vorn
+{
+
+VideoPart install_video_part(ViewHost &host)
+{
+    VideoPart part;
+    part.view = new VideoView(host.context(), host.activeList(), host.panel(View::Video), kButtonRowHeight);
+    VideoView *view = part.view;
+    host.adopt(View::Video, view);
+    host.registerViewer(View::Video, view);
+    // Other long operations lock the video tool bar too; while a video plays the lock-out is
+    // the video's own and its tool bar (with Stop) stays usable.
+    host.addLockout([view](bool locked) {
+        if (!view->isPlaying())
+            view->toolBar()->setEnabled(!locked);
+    });
+    // While a video plays nothing outside its view may change the selection or the view;
+    // Stop brings everything back, the list side included. The video holds one token
+    // however often Play is pressed, and gives it back once.
+    auto token = std::make_shared<LockToken>();
+    QObject::connect(view, &VideoView::lockRequested, &host, [&host, token](bool locked) {
+        if (locked) {
+            if (!token->held())
+                *token = LockToken(host);
+            return;
+        }
+        token->release();
+        host.setSideAndBarsVisible(true);
+    });
+    // Taken down with the window: nothing is left to unlock.
+    QObject::connect(view, &QObject::destroyed, [token] { token->forget(); });
+    return part;
+}
+
+} // namespace vorn

@@ -1,0 +1,135 @@
+#include "viewers/video/video_renderer.h"
+
+#include <mpv/render.h>
+
+namespace vorn
+{
+
+VideoRenderer::VideoRenderer(mpv_handle *mpv, QObject *parent) : QObject(parent)
+{
+    if (!mpv)
+        return;
+    char apiType[] = MPV_RENDER_API_TYPE_SW;
+    mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, apiType}, {MPV_RENDER_PARAM_INVALID, nullptr}};
+    if (mpv_render_context_create(&ctx_, mpv, params) < 0) {
+        ctx_ = nullptr;
+        return;
+    }
+    worker_ = new QObject;
+    worker_->moveToThread(&thread_);
+    thread_.setObjectName(QStringLiteral("video-render"));
+    thread_.start();
+    mpv_render_context_set_update_callback(ctx_, &VideoRenderer::onUpdate, this);
+}
+
+VideoRenderer::~VideoRenderer()
+{
+    if (!ctx_)
+        return;
+    // No more callbacks, then no more rendering, then the context goes.
+    mpv_render_context_set_update_callback(ctx_, nullptr, nullptr);
+    thread_.quit();
+    thread_.wait();
+    delete worker_;
+    mpv_render_context_free(ctx_);
+}
+
+void VideoRenderer::onUpdate(void *self)
+{
+    // Called on a thread of libmpv: no libmpv call here, only a request to the render thread.
+    static_cast<VideoRenderer *>(self)->requestRender(false);
+}
+
+void VideoRenderer::requestRender(bool force)
+{
+    if (force)
+        force_ = true;
+    if (!renderQueued_.exchange(true))
+        QMetaObject::invokeMethod(
+            worker_, [this] { render(); }, Qt::QueuedConnection);
+}
+
+void VideoRenderer::setTargetSize(const QSize &size)
+{
+    {
+        QMutexLocker lock(&mutex_);
+        if (size == target_)
+            return;
+        target_ = size;
+    }
+    if (ctx_)
+        requestRender(true);
+}
+
+QImage VideoRenderer::frame() const
+{
+    QMutexLocker lock(&mutex_);
+    return latest_;
+}
+
+void VideoRenderer::render()
+{
+    renderQueued_ = false;
+    const uint64_t flags = mpv_render_context_update(ctx_);
+    const bool force = force_.exchange(false);
+    if (!(flags & MPV_RENDER_UPDATE_FRAME) && !force)
+        return;
+    QSize size;
+    {
+        QMutexLocker lock(&mutex_);
+        size = target_;
+    }
+    if (size.isEmpty() || size.width() > 16384 || size.height() > 16384)
+        return;
+    QImage &image = buffer(size);
+    if (image.isNull())
+        return;
+    int sz[2] = {size.width(), size.height()};
+    size_t stride = size_t(image.bytesPerLine());
+    // Blue, green, red, padding in memory: QImage's RGB32, the format of the window's backing
+    // store, so that painting the frame is a plain copy without a conversion.
+    char format[] = "bgr0";
+    mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, sz},
+                                 {MPV_RENDER_PARAM_SW_FORMAT, format},
+                                 {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+                                 {MPV_RENDER_PARAM_SW_POINTER, image.bits()},
+                                 {MPV_RENDER_PARAM_INVALID, nullptr}};
+    if (mpv_render_context_render(ctx_, params) < 0)
+        return;
+    {
+        QMutexLocker lock(&mutex_);
+        latest_ = image;
+    }
+    ++drawn_;
+    publish();
+}
+
+QImage &VideoRenderer::buffer(const QSize &size)
+{
+    // A frame buffer nobody else holds any more (neither the newest frame nor a panel still
+    // showing an older one): reusing it spares allocating and faulting in megabytes per frame.
+    for (QImage &b : buffers_) {
+        if (b.size() != size)
+            b = QImage();
+        if (b.isNull())
+            b = QImage(size, QImage::Format_RGB32);
+        if (b.isDetached())
+            return b;
+    }
+    spare_ = QImage(size, QImage::Format_RGB32); // all in use: a frame of its own
+    return spare_;
+}
+
+void VideoRenderer::publish()
+{
+    if (!publishQueued_.exchange(true))
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                publishQueued_ = false;
+                emit frameReady();
+            },
+            Qt::QueuedConnection);
+}
+
+} // namespace vorn
