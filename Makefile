@@ -47,11 +47,13 @@ fuzz: deps
 	  if [ ! -f "$$f" ] || [ ! -x "$$f" ]; then \
 	    [ -z "$(FUZZ_TARGETS)" ] && continue; echo "no fuzz target $$f"; exit 1; \
 	  fi; n=$$(basename $$f); \
-	  [ -d fuzz/corpus/$$n ] || { echo "no seed folder fuzz/corpus/$$n"; exit 1; }; \
+	  seeds=fuzz/corpus/$$n; \
+	  if [ -f fuzz/seeds/$$n.sh ]; then seeds=$(FUZZ_BUILD)/fuzz-seeds/$$n; mkdir -p $$seeds; bash fuzz/seeds/$$n.sh $$seeds || exit 1; fi; \
+	  [ -d $$seeds ] || { echo "no seed folder $$seeds"; exit 1; }; \
 	  mkdir -p $(FUZZ_BUILD)/corpus/$$n fuzz/regressions/$$n; \
 	  echo "== $$n for $(FUZZ_SECONDS) s"; \
 	  LSAN_OPTIONS=suppressions=fuzz/lsan.supp $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=fuzz/regressions/$$n/ \
-	    $(FUZZ_BUILD)/corpus/$$n fuzz/corpus/$$n > $(FUZZ_BUILD)/$$n.log 2>&1; rc=$$?; \
+	    $(FUZZ_BUILD)/corpus/$$n $$seeds > $(FUZZ_BUILD)/$$n.log 2>&1; rc=$$?; \
 	  tail -12 $(FUZZ_BUILD)/$$n.log; [ $$rc -eq 0 ] || exit 1; \
 	done
 
