@@ -76,9 +76,11 @@ LoadedPicture decode_heif(const QByteArray &data, const DecodeRequest &req)
     HeifPtr<heif_context> context(heif_context_alloc());
     if (!context)
         return result;
-    heif_context_set_maximum_image_size_limit(context.get(), int(std::min<qint64>(req.maxPixels, kMaxHeifSide)));
+    heif_context_set_maximum_image_size_limit(context.get(),
+                                              int(std::min<qint64>(req.maxPixels, kMaxHeifSide)));
     heif_image_handle *raw = nullptr;
-    if (heif_context_read_from_memory_without_copy(context.get(), data.constData(), size_t(data.size()), nullptr)
+    if (heif_context_read_from_memory_without_copy(context.get(), data.constData(), size_t(data.size()),
+                                                   nullptr)
                 .code != heif_error_Ok ||
         heif_context_get_primary_image_handle(context.get(), &raw).code != heif_error_Ok)
         return result;
@@ -120,9 +122,10 @@ LoadedPicture decode_heif(const QByteArray &data, const DecodeRequest &req)
                                       : QImage::Format_RGBA8888;
     // The plane belongs to the library's image: scaling or converting makes the picture's own.
     const QImage view(plane, size.width(), size.height(), stride, format);
-    QImage picture = shown.isValid() && shown != size
-                         ? scaled_exactly(view, shown)
-                         : view.convertToFormat(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    QImage picture =
+        shown.isValid() && shown != size
+            ? scaled_exactly(view, shown)
+            : view.convertToFormat(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     to_display_format(&picture, alpha);
     result.image = picture;
     result.ok = !result.image.isNull();

@@ -101,7 +101,8 @@ QByteArray output_profile(const JxlDecoder *decoder)
 {
     size_t size = 0;
     if (output_is_srgb(decoder) ||
-        JxlDecoderGetICCProfileSize(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &size) != JXL_DEC_SUCCESS ||
+        JxlDecoderGetICCProfileSize(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &size) !=
+            JXL_DEC_SUCCESS ||
         size == 0 || size > (size_t(1) << 24))
         return QByteArray();
     QByteArray icc(qsizetype(size), Qt::Uninitialized);

@@ -121,9 +121,8 @@ LoadedPicture decode_webp(const QByteArray &data, const DecodeRequest &req)
     LoadedPicture result;
     result.kind = PictureKind::Webp;
     WebPBitstreamFeatures features;
-    if (data.isEmpty() ||
-        WebPGetFeatures(reinterpret_cast<const uint8_t *>(data.constData()), size_t(data.size()), &features) !=
-            VP8_STATUS_OK)
+    if (data.isEmpty() || WebPGetFeatures(reinterpret_cast<const uint8_t *>(data.constData()),
+                                          size_t(data.size()), &features) != VP8_STATUS_OK)
         return result;
     const QSize stored(features.width, features.height);
     if (!within_pixel_limit(stored, req.maxPixels))
