@@ -66,6 +66,12 @@ QImage decode_still(const QByteArray &data, QSize natural, QSize size, bool alph
         config.options.use_scaling = 1;
         config.options.scaled_width = size.width();
         config.options.scaled_height = size.height();
+        // Shown at half the size or less, the loop filter's and the chroma upsampling's
+        // smoothing vanish in the scaling: skip both, as dwebp's -nofilter and -nofancy do.
+        if (qint64(size.width()) * 2 <= natural.width() && qint64(size.height()) * 2 <= natural.height()) {
+            config.options.bypass_filtering = 1;
+            config.options.no_fancy_upsampling = 1;
+        }
     } else {
         size = natural;
     }
