@@ -2,6 +2,9 @@
 
 #include "codecs/decoded_picture.h"
 #include "codecs/image_memory.h"
+#include "codecs/picture_colour.h"
+#include "codecs/picture_kinds.h"
+#include "codecs/picture_orientation.h"
 
 #include <avif/avif.h>
 
@@ -17,19 +20,43 @@ struct AvifDecoderFree {
     void operator()(avifDecoder *d) const { avifDecoderDestroy(d); }
 };
 
-// The decoded frame converted to 8-bit BGRA (premultiplied when it has alpha) in a picture of
-// its own.
-QImage to_image(const avifImage *frame, bool alpha)
+// The EXIF orientation that turns a picture as its boxes say: first irot (quarter turns
+// anticlockwise), then imir (0: top and bottom exchanged, 1: left and right).
+int boxes_orientation(const avifImage *image)
 {
-    QImage image = large_image(int(frame->width), int(frame->height),
-                               alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    static const int kByTurnsAndMirror[4][3] = {{1, 4, 2}, {8, 5, 7}, {3, 2, 4}, {6, 7, 5}};
+    const int turns = (image->transformFlags & AVIF_TRANSFORM_IROT) ? image->irot.angle % 4 : 0;
+    const int mirror = (image->transformFlags & AVIF_TRANSFORM_IMIR) ? 1 + (image->imir.mode & 1) : 0;
+    return kByTurnsAndMirror[turns][mirror];
+}
+
+bool is_hdr_transfer(int transfer)
+{
+    return transfer == AVIF_TRANSFER_CHARACTERISTICS_SMPTE2084 ||
+           transfer == AVIF_TRANSFER_CHARACTERISTICS_HLG;
+}
+
+// The decoded frame as RGB: 8-bit BGRA (premultiplied when it has alpha) for the screen, or
+// 16 bits a channel when an HDR transfer is still to be mapped.
+QImage to_image(const avifImage *frame, bool alpha, bool deep)
+{
+    const QImage::Format format = deep ? (alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64)
+                                       : (alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    QImage image = deep ? QImage(int(frame->width), int(frame->height), format)
+                        : large_image(int(frame->width), int(frame->height), format);
     if (image.isNull())
         return image;
     avifRGBImage rgb;
     avifRGBImageSetDefaults(&rgb, frame);
-    rgb.format = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? AVIF_RGB_FORMAT_BGRA : AVIF_RGB_FORMAT_ARGB;
-    rgb.depth = 8; // 10 and 12 bits are scaled to 8 by the library
-    rgb.alphaPremultiplied = alpha ? AVIF_TRUE : AVIF_FALSE;
+    if (deep) {
+        rgb.format = AVIF_RGB_FORMAT_RGBA;
+        rgb.depth = 16;
+    } else {
+        rgb.format =
+            QSysInfo::ByteOrder == QSysInfo::LittleEndian ? AVIF_RGB_FORMAT_BGRA : AVIF_RGB_FORMAT_ARGB;
+        rgb.depth = 8; // 10 and 12 bits are scaled to 8 by the library
+        rgb.alphaPremultiplied = alpha ? AVIF_TRUE : AVIF_FALSE;
+    }
     rgb.pixels = image.bits();
     rgb.rowBytes = uint32_t(image.bytesPerLine());
     if (avifImageYUVToRGB(frame, &rgb) != AVIF_RESULT_OK)
@@ -62,12 +89,10 @@ LoadedPicture decode_avif(const QByteArray &data, const DecodeRequest &req)
         return result;
     const avifImage *header = decoder->image;
     const QSize stored(int(header->width), int(header->height));
-    if (!within_pixel_limit(stored, req.maxPixels))
+    if (!within_pixels(stored, req.maxPixels))
         return result;
-    const int turns = (header->transformFlags & AVIF_TRANSFORM_IROT) ? header->irot.angle % 4 : 0;
-    const int mirror = (header->transformFlags & AVIF_TRANSFORM_IMIR) ? header->imir.mode : -1;
-    const bool swaps = turns % 2 == 1;
-    result.naturalSize = stored_size(stored, swaps);
+    const int orientation = boxes_orientation(header);
+    result.naturalSize = oriented_size(stored, orientation);
     result.frameCount = decoder->imageCount;
     const QSize shown = requested_size(req, result.naturalSize);
     if (shown.isValid() && shown.isEmpty()) {
@@ -82,11 +107,21 @@ LoadedPicture decode_avif(const QByteArray &data, const DecodeRequest &req)
     const avifImage *frame = decoder->image;
     if (QSize(int(frame->width), int(frame->height)) != stored)
         return result;
-    QImage image = to_image(frame, frame->alphaPlane != nullptr);
+    const bool alpha = frame->alphaPlane != nullptr;
+    const bool hdr =
+        frame->icc.size == 0 && frame->depth > 8 && is_hdr_transfer(frame->transferCharacteristics);
+    QImage image = to_image(frame, alpha, hdr);
     if (image.isNull())
         return result;
-    image = scaled_exactly(image, stored_size(shown, swaps));
-    result.image = apply_rotation_mirror(image, turns, mirror);
+    image = fit_to(image, oriented_size(shown, orientation));
+    // A profile wins over the coded colour, as the colr boxes are read by other viewers.
+    if (frame->icc.size > 0)
+        convert_icc_to_srgb(
+            &image, QByteArray(reinterpret_cast<const char *>(frame->icc.data), qsizetype(frame->icc.size)));
+    else
+        convert_cicp_to_srgb(&image, frame->colorPrimaries, frame->transferCharacteristics);
+    to_display_format(&image, alpha);
+    result.image = apply_exif_orientation(image, orientation);
     result.ok = !result.image.isNull();
     return result;
 }

@@ -12,5 +12,7 @@ namespace vorn
 {
 
 LoadedPicture decode_heif(const QByteArray &data, const DecodeRequest &req);
+// The natural (upright) size from the first bytes of a file; invalid when they do not tell.
+QSize probe_heif_size(const QByteArray &head);
 
 } // namespace vorn

@@ -2,6 +2,9 @@
 
 #include "codecs/decoded_picture.h"
 #include "codecs/image_memory.h"
+#include "codecs/picture_colour.h"
+#include "codecs/picture_kinds.h"
+#include "codecs/picture_orientation.h"
 
 #include <jxl/decode.h>
 #include <jxl/thread_parallel_runner.h>
@@ -126,6 +129,20 @@ void ask_for_srgb(JxlDecoder *decoder, bool gray)
 
 } // namespace
 
+QSize probe_jxl_size(const QByteArray &head)
+{
+    std::unique_ptr<JxlDecoder, JxlFree> decoder(JxlDecoderCreate(nullptr));
+    JxlBasicInfo info{};
+    if (!decoder || JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO) != JXL_DEC_SUCCESS ||
+        JxlDecoderSetInput(decoder.get(), reinterpret_cast<const uint8_t *>(head.constData()),
+                           size_t(head.size())) != JXL_DEC_SUCCESS ||
+        JxlDecoderProcessInput(decoder.get()) != JXL_DEC_BASIC_INFO ||
+        JxlDecoderGetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS || info.xsize > INT_MAX ||
+        info.ysize > INT_MAX)
+        return QSize();
+    return oriented_size(QSize(int(info.xsize), int(info.ysize)), int(info.orientation));
+}
+
 LoadedPicture decode_jxl(const QByteArray &data, const DecodeRequest &req)
 {
     LoadedPicture result;
@@ -161,10 +178,10 @@ LoadedPicture decode_jxl(const QByteArray &data, const DecodeRequest &req)
                 return result;
             const QSize stored(int(std::min<uint32_t>(info.xsize, INT_MAX)),
                                int(std::min<uint32_t>(info.ysize, INT_MAX)));
-            if (!within_pixel_limit(stored, req.maxPixels))
+            if (!within_pixels(stored, req.maxPixels))
                 return result;
             // The library turns the picture upright by its orientation as it decodes.
-            result.naturalSize = stored_size(stored, info.orientation >= JXL_ORIENT_TRANSPOSE);
+            result.naturalSize = oriented_size(stored, int(info.orientation));
             result.frameCount = info.have_animation ? std::max(1, count_frames(data, req)) : 1;
             shown = requested_size(req, result.naturalSize);
             if (shown.isValid() && shown.isEmpty()) {
@@ -211,7 +228,8 @@ LoadedPicture decode_jxl(const QByteArray &data, const DecodeRequest &req)
     }
     if (image.isNull() || is_cancelled(req))
         return result;
-    image = scaled_exactly(image, shown);
+    image = fit_to(image, shown);
+    convert_icc_to_srgb(&image, icc);
     to_display_format(&image, alpha);
     result.image = image;
     result.ok = !result.image.isNull();

@@ -14,5 +14,7 @@ namespace vorn
 {
 
 LoadedPicture decode_jxl(const QByteArray &data, const DecodeRequest &req);
+// The natural (upright) size from the first bytes of a file; invalid when they do not tell.
+QSize probe_jxl_size(const QByteArray &head);
 
 } // namespace vorn

@@ -1,6 +1,7 @@
 #include "codecs/webp_animation.h"
 
 #include "codecs/decoded_picture.h"
+#include "codecs/picture_kinds.h"
 
 #include <webp/decode.h>
 #include <webp/demux.h>
@@ -33,7 +34,7 @@ bool WebpAnimation::open(const QByteArray &data, qint64 maxPixels)
     // The canvas size from the header, checked before the decoder allocates two canvases.
     WebPBitstreamFeatures features;
     if (data_.isEmpty() || WebPGetFeatures(bytes, size_t(data_.size()), &features) != VP8_STATUS_OK ||
-        !within_pixel_limit(QSize(features.width, features.height), maxPixels))
+        !within_pixels(QSize(features.width, features.height), maxPixels))
         return false;
     WebPAnimDecoderOptions options;
     if (!WebPAnimDecoderOptionsInit(&options))
@@ -44,7 +45,7 @@ bool WebpAnimation::open(const QByteArray &data, qint64 maxPixels)
     decoder_ = WebPAnimDecoderNew(&webp, &options);
     WebPAnimInfo info;
     if (!decoder_ || !WebPAnimDecoderGetInfo(decoder_, &info) || info.frame_count == 0 ||
-        !within_pixel_limit(QSize(int(info.canvas_width), int(info.canvas_height)), maxPixels)) {
+        !within_pixels(QSize(int(info.canvas_width), int(info.canvas_height)), maxPixels)) {
         close();
         return false;
     }

@@ -2,7 +2,9 @@
 
 #include "codecs/decoded_picture.h"
 #include "codecs/image_memory.h"
-#include "codecs/picture_loader.h"
+#include "codecs/picture_colour.h"
+#include "codecs/picture_kinds.h"
+#include "codecs/picture_orientation.h"
 #include "codecs/webp_animation.h"
 
 #include <webp/decode.h>
@@ -41,14 +43,8 @@ bool read_chunks(const QByteArray &data, WebpChunks *out)
     if (!demux)
         return false;
     const uint32_t flags = WebPDemuxGetI(demux, WEBP_FF_FORMAT_FLAGS);
-    if (flags & EXIF_FLAG) {
-        QByteArray exif = chunk(demux, "EXIF");
-        // The chunk holds the TIFF structure itself; some writers put the JPEG "Exif" header
-        // in front of it.
-        if (!exif.startsWith(QByteArrayView("Exif\0\0", 6)))
-            exif.prepend("Exif\0\0", 6);
-        out->orientation = exif_orientation(exif);
-    }
+    if (flags & EXIF_FLAG)
+        out->orientation = exif_orientation(chunk(demux, "EXIF"));
     if (flags & ICCP_FLAG)
         out->icc = chunk(demux, "ICCP");
     WebPDemuxDelete(demux);
@@ -122,6 +118,30 @@ QImage decode_frame(const QByteArray &data, const DecodeRequest &req, int *frame
 
 } // namespace
 
+QSize probe_webp_size(const QByteArray &head)
+{
+    const auto *bytes = reinterpret_cast<const uint8_t *>(head.constData());
+    WebPBitstreamFeatures features;
+    if (head.isEmpty() || WebPGetFeatures(bytes, size_t(head.size()), &features) != VP8_STATUS_OK)
+        return QSize();
+    const QSize stored(features.width, features.height);
+    const WebPData webp{bytes, size_t(head.size())};
+    WebPDemuxState state;
+    WebPDemuxer *demux = WebPDemuxPartial(&webp, &state);
+    if (!demux)
+        return QSize();
+    int orientation = 1;
+    bool known = true;
+    if (!features.has_animation && (WebPDemuxGetI(demux, WEBP_FF_FORMAT_FLAGS) & EXIF_FLAG)) {
+        // The EXIF chunk usually follows the picture's data: without it the size is not known.
+        const QByteArray exif = chunk(demux, "EXIF");
+        known = !exif.isEmpty();
+        orientation = exif_orientation(exif);
+    }
+    WebPDemuxDelete(demux);
+    return known ? oriented_size(stored, orientation) : QSize();
+}
+
 LoadedPicture decode_webp(const QByteArray &data, const DecodeRequest &req)
 {
     LoadedPicture result;
@@ -131,15 +151,14 @@ LoadedPicture decode_webp(const QByteArray &data, const DecodeRequest &req)
                                           size_t(data.size()), &features) != VP8_STATUS_OK)
         return result;
     const QSize stored(features.width, features.height);
-    if (!within_pixel_limit(stored, req.maxPixels))
+    if (!within_pixels(stored, req.maxPixels))
         return result;
     WebpChunks chunks;
     if (!read_chunks(data, &chunks))
         return result;
     if (features.has_animation)
         chunks.orientation = 1; // frames play as stored, and a thumbnail shows them so too
-    const bool swaps = chunks.orientation >= 5;
-    result.naturalSize = stored_size(stored, swaps);
+    result.naturalSize = oriented_size(stored, chunks.orientation);
     const QSize shown = requested_size(req, result.naturalSize);
     result.frameCount = 1;
     if (shown.isValid() && shown.isEmpty()) {
@@ -150,11 +169,13 @@ LoadedPicture decode_webp(const QByteArray &data, const DecodeRequest &req)
     if (features.has_animation) {
         image = decode_frame(data, req, &result.frameCount);
     } else {
-        image = decode_still(data, stored, stored_size(shown, swaps), features.has_alpha, req);
+        image = decode_still(data, stored, oriented_size(shown, chunks.orientation), features.has_alpha, req);
     }
     if (image.isNull() || is_cancelled(req))
         return result;
-    image = scaled_exactly(image, stored_size(shown, swaps));
+    image = fit_to(image, oriented_size(shown, chunks.orientation));
+    convert_icc_to_srgb(&image, chunks.icc);
+    to_display_format(&image, image.hasAlphaChannel());
     result.image = apply_exif_orientation(image, chunks.orientation);
     result.ok = !result.image.isNull();
     return result;

@@ -11,5 +11,7 @@ namespace vorn
 {
 
 LoadedPicture decode_webp(const QByteArray &data, const DecodeRequest &req);
+// The natural (upright) size from the first bytes of a file; invalid when they do not tell.
+QSize probe_webp_size(const QByteArray &head);
 
 } // namespace vorn

@@ -1,14 +1,17 @@
 // The decoders of WebP, AVIF, HEIF and JPEG XL on files made by the formats' own tools: size,
 // pixels, the shown size, 10-, 12- and 16-bit sources, alpha, orientation by each format's own
-// means, WebP animation, cut-short files, the pixel guard and cancelling.
+// means, colour profiles and coded colour to sRGB, the probes, the kind table, WebP animation,
+// cut-short files, the pixel guard and cancelling.
 #include "codecs/avif_decoder.h"
 #include "codecs/heif_decoder.h"
 #include "codecs/jxl_decoder.h"
-#include "codecs/picture_loader.h"
+#include "codecs/picture_kinds.h"
+#include "codecs/picture_orientation.h"
 #include "codecs/webp_animation.h"
 #include "codecs/webp_decoder.h"
 #include "support/tool_fixtures.h"
 
+#include <QColorSpace>
 #include <QTest>
 
 using namespace vorn;
@@ -85,6 +88,10 @@ class TestWebPhotoFormats : public QObject
     void keepsAlpha();
     void upright_data();
     void upright();
+    void displayP3ShownInSrgb_data();
+    void displayP3ShownInSrgb();
+    void probesTellTheUprightSize_data();
+    void probesTellTheUprightSize();
     void heifThumbnailStandsInWhenLargeEnough();
     void animatedWebp();
     void refusesBrokenAndOversized_data();
@@ -249,6 +256,86 @@ void TestWebPhotoFormats::upright()
     const LoadedPicture small = decode(kind, file, fitted);
     QCOMPARE(small.image.size(), fitted.shownSize);
     compareQuadrants(small.image, expected, 40);
+}
+
+void TestWebPhotoFormats::displayP3ShownInSrgb_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("tolerance");
+    // The tools carry the PNG's profile over, unless told to code the colour instead.
+    QTest::newRow("webp iccp") << "webp" << QStringList{"-lossless", "-metadata", "icc"} << 2;
+    QTest::newRow("avif icc") << "avif" << QStringList{"-l"} << 2;
+    QTest::newRow("avif nclx") << "avif" << QStringList{"-l", "--ignore-icc", "--cicp", "12/13/0"} << 2;
+    QTest::newRow("heif icc") << "heif" << QStringList{"-L"} << 2;
+    QTest::newRow("jxl original profile") << "jxl" << QStringList{"-d", "0"} << 2;
+    QTest::newRow("jxl xyb asked for in srgb") << "jxl" << QStringList{"-d", "0.1"} << 4;
+}
+
+void TestWebPhotoFormats::displayP3ShownInSrgb()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, args);
+    QFETCH(int, tolerance);
+    const QColor p3(180, 90, 60);
+    QImage source(32, 24, QImage::Format_RGB32);
+    source.fill(p3);
+    source.setColorSpace(QColorSpace::DisplayP3);
+    const QColor srgb =
+        QColorSpace(QColorSpace::DisplayP3).transformationToColorSpace(QColorSpace::SRgb).map(p3);
+    QVERIFY(!near(srgb, p3, 10)); // far enough apart to tell
+    const QByteArray file = encoded(kind, source, args);
+    QVERIFY(!file.isEmpty());
+    for (const QSize shown : {QSize(), QSize(16, 12)}) {
+        DecodeRequest req;
+        req.shownSize = shown;
+        const LoadedPicture picture = decode(kind, file, req);
+        QVERIFY(picture.ok);
+        const QColor got = picture.image.pixelColor(picture.image.width() / 2, picture.image.height() / 2);
+        QVERIFY2(near(got, srgb, tolerance),
+                 qPrintable(QStringLiteral("%1, expected %2").arg(got.name(), srgb.name())));
+    }
+}
+
+void TestWebPhotoFormats::probesTellTheUprightSize_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("orientation");
+    QTest::newRow("webp") << "webp" << QStringList{"-q", "80"} << 1;
+    QTest::newRow("webp exif") << "webp" << QStringList{"-q", "80"} << 6;
+    QTest::newRow("heif") << "heif" << QStringList{"-q", "80"} << 1;
+    QTest::newRow("jxl") << "jxl" << QStringList{"-d", "1"} << 1;
+    QTest::newRow("jxl orientation") << "jxl" << QStringList{"-d", "1"} << 8;
+}
+
+void TestWebPhotoFormats::probesTellTheUprightSize()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, args);
+    QFETCH(int, orientation);
+    const QImage source = quadrants(96, 64);
+    QByteArray file;
+    if (kind == u"webp" && orientation != 1)
+        file = runToolOn(QStringLiteral("webpmux"), {"-set", "exif", "o.exif", "in.webp", "-o", "out.webp"},
+                         {{"in.webp", encoded(kind, source, args)}, {"o.exif", exifOrientation(orientation)}},
+                         "out.webp");
+    else if (kind == u"jxl")
+        file = runToolOn(QStringLiteral("cjxl"), QStringList{"in0.png", "out.jxl"} + args,
+                         {{"in0.png", pngWithOrientation(source, orientation)}}, "out.jxl");
+    else
+        file = encoded(kind, source, args);
+    QVERIFY(!file.isEmpty());
+    const PictureKind pictureKind = picture_kind("a." + kind);
+    const PictureProbe probe = picture_kind_info(pictureKind).probe;
+    QVERIFY(probe);
+    const QSize upright = oriented_size(source.size(), orientation);
+    QCOMPARE(probe(file), upright);
+    QCOMPARE(decode_picture(file, pictureKind, {}).naturalSize, upright);
+    // Too little to tell: no size (the view then decodes the whole picture).
+    QCOMPARE(probe(file.left(10)), QSize());
+    if (kind == u"webp" && orientation != 1) // the EXIF chunk comes after the picture's data
+        QCOMPARE(probe(file.left(file.size() - 8)), QSize());
 }
 
 void TestWebPhotoFormats::heifThumbnailStandsInWhenLargeEnough()
