@@ -3,6 +3,7 @@
 #include "codecs/gif_decoder.h"
 #include "codecs/picture_loader.h"
 #include "codecs/picture_probe.h"
+#include "codecs/png_decoder.h"
 
 #include <QHash>
 
@@ -38,7 +39,7 @@ const Row kRows[] = {
     {PictureKind::Ico,  "ico",              decode_ico_picture,  nullptr,          nullptr,         true,  false, false},
     {PictureKind::Gif,  "gif",              decode_gif_picture,  make_gif_decoder, nullptr,         false, false, false},
     {PictureKind::Wmf,  "wmf",              decode_wmf_picture,  nullptr,          nullptr,         true,  true,  false},
-    {PictureKind::Png,  "png",              nullptr,             nullptr,          nullptr,         true,  false, false},
+    {PictureKind::Png,  "png",              decode_png_picture,  nullptr,          probe_png_size,  true,  false, false},
     {PictureKind::Webp, "webp",             nullptr,             nullptr,          nullptr,         true,  false, true},
     {PictureKind::Avif, "avif",             nullptr,             nullptr,          nullptr,         true,  false, false},
     {PictureKind::Heif, "heic heif hif",    nullptr,             nullptr,          nullptr,         true,  false, true},
