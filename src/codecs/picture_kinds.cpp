@@ -4,6 +4,7 @@
 #include "codecs/picture_loader.h"
 #include "codecs/picture_probe.h"
 #include "codecs/png_decoder.h"
+#include "codecs/svg_decoder.h"
 #include "codecs/tiff_decoder.h"
 
 #include <QHash>
@@ -46,7 +47,7 @@ const Row kRows[] = {
     {PictureKind::Heif, "heic heif hif",    nullptr,             nullptr,          nullptr,         true,  false, true},
     {PictureKind::Jxl,  "jxl",              nullptr,             nullptr,          nullptr,         true,  false, true},
     {PictureKind::Tiff, "tif tiff",         decode_tiff_picture, make_tiff_pages,  probe_tiff_size, true,  false, true},
-    {PictureKind::Svg,  "svg",              nullptr,             nullptr,          nullptr,         true,  true,  false},
+    {PictureKind::Svg,  "svg svgz",         decode_svg_picture,  nullptr,          nullptr,         true,  true,  false},
     {PictureKind::Raw,  "cr2 cr3 crw nef nrw arw srf sr2 dng orf raf rw2 rwl pef srw x3f kdc dcr mrw 3fr erf mef mos iiq",
                                             nullptr,             nullptr,          nullptr,         false, false, true},
 };
