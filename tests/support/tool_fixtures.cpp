@@ -1,8 +1,8 @@
 #include "support/tool_fixtures.h"
 
-#include "support/test_support.h"
-
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
 #include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -13,6 +13,42 @@
 
 namespace vorn::test
 {
+
+QByteArray toolOutput(const QString &program, const QStringList &args,
+                      const QList<std::pair<QString, QByteArray>> &inputs, const QString &output)
+{
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return {};
+    for (const auto &[name, bytes] : inputs) {
+        QFile f(dir.filePath(name));
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return {};
+    }
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.start(program, args);
+    if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return {};
+    QFile out(dir.filePath(output));
+    return out.open(QIODevice::ReadOnly) ? out.readAll() : QByteArray();
+}
+
+QByteArray convertPicture(const QImage &image, const QStringList &options, const QString &outSpec)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG"))
+        return {};
+    const qsizetype colon = outSpec.indexOf(QLatin1Char(':'));
+    const QString outFile = colon >= 0 ? outSpec.mid(colon + 1) : outSpec;
+    return toolOutput(QStringLiteral("convert"),
+                      QStringList{QStringLiteral("in.png")} + options + QStringList{outSpec},
+                      {{QStringLiteral("in.png"), png}}, outFile);
+}
 
 QImage quadrants(int w, int h, QImage::Format format)
 {
@@ -63,21 +99,14 @@ QByteArray pngWithOrientation(const QImage &image, int orientation)
 QByteArray runToolOn(const QString &program, const QStringList &args, const QMap<QString, QByteArray> &files,
                      const QString &output)
 {
-    QTemporaryDir dir;
+    QList<std::pair<QString, QByteArray>> inputs;
     for (auto it = files.begin(); it != files.end(); ++it)
-        writeFile(dir.filePath(it.key()), it.value());
-    QProcess tool;
-    tool.setWorkingDirectory(dir.path());
-    tool.setProcessChannelMode(QProcess::MergedChannels);
-    tool.start(program, args);
-    const bool finished = tool.waitForFinished(120000);
-    const QByteArray made = readFile(dir.filePath(output));
-    if (!finished || tool.exitCode() != 0 || made.isEmpty()) {
-        const QString call = program + QLatin1Char(' ') + args.join(QLatin1Char(' '));
-        QTest::qFail(qPrintable(call + QStringLiteral(": ") + QString::fromLocal8Bit(tool.readAll())),
-                     __FILE__, __LINE__);
-        return QByteArray();
-    }
+        inputs.append({it.key(), it.value()});
+    const QByteArray made = toolOutput(program, args, inputs, output);
+    if (made.isEmpty())
+        QTest::qFail(
+            qPrintable(program + QLatin1Char(' ') + args.join(QLatin1Char(' ')) + QStringLiteral(" failed")),
+            __FILE__, __LINE__);
     return made;
 }
 
