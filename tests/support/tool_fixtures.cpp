@@ -61,7 +61,7 @@ QImage quadrants(int w, int h, QImage::Format format)
     return image;
 }
 
-QByteArray exifOrientation(int orientation)
+QByteArray exifBlock(int orientation)
 {
     // "II", 42, IFD0 at 8; one entry: tag 0x0112, SHORT, count 1, the value; no next IFD.
     const uchar bytes[] = {
@@ -83,7 +83,7 @@ QByteArray pngWithOrientation(const QImage &image, int orientation)
 {
     QByteArray png = pngBytes(image);
     // The chunk goes right after IHDR (8 bytes of signature, 25 of IHDR).
-    const QByteArray data = exifOrientation(orientation);
+    const QByteArray data = exifBlock(orientation);
     QByteArray chunk(4, '\0');
     qToBigEndian<quint32>(quint32(data.size()), chunk.data());
     const QByteArray typed = "eXIf" + data;

@@ -27,7 +27,7 @@ QImage quadrants(int w, int h, QImage::Format format = QImage::Format_RGB32);
 
 // An Exif block as WebP and PNG hold it (the TIFF structure, little-endian, without the JPEG
 // "Exif" header) with only the orientation tag.
-QByteArray exifOrientation(int orientation);
+QByteArray exifBlock(int orientation);
 
 // The picture as a PNG file.
 QByteArray pngBytes(const QImage &image);
