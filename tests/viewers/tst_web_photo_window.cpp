@@ -178,15 +178,15 @@ void TstWebPhotoWindow::catalogThumbnails()
 {
     WindowFixture f;
     MainWindow &w = startWith(
-        f, {{"a.webp", still("webp", QSize(320, 240))},
-            {"b.avif", still("avif", QSize(320, 240))},
-            {"c.heic", still("heic", QSize(320, 240))},
-            {"d.jxl", still("jxl", QSize(320, 240))},
-            {"e.webp", animatedWebp(QSize(80, 60))},
-            {"f.webp",
-             runToolOn(QStringLiteral("webpmux"), {"-set", "exif", "o.exif", "in.webp", "-o", "out.webp"},
-                       {{"in.webp", still("webp", QSize(320, 240))}, {"o.exif", exifBlock(6)}},
-                       "out.webp")}});
+        f,
+        {{"a.webp", still("webp", QSize(320, 240))},
+         {"b.avif", still("avif", QSize(320, 240))},
+         {"c.heic", still("heic", QSize(320, 240))},
+         {"d.jxl", still("jxl", QSize(320, 240))},
+         {"e.webp", animatedWebp(QSize(80, 60))},
+         {"f.webp",
+          runToolOn(QStringLiteral("webpmux"), {"-set", "exif", "o.exif", "in.webp", "-o", "out.webp"},
+                    {{"in.webp", still("webp", QSize(320, 240))}, {"o.exif", exifBlock(6)}}, "out.webp")}});
     w.resize(1100, 800);
     w.listArea()->tabs()->setCurrentIndex(2);
     QCoreApplication::processEvents();
