@@ -165,27 +165,49 @@ QImage develop(LibRaw &raw, bool halfSize, const DecodeRequest &req)
 
 } // namespace
 
-LoadedPicture decode_raw(const QByteArray &data, const DecodeRequest &req)
+namespace
 {
-    LoadedPicture result;
-    result.kind = PictureKind::Raw;
-    if (data.isEmpty() || is_cancelled(req))
-        return result;
+
+std::unique_ptr<LibRaw> open_raw(const QByteArray &data, qint64 maxPixels)
+{
+    if (data.isEmpty())
+        return nullptr;
     // Messages about damaged data come back as error codes, not on stderr.
     auto raw = std::make_unique<LibRaw>(LIBRAW_OPIONS_NO_MEMERR_CALLBACK | LIBRAW_OPIONS_NO_DATAERR_CALLBACK);
     // The sensor data may take 8 bytes a pixel while it is developed; more than the pixel
     // guard allows is refused by LibRaw before it is allocated.
-    raw->imgdata.params.max_raw_memory_mb =
-        unsigned(std::clamp<qint64>(req.maxPixels * 8 / (1 << 20), 64, 2048));
-    raw->set_progress_handler(progress_callback, const_cast<std::function<bool()> *>(&req.cancelled));
+    raw->imgdata.params.max_raw_memory_mb = unsigned(std::clamp<qint64>(maxPixels * 8 / (1 << 20), 64, 2048));
     // LibRaw only reads the buffer.
     if (raw->open_buffer(const_cast<char *>(data.constData()), size_t(data.size())) != LIBRAW_SUCCESS)
+        return nullptr;
+    const libraw_image_sizes_t &sizes = raw->imgdata.sizes;
+    if (sizes.width == 0 || sizes.height == 0 || qint64(sizes.width) * sizes.height > maxPixels ||
+        qint64(sizes.raw_width) * sizes.raw_height > maxPixels)
+        return nullptr;
+    return raw;
+}
+
+} // namespace
+
+QSize probe_raw_size(const QByteArray &head)
+{
+    const auto raw = open_raw(head, kMaxPicturePixels);
+    return raw ? upright(QSize(raw->imgdata.sizes.width, raw->imgdata.sizes.height), raw->imgdata.sizes.flip)
+               : QSize();
+}
+
+LoadedPicture decode_raw(const QByteArray &data, const DecodeRequest &req)
+{
+    LoadedPicture result;
+    result.kind = PictureKind::Raw;
+    if (is_cancelled(req))
         return result;
+    const auto raw = open_raw(data, req.maxPixels);
+    if (!raw)
+        return result;
+    raw->set_progress_handler(progress_callback, const_cast<std::function<bool()> *>(&req.cancelled));
     const libraw_image_sizes_t &sizes = raw->imgdata.sizes;
     const QSize stored(sizes.width, sizes.height);
-    if (stored.isEmpty() || qint64(stored.width()) * stored.height() > req.maxPixels ||
-        qint64(sizes.raw_width) * sizes.raw_height > req.maxPixels)
-        return result;
     const int flip = sizes.flip;
     result.naturalSize = upright(stored, flip);
     result.frameCount = 1;

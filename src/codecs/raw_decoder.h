@@ -13,6 +13,10 @@ namespace vorn
 
 LoadedPicture decode_raw(const QByteArray &data, const DecodeRequest &req);
 
+// The natural (upright) size from the head of a RAW file (its directories); invalid when the
+// head does not tell.
+QSize probe_raw_size(const QByteArray &head);
+
 // The EXIF orientation (1..8) of LibRaw's flip bits (1: mirrored left-right, 2: upside down,
 // 4: rows and columns swapped, applied after the mirrors).
 int orientation_of_raw_flip(int flip);

@@ -98,6 +98,8 @@ class TstRawDecoder : public QObject
     void flipAppliedOnce();
     void refusesDamagedAndHostile_data();
     void refusesDamagedAndHostile();
+    void previewOfCutFileIsDamaged();
+    void probeReadsSizeFromHead();
     void cancelStopsDevelopment();
 };
 
@@ -244,6 +246,34 @@ void TstRawDecoder::refusesDamagedAndHostile()
     const LoadedPicture p = decode_raw(data, req);
     QVERIFY(!p.ok);
     QVERIFY(p.image.isNull());
+}
+
+// A file cut in its sensor data still shows its whole preview, as damaged; its development
+// fails.
+void TstRawDecoder::previewOfCutFileIsDamaged()
+{
+    DngPicture dng{patches(64, 48)};
+    dng.preview = patches(64, 48);
+    const QByteArray whole = dngBytes(dng);
+    const QByteArray cut = whole.left(whole.size() - 1000);
+    const LoadedPicture fitted = decode_raw(cut, sized(QSize(32, 24)));
+    QVERIFY(fitted.ok);
+    QVERIFY(fitted.damaged);
+    QCOMPARE(fitted.image.size(), QSize(32, 24));
+    QVERIFY(!decode_raw(whole, sized(QSize(32, 24))).damaged);
+    QVERIFY(!decode_raw(cut, sized(QSize())).ok);
+}
+
+// The upright natural size comes from the directories at the head of the file.
+void TstRawDecoder::probeReadsSizeFromHead()
+{
+    DngPicture dng{patches(64, 48), 6};
+    dng.preview = patches(64, 48);
+    const QByteArray bytes = dngBytes(dng);
+    QCOMPARE(probe_raw_size(bytes.left(bytes.size() / 2)), QSize(48, 64));
+    QCOMPARE(probe_raw_size(bytes), QSize(48, 64));
+    QVERIFY(!probe_raw_size(bytes.left(8)).isValid());
+    QVERIFY(!probe_raw_size(QByteArray(4096, 'x')).isValid());
 }
 
 // Cancelling stops the development between its steps, and the result is not ok.

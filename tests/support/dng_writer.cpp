@@ -43,10 +43,12 @@ bool writePreview(TIFF *tif, const DngPicture &picture)
             jpeg = withOrientation(jpeg, picture.previewExifOrientation);
         TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
         TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
+        TIFFCheckpointDirectory(tif);
         return TIFFWriteRawStrip(tif, 0, jpeg.data(), tmsize_t(jpeg.size())) == tmsize_t(jpeg.size());
     }
     TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFCheckpointDirectory(tif);
     QByteArray rows;
     for (int y = 0; y < rgb.height(); ++y)
         rows.append(reinterpret_cast<const char *>(rgb.constScanLine(y)), rgb.width() * 3);
@@ -87,6 +89,7 @@ bool writeMosaic(TIFF *tif, const QImage &scene)
     TIFFSetField(tif, TIFFTAG_WHITELEVEL, 1, &white);
     constexpr uint32_t kRowsPerStrip = 64;
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, kRowsPerStrip);
+    TIFFCheckpointDirectory(tif);
     quint16 lut[256];
     for (int i = 0; i < 256; ++i)
         lut[i] = linearSample(i);
@@ -112,6 +115,8 @@ bool writeMosaic(TIFF *tif, const QImage &scene)
 
 } // namespace
 
+// Each directory is written before its pixels (and rewritten in place once they are), so that
+// the directories come first in the file, as cameras write them, and a file cut short keeps them.
 bool writeDng(const QString &path, const DngPicture &picture)
 {
     TIFF *tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
