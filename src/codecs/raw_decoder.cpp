@@ -1,7 +1,9 @@
 #include "codecs/raw_decoder.h"
 
 #include "codecs/image_memory.h"
+#include "codecs/picture_kinds.h"
 #include "codecs/picture_loader.h"
+#include "codecs/picture_orientation.h"
 #include "codecs/picture_probe.h"
 
 #include <libraw/libraw.h>
@@ -56,13 +58,6 @@ bool is_cancelled(const DecodeRequest &req)
     return req.cancelled && req.cancelled();
 }
 
-QImage scaled_to(const QImage &image, QSize size)
-{
-    if (image.isNull() || image.size() == size)
-        return image;
-    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-}
-
 // 8-bit samples (3 a pixel, or 1 for grey), rows packed, into an RGB32 picture.
 QImage rgb32_from_samples(const uchar *samples, int width, int height, int colors)
 {
@@ -85,8 +80,17 @@ QImage rgb32_from_samples(const uchar *samples, int width, int height, int color
 
 // The camera's embedded preview at the shown size (upright), or a null picture when there is
 // none, it is smaller than the shown size, of another shape or cannot be read.
-QImage take_preview(LibRaw &raw, QSize natural, QSize shown, qint64 maxPixels)
+QImage take_preview(LibRaw &raw, QSize natural, QSize shown, const DecodeRequest &req)
 {
+    const qint64 maxPixels = req.maxPixels;
+    // The JPEG path at a shown size, cancelled as this decode is.
+    const auto decodeJpeg = [&req](const QByteArray &jpeg, QSize size) {
+        DecodeRequest jpegReq;
+        jpegReq.shownSize = size;
+        jpegReq.maxPixels = req.maxPixels;
+        jpegReq.cancelled = req.cancelled;
+        return decode_jpeg_picture(jpeg, jpegReq);
+    };
     const libraw_thumbnail_t &thumb = raw.imgdata.thumbnail;
     const int flip = raw.imgdata.sizes.flip;
     // The claimed size, when known, already rules out a preview that is too small.
@@ -107,13 +111,13 @@ QImage take_preview(LibRaw &raw, QSize natural, QSize shown, qint64 maxPixels)
             const QSize up = exifOrientation >= 5 ? stored.transposed() : stored;
             if (!covers(up, shown) || !same_shape(up, natural))
                 return {};
-            const LoadedPicture p = load_picture(jpeg, PictureKind::Jpeg, shown, maxPixels);
+            const LoadedPicture p = decodeJpeg(jpeg, shown);
             return p.ok && !p.damaged ? p.image : QImage();
         }
         const QSize up = upright(stored, flip);
         if (!covers(up, shown) || !same_shape(up, natural))
             return {};
-        const LoadedPicture p = load_picture(jpeg, PictureKind::Jpeg, upright(shown, flip), maxPixels);
+        const LoadedPicture p = decodeJpeg(jpeg, upright(shown, flip));
         if (!p.ok || p.damaged)
             return {};
         return apply_exif_orientation(p.image, orientation_of_raw_flip(flip));
@@ -128,7 +132,7 @@ QImage take_preview(LibRaw &raw, QSize natural, QSize shown, qint64 maxPixels)
             return {};
         const QImage image = rgb32_from_samples(reinterpret_cast<const uchar *>(thumb.thumb), stored.width(),
                                                 stored.height(), thumb.tcolors);
-        return apply_exif_orientation(scaled_to(image, upright(shown, flip)), orientation_of_raw_flip(flip));
+        return apply_exif_orientation(fit_to(image, upright(shown, flip)), orientation_of_raw_flip(flip));
     }
     return {};
 }
@@ -220,7 +224,7 @@ LoadedPicture decode_raw(const QByteArray &data, const DecodeRequest &req)
         return result;
 
     if (shown.isValid() && shown != result.naturalSize) {
-        QImage preview = take_preview(*raw, result.naturalSize, shown, req.maxPixels);
+        QImage preview = take_preview(*raw, result.naturalSize, shown, req);
         if (!preview.isNull()) {
             // A file cut short may still hold its preview: shown, but as damaged.
             const auto *internal = raw->get_internal_data_pointer();
@@ -242,7 +246,7 @@ LoadedPicture decode_raw(const QByteArray &data, const DecodeRequest &req)
         return result;
     if (!halfSize && image.size() != result.naturalSize)
         result.naturalSize = image.size(); // what LibRaw gives at 100 % is what is shown
-    result.image = shown.isValid() ? scaled_to(image, shown) : image;
+    result.image = shown.isValid() ? fit_to(image, shown) : image;
     result.ok = !result.image.isNull();
     return result;
 }
