@@ -1,9 +1,14 @@
 #include "codecs/picture_kinds.h"
 
+#include "codecs/avif_decoder.h"
 #include "codecs/gif_decoder.h"
+#include "codecs/heif_decoder.h"
+#include "codecs/jxl_decoder.h"
 #include "codecs/picture_loader.h"
 #include "codecs/picture_probe.h"
 #include "codecs/raw_decoder.h"
+#include "codecs/webp_animation.h"
+#include "codecs/webp_decoder.h"
 
 #include <QHash>
 
@@ -40,10 +45,10 @@ const Row kRows[] = {
     {PictureKind::Gif,  "gif",              decode_gif_picture,  make_gif_decoder, nullptr,         false, false, false},
     {PictureKind::Wmf,  "wmf",              decode_wmf_picture,  nullptr,          nullptr,         true,  true,  false},
     {PictureKind::Png,  "png",              nullptr,             nullptr,          nullptr,         true,  false, false},
-    {PictureKind::Webp, "webp",             nullptr,             nullptr,          nullptr,         true,  false, true},
-    {PictureKind::Avif, "avif",             nullptr,             nullptr,          nullptr,         true,  false, false},
-    {PictureKind::Heif, "heic heif hif",    nullptr,             nullptr,          nullptr,         true,  false, true},
-    {PictureKind::Jxl,  "jxl",              nullptr,             nullptr,          nullptr,         true,  false, true},
+    {PictureKind::Webp, "webp",             decode_webp,         make_webp_animation, probe_webp_size, true, false, true},
+    {PictureKind::Avif, "avif",             decode_avif,         nullptr,          nullptr,         true,  false, false},
+    {PictureKind::Heif, "heic heif hif",    decode_heif,         nullptr,          probe_heif_size, true,  false, true},
+    {PictureKind::Jxl,  "jxl",              decode_jxl,          nullptr,          probe_jxl_size,  true,  false, true},
     {PictureKind::Tiff, "tif tiff",         nullptr,             nullptr,          nullptr,         true,  false, true},
     {PictureKind::Svg,  "svg",              nullptr,             nullptr,          nullptr,         true,  true,  false},
     {PictureKind::Raw,  "cr2 cr3 crw nef nrw arw srf sr2 dng orf raf rw2 rwl pef srw x3f kdc dcr mrw 3fr erf mef mos iiq",
