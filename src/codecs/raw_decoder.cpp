@@ -167,11 +167,6 @@ QImage develop(LibRaw &raw, bool halfSize, const DecodeRequest &req)
     return image;
 }
 
-} // namespace
-
-namespace
-{
-
 std::unique_ptr<LibRaw> open_raw(const QByteArray &data, qint64 maxPixels)
 {
     if (data.isEmpty())
