@@ -6,7 +6,10 @@
 #include "codecs/jxl_decoder.h"
 #include "codecs/picture_loader.h"
 #include "codecs/picture_probe.h"
+#include "codecs/png_decoder.h"
 #include "codecs/raw_decoder.h"
+#include "codecs/svg_decoder.h"
+#include "codecs/tiff_decoder.h"
 #include "codecs/webp_animation.h"
 #include "codecs/webp_decoder.h"
 
@@ -44,13 +47,13 @@ const Row kRows[] = {
     {PictureKind::Ico,  "ico",              decode_ico_picture,  nullptr,          nullptr,         true,  false, false},
     {PictureKind::Gif,  "gif",              decode_gif_picture,  make_gif_decoder, nullptr,         false, false, false},
     {PictureKind::Wmf,  "wmf",              decode_wmf_picture,  nullptr,          nullptr,         true,  true,  false},
-    {PictureKind::Png,  "png",              nullptr,             nullptr,          nullptr,         true,  false, false},
+    {PictureKind::Png,  "png",              decode_png_picture,  nullptr,          probe_png_size,  true,  false, false},
     {PictureKind::Webp, "webp",             decode_webp,         make_webp_animation, probe_webp_size, true, false, true},
     {PictureKind::Avif, "avif",             decode_avif,         nullptr,          nullptr,         true,  false, false},
     {PictureKind::Heif, "heic heif hif",    decode_heif,         nullptr,          probe_heif_size, true,  false, true},
     {PictureKind::Jxl,  "jxl",              decode_jxl,          nullptr,          probe_jxl_size,  true,  false, true},
-    {PictureKind::Tiff, "tif tiff",         nullptr,             nullptr,          nullptr,         true,  false, true},
-    {PictureKind::Svg,  "svg",              nullptr,             nullptr,          nullptr,         true,  true,  false},
+    {PictureKind::Tiff, "tif tiff",         decode_tiff_picture, make_tiff_pages,  probe_tiff_size, true,  false, true},
+    {PictureKind::Svg,  "svg svgz",         decode_svg_picture,  nullptr,          nullptr,         true,  true,  false},
     {PictureKind::Raw,  "cr2 cr3 crw nef nrw arw srf sr2 dng orf raf rw2 rwl pef srw x3f kdc dcr mrw 3fr erf mef mos iiq",
                                             decode_raw,          nullptr,          probe_raw_size,  false, false, true},
 };

@@ -1,11 +1,12 @@
 // Pictures made at test time by the formats' own command-line tools (cwebp, img2webp, webpmux,
-// avifenc, heif-enc, cjxl), from sources the test draws.
+// avifenc, heif-enc, cjxl, ImageMagick's convert, tiffcp, ...), from sources the test draws.
 #pragma once
 
 #include <QByteArray>
 #include <QImage>
 #include <QList>
 #include <QMap>
+#include <QString>
 #include <QStringList>
 
 namespace vorn::test
@@ -31,5 +32,15 @@ QByteArray runToolOn(const QString &program, const QStringList &args, const QMap
 // The same with each of `inputs` as in0.png, in1.png, ...
 QByteArray runTool(const QString &program, const QStringList &args, const QList<QImage> &inputs,
                    const QString &output);
+
+// Runs `program` in a fresh temporary folder holding the `inputs` (file name, bytes), with
+// `args` (file names relative to that folder), and gives the bytes of `output` written there;
+// empty when the tool is missing or fails.
+QByteArray toolOutput(const QString &program, const QStringList &args,
+                      const QList<std::pair<QString, QByteArray>> &inputs, const QString &output);
+
+// ImageMagick's convert from a picture (written as PNG by Qt) with `options` between input and
+// output, to `outSpec` ("png:out.png", "PNG8:out.png", "tiff:out.tif", ...).
+QByteArray convertPicture(const QImage &image, const QStringList &options, const QString &outSpec);
 
 } // namespace vorn::test
