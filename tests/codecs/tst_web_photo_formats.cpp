@@ -236,7 +236,7 @@ void TestWebPhotoFormats::upright()
     if (kind == u"webp") {
         const QByteArray plain = encoded(kind, stored, {"-lossless"});
         file = runToolOn(QStringLiteral("webpmux"), {"-set", "exif", "o.exif", "in.webp", "-o", "out.webp"},
-                         {{"in.webp", plain}, {"o.exif", exifOrientation(orientation)}}, "out.webp");
+                         {{"in.webp", plain}, {"o.exif", exifBlock(orientation)}}, "out.webp");
     } else if (kind == u"avif") {
         file = encoded(kind, stored, args + QStringList{"-l"});
     } else {
@@ -318,7 +318,7 @@ void TestWebPhotoFormats::probesTellTheUprightSize()
     QByteArray file;
     if (kind == u"webp" && orientation != 1)
         file = runToolOn(QStringLiteral("webpmux"), {"-set", "exif", "o.exif", "in.webp", "-o", "out.webp"},
-                         {{"in.webp", encoded(kind, source, args)}, {"o.exif", exifOrientation(orientation)}},
+                         {{"in.webp", encoded(kind, source, args)}, {"o.exif", exifBlock(orientation)}},
                          "out.webp");
     else if (kind == u"jxl")
         file = runToolOn(QStringLiteral("cjxl"), QStringList{"in0.png", "out.jxl"} + args,

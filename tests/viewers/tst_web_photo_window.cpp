@@ -132,7 +132,7 @@ void TstWebPhotoWindow::shownInThePictureView()
     QByteArray file = still(kind, QSize(960, 720));
     if (orientation != 1)
         file = runToolOn(QStringLiteral("webpmux"), {"-set", "exif", "o.exif", "in.webp", "-o", "out.webp"},
-                         {{"in.webp", file}, {"o.exif", exifOrientation(orientation)}}, "out.webp");
+                         {{"in.webp", file}, {"o.exif", exifBlock(orientation)}}, "out.webp");
     const QImage expected = apply_exif_orientation(quadrants(960, 720), orientation);
     const QSize fitted = expected.size().scaled(800, 600, Qt::KeepAspectRatio);
     WindowFixture f;
@@ -178,15 +178,15 @@ void TstWebPhotoWindow::catalogThumbnails()
 {
     WindowFixture f;
     MainWindow &w = startWith(
-        f, {{"a.webp", still("webp", QSize(320, 240))},
-            {"b.avif", still("avif", QSize(320, 240))},
-            {"c.heic", still("heic", QSize(320, 240))},
-            {"d.jxl", still("jxl", QSize(320, 240))},
-            {"e.webp", animatedWebp(QSize(80, 60))},
-            {"f.webp",
-             runToolOn(QStringLiteral("webpmux"), {"-set", "exif", "o.exif", "in.webp", "-o", "out.webp"},
-                       {{"in.webp", still("webp", QSize(320, 240))}, {"o.exif", exifOrientation(6)}},
-                       "out.webp")}});
+        f,
+        {{"a.webp", still("webp", QSize(320, 240))},
+         {"b.avif", still("avif", QSize(320, 240))},
+         {"c.heic", still("heic", QSize(320, 240))},
+         {"d.jxl", still("jxl", QSize(320, 240))},
+         {"e.webp", animatedWebp(QSize(80, 60))},
+         {"f.webp",
+          runToolOn(QStringLiteral("webpmux"), {"-set", "exif", "o.exif", "in.webp", "-o", "out.webp"},
+                    {{"in.webp", still("webp", QSize(320, 240))}, {"o.exif", exifBlock(6)}}, "out.webp")}});
     w.resize(1100, 800);
     w.listArea()->tabs()->setCurrentIndex(2);
     QCoreApplication::processEvents();
