@@ -7,6 +7,7 @@
 #include "codecs/picture_loader.h"
 #include "codecs/picture_probe.h"
 #include "codecs/png_decoder.h"
+#include "codecs/raw_decoder.h"
 #include "codecs/svg_decoder.h"
 #include "codecs/tiff_decoder.h"
 #include "codecs/webp_animation.h"
@@ -54,7 +55,7 @@ const Row kRows[] = {
     {PictureKind::Tiff, "tif tiff",         decode_tiff_picture, make_tiff_pages,  probe_tiff_size, true,  false, true},
     {PictureKind::Svg,  "svg svgz",         decode_svg_picture,  nullptr,          nullptr,         true,  true,  false},
     {PictureKind::Raw,  "cr2 cr3 crw nef nrw arw srf sr2 dng orf raf rw2 rwl pef srw x3f kdc dcr mrw 3fr erf mef mos iiq",
-                                            nullptr,             nullptr,          nullptr,         false, false, true},
+                                            decode_raw,          nullptr,          probe_raw_size,  false, false, true},
 };
 // clang-format on
 

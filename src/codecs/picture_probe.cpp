@@ -26,7 +26,8 @@ extern "C" void probe_fail(j_common_ptr cinfo)
 
 extern "C" void probe_quiet(j_common_ptr) {}
 
-// Returns the stored size and the EXIF orientation; false when the header cannot be read.
+} // namespace
+
 bool read_jpeg_header(const QByteArray &data, QSize *stored, int *orientation)
 {
     jpeg_decompress_struct cinfo;
@@ -61,8 +62,6 @@ bool read_jpeg_header(const QByteArray &data, QSize *stored, int *orientation)
     jpeg_destroy_decompress(&cinfo);
     return true;
 }
-
-} // namespace
 
 QSize probe_jpeg_size(const QByteArray &head)
 {

@@ -14,6 +14,10 @@ namespace vorn
 // read, give an invalid size.
 QSize probe_picture_size(const QString &path);
 
+// The stored size (before orientation) and the EXIF orientation (1..8) from the markers of a
+// JPEG in memory up to its first scan; false when the header cannot be read.
+bool read_jpeg_header(const QByteArray &data, QSize *stored, int *orientation);
+
 // The probe of JPEG: the upright size from the markers up to the first scan.
 QSize probe_jpeg_size(const QByteArray &head);
 

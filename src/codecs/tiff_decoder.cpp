@@ -130,7 +130,7 @@ std::vector<Page> read_pages(TIFF *tif)
                           QSize(int(std::min<uint32_t>(w, INT_MAX)), int(std::min<uint32_t>(h, INT_MAX))),
                           (subfile & FILETYPE_REDUCEDIMAGE) != 0};
         if (!d.size.isEmpty()) {
-            if (!d.reduced)
+            if (!d.reduced || pages.empty()) // a reduced page before any other is the page
                 pages.push_back(Page{d, {}});
             else if (!pages.empty())
                 pages.back().reduced.push_back(d);
