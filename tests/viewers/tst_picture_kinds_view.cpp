@@ -6,6 +6,7 @@
 #include "codecs/picture_loader.h"
 #include "files/file_list_view.h"
 #include "files/list_area_view.h"
+#include "support/colour_fixtures.h"
 #include "support/test_support.h"
 #include "support/tool_fixtures.h"
 #include "support/zip_fixtures.h"
@@ -28,17 +29,6 @@ using namespace vorn::test;
 namespace
 {
 
-// Upright: quadrants red, green / blue, yellow, 60 x 40.
-QImage quadrants()
-{
-    QImage image(60, 40, QImage::Format_RGB32);
-    for (int y = 0; y < 40; ++y)
-        for (int x = 0; x < 60; ++x)
-            image.setPixelColor(x, y,
-                                y < 20 ? (x < 30 ? Qt::red : Qt::green) : (x < 30 ? Qt::blue : Qt::yellow));
-    return image;
-}
-
 QByteArray png(const QImage &image)
 {
     QByteArray bytes;
@@ -51,7 +41,8 @@ QByteArray png(const QImage &image)
 // Stored turned a quarter to the left with orientation 6 (turn right to show): upright as above.
 QByteArray turnedTiff()
 {
-    return convertPicture(apply_exif_orientation(quadrants(), 8), {"-orient", "RightTop"}, "tiff:out.tif");
+    return convertPicture(apply_exif_orientation(quadrants(QSize(60, 40)), 8), {"-orient", "RightTop"},
+                          "tiff:out.tif");
 }
 
 QByteArray quadrantSvg()
@@ -61,12 +52,6 @@ QByteArray quadrantSvg()
            "fill=\"#00ff00\"/>"
            "<rect y=\"20\" width=\"30\" height=\"20\" fill=\"#0000ff\"/>"
            "<rect x=\"30\" y=\"20\" width=\"30\" height=\"20\" fill=\"#ffff00\"/></svg>";
-}
-
-bool near(QColor a, QColor b)
-{
-    return std::abs(a.red() - b.red()) <= 40 && std::abs(a.green() - b.green()) <= 40 &&
-           std::abs(a.blue() - b.blue()) <= 40;
 }
 
 } // namespace
@@ -114,7 +99,7 @@ void TstPictureKindsView::shownUpright_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("png") << "q.png" << png(quadrants());
+    QTest::newRow("png") << "q.png" << png(quadrants(QSize(60, 40)));
     QTest::newRow("tiff, orientation 6") << "q.TIF" << turnedTiff();
     QTest::newRow("svg") << "q.svg" << quadrantSvg();
 }
@@ -217,8 +202,8 @@ void TstPictureKindsView::tiffPagesPlay()
 void TstPictureKindsView::catalogThumbnails()
 {
     WindowFixture f;
-    MainWindow &w =
-        startWith(f, {{"a.png", png(quadrants())}, {"b.tif", turnedTiff()}, {"c.svg", quadrantSvg()}});
+    MainWindow &w = startWith(
+        f, {{"a.png", png(quadrants(QSize(60, 40)))}, {"b.tif", turnedTiff()}, {"c.svg", quadrantSvg()}});
     w.listArea()->tabs()->setCurrentIndex(2);
     QCoreApplication::processEvents();
     QSignalSpy done(w.catalogView(), &CatalogView::catalogCreated);
@@ -229,8 +214,9 @@ void TstPictureKindsView::catalogThumbnails()
         const QImage thumb(f.path(QStringLiteral("temp/") + QLatin1String(name)));
         QVERIFY2(!thumb.isNull(), name);
         QCOMPARE(thumb.width() * 2, thumb.height() * 3);
-        QVERIFY2(near(thumb.pixelColor(thumb.width() / 4, thumb.height() / 4), Qt::red), name);
-        QVERIFY2(near(thumb.pixelColor(thumb.width() * 3 / 4, thumb.height() * 3 / 4), Qt::yellow), name);
+        QVERIFY2(coloursNear(thumb.pixelColor(thumb.width() / 4, thumb.height() / 4), Qt::red, 40), name);
+        QVERIFY2(coloursNear(thumb.pixelColor(thumb.width() * 3 / 4, thumb.height() * 3 / 4), Qt::yellow, 40),
+                 name);
     }
 }
 
@@ -241,8 +227,9 @@ void TstPictureKindsView::zipPreview()
     MainWindow &w = f.start();
     button(f, "bt_showzip")->click();
     button(f, "bt_zipextract")->click();
-    writeFile(f.path("a.zip"),
-              rawZip({{"p.png", png(quadrants())}, {"s.svg", quadrantSvg()}, {"t.tif", turnedTiff()}}));
+    writeFile(f.path("a.zip"), rawZip({{"p.png", png(quadrants(QSize(60, 40)))},
+                                       {"s.svg", quadrantSvg()},
+                                       {"t.tif", turnedTiff()}}));
     f.prompter.pushText(f.path("a.zip"));
     button(f, "bt_zipopen")->click();
     ZipView &v = *w.zipView();
