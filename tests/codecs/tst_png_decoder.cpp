@@ -4,6 +4,7 @@
 #include "codecs/picture_loader.h"
 #include "codecs/png_decoder.h"
 #include "support/colour_fixtures.h"
+#include "support/picture_fixtures.h"
 #include "support/tool_fixtures.h"
 
 #include <QBuffer>
@@ -52,15 +53,6 @@ QByteArray be32(quint32 v)
     QByteArray b(4, 0);
     qToBigEndian<quint32>(v, b.data());
     return b;
-}
-
-QByteArray qtPng(const QImage &image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
 }
 
 // An EXIF block (TIFF structure, little-endian) with only the orientation tag.
@@ -184,7 +176,7 @@ void TstPngDecoder::colourChunks_data()
     const QColor c(200, 120, 60);
     QImage flat(4, 4, QImage::Format_RGB32);
     flat.fill(c);
-    const QByteArray plain = qtPng(flat);
+    const QByteArray plain = encode(flat, "png");
     QByteArray iccp = QByteArray("P3\0\0", 4) + qCompress(displayP3Profile()).mid(4); // name, method 0, zlib
     QByteArray cHrmP3 = be32(31270) + be32(32900) + be32(68000) + be32(32000) + be32(26500) + be32(69000) +
                         be32(15000) + be32(6000);
@@ -197,10 +189,10 @@ void TstPngDecoder::colourChunks_data()
         << QColor(60, 120, 200);
     QTest::newRow("broken iCCP: as stored") << withChunk(plain, "iCCP", QByteArray("x\0\0garbage", 10)) << c;
     QTest::newRow("gAMA 1.0 (linear)")
-        << withChunk(qtPng(gray), "gAMA", be32(100000)) << QColor(188, 188, 188);
+        << withChunk(encode(gray, "png"), "gAMA", be32(100000)) << QColor(188, 188, 188);
     QTest::newRow("gAMA 1/2.2") << withChunk(plain, "gAMA", be32(45455)) << c;
     QTest::newRow("sRGB wins over gAMA")
-        << withChunk(withChunk(qtPng(gray), "gAMA", be32(100000)), "sRGB", QByteArray(1, 0))
+        << withChunk(withChunk(encode(gray, "png"), "gAMA", be32(100000)), "sRGB", QByteArray(1, 0))
         << QColor(128, 128, 128);
     QTest::newRow("cHRM p3 + gAMA 1/2.2")
         << withChunk(withChunk(plain, "gAMA", be32(45455)), "cHRM", cHrmP3) << displayP3InSrgb(c);
@@ -233,7 +225,7 @@ void TstPngDecoder::orientation()
     // Stored turned so that the orientation brings it back upright (6 and 8 undo each other).
     const int inverse = orientation == 6 ? 8 : orientation == 8 ? 6 : orientation;
     const QImage upright = quadrants(QSize(6, 4));
-    const QByteArray png = withChunk(qtPng(apply_exif_orientation(upright, inverse)), "eXIf",
+    const QByteArray png = withChunk(encode(apply_exif_orientation(upright, inverse), "png"), "eXIf",
                                      exifOrientation(orientation), atEnd);
     const LoadedPicture p = decode(png);
     QVERIFY(p.ok);
@@ -252,7 +244,7 @@ void TstPngDecoder::orientation()
 void TstPngDecoder::limits()
 {
     // IHDR claims 100000 x 100000: refused from the header, before anything of that size exists.
-    QByteArray png = qtPng(quadrants(QSize(6, 4)));
+    QByteArray png = encode(quadrants(QSize(6, 4)), "png");
     QByteArray huge = png;
     const QByteArray ihdr = be32(100000) + be32(100000) + png.mid(24, 5);
     huge.replace(8, 25, chunk("IHDR", ihdr));
@@ -274,7 +266,7 @@ void TstPngDecoder::damaged_data()
 {
     QTest::addColumn<QByteArray>("png");
     QTest::addColumn<bool>("ok");
-    const QByteArray png = qtPng(quadrants(QSize(6, 4)));
+    const QByteArray png = encode(quadrants(QSize(6, 4)), "png");
     QByteArray badCrc = withChunk(png, "tIME", QByteArray(7, 1));
     badCrc[33 + 8 + 7] = char(badCrc[33 + 8 + 7] ^ 0xff);
     QByteArray badIhdr = png;
@@ -301,7 +293,7 @@ void TstPngDecoder::damaged()
 
 void TstPngDecoder::requests()
 {
-    const QByteArray png = qtPng(quadrants(QSize(6, 4)));
+    const QByteArray png = encode(quadrants(QSize(6, 4)), "png");
     // Through the table and the loader, with a thumbnail rule.
     QCOMPARE(picture_kind("a/b.PNG"), PictureKind::Png);
     const LoadedPicture thumb =
@@ -335,7 +327,7 @@ void TstPngDecoder::animatedShowsDefaultImage()
     const QByteArray apng = toolOutput(
         "ffmpeg",
         {"-loglevel", "error", "-framerate", "2", "-i", "f%d.png", "-f", "apng", "-plays", "0", "out.png"},
-        {{"f1.png", qtPng(red)}, {"f2.png", qtPng(blue)}}, "out.png");
+        {{"f1.png", encode(red, "png")}, {"f2.png", encode(blue, "png")}}, "out.png");
     QVERIFY(apng.contains("acTL") && apng.contains("fdAT"));
     const LoadedPicture p = decode(apng);
     QVERIFY(p.ok);
