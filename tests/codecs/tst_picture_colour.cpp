@@ -13,23 +13,6 @@ using namespace vorn::test;
 namespace
 {
 
-// Each channel (and alpha) within `tolerance`.
-bool near(QColor a, QColor b, int tolerance)
-{
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
-           std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
-}
-
-QByteArray text(QColor c)
-{
-    return QStringLiteral("(%1, %2, %3, %4)")
-        .arg(c.red())
-        .arg(c.green())
-        .arg(c.blue())
-        .arg(c.alpha())
-        .toLatin1();
-}
-
 } // namespace
 
 class TstPictureColour : public QObject
@@ -83,7 +66,7 @@ void TstPictureColour::iccProfiles()
     QCOMPARE(image.format(), QImage::Format(format));
     QCOMPARE(image.size(), QSize(7, 5));
     const QColor got = image.pixelColor(6, 4);
-    QVERIFY2(near(got, expected, 2), text(got) + " expected " + text(expected));
+    QVERIFY2(coloursNear(got, expected, 2), colourText(got) + " expected " + colourText(expected));
     QCOMPARE(image.pixelColor(0, 0), got);
 }
 
@@ -97,7 +80,8 @@ void TstPictureColour::grayProfile()
     for (QImage *image : {&gray, &rgb}) {
         convert_icc_to_srgb(image, linearGrayProfile());
         QCOMPARE(image->format(), QImage::Format_RGB32);
-        QVERIFY2(near(image->pixelColor(2, 2), QColor(188, 188, 188), 1), text(image->pixelColor(2, 2)));
+        QVERIFY2(coloursNear(image->pixelColor(2, 2), QColor(188, 188, 188), 1),
+                 colourText(image->pixelColor(2, 2)));
     }
 }
 
@@ -140,7 +124,7 @@ void TstPictureColour::cicp()
     QCOMPARE(image.depth(), 32); // 8 bits a channel
     QCOMPARE(image.size(), QSize(4, 3));
     const QColor got = image.pixelColor(3, 2);
-    QVERIFY2(near(got, expected, 2), text(got) + " expected " + text(expected));
+    QVERIFY2(coloursNear(got, expected, 2), colourText(got) + " expected " + colourText(expected));
 }
 
 void TstPictureColour::cmykRows()
@@ -156,7 +140,7 @@ void TstPictureColour::cmykRows()
     CmykToSrgb profiled(channelSwapProfile(true), true);
     QVERIFY(profiled.usesProfile());
     profiled.convertRow(inverted, out, 2);
-    QVERIFY2(near(QColor(out[0]), QColor(0, 0, 255), 3), text(QColor(out[0])));
+    QVERIFY2(coloursNear(QColor(out[0]), QColor(0, 0, 255), 3), colourText(QColor(out[0])));
     QCOMPARE(qAlpha(out[0]), 255);
     // An RGB profile is no CMYK profile: the plain formula.
     QVERIFY(!CmykToSrgb(displayP3Profile(), true).usesProfile());
@@ -196,7 +180,7 @@ void TstPictureColour::jpegProfiles()
     QVERIFY(p.ok);
     QCOMPARE(p.image.size(), shown.isValid() ? shown : p.naturalSize);
     const QColor got = p.image.pixelColor(p.image.width() / 2, p.image.height() / 2);
-    QVERIFY2(near(got, expected, 3), text(got) + " expected " + text(expected));
+    QVERIFY2(coloursNear(got, expected, 3), colourText(got) + " expected " + colourText(expected));
 }
 
 QTEST_GUILESS_MAIN(TstPictureColour)

@@ -4,6 +4,7 @@
 #include "codecs/picture_loader.h"
 #include "codecs/png_decoder.h"
 #include "support/colour_fixtures.h"
+#include "support/picture_fixtures.h"
 #include "support/tool_fixtures.h"
 
 #include <QBuffer>
@@ -54,15 +55,6 @@ QByteArray be32(quint32 v)
     return b;
 }
 
-QByteArray qtPng(const QImage &image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
 // An EXIF block (TIFF structure, little-endian) with only the orientation tag.
 QByteArray exifOrientation(int orientation)
 {
@@ -83,38 +75,11 @@ QImage halves(QSize size, QColor left, QColor right)
     return image;
 }
 
-bool near(QColor a, QColor b, int tolerance)
-{
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
-           std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
-}
-
-QByteArray text(QColor c)
-{
-    return QStringLiteral("(%1, %2, %3, %4)")
-        .arg(c.red())
-        .arg(c.green())
-        .arg(c.blue())
-        .arg(c.alpha())
-        .toLatin1();
-}
-
 LoadedPicture decode(const QByteArray &png, QSize shown = QSize())
 {
     DecodeRequest request;
     request.shownSize = shown;
     return decode_png_picture(png, request);
-}
-
-// Upright: four quadrants of different colours, 6 x 4.
-QImage quadrants()
-{
-    QImage image(6, 4, QImage::Format_RGB32);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 6; ++x)
-            image.setPixelColor(x, y,
-                                y < 2 ? (x < 3 ? Qt::red : Qt::green) : (x < 3 ? Qt::blue : Qt::yellow));
-    return image;
 }
 
 } // namespace
@@ -198,8 +163,8 @@ void TstPngDecoder::colourTypes()
     QCOMPARE(p.image.hasAlphaChannel(), left.alpha() < 255 || right.alpha() < 255);
     for (int y : {0, 4}) {
         const QColor l = p.image.pixelColor(1, y), r = p.image.pixelColor(6, y);
-        QVERIFY2(near(l, left, 1), text(l));
-        QVERIFY2(near(r, right, 2) || (right.alpha() == 0 && r.alpha() == 0), text(r));
+        QVERIFY2(coloursNear(l, left, 1), colourText(l));
+        QVERIFY2(coloursNear(r, right, 2) || (right.alpha() == 0 && r.alpha() == 0), colourText(r));
     }
     QCOMPARE(probe_png_size(png), QSize(8, 5));
 }
@@ -211,7 +176,7 @@ void TstPngDecoder::colourChunks_data()
     const QColor c(200, 120, 60);
     QImage flat(4, 4, QImage::Format_RGB32);
     flat.fill(c);
-    const QByteArray plain = qtPng(flat);
+    const QByteArray plain = encode(flat, "png");
     QByteArray iccp = QByteArray("P3\0\0", 4) + qCompress(displayP3Profile()).mid(4); // name, method 0, zlib
     QByteArray cHrmP3 = be32(31270) + be32(32900) + be32(68000) + be32(32000) + be32(26500) + be32(69000) +
                         be32(15000) + be32(6000);
@@ -224,10 +189,10 @@ void TstPngDecoder::colourChunks_data()
         << QColor(60, 120, 200);
     QTest::newRow("broken iCCP: as stored") << withChunk(plain, "iCCP", QByteArray("x\0\0garbage", 10)) << c;
     QTest::newRow("gAMA 1.0 (linear)")
-        << withChunk(qtPng(gray), "gAMA", be32(100000)) << QColor(188, 188, 188);
+        << withChunk(encode(gray, "png"), "gAMA", be32(100000)) << QColor(188, 188, 188);
     QTest::newRow("gAMA 1/2.2") << withChunk(plain, "gAMA", be32(45455)) << c;
     QTest::newRow("sRGB wins over gAMA")
-        << withChunk(withChunk(qtPng(gray), "gAMA", be32(100000)), "sRGB", QByteArray(1, 0))
+        << withChunk(withChunk(encode(gray, "png"), "gAMA", be32(100000)), "sRGB", QByteArray(1, 0))
         << QColor(128, 128, 128);
     QTest::newRow("cHRM p3 + gAMA 1/2.2")
         << withChunk(withChunk(plain, "gAMA", be32(45455)), "cHRM", cHrmP3) << displayP3InSrgb(c);
@@ -240,7 +205,7 @@ void TstPngDecoder::colourChunks()
     const LoadedPicture p = decode(png);
     QVERIFY(p.ok);
     const QColor got = p.image.pixelColor(2, 2);
-    QVERIFY2(near(got, expected, 2), text(got) + " expected " + text(expected));
+    QVERIFY2(coloursNear(got, expected, 2), colourText(got) + " expected " + colourText(expected));
 }
 
 void TstPngDecoder::orientation_data()
@@ -259,8 +224,8 @@ void TstPngDecoder::orientation()
     QFETCH(bool, atEnd);
     // Stored turned so that the orientation brings it back upright (6 and 8 undo each other).
     const int inverse = orientation == 6 ? 8 : orientation == 8 ? 6 : orientation;
-    const QImage upright = quadrants();
-    const QByteArray png = withChunk(qtPng(apply_exif_orientation(upright, inverse)), "eXIf",
+    const QImage upright = quadrants(QSize(6, 4));
+    const QByteArray png = withChunk(encode(apply_exif_orientation(upright, inverse), "png"), "eXIf",
                                      exifOrientation(orientation), atEnd);
     const LoadedPicture p = decode(png);
     QVERIFY(p.ok);
@@ -279,7 +244,7 @@ void TstPngDecoder::orientation()
 void TstPngDecoder::limits()
 {
     // IHDR claims 100000 x 100000: refused from the header, before anything of that size exists.
-    QByteArray png = qtPng(quadrants());
+    QByteArray png = encode(quadrants(QSize(6, 4)), "png");
     QByteArray huge = png;
     const QByteArray ihdr = be32(100000) + be32(100000) + png.mid(24, 5);
     huge.replace(8, 25, chunk("IHDR", ihdr));
@@ -301,7 +266,7 @@ void TstPngDecoder::damaged_data()
 {
     QTest::addColumn<QByteArray>("png");
     QTest::addColumn<bool>("ok");
-    const QByteArray png = qtPng(quadrants());
+    const QByteArray png = encode(quadrants(QSize(6, 4)), "png");
     QByteArray badCrc = withChunk(png, "tIME", QByteArray(7, 1));
     badCrc[33 + 8 + 7] = char(badCrc[33 + 8 + 7] ^ 0xff);
     QByteArray badIhdr = png;
@@ -323,12 +288,12 @@ void TstPngDecoder::damaged()
     const LoadedPicture p = decode(png);
     QCOMPARE(p.ok, ok);
     if (ok)
-        QCOMPARE(p.image.convertToFormat(QImage::Format_RGB32), quadrants());
+        QCOMPARE(p.image.convertToFormat(QImage::Format_RGB32), quadrants(QSize(6, 4)));
 }
 
 void TstPngDecoder::requests()
 {
-    const QByteArray png = qtPng(quadrants());
+    const QByteArray png = encode(quadrants(QSize(6, 4)), "png");
     // Through the table and the loader, with a thumbnail rule.
     QCOMPARE(picture_kind("a/b.PNG"), PictureKind::Png);
     const LoadedPicture thumb =
@@ -362,12 +327,12 @@ void TstPngDecoder::animatedShowsDefaultImage()
     const QByteArray apng = toolOutput(
         "ffmpeg",
         {"-loglevel", "error", "-framerate", "2", "-i", "f%d.png", "-f", "apng", "-plays", "0", "out.png"},
-        {{"f1.png", qtPng(red)}, {"f2.png", qtPng(blue)}}, "out.png");
+        {{"f1.png", encode(red, "png")}, {"f2.png", encode(blue, "png")}}, "out.png");
     QVERIFY(apng.contains("acTL") && apng.contains("fdAT"));
     const LoadedPicture p = decode(apng);
     QVERIFY(p.ok);
     QCOMPARE(p.image.size(), QSize(6, 4));
-    QVERIFY(near(p.image.pixelColor(3, 2), QColor(Qt::red), 3));
+    QVERIFY(coloursNear(p.image.pixelColor(3, 2), QColor(Qt::red), 3));
 }
 
 QTEST_GUILESS_MAIN(TstPngDecoder)

@@ -89,33 +89,6 @@ QByteArray tiffFile(const QList<TiffPage> &pages)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Upright: four quadrants of different colours, 6 x 4.
-QImage quadrants()
-{
-    QImage image(6, 4, QImage::Format_RGB32);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 6; ++x)
-            image.setPixelColor(x, y,
-                                y < 2 ? (x < 3 ? Qt::red : Qt::green) : (x < 3 ? Qt::blue : Qt::yellow));
-    return image;
-}
-
-bool near(QColor a, QColor b, int tolerance)
-{
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
-           std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
-}
-
-QByteArray text(QColor c)
-{
-    return QStringLiteral("(%1, %2, %3, %4)")
-        .arg(c.red())
-        .arg(c.green())
-        .arg(c.blue())
-        .arg(c.alpha())
-        .toLatin1();
-}
-
 LoadedPicture decode(const QByteArray &tiff, QSize shown = QSize(), bool middle = false)
 {
     DecodeRequest request;
@@ -184,7 +157,7 @@ void TstTiffDecoder::samples()
     QCOMPARE(p.image.size(), QSize(9, 7));
     QCOMPARE(p.frameCount, 1);
     const QColor got = p.image.pixelColor(4, 3);
-    QVERIFY2(near(got, expected, 3), text(got) + " expected " + text(expected));
+    QVERIFY2(coloursNear(got, expected, 3), colourText(got) + " expected " + colourText(expected));
     QCOMPARE(probe_tiff_size(tiff), QSize(9, 7));
 }
 
@@ -199,7 +172,7 @@ void TstTiffDecoder::orientation()
 {
     QFETCH(int, orientation);
     const int inverse = orientation == 6 ? 8 : orientation == 8 ? 6 : orientation;
-    const QImage upright = quadrants();
+    const QImage upright = quadrants(QSize(6, 4));
     const QImage stored = apply_exif_orientation(upright, inverse);
     TiffPage page{stored.size(), QColor()};
     page.picture = stored;

@@ -311,7 +311,8 @@ void TstMasks::fileKinds_data()
     QTest::newRow("zip") << "ARCHIVE.ZIP" << Z << ".zip";
     QTest::newRow("no extension") << "README" << O << "";
     QTest::newRow("dot in folder only") << "/a.jpg/README" << O << "";
-    QTest::newRow("png is other") << "x.png" << O << ".png";
+    QTest::newRow("png: a picture by the kind table") << "x.PNG" << P << ".png";
+    QTest::newRow("psd is other") << "x.psd" << O << ".psd";
     QTest::newRow("trailing dot") << "x." << O << ".";
 }
 

@@ -167,4 +167,31 @@ QColor displayP3InSrgb(QColor p3)
     return QColor(out[0], out[1], out[2]);
 }
 
+bool coloursNear(QColor a, QColor b, int tolerance)
+{
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
+}
+
+QByteArray colourText(QColor c)
+{
+    return QStringLiteral("(%1, %2, %3, %4)")
+        .arg(c.red())
+        .arg(c.green())
+        .arg(c.blue())
+        .arg(c.alpha())
+        .toLatin1();
+}
+
+QImage quadrants(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    const int w = size.width() / 2, h = size.height() / 2;
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixelColor(x, y,
+                                y < h ? (x < w ? Qt::red : Qt::green) : (x < w ? Qt::blue : Qt::yellow));
+    return image;
+}
+
 } // namespace vorn::test

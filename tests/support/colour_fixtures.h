@@ -25,4 +25,12 @@ QByteArray profiledJpeg(QSize size, QColor colour, const QByteArray &icc, bool c
 // The sRGB value of a colour given in Display P3, worked out from the primaries.
 QColor displayP3InSrgb(QColor p3);
 
+// Each channel (and alpha) within `tolerance`.
+bool coloursNear(QColor a, QColor b, int tolerance);
+// "(r, g, b, a)", for failure messages.
+QByteArray colourText(QColor c);
+// An upright test picture: quadrants red, green / blue, yellow (top left, top right / bottom
+// left, bottom right), to tell every orientation apart.
+QImage quadrants(QSize size);
+
 } // namespace vorn::test

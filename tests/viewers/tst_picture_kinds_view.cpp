@@ -6,6 +6,8 @@
 #include "codecs/picture_loader.h"
 #include "files/file_list_view.h"
 #include "files/list_area_view.h"
+#include "support/colour_fixtures.h"
+#include "support/picture_fixtures.h"
 #include "support/test_support.h"
 #include "support/tool_fixtures.h"
 #include "support/zip_fixtures.h"
@@ -28,30 +30,11 @@ using namespace vorn::test;
 namespace
 {
 
-// Upright: quadrants red, green / blue, yellow, 60 x 40.
-QImage quadrants()
-{
-    QImage image(60, 40, QImage::Format_RGB32);
-    for (int y = 0; y < 40; ++y)
-        for (int x = 0; x < 60; ++x)
-            image.setPixelColor(x, y,
-                                y < 20 ? (x < 30 ? Qt::red : Qt::green) : (x < 30 ? Qt::blue : Qt::yellow));
-    return image;
-}
-
-QByteArray png(const QImage &image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
 // Stored turned a quarter to the left with orientation 6 (turn right to show): upright as above.
 QByteArray turnedTiff()
 {
-    return convertPicture(apply_exif_orientation(quadrants(), 8), {"-orient", "RightTop"}, "tiff:out.tif");
+    return convertPicture(apply_exif_orientation(quadrants(QSize(60, 40)), 8), {"-orient", "RightTop"},
+                          "tiff:out.tif");
 }
 
 QByteArray quadrantSvg()
@@ -61,12 +44,6 @@ QByteArray quadrantSvg()
            "fill=\"#00ff00\"/>"
            "<rect y=\"20\" width=\"30\" height=\"20\" fill=\"#0000ff\"/>"
            "<rect x=\"30\" y=\"20\" width=\"30\" height=\"20\" fill=\"#ffff00\"/></svg>";
-}
-
-bool near(QColor a, QColor b)
-{
-    return std::abs(a.red() - b.red()) <= 40 && std::abs(a.green() - b.green()) <= 40 &&
-           std::abs(a.blue() - b.blue()) <= 40;
 }
 
 } // namespace
@@ -114,7 +91,7 @@ void TstPictureKindsView::shownUpright_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("png") << "q.png" << png(quadrants());
+    QTest::newRow("png") << "q.png" << encode(quadrants(QSize(60, 40)), "png");
     QTest::newRow("tiff, orientation 6") << "q.TIF" << turnedTiff();
     QTest::newRow("svg") << "q.svg" << quadrantSvg();
 }
@@ -152,7 +129,7 @@ void TstPictureKindsView::transparentOverBackground()
         for (int x = 30; x < 60; ++x)
             half.setPixelColor(x, y, Qt::red);
     WindowFixture f;
-    startWith(f, {{"h.png", png(half)}});
+    startWith(f, {{"h.png", encode(half, "png")}});
     auto *area = f.find<QScrollArea>("sb_1")->viewport();
     const QImage before = area->grab().toImage();
     showRow(f, 0);
@@ -175,7 +152,7 @@ void TstPictureKindsView::bestFitDecodesAtShownSize()
     // Two pages by ImageMagick; tiffset marks the second as the reduced version of the first.
     const QByteArray pyramid =
         toolOutput("sh", {"-c", "convert big.png small.png out.tif && tiffset -d 1 -s 254 1 out.tif"},
-                   {{"big.png", png(big)}, {"small.png", png(small)}}, "out.tif");
+                   {{"big.png", encode(big, "png")}, {"small.png", encode(small, "png")}}, "out.tif");
     WindowFixture f;
     startWith(f, {{"a.svg", quadrantSvg()}, {"b.tif", pyramid}});
     f.window->resize(1400, 1000);
@@ -199,8 +176,9 @@ void TstPictureKindsView::tiffPagesPlay()
     QImage red(8, 6, QImage::Format_RGB32), blue(8, 6, QImage::Format_RGB32);
     red.fill(Qt::red);
     blue.fill(Qt::blue);
-    const QByteArray pages = toolOutput("convert", {"a.png", "b.png", "out.tif"},
-                                        {{"a.png", png(red)}, {"b.png", png(blue)}}, "out.tif");
+    const QByteArray pages =
+        toolOutput("convert", {"a.png", "b.png", "out.tif"},
+                   {{"a.png", encode(red, "png")}, {"b.png", encode(blue, "png")}}, "out.tif");
     WindowFixture f;
     startWith(f, {{"pages.tiff", pages}, {"one.tif", convertPicture(red, {}, "tiff:out.tif")}});
     showRow(f, 1); // listed by name: one.tif, pages.tiff
@@ -217,8 +195,9 @@ void TstPictureKindsView::tiffPagesPlay()
 void TstPictureKindsView::catalogThumbnails()
 {
     WindowFixture f;
-    MainWindow &w =
-        startWith(f, {{"a.png", png(quadrants())}, {"b.tif", turnedTiff()}, {"c.svg", quadrantSvg()}});
+    MainWindow &w = startWith(f, {{"a.png", encode(quadrants(QSize(60, 40)), "png")},
+                                  {"b.tif", turnedTiff()},
+                                  {"c.svg", quadrantSvg()}});
     w.listArea()->tabs()->setCurrentIndex(2);
     QCoreApplication::processEvents();
     QSignalSpy done(w.catalogView(), &CatalogView::catalogCreated);
@@ -229,8 +208,9 @@ void TstPictureKindsView::catalogThumbnails()
         const QImage thumb(f.path(QStringLiteral("temp/") + QLatin1String(name)));
         QVERIFY2(!thumb.isNull(), name);
         QCOMPARE(thumb.width() * 2, thumb.height() * 3);
-        QVERIFY2(near(thumb.pixelColor(thumb.width() / 4, thumb.height() / 4), Qt::red), name);
-        QVERIFY2(near(thumb.pixelColor(thumb.width() * 3 / 4, thumb.height() * 3 / 4), Qt::yellow), name);
+        QVERIFY2(coloursNear(thumb.pixelColor(thumb.width() / 4, thumb.height() / 4), Qt::red, 40), name);
+        QVERIFY2(coloursNear(thumb.pixelColor(thumb.width() * 3 / 4, thumb.height() * 3 / 4), Qt::yellow, 40),
+                 name);
     }
 }
 
@@ -241,8 +221,9 @@ void TstPictureKindsView::zipPreview()
     MainWindow &w = f.start();
     button(f, "bt_showzip")->click();
     button(f, "bt_zipextract")->click();
-    writeFile(f.path("a.zip"),
-              rawZip({{"p.png", png(quadrants())}, {"s.svg", quadrantSvg()}, {"t.tif", turnedTiff()}}));
+    writeFile(f.path("a.zip"), rawZip({{"p.png", encode(quadrants(QSize(60, 40)), "png")},
+                                       {"s.svg", quadrantSvg()},
+                                       {"t.tif", turnedTiff()}}));
     f.prompter.pushText(f.path("a.zip"));
     button(f, "bt_zipopen")->click();
     ZipView &v = *w.zipView();
