@@ -1,6 +1,7 @@
 #include "archives/zip_archive.h"
 
 #include "archives/zip_directory.h"
+#include "archives/zip_update_source.h"
 #include "archives/zip_writer.h"
 
 #include <QDir>
@@ -671,17 +672,18 @@ ZipResult ZipArchive::add(const QString &archivePath, const QStringList &paths, 
 
     ZipResult result;
 
-    int err = 0;
-    zip_t *za = zip_open(native(archivePath).constData(), ZIP_CREATE, &err);
+    zip_error_t ze;
+    zip_error_init(&ze);
+    zip_t *za = open_zip_for_update(archivePath, &ze);
     if (!za) {
-        zip_error_t ze;
-        zip_error_init_with_code(&ze, err);
         result.ok = false;
-        result.problems.append({err == ZIP_ER_NOZIP ? ZipIssue::NotZip : ZipIssue::ArchiveWrite, archivePath,
-                                zipErrorText(&ze)});
+        result.problems.append(
+            {zip_error_code_zip(&ze) == ZIP_ER_NOZIP ? ZipIssue::NotZip : ZipIssue::ArchiveWrite, archivePath,
+             zipErrorText(&ze)});
         zip_error_fini(&ze);
         return result;
     }
+    zip_error_fini(&ze);
     for (const ZipWriteItem &item : items) {
         const QFileInfo fi(item.path);
         if (!fi.isReadable() || item.name.isEmpty()) {
@@ -742,13 +744,16 @@ ZipResult ZipArchive::removeAt(const std::vector<size_t> &chosen)
     ZipResult result;
     if (chosen.empty())
         return result;
-    int err = 0;
-    zip_t *za = device_ ? nullptr : zip_open(native(path_).constData(), 0, &err);
+    zip_error_t ze;
+    zip_error_init(&ze);
+    zip_t *za = device_ ? nullptr : open_zip_for_update(path_, &ze);
     if (!za) {
         result.ok = false;
-        result.problems.append({ZipIssue::ArchiveWrite, path_, {}});
+        result.problems.append({ZipIssue::ArchiveWrite, path_, device_ ? QString() : zipErrorText(&ze)});
+        zip_error_fini(&ze);
         return result;
     }
+    zip_error_fini(&ze);
     for (size_t i : chosen)
         if (i < entries_.size() && zip_delete(za, entries_[i].index) == 0)
             ++result.done;

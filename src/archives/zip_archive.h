@@ -11,8 +11,9 @@
 //   the ratio limit, and runs beyond the total limit or the free space are refused before
 //   anything is written; a full disk stops the run and removes the half-written file;
 // - an existing file is replaced only with the overwrite option, and then atomically.
-// Adding and deleting write a temporary archive and rename it, so a failed run leaves the old
-// archive untouched. Every call returns success, counts and the reasons of what was refused.
+// Adding and deleting write the new archive into the program's own working file and rename it
+// over the old one, so a failed or killed run leaves the old archive untouched and nothing
+// beside it. Every call returns success, counts and the reasons of what was refused.
 #pragma once
 
 #include "archives/zip_names.h"

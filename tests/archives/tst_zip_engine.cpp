@@ -4,6 +4,7 @@
 #include "archives/zip_bytes.h"
 #include "archives/zip_directory.h"
 #include "archives/zip_names.h"
+#include "base/temp_files.h"
 #include "support/test_support.h"
 #include "support/zip_fixtures.h"
 
@@ -11,6 +12,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -94,6 +96,23 @@ struct FileSizeLimit {
     }
 };
 
+constexpr char kAddAndHangArg[] = "--add-and-hang";
+
+// The helper mode of this executable: adds argv[3] to the archive argv[2] (with working files
+// named when argv[4] is "named") and stops for good in the middle of writing the new archive.
+int addAndHang(char *argv[])
+{
+    set_unnamed_temp_files(std::strcmp(argv[4], "named") != 0);
+    const ZipResult r = ZipArchive::add(QString::fromLocal8Bit(argv[2]), {QString::fromLocal8Bit(argv[3])},
+                                        {false, false, 9, {}}, [](qint64 done, qint64) {
+                                            if (done > 0)
+                                                signalAndHang("writing");
+                                            return true;
+                                        });
+    std::printf("finished %d\n", int(r.ok));
+    return 1;
+}
+
 } // namespace
 
 class TstZipEngine : public QObject
@@ -119,6 +138,8 @@ class TstZipEngine : public QObject
     void zip64Archive();
     void addAndDelete();
     void failedWritesLeaveArchive();
+    void killedAddLeavesArchiveAndNoWorkingFile_data();
+    void killedAddLeavesArchiveAndNoWorkingFile();
     void passwords_data();
     void passwords();
 };
@@ -471,6 +492,18 @@ void TstZipEngine::addAndDelete()
     QCOMPARE(r.done, 2);
     QCOMPARE(names(zip), QStringList{"pics/sub/b.txt"});
     QVERIFY(!zip.busy());
+
+    // a rewritten archive keeps its permissions; deleting the last entry removes it
+    QCOMPARE(chmod(QFile::encodeName(archive).constData(), 0600), 0);
+    QVERIFY(ZipArchive::add(archive, {pics + "/a.jpg"}, {false, false, 9, {}}).ok);
+    struct stat st {
+    };
+    QCOMPARE(stat(QFile::encodeName(archive).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 07777, mode_t(0600));
+    QVERIFY(zip.open(archive));
+    QCOMPARE(zip.removeAt({0, 1}).done, 2);
+    QVERIFY(!QFileInfo::exists(archive));
+    QVERIFY(!zip.isOpen());
 }
 
 void TstZipEngine::failedWritesLeaveArchive()
@@ -503,6 +536,47 @@ void TstZipEngine::failedWritesLeaveArchive()
     QCOMPARE(treeOf(folder), QStringList{"a.zip"});
 }
 
+void TstZipEngine::killedAddLeavesArchiveAndNoWorkingFile_data()
+{
+    QTest::addColumn<bool>("named");
+    QTest::newRow("unnamed working file") << false;
+    QTest::newRow("named working file") << true;
+}
+
+void TstZipEngine::killedAddLeavesArchiveAndNoWorkingFile()
+{
+    QFETCH(bool, named);
+    Sandbox box;
+    const QString folder = box.dir.filePath("user");
+    const QString archive = folder + "/work.zip";
+    writeFile(folder + "/first.txt", "first");
+    QVERIFY(ZipArchive::add(archive, {folder + "/first.txt"}, {false, false, 9, {}}).ok);
+    const QByteArray before = readFile(archive);
+    const QString big = box.dir.filePath("big.bin");
+    writeFile(big, noise(6 << 20, 3));
+
+    runHelperAndKill({kAddAndHangArg, archive, big, named ? "named" : "unnamed"}, "writing");
+    if (QTest::currentTestFailed())
+        return;
+    // the user's archive is as it was; at most a working file of the program's own pattern
+    QCOMPARE(readFile(archive), before);
+    for (const QString &name : treeOf(folder))
+        QVERIFY2(name == "work.zip" || name == "first.txt" || (named && name.startsWith(".vorn-tmp-")),
+                 qPrintable(name));
+
+    // the next write into that folder clears what the killed run left and finishes the job
+    set_unnamed_temp_files(!named);
+    const ZipResult r = ZipArchive::add(archive, {big}, {false, false, 9, {}});
+    set_unnamed_temp_files(true);
+    QVERIFY(r.ok);
+    QCOMPARE(treeOf(folder), (QStringList{"first.txt", "work.zip"}));
+    ZipArchive zip;
+    QVERIFY(zip.open(archive));
+    QCOMPARE(names(zip), (QStringList{"first.txt", "big.bin"}));
+    QVERIFY(zip.extract({"big.bin"}, box.target(), {}).ok);
+    QCOMPARE(readFile(box.target() + "/big.bin"), noise(6 << 20, 3));
+}
+
 void TstZipEngine::passwords_data()
 {
     QTest::addColumn<int>("method");
@@ -530,5 +604,13 @@ void TstZipEngine::passwords()
     QCOMPARE(readFile(box.target() + "/secret.txt"), noise(5000, 9));
 }
 
-QTEST_GUILESS_MAIN(TstZipEngine)
+int main(int argc, char *argv[])
+{
+    if (argc == 5 && std::strcmp(argv[1], kAddAndHangArg) == 0)
+        return addAndHang(argv);
+    QCoreApplication app(argc, argv);
+    TstZipEngine test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_zip_engine.moc"
