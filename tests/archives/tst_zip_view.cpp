@@ -24,11 +24,13 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFileSystemModel>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <zip.h>
@@ -74,6 +76,7 @@ class TstZipView : public QObject
     void openWithDesktopApplication();
     void encryptedEntriesAskForPassword_data();
     void encryptedEntriesAskForPassword();
+    void passwordFieldIsMasked();
     void sortSourceText();
     void extractWithOptions();
     void hostileArchiveReported();
@@ -451,10 +454,10 @@ void TstZipView::encryptedEntriesAskForPassword()
                                "right", quint16(method)));
     openArchive(f, f.path("secret.zip"));
     const QString zipDir = f.window->context().paths().zipDir;
-    const auto inputs = [&f] {
+    const auto inputs = [&f] { // password questions, which mask what is typed
         int n = 0;
         for (const auto &r : f.prompter.records())
-            n += r.kind == ScriptedPrompter::Kind::Input;
+            n += r.kind == ScriptedPrompter::Kind::Secret;
         return n;
     };
 
@@ -495,6 +498,38 @@ void TstZipView::encryptedEntriesAskForPassword()
     QTRY_VERIFY(!v.isBusy());
     QCOMPARE(inputs(), 1);
     QCOMPARE(treeOf(f.path("target")), (QStringList{"more.txt", "secret.txt"}));
+}
+
+void TstZipView::passwordFieldIsMasked()
+{
+    WindowFixture f;
+    ZipView &v = start(f);
+    QVERIFY(
+        writeLibzipArchive(f.path("secret.zip"), {{"secret.txt", "the secret"}}, "right", ZIP_EM_AES_256));
+    openArchive(f, f.path("secret.zip"));
+    f.prompter.setShowSecrets(f.window.get());
+    QLineEdit::EchoMode echo = QLineEdit::Normal;
+    QString caption;
+    // answers the real password dialog once it is up: reads how it shows what is typed, types
+    QTimer answer;
+    answer.setInterval(0);
+    connect(&answer, &QTimer::timeout, this, [&] {
+        auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        answer.stop();
+        auto *field = dialog->findChild<QLineEdit *>();
+        QVERIFY(field);
+        echo = field->echoMode();
+        caption = dialog->windowTitle();
+        QTest::keyClicks(field, "right");
+        dialog->accept();
+    });
+    answer.start();
+    selectRows(v, {0});
+    QCOMPARE(echo, QLineEdit::Password);
+    QVERIFY(!caption.isEmpty());
+    QCOMPARE(readFile(f.window->context().paths().zipDir + "secret.txt"), QByteArray("the secret"));
 }
 
 void TstZipView::sortSourceText()
