@@ -48,6 +48,7 @@ struct ZipEntry {
     bool folder = false;
     bool symlink = false;
     bool overlapped = false;
+    bool crcStored = true; // false for AES entries written as AE-2: the authentication code is the check
 
     // The stamp's date and time of day (invalid when the stamp is); no time zone is involved.
     QDate date() const;
@@ -181,7 +182,8 @@ class ZipArchive
     bool ensureLibrary(ZipProblem *error);
 
     zip_t *zip_ = nullptr;
-    int fd_ = -1; // the file listed, kept open until the library reads it
+    int fd_ = -1;      // the file listed, kept open until the library reads it
+    quint64 base_ = 0; // where the archive starts in the file (after a self-extracting program)
     QString path_;
     std::vector<ZipEntry> entries_;
     ZipProblem openError_;
