@@ -16,10 +16,12 @@
 #include "support/zip_fixtures.h"
 #include "viewers/documents/html_view.h"
 #include "viewers/video/video_view.h"
+#include "widgets/gradient_button.h"
 #include "widgets/hex_widget.h"
 #include "widgets/html_browser.h"
 #include "widgets/image_widget.h"
 #include "widgets/panel_status_bar.h"
+#include "widgets/progress_panel.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -87,6 +89,7 @@ class TstZipView : public QObject
     void rowsNameExactlyTheirEntry();
     void overflowingSizesStated();
     void sortFromGridAfterItLostTheFocus();
+    void sortCopyRunsOnTheJob();
 
   private:
     // A German window in ZIP mode with extract or pack mode on.
@@ -710,10 +713,11 @@ void TstZipView::sortFromZipNeverOverwrites()
     const QString target = f.path("sorted");
     writeFile(target + "/pic.jpg", "mine");
     v.currentGrid()->selectRow(0); // never clicked: the copy comes from the archive itself
-    QStringList failures;
-    const QStringList made = v.copySelectedInto(target + "/", &failures);
-    QVERIFY(failures.isEmpty());
-    QCOMPARE(made.size(), 2);
+    SortEngine &engine = f.window->findChild<SortBarView *>()->engine();
+    engine.sort_from_zip(target + "/");
+    QTRY_VERIFY(!engine.isBusy());
+    QVERIFY(f.prompter.messages().isEmpty());
+    QCOMPARE(engine.journal().runs().size(), 1);
     QCOMPARE(readFile(target + "/pic.jpg"), QByteArray("mine"));
     QCOMPARE(readFile(target + "/pic (2).jpg"), QByteArray("from zip"));
 }
@@ -747,11 +751,13 @@ void TstZipView::rowsNameExactlyTheirEntry()
     v.zipgriddblclick();
     QCOMPARE(v.entryInHand(), QStringLiteral("third.txt"));
     QTRY_COMPARE(f.find<QPlainTextEdit>("zipmemo")->toPlainText(), QStringLiteral("third"));
-    QStringList failures;
     QDir().mkpath(f.path("sorted"));
-    const QStringList made = v.copySelectedInto(f.path("sorted") + "/", &failures);
-    QVERIFY2(failures.isEmpty(), qPrintable(failures.join('\n')));
-    QCOMPARE(made.size(), 2);
+    SortEngine &engine = f.window->findChild<SortBarView *>()->engine();
+    f.prompter.clear();
+    engine.sort_from_zip(f.path("sorted") + "/");
+    QTRY_VERIFY(!engine.isBusy());
+    QVERIFY2(f.prompter.messages().isEmpty(), qPrintable(f.prompter.messages().join('\n')));
+    QCOMPARE(treeOf(f.path("sorted")), QStringList{"third.txt"});
     QCOMPARE(readFile(f.path("sorted/third.txt")), QByteArray("third"));
 }
 
@@ -791,6 +797,51 @@ void TstZipView::sortFromGridAfterItLostTheFocus()
     QVERIFY(elsewhere);
     elsewhere->setFocus();
     QVERIFY(!v.gridHasFocus());
+}
+
+void TstZipView::sortCopyRunsOnTheJob()
+{
+    WindowFixture f;
+    ZipView &v = start(f);
+    const QByteArray big = noise(6 << 20, 5);
+    writeFile(f.path("a.zip"), rawZip({entry("big.bin", big), entry("other.txt", "o")}));
+    openArchive(f, f.path("a.zip"));
+    const QString target = f.path("sorted") + "/";
+    QVERIFY(QDir().mkpath(target));
+    auto *sortBar = f.window->findChild<SortBarView *>();
+    SortEngine &engine = sortBar->engine();
+    sortBar->assignQuickTarget(target);
+    selectRows(v, {0}); // clicked: the preview copy is in zip_dir, the grid is the source
+    auto *panel = f.find<ProgressPanel>("pn_sortprogress");
+    QVERIFY(panel);
+
+    // held inside the copy into the target: the window answers, shows the run, takes a cancel
+    {
+        FileOpGate gate(FileOpStage::DataCopied);
+        f.find<GradientButton>("bt_intofolder1")->click();
+        QVERIFY(engine.isBusy()); // the button returned while the copy goes on
+        QTRY_VERIFY(gate.reached());
+        QTRY_VERIFY(panel->isVisible());
+        QVERIFY(v.isBusy()); // nothing else starts on the archive meanwhile
+        QVERIFY(!engine.sort_into_target(target));
+        QTest::mouseClick(panel->cancelButton(), Qt::LeftButton);
+        QVERIFY(!panel->cancelButton()->isEnabled());
+        gate.open();
+        QTRY_VERIFY(!engine.isBusy());
+    }
+    QVERIFY(!panel->isVisible());
+    QVERIFY(!v.isBusy());
+    QVERIFY(f.prompter.messages().isEmpty());
+    QCOMPARE(treeOf(f.path("sorted")), QStringList{});
+    QVERIFY(engine.journal().isEmpty());
+
+    // run through, it copies the entry and records the copy
+    f.find<GradientButton>("bt_intofolder1")->click();
+    QVERIFY(engine.isBusy());
+    QTRY_VERIFY(!engine.isBusy());
+    QVERIFY(f.prompter.messages().isEmpty());
+    QCOMPARE(readFile(target + "big.bin"), big);
+    QCOMPARE(engine.journal().runs().size(), 1);
 }
 
 QTEST_MAIN(TstZipView)
