@@ -12,7 +12,7 @@ PACKAGES=(
   libqt6opengl6-dev libgl1-mesa-dri
   libgl-dev libxkbcommon-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs
-  libzip-dev zip unzip p7zip-full
+  libzip-dev libdeflate-dev zip unzip p7zip-full
   ffmpeg
   libmpv-dev
   xvfb xauth x11-utils xdotool imagemagick

@@ -406,8 +406,10 @@ void MainWindow::shut_down()
     save_config(p.cfgFile, ctx_->language(), currentWindowShow());
     // The ZIP engine lets go.
     zip_.release();
-    // zipdir and temp are emptied and removed when empty.
+    // zipdir and temp are emptied and removed when empty, and staging folders of runs that
+    // crashed meanwhile go as well.
     remove_working_folders(p);
+    remove_stale_temp_files(p.progDir);
 }
 
 void MainWindow::bt_languageClick()

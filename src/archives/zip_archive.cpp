@@ -1,6 +1,8 @@
 #include "archives/zip_archive.h"
 
+#include "archives/zip_aes.h"
 #include "archives/zip_directory.h"
+#include "archives/zip_update_source.h"
 #include "archives/zip_writer.h"
 
 #include <QDir>
@@ -159,6 +161,7 @@ constexpr qint64 kBufferSize = 256 * 1024;
 
 struct ZipArchive::DeviceSource {
     QIODevice *device = nullptr;
+    qint64 base = 0; // the library sees the device from here on
     zip_error_t error;
     DeviceSource() { zip_error_init(&error); }
     ~DeviceSource() { zip_error_fini(&error); }
@@ -169,7 +172,7 @@ struct ZipArchive::DeviceSource {
         QIODevice *d = s->device;
         switch (cmd) {
         case ZIP_SOURCE_OPEN:
-            return d->seek(0) ? 0 : (zip_error_set(&s->error, ZIP_ER_SEEK, EIO), -1);
+            return d->seek(s->base) ? 0 : (zip_error_set(&s->error, ZIP_ER_SEEK, EIO), -1);
         case ZIP_SOURCE_READ: {
             const qint64 n =
                 d->read(static_cast<char *>(data), qint64(std::min<zip_uint64_t>(len, 1u << 30)));
@@ -185,7 +188,7 @@ struct ZipArchive::DeviceSource {
         case ZIP_SOURCE_STAT: {
             auto *st = static_cast<zip_stat_t *>(data);
             zip_stat_init(st);
-            st->size = zip_uint64_t(d->size());
+            st->size = zip_uint64_t(std::max<qint64>(d->size() - s->base, 0));
             st->valid |= ZIP_STAT_SIZE;
             return sizeof(*st);
         }
@@ -193,17 +196,17 @@ struct ZipArchive::DeviceSource {
             return zip_error_to_data(&s->error, data, len);
         case ZIP_SOURCE_SEEK: {
             const zip_int64_t off = zip_source_seek_compute_offset(
-                zip_uint64_t(d->pos()), zip_uint64_t(d->size()), data, len, &s->error);
+                zip_uint64_t(d->pos() - s->base), zip_uint64_t(d->size() - s->base), data, len, &s->error);
             if (off < 0)
                 return -1;
-            if (!d->seek(off)) {
+            if (!d->seek(s->base + off)) {
                 zip_error_set(&s->error, ZIP_ER_SEEK, EIO);
                 return -1;
             }
             return 0;
         }
         case ZIP_SOURCE_TELL:
-            return d->pos();
+            return d->pos() - s->base;
         case ZIP_SOURCE_SUPPORTS:
             return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
                                                   ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
@@ -230,6 +233,7 @@ void ZipArchive::close()
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
+    base_ = 0;
     device_.reset();
     entries_.clear();
 }
@@ -256,6 +260,7 @@ bool ZipArchive::open(const QString &path)
         qint64(st.st_size));
     if (dir.complete) {
         fd_ = fd;
+        base_ = dir.base;
         listFrom(dir.records);
         return true;
     }
@@ -288,6 +293,8 @@ bool ZipArchive::open(QIODevice *device)
     device_ = std::make_unique<DeviceSource>();
     device_->device = device;
     if (dir.complete) {
+        base_ = dir.base;
+        device_->base = qint64(dir.base);
         listFrom(dir.records);
         return true;
     }
@@ -313,14 +320,20 @@ bool ZipArchive::ensureLibrary(ZipProblem *error)
         if (!za && src)
             zip_source_free(src);
     } else if (fd_ >= 0) {
+        // the library sees the file from the archive's start on
         const int fd = fcntl(fd_, F_DUPFD_CLOEXEC, 0);
-        int err = 0;
-        za = fd >= 0 ? zip_fdopen(fd, ZIP_RDONLY, &err) : nullptr;
-        if (!za) {
+        FILE *file = fd >= 0 ? fdopen(fd, "rb") : nullptr;
+        if (!file) {
             if (fd >= 0)
                 ::close(fd);
-            zip_error_set(&ze, fd >= 0 ? err : ZIP_ER_OPEN, fd >= 0 ? 0 : errno);
+            zip_error_set(&ze, ZIP_ER_OPEN, errno);
         }
+        zip_source_t *src = file ? zip_source_filep_create(file, base_, -1, &ze) : nullptr;
+        if (file && !src)
+            fclose(file);
+        za = src ? zip_open_from_source(src, ZIP_RDONLY, &ze) : nullptr;
+        if (!za && src)
+            zip_source_free(src); // closes the file
     } else {
         zip_error_set(&ze, ZIP_ER_OPEN, 0);
     }
@@ -357,6 +370,7 @@ void ZipArchive::listFrom(const std::vector<ZipDirRecord> &records)
             e.symlink = (e.unixMode & S_IFMT) == S_IFLNK;
         }
         e.overlapped = overlap[i];
+        e.crcStored = r.aesVersion != 2;
         entries_.push_back(std::move(e));
     }
 }
@@ -597,10 +611,18 @@ ZipResult ZipArchive::extractAt(const std::vector<size_t> &chosen, const QString
         ZipIssue failure = ZipIssue::None;
         QString detail;
         quint64 written = 0;
+        bool authenticated = false;
         for (;;) {
             const zip_int64_t n = zip_fread(zf, buffer.data(), zip_uint64_t(buffer.size()));
             if (n < 0) {
                 const int code = zip_error_code_zip(zip_file_get_error(zf));
+                // AE-2 stores no CRC (0), yet the library compares it once all data is read:
+                // there the authentication code, checked by us, decides
+                if (code == ZIP_ER_CRC && !e.crcStored && written == e.size &&
+                    zip_aes_authentic(zip_, e.index, e.packed, aesStrength(e.encryption), options.password)) {
+                    authenticated = true;
+                    break;
+                }
                 failure = (code == ZIP_ER_CRC && e.encryption == ZIP_EM_TRAD_PKWARE) ? ZipIssue::WrongPassword
                                                                                      : ZipIssue::Damaged;
                 detail = zipErrorText(zip_file_get_error(zf));
@@ -626,7 +648,7 @@ ZipResult ZipArchive::extractAt(const std::vector<size_t> &chosen, const QString
             }
         }
         const int closeCode = zip_fclose(zf);
-        if (failure == ZipIssue::None && closeCode != 0)
+        if (failure == ZipIssue::None && closeCode != 0 && !authenticated)
             failure = e.encryption == ZIP_EM_TRAD_PKWARE ? ZipIssue::WrongPassword : ZipIssue::Damaged;
         if (failure == ZipIssue::None && written != e.size)
             failure = ZipIssue::Damaged;
@@ -671,17 +693,18 @@ ZipResult ZipArchive::add(const QString &archivePath, const QStringList &paths, 
 
     ZipResult result;
 
-    int err = 0;
-    zip_t *za = zip_open(native(archivePath).constData(), ZIP_CREATE, &err);
+    zip_error_t ze;
+    zip_error_init(&ze);
+    zip_t *za = open_zip_for_update(archivePath, &ze);
     if (!za) {
-        zip_error_t ze;
-        zip_error_init_with_code(&ze, err);
         result.ok = false;
-        result.problems.append({err == ZIP_ER_NOZIP ? ZipIssue::NotZip : ZipIssue::ArchiveWrite, archivePath,
-                                zipErrorText(&ze)});
+        result.problems.append(
+            {zip_error_code_zip(&ze) == ZIP_ER_NOZIP ? ZipIssue::NotZip : ZipIssue::ArchiveWrite, archivePath,
+             zipErrorText(&ze)});
         zip_error_fini(&ze);
         return result;
     }
+    zip_error_fini(&ze);
     for (const ZipWriteItem &item : items) {
         const QFileInfo fi(item.path);
         if (!fi.isReadable() || item.name.isEmpty()) {
@@ -742,13 +765,16 @@ ZipResult ZipArchive::removeAt(const std::vector<size_t> &chosen)
     ZipResult result;
     if (chosen.empty())
         return result;
-    int err = 0;
-    zip_t *za = device_ ? nullptr : zip_open(native(path_).constData(), 0, &err);
+    zip_error_t ze;
+    zip_error_init(&ze);
+    zip_t *za = device_ ? nullptr : open_zip_for_update(path_, &ze);
     if (!za) {
         result.ok = false;
-        result.problems.append({ZipIssue::ArchiveWrite, path_, {}});
+        result.problems.append({ZipIssue::ArchiveWrite, path_, device_ ? QString() : zipErrorText(&ze)});
+        zip_error_fini(&ze);
         return result;
     }
+    zip_error_fini(&ze);
     for (size_t i : chosen)
         if (i < entries_.size() && zip_delete(za, entries_[i].index) == 0)
             ++result.done;

@@ -11,8 +11,9 @@
 //   the ratio limit, and runs beyond the total limit or the free space are refused before
 //   anything is written; a full disk stops the run and removes the half-written file;
 // - an existing file is replaced only with the overwrite option, and then atomically.
-// Adding and deleting write a temporary archive and rename it, so a failed run leaves the old
-// archive untouched. Every call returns success, counts and the reasons of what was refused.
+// Adding and deleting write the new archive into the program's own working file and rename it
+// over the old one, so a failed or killed run leaves the old archive untouched and nothing
+// beside it. Every call returns success, counts and the reasons of what was refused.
 #pragma once
 
 #include "archives/zip_names.h"
@@ -47,6 +48,7 @@ struct ZipEntry {
     bool folder = false;
     bool symlink = false;
     bool overlapped = false;
+    bool crcStored = true; // false for AES entries written as AE-2: the authentication code is the check
 
     // The stamp's date and time of day (invalid when the stamp is); no time zone is involved.
     QDate date() const;
@@ -180,7 +182,8 @@ class ZipArchive
     bool ensureLibrary(ZipProblem *error);
 
     zip_t *zip_ = nullptr;
-    int fd_ = -1; // the file listed, kept open until the library reads it
+    int fd_ = -1;      // the file listed, kept open until the library reads it
+    quint64 base_ = 0; // where the archive starts in the file (after a self-extracting program)
     QString path_;
     std::vector<ZipEntry> entries_;
     ZipProblem openError_;

@@ -158,19 +158,37 @@ ZipDirectory read_central_directory(const ZipReadAt &readAt, qint64 fileSize)
     quint64 dirOffset = le32(e + 16);
     const qint64 eocdPos = fileSize - tailLen + eocd;
 
-    // zip64: the locator sits just before the classic end record
+    // The directory ends where the end records start.
+    quint64 dirEnd = quint64(eocdPos);
+    // zip64: the locator sits just before the classic end record, the zip64 end record where
+    // the locator says or, in an archive appended to a program, right before the locator
     if (eocdPos >= 20) {
         QByteArray loc;
         if (readExact(readAt, eocdPos - 20, loc, 20) && le32(loc.constData()) == kZip64LocatorSig) {
-            const quint64 z64Pos = le64(loc.constData() + 8);
-            QByteArray z64;
-            if (z64Pos < quint64(fileSize) && readExact(readAt, qint64(z64Pos), z64, 56) &&
-                le32(z64.constData()) == kZip64EocdSig) {
-                count = le64(z64.constData() + 32);
-                dirSize = le64(z64.constData() + 40);
-                dirOffset = le64(z64.constData() + 48);
+            const quint64 declared = le64(loc.constData() + 8);
+            for (const quint64 z64Pos : {declared, quint64(std::max<qint64>(eocdPos - 20 - 56, 0))}) {
+                QByteArray z64;
+                if (z64Pos < quint64(fileSize) && readExact(readAt, qint64(z64Pos), z64, 56) &&
+                    le32(z64.constData()) == kZip64EocdSig) {
+                    count = le64(z64.constData() + 32);
+                    dirSize = le64(z64.constData() + 40);
+                    dirOffset = le64(z64.constData() + 48);
+                    dirEnd = z64Pos;
+                    break;
+                }
             }
         }
+    }
+    // Appended to a program without adjusted offsets: no directory where the end record says,
+    // but one right before the end records; every offset is then short by the same amount.
+    const auto centralAt = [&readAt](quint64 at) {
+        QByteArray sig;
+        return readExact(readAt, qint64(at), sig, 4) && le32(sig.constData()) == kCentralSig;
+    };
+    if (count > 0 && dirSize <= dirEnd && dirEnd - dirSize > dirOffset && !centralAt(dirOffset) &&
+        centralAt(dirEnd - dirSize)) {
+        out.base = dirEnd - dirSize - dirOffset;
+        dirOffset += out.base;
     }
     if (dirSize > quint64(kMaxDirectory) || dirOffset > quint64(fileSize) ||
         dirSize > quint64(fileSize) - dirOffset || count > dirSize / 46)
@@ -234,6 +252,7 @@ ZipDirectory read_central_directory(const ZipReadAt &readAt, qint64 fileSize)
                 if (rec.localOffset == 0xffffffffu && fEnd - f >= 8)
                     rec.localOffset = le64(f);
             } else if (id == 0x9901 && len >= 7) {
+                rec.aesVersion = quint8(le16(body));
                 aesStrength = quint8(body[4]);
             } else if (id == 0x7075) {
                 unicodePath = QByteArrayView(body, len);

@@ -28,11 +28,15 @@ struct ZipDirRecord {
     quint16 dosTime = 0;
     quint16 dosDate = 0;
     quint16 encryption = 0; // 0 none, 1 traditional, 0x0101..0x0103 AES-128/192/256, 0xffff other
+    quint8 aesVersion = 0;  // AES: 1 (AE-1) or 2 (AE-2, which stores no CRC)
 };
 
 struct ZipDirectory {
     // An end record was found and every record it announces was read.
     bool complete = false;
+    // Where the archive starts in the file: an archive appended to a program (self-extracting)
+    // without its offsets adjusted has every offset short by the program's size.
+    quint64 base = 0;
     std::vector<ZipDirRecord> records;
 };
 

@@ -52,11 +52,18 @@ ZipView::~ZipView()
 {
     delete job_; // cancels the engine call and waits for it before the archives go
     job_ = nullptr;
+    if (sortRunsOut_ > 0 && sortJob_) { // so does a sort run reading an archive
+        sortJob_->cancel();
+        sortJob_->waitForWork();
+    }
 }
 
 bool ZipView::isBusy() const
 {
-    return job_ && job_->isRunning();
+    if (job_ && job_->isRunning())
+        return true;
+    const ZipArchive *zip = currentArchive();
+    return sortRunsOut_ > 0 || (zip && zip->busy());
 }
 
 void ZipView::runTask(std::function<ZipResult(const ZipProgress &)> work,
@@ -399,31 +406,69 @@ void ZipView::bt_zipdeleteClick()
             });
 }
 
-QStringList ZipView::copySelectedInto(const QString &target, QStringList *failures)
+SortExtraRun ZipView::prepareCopyInto(const QString &target)
 {
-    QStringList made;
     ZipArchive *zip = currentArchive();
     QStringList names;
     const std::vector<size_t> keys = selectedEntries(&names);
     if (!zip || keys.empty() || isBusy())
-        return made;
-    // The copies in zip_dir are refreshed first, so that a row never clicked has one too.
+        return {};
     const QByteArray password = askPassword(keys);
-    const ZipResult r = zip->extractAt(keys, ctx_.paths().zipDir, {false, true, password});
-    notePassword(currentEngine(), password, r);
-    for (const ZipProblem &p : r.problems)
-        failures->append(zip_problem_text(p, ctx_.texts()));
-    for (const QString &name : std::as_const(names)) {
-        const QString source = ctx_.paths().zipDir + name;
-        if (!QFileInfo::exists(source))
-            continue;
-        const FileOpResult op = FileOps::copy_into_folder(source, target);
-        if (op)
-            made << source << op.newPath;
-        else
-            failures->append(name + QStringLiteral(": ") + op.error);
-    }
-    return made;
+    quint64 total = 0;
+    for (size_t k : keys)
+        total += zip->entries()[k].size;
+    auto extracted = std::make_shared<ZipResult>();
+    SortExtraRun run;
+    // The copies in zip_dir are refreshed first, so that a row never clicked has one too; the
+    // progress counts the extraction and the copying as one half each.
+    run.work = [zip, keys, names, password, total, extracted, target,
+                zipDir = ctx_.paths().zipDir](JobToken &t) {
+        SortExtraOutcome out;
+        const qint64 all = qint64(std::min<quint64>(total, quint64(1) << 61)) * 2;
+        *extracted = zip->extractAt(keys, zipDir, {false, true, password}, [&t, all](qint64 done, qint64) {
+            t.progress(done, all);
+            return t.checkpoint();
+        });
+        if (extracted->has(ZipIssue::Cancelled))
+            return out;
+        qint64 before = all / 2;
+        for (const QString &name : names) {
+            const QString source = zipDir + name;
+            const qint64 size = QFileInfo(source).size();
+            if (!QFileInfo::exists(source))
+                continue;
+            if (!t.checkpoint())
+                break;
+            const FileOpResult op =
+                FileOps::copy_into_folder(source, target, [&t, before, all, &name](qint64 done, qint64) {
+                    t.progress(before + done, all, name);
+                    return !t.cancelled();
+                });
+            if (op)
+                out.run.append({source, op.newPath, SortOp::Copy, {}});
+            else if (!t.cancelled())
+                out.failures << name + QStringLiteral(": ") + op.error;
+            before += size;
+        }
+        return out;
+    };
+    ++sortRunsOut_;
+    run.finished = [view = QPointer<ZipView>(this), engine = QPointer<ZipSlotEngine>(currentEngine()),
+                    password, extracted](const SortExtraOutcome &out) {
+        if (!view)
+            return;
+        --view->sortRunsOut_;
+        view->notePassword(engine, password, *extracted);
+        QStringList lines;
+        for (const ZipProblem &p : extracted->problems)
+            if (p.issue != ZipIssue::Cancelled)
+                lines << zip_problem_text(p, view->ctx_.texts());
+        lines << out.failures;
+        if (!lines.isEmpty())
+            view->ctx_.prompter().error(lines.join(QLatin1Char('\n')));
+        view->update_buttons();
+    };
+    return run;
 }
 
 namespace
@@ -434,23 +479,12 @@ namespace
 class ZipSortSource : public QObject, public SortExtraSource
 {
   public:
-    ZipSortSource(ZipView *view, AppContext &ctx) : QObject(view), view_(view), ctx_(ctx) {}
+    explicit ZipSortSource(ZipView *view) : QObject(view), view_(view) {}
     bool isCurrentSource() const override { return view_->gridHasFocus(); }
-    SortRun sortInto(const QString &target) override
-    {
-        QStringList failures;
-        const QStringList made = view_->copySelectedInto(target, &failures);
-        SortRun run;
-        for (qsizetype i = 0; i + 1 < made.size(); i += 2)
-            run.append({made[i], made[i + 1], SortOp::Copy, {}});
-        if (!failures.isEmpty())
-            ctx_.prompter().error(failures.join(QLatin1Char('\n')));
-        return run;
-    }
+    SortExtraRun prepareSort(const QString &target) override { return view_->prepareCopyInto(target); }
 
   private:
     ZipView *view_;
-    AppContext &ctx_;
 };
 
 } // namespace
@@ -465,8 +499,9 @@ ZipPart install_zip_part(ViewHost &host, SortBarView *sortBar)
     if (!sortBar)
         return part;
     SortEngine *sort = &sortBar->engine();
-    auto *source = new ZipSortSource(view, host.context());
+    auto *source = new ZipSortSource(view);
     sort->setZipSource(source);
+    view->setSortJob(&sort->job());
     QObject::connect(source, &QObject::destroyed, sort, [sort] { sort->setZipSource(nullptr); });
     // The sort bar's source text: while a sort template is loaded, it names the archive when
     // its grid has the focus.

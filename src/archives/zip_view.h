@@ -10,6 +10,7 @@
 #include "files/file_viewer.h"
 
 #include <QFrame>
+#include <QPointer>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -33,6 +34,7 @@ class PanelStatusBar;
 class Job;
 class ViewHost;
 class ZipPreviewView;
+struct SortExtraRun;
 
 // The engine instance of one archive slot, found again by its name "zip_" + n.
 class ZipSlotEngine : public QObject
@@ -65,10 +67,14 @@ class ZipView : public QFrame, public FileViewer
     bool archiveLock() const { return lock_; }
     const QStringList &openArchives() const { return openList_; }
     QString entryInHand() const { return entryInHand_; }
-    // True while an engine call runs on the pool.
+    // True while an engine call runs on the pool (also one of a sort run on an archive).
     bool isBusy() const;
-    // Copies the selected entries into a folder under free names (the sorting source).
-    QStringList copySelectedInto(const QString &target, QStringList *failures);
+    // Prepares copying the selected entries into a folder under free names (the sorting
+    // source): the password is asked now; the work, run on the sort job with progress and
+    // cancel, extracts them into zip_dir and copies them from there.
+    SortExtraRun prepareCopyInto(const QString &target);
+    // The job that runs the sort runs: waited for before the archives go.
+    void setSortJob(Job *job) { sortJob_ = job; }
     // The grid is the sort source: it has the focus, or it had it last with rows selected.
     bool gridHasFocus() const;
     ZipPreviewView *previewArea() const { return preview_; }
@@ -179,6 +185,9 @@ class ZipView : public QFrame, public FileViewer
     // The engine call running on the pool, and what follows it on this thread.
     Job *job_ = nullptr;
     std::function<void(const ZipResult &)> then_;
+    // The sort job and how many of its runs use an archive of this view.
+    QPointer<Job> sortJob_;
+    int sortRunsOut_ = 0;
     DesktopOpener openOnDesktop_;
 };
 

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -37,6 +38,8 @@ pid_t ownerOf(const QByteArray &name)
     return ok && pid > 0 ? pid_t(pid) : 0;
 }
 
+std::atomic<bool> unnamedAllowed{true};
+
 bool isRunning(pid_t pid)
 {
     return ::kill(pid, 0) == 0 || errno == EPERM;
@@ -44,11 +47,16 @@ bool isRunning(pid_t pid)
 
 } // namespace
 
+void set_unnamed_temp_files(bool allowed)
+{
+    unnamedAllowed = allowed;
+}
+
 TempFile open_temp_file(int dirFd, mode_t mode, bool allowUnnamed)
 {
     TempFile f;
 #ifdef O_TMPFILE
-    if (allowUnnamed) {
+    if (allowUnnamed && unnamedAllowed) {
         f.fd = openat(dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
         if (f.fd >= 0)
             return f;

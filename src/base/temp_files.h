@@ -21,6 +21,10 @@ struct TempFile {
 // on failure.
 TempFile open_temp_file(int dirFd, mode_t mode, bool allowUnnamed = true);
 
+// With false, every later working file is named, as on a file system without O_TMPFILE
+// (tests take the named path of code that does not pass allowUnnamed through).
+void set_unnamed_temp_files(bool allowed);
+
 // Gives the written file finalName in dirFd. Without `replace` an existing file is never
 // replaced (EEXIST then); with it, an existing file is replaced in one step. The file stays
 // open. Returns 0 or an errno value.

@@ -2,6 +2,7 @@
 
 #include "archives/folder_packer.h"
 #include "base/grid_text.h"
+#include "base/job.h"
 #include "base/string_grid.h"
 #include "catalog/catalog_browser_widget.h"
 #include "catalog/catalog_files.h"
@@ -52,7 +53,7 @@ class CatalogSortSource : public SortExtraSource
 
     bool isCurrentSource() const override { return ctx_.listTab() == ListTab::Catalog; }
 
-    SortRun sortInto(const QString &target) override
+    SortExtraRun prepareSort(const QString &target) override
     {
         const QString source = view_.catalogPicture();
         if (source.isEmpty())
@@ -60,14 +61,24 @@ class CatalogSortSource : public SortExtraSource
         const QString destination = target + QFileInfo(source).fileName();
         ctx_.prompter().message(source + QStringLiteral("   ") + destination, Answer::Ok,
                                 PromptIcon::Information);
-        const QList<FileSortOutcome> out = sort_files({source}, target, SortOp::Copy);
-        if (out.isEmpty() || out.first().newPath.isEmpty()) {
-            ctx_.prompter().error(ctx_.msg(Msg::SortFailures) + QStringLiteral("\n") +
-                                  QFileInfo(source).fileName() + QStringLiteral(": ") +
-                                  (out.isEmpty() ? QString() : out.first().error));
-            return {};
-        }
-        return {SortStep{source, out.first().newPath, SortOp::Copy, {}}};
+        SortExtraRun run;
+        run.work = [source, target, language = ctx_.language()](JobToken &t) {
+            SortExtraOutcome out;
+            const QList<FileSortOutcome> copied =
+                sort_files({source}, target, SortOp::Copy, language, nullptr, &t);
+            if (!copied.isEmpty() && !copied.first().newPath.isEmpty())
+                out.run.append(SortStep{source, copied.first().newPath, SortOp::Copy, {}});
+            else if (!t.cancelled())
+                out.failures << QFileInfo(source).fileName() + QStringLiteral(": ") +
+                                    (copied.isEmpty() ? QString() : copied.first().error);
+            return out;
+        };
+        run.finished = [&ctx = ctx_](const SortExtraOutcome &out) {
+            if (!out.failures.isEmpty())
+                ctx.prompter().error(ctx.msg(Msg::SortFailures) + QStringLiteral("\n") +
+                                     out.failures.join('\n'));
+        };
+        return run;
     }
 
   private:

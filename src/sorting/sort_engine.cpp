@@ -5,11 +5,8 @@
 #include "files/file_helpers.h"
 #include "files/file_ops.h"
 
-#include <QCoreApplication>
-#include <QCursor>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 
 #include <cerrno>
 #include <utility>
@@ -24,29 +21,6 @@ QString nameOf(const QString &path)
 {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
-
-// The busy cursor for the length of a run; the cursor shown before comes back.
-class BusyCursor
-{
-  public:
-    BusyCursor()
-    {
-        if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-            on_ = true;
-        }
-    }
-    ~BusyCursor()
-    {
-        if (on_)
-            QGuiApplication::restoreOverrideCursor();
-    }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-
-  private:
-    bool on_ = false;
-};
 
 } // namespace
 
@@ -163,6 +137,9 @@ void SortEngine::onJobFinished()
     case Task::Folder:
         finishFolder();
         break;
+    case Task::Extra:
+        finishExtra();
+        break;
     case Task::None:
         break;
     }
@@ -241,10 +218,38 @@ bool SortEngine::sort_into_target(const QString &target)
 
 void SortEngine::sortFromExtraSources(const QString &target)
 {
+    extraQueue_.clear();
     if (zip_ && zip_->isCurrentSource())
-        sort_from_zip(target);
+        extraQueue_ << zip_;
     if (ctx_.listTab() == ListTab::Catalog && catalog_)
-        sort_from_catalog(target);
+        extraQueue_ << catalog_;
+    target_ = target;
+    startNextExtra();
+}
+
+void SortEngine::startNextExtra()
+{
+    while (!extraQueue_.isEmpty() && !isBusy()) {
+        SortExtraRun run = extraQueue_.takeFirst()->prepareSort(target_);
+        if (!run)
+            continue;
+        extraFinished_ = std::move(run.finished);
+        begin(Task::Extra);
+        job_->start([work = std::move(run.work)](JobToken &t) { return work(t); });
+    }
+}
+
+void SortEngine::finishExtra()
+{
+    const SortExtraOutcome out = job_->hasResult() ? job_->result<SortExtraOutcome>() : SortExtraOutcome();
+    record(out.run); // what was copied before a cancel is recorded too
+    if (const auto finished = std::exchange(extraFinished_, nullptr))
+        finished(out);
+    else if (!out.failures.isEmpty())
+        ctx_.prompter().error(out.failures.join(QLatin1Char('\n')));
+    if (job_->wasCancelled())
+        extraQueue_.clear();
+    startNextExtra();
 }
 
 int SortEngine::collect_selected_files(QStringList *paths) const
@@ -319,16 +324,20 @@ void SortEngine::finishListRun()
 
 void SortEngine::sort_from_zip(const QString &target)
 {
-    if (!zip_)
+    if (!zip_ || isBusy())
         return;
-    BusyCursor busy;
-    record(zip_->sortInto(target));
+    extraQueue_ = {zip_};
+    target_ = target;
+    startNextExtra();
 }
 
 void SortEngine::sort_from_catalog(const QString &target)
 {
-    if (catalog_)
-        record(catalog_->sortInto(target));
+    if (!catalog_ || isBusy())
+        return;
+    extraQueue_ = {catalog_};
+    target_ = target;
+    startNextExtra();
 }
 
 void SortEngine::record(const SortRun &run)

@@ -4,10 +4,10 @@
 // gives it the active list through SortListAccess, and the ZIP and catalog views give their
 // sources through SortExtraSource.
 //
-// A list run, an undo and the trashing of a folder's files run on a job, off the user
-// interface thread: the engine is busy meanwhile (busyChanged), refuses to start another run,
-// reports progress through job() and can be cancelled. What a run did is applied to the list
-// and reported when it ends, in the order a run on the spot would have had.
+// A list run, a copy from the ZIP grid or the catalog, an undo and the trashing of a folder's
+// files run on a job, off the user interface thread: the engine is busy meanwhile (busyChanged), refuses to
+// start another run, reports progress through job() and can be cancelled. What a run did is applied to the
+// list and reported when it ends, in the order a run on the spot would have had.
 #pragma once
 
 #include "sorting/sort_journal.h"
@@ -15,6 +15,7 @@
 #include <QObject>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <memory>
 
 namespace vorn
@@ -43,6 +44,22 @@ class SortListAccess
     virtual void emptied() = 0;
 };
 
+// What a copy from another source made (recorded so that it can be undone) and the lines
+// naming what failed.
+struct SortExtraOutcome {
+    SortRun run;
+    QStringList failures;
+};
+
+// A copy from another source: prepared on the user interface thread (questions are asked
+// there), its work run on the sort job with progress and cancel, and its end shown on the
+// user interface thread again (finished; when empty, the failures are shown as they are).
+struct SortExtraRun {
+    std::function<SortExtraOutcome(JobToken &)> work;
+    std::function<void(const SortExtraOutcome &)> finished;
+    explicit operator bool() const { return bool(work); }
+};
+
 // A source other than the file list (the ZIP grid of the open archive, the catalog picture),
 // registered by its view. Such a source always copies.
 class SortExtraSource
@@ -51,9 +68,9 @@ class SortExtraSource
     virtual ~SortExtraSource() = default;
     // ZIP: its grid has the focus. Catalog: the catalog tab is active.
     virtual bool isCurrentSource() const = 0;
-    // Copies what is selected into the target folder (ends with '/'); returns the copies made
-    // so that they can be undone.
-    virtual SortRun sortInto(const QString &target) = 0;
+    // Prepares copying what is selected into the target folder (ends with '/'); an empty run
+    // when there is nothing to copy.
+    virtual SortExtraRun prepareSort(const QString &target) = 0;
 };
 
 // The index to select after a run: the item after the last selected one, counted after
@@ -124,6 +141,7 @@ class SortEngine : public QObject
     bool sort_from_list(const QString &target);
     // Paths of the selected items in list order; returns the last selected index or -1.
     int collect_selected_files(QStringList *paths) const;
+    // Start copying from the ZIP grid or the catalog picture into the target (on the job).
     void sort_from_zip(const QString &target);
     void sort_from_catalog(const QString &target);
 
@@ -145,13 +163,16 @@ class SortEngine : public QObject
     void folderTrashed(const QString &folder);
 
   private:
-    enum class Task { None, List, Undo, Folder };
+    enum class Task { None, List, Undo, Folder, Extra };
     void begin(Task task);
     void onJobFinished();
     void finishListRun();
     void finishUndo();
     void finishFolder();
+    void finishExtra();
     void sortFromExtraSources(const QString &target);
+    // Starts the next queued extra source that has something to copy.
+    void startNextExtra();
     void record(const SortRun &run);
 
     AppContext &ctx_;
@@ -168,6 +189,8 @@ class SortEngine : public QObject
     QStringList sources_;
     QList<int> rows_;
     int last_ = -1;
+    QList<SortExtraSource *> extraQueue_;
+    std::function<void(const SortExtraOutcome &)> extraFinished_;
     // Declared after the journal: destroyed first, so a run never outlives what it writes.
     std::unique_ptr<Job> job_;
 };

@@ -5,6 +5,7 @@
 #include "app/instance_guard.h"
 #include "base/grid_text.h"
 #include "base/paths.h"
+#include "base/temp_files.h"
 #include "files/mask_bar_view.h"
 #include "support/test_support.h"
 
@@ -55,6 +56,26 @@ int holdGuard(int argc, char *argv[])
     return held ? 0 : 1;
 }
 
+constexpr char kStageAndHangArg[] = "--stage-and-hang";
+
+// The helper mode of this executable: starts a staging folder in the program folder argv[2]
+// as a catalog open does, writes a page into it and stops there, waiting to be killed.
+int stageAndHang(char *argv[])
+{
+    const QString staging = make_temp_dir(QString::fromLocal8Bit(argv[2]));
+    QFile page(staging + QStringLiteral("/1.htm"));
+    if (staging.isEmpty() || !page.open(QIODevice::WriteOnly) || page.write("<html>half") < 0 ||
+        !page.flush())
+        return 1;
+    test::signalAndHang("staged");
+}
+
+// The staging folders in the program folder.
+QStringList stagingFolders(const test::WindowFixture &f)
+{
+    return QDir(f.dir.path()).entryList({QStringLiteral(".vorn-tmp-*")}, QDir::Dirs | QDir::Hidden);
+}
+
 } // namespace
 
 class TstStartup : public QObject
@@ -65,6 +86,7 @@ class TstStartup : public QObject
     void abortWritesNothing();
     void confirmedCloseCleansUp_data();
     void confirmedCloseCleansUp();
+    void crashedStagingClearedAtStartAndClose();
     void programDirChoice_data();
     void programDirChoice();
     void startInUsersFolderLeavesItsTemp();
@@ -168,6 +190,25 @@ void TstStartup::confirmedCloseCleansUp()
     QCOMPARE(readFile(f.path("vorn.cfg")), cfgBytes(language == German ? "0" : "1", "normal"));
     QCOMPARE(readFile(f.path("vorn.pth")), QByteArray("2,1\r\ncw 0,300\r\ncw 1,300\r\n"));
     f.window.reset();
+}
+
+void TstStartup::crashedStagingClearedAtStartAndClose()
+{
+    test::WindowFixture f;
+    // one of a running instance (this process) is kept throughout
+    const QString live = make_temp_dir(f.dir.path());
+    QVERIFY(!live.isEmpty());
+    test::runHelperAndKill({kStageAndHangArg, f.dir.path()}, "staged");
+    QCOMPARE(stagingFolders(f).size(), 2);
+
+    f.start();
+    QCOMPARE(stagingFolders(f), QStringList{QFileInfo(live).fileName()});
+
+    test::runHelperAndKill({kStageAndHangArg, f.dir.path()}, "staged");
+    QCOMPARE(stagingFolders(f).size(), 2);
+    f.closeConfirmed();
+    QCOMPARE(stagingFolders(f), QStringList{QFileInfo(live).fileName()});
+    QVERIFY(QDir(live).removeRecursively());
 }
 
 void TstStartup::programDirChoice_data()
@@ -438,6 +479,8 @@ int main(int argc, char *argv[])
 {
     if (argc == 3 && std::strcmp(argv[1], kHoldGuardArg) == 0)
         return holdGuard(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], kStageAndHangArg) == 0)
+        return stageAndHang(argv);
     QApplication app(argc, argv);
     TstStartup test;
     QTEST_SET_MAIN_SOURCE_PATH

@@ -4,13 +4,19 @@
 #include "archives/zip_bytes.h"
 #include "archives/zip_directory.h"
 #include "archives/zip_names.h"
+#include "base/temp_files.h"
 #include "support/test_support.h"
 #include "support/zip_fixtures.h"
 
 #include <QBuffer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtEndian>
 #include <QtTest>
 
 #include <csignal>
+#include <cstring>
+#include <numeric>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -94,6 +100,87 @@ struct FileSizeLimit {
     }
 };
 
+quint16 get16(const QByteArray &b, qsizetype at)
+{
+    return qFromLittleEndian<quint16>(b.constData() + at);
+}
+quint32 get32(const QByteArray &b, qsizetype at)
+{
+    return qFromLittleEndian<quint32>(b.constData() + at);
+}
+
+// Sets the vendor version of the AES fields in `len` bytes of extra fields at `at`.
+void setAesVersion(QByteArray &zip, qsizetype at, qsizetype len, quint16 version)
+{
+    for (qsizetype x = at; x + 4 <= at + len; x += 4 + get16(zip, x + 2))
+        if (get16(zip, x) == 0x9901)
+            qToLittleEndian<quint16>(version, zip.data() + x + 4);
+}
+
+// Rewrites the AES fields of a libzip-written archive as other writers leave them: the vendor
+// version (1: AE-1, 2: AE-2) of every entry with a CRC (libzip stores none for tiny entries,
+// which stay AE-2) and, with zeroCrc, no CRC (0) in both headers. Returns the offset of the
+// first entry's data.
+qsizetype patchAes(QByteArray &zip, quint16 version, bool zeroCrc)
+{
+    const qsizetype eocd = zip.lastIndexOf(QByteArrayLiteral("PK\x05\x06"));
+    qsizetype p = get32(zip, eocd + 16);
+    qsizetype firstData = -1;
+    for (int n = get16(zip, eocd + 10); n > 0; --n) {
+        const qsizetype nameLen = get16(zip, p + 28), extraLen = get16(zip, p + 30);
+        const qsizetype local = get32(zip, p + 42);
+        const qsizetype localName = get16(zip, local + 26), localExtra = get16(zip, local + 28);
+        if (get32(zip, p + 16) != 0) {
+            setAesVersion(zip, p + 46 + nameLen, extraLen, version);
+            setAesVersion(zip, local + 30 + localName, localExtra, version);
+        }
+        if (zeroCrc) {
+            qToLittleEndian<quint32>(0, zip.data() + p + 16);
+            qToLittleEndian<quint32>(0, zip.data() + local + 14);
+        }
+        if (local == 0)
+            firstData = 30 + localName + localExtra;
+        p += 46 + nameLen + extraLen + get16(zip, p + 32);
+    }
+    return firstData;
+}
+
+// Runs 7-Zip's command line tool in `dir`; false when it is missing or fails.
+bool sevenZip(const QString &dir, const QStringList &args)
+{
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("7z"));
+    if (tool.isEmpty())
+        return false;
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.start(tool, args);
+    return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+std::vector<size_t> allOf(const ZipArchive &zip)
+{
+    std::vector<size_t> all(zip.entries().size());
+    std::iota(all.begin(), all.end(), size_t(0));
+    return all;
+}
+
+constexpr char kAddAndHangArg[] = "--add-and-hang";
+
+// The helper mode of this executable: adds argv[3] to the archive argv[2] (with working files
+// named when argv[4] is "named") and stops for good in the middle of writing the new archive.
+int addAndHang(char *argv[])
+{
+    set_unnamed_temp_files(std::strcmp(argv[4], "named") != 0);
+    const ZipResult r = ZipArchive::add(QString::fromLocal8Bit(argv[2]), {QString::fromLocal8Bit(argv[3])},
+                                        {false, false, 9, {}}, [](qint64 done, qint64) {
+                                            if (done > 0)
+                                                signalAndHang("writing");
+                                            return true;
+                                        });
+    std::printf("finished %d\n", int(r.ok));
+    return 1;
+}
+
 } // namespace
 
 class TstZipEngine : public QObject
@@ -119,8 +206,17 @@ class TstZipEngine : public QObject
     void zip64Archive();
     void addAndDelete();
     void failedWritesLeaveArchive();
+    void killedAddLeavesArchiveAndNoWorkingFile_data();
+    void killedAddLeavesArchiveAndNoWorkingFile();
     void passwords_data();
     void passwords();
+    void aesEntriesOfOtherWriters_data();
+    void aesEntriesOfOtherWriters();
+    void selfExtractingArchives_data();
+    void selfExtractingArchives();
+    void compressionMethods_data();
+    void compressionMethods();
+    void cancelStopsAtOnceAmongEmptyEntries();
 };
 
 void TstZipEngine::nameChecks_data()
@@ -471,6 +567,18 @@ void TstZipEngine::addAndDelete()
     QCOMPARE(r.done, 2);
     QCOMPARE(names(zip), QStringList{"pics/sub/b.txt"});
     QVERIFY(!zip.busy());
+
+    // a rewritten archive keeps its permissions; deleting the last entry removes it
+    QCOMPARE(chmod(QFile::encodeName(archive).constData(), 0600), 0);
+    QVERIFY(ZipArchive::add(archive, {pics + "/a.jpg"}, {false, false, 9, {}}).ok);
+    struct stat st {
+    };
+    QCOMPARE(stat(QFile::encodeName(archive).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 07777, mode_t(0600));
+    QVERIFY(zip.open(archive));
+    QCOMPARE(zip.removeAt({0, 1}).done, 2);
+    QVERIFY(!QFileInfo::exists(archive));
+    QVERIFY(!zip.isOpen());
 }
 
 void TstZipEngine::failedWritesLeaveArchive()
@@ -503,6 +611,47 @@ void TstZipEngine::failedWritesLeaveArchive()
     QCOMPARE(treeOf(folder), QStringList{"a.zip"});
 }
 
+void TstZipEngine::killedAddLeavesArchiveAndNoWorkingFile_data()
+{
+    QTest::addColumn<bool>("named");
+    QTest::newRow("unnamed working file") << false;
+    QTest::newRow("named working file") << true;
+}
+
+void TstZipEngine::killedAddLeavesArchiveAndNoWorkingFile()
+{
+    QFETCH(bool, named);
+    Sandbox box;
+    const QString folder = box.dir.filePath("user");
+    const QString archive = folder + "/work.zip";
+    writeFile(folder + "/first.txt", "first");
+    QVERIFY(ZipArchive::add(archive, {folder + "/first.txt"}, {false, false, 9, {}}).ok);
+    const QByteArray before = readFile(archive);
+    const QString big = box.dir.filePath("big.bin");
+    writeFile(big, noise(6 << 20, 3));
+
+    runHelperAndKill({kAddAndHangArg, archive, big, named ? "named" : "unnamed"}, "writing");
+    if (QTest::currentTestFailed())
+        return;
+    // the user's archive is as it was; at most a working file of the program's own pattern
+    QCOMPARE(readFile(archive), before);
+    for (const QString &name : treeOf(folder))
+        QVERIFY2(name == "work.zip" || name == "first.txt" || (named && name.startsWith(".vorn-tmp-")),
+                 qPrintable(name));
+
+    // the next write into that folder clears what the killed run left and finishes the job
+    set_unnamed_temp_files(!named);
+    const ZipResult r = ZipArchive::add(archive, {big}, {false, false, 9, {}});
+    set_unnamed_temp_files(true);
+    QVERIFY(r.ok);
+    QCOMPARE(treeOf(folder), (QStringList{"first.txt", "work.zip"}));
+    ZipArchive zip;
+    QVERIFY(zip.open(archive));
+    QCOMPARE(names(zip), (QStringList{"first.txt", "big.bin"}));
+    QVERIFY(zip.extract({"big.bin"}, box.target(), {}).ok);
+    QCOMPARE(readFile(box.target() + "/big.bin"), noise(6 << 20, 3));
+}
+
 void TstZipEngine::passwords_data()
 {
     QTest::addColumn<int>("method");
@@ -530,5 +679,186 @@ void TstZipEngine::passwords()
     QCOMPARE(readFile(box.target() + "/secret.txt"), noise(5000, 9));
 }
 
-QTEST_GUILESS_MAIN(TstZipEngine)
+void TstZipEngine::aesEntriesOfOtherWriters_data()
+{
+    QTest::addColumn<bool>("byLibzip"); // else written by 7-Zip
+    QTest::addColumn<int>("version");
+    QTest::addColumn<bool>("zeroCrc");
+    QTest::addColumn<bool>("alter");
+    QTest::addColumn<QByteArray>("password");
+    QTest::addColumn<int>("issue"); // for the large entry
+    QTest::newRow("AE-1 with CRC") << true << 1 << false << false << QByteArray("right")
+                                   << int(ZipIssue::None);
+    QTest::newRow("AE-2 without CRC")
+        << true << 2 << true << false << QByteArray("right") << int(ZipIssue::None);
+    QTest::newRow("AE-2 wrong password")
+        << true << 2 << true << false << QByteArray("wrong") << int(ZipIssue::WrongPassword);
+    QTest::newRow("AE-2 altered data")
+        << true << 2 << true << true << QByteArray("right") << int(ZipIssue::Damaged);
+    QTest::newRow("7-Zip AES-256") << false << 0 << false << false << QByteArray("right")
+                                   << int(ZipIssue::None);
+}
+
+void TstZipEngine::aesEntriesOfOtherWriters()
+{
+    QFETCH(bool, byLibzip);
+    QFETCH(int, version);
+    QFETCH(bool, zeroCrc);
+    QFETCH(bool, alter);
+    QFETCH(QByteArray, password);
+    QFETCH(int, issue);
+    Sandbox box;
+    const QString archive = box.dir.filePath("aes.zip");
+    const QByteArray photo = noise(70000, 4);
+    if (byLibzip) {
+        QVERIFY(writeLibzipArchive(archive, {{"photo.jpg", photo}, {"tiny.txt", "tiny"}}, "right",
+                                   ZIP_EM_AES_256));
+        QByteArray bytes = readFile(archive);
+        const qsizetype data = patchAes(bytes, quint16(version), zeroCrc);
+        QVERIFY(data > 0);
+        if (alter) // inside the first entry's encrypted data, past salt and verifier
+            bytes[data + 18 + 500] = char(bytes[data + 18 + 500] ^ 0x20);
+        writeFile(archive, bytes);
+    } else {
+        writeFile(box.dir.filePath("in/photo.jpg"), photo);
+        writeFile(box.dir.filePath("in/tiny.txt"), "tiny");
+        if (!sevenZip(box.dir.filePath("in"),
+                      {"a", "-tzip", "-mem=AES256", "-pright", archive, "photo.jpg", "tiny.txt"}))
+            QSKIP("7z is not installed");
+    }
+    ZipArchive zip;
+    QVERIFY(zip.open(archive));
+    QCOMPARE(names(zip), (QStringList{"photo.jpg", "tiny.txt"}));
+    const ZipResult r = zip.extractAt(allOf(zip), box.target(), {true, false, password});
+    if (issue == int(ZipIssue::None)) {
+        QVERIFY(r.ok);
+        QCOMPARE(r.done, 2);
+        QCOMPARE(readFile(box.target() + "/photo.jpg"), photo);
+        QCOMPARE(readFile(box.target() + "/tiny.txt"), QByteArray("tiny"));
+        return;
+    }
+    QCOMPARE(problemEntries(r, ZipIssue(issue)).value(0), QStringLiteral("photo.jpg"));
+    // nothing of a refused entry stays; the other entry is judged on its own
+    const QStringList expected = alter ? QStringList{"tiny.txt"} : QStringList{};
+    QCOMPARE(treeOf(box.target()), expected);
+}
+
+void TstZipEngine::selfExtractingArchives_data()
+{
+    QTest::addColumn<bool>("adjusted");
+    QTest::addColumn<bool>("zip64");
+    QTest::newRow("appended as it is") << false << false;
+    QTest::newRow("offsets adjusted") << true << false;
+    QTest::newRow("zip64, appended as it is") << false << true;
+    QTest::newRow("zip64, offsets adjusted") << true << true;
+}
+
+void TstZipEngine::selfExtractingArchives()
+{
+    QFETCH(bool, adjusted);
+    QFETCH(bool, zip64);
+    Sandbox box;
+    const QByteArray program = QByteArray("\x7f"
+                                          "ELF") +
+                               noise(4099, 7);
+    const QByteArray b = noise(3000, 2) + QByteArray(3000, 'b');
+    const QByteArray bytes = program + rawZip({file("a.txt", "alpha"), file("dir/b.bin", b, true)}, zip64,
+                                              adjusted ? program.size() : 0);
+    const QString path = box.dir.filePath("setup.exe");
+    writeFile(path, bytes);
+    ZipArchive zip;
+    QVERIFY(zip.open(path));
+    QCOMPARE(names(zip), (QStringList{"a.txt", "dir/b.bin"}));
+    ZipResult r = zip.extractAt(allOf(zip), box.target(), {});
+    QVERIFY(r.ok);
+    QCOMPARE(readFile(box.target() + "/a.txt"), QByteArray("alpha"));
+    QCOMPARE(readFile(box.target() + "/dir/b.bin"), b);
+
+    MemZip mem(bytes); // the same through a device
+    QVERIFY(mem.open());
+    r = mem.zip.extractAt({1}, box.target() + "/mem", {});
+    QVERIFY(r.ok);
+    QCOMPARE(readFile(box.target() + "/mem/dir/b.bin"), b);
+}
+
+void TstZipEngine::compressionMethods_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<QString>("sevenZipMethod"); // real data by 7-Zip; else libzip or junk
+    QTest::newRow("bzip2 by libzip") << int(ZIP_CM_BZIP2) << QString();
+    QTest::newRow("bzip2 by 7-Zip") << int(ZIP_CM_BZIP2) << QStringLiteral("BZip2");
+    QTest::newRow("LZMA by 7-Zip") << int(ZIP_CM_LZMA) << QStringLiteral("LZMA");
+    QTest::newRow("PPMd by 7-Zip") << 98 << QStringLiteral("PPMd");
+    QTest::newRow("Deflate64 by 7-Zip") << int(ZIP_CM_DEFLATE64) << QStringLiteral("Deflate64");
+    QTest::newRow("XZ") << int(ZIP_CM_XZ) << QString();
+    QTest::newRow("Zstandard") << 93 << QString();
+}
+
+void TstZipEngine::compressionMethods()
+{
+    QFETCH(int, method);
+    QFETCH(QString, sevenZipMethod);
+    Sandbox box;
+    const QString archive = box.dir.filePath("m.zip");
+    QByteArray text;
+    for (int i = 0; i < 2000; ++i)
+        text += "line " + QByteArray::number(i % 37) + '\n';
+    // real data of the method, or junk under its number beside a plain entry
+    bool real = true;
+    if (!sevenZipMethod.isEmpty()) {
+        writeFile(box.dir.filePath("in/packed.txt"), text);
+        if (!sevenZip(box.dir.filePath("in"), {"a", "-tzip", "-mm=" + sevenZipMethod, archive, "packed.txt"}))
+            QSKIP("7z is not installed");
+    } else if (method == ZIP_CM_BZIP2) {
+        QVERIFY(writeLibzipArchive(archive, {{"packed.txt", text}}, nullptr, 0, ZIP_CM_BZIP2));
+    } else {
+        real = false;
+        RawZipEntry junk = file("packed.txt", noise(500, 3));
+        junk.method = method;
+        writeFile(archive, rawZip({junk, file("plain.txt", "plain")}));
+    }
+    ZipArchive zip;
+    QVERIFY(zip.open(archive));
+    const ZipResult r = zip.extractAt(allOf(zip), box.target(), {});
+    const bool supported = zip_compression_method_supported(method, 0);
+    if (!real)
+        QCOMPARE(readFile(box.target() + "/plain.txt"), QByteArray("plain")); // judged per entry
+    if (!supported) {
+        QCOMPARE(problemEntries(r, ZipIssue::Unsupported), QStringList{"packed.txt"});
+        QVERIFY(!QFileInfo::exists(box.target() + "/packed.txt"));
+    } else if (real) {
+        QVERIFY(r.ok);
+        QCOMPARE(readFile(box.target() + "/packed.txt"), text);
+    } else {
+        QCOMPARE(problemEntries(r, ZipIssue::Damaged), QStringList{"packed.txt"});
+    }
+}
+
+void TstZipEngine::cancelStopsAtOnceAmongEmptyEntries()
+{
+    Sandbox box;
+    QList<RawZipEntry> entries;
+    for (int i = 0; i < 20000; ++i)
+        entries << file("e" + QByteArray::number(i) + ".txt", {});
+    MemZip mem(rawZip(entries));
+    QVERIFY(mem.open());
+    int asked = 0;
+    const ZipResult r = mem.zip.extractAt(allOf(mem.zip), box.target(), {}, [&asked](qint64, qint64) {
+        return ++asked < 5; // the fifth question cancels
+    });
+    QVERIFY(r.has(ZipIssue::Cancelled));
+    QVERIFY(r.done <= 4);
+    QVERIFY(treeOf(box.target()).size() <= 4);
+    QCOMPARE(asked, 5);
+}
+
+int main(int argc, char *argv[])
+{
+    if (argc == 5 && std::strcmp(argv[1], kAddAndHangArg) == 0)
+        return addAndHang(argv);
+    QCoreApplication app(argc, argv);
+    TstZipEngine test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_zip_engine.moc"

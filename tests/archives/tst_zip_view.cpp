@@ -16,19 +16,23 @@
 #include "support/zip_fixtures.h"
 #include "viewers/documents/html_view.h"
 #include "viewers/video/video_view.h"
+#include "widgets/gradient_button.h"
 #include "widgets/hex_widget.h"
 #include "widgets/html_browser.h"
 #include "widgets/image_widget.h"
 #include "widgets/panel_status_bar.h"
+#include "widgets/progress_panel.h"
 
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFileSystemModel>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <zip.h>
@@ -74,6 +78,7 @@ class TstZipView : public QObject
     void openWithDesktopApplication();
     void encryptedEntriesAskForPassword_data();
     void encryptedEntriesAskForPassword();
+    void passwordFieldIsMasked();
     void sortSourceText();
     void extractWithOptions();
     void hostileArchiveReported();
@@ -84,6 +89,7 @@ class TstZipView : public QObject
     void rowsNameExactlyTheirEntry();
     void overflowingSizesStated();
     void sortFromGridAfterItLostTheFocus();
+    void sortCopyRunsOnTheJob();
 
   private:
     // A German window in ZIP mode with extract or pack mode on.
@@ -451,10 +457,10 @@ void TstZipView::encryptedEntriesAskForPassword()
                                "right", quint16(method)));
     openArchive(f, f.path("secret.zip"));
     const QString zipDir = f.window->context().paths().zipDir;
-    const auto inputs = [&f] {
+    const auto inputs = [&f] { // password questions, which mask what is typed
         int n = 0;
         for (const auto &r : f.prompter.records())
-            n += r.kind == ScriptedPrompter::Kind::Input;
+            n += r.kind == ScriptedPrompter::Kind::Secret;
         return n;
     };
 
@@ -469,14 +475,16 @@ void TstZipView::encryptedEntriesAskForPassword()
     QCOMPARE(treeOf(zipDir), QStringList{});
 
     f.prompter.clear();
-    f.prompter.pushText(QString()); // the question cancelled
+    f.prompter.pushText(QString()); // the same row asks again; the question cancelled
     selectRows(v, {0});
+    QCOMPARE(inputs(), 1);
     QVERIFY(f.prompter.lastMessage().startsWith(QStringLiteral("Fehler! Datei kann nicht entpackt werden!")));
     QCOMPARE(treeOf(zipDir), QStringList{});
 
     f.prompter.clear();
     f.prompter.pushText("right");
     selectRows(v, {0});
+    QCOMPARE(inputs(), 1);
     QVERIFY(f.prompter.messages().isEmpty());
     QCOMPARE(readFile(zipDir + "secret.txt"), QByteArray("the secret"));
     selectRows(v, {1}); // the archive's password is asked once
@@ -495,6 +503,38 @@ void TstZipView::encryptedEntriesAskForPassword()
     QTRY_VERIFY(!v.isBusy());
     QCOMPARE(inputs(), 1);
     QCOMPARE(treeOf(f.path("target")), (QStringList{"more.txt", "secret.txt"}));
+}
+
+void TstZipView::passwordFieldIsMasked()
+{
+    WindowFixture f;
+    ZipView &v = start(f);
+    QVERIFY(
+        writeLibzipArchive(f.path("secret.zip"), {{"secret.txt", "the secret"}}, "right", ZIP_EM_AES_256));
+    openArchive(f, f.path("secret.zip"));
+    f.prompter.setShowSecrets(f.window.get());
+    QLineEdit::EchoMode echo = QLineEdit::Normal;
+    QString caption;
+    // answers the real password dialog once it is up: reads how it shows what is typed, types
+    QTimer answer;
+    answer.setInterval(0);
+    connect(&answer, &QTimer::timeout, this, [&] {
+        auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        answer.stop();
+        auto *field = dialog->findChild<QLineEdit *>();
+        QVERIFY(field);
+        echo = field->echoMode();
+        caption = dialog->windowTitle();
+        QTest::keyClicks(field, "right");
+        dialog->accept();
+    });
+    answer.start();
+    selectRows(v, {0});
+    QCOMPARE(echo, QLineEdit::Password);
+    QVERIFY(!caption.isEmpty());
+    QCOMPARE(readFile(f.window->context().paths().zipDir + "secret.txt"), QByteArray("the secret"));
 }
 
 void TstZipView::sortSourceText()
@@ -673,10 +713,11 @@ void TstZipView::sortFromZipNeverOverwrites()
     const QString target = f.path("sorted");
     writeFile(target + "/pic.jpg", "mine");
     v.currentGrid()->selectRow(0); // never clicked: the copy comes from the archive itself
-    QStringList failures;
-    const QStringList made = v.copySelectedInto(target + "/", &failures);
-    QVERIFY(failures.isEmpty());
-    QCOMPARE(made.size(), 2);
+    SortEngine &engine = f.window->findChild<SortBarView *>()->engine();
+    engine.sort_from_zip(target + "/");
+    QTRY_VERIFY(!engine.isBusy());
+    QVERIFY(f.prompter.messages().isEmpty());
+    QCOMPARE(engine.journal().runs().size(), 1);
     QCOMPARE(readFile(target + "/pic.jpg"), QByteArray("mine"));
     QCOMPARE(readFile(target + "/pic (2).jpg"), QByteArray("from zip"));
 }
@@ -710,11 +751,13 @@ void TstZipView::rowsNameExactlyTheirEntry()
     v.zipgriddblclick();
     QCOMPARE(v.entryInHand(), QStringLiteral("third.txt"));
     QTRY_COMPARE(f.find<QPlainTextEdit>("zipmemo")->toPlainText(), QStringLiteral("third"));
-    QStringList failures;
     QDir().mkpath(f.path("sorted"));
-    const QStringList made = v.copySelectedInto(f.path("sorted") + "/", &failures);
-    QVERIFY2(failures.isEmpty(), qPrintable(failures.join('\n')));
-    QCOMPARE(made.size(), 2);
+    SortEngine &engine = f.window->findChild<SortBarView *>()->engine();
+    f.prompter.clear();
+    engine.sort_from_zip(f.path("sorted") + "/");
+    QTRY_VERIFY(!engine.isBusy());
+    QVERIFY2(f.prompter.messages().isEmpty(), qPrintable(f.prompter.messages().join('\n')));
+    QCOMPARE(treeOf(f.path("sorted")), QStringList{"third.txt"});
     QCOMPARE(readFile(f.path("sorted/third.txt")), QByteArray("third"));
 }
 
@@ -754,6 +797,51 @@ void TstZipView::sortFromGridAfterItLostTheFocus()
     QVERIFY(elsewhere);
     elsewhere->setFocus();
     QVERIFY(!v.gridHasFocus());
+}
+
+void TstZipView::sortCopyRunsOnTheJob()
+{
+    WindowFixture f;
+    ZipView &v = start(f);
+    const QByteArray big = noise(6 << 20, 5);
+    writeFile(f.path("a.zip"), rawZip({entry("big.bin", big), entry("other.txt", "o")}));
+    openArchive(f, f.path("a.zip"));
+    const QString target = f.path("sorted") + "/";
+    QVERIFY(QDir().mkpath(target));
+    auto *sortBar = f.window->findChild<SortBarView *>();
+    SortEngine &engine = sortBar->engine();
+    sortBar->assignQuickTarget(target);
+    selectRows(v, {0}); // clicked: the preview copy is in zip_dir, the grid is the source
+    auto *panel = f.find<ProgressPanel>("pn_sortprogress");
+    QVERIFY(panel);
+
+    // held inside the copy into the target: the window answers, shows the run, takes a cancel
+    {
+        FileOpGate gate(FileOpStage::DataCopied);
+        f.find<GradientButton>("bt_intofolder1")->click();
+        QVERIFY(engine.isBusy()); // the button returned while the copy goes on
+        QTRY_VERIFY(gate.reached());
+        QTRY_VERIFY(panel->isVisible());
+        QVERIFY(v.isBusy()); // nothing else starts on the archive meanwhile
+        QVERIFY(!engine.sort_into_target(target));
+        QTest::mouseClick(panel->cancelButton(), Qt::LeftButton);
+        QVERIFY(!panel->cancelButton()->isEnabled());
+        gate.open();
+        QTRY_VERIFY(!engine.isBusy());
+    }
+    QVERIFY(!panel->isVisible());
+    QVERIFY(!v.isBusy());
+    QVERIFY(f.prompter.messages().isEmpty());
+    QCOMPARE(treeOf(f.path("sorted")), QStringList{});
+    QVERIFY(engine.journal().isEmpty());
+
+    // run through, it copies the entry and records the copy
+    f.find<GradientButton>("bt_intofolder1")->click();
+    QVERIFY(engine.isBusy());
+    QTRY_VERIFY(!engine.isBusy());
+    QVERIFY(f.prompter.messages().isEmpty());
+    QCOMPARE(readFile(target + "big.bin"), big);
+    QCOMPARE(engine.journal().runs().size(), 1);
 }
 
 QTEST_MAIN(TstZipView)

@@ -251,7 +251,21 @@ void TstCatalogView::clickedPictureIsCopiedByATargetButton()
     QCOMPARE(view(f)->catalogPicture(), picture);
     QVERIFY(!view(f)->browser()->pageState());
     QVERIFY(!button(f, "bt_changepage")->isEnabled());
+    {
+        // the copy runs on the sort job: held at its start it can be cancelled
+        FileOpGate gate(FileOpStage::Starting);
+        QVERIFY(engine.sort_into_target(f.path("target/")));
+        QVERIFY(engine.isBusy());
+        QTRY_VERIFY(gate.reached());
+        engine.cancel();
+        gate.open();
+        QTRY_VERIFY(!engine.isBusy());
+        QCOMPARE(QDir(f.path("target")).entryList(QDir::Files), QStringList{"p001.jpg"});
+        QVERIFY(engine.journal().isEmpty());
+    }
     QVERIFY(engine.sort_into_target(f.path("target/")));
+    QVERIFY(engine.isBusy());
+    QTRY_VERIFY(!engine.isBusy());
     QCOMPARE(readFile(f.path("target/p001.jpg")), QByteArray("mine"));
     QCOMPARE(readFile(f.path("target/p001 (2).jpg")), readFile(picture));
     QCOMPARE(engine.journal().runs().size(), 1);
@@ -260,6 +274,7 @@ void TstCatalogView::clickedPictureIsCopiedByATargetButton()
     view(f)->browser()->backToPage();
     QVERIFY(view(f)->catalogPicture().isEmpty());
     QVERIFY(engine.sort_into_target(f.path("target/")));
+    QTRY_VERIFY(!engine.isBusy());
     QCOMPARE(QDir(f.path("target")).entryList(QDir::Files).size(), 2);
 }
 

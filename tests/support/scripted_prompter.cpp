@@ -1,5 +1,7 @@
 #include "support/scripted_prompter.h"
 
+#include "app/prompter_dialog.h"
+
 namespace vorn
 {
 
@@ -30,6 +32,14 @@ std::optional<QString> ScriptedPrompter::nextInput()
 std::optional<QString> ScriptedPrompter::input(const QString &caption, const QString &label, const QString &)
 {
     records_.append({Kind::Input, label.isEmpty() ? caption : label, {}, PromptIcon::None});
+    return nextInput();
+}
+
+std::optional<QString> ScriptedPrompter::secret(const QString &caption, const QString &label)
+{
+    records_.append({Kind::Secret, label.isEmpty() ? caption : label, {}, PromptIcon::None});
+    if (secretsOn_)
+        return DialogPrompter(secretsOn_).secret(caption, label);
     return nextInput();
 }
 

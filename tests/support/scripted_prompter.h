@@ -7,13 +7,15 @@
 #include <QQueue>
 #include <QStringList>
 
+class QWidget;
+
 namespace vorn
 {
 
 class ScriptedPrompter : public Prompter
 {
   public:
-    enum class Kind { Message, Input, OpenFile, SaveFile, Folder, Form };
+    enum class Kind { Message, Input, OpenFile, SaveFile, Folder, Form, Secret };
     struct Record {
         Kind kind;
         QString text;    // message text, the label / caption of a dialog, or a form's name
@@ -29,11 +31,15 @@ class ScriptedPrompter : public Prompter
     // With this on, forms are shown for real (the test drives them through queued calls)
     // instead of being answered from the script.
     void setShowForms(bool on) { showForms_ = on; }
+    // With a window, password questions are shown for real by the program's own dialogs on
+    // it (the test drives them through queued calls); without, they are answered like inputs.
+    void setShowSecrets(QWidget *window) { secretsOn_ = window; }
 
     Answer message(const QString &text, Answers buttons, PromptIcon icon,
                    const QString &caption = {}) override;
     std::optional<QString> input(const QString &caption, const QString &label,
                                  const QString &initial = {}) override;
+    std::optional<QString> secret(const QString &caption, const QString &label) override;
     QString openFileName(const QString &caption, const QString &startDir, const QString &filter) override;
     QString saveFileName(const QString &caption, const QString &startDir, const QString &filter) override;
     QString folderName(const QString &caption, const QString &startDir) override;
@@ -59,6 +65,7 @@ class ScriptedPrompter : public Prompter
     QQueue<QString> texts_;
     QList<Record> records_;
     bool showForms_ = false;
+    QWidget *secretsOn_ = nullptr;
 };
 
 } // namespace vorn

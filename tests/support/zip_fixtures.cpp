@@ -143,14 +143,15 @@ QByteArray rawDeflate(const QByteArray &data)
     return z.mid(6, z.size() - 10);
 }
 
-QByteArray rawZip(const QList<RawZipEntry> &entries, bool zip64)
+QByteArray rawZip(const QList<RawZipEntry> &entries, bool zip64, quint64 shift)
 {
     QByteArray out;
     QList<Written> written;
     for (const RawZipEntry &e : entries) {
-        const QByteArray body = e.deflate ? rawDeflate(e.data) : e.data;
-        const Written w{quint64(out.size()), quint64(body.size()), quint64(e.data.size()), crc32Of(e.data),
-                        quint16(e.deflate ? 8 : 0)};
+        const QByteArray body = e.deflate && e.method < 0 ? rawDeflate(e.data) : e.data;
+        const quint16 method = e.method >= 0 ? quint16(e.method) : quint16(e.deflate ? 8 : 0);
+        const Written w{quint64(out.size()) + shift, quint64(body.size()), quint64(e.data.size()),
+                        crc32Of(e.data), method};
         out += localHeader(e, w, zip64);
         out += body;
         written << w;
@@ -158,7 +159,7 @@ QByteArray rawZip(const QList<RawZipEntry> &entries, bool zip64)
     const quint64 dirOffset = quint64(out.size());
     for (qsizetype i = 0; i < entries.size(); ++i)
         out += centralRecord(entries[i], written[i], zip64);
-    out += endRecords(quint64(entries.size()), dirOffset, quint64(out.size()) - dirOffset, zip64);
+    out += endRecords(quint64(entries.size()), dirOffset + shift, quint64(out.size()) - dirOffset, zip64);
     return out;
 }
 
@@ -192,7 +193,7 @@ QStringList treeOf(const QString &root)
 }
 
 bool writeLibzipArchive(const QString &path, const QList<std::pair<QByteArray, QByteArray>> &files,
-                        const char *password, quint16 method)
+                        const char *password, quint16 method, int compression)
 {
     int err = 0;
     zip_t *za = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &err);
@@ -203,7 +204,8 @@ bool writeLibzipArchive(const QString &path, const QList<std::pair<QByteArray, Q
         memcpy(copy, data.constData(), size_t(data.size()));
         zip_source_t *src = zip_source_buffer(za, copy, zip_uint64_t(data.size()), 1);
         const zip_int64_t idx = src ? zip_file_add(za, name.constData(), src, ZIP_FL_ENC_UTF_8) : -1;
-        if (idx < 0 || (password && zip_file_set_encryption(za, zip_uint64_t(idx), method, password) != 0)) {
+        if (idx < 0 || (password && zip_file_set_encryption(za, zip_uint64_t(idx), method, password) != 0) ||
+            (compression >= 0 && zip_set_file_compression(za, zip_uint64_t(idx), compression, 0) != 0)) {
             if (idx < 0 && src)
                 zip_source_free(src);
             zip_discard(za);
