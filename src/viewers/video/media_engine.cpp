@@ -440,6 +440,10 @@ qint64 MediaEngine::position() const
 {
     if (timeFormat_ == TimeFormat::Frames)
         return frame_;
+    // With a picture, the time of the frame shown: the sound of a program stream may start a
+    // little before the first frame, which must still be at 0.
+    if (hasVideo_ && fps_ > 0)
+        return qint64(std::llround(double(frame_) * 1000.0 / fps_));
     return qint64(std::llround(timePos_ * 1000));
 }
 
@@ -583,6 +587,14 @@ void MediaEngine::handleEvent(const mpv_event &event)
             mode_ = Mode::Stopped;
             if (pending_ != Command::None)
                 finish(pending_, false);
+            const int device = deviceId_;
+            QMetaObject::invokeMethod(
+                this,
+                [this, device] {
+                    if (deviceId_ == device) // not closed or opened anew meanwhile
+                        emit failed();
+                },
+                Qt::QueuedConnection);
         }
         break;
     }
