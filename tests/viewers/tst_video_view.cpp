@@ -1,7 +1,9 @@
 // The video view on the real main window, with clips made by ffmpeg: loading shows the base
-// size and zoom, the track bar scales and centres the picture, Play locks the window and Stop
-// frees it, repeat and chain at the end of a video, exact frame steps from the buttons and
-// keys, the message for a file that is not a video, and the formats that load.
+// size and zoom, the track bar scales and centres the picture, Play locks the window and every
+// way out of playback frees it once, repeat and chain at the end of a video, exact frame steps
+// from the buttons and keys, keys that belong to the focused view, Previous back to 0 (with a
+// sound track too), a large picture that leaves the zoom row reachable, the message for a file
+// that is not a video, and the formats that load.
 #include "app/view_stack_view.h"
 #include "files/list_area_view.h"
 #include "files/view_host.h"
