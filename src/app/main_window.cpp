@@ -26,6 +26,7 @@
 #include "viewers/documents/document_part.h"
 #include "viewers/pictures/picture_part.h"
 #include "viewers/video/video_part.h"
+#include "viewers/video/video_view.h"
 #include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
 #include "widgets/text_applier.h"
@@ -400,6 +401,8 @@ WindowShow MainWindow::currentWindowShow() const
 void MainWindow::shut_down()
 {
     shuttingDown_ = true;
+    // A video that plays stops with the window and gives back its lock-out.
+    videoView_->releaseFile();
     const Paths &p = ctx_->paths();
     // The catalog list and the configuration are written.
     save_grid(p.pthFile, catalogGrid_);

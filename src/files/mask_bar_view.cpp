@@ -235,6 +235,14 @@ void MaskBarView::bt_maskconfigokClick()
         b->setEnabled(true);
 }
 
+void MaskBarView::setAllButtonsEnabled(bool on)
+{
+    for (QToolButton *b : fixed_)
+        b->setEnabled(on);
+    for (QToolButton *b : user_)
+        b->setEnabled(on);
+}
+
 CollapsibleToolBar *MaskBarView::makeBar(QWidget *parent)
 {
     return new CollapsibleToolBar(QStringLiteral("tbar_mask"), QStringLiteral("lb_filter"), parent);

@@ -31,6 +31,9 @@ class MaskBarView : public QWidget
     const MaskState &state() const { return state_; }
     // Loads vorn.msk into the grid (when it exists), reporting a damaged file.
     void loadMaskFile();
+    // Enables or disables all twenty-eight mask buttons alike, user masks without a caption
+    // too (the lock-out around video playback does so; applying the grid disables those again).
+    void setAllButtonsEnabled(bool on);
 
   public slots:
     void bt_maskwahl0click();

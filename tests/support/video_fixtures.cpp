@@ -17,14 +17,19 @@ bool make_clip(const QString &path, ClipCodec codec, QSize size, int frames)
                         QStringLiteral("-f"),
                         QStringLiteral("lavfi"),
                         QStringLiteral("-i"),
-                        QStringLiteral("testsrc=size=%1x%2:rate=25").arg(size.width()).arg(size.height()),
-                        QStringLiteral("-frames:v"),
-                        QString::number(frames),
-                        QStringLiteral("-g"),
-                        QStringLiteral("12")};
+                        QStringLiteral("testsrc=size=%1x%2:rate=25").arg(size.width()).arg(size.height())};
+    if (codec == ClipCodec::Mpeg1Mp2)
+        args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
+             << QStringLiteral("sine=frequency=440:sample_rate=44100:duration=%1").arg(frames / 25.0);
+    args << QStringLiteral("-frames:v") << QString::number(frames) << QStringLiteral("-g")
+         << QStringLiteral("12");
     switch (codec) {
     case ClipCodec::Mpeg1:
         args << QStringLiteral("-c:v") << QStringLiteral("mpeg1video");
+        break;
+    case ClipCodec::Mpeg1Mp2:
+        args << QStringLiteral("-c:v") << QStringLiteral("mpeg1video") << QStringLiteral("-c:a")
+             << QStringLiteral("mp2") << QStringLiteral("-f") << QStringLiteral("mpeg");
         break;
     case ClipCodec::Mpeg2:
         args << QStringLiteral("-c:v") << QStringLiteral("mpeg2video");

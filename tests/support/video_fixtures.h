@@ -8,7 +8,8 @@
 namespace vorn::test
 {
 
-enum class ClipCodec { Mpeg1, Mpeg2, Avi, Mp4 };
+// Mpeg1Mp2: MPEG-1 video with an MP2 sound track (a tone) in an MPEG program stream.
+enum class ClipCodec { Mpeg1, Mpeg1Mp2, Mpeg2, Avi, Mp4 };
 
 // Writes a clip of `frames` frames at 25 frames per second and `size` to `path`, with a key
 // frame every 12 frames. False (with a warning) when ffmpeg is missing or fails.

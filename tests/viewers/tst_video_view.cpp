@@ -1,9 +1,12 @@
 // The video view on the real main window, with clips made by ffmpeg: loading shows the base
-// size and zoom, the track bar scales and centres the picture, Play locks the window and Stop
-// frees it, repeat and chain at the end of a video, exact frame steps from the buttons and
-// keys, the message for a file that is not a video, and the formats that load.
+// size and zoom, the track bar scales and centres the picture, Play locks the window and every
+// way out of playback frees it once, repeat and chain at the end of a video, exact frame steps
+// from the buttons and keys, keys that belong to the focused view, Previous back to 0 (with a
+// sound track too), a large picture that leaves the zoom row reachable, the message for a file
+// that is not a video, and the formats that load.
 #include "app/view_stack_view.h"
 #include "files/list_area_view.h"
+#include "files/view_host.h"
 #include "support/test_support.h"
 #include "support/video_fixtures.h"
 #include "viewers/pictures/picture_view.h"
@@ -23,6 +26,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QToolButton>
+#include <QTreeView>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -49,6 +53,10 @@ class TstVideoView : public QObject
     void repeatRestartsAtTheEnd();
     void chainPlaysOnAndAgainAtTheLast();
     void framesStepFromButtonsAndKeys();
+    void keysBelongToTheFocusedView();
+    void previousGoesToTheStart_data();
+    void previousGoesToTheStart();
+    void largePictureLeavesZoomAndStatusReachable();
     void notAVideoGivesTheMessage();
     void listsAndReferencesOpenNothing_data();
     void listsAndReferencesOpenNothing();
@@ -76,6 +84,7 @@ void TstVideoView::initTestCase()
     QVERIFY(make_clip(clips_.filePath("c.mpeg"), ClipCodec::Mpeg2, QSize(352, 288), 10));
     QVERIFY(make_clip(clips_.filePath("d.avi"), ClipCodec::Avi, QSize(176, 144), 10));
     QVERIFY(make_clip(clips_.filePath("e.mp4"), ClipCodec::Mp4, QSize(320, 180), 10));
+    QVERIFY(make_clip(clips_.filePath("f.mpg"), ClipCodec::Mpeg1Mp2, QSize(320, 240), 25));
     QFile junk(clips_.filePath("junk.avi"));
     QVERIFY(junk.open(QIODevice::WriteOnly));
     junk.write("not a video at all\n");
@@ -217,23 +226,36 @@ void TstVideoView::playLocksAndStopFrees()
 
 void TstVideoView::lockIsReleasedOnce_data()
 {
-    // Steps on the loaded clip: buttons by name, "end" waits for the end of the clip,
-    // "space" and "escape" are keys to the focused widget.
+    // Steps on a.mpg, loaded from a list of a.mpg, b.mpg and junk.avi: buttons by name, "end"
+    // waits for the end of the clip, "space" and "escape" are keys to the focused widget,
+    // "other file" routes b.mpg (as a second start of the program does), "folder" opens
+    // another folder, "mode" chooses the picture mode, "close" closes the window, "message"
+    // waits for the error message. `open`: the clip is still open afterwards.
     QTest::addColumn<QStringList>("steps");
-    QTest::newRow("play twice") << QStringList{"bt_vplay", "bt_vplay", "bt_vstop"};
-    QTest::newRow("play while paused") << QStringList{"bt_vplay", "bt_vpause", "bt_vplay", "escape"};
-    QTest::newRow("play after end") << QStringList{"bt_vplay", "end", "bt_vplay", "bt_vstop"};
-    QTest::newRow("play after next") << QStringList{"bt_vplay", "bt_vnext", "bt_vplay", "escape"};
-    QTest::newRow("space after end") << QStringList{"bt_vplay", "end", "space", "escape"};
+    QTest::addColumn<bool>("open");
+    QTest::newRow("play twice") << QStringList{"bt_vplay", "bt_vplay", "bt_vstop"} << false;
+    QTest::newRow("play while paused") << QStringList{"bt_vplay", "bt_vpause", "bt_vplay", "escape"} << false;
+    QTest::newRow("play after end") << QStringList{"bt_vplay", "end", "bt_vplay", "bt_vstop"} << false;
+    QTest::newRow("play after next") << QStringList{"bt_vplay", "bt_vnext", "bt_vplay", "escape"} << false;
+    QTest::newRow("space after end") << QStringList{"bt_vplay", "end", "space", "escape"} << false;
+    QTest::newRow("end without stop") << QStringList{"bt_vplay", "bt_vplay", "end"} << true;
+    QTest::newRow("failure in the chain") << QStringList{"bt_chain", "bt_vplay", "message"} << false;
+    QTest::newRow("another file") << QStringList{"bt_vplay", "bt_vplay", "other file"} << false;
+    QTest::newRow("another folder") << QStringList{"bt_vplay", "folder"} << false;
+    QTest::newRow("view switch") << QStringList{"bt_vplay", "bt_vpause", "bt_vplay", "mode"} << false;
+    QTest::newRow("window closed") << QStringList{"bt_vplay", "bt_vplay", "close"} << false;
 }
 
 void TstVideoView::lockIsReleasedOnce()
 {
     QFETCH(QStringList, steps);
+    QFETCH(bool, open);
     WindowFixture f;
-    MainWindow &w = startWith(f, {"a.mpg"});
+    MainWindow &w = startWith(f, {"a.mpg", "b.mpg", "junk.avi"});
+    QDir().mkpath(f.path("other"));
     QVERIFY(load(f, 0));
     MediaEngine &e = w.videoView()->engine();
+    QVERIFY(!f.find<QToolButton>("bt_usermask3")->isEnabled()); // no caption
     for (const QString &step : steps) {
         QWidget *focus = QApplication::focusWidget() ? QApplication::focusWidget() : &w;
         if (step == QLatin1String("end"))
@@ -242,19 +264,41 @@ void TstVideoView::lockIsReleasedOnce()
             QTest::keyClick(focus, Qt::Key_Space);
         else if (step == QLatin1String("escape"))
             QTest::keyClick(focus, Qt::Key_Escape);
+        else if (step == QLatin1String("other file"))
+            w.host().showFile(f.path("vids/b.mpg"));
+        else if (step == QLatin1String("folder"))
+            w.listArea()->openFolder(f.path("other"));
+        else if (step == QLatin1String("mode"))
+            w.host().enterMode(ViewMode::Pictures);
+        else if (step == QLatin1String("close"))
+            w.close();
+        else if (step == QLatin1String("message"))
+            QTRY_COMPARE_WITH_TIMEOUT(f.prompter.messages(), QStringList{"Cannot open file!"}, 2 * kWait);
         else
             click(f, step.toLatin1().constData());
     }
-    QCOMPARE(e.deviceId(), 0);
+    QCOMPARE(e.deviceId() > 0, open);
     QVERIFY(w.listArea()->folderList()->isEnabled());
-    for (const char *n : {"bt_showview", "bt_showzip", "bt_maskwahl0", "bt_loadmovie"})
+    QVERIFY(w.listArea()->tree()->isEnabled());
+    // All twenty-eight mask buttons alike, user masks without a caption too.
+    for (const char *n : {"bt_showview", "bt_showzip", "bt_close", "bt_maskwahl0", "bt_usermask3"})
         QVERIFY2(f.find<QToolButton>(n)->isEnabled(), n);
+    for (const char *n : {"tbar_mask", "tbar_main", "tbar_view"})
+        QVERIFY2(f.find<QWidget>(n)->isEnabled(), n);
+    if (!w.isVisible())
+        return; // closed
+    if (w.views()->currentWidget()->objectName() != QLatin1String("pn_videomain"))
+        w.host().enterMode(ViewMode::None);
+    w.listArea()->openFolder(f.path("vids"));
+    QTRY_COMPARE(w.listArea()->folderList()->count(), 3);
     // Loading and playing again locks, and one Stop frees again.
     QVERIFY(load(f, 0));
     click(f, "bt_vplay");
     QVERIFY(!w.listArea()->folderList()->isEnabled());
+    QVERIFY(!f.find<QToolButton>("bt_usermask3")->isEnabled());
     click(f, "bt_vstop");
     QVERIFY(w.listArea()->folderList()->isEnabled());
+    QVERIFY(f.find<QToolButton>("bt_usermask3")->isEnabled());
 }
 
 void TstVideoView::repeatRestartsAtTheEnd()
@@ -356,6 +400,114 @@ void TstVideoView::framesStepFromButtonsAndKeys()
     QTest::keyClick(&w, Qt::Key_Escape);
     QCOMPARE(e.deviceId(), 0);
     QVERIFY(w.listArea()->folderList()->isEnabled());
+}
+
+void TstVideoView::keysBelongToTheFocusedView()
+{
+    WindowFixture f;
+    QDir().mkpath(f.path("vids/sub/deeper"));
+    MainWindow &w = startWith(f, {"a.mpg"});
+    QVERIFY(load(f, 0));
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    MediaEngine &e = w.videoView()->engine();
+    // The listed folder is the tree's current one, with the folder "sub" in it.
+    QTreeView *tv = w.listArea()->tree();
+    const QModelIndex folder = tv->currentIndex();
+    QCOMPARE(folder.data().toString(), QString("vids"));
+    tv->expand(folder);
+    QTRY_VERIFY_WITH_TIMEOUT(tv->model()->index(0, 0, folder).isValid(), kWait);
+    tv->setFocus();
+    QVERIFY(tv->hasFocus());
+
+    // In the tree the arrows open and close the folder; nothing reaches the video.
+    QSignalSpy done(&e, &MediaEngine::completed);
+    QTest::keyClick(tv, Qt::Key_Left);
+    QVERIFY(!tv->isExpanded(folder));
+    QTest::keyClick(tv, Qt::Key_Right);
+    QVERIFY(tv->isExpanded(folder));
+    QCOMPARE(tv->currentIndex(), folder);
+    QTest::keyClick(tv, Qt::Key_Space);
+    QTest::keyClick(tv, Qt::Key_Escape);
+    QCOMPARE(e.mode(), MediaEngine::Mode::Stopped);
+    QVERIFY(e.deviceId() > 0);
+    QCOMPARE(e.frameNumber(), qint64(0));
+    QCOMPARE(done.count(), 0);
+
+    // A click into the picture gives the keys to the video.
+    QTest::mouseClick(w.videoView()->videoArea(), Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    QVERIFY(done.wait(kWait));
+    QCOMPARE(e.frameNumber(), qint64(5));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QCOMPARE(e.deviceId(), 0);
+}
+
+void TstVideoView::previousGoesToTheStart_data()
+{
+    QTest::addColumn<QString>("clip");
+    QTest::newRow("mpeg-1") << "a.mpg";
+    QTest::newRow("mpeg-1 with mp2 sound") << "f.mpg";
+}
+
+void TstVideoView::previousGoesToTheStart()
+{
+    QFETCH(QString, clip);
+    WindowFixture f;
+    MainWindow &w = startWith(f, {clip});
+    QVERIFY(load(f, 0));
+    VideoView *v = w.videoView();
+    MediaEngine &e = v->engine();
+    // The seek's own completion (a play it cuts short reports first).
+    auto seek = [&](const char *name) {
+        QSignalSpy done(&e, &MediaEngine::completed);
+        click(f, name);
+        auto landed = [&] {
+            return std::any_of(done.begin(), done.end(), [](const QList<QVariant> &a) {
+                return a.at(0).value<MediaEngine::Command>() == MediaEngine::Command::Seek &&
+                       a.at(1).toBool();
+            });
+        };
+        return QTest::qWaitFor(landed, kWait);
+    };
+    click(f, "bt_vplay");
+    QTRY_VERIFY_WITH_TIMEOUT(e.position() > 200, kWait);
+    QVERIFY(seek("bt_vprev"));
+    QCOMPARE(e.position(), qint64(0));
+    QCOMPARE(e.frameNumber(), qint64(0));
+    QCOMPARE(v->progressBar()->value(), 0);
+    QVERIFY(seek("bt_vnext"));
+    QVERIFY(e.position() >= 900);
+    QVERIFY(seek("bt_vprev"));
+    QCOMPARE(e.position(), qint64(0));
+    click(f, "bt_vstop");
+}
+
+void TstVideoView::largePictureLeavesZoomAndStatusReachable()
+{
+    WindowFixture f;
+    MainWindow &w = startWith(f, {"a.mpg"});
+    QVERIFY(load(f, 0));
+    VideoView *v = w.videoView();
+    click(f, "bt_vplay");
+    v->trackBar()->setValue(kVideoZoomMax); // 1600 x 1200 in a smaller view
+    const QRect area = v->videoArea()->contentsRect();
+    QVERIFY(v->output()->width() > area.width() && v->output()->height() > area.height());
+    // Still centred by the arithmetic, but cut above the zoom row.
+    QCOMPARE(v->output()->geometry(), video_layout(QSize(320, 240), kVideoZoomMax, area.size()).panel);
+    const QRect shown = v->output()->visibleRegion().boundingRect().translated(
+        v->output()->mapTo(v->videoArea(), QPoint(0, 0)));
+    QVERIFY(!shown.isEmpty());
+    QVERIFY(shown.bottom() < v->trackBar()->parentWidget()->geometry().top());
+    // What is under the middle of the track bar and of the status bar is they themselves.
+    for (QWidget *target : {static_cast<QWidget *>(v->trackBar()), static_cast<QWidget *>(v->statusBar())}) {
+        QWidget *hit = w.childAt(target->mapTo(&w, target->rect().center()));
+        QVERIFY(hit == target || target->isAncestorOf(hit));
+    }
+    // The zoom can still be moved with the mouse.
+    QTest::mouseClick(v->trackBar(), Qt::LeftButton, {}, QPoint(5, v->trackBar()->height() / 2));
+    QVERIFY(v->trackBar()->value() < kVideoZoomMax);
+    click(f, "bt_vstop");
 }
 
 void TstVideoView::notAVideoGivesTheMessage()

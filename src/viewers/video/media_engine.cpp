@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <cmath>
 #include <fcntl.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <mpv/client.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,7 +22,7 @@ namespace vorn
 namespace
 {
 
-enum Observed : uint64_t { TimePos = 1, Duration, EofReached, Fps, FrameCount };
+enum Observed : uint64_t { TimePos = 1, Duration, EofReached, Fps, FrameCount, IdleActive };
 
 // Properties read while events are handled are asked for asynchronously: a synchronous read
 // waits for the player's core, which may itself wait for a frame to be drawn on this thread
@@ -29,6 +32,15 @@ enum Query : uint64_t { OpenDuration = 1, OpenFps, OpenVid, SizeWidth, SizeHeigh
 constexpr int kQueryBits = 8;
 
 int nextDeviceId = 0;
+
+// Returns the heap's free pages to the system. A played video leaves hundreds of megabytes of
+// freed frames and decoder buffers in the heaps of the player's threads, which glibc keeps.
+void give_back_free_memory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
 
 // The most back steps one step command may take before it seeks to its frame directly.
 constexpr int kMaxExtraSteps = 3;
@@ -93,6 +105,7 @@ MediaEngine::MediaEngine(Output output, QObject *parent) : QObject(parent)
     mpv_observe_property(mpv_, EofReached, "eof-reached", MPV_FORMAT_FLAG);
     mpv_observe_property(mpv_, Fps, "container-fps", MPV_FORMAT_DOUBLE);
     mpv_observe_property(mpv_, FrameCount, "estimated-frame-count", MPV_FORMAT_INT64);
+    mpv_observe_property(mpv_, IdleActive, "idle-active", MPV_FORMAT_FLAG);
     if (output == Output::Video)
         renderer_ = std::make_unique<VideoRenderer>(mpv_);
     mpv_set_wakeup_callback(
@@ -236,6 +249,8 @@ void MediaEngine::close()
     if (deviceId_ > 0 || opening_)
         command({"stop"});
     deviceId_ = 0;
+    if (renderer_)
+        renderer_->releaseFrames();
     opening_ = loaded_ = hasVideo_ = seeking_ = eof_ = false;
     entryId_ = -1;
     mode_ = Mode::NotReady;
@@ -440,6 +455,10 @@ qint64 MediaEngine::position() const
 {
     if (timeFormat_ == TimeFormat::Frames)
         return frame_;
+    // With a picture, the time of the frame shown: the sound of a program stream may start a
+    // little before the first frame, which must still be at 0.
+    if (hasVideo_ && fps_ > 0)
+        return qint64(std::llround(double(frame_) * 1000.0 / fps_));
     return qint64(std::llround(timePos_ * 1000));
 }
 
@@ -583,6 +602,14 @@ void MediaEngine::handleEvent(const mpv_event &event)
             mode_ = Mode::Stopped;
             if (pending_ != Command::None)
                 finish(pending_, false);
+            const int device = deviceId_;
+            QMetaObject::invokeMethod(
+                this,
+                [this, device] {
+                    if (deviceId_ == device) // not closed or opened anew meanwhile
+                        emit failed();
+                },
+                Qt::QueuedConnection);
         }
         break;
     }
@@ -618,6 +645,12 @@ void MediaEngine::handleEvent(const mpv_event &event)
             break;
         case FrameCount:
             frameCount_ = has ? *static_cast<int64_t *>(prop->data) : 0;
+            break;
+        case IdleActive:
+            // The player has let go of the closed file (decoders, queues, frames): the heap
+            // keeps what they freed unless asked to hand it back.
+            if (has && *static_cast<int *>(prop->data) && deviceId_ == 0 && !opening_)
+                give_back_free_memory();
             break;
         case EofReached:
             eof_ = has && *static_cast<int *>(prop->data);

@@ -105,6 +105,9 @@ class MediaEngine : public QObject
     void completed(vorn::MediaEngine::Command command, bool successful);
     // The position or the mode changed (for progress displays).
     void positionChanged();
+    // The open file stopped for good (the player lost it to a read or decoding error):
+    // nothing more plays until a file is opened again.
+    void failed();
 
   private:
     void drainEvents();

@@ -1,5 +1,6 @@
 #include "viewers/video/video_part.h"
 
+#include "files/mask_bar_view.h"
 #include "files/view_host.h"
 #include "viewers/video/video_view.h"
 #include "widgets/collapsible_toolbar.h"
@@ -24,10 +25,14 @@ VideoPart install_video_part(ViewHost &host)
             view->toolBar()->setEnabled(!locked);
     });
     // While a video plays nothing outside its view may change the selection or the view;
-    // Stop brings everything back, the list side included. The video holds one token
-    // however often Play is pressed, and gives it back once.
+    // Stop (or the end of the video) brings everything back, the list side included, and
+    // all twenty-eight mask buttons alike. The video holds one token however often Play is
+    // pressed, and gives it back once.
     auto token = std::make_shared<LockToken>();
-    QObject::connect(view, &VideoView::lockRequested, &host, [&host, token](bool locked) {
+    MaskBarView *masks = host.bar(FrameBar::Mask).findChild<MaskBarView *>();
+    QObject::connect(view, &VideoView::lockRequested, &host, [&host, token, masks](bool locked) {
+        if (masks)
+            masks->setAllButtonsEnabled(!locked);
         if (locked) {
             if (!token->held())
                 *token = LockToken(host);
@@ -35,6 +40,11 @@ VideoPart install_video_part(ViewHost &host)
         }
         token->release();
         host.setSideAndBarsVisible(true);
+    });
+    // Another view in front (a mode, the ZIP browser) lets go of the video.
+    QObject::connect(&host.context(), &AppContext::viewChanged, view, [view](View v) {
+        if (v != View::Video)
+            view->releaseFile();
     });
     // Taken down with the window: nothing is left to unlock.
     QObject::connect(view, &QObject::destroyed, [token] { token->forget(); });

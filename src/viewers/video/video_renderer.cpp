@@ -67,6 +67,24 @@ QImage VideoRenderer::frame() const
     return latest_;
 }
 
+void VideoRenderer::releaseFrames()
+{
+    {
+        QMutexLocker lock(&mutex_);
+        target_ = QSize();
+        latest_ = QImage();
+    }
+    if (ctx_)
+        QMetaObject::invokeMethod(
+            worker_,
+            [this] {
+                for (QImage &b : buffers_)
+                    b = QImage();
+                spare_ = QImage();
+            },
+            Qt::QueuedConnection);
+}
+
 void VideoRenderer::render()
 {
     renderQueued_ = false;

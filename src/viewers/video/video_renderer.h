@@ -32,6 +32,9 @@ class VideoRenderer : public QObject
     void setTargetSize(const QSize &size);
     // The newest frame drawn (null before the first).
     QImage frame() const;
+    // Lets go of every frame buffer (nothing is open any more); drawing starts again with the
+    // next target size.
+    void releaseFrames();
     // Frames drawn since the start.
     quint64 framesDrawn() const { return drawn_.load(); }
 

@@ -102,6 +102,11 @@ VideoView::VideoView(AppContext &ctx, ActiveList &list, QFrame *pn_videomain, in
     connect(&tm_video_, &QTimer::timeout, this, &VideoView::tm_videoTimer);
     connect(&mp1_, &MediaEngine::opened, this, &VideoView::opened);
     connect(&mp1_, &MediaEngine::completed, this, &VideoView::mp1Notify);
+    connect(&mp1_, &MediaEngine::failed, this, [this] {
+        // The file could not be played on: closed, the window usable again, and said so.
+        stopAndClose();
+        ctx_.prompter().error(ctx_.msg(Msg::VideoCannotPlay));
+    });
     connectOutput();
 
     connect(&list_, &ActiveList::changed, this, &VideoView::updateLoadButton);
@@ -152,7 +157,11 @@ void VideoView::buildToolBar(int rowHeight)
     tbar_video_->contentLayout()->addWidget(fup_videobuts_);
 
     bt_loadmovie_ = addButton("bt_loadmovie", loadIcon(), 0, false);
-    connect(bt_loadmovie_, &QToolButton::clicked, this, &VideoView::bt_loadmovieClick);
+    connect(bt_loadmovie_, &QToolButton::clicked, this, [this] {
+        bt_loadmovieClick();
+        // The user turns to the video: its keys act from now on.
+        pn_video_->setFocus(Qt::OtherFocusReason);
+    });
     lay->addSpacing(6);
     bt_vplay_ = addButton("bt_vplay", standard(QStyle::SP_MediaPlay), Play, false);
     bt_vpause_ = addButton("bt_vpause", standard(QStyle::SP_MediaPause), Pause, false);
@@ -187,9 +196,14 @@ void VideoView::buildVideoArea()
     pal.setColor(QPalette::Window, QColor(0, 0, 128));
     pn_video_->setPalette(pal);
     pn_video_->setAutoFillBackground(true);
+    pn_video_->setFocusPolicy(Qt::ClickFocus); // a click into the picture gives the keys to the video
     pn_video_->installEventFilter(this);
 
-    pn_videoout_ = new VideoPanel(QStringLiteral("pn_videoout"), pn_video_);
+    // The picture lives in the part of pn_video above the zoom row and the status bar: a
+    // picture larger than the view is cut there and never covers them. The area starts at
+    // pn_video's top left, so the panel's place is the same in both.
+    pictureArea_ = new QWidget(pn_video_);
+    pn_videoout_ = new VideoPanel(QStringLiteral("pn_videoout"), pictureArea_);
     pn_videoout_->hide();
 
     pn_videozoom_ = new QFrame(pn_video_);
@@ -215,7 +229,7 @@ void VideoView::buildVideoArea()
     auto *area = new QVBoxLayout(pn_video_);
     area->setContentsMargins(0, 0, 0, 0);
     area->setSpacing(0);
-    area->addStretch(1);
+    area->addWidget(pictureArea_, 1);
     area->addWidget(pn_videozoom_);
     area->addWidget(st_video_);
 
@@ -226,15 +240,15 @@ void VideoView::buildVideoArea()
 
 void VideoView::buildShortcuts()
 {
-    // While a video is open and this view is in front: Space plays or pauses, the arrows step,
-    // Escape stops.
+    // While a video is open and the focus is in this view: Space plays or pauses, the arrows
+    // step, Escape stops. Elsewhere (the tree, a list, an editor) the keys are that widget's.
     const std::pair<QKeySequence, int> keys[] = {{QKeySequence(Qt::Key_Space), Pause},
                                                  {QKeySequence(Qt::Key_Left), Back},
                                                  {QKeySequence(Qt::Key_Right), Step},
                                                  {QKeySequence(Qt::Key_Escape), Stop}};
     for (const auto &[seq, tag] : keys) {
         auto *s = new QShortcut(seq, pn_videomain_);
-        s->setContext(Qt::WindowShortcut);
+        s->setContext(Qt::WidgetWithChildrenShortcut);
         s->setEnabled(false);
         connect(s, &QShortcut::activated, this, [this, t = tag] { keyTransport(t); });
         keys_.append(s);
@@ -328,6 +342,9 @@ void VideoView::updateLoadButton()
 
 void VideoView::showFile(const QString &path)
 {
+    // Another file lets go of the open one (the chain opens the next one itself).
+    if (path != videoFile_ && !chaining_)
+        releaseFile();
     videoFile_ = path;
     updateLoadButton();
 }
@@ -485,8 +502,10 @@ void VideoView::transport(int tag)
     mp1_.setNotify(true);
     switch (tag) {
     case Play:
-        playing_ = true;
-        emit lockRequested(true);
+        if (!playing_) {
+            playing_ = true;
+            emit lockRequested(true);
+        }
         pn_videoout_->show();
         bt_vstop_->setEnabled(true);
         tm_video_.start();
@@ -540,10 +559,7 @@ void VideoView::stopAndClose()
     }
     pb_time_->setValue(0);
     pb_time_->repaint();
-    const bool wasPlaying = playing_;
-    playing_ = false;
-    if (wasPlaying)
-        emit lockRequested(false);
+    endPlaying();
     bt_loadmovie_->setEnabled(true);
     for (int i = 0; i < 3; ++i)
         st_video_->setPanelText(i, QString());
@@ -551,6 +567,15 @@ void VideoView::stopAndClose()
         loading_ = false;
         QApplication::restoreOverrideCursor();
     }
+}
+
+void VideoView::endPlaying()
+{
+    if (!playing_)
+        return;
+    playing_ = false;
+    st_video_->setPanelText(2, QString());
+    emit lockRequested(false);
 }
 
 void VideoView::tm_videoTimer()
@@ -596,6 +621,8 @@ void VideoView::mp1Notify(vorn::MediaEngine::Command command, bool successful)
         mp1_.play();
     } else if (chain_) {
         chainToNext();
+    } else {
+        endPlaying(); // it stays open at its end; Play takes the lock-out again
     }
 }
 

@@ -3,7 +3,8 @@
 // pb_time, the area pn_video with the output panel pn_videoout, the zoom row pn_videozoom /
 // trb_videosize and the status bar st_video, and the progress timer tm_video. Playback is the
 // media engine's; this view drives it, sizes and centres the picture, and locks the rest of the
-// window while a video plays (lockRequested), until Stop.
+// window while a video plays (lockRequested): from Play until Stop, the end of the video, a
+// failure or another file. The keys of the video act only while the focus is in this view.
 #pragma once
 
 #include "files/file_viewer.h"
@@ -81,8 +82,9 @@ class VideoView : public QObject, public FileViewer
     void updateLoadButton();
 
   signals:
-    // True while a video plays: the lists, the view and mask buttons and the other tool bars
-    // are to be locked; false on Stop, which also brings the list side back.
+    // True when Play starts a video: the lists, the view and mask buttons and the other tool
+    // bars are to be locked; false once when it ends for good (Stop, its end without repeat or
+    // chain, a failure, another file), which also brings the list side back.
     void lockRequested(bool locked);
 
   protected:
@@ -97,6 +99,8 @@ class VideoView : public QObject, public FileViewer
     void applyZoom();
     void setTransportEnabled(bool on);
     void stopAndClose();
+    // The video no longer plays on its own: the lock-out taken at Play is given back.
+    void endPlaying();
     void chainToNext();
     void applyLanguage();
     void keyTransport(int tag);
@@ -124,6 +128,7 @@ class VideoView : public QObject, public FileViewer
     QToolButton *bt_chain_ = nullptr;
     QProgressBar *pb_time_ = nullptr;
     QFrame *pn_video_ = nullptr;
+    QWidget *pictureArea_ = nullptr; // pn_video above the zoom row: clips a large picture
     VideoPanel *pn_videoout_ = nullptr;
     VideoGlWidget *gl_ = nullptr;
     QFrame *pn_videozoom_ = nullptr;
