@@ -108,13 +108,15 @@ void ZipView::onJobFinished()
 
 void ZipView::report(const ZipResult &result, Msg failureText)
 {
-    const QString lines = zip_problems_text(result, ctx_.texts());
-    if (!result.ok)
-        ctx_.prompter().error(ctx_.msg(failureText) +
-                              (lines.isEmpty() ? QString() : QStringLiteral("\n\n") + lines));
+    // The problems, however many, scroll in a list under the message.
+    const QStringList lines = zip_problem_lines(result, ctx_.texts());
+    if (!result.ok && lines.isEmpty())
+        ctx_.prompter().error(ctx_.msg(failureText));
+    else if (!result.ok)
+        ctx_.prompter().listMessage(ctx_.msg(failureText), lines, PromptIcon::Error);
     else if (result.skipped > 0)
-        ctx_.prompter().info(QString::number(result.skipped) + ctx_.msg(Msg::ZipSkippedFiles) +
-                             QStringLiteral("\n\n") + lines);
+        ctx_.prompter().listMessage(QString::number(result.skipped) + ctx_.msg(Msg::ZipSkippedFiles), lines,
+                                    PromptIcon::Information);
 }
 
 QByteArray ZipView::askPassword(const std::vector<size_t> &chosen)
@@ -444,7 +446,7 @@ class ZipSortSource : public QObject, public SortExtraSource
         for (qsizetype i = 0; i + 1 < made.size(); i += 2)
             run.append({made[i], made[i + 1], SortOp::Copy, {}});
         if (!failures.isEmpty())
-            ctx_.prompter().error(failures.join(QLatin1Char('\n')));
+            ctx_.prompter().listMessage(ctx_.msg(Msg::SortFailures), failures, PromptIcon::Error);
         return run;
     }
 

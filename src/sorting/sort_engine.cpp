@@ -309,8 +309,7 @@ void SortEngine::finishListRun()
     if (changed)
         emit filesChanged(); // the journal has the run already
     if (!failures.isEmpty())
-        ctx_.prompter().error(ctx_.msg(Msg::SortFailures) + QStringLiteral("\r\n\r\n") +
-                              failures.join(QStringLiteral("\r\n")));
+        ctx_.prompter().listMessage(ctx_.msg(Msg::SortFailures), failures, PromptIcon::Error);
     sources_.clear();
     rows_.clear();
     if (!job_->wasCancelled())
@@ -370,8 +369,8 @@ void SortEngine::finishUndo()
         text += ctx_.msg(Msg::UndoDone) + QString::number(r.restored) + crlf + ctx_.msg(Msg::UndoSkipped) +
                 QString::number(r.failures.size());
     if (!r.failures.isEmpty())
-        ctx_.prompter().error(text + crlf + crlf + ctx_.msg(Msg::UndoFailures) + crlf + crlf +
-                              r.failures.join(crlf));
+        ctx_.prompter().listMessage(text + crlf + crlf + ctx_.msg(Msg::UndoFailures), r.failures,
+                                    PromptIcon::Error);
     else if (r.unfinishedRun)
         ctx_.prompter().info(text);
     emit undoFinished();

@@ -48,6 +48,7 @@ class TstCatalogView : public QObject
     Q_OBJECT
   private slots:
     void createSaveCloseOpen();
+    void createdCatalogTabInFrontAndFailuresListed();
     void openVanishedFileRemovesTheRow();
     void deleteAskedAndAborted();
     void pagingOverThreePages();
@@ -103,6 +104,34 @@ void TstCatalogView::save(WindowFixture &f, const QString &description, const QS
     }));
     QVERIFY(io.wait(20000));
     QCOMPARE(io.first().first().toInt(), 0);
+}
+
+// Started from the folder tab, a generation ends with the catalog tab in front (the catalog is
+// then the source of the sort buttons); the pictures that could not be read come as one list
+// message, whatever their number, not as a box of one line per picture.
+void TstCatalogView::createdCatalogTabInFrontAndFailuresListed()
+{
+    WindowFixture f;
+    MainWindow &w = startWith(f, 2);
+    for (int i = 0; i < 60; ++i)
+        writeFile(f.path(QStringLiteral("pics/x%1.jpg").arg(i, 2, 10, QLatin1Char('0'))), "not a picture");
+    w.listArea()->tabs()->setCurrentIndex(0);
+    w.listArea()->openFolder(f.path("pics"));
+    QTRY_COMPARE(w.listArea()->folderList()->count(), 62);
+    QCOMPARE(w.context().listTab(), ListTab::Folder);
+    f.prompter.clear();
+    create(f);
+    QCOMPARE(w.listArea()->tabs()->currentWidget(), w.listArea()->catalogTab());
+    QCOMPARE(w.context().listTab(), ListTab::Catalog);
+    QCOMPARE(w.views()->front(), View::Catalog);
+    QList<ScriptedPrompter::Record> lists;
+    for (const auto &r : f.prompter.records())
+        if (r.kind == ScriptedPrompter::Kind::List)
+            lists << r;
+    QCOMPARE(lists.size(), 1);
+    QCOMPARE(lists.first().lines.size(), 60);
+    QCOMPARE(lists.first().lines.first(), QString("x00.jpg"));
+    QCOMPARE(lists.first().lines.last(), QString("x59.jpg"));
 }
 
 void TstCatalogView::createSaveCloseOpen()

@@ -14,6 +14,13 @@ Answer ScriptedPrompter::message(const QString &text, Answers buttons, PromptIco
     return Answer::None;
 }
 
+void ScriptedPrompter::listMessage(const QString &text, const QStringList &lines, PromptIcon icon,
+                                   const QString &)
+{
+    records_.append(
+        {Kind::List, text + QLatin1Char('\n') + lines.join(QLatin1Char('\n')), Answer::Ok, icon, lines});
+}
+
 QString ScriptedPrompter::nextText()
 {
     return texts_.isEmpty() ? QString() : texts_.dequeue();
@@ -63,7 +70,7 @@ QStringList ScriptedPrompter::messages() const
 {
     QStringList out;
     for (const Record &r : records_)
-        if (r.kind == Kind::Message)
+        if (r.kind == Kind::Message || r.kind == Kind::List)
             out << r.text;
     return out;
 }

@@ -13,12 +13,13 @@ namespace vorn
 class ScriptedPrompter : public Prompter
 {
   public:
-    enum class Kind { Message, Input, OpenFile, SaveFile, Folder, Form };
+    enum class Kind { Message, List, Input, OpenFile, SaveFile, Folder, Form };
     struct Record {
         Kind kind;
         QString text;    // message text, the label / caption of a dialog, or a form's name
         Answers buttons; // for messages
         PromptIcon icon = PromptIcon::None;
+        QStringList lines; // the list of a list message
     };
 
     // Answers for message boxes, taken in order; when none is left the first offered of
@@ -32,6 +33,9 @@ class ScriptedPrompter : public Prompter
 
     Answer message(const QString &text, Answers buttons, PromptIcon icon,
                    const QString &caption = {}) override;
+    // Recorded as a message (its text and lines joined by line breaks) of kind List.
+    void listMessage(const QString &text, const QStringList &lines, PromptIcon icon,
+                     const QString &caption = {}) override;
     std::optional<QString> input(const QString &caption, const QString &label,
                                  const QString &initial = {}) override;
     QString openFileName(const QString &caption, const QString &startDir, const QString &filter) override;
@@ -41,6 +45,7 @@ class ScriptedPrompter : public Prompter
     std::optional<QString> textForm(const TextForm &form) override;
 
     const QList<Record> &records() const { return records_; }
+    // The texts of the messages and list messages, in order.
     QStringList messages() const;
     QString lastMessage() const { return messages().value(messages().size() - 1); }
     void clear()
