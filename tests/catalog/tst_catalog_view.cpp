@@ -1,6 +1,7 @@
 // The catalog page on the real main window: generating from the folder list, saving with a
 // description, the catalog list in vorn.pth, closing and opening again, a vanished file,
 // deleting, paging, and copying a clicked picture with a target button.
+#include "app/view_stack_view.h"
 #include "base/grid_text.h"
 #include "catalog/catalog_browser_widget.h"
 #include "catalog/catalog_pages.h"
@@ -380,6 +381,9 @@ void TstCatalogView::gotoCatalogAndBackToViewer()
     f.start();
     auto *pictures = f.find<QWidget>("pn_viewmain");
     auto *catalog = f.find<QWidget>("pn_catalogmain");
+    // The empty view is in front at start; the picture view button brings the pictures.
+    QVERIFY(!pictures->isVisible());
+    QTest::mouseClick(f.find<QToolButton>("bt_showview"), Qt::LeftButton);
     QVERIFY(pictures->isVisible());
     auto *go = f.find<QToolButton>("bt_gotocatalog");
     QVERIFY(go->isVisible());

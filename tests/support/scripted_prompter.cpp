@@ -6,6 +6,8 @@ namespace vorn
 Answer ScriptedPrompter::message(const QString &text, Answers buttons, PromptIcon icon, const QString &)
 {
     records_.append({Kind::Message, text, buttons, icon});
+    if (onMessage_)
+        onMessage_();
     if (!answers_.isEmpty())
         return answers_.dequeue();
     for (Answer a : {Answer::Yes, Answer::Ok, Answer::Retry})

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QQueue>
 #include <QStringList>
+#include <functional>
 
 namespace vorn
 {
@@ -30,6 +31,8 @@ class ScriptedPrompter : public Prompter
     // With this on, forms are shown for real (the test drives them through queued calls)
     // instead of being answered from the script.
     void setShowForms(bool on) { showForms_ = on; }
+    // Called at each message box before it is answered: a test acts while a run waits on it.
+    void setOnMessage(std::function<void()> fn) { onMessage_ = std::move(fn); }
 
     Answer message(const QString &text, Answers buttons, PromptIcon icon,
                    const QString &caption = {}) override;
@@ -64,6 +67,7 @@ class ScriptedPrompter : public Prompter
     QQueue<QString> texts_;
     QList<Record> records_;
     bool showForms_ = false;
+    std::function<void()> onMessage_;
 };
 
 } // namespace vorn
