@@ -152,18 +152,20 @@ QList<FileEntry> list_folder(const QString &folder, const std::function<bool(con
             c.name = path_from_native(c.raw);
             c.key = c.name.toLower();
             c.listed = !accept || accept(c.key);
+            c.raw = QByteArray(); // the name's bytes come back from the name when needed
         }
         block.erase(std::remove_if(block.begin(), block.end(), [](const Candidate &c) { return !c.listed; }),
                     block.end());
         std::sort(block.begin(), block.end(), byName);
     };
-    // Hidden or system files leave the list; the raw name is not needed after this.
+    // Hidden or system files leave the list.
+    auto flagged = [&](const Candidate &c, bool &supported) {
+        return supported && flaggedHiddenOrSystem(dfd, encoded, native_path(c.name), supported);
+    };
     auto checkRange = [&](Candidate *from, Candidate *to) {
         bool supported = xattrs;
-        for (Candidate *c = from; c != to; ++c) {
-            c->listed = !flaggedHiddenOrSystem(dfd, encoded, c->raw, supported);
-            c->raw = QByteArray();
-        }
+        for (Candidate *c = from; c != to; ++c)
+            c->listed = !flagged(*c, supported);
     };
 
     // Own threads, not the shared pool: this already runs on a pool thread, and waiting there
@@ -246,8 +248,7 @@ QList<FileEntry> list_folder(const QString &folder, const std::function<bool(con
         QList<FileEntry> screen;
         bool supported = xattrs;
         for (; checked != end && screen.size() < firstCount; ++checked) {
-            checked->listed = !flaggedHiddenOrSystem(dfd, encoded, checked->raw, supported);
-            checked->raw = QByteArray();
+            checked->listed = !flagged(*checked, supported);
             if (checked->listed)
                 screen.append(FileEntry{checked->name, dirPath, -1});
         }
