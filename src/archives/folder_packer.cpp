@@ -65,6 +65,21 @@ bool write_all(QIODevice &out, const QByteArray &bytes)
     return write_all(out, bytes.constData(), bytes.size());
 }
 
+// Writes all bytes to a descriptor; false on an error.
+bool write_fd_all(int fd, const char *data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
 // Where packed bytes go. A file is written through its descriptor with a buffer of its own,
 // and file contents are copied into it by the kernel (copy_file_range), without passing through
 // this process; any other device gets plain writes.
@@ -134,19 +149,7 @@ class Sink
     static constexpr qint64 kBuffer = 256 * 1024;
     static constexpr qint64 kPiece = 8 * 1024 * 1024;
 
-    bool write_fd(const char *data, qint64 size)
-    {
-        while (size > 0) {
-            const ssize_t n = ::write(fd_, data, size_t(size));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            data += n;
-            size -= n;
-        }
-        return true;
-    }
+    bool write_fd(const char *data, qint64 size) { return write_fd_all(fd_, data, size); }
 
     int copyByHand(int src, qint64 size, const std::function<void(qint64)> &step)
     {
@@ -224,7 +227,7 @@ class Source
         // What the buffer holds first.
         const qint64 held = fd_ >= 0 ? std::min(left, len_ - pos_) : 0;
         if (held > 0) {
-            if (!write_fd(out, buf_.data() + pos_, held))
+            if (!write_fd_all(out, buf_.data() + pos_, held))
                 return PackReadFailed;
             pos_ += held;
             left -= held;
@@ -255,26 +258,12 @@ class Source
                 return PackWriteFailed;
             if (n == 0)
                 return PackSizeMismatch;
-            if (!write_fd(out, piece.data(), n))
+            if (!write_fd_all(out, piece.data(), n))
                 return PackReadFailed;
             left -= n;
             step();
         }
         return PackOk;
-    }
-
-    static bool write_fd(int fd, const char *data, qint64 size)
-    {
-        while (size > 0) {
-            const ssize_t n = ::write(fd, data, size_t(size));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            data += n;
-            size -= n;
-        }
-        return true;
     }
 
   private:
