@@ -60,11 +60,6 @@ bool write_all(QIODevice &out, const char *data, qint64 size)
     return true;
 }
 
-bool write_all(QIODevice &out, const QByteArray &bytes)
-{
-    return write_all(out, bytes.constData(), bytes.size());
-}
-
 // Writes all bytes to a descriptor; false on an error.
 bool write_fd_all(int fd, const char *data, qint64 size)
 {
