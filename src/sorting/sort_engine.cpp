@@ -208,9 +208,11 @@ bool SortEngine::sort_into_target(const QString &target)
         ctx_.prompter().error(ctx_.msg(Msg::CdromNoWrite));
         return false;
     }
-    // In the picture mode the active list must have a selection with a focused item.
+    // In the picture mode (and at start, with its button down) the active list must have a
+    // selection with a focused item.
     const bool catalogTab = ctx_.listTab() == ListTab::Catalog;
-    if (ctx_.mode() == ViewMode::Pictures && !catalogTab) {
+    const bool pictures = ctx_.mode() == ViewMode::Pictures || ctx_.mode() == ViewMode::None;
+    if (pictures && !catalogTab) {
         if (!list_ || list_->count() == 0 || list_->selectedRows().isEmpty() || !list_->hasFocusItem()) {
             ctx_.prompter().error(ctx_.msg(Msg::NoFilesSelected));
             return false;
@@ -231,7 +233,7 @@ bool SortEngine::sort_into_target(const QString &target)
     // selection of the list is the source unless the ZIP grid has the focus: a focus left on
     // the picture must not make the button do nothing.
     const bool zipNow = zip_ && zip_->isCurrentSource();
-    if (list_ && ctx_.mode() == ViewMode::Pictures && !catalogTab && !zipNow && !list_->hasFocus())
+    if (list_ && pictures && !catalogTab && !zipNow && !list_->hasFocus())
         list_->takeFocus();
     // The other sources follow when the list run has ended.
     if (!(list_ && list_->hasFocus() && sort_from_list(target)))
