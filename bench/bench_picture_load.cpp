@@ -3,6 +3,7 @@
 #include "codecs/picture_loader.h"
 #include "viewers/pictures/picture_geometry.h"
 
+#include "bench_pictures.h"
 #include "bench_util.h"
 
 #include <QDir>
@@ -13,90 +14,19 @@
 
 #include <cstdio>
 #include <functional>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char **environ;
 
 namespace
 {
 
+using vorn::bench::cameraLike;
+using vorn::bench::Duel;
+using vorn::bench::run;
+
 constexpr int kRuns = 7;
-
-// A camera-like picture: smooth gradients with sensor-like noise, which keeps the entropy
-// coder as busy as a real photo does.
-QImage cameraLike(int w, int h)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    quint32 seed = 12345;
-    for (int y = 0; y < h; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < w; ++x) {
-            seed = seed * 1664525u + 1013904223u;
-            const int n = int((seed >> 24) & 31) - 16;
-            const int r = (x * 255 / w) + n, g = (y * 255 / h) + n, b = ((x + y) * 255 / (w + h)) + (n / 2);
-            line[x] = qRgb(std::clamp(r, 0, 255), std::clamp(g, 0, 255), std::clamp(b, 0, 255));
-        }
-    }
-    return image;
-}
-
-double msOf(const std::function<void()> &job)
-{
-    QElapsedTimer t;
-    t.start();
-    job();
-    return t.nsecsElapsed() / 1e6;
-}
-
-long minorFaults()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_minflt;
-}
-
-// One task of ours against the peer's: the first run of ours in this process (cold: fresh memory,
-// code not yet paged in) and the best of kRuns warm runs, each warm run alternating with one of
-// the peer's; also the page faults per warm run of ours.
-struct Duel {
-    double cold = 0, warm = 1e30, peer = 1e30;
-    long faultsPerRun = 0;
-};
 
 Duel duel(const std::function<void()> &ours, const std::function<void()> &peer)
 {
-    Duel d;
-    d.cold = msOf(ours);
-    peer(); // the peer's file cache and code
-    long faults = 0;
-    for (int i = 0; i < kRuns; ++i) {
-        const long before = minorFaults();
-        d.warm = std::min(d.warm, msOf(ours));
-        faults += minorFaults() - before;
-        d.peer = std::min(d.peer, msOf(peer));
-    }
-    d.faultsPerRun = faults / kRuns;
-    return d;
-}
-
-bool run(const QStringList &args)
-{
-    std::vector<QByteArray> bytes;
-    for (const QString &a : args)
-        bytes.push_back(a.toLocal8Bit());
-    std::vector<char *> argv;
-    for (auto &b : bytes)
-        argv.push_back(b.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        return false;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return vorn::bench::duel(ours, peer, kRuns);
 }
 
 void report(const char *what, const Duel &d, const char *other, double goal)

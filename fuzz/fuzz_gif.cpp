@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     vorn::load_picture(bytes, vorn::PictureKind::Gif, QSize(64, 48), qint64(1) << 22);
     vorn::load_picture(bytes, vorn::PictureKind::Gif, QSize(), qint64(1) << 20);
     // The animation: every frame once.
-    if (auto movie = vorn::make_gif_movie(QByteArray(bytes.constData(), bytes.size()))) {
+    if (auto movie =
+            vorn::make_picture_movie(QByteArray(bytes.constData(), bytes.size()), vorn::PictureKind::Gif)) {
         for (int i = 0; i < 64 && movie->jumpToNextFrame(); ++i)
             (void)movie->currentImage();
     }

@@ -1,5 +1,7 @@
 #include "archives/zip_browser.h"
 
+#include "codecs/picture_kinds.h"
+
 #include "lang/date_format.h"
 #include "lang/texts.h"
 
@@ -88,10 +90,10 @@ ZipPreviewKind zip_preview_kind(const QString &fileName, bool zipInZipDown)
                                      ".reg", ".iws", ".log", ".scp", ".java", ".js",  ".css"};
     if (ext.isEmpty() || text.contains(ext))
         return ZipPreviewKind::Text;
-    if (QStringList{".jpg", ".jpeg", ".jpe", ".bmp", ".wmf", ".ico"}.contains(ext))
-        return ZipPreviewKind::Picture;
     if (ext == QLatin1String(".gif"))
         return ZipPreviewKind::Gif;
+    if (picture_kind(ext) != PictureKind::Unknown)
+        return ZipPreviewKind::Picture;
     if (ext == QLatin1String(".htm") || ext == QLatin1String(".html"))
         return ZipPreviewKind::Html;
     if (QStringList{".mpeg", ".mpg", ".avi"}.contains(ext))

@@ -5,6 +5,8 @@
 // them, so a shown frame ends at an image with a delay or at the last image.
 #pragma once
 
+#include "codecs/picture_types.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -14,27 +16,27 @@
 namespace vorn
 {
 
-class GifDecoder
+class GifDecoder : public AnimationDecoder
 {
   public:
     // Walks the file's blocks. False when it is no GIF, a block is cut short, it holds no image,
     // or its logical screen has more than maxPixels pixels or more than its image data can paint
     // (each LZW code yields at most 4096 pixels).
-    bool open(const QByteArray &data, qint64 maxPixels);
+    bool open(const QByteArray &data, qint64 maxPixels) override;
 
-    QSize size() const { return screen_; }
+    QSize size() const override { return screen_; }
     // Shown frames (at least 1 once open).
-    int frameCount() const { return int(frameEnds_.size()); }
+    int frameCount() const override { return int(frameEnds_.size()); }
     // -1: forever; 0: played once (no loop extension); n: n times more.
-    int loopCount() const { return loops_; }
+    int loopCount() const override { return loops_; }
     // The frame the last next() gave, -1 before the first.
-    int currentFrame() const { return frame_; }
+    int currentFrame() const override { return frame_; }
 
     // The next shown frame (ARGB32, the size of the screen) and how long it stays, in ms;
     // false after the last frame.
-    bool next(QImage *frame, int *delayMs);
+    bool next(QImage *frame, int *delayMs) override;
     // Back to before the first frame.
-    void rewind();
+    void rewind() override;
 
   private:
     struct Image {
@@ -56,10 +58,5 @@ class GifDecoder
     int nextImage_ = 0;
     int frame_ = -1;
 };
-
-// The format name under which QImageReader and QMovie read GIF files through GifDecoder, and
-// the bytes to give them for a GIF file's bytes.
-QByteArray gif_movie_format();
-QByteArray gif_movie_data(const QByteArray &gif);
 
 } // namespace vorn

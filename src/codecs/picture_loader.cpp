@@ -3,6 +3,7 @@
 #include "codecs/bitmap_decoder.h"
 #include "codecs/gif_decoder.h"
 #include "codecs/image_memory.h"
+#include "codecs/picture_colour.h"
 #include "codecs/wmf_player.h"
 #include "lang/texts.h"
 
@@ -15,123 +16,17 @@
 #include <climits>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE and size_t first
+#include <cstdlib>
 #include <jerror.h>
 #include <jpeglib.h>
+#include <memory>
 
 namespace vorn
 {
 
-PictureKind picture_kind(const QString &fileName)
-{
-    const QString ext = QFileInfo(fileName).suffix().toLower();
-    if (ext == u"jpg" || ext == u"jpeg" || ext == u"jpe")
-        return PictureKind::Jpeg;
-    if (ext == u"bmp")
-        return PictureKind::Bmp;
-    if (ext == u"ico")
-        return PictureKind::Ico;
-    if (ext == u"gif")
-        return PictureKind::Gif;
-    if (ext == u"wmf")
-        return PictureKind::Wmf;
-    return PictureKind::Unknown;
-}
-
 QString load_failure_text(const Texts &texts, const QString &fileName)
 {
     return texts.msg(Msg::File) + fileName.toUpper() + texts.msg(Msg::CouldNotLoad);
-}
-
-// ---------------------------------------------------------------------------------------------
-// EXIF orientation
-
-namespace
-{
-
-struct ByteView {
-    const uchar *p;
-    qsizetype n;
-    bool little;
-    bool u16(qsizetype off, quint16 *v) const
-    {
-        if (off < 0 || off + 2 > n)
-            return false;
-        *v = little ? quint16(p[off] | p[off + 1] << 8) : quint16(p[off] << 8 | p[off + 1]);
-        return true;
-    }
-    bool u32(qsizetype off, quint32 *v) const
-    {
-        if (off < 0 || off + 4 > n)
-            return false;
-        const quint32 b0 = p[off], b1 = p[off + 1], b2 = p[off + 2], b3 = p[off + 3];
-        *v = little ? (b0 | b1 << 8 | b2 << 16 | b3 << 24) : (b0 << 24 | b1 << 16 | b2 << 8 | b3);
-        return true;
-    }
-};
-
-} // namespace
-
-int exif_orientation(const QByteArray &app1)
-{
-    // "Exif\0\0", then a TIFF header: byte order, 42, offset of the first directory (IFD0).
-    static const char kExif[] = {'E', 'x', 'i', 'f', 0, 0};
-    if (app1.size() < 6 + 8 || memcmp(app1.constData(), kExif, 6) != 0)
-        return 1;
-    const uchar *tiff = reinterpret_cast<const uchar *>(app1.constData()) + 6;
-    const qsizetype n = app1.size() - 6;
-    ByteView v{tiff, n, false};
-    if (tiff[0] == 'I' && tiff[1] == 'I')
-        v.little = true;
-    else if (!(tiff[0] == 'M' && tiff[1] == 'M'))
-        return 1;
-    quint16 magic = 0;
-    quint32 ifd = 0;
-    quint16 count = 0;
-    if (!v.u16(2, &magic) || magic != 42 || !v.u32(4, &ifd) || ifd > quint32(n) || !v.u16(ifd, &count))
-        return 1;
-    for (quint32 i = 0; i < count; ++i) {
-        const qsizetype entry = qsizetype(ifd) + 2 + qsizetype(i) * 12;
-        quint16 tag = 0, type = 0;
-        quint32 num = 0;
-        if (!v.u16(entry, &tag) || !v.u16(entry + 2, &type) || !v.u32(entry + 4, &num))
-            return 1;
-        if (tag != 0x0112)
-            continue;
-        quint16 value = 0;
-        if (type != 3 || num < 1 || !v.u16(entry + 8, &value)) // SHORT, stored in the entry
-            return 1;
-        return value >= 1 && value <= 8 ? value : 1;
-    }
-    return 1;
-}
-
-QImage apply_exif_orientation(const QImage &image, int orientation)
-{
-    if (orientation <= 1 || orientation > 8 || image.isNull())
-        return image;
-    QTransform t;
-    switch (orientation) {
-    case 2:
-        return image.mirrored(true, false);
-    case 3:
-        t.rotate(180);
-        return image.transformed(t);
-    case 4:
-        return image.mirrored(false, true);
-    case 5: // transpose: mirror, then rotate three quarter turns clockwise
-        t.rotate(270);
-        return image.mirrored(true, false).transformed(t);
-    case 6:
-        t.rotate(90);
-        return image.transformed(t);
-    case 7: // transverse: mirror, then rotate a quarter turn clockwise
-        t.rotate(90);
-        return image.mirrored(true, false).transformed(t);
-    case 8:
-        t.rotate(270);
-        return image.transformed(t);
-    }
-    return image;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -292,29 +187,19 @@ struct JpegResult {
     int scale = 8;
     bool damaged = false;
     bool scratch = false; // image is the thread's scratch picture
-    App1Reader app1;      // here, in the caller's frame, as it must survive the longjmp
+    bool cmyk = false;    // converted to sRGB row by row already
+    // Here, in the caller's frame, as they must survive the longjmp:
+    App1Reader app1;
+    QByteArray icc; // the APP2 colour profile, its chunks joined
+    std::unique_ptr<CmykToSrgb> cmykToSrgb;
 };
-
-void cmyk_row_to_rgb32(const JSAMPLE *in, QRgb *out, JDIMENSION width, bool inverted)
-{
-    for (JDIMENSION x = 0; x < width; ++x, in += 4) {
-        unsigned c = in[0], m = in[1], y = in[2], k = in[3];
-        if (!inverted) {
-            c = 255 - c;
-            m = 255 - m;
-            y = 255 - y;
-            k = 255 - k;
-        }
-        // Adobe writes inverted CMYK: a stored value is 255 minus the ink.
-        out[x] = qRgb(int(c * k / 255), int(m * k / 255), int(y * k / 255));
-    }
-}
 
 // Decodes into *out (which lives in the caller's frame, so nothing here needs to survive the
 // longjmp). Returns false on any libjpeg error or a data warning.
-bool decode_jpeg(const uchar *data, size_t size, QSize shown, const ShownSizeRule *rule, qint64 maxPixels,
-                 JpegResult *out)
+bool decode_jpeg(const uchar *data, size_t size, const DecodeRequest &request, JpegResult *out)
 {
+    const qint64 maxPixels = request.maxPixels;
+    QSize shown = request.shownSize;
     jpeg_decompress_struct cinfo;
     JpegError jerr;
     JpegProgress progress;
@@ -333,7 +218,14 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, const ShownSizeRul
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     cinfo.client_data = &out->app1;
     jpeg_set_marker_processor(&cinfo, JPEG_APP0 + 1, read_app1);
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
+    JOCTET *icc = nullptr;
+    unsigned int iccSize = 0;
+    if (jpeg_read_icc_profile(&cinfo, &icc, &iccSize)) {
+        out->icc = QByteArray(reinterpret_cast<const char *>(icc), qsizetype(iccSize));
+        free(icc);
+    }
 
     out->stored = QSize(int(cinfo.image_width), int(cinfo.image_height));
     if (cinfo.image_width == 0 || cinfo.image_height == 0 ||
@@ -349,8 +241,7 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, const ShownSizeRul
     // libjpeg refuses them before decoding instead of allocating without bound.
     cinfo.mem->max_memory_to_use = long(std::min<qint64>(maxPixels * 4 + (16 << 20), LONG_MAX));
     out->orientation = exif_orientation(out->app1.exif);
-    if (rule)
-        shown = (*rule)(out->orientation >= 5 ? out->stored.transposed() : out->stored);
+    shown = requested_size(request, oriented_size(out->stored, out->orientation));
     out->shown = shown;
     // The shown size is upright; compare it with the stored picture in stored orientation.
     if (shown.isValid() && out->orientation >= 5)
@@ -360,6 +251,7 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, const ShownSizeRul
     cinfo.scale_denom = 8;
 
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    out->cmyk = cmyk;
     if (cmyk)
         cinfo.out_color_space = JCS_CMYK;
     else
@@ -379,13 +271,15 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, const ShownSizeRul
     if (cmyk) {
         JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
                                                     cinfo.output_width * 4, 1);
-        const bool inverted = cinfo.saw_Adobe_marker;
+        // Adobe writes inverted CMYK: a stored value is 255 minus the ink.
+        out->cmykToSrgb = std::make_unique<CmykToSrgb>(out->icc, cinfo.saw_Adobe_marker);
         while (cinfo.output_scanline < cinfo.output_height) {
             const int y = int(cinfo.output_scanline);
-            if (jpeg_read_scanlines(&cinfo, row, 1) != 1)
+            if ((y % 64 == 0 && request.cancelled && request.cancelled()) ||
+                jpeg_read_scanlines(&cinfo, row, 1) != 1)
                 break;
-            cmyk_row_to_rgb32(row[0], reinterpret_cast<QRgb *>(out->image.scanLine(y)), cinfo.output_width,
-                              inverted);
+            out->cmykToSrgb->convertRow(row[0], reinterpret_cast<QRgb *>(out->image.scanLine(y)),
+                                        int(cinfo.output_width));
         }
     } else {
         // Scanlines go straight into the image's rows, several at a time.
@@ -394,6 +288,8 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, const ShownSizeRul
         const qsizetype bpl = out->image.bytesPerLine();
         while (cinfo.output_scanline < cinfo.output_height) {
             const JDIMENSION first = cinfo.output_scanline;
+            if (request.cancelled && request.cancelled())
+                break;
             const JDIMENSION n = std::min<JDIMENSION>(16, cinfo.output_height - first);
             for (JDIMENSION i = 0; i < n; ++i)
                 rows[i] = bits + qsizetype(first + i) * bpl;
@@ -408,22 +304,21 @@ bool decode_jpeg(const uchar *data, size_t size, QSize shown, const ShownSizeRul
     return complete;
 }
 
-LoadedPicture load_jpeg(const QByteArray &data, QSize shown, const ShownSizeRule *rule, qint64 maxPixels)
+LoadedPicture load_jpeg(const QByteArray &data, const DecodeRequest &request)
 {
     LoadedPicture result;
     result.kind = PictureKind::Jpeg;
     if (data.isEmpty())
         return result;
     JpegResult r;
-    if (!decode_jpeg(reinterpret_cast<const uchar *>(data.constData()), size_t(data.size()), shown, rule,
-                     maxPixels, &r))
+    if (!decode_jpeg(reinterpret_cast<const uchar *>(data.constData()), size_t(data.size()), request, &r))
         return result;
-    result.naturalSize = r.orientation >= 5 ? r.stored.transposed() : r.stored;
+    result.naturalSize = oriented_size(r.stored, r.orientation);
     result.jpegScaleEighths = r.scale;
-    shown = r.shown;
+    const QSize shown = r.shown;
     QImage image = std::move(r.image);
     if (shown.isValid()) {
-        const QSize storedShown = r.orientation >= 5 ? shown.transposed() : shown;
+        const QSize storedShown = oriented_size(shown, r.orientation);
         QImage decoded = std::move(image);
         if (shown.isEmpty())
             image = QImage();
@@ -434,66 +329,58 @@ LoadedPicture load_jpeg(const QByteArray &data, QSize shown, const ShownSizeRule
         if (r.scratch)
             give_back_scratch_image(std::move(decoded));
     }
+    if (!r.cmyk)
+        convert_icc_to_srgb(&image, r.icc);
     result.image = apply_exif_orientation(image, r.orientation);
     result.damaged = r.damaged;
     result.ok = true;
     return result;
 }
 
-// ---------------------------------------------------------------------------------------------
-// BMP, ICO and GIF
-
-QImage fit_to(const QImage &image, QSize shown)
-{
-    if (!shown.isValid())
-        return image;
-    if (shown.isEmpty())
-        return QImage();
-    if (image.size() == shown)
-        return image;
-    return image.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-}
-
-bool within(QSize s, qint64 maxPixels)
-{
-    return s.width() > 0 && s.height() > 0 && qint64(s.width()) * s.height() <= maxPixels;
-}
-
-LoadedPicture load_raster(const QByteArray &data, PictureKind kind, QSize shown, const ShownSizeRule *rule,
-                          bool middleFrame, qint64 maxPixels)
+// A still raster picture (BMP, ICO) at the requested size.
+LoadedPicture finish_raster(QImage image, PictureKind kind, const DecodeRequest &request, bool damaged)
 {
     LoadedPicture result;
     result.kind = kind;
-    if (data.isEmpty())
-        return result;
-    QImage image;
-    if (kind == PictureKind::Gif) {
-        GifDecoder gif;
-        int delay = 0;
-        if (gif.open(data, maxPixels) && gif.next(&image, &delay)) {
-            result.frameCount = gif.frameCount();
-            // Asked for the middle frame (frame count div 2), that one instead of the first.
-            for (int i = 0; middleFrame && i < gif.frameCount() / 2; ++i)
-                if (!gif.next(&image, &delay))
-                    image = QImage();
-        }
-    } else {
-        image = kind == PictureKind::Bmp ? decode_bmp(data, maxPixels, &result.damaged)
-                                         : decode_ico(data, maxPixels);
-    }
-    if (image.isNull() || !within(image.size(), maxPixels))
+    if (image.isNull() || !within_pixels(image.size(), request.maxPixels))
         return result;
     result.naturalSize = image.size();
-    if (rule)
-        shown = (*rule)(result.naturalSize);
+    result.frameCount = 1;
+    result.damaged = damaged;
     if (image.format() != QImage::Format_ARGB32_Premultiplied)
         image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-    result.image = fit_to(image, shown);
+    result.image = fit_to(image, requested_size(request, result.naturalSize));
     result.ok = true;
     return result;
 }
 
-LoadedPicture load_wmf(const QByteArray &data, QSize shown, const ShownSizeRule *rule, qint64 maxPixels)
+} // namespace
+
+LoadedPicture decode_jpeg_picture(const QByteArray &data, const DecodeRequest &request)
+{
+    return load_jpeg(data, request);
+}
+
+LoadedPicture decode_bmp_picture(const QByteArray &data, const DecodeRequest &request)
+{
+    bool damaged = false;
+    QImage image = data.isEmpty() ? QImage() : decode_bmp(data, request.maxPixels, &damaged);
+    return finish_raster(std::move(image), PictureKind::Bmp, request, damaged);
+}
+
+LoadedPicture decode_ico_picture(const QByteArray &data, const DecodeRequest &request)
+{
+    QImage image = data.isEmpty() ? QImage() : decode_ico(data, request.maxPixels);
+    return finish_raster(std::move(image), PictureKind::Ico, request, false);
+}
+
+LoadedPicture decode_gif_picture(const QByteArray &data, const DecodeRequest &request)
+{
+    GifDecoder gif;
+    return decode_animation_frame(gif, data, PictureKind::Gif, request);
+}
+
+LoadedPicture decode_wmf_picture(const QByteArray &data, const DecodeRequest &request)
 {
     LoadedPicture result;
     result.kind = PictureKind::Wmf;
@@ -501,52 +388,32 @@ LoadedPicture load_wmf(const QByteArray &data, QSize shown, const ShownSizeRule 
     if (!player.load(data))
         return result;
     result.naturalSize = player.naturalSize();
-    if (rule)
-        shown = rule->operator()(result.naturalSize);
-    QSize target = shown.isValid() ? shown : result.naturalSize;
+    result.frameCount = 1;
+    const QSize shown = requested_size(request, result.naturalSize);
+    const QSize target = shown.isValid() ? shown : result.naturalSize;
     if (target.isEmpty()) {
         result.ok = true;
         return result;
     }
-    if (!within(target, maxPixels))
+    if (!within_pixels(target, request.maxPixels))
         return result;
     result.image = player.render(target);
     result.ok = !result.image.isNull();
     return result;
 }
 
-} // namespace
-
 LoadedPicture load_picture(const QByteArray &data, PictureKind kind, QSize shownSize, qint64 maxPixels)
 {
     if (shownSize.isValid() && qint64(shownSize.width()) * shownSize.height() > maxPixels)
         shownSize = QSize(); // too big to hand out at once: the view scales the natural picture
-    switch (kind) {
-    case PictureKind::Jpeg:
-        return load_jpeg(data, shownSize, nullptr, maxPixels);
-    case PictureKind::Bmp:
-    case PictureKind::Ico:
-    case PictureKind::Gif:
-        return load_raster(data, kind, shownSize, nullptr, false, maxPixels);
-    case PictureKind::Wmf:
-        return load_wmf(data, shownSize, nullptr, maxPixels);
-    case PictureKind::Unknown:
-        break;
-    }
-    return LoadedPicture();
+    DecodeRequest request;
+    request.shownSize = shownSize;
+    request.maxPixels = maxPixels;
+    return decode_picture(data, kind, request);
 }
 
 namespace
 {
-
-// The bytes of a picture file of a known kind; empty when it cannot be read. Read, not mapped:
-// a file shortened by another program while mapped would crash us.
-QByteArray read_picture_file(const QString &path, PictureKind kind)
-{
-    if (kind == PictureKind::Unknown)
-        return {};
-    return read_whole_file(path);
-}
 
 LoadedPicture failed_load(PictureKind kind)
 {
@@ -557,63 +424,38 @@ LoadedPicture failed_load(PictureKind kind)
 
 } // namespace
 
+LoadedPicture load_picture(const QString &path, const DecodeRequest &request)
+{
+    // Read, not mapped: a file shortened by another program while mapped would crash us.
+    const PictureKind kind = picture_kind(path);
+    const QByteArray data = kind == PictureKind::Unknown ? QByteArray() : read_whole_file(path);
+    return data.isEmpty() ? failed_load(kind) : decode_picture(data, kind, request);
+}
+
 LoadedPicture load_picture(const QString &path, QSize shownSize)
 {
-    const PictureKind kind = picture_kind(path);
-    const QByteArray data = read_picture_file(path, kind);
-    return data.isEmpty() ? failed_load(kind) : load_picture(data, kind, shownSize);
+    DecodeRequest request;
+    if (!shownSize.isValid() || qint64(shownSize.width()) * shownSize.height() <= request.maxPixels)
+        request.shownSize = shownSize;
+    return load_picture(path, request);
 }
 
 LoadedPicture load_picture_sized(const QByteArray &data, PictureKind kind, const ShownSizeRule &rule,
                                  qint64 maxPixels)
 {
-    switch (kind) {
-    case PictureKind::Jpeg:
-        return load_jpeg(data, QSize(), &rule, maxPixels);
-    case PictureKind::Bmp:
-    case PictureKind::Ico:
-    case PictureKind::Gif:
-        return load_raster(data, kind, QSize(), &rule, true, maxPixels);
-    case PictureKind::Wmf:
-        return load_wmf(data, QSize(), &rule, maxPixels);
-    case PictureKind::Unknown:
-        break;
-    }
-    return LoadedPicture();
+    DecodeRequest request;
+    request.rule = &rule;
+    request.maxPixels = maxPixels;
+    request.middleFrame = true;
+    return decode_picture(data, kind, request);
 }
 
 LoadedPicture load_picture_sized(const QString &path, const ShownSizeRule &rule)
 {
-    const PictureKind kind = picture_kind(path);
-    const QByteArray data = read_picture_file(path, kind);
-    return data.isEmpty() ? failed_load(kind) : load_picture_sized(data, kind, rule);
-}
-
-// ---------------------------------------------------------------------------------------------
-// GIF animation
-
-// QMovie reads the frames through GifDecoder (registered under gif_movie_format()), so the
-// animation is composited the same way as the first frame.
-std::unique_ptr<QMovie> make_gif_movie(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return nullptr;
-    return make_gif_movie(file.readAll());
-}
-
-std::unique_ptr<QMovie> make_gif_movie(const QByteArray &data)
-{
-    auto movie = std::make_unique<QMovie>();
-    auto *buffer = new QBuffer(movie.get());
-    buffer->setData(gif_movie_data(data));
-    buffer->open(QIODevice::ReadOnly);
-    movie->setFormat(gif_movie_format());
-    movie->setDevice(buffer);
-    if (!movie->isValid())
-        return nullptr;
-    movie->setCacheMode(QMovie::CacheNone);
-    return movie;
+    DecodeRequest request;
+    request.rule = &rule;
+    request.middleFrame = true;
+    return load_picture(path, request);
 }
 
 } // namespace vorn

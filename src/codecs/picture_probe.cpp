@@ -14,9 +14,6 @@ namespace vorn
 namespace
 {
 
-// Only the markers up to the first scan are needed; an APP1 block is at most 64 KiB.
-constexpr qint64 kHeaderBytes = 256 * 1024;
-
 struct ProbeError {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
@@ -29,7 +26,8 @@ extern "C" void probe_fail(j_common_ptr cinfo)
 
 extern "C" void probe_quiet(j_common_ptr) {}
 
-// Returns the stored size and the EXIF orientation; false when the header cannot be read.
+} // namespace
+
 bool read_jpeg_header(const QByteArray &data, QSize *stored, int *orientation)
 {
     jpeg_decompress_struct cinfo;
@@ -65,21 +63,24 @@ bool read_jpeg_header(const QByteArray &data, QSize *stored, int *orientation)
     return true;
 }
 
-} // namespace
-
-QSize probe_picture_size(const QString &path)
+QSize probe_jpeg_size(const QByteArray &head)
 {
-    if (picture_kind(path) != PictureKind::Jpeg)
-        return QSize();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QSize();
-    const QByteArray head = file.read(kHeaderBytes);
     QSize stored;
     int orientation = 1;
     if (head.isEmpty() || !read_jpeg_header(head, &stored, &orientation) || stored.isEmpty())
         return QSize();
-    return orientation >= 5 ? stored.transposed() : stored;
+    return oriented_size(stored, orientation);
+}
+
+QSize probe_picture_size(const QString &path)
+{
+    const PictureProbe probe = picture_kind_info(picture_kind(path)).probe;
+    if (!probe)
+        return QSize();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QSize();
+    return probe(file.read(kProbeBytes));
 }
 
 } // namespace vorn

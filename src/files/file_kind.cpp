@@ -1,5 +1,7 @@
 #include "files/file_kind.h"
 
+#include "codecs/picture_kinds.h"
+
 #include <array>
 
 namespace vorn
@@ -13,9 +15,9 @@ struct KindRow {
     std::array<const char *, 9> extensions; // nullptr-padded
 };
 
-const std::array<KindRow, 4> kKinds = {{
-    {FileKind::Picture, {".jpg", ".jpeg", ".jpe", ".bmp", ".wmf", ".ico", ".gif"}},
-    // The described kinds, then the containers of today's videos.
+// Pictures come from the kind table of the decoders. Videos: the described kinds, then the
+// containers of today's videos.
+const std::array<KindRow, 3> kKinds = {{
     {FileKind::Video, {".mpg", ".mpeg", ".avi", ".mp4", ".m4v", ".mkv", ".webm", ".mov", ".wmv"}},
     {FileKind::Html, {".htm", ".html"}},
     {FileKind::Zip, {".zip"}},
@@ -37,6 +39,8 @@ FileKind file_kind(const QString &nameOrPath)
     const QString ext = file_extension(nameOrPath);
     if (ext.isEmpty())
         return FileKind::Other;
+    if (picture_kind(ext) != PictureKind::Unknown)
+        return FileKind::Picture;
     for (const KindRow &row : kKinds)
         for (const char *e : row.extensions)
             if (e && ext == QLatin1String(e))

@@ -927,15 +927,15 @@ void TstPictureLoader::gifFrames()
     QCOMPARE(p.naturalSize, QSize(2, 2));
     QCOMPARE(p.frameCount, 3);
     QCOMPARE(QColor(p.image.pixel(0, 0)), QColor(Qt::red));
-    auto movie = make_gif_movie(path);
+    auto movie = make_picture_movie(path, PictureKind::Gif);
     QVERIFY(movie);
     movie->setSpeed(250);
     QCOMPARE(movie->speed(), 250);
     QVERIFY(movie->jumpToNextFrame() && movie->jumpToNextFrame());
     QCOMPARE(movie->currentFrameNumber(), 1);
     QCOMPARE(QColor(movie->currentImage().pixel(1, 1)), QColor(Qt::blue));
-    QVERIFY(make_gif_movie(gif(2)));
-    QVERIFY(!make_gif_movie(QByteArray("GIF89a")));
+    QVERIFY(make_picture_movie(gif(2), PictureKind::Gif));
+    QVERIFY(!make_picture_movie(QByteArray("GIF89a"), PictureKind::Gif));
     // Played, the animation starts again after its last frame (the file loops forever).
     QCOMPARE(movie->loopCount(), -1);
     int changes = 0;
@@ -1017,7 +1017,7 @@ void TstPictureLoader::gifCompositing()
     QCOMPARE(p.frameCount, frames.size());
     QCOMPARE(gifLetters(p.image.convertToFormat(QImage::Format_ARGB32)), frames.first());
 
-    auto movie = make_gif_movie(data);
+    auto movie = make_picture_movie(data, PictureKind::Gif);
     QVERIFY(movie);
     QCOMPARE(movie->frameCount(), frames.size());
     for (int i = 0; i < frames.size(); ++i) {
@@ -1294,7 +1294,7 @@ void TstPictureLoader::gifDecodedForView()
     const DecodedPicture d = decode_for_view(path, QSize(5, 5));
     QVERIFY(d.picture.ok);
     QCOMPARE(d.picture.frameCount, 3);
-    QVERIFY(make_gif_movie(d.animation));
+    QVERIFY(make_picture_movie(d.animation, PictureKind::Gif));
     // A damaged frame fails the whole animation.
     writeFile(path, gif(3).left(40));
     QVERIFY(!decode_for_view(path, QSize()).picture.ok);

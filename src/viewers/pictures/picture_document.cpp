@@ -23,7 +23,8 @@ bool PictureDocument::wantsSharperDecode(QSize shownSize, QSize decoded, bool be
 {
     if (animated || path.isEmpty() || shownSize.isEmpty() || shownSize == decoded)
         return false;
-    return kind == PictureKind::Wmf || (kind == PictureKind::Jpeg && bestFit);
+    const PictureKindInfo &info = picture_kind_info(kind);
+    return info.vector || (info.reduced && bestFit);
 }
 
 } // namespace vorn

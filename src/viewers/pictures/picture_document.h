@@ -23,8 +23,8 @@ struct PictureDocument {
     bool frameOff = false;         // bt_shape is down
     bool backgroundActive = false; // the background tester covers the view
 
-    // Takes `file` as the current file: its kind, and whether it animates or is drawn
-    // transparently (metafiles and icons).
+    // Takes `file` as the current file: its kind, and whether it may animate or is drawn
+    // transparently (by the kind table).
     void setFile(const QString &file);
     // No file any more.
     void forget();
@@ -32,7 +32,7 @@ struct PictureDocument {
     // the view.
     bool frameVisible() const { return shown && !frameOff && !backgroundActive; }
     // A still picture shown at `shownSize` but decoded at `decoded` is worth decoding again at
-    // the shown size: metafiles always, JPEG under best fit.
+    // the shown size: drawings and metafiles always, kinds with a reduced decode under best fit.
     bool wantsSharperDecode(QSize shownSize, QSize decoded, bool bestFit) const;
 };
 

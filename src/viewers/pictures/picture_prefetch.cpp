@@ -1,5 +1,7 @@
 #include "viewers/pictures/picture_prefetch.h"
 
+#include "codecs/image_memory.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -8,19 +10,28 @@
 namespace vorn
 {
 
-DecodedPicture decode_for_view(const QString &path, QSize shownSize)
+DecodedPicture decode_for_view(const QString &path, QSize shownSize, const std::function<bool()> &cancelled)
 {
     DecodedPicture d{path, shownSize, {}, {}};
-    if (!is_animated_kind(picture_kind(path))) {
-        d.picture = load_picture(path, shownSize);
+    const PictureKind kind = picture_kind(path);
+    DecodeRequest request;
+    request.cancelled = cancelled;
+    // A GIF's first frame is checked at its natural size; too big a shown size is not handed
+    // out at once (the view scales the natural picture).
+    if (kind != PictureKind::Gif && shownSize.isValid() &&
+        qint64(shownSize.width()) * shownSize.height() <= request.maxPixels)
+        request.shownSize = shownSize;
+    if (!is_animated_kind(kind)) {
+        d.picture = load_picture(path, request);
         return d;
     }
-    // Every frame is checked first, so that a damaged animation is a failed load.
-    d.picture = load_picture(path);
-    QFile file(path);
-    if (d.picture.ok && file.open(QIODevice::ReadOnly))
-        d.animation = file.readAll();
-    if (d.animation.isEmpty())
+    // The frames are played from the file's bytes. A GIF always plays (as a movie of one frame
+    // when it has one); another kind plays when it holds more than one frame.
+    const QByteArray data = read_whole_file(path);
+    d.picture = decode_picture(data, kind, request);
+    if (d.picture.ok && (kind == PictureKind::Gif || d.picture.frameCount > 1))
+        d.animation = data;
+    if (kind == PictureKind::Gif && d.animation.isEmpty())
         d.picture.ok = false;
     return d;
 }
@@ -38,7 +49,7 @@ auto decodeWork(const QString &path, QSize shownSize)
             return DecodedPicture{path, shownSize, {}, {}};
         if (const PicturePrefetcher::DecodeHook hook = g_decodeHook.load())
             hook(path);
-        return decode_for_view(path, shownSize);
+        return decode_for_view(path, shownSize, [&t] { return t.cancelled(); });
     };
 }
 

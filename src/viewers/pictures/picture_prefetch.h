@@ -11,22 +11,25 @@
 #include <QDateTime>
 #include <QObject>
 #include <QThreadPool>
+#include <functional>
 #include <optional>
 
 namespace vorn
 {
 
-// One decoded request: the still picture at the asked size, or for a GIF its first frame after
-// every frame was checked, with the file's bytes for the animation.
+// One decoded request: the still picture at the asked size, or for an animation its first frame
+// with the file's bytes for the movie.
 struct DecodedPicture {
     QString path;
     QSize shownSize;
     LoadedPicture picture;
-    QByteArray animation; // GIF only
+    QByteArray animation; // empty for a still picture
 };
 
-// Decodes `path` for `shownSize` (see load_picture); a GIF is checked whole at natural size.
-DecodedPicture decode_for_view(const QString &path, QSize shownSize);
+// Decodes `path` for `shownSize` (see load_picture); a GIF at natural size. `cancelled` is
+// polled where the decoder allows and stops the decode.
+DecodedPicture decode_for_view(const QString &path, QSize shownSize,
+                               const std::function<bool()> &cancelled = {});
 
 class PicturePrefetcher : public QObject
 {

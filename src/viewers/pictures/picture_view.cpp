@@ -222,6 +222,8 @@ void PictureView::present(const DecodedPicture &decoded)
     if (!ctx_.slideshowRunning())
         trb_1_->setEnabled(doc_.factor == 1);
     doc_.setFile(decoded.path);
+    // A file of a kind that may animate plays when it holds an animation; else it shows still.
+    doc_.animated = doc_.animated && !decoded.animation.isEmpty();
     viewport_->still()->setTransparent(doc_.transparent);
     const LoadedPicture &pic = decoded.picture;
     if (!pic.ok || pic.naturalSize.isEmpty()) {
@@ -234,7 +236,7 @@ void PictureView::present(const DecodedPicture &decoded)
     if (!doc_.animated) {
         viewport_->still()->setImage(pic.image);
     } else {
-        std::unique_ptr<QMovie> movie = make_gif_movie(decoded.animation);
+        std::unique_ptr<QMovie> movie = make_picture_movie(decoded.animation, doc_.kind);
         if (!movie) {
             loadFailed(decoded.path);
             return;
@@ -269,8 +271,9 @@ void PictureView::loadFailed(const QString &path)
 
 QSize PictureView::shownSizeFor(const QString &path) const
 {
-    // Only under best fit is a picture shown smaller than it is; JPEG then decodes scaled.
-    if (!tools_->bt_bestfit->isChecked() || picture_kind(path) != PictureKind::Jpeg)
+    // Only under best fit is a picture shown smaller than it is; kinds with a cheaper reduced
+    // decode (JPEG's scaled decoding, ...) then decode at the fitted size.
+    if (!tools_->bt_bestfit->isChecked() || !picture_kind_info(picture_kind(path)).reduced)
         return QSize();
     const QSize natural = probe_picture_size(path);
     if (!natural.isValid())

@@ -1,0 +1,19 @@
+// Feeds arbitrary bytes to the JPEG XL decoder, fitted (the 1/8 image where small enough) and at full size.
+#include "codecs/jxl_decoder.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    // A low pixel guard keeps huge claimed sizes from exhausting the fuzzer's memory.
+    vorn::DecodeRequest fitted;
+    fitted.shownSize = QSize(64, 48);
+    fitted.maxPixels = qint64(1) << 22;
+    vorn::decode_jxl(bytes, fitted);
+    vorn::DecodeRequest full;
+    full.maxPixels = qint64(1) << 20;
+    vorn::decode_jxl(bytes, full);
+    return 0;
+}

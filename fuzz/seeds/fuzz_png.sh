@@ -1,0 +1,17 @@
+#!/bin/bash
+# Seeds for fuzz_png, made with ImageMagick: every colour type and depth, interlacing, colour
+# chunks. Usage: fuzz_png.sh <folder>
+set -euo pipefail
+out=$1
+mkdir -p "$out"
+cd "$out"
+convert -size 16x12 gradient:red-blue -alpha off PNG24:rgb8.png
+convert -size 16x12 gradient:red-none PNG32:rgba8.png
+convert -size 16x12 gradient:red-blue -alpha off PNG48:rgb16.png
+convert -size 16x12 gradient:red-none PNG64:rgba16.png
+convert -size 16x12 gradient:red-blue PNG8:palette.png
+convert -size 16x12 gradient:white-black -type Bilevel PNG:gray1.png
+convert -size 16x12 gradient:white-black -define png:color-type=0 PNG:gray8.png
+convert -size 16x12 gradient:white-none -define png:color-type=4 PNG:grayalpha.png
+convert -size 16x12 gradient:red-blue -interlace PNG PNG32:interlaced.png
+convert -size 16x12 gradient:red-blue -gamma 1.0 -define png:include-chunk=gAMA,cHRM PNG24:gamma.png

@@ -1,0 +1,17 @@
+#!/bin/bash
+# Seeds for fuzz_tiff, made with ImageMagick and tiffcp: compressions, tiles, planes, pages,
+# depths, CMYK and orientation. Usage: fuzz_tiff.sh <folder>
+set -euo pipefail
+out=$1
+mkdir -p "$out"
+cd "$out"
+convert -size 16x12 gradient:red-blue -depth 8 -compress None rgb.tif
+convert -size 16x12 gradient:red-none -compress LZW rgba.tif
+convert -size 16x12 gradient:white-black -colorspace Gray -depth 16 -compress Zip gray16.tif
+convert -size 16x12 gradient:red-blue -colorspace CMYK -compress None cmyk.tif
+convert -size 16x12 gradient:red-blue -compress JPEG jpeg.tif
+convert -size 16x12 gradient:red-blue -orient RightTop -compress RLE oriented.tif
+convert -size 16x12 gradient:red-blue -size 8x8 gradient:green-yellow -compress LZW pages.tif
+tiffcp -t -w 16 -l 16 rgb.tif tiled.tif
+tiffcp -p separate rgb.tif planes.tif
+tiffcp -c lzw:2 rgb.tif predictor.tif

@@ -1,0 +1,240 @@
+#include "codecs/heif_decoder.h"
+
+#include "codecs/decoded_picture.h"
+#include "codecs/picture_colour.h"
+#include "codecs/picture_kinds.h"
+
+#include <libheif/heif.h>
+
+#include <memory>
+#include <vector>
+
+namespace vorn
+{
+
+namespace
+{
+
+// Wider or taller images are refused by the library before it reads their data.
+constexpr int kMaxHeifSide = 32768;
+
+struct HeifFree {
+    void operator()(heif_context *c) const { heif_context_free(c); }
+    void operator()(heif_image_handle *h) const { heif_image_handle_release(h); }
+    void operator()(heif_image *i) const { heif_image_release(i); }
+    void operator()(heif_decoding_options *o) const { heif_decoding_options_free(o); }
+};
+template <class T> using HeifPtr = std::unique_ptr<T, HeifFree>;
+
+QSize shown_size_of(const heif_image_handle *handle)
+{
+    return QSize(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle));
+}
+
+// The size the decoder allocates for an image (before its transforms) and the size it shows
+// (after them), both within the limit.
+bool handle_within_limit(const heif_image_handle *handle, qint64 maxPixels)
+{
+    const QSize coded(heif_image_handle_get_ispe_width(handle), heif_image_handle_get_ispe_height(handle));
+    return within_pixels(coded, maxPixels) && within_pixels(shown_size_of(handle), maxPixels);
+}
+
+// The file's thumbnail of the primary image that is at least `shown` and has its proportions
+// (to a pixel), the smallest of them; null when none is.
+HeifPtr<heif_image_handle> fitting_thumbnail(const heif_image_handle *primary, QSize shown, qint64 maxPixels)
+{
+    HeifPtr<heif_image_handle> best;
+    const int count = heif_image_handle_get_number_of_thumbnails(primary);
+    if (count <= 0 || !shown.isValid())
+        return best;
+    std::vector<heif_item_id> ids(size_t(std::min(count, 16)));
+    const int n = heif_image_handle_get_list_of_thumbnail_IDs(primary, ids.data(), int(ids.size()));
+    const QSize full = shown_size_of(primary);
+    for (int i = 0; i < n; ++i) {
+        heif_image_handle *raw = nullptr;
+        if (heif_image_handle_get_thumbnail(primary, ids[size_t(i)], &raw).code != heif_error_Ok)
+            continue;
+        HeifPtr<heif_image_handle> thumb(raw);
+        const QSize size = shown_size_of(thumb.get());
+        const bool proportional =
+            std::abs(qint64(size.width()) * full.height() - qint64(size.height()) * full.width()) <=
+            std::max(full.width(), full.height());
+        if (proportional && size.width() >= shown.width() && size.height() >= shown.height() &&
+            handle_within_limit(thumb.get(), maxPixels) &&
+            (!best || size.width() < shown_size_of(best.get()).width()))
+            best = std::move(thumb);
+    }
+    return best;
+}
+
+// The colour an image declares: a profile, or coded primaries and transfer (2: unspecified).
+struct HeifColour {
+    QByteArray icc;
+    int primaries = 2;
+    int transfer = 2;
+    bool declared() const { return !icc.isEmpty() || primaries != 2 || transfer != 2; }
+};
+
+HeifColour colour_of(const heif_image_handle *handle)
+{
+    HeifColour colour;
+    switch (heif_image_handle_get_color_profile_type(handle)) {
+    case heif_color_profile_type_nclx: {
+        heif_color_profile_nclx *nclx = nullptr;
+        if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code == heif_error_Ok && nclx) {
+            colour.primaries = int(nclx->color_primaries);
+            colour.transfer = int(nclx->transfer_characteristics);
+        }
+        heif_nclx_color_profile_free(nclx);
+        break;
+    }
+    case heif_color_profile_type_rICC:
+    case heif_color_profile_type_prof: {
+        const size_t size = heif_image_handle_get_raw_color_profile_size(handle);
+        if (size == 0 || size > (size_t(1) << 24))
+            break;
+        colour.icc.resize(qsizetype(size));
+        if (heif_image_handle_get_raw_color_profile(handle, colour.icc.data()).code != heif_error_Ok)
+            colour.icc.clear();
+        break;
+    }
+    default:
+        break;
+    }
+    return colour;
+}
+
+bool is_hdr_transfer(int transfer)
+{
+    return transfer == heif_transfer_characteristic_ITU_R_BT_2100_0_PQ ||
+           transfer == heif_transfer_characteristic_ITU_R_BT_2100_0_HLG;
+}
+
+// An HDR picture's samples (10 or 12 bits in 16-bit little-endian words) spread over 16 bits,
+// so that its transfer is mapped with all its precision.
+QImage deep_image(const uint8_t *plane, int stride, QSize size, int bits, bool alpha)
+{
+    QImage image(size, alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64);
+    if (image.isNull() || bits <= 8 || bits > 16)
+        return QImage();
+    const int channels = alpha ? 4 : 3;
+    for (int y = 0; y < size.height(); ++y) {
+        const uint8_t *in = plane + qsizetype(y) * stride;
+        auto *out = reinterpret_cast<quint16 *>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x, out += 4) {
+            for (int c = 0; c < 4; ++c) {
+                if (c == channels) {
+                    out[c] = 0xffff;
+                    continue;
+                }
+                const unsigned v = unsigned(in[0] | in[1] << 8) & ((1u << bits) - 1);
+                in += 2;
+                out[c] = quint16(v << (16 - bits) | v >> (2 * bits - 16));
+            }
+        }
+    }
+    return image;
+}
+
+} // namespace
+
+QSize probe_heif_size(const QByteArray &head)
+{
+    HeifPtr<heif_context> context(heif_context_alloc());
+    heif_image_handle *raw = nullptr;
+    if (!context ||
+        heif_context_read_from_memory_without_copy(context.get(), head.constData(), size_t(head.size()),
+                                                   nullptr)
+                .code != heif_error_Ok ||
+        heif_context_get_primary_image_handle(context.get(), &raw).code != heif_error_Ok)
+        return QSize();
+    HeifPtr<heif_image_handle> primary(raw);
+    const QSize size = shown_size_of(primary.get());
+    return size.width() > 0 && size.height() > 0 ? size : QSize();
+}
+
+LoadedPicture decode_heif(const QByteArray &data, const DecodeRequest &req)
+{
+    LoadedPicture result;
+    result.kind = PictureKind::Heif;
+    if (data.isEmpty())
+        return result;
+    HeifPtr<heif_context> context(heif_context_alloc());
+    if (!context)
+        return result;
+    heif_context_set_maximum_image_size_limit(context.get(),
+                                              int(std::min<qint64>(req.maxPixels, kMaxHeifSide)));
+    heif_image_handle *raw = nullptr;
+    if (heif_context_read_from_memory_without_copy(context.get(), data.constData(), size_t(data.size()),
+                                                   nullptr)
+                .code != heif_error_Ok ||
+        heif_context_get_primary_image_handle(context.get(), &raw).code != heif_error_Ok)
+        return result;
+    HeifPtr<heif_image_handle> primary(raw);
+    if (!handle_within_limit(primary.get(), req.maxPixels))
+        return result;
+    // The library reports and decodes the image with its transforms applied: this is upright.
+    result.naturalSize = shown_size_of(primary.get());
+    result.frameCount = 1;
+    const QSize shown = requested_size(req, result.naturalSize);
+    if (shown.isValid() && shown.isEmpty()) {
+        result.ok = true;
+        return result;
+    }
+    if (is_cancelled(req))
+        return result;
+    HeifPtr<heif_image_handle> thumbnail = fitting_thumbnail(primary.get(), shown, req.maxPixels);
+    const heif_image_handle *source = thumbnail ? thumbnail.get() : primary.get();
+    const bool alpha = heif_image_handle_has_alpha_channel(source);
+    HeifColour colour = colour_of(source);
+    if (!colour.declared())
+        colour = colour_of(primary.get());
+    // HDR pictures keep their depth until their transfer is mapped; the rest become 8 bits.
+    const bool deep = colour.icc.isEmpty() && is_hdr_transfer(colour.transfer) &&
+                      heif_image_handle_get_luma_bits_per_pixel(source) > 8;
+    HeifPtr<heif_decoding_options> options(heif_decoding_options_alloc());
+    options->ignore_transformations = 0;
+    options->convert_hdr_to_8bit = deep ? 0 : 1;
+    const heif_chroma chroma =
+        deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
+             : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
+    heif_image *decoded = nullptr;
+    if (heif_decode_image(source, &decoded, heif_colorspace_RGB, chroma, options.get()).code != heif_error_Ok)
+        return result;
+    HeifPtr<heif_image> image(decoded);
+    int stride = 0;
+    const uint8_t *plane = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+    const QSize size(heif_image_get_width(image.get(), heif_channel_interleaved),
+                     heif_image_get_height(image.get(), heif_channel_interleaved));
+    const int bits = heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved);
+    if (!plane || size != shown_size_of(source) || is_cancelled(req) || (deep ? bits <= 8 : bits != 8))
+        return result;
+    QImage picture;
+    if (deep) {
+        picture = fit_to(deep_image(plane, stride, size, bits, alpha), shown);
+    } else {
+        const QImage::Format format = !alpha ? QImage::Format_RGB888
+                                      : heif_image_handle_is_premultiplied_alpha(source)
+                                          ? QImage::Format_RGBA8888_Premultiplied
+                                          : QImage::Format_RGBA8888;
+        // The plane belongs to the library's image: scaling or converting makes the picture's own.
+        const QImage view(plane, size.width(), size.height(), stride, format);
+        picture =
+            shown.isValid() && shown != size
+                ? fit_to(view, shown)
+                : view.convertToFormat(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    }
+    image.reset();
+    if (picture.isNull())
+        return result;
+    if (!colour.icc.isEmpty())
+        convert_icc_to_srgb(&picture, colour.icc);
+    else
+        convert_cicp_to_srgb(&picture, colour.primaries, colour.transfer);
+    to_display_format(&picture, alpha);
+    result.image = picture;
+    result.ok = !result.image.isNull();
+    return result;
+}
+
+} // namespace vorn

@@ -1,0 +1,20 @@
+// JPEG XL pictures through libjxl: upright by the library's own orientation, asked for in sRGB
+// where the codestream lets the library choose (else its colour profile is converted), 8 bits
+// whatever the depth, alpha kept; a fitted view or thumbnail far smaller than the picture uses
+// the 1/8 (DC) image of progressive codestreams. Animations give their first frame (or the
+// middle one when asked) and their frame count. The data goes to the library in steps, so a
+// cancel is seen between them.
+#pragma once
+
+#include "codecs/picture_types.h"
+
+#include <QByteArray>
+
+namespace vorn
+{
+
+LoadedPicture decode_jxl(const QByteArray &data, const DecodeRequest &req);
+// The natural (upright) size from the first bytes of a file; invalid when they do not tell.
+QSize probe_jxl_size(const QByteArray &head);
+
+} // namespace vorn

@@ -1,0 +1,24 @@
+// Camera RAW files (CR2, CR3, NEF, ARW, DNG, ORF, RAF, RW2 and the other kinds LibRaw reads).
+// A shown size smaller than the picture takes the camera's embedded preview when it is large
+// enough, else a development at half size; the natural size is a full development into sRGB
+// with the camera's white balance. The RAW flip is applied once, in either case.
+#pragma once
+
+#include "codecs/picture_types.h"
+
+#include <QByteArray>
+
+namespace vorn
+{
+
+LoadedPicture decode_raw(const QByteArray &data, const DecodeRequest &req);
+
+// The natural (upright) size from the head of a RAW file (its directories); invalid when the
+// head does not tell.
+QSize probe_raw_size(const QByteArray &head);
+
+// The EXIF orientation (1..8) of LibRaw's flip bits (1: mirrored left-right, 2: upside down,
+// 4: rows and columns swapped, applied after the mirrors).
+int orientation_of_raw_flip(int flip);
+
+} // namespace vorn

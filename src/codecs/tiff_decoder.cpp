@@ -1,0 +1,375 @@
+#include "codecs/tiff_decoder.h"
+
+#include "codecs/image_memory.h"
+#include "codecs/picture_colour.h"
+#include "codecs/picture_kinds.h"
+#include "codecs/picture_orientation.h"
+
+#include <QPainter>
+
+#include <cstdarg>
+#include <cstring>
+#include <tiffio.h>
+#include <vector>
+
+namespace vorn
+{
+
+namespace
+{
+
+// No single allocation of libtiff (a strip, a tile, a tag's values) is larger than this.
+constexpr tmsize_t kMaxTiffAlloc = tmsize_t(256) << 20;
+// Directories beyond this are not looked at.
+constexpr int kMaxDirectories = 4096;
+// Rows decoded between two looks at the cancel flag.
+constexpr int kBandRows = 256;
+
+struct Source {
+    const char *data;
+    toff_t size;
+    toff_t at = 0;
+};
+
+extern "C" tmsize_t tiff_read(thandle_t h, void *buf, tmsize_t n)
+{
+    auto *s = static_cast<Source *>(h);
+    if (n <= 0 || s->at >= s->size)
+        return 0;
+    const tmsize_t k = tmsize_t(std::min<toff_t>(toff_t(n), s->size - s->at));
+    memcpy(buf, s->data + s->at, size_t(k));
+    s->at += toff_t(k);
+    return k;
+}
+
+extern "C" tmsize_t tiff_write(thandle_t, void *, tmsize_t)
+{
+    return 0;
+}
+
+extern "C" toff_t tiff_seek(thandle_t h, toff_t off, int whence)
+{
+    auto *s = static_cast<Source *>(h);
+    toff_t base = whence == SEEK_CUR ? s->at : whence == SEEK_END ? s->size : 0;
+    if (off > std::numeric_limits<toff_t>::max() - base)
+        return toff_t(-1);
+    s->at = base + off;
+    return s->at;
+}
+
+extern "C" int tiff_close(thandle_t)
+{
+    return 0;
+}
+
+extern "C" toff_t tiff_size(thandle_t h)
+{
+    return static_cast<Source *>(h)->size;
+}
+
+extern "C" int tiff_map(thandle_t h, void **base, toff_t *size)
+{
+    auto *s = static_cast<Source *>(h);
+    *base = const_cast<char *>(s->data); // read-only: the file is opened for reading
+    *size = s->size;
+    return 1;
+}
+
+extern "C" void tiff_unmap(thandle_t, void *, toff_t) {}
+
+// Messages of this file only; returning 1 keeps libtiff's global handlers (which print) out.
+extern "C" int tiff_message(TIFF *, void *, const char *, const char *, va_list)
+{
+    return 1;
+}
+
+struct Tiff {
+    Source src;
+    TIFF *tif = nullptr;
+    explicit Tiff(const QByteArray &data) : src{data.constData(), toff_t(data.size())}
+    {
+        TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
+        TIFFOpenOptionsSetMaxSingleMemAlloc(options, kMaxTiffAlloc);
+        TIFFOpenOptionsSetErrorHandlerExtR(options, tiff_message, nullptr);
+        TIFFOpenOptionsSetWarningHandlerExtR(options, tiff_message, nullptr);
+        if (!data.isEmpty())
+            tif = TIFFClientOpenExt("picture", "rm", &src, tiff_read, tiff_write, tiff_seek, tiff_close,
+                                    tiff_size, tiff_map, tiff_unmap, options);
+        TIFFOpenOptionsFree(options);
+    }
+    ~Tiff()
+    {
+        if (tif)
+            TIFFClose(tif);
+    }
+    Tiff(const Tiff &) = delete;
+    Tiff &operator=(const Tiff &) = delete;
+};
+
+struct Directory {
+    tdir_t index;
+    QSize size; // as stored
+    bool reduced;
+};
+
+struct Page {
+    Directory main;
+    std::vector<Directory> reduced; // smaller versions of the page
+};
+
+std::vector<Page> read_pages(TIFF *tif)
+{
+    std::vector<Page> pages;
+    tdir_t index = 0;
+    do {
+        uint32_t w = 0, h = 0, subfile = 0;
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+        TIFFGetField(tif, TIFFTAG_SUBFILETYPE, &subfile);
+        const Directory d{index,
+                          QSize(int(std::min<uint32_t>(w, INT_MAX)), int(std::min<uint32_t>(h, INT_MAX))),
+                          (subfile & FILETYPE_REDUCEDIMAGE) != 0};
+        if (!d.size.isEmpty()) {
+            if (!d.reduced || pages.empty()) // a reduced page before any other is the page
+                pages.push_back(Page{d, {}});
+            else if (!pages.empty())
+                pages.back().reduced.push_back(d);
+        }
+        ++index;
+    } while (index < kMaxDirectories && TIFFReadDirectory(tif));
+    return pages;
+}
+
+int orientation_of(TIFF *tif)
+{
+    uint16_t o = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &o);
+    return o >= 1 && o <= 8 ? o : 1;
+}
+
+QByteArray icc_of(TIFF *tif)
+{
+    uint32_t size = 0;
+    void *profile = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &size, &profile) && profile && size > 0)
+        return QByteArray(static_cast<const char *>(profile), qsizetype(size));
+    return {};
+}
+
+bool is_cancelled(const DecodeRequest &request)
+{
+    return request.cancelled && request.cancelled();
+}
+
+// 8-bit contiguous CMYK strips, through the profile.
+QImage read_cmyk(TIFF *tif, QSize size, const QByteArray &icc, const DecodeRequest &request)
+{
+    std::vector<uchar> row(size_t(TIFFScanlineSize(tif)));
+    if (row.size() < size_t(size.width()) * 4)
+        return {};
+    QImage image = large_image(size.width(), size.height(), QImage::Format_RGB32);
+    if (image.isNull())
+        return {};
+    const CmykToSrgb convert(icc, false);
+    for (int y = 0; y < size.height(); ++y) {
+        if ((y % kBandRows == 0 && is_cancelled(request)) ||
+            TIFFReadScanline(tif, row.data(), uint32_t(y)) < 0)
+            return {};
+        convert.convertRow(row.data(), reinterpret_cast<QRgb *>(image.scanLine(y)), size.width());
+    }
+    return image;
+}
+
+// The current directory as stored (before orientation), in sRGB, premultiplied.
+QImage read_directory(TIFF *tif, QSize size, const DecodeRequest &request)
+{
+    if (!within_pixels(size, request.maxPixels))
+        return {};
+    const QByteArray icc = icc_of(tif);
+    uint16_t photometric = 0, bits = 0, samples = 0, planar = PLANARCONFIG_CONTIG, inkset = INKSET_CMYK;
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inkset);
+    if (photometric == PHOTOMETRIC_SEPARATED && inkset == INKSET_CMYK && bits == 8 && samples == 4 &&
+        planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(tif) && !icc.isEmpty())
+        return read_cmyk(tif, size, icc, request);
+
+    char message[1024];
+    if (!TIFFRGBAImageOK(tif, message))
+        return {};
+    TIFFRGBAImage img;
+    if (!TIFFRGBAImageBegin(&img, tif, 0, message))
+        return {};
+    img.req_orientation = img.orientation; // as stored: turned upright afterwards, all 8 alike
+    // libtiff writes R, G, B, A bytes, alpha premultiplied.
+    QImage image =
+        large_image(size.width(), size.height(),
+                    QSysInfo::ByteOrder == QSysInfo::LittleEndian ? QImage::Format_RGBA8888_Premultiplied
+                                                                  : QImage::Format_ARGB32_Premultiplied);
+    bool ok = !image.isNull() && image.bytesPerLine() == qsizetype(size.width()) * 4;
+    for (int y = 0; ok && y < size.height(); y += kBandRows) {
+        if (is_cancelled(request)) {
+            ok = false;
+            break;
+        }
+        img.row_offset = y;
+        const int rows = std::min(kBandRows, size.height() - y);
+        ok = TIFFRGBAImageGet(&img, reinterpret_cast<uint32_t *>(image.scanLine(y)), uint32_t(size.width()),
+                              uint32_t(rows)) != 0;
+    }
+    TIFFRGBAImageEnd(&img);
+    if (!ok)
+        return {};
+    if (QSysInfo::ByteOrder == QSysInfo::BigEndian) // ABGR words: swap to ARGB
+        image = image.rgbSwapped();
+    const bool alpha = samples > 3 || (samples == 2 && photometric <= PHOTOMETRIC_MINISBLACK);
+    image.convertTo(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    if (photometric != PHOTOMETRIC_SEPARATED)
+        convert_icc_to_srgb(&image, icc);
+    return image;
+}
+
+// The directory to decode for a page at the shown size (upright; invalid: natural): the
+// smallest reduced page still at least that size, else the page itself.
+Directory pick(const Page &page, QSize storedShown)
+{
+    Directory best = page.main;
+    if (!storedShown.isValid() || storedShown.isEmpty())
+        return best;
+    for (const Directory &d : page.reduced) {
+        if (d.size.width() >= storedShown.width() && d.size.height() >= storedShown.height() &&
+            qint64(d.size.width()) * d.size.height() < qint64(best.size.width()) * best.size.height())
+            best = d;
+    }
+    return best;
+}
+
+// One page, upright, at the requested size; the natural size set in *result.
+bool decode_page(TIFF *tif, const Page &page, const DecodeRequest &request, LoadedPicture *result)
+{
+    if (!TIFFSetDirectory(tif, page.main.index))
+        return false;
+    const int orientation = orientation_of(tif);
+    result->naturalSize = oriented_size(page.main.size, orientation);
+    if (!within_pixels(page.main.size, request.maxPixels))
+        return false;
+    const QSize shown = requested_size(request, result->naturalSize);
+    if (shown.isValid() && shown.isEmpty())
+        return true; // ok without an image
+    const Directory d = pick(page, oriented_size(shown, orientation));
+    if (d.index != page.main.index && !TIFFSetDirectory(tif, d.index))
+        return false;
+    QImage image = read_directory(tif, d.size, request);
+    if (image.isNull())
+        return false;
+    image = apply_exif_orientation(image, orientation);
+    result->image =
+        fit_to(image, shown.isValid() ? shown : (d.size == page.main.size ? QSize() : result->naturalSize));
+    return !result->image.isNull();
+}
+
+class TiffPages : public AnimationDecoder
+{
+  public:
+    bool open(const QByteArray &data, qint64 maxPixels) override
+    {
+        data_ = data;
+        tiff_ = std::make_unique<Tiff>(data_);
+        if (!tiff_->tif)
+            return false;
+        pages_ = read_pages(tiff_->tif);
+        maxPixels_ = maxPixels;
+        if (pages_.empty() || !TIFFSetDirectory(tiff_->tif, pages_[0].main.index))
+            return false;
+        size_ = oriented_size(pages_[0].main.size, orientation_of(tiff_->tif));
+        return within_pixels(size_, maxPixels);
+    }
+    QSize size() const override { return size_; }
+    int frameCount() const override { return int(pages_.size()); }
+    int loopCount() const override { return -1; }
+    int currentFrame() const override { return frame_; }
+    bool next(QImage *frame, int *delayMs) override
+    {
+        if (!tiff_ || frame_ + 1 >= frameCount())
+            return false;
+        ++frame_;
+        DecodeRequest request;
+        request.maxPixels = maxPixels_;
+        LoadedPicture page;
+        if (!decode_page(tiff_->tif, pages_[size_t(frame_)], request, &page))
+            return false;
+        *delayMs = kTiffPageMs;
+        if (page.image.size() == size_) {
+            *frame = page.image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            return true;
+        }
+        // Another size than the first page: fitted into it, centred.
+        QImage canvas(size_, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::transparent);
+        const QSize fitted = page.image.size().scaled(size_, Qt::KeepAspectRatio);
+        QPainter p(&canvas);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(
+            QRect(QPoint((size_.width() - fitted.width()) / 2, (size_.height() - fitted.height()) / 2),
+                  fitted),
+            page.image);
+        p.end();
+        *frame = canvas;
+        return true;
+    }
+    void rewind() override { frame_ = -1; }
+
+  private:
+    QByteArray data_;
+    std::unique_ptr<Tiff> tiff_;
+    std::vector<Page> pages_;
+    QSize size_;
+    qint64 maxPixels_ = kMaxPicturePixels;
+    int frame_ = -1;
+};
+
+} // namespace
+
+LoadedPicture decode_tiff_picture(const QByteArray &data, const DecodeRequest &request)
+{
+    LoadedPicture result;
+    result.kind = PictureKind::Tiff;
+    Tiff tiff(data);
+    if (!tiff.tif)
+        return result;
+    const std::vector<Page> pages = read_pages(tiff.tif);
+    if (pages.empty())
+        return result;
+    result.frameCount = int(pages.size());
+    const size_t page = request.middleFrame ? pages.size() / 2 : 0;
+    if (is_cancelled(request) || !decode_page(tiff.tif, pages[page], request, &result)) {
+        result.image = QImage();
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+QSize probe_tiff_size(const QByteArray &head)
+{
+    Tiff tiff(head);
+    if (!tiff.tif)
+        return {};
+    uint32_t w = 0, h = 0, subfile = 0;
+    if (!TIFFGetField(tiff.tif, TIFFTAG_IMAGEWIDTH, &w) || !TIFFGetField(tiff.tif, TIFFTAG_IMAGELENGTH, &h) ||
+        w == 0 || h == 0 || w > INT_MAX || h > INT_MAX)
+        return {};
+    TIFFGetField(tiff.tif, TIFFTAG_SUBFILETYPE, &subfile);
+    if (subfile & FILETYPE_REDUCEDIMAGE)
+        return {};
+    return oriented_size(QSize(int(w), int(h)), orientation_of(tiff.tif));
+}
+
+std::unique_ptr<AnimationDecoder> make_tiff_pages()
+{
+    return std::make_unique<TiffPages>();
+}
+
+} // namespace vorn
