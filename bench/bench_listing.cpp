@@ -1,5 +1,6 @@
 // Listing a folder of 100,000 files into the file list model, against `ls -1` on the same
-// folder: time to the first screenful and the memory the listing adds.
+// folder (which reads, sorts and prints every name): time to the first screenful and the
+// memory the listing adds.
 #include "files/file_list_model.h"
 #include "files/masks.h"
 
@@ -52,13 +53,24 @@ int main(int argc, char **argv)
             QElapsedTimer t;
             t.start();
             QEventLoop loop;
+            // The first screenful: the moment the model holds the rows a list view asks for
+            // first, and has given them out.
+            double screenful = -1;
+            const auto look = [&] {
+                if (screenful >= 0 || model.rowCount() < 40)
+                    return;
+                for (int r = 0; r < 40; ++r)
+                    (void)model.data(model.index(r, 0), Qt::DisplayRole);
+                screenful = t.nsecsElapsed() / 1e6;
+            };
+            QObject::connect(&model, &FileListModel::modelReset, &loop, look);
+            QObject::connect(&model, &FileListModel::rowsInserted, &loop, look);
             QObject::connect(&model, &FileListModel::listed, &loop, &QEventLoop::quit);
             model.setFolder(dir, accept);
             loop.exec();
-            // The first screenful: the rows a list view asks for first.
-            for (int r = 0; r < 40; ++r)
-                (void)model.data(model.index(r, 0), Qt::DisplayRole);
-            best = std::min(best, t.nsecsElapsed() / 1e6);
+            best = std::min(best, screenful);
+            if (run == 0)
+                std::printf("all %d rows in after %.1f ms\n", model.rowCount(), t.nsecsElapsed() / 1e6);
             if (run == 0)
                 addedKb = rssKb() - before;
             if (model.rowCount() != kFiles) {

@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
-#include <QScreen>
 #include <cstdio>
 
 namespace
@@ -78,8 +77,8 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("vorn"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vorn.svg")));
 
-    // The main window in its program folder, centred, maximised when the configuration
-    // says so.
+    // The main window in its program folder (where it was last time, else centred), maximised
+    // when the configuration says so.
     vorn::StartOptions options;
     options.programDir = cl.programDir;
     vorn::MainWindow w(options);
@@ -100,8 +99,6 @@ int main(int argc, char *argv[])
                          });
         channel.listen();
     }
-    if (QScreen *s = QGuiApplication::primaryScreen())
-        w.move(s->availableGeometry().center() - w.rect().center());
     if (w.context().config().opensMaximized())
         w.showMaximized();
     else

@@ -178,7 +178,8 @@ FunctionBarView::FunctionBarView(int rowHeight, QWidget *parent)
 void FunctionBarView::showMode(ViewMode mode)
 {
     button("bt_help")->setEnabled(mode != ViewMode::Rename);
-    if (QAbstractButton *b = viewGroup_->button(int(mode)))
+    // Before the first choice the picture button is the one down.
+    if (QAbstractButton *b = viewGroup_->button(int(mode == ViewMode::None ? ViewMode::Pictures : mode)))
         b->setChecked(true);
 }
 

@@ -11,6 +11,7 @@
 #include "archives/zip_part.h"
 #include "base/temp_files.h"
 #include "base/text_file.h"
+#include "base/window_state.h"
 #include "catalog/catalog_part.h"
 #include "files/file_helpers.h"
 #include "files/files_part.h"
@@ -106,6 +107,7 @@ void MainWindow::formcreate()
     // Hidden until shown, 800 x 600, not scaled to the font.
     hide();
     resize(800, 600);
+    setMinimumSize(kMinimumSize);
     setWindowIcon(QIcon(QStringLiteral(":/icons/vorn.svg")));
 
     buildLayout();
@@ -134,6 +136,34 @@ void MainWindow::formcreate()
     maskBar_->bt_maskconfigokClick();
     // The textured theme.
     apply_theme(this, true);
+    restoreWindowState();
+}
+
+// The place of the last run when it still lies on a screen of this desktop, else 800 x 600
+// centred on the primary screen.
+void MainWindow::restoreWindowState()
+{
+    savedState_ = load_window_state(ctx_->paths().stateFile);
+    QList<QRect> screens;
+    for (QScreen *s : QGuiApplication::screens())
+        screens << s->availableGeometry();
+    const QRect placed = fit_on_screens(savedState_.geometry, screens, kMinimumSize);
+    if (placed.isValid()) {
+        setGeometry(placed);
+        return;
+    }
+    if (QScreen *s = QGuiApplication::primaryScreen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+void MainWindow::saveWindowState()
+{
+    WindowState state;
+    state.geometry = isMaximized() || isMinimized() || isFullScreen() ? normalGeometry() : geometry();
+    const QString folder = listArea_->listedFolder();
+    state.folder = folder.isEmpty() ? QString() : QDir::cleanPath(folder);
+    // Losing the window's place is no reason to hold up the close.
+    save_window_state(ctx_->paths().stateFile, state);
 }
 
 // The window's side of the install interface: its frame, its router and its lock-out.
@@ -326,12 +356,14 @@ void MainWindow::showEvent(QShowEvent *event)
 
 void MainWindow::formshow()
 {
-    // The caption, and the picture view in front.
+    // The caption. The empty view stays in front and no mode is chosen yet: the picture view
+    // button is down, so pictures show, but a ZIP file goes to the text view until the picture
+    // view is entered.
     setWindowTitle(fullTitle());
-    router_->enterMode(ViewMode::Pictures);
-    // The file list shows the start folder, selected in the tree, through "*.*".
-    const QString home = QDir::homePath();
-    listArea_->showStartFolder(home);
+    // The file list shows the start folder, selected in the tree, through "*.*": the folder of
+    // the last run while it is still there, else the home folder.
+    const QString last = savedState_.folder;
+    listArea_->showStartFolder(!last.isEmpty() && QFileInfo(last).isDir() ? last : QDir::homePath());
     // The clipboard starts empty.
     if (QClipboard *cb = QGuiApplication::clipboard())
         cb->clear();
@@ -407,6 +439,7 @@ void MainWindow::shut_down()
     // The catalog list and the configuration are written.
     save_grid(p.pthFile, catalogGrid_);
     save_config(p.cfgFile, ctx_->language(), currentWindowShow());
+    saveWindowState();
     // The ZIP engine lets go.
     zip_.release();
     // zipdir and temp are emptied and removed when empty, and staging folders of runs that

@@ -5,6 +5,7 @@
 #include "app/prompter_dialog.h"
 #include "archives/zip_engine.h"
 #include "base/string_grid.h"
+#include "base/window_state.h"
 #include "files/app_context.h"
 #include "widgets/theme.h"
 
@@ -58,6 +59,8 @@ class MainWindow : public QMainWindow
     static QString fullTitle();
     // The height of one row of tool buttons.
     static constexpr int kButtonRowHeight = vorn::kButtonRowHeight;
+    // The smallest the window may be made.
+    static constexpr QSize kMinimumSize{480, 360};
 
     FunctionBarView *functionBar() const { return functionBar_; }
     ListAreaView *listArea() const { return listArea_; }
@@ -107,6 +110,8 @@ class MainWindow : public QMainWindow
     void formcreate();
     void formshow();
     void shut_down();
+    void restoreWindowState();
+    void saveWindowState();
     void buildLayout();
     void buildShortcuts();
     void installParts();
@@ -121,6 +126,7 @@ class MainWindow : public QMainWindow
     StartOptions options_;
     ZipEngine zip_;
     StringGrid catalogGrid_;
+    WindowState savedState_;
     bool shown_ = false;
     bool shuttingDown_ = false;
 

@@ -1,5 +1,7 @@
 #include "app/prompter_dialog.h"
 
+#include "app/list_message_dialog.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -78,6 +80,13 @@ Answer DialogPrompter::message(const QString &text, Answers buttons, PromptIcon 
                     toStandard(buttons), parent_);
     box.setTextFormat(Qt::PlainText);
     return fromStandard(box.exec());
+}
+
+void DialogPrompter::listMessage(const QString &text, const QStringList &lines, PromptIcon icon,
+                                 const QString &caption)
+{
+    ListMessageDialog dialog(text, lines, icon, caption, parent_);
+    dialog.exec();
 }
 
 std::optional<QString> DialogPrompter::input(const QString &caption, const QString &label,

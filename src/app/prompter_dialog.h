@@ -16,6 +16,8 @@ class DialogPrompter : public Prompter
 
     Answer message(const QString &text, Answers buttons, PromptIcon icon,
                    const QString &caption = {}) override;
+    void listMessage(const QString &text, const QStringList &lines, PromptIcon icon,
+                     const QString &caption = {}) override;
     std::optional<QString> input(const QString &caption, const QString &label,
                                  const QString &initial = {}) override;
     std::optional<QString> secret(const QString &caption, const QString &label) override;

@@ -81,8 +81,10 @@ void ViewRouter::route(const QString &path)
     }
     const View target = view_for_kind(file_kind(path), ctx_.mode());
     bringToFront(target);
-    // A picture is shown only while the picture view button is down, or by the slideshow.
-    if (target == View::Pictures && !slideshow && ctx_.mode() != ViewMode::Pictures)
+    // A picture is shown only while the picture view button is down (it is, before the first
+    // mode is chosen), or by the slideshow.
+    const bool pictureButtonDown = ctx_.mode() == ViewMode::Pictures || ctx_.mode() == ViewMode::None;
+    if (target == View::Pictures && !slideshow && !pictureButtonDown)
         return;
     if (FileViewer *v = viewer(target))
         v->showFile(path);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -59,10 +60,236 @@ bool write_all(QIODevice &out, const char *data, qint64 size)
     return true;
 }
 
-bool write_all(QIODevice &out, const QByteArray &bytes)
+// Writes all bytes to a descriptor; false on an error.
+bool write_fd_all(int fd, const char *data, qint64 size)
 {
-    return write_all(out, bytes.constData(), bytes.size());
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
 }
+
+// Where packed bytes go. A file is written through its descriptor with a buffer of its own,
+// and file contents are copied into it by the kernel (copy_file_range), without passing through
+// this process; any other device gets plain writes.
+class Sink
+{
+  public:
+    explicit Sink(QIODevice &dev) : dev_(dev)
+    {
+        auto *file = qobject_cast<QFileDevice *>(&dev);
+        if (file && file->handle() >= 0 && file->flush())
+            fd_ = file->handle();
+    }
+
+    bool write(const char *data, qint64 size)
+    {
+        if (fd_ < 0)
+            return write_all(dev_, data, size);
+        if (buf_.size() + size > kBuffer && !flush())
+            return false;
+        if (size >= kBuffer)
+            return write_fd(data, size);
+        buf_.append(data, size);
+        return true;
+    }
+    bool write(const QByteArray &bytes) { return write(bytes.constData(), bytes.size()); }
+
+    // Copies `size` bytes of the open file `src` (from its current offset) to the output.
+    // Returns a PackCode; `step` is told each piece copied.
+    int copyFrom(int src, qint64 size, const std::function<void(qint64)> &step)
+    {
+        if (fd_ >= 0 && kernelCopy_) {
+            if (!flush())
+                return PackWriteFailed;
+            qint64 left = size;
+            while (left > 0) {
+                const ssize_t n =
+                    ::copy_file_range(src, nullptr, fd_, nullptr, size_t(std::min(left, kPiece)), 0);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n < 0 && left == size &&
+                    (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+                    kernelCopy_ = false; // not between these file systems: copy by hand
+                    return copyByHand(src, size, step);
+                }
+                if (n < 0)
+                    return errno == EIO || errno == EBADF ? PackReadFailed : PackWriteFailed;
+                if (n == 0)
+                    return PackSizeMismatch;
+                left -= n;
+                step(n);
+            }
+            return PackOk;
+        }
+        return copyByHand(src, size, step);
+    }
+
+    bool flush()
+    {
+        if (fd_ < 0 || buf_.isEmpty())
+            return true;
+        const bool ok = write_fd(buf_.constData(), buf_.size());
+        buf_.clear();
+        return ok;
+    }
+
+  private:
+    static constexpr qint64 kBuffer = 256 * 1024;
+    static constexpr qint64 kPiece = 8 * 1024 * 1024;
+
+    bool write_fd(const char *data, qint64 size) { return write_fd_all(fd_, data, size); }
+
+    int copyByHand(int src, qint64 size, const std::function<void(qint64)> &step)
+    {
+        if (!flush())
+            return PackWriteFailed;
+        std::vector<char> piece(size_t(std::min<qint64>(std::max<qint64>(size, 1), kBuffer)));
+        qint64 left = size;
+        while (left > 0) {
+            const ssize_t n = ::read(src, piece.data(), size_t(std::min<qint64>(left, qint64(piece.size()))));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return PackReadFailed;
+            if (n == 0)
+                return PackSizeMismatch;
+            if (!(fd_ >= 0 ? write_fd(piece.data(), n) : write_all(dev_, piece.data(), n)))
+                return PackWriteFailed;
+            left -= n;
+            step(n);
+        }
+        return PackOk;
+    }
+
+    QIODevice &dev_;
+    int fd_ = -1;
+    bool kernelCopy_ = true;
+    QByteArray buf_;
+};
+
+// Where packed bytes come from. A file is read through its descriptor with a buffer of its own,
+// and file contents are copied out of it by the kernel; any other device is read as a device.
+class Source
+{
+  public:
+    explicit Source(QIODevice &dev) : dev_(dev)
+    {
+        auto *file = qobject_cast<QFileDevice *>(&dev);
+        if (file && file->handle() >= 0 && !dev.isSequential()) {
+            fd_ = file->handle();
+            offset_ = dev.pos();
+            size_ = dev.size();
+        }
+    }
+
+    // Reads exactly `size` bytes unless the data ends; the count read, -1 on an error.
+    qint64 read(char *data, qint64 size)
+    {
+        if (fd_ < 0)
+            return read_full(dev_, data, size);
+        qint64 got = 0;
+        while (got < size) {
+            if (pos_ == len_ && !fill())
+                return got > 0 ? got : (error_ ? -1 : 0);
+            const qint64 n = std::min(size - got, len_ - pos_);
+            std::memcpy(data + got, buf_.data() + pos_, size_t(n));
+            pos_ += n;
+            got += n;
+        }
+        return got;
+    }
+
+    qint64 pos() const { return fd_ < 0 ? dev_.pos() : offset_ - (len_ - pos_); }
+    // Bytes left, or -1 for a stream whose end is not known.
+    qint64 left() const
+    {
+        if (fd_ >= 0)
+            return size_ - pos();
+        return dev_.isSequential() ? -1 : dev_.size() - dev_.pos();
+    }
+
+    // Copies the next `size` bytes into the file open as `out`. Returns a PackCode.
+    int copyTo(int out, qint64 size, const std::function<void()> &step)
+    {
+        qint64 left = size;
+        // What the buffer holds first.
+        const qint64 held = fd_ >= 0 ? std::min(left, len_ - pos_) : 0;
+        if (held > 0) {
+            if (!write_fd_all(out, buf_.data() + pos_, held))
+                return PackReadFailed;
+            pos_ += held;
+            left -= held;
+            step();
+        }
+        while (left > 0 && fd_ >= 0 && kernelCopy_) {
+            loff_t from = offset_;
+            const ssize_t n = ::copy_file_range(fd_, &from, out, nullptr,
+                                                size_t(std::min<qint64>(left, 8 * 1024 * 1024)), 0);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+                kernelCopy_ = false;
+                break;
+            }
+            if (n < 0)
+                return errno == EIO ? PackWriteFailed : PackReadFailed;
+            if (n == 0)
+                return PackSizeMismatch;
+            offset_ += n;
+            left -= n;
+            step();
+        }
+        std::vector<char> piece(size_t(std::min<qint64>(std::max<qint64>(left, 1), 256 * 1024)));
+        while (left > 0) {
+            const qint64 n = read(piece.data(), std::min<qint64>(left, qint64(piece.size())));
+            if (n < 0)
+                return PackWriteFailed;
+            if (n == 0)
+                return PackSizeMismatch;
+            if (!write_fd_all(out, piece.data(), n))
+                return PackReadFailed;
+            left -= n;
+            step();
+        }
+        return PackOk;
+    }
+
+  private:
+    bool fill()
+    {
+        if (buf_.empty())
+            buf_.resize(64 * 1024);
+        for (;;) {
+            const ssize_t n = ::pread(fd_, buf_.data(), buf_.size(), offset_);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                error_ = true;
+            if (n <= 0)
+                return false;
+            offset_ += n;
+            pos_ = 0;
+            len_ = n;
+            return true;
+        }
+    }
+
+    QIODevice &dev_;
+    int fd_ = -1;
+    bool kernelCopy_ = true;
+    bool error_ = false;
+    qint64 offset_ = 0; // the descriptor's offset of the next byte not yet in the buffer
+    qint64 size_ = 0;
+    std::vector<char> buf_;
+    qint64 pos_ = 0, len_ = 0;
+};
 
 // Parses `width` upper- or lower-case hex digits; -1 when any is not a hex digit.
 qint64 parse_hex(const char *p, int width)
@@ -119,80 +346,85 @@ class Packer
   public:
     Packer(QIODevice &out, const PackProgressFn &progress) : out_(out), progress_(progress) {}
 
-    // Adds up the file sizes and checks that every entry fits the format.
+    // Lists the tree once, depth first, adds up the file sizes and checks that every entry fits
+    // the format; the records are then written from this list.
     int measure(const QString &folder, int level)
     {
         if (level > kPackMaxLevel)
             return PackNotRepresentable;
-        for (const Entry &e : list_folder(folder)) {
+        for (Entry &e : list_folder(folder)) {
             if (e.name.size() > kPackMaxNameBytes)
                 return PackNotRepresentable;
+            const QString path = e.path;
             if (e.dir) {
-                if (const int code = measure(e.path, level + 1))
+                items_.push_back({std::move(e), level});
+                if (const int code = measure(path, level + 1))
                     return code;
-            } else {
-                const qint64 size = QFileInfo(e.path).size();
-                if (size > kPackMaxFileSize)
-                    return PackNotRepresentable;
-                total_ += size;
+                continue;
             }
+            // Pipes, sockets and devices hold no file to pack (and a pipe would never end).
+            struct stat st;
+            if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+                continue;
+            if (st.st_size > kPackMaxFileSize)
+                return PackNotRepresentable;
+            total_ += st.st_size;
+            items_.push_back({std::move(e), level});
         }
         return PackOk;
     }
 
-    int writeRoot(const QByteArray &name)
+    int write(const QByteArray &rootName)
     {
-        return write_all(out_, hex(name.size() + 0x80, 2) + hex(1, 2) + name) ? PackOk : PackWriteFailed;
-    }
-
-    int walk(const QString &folder, int level)
-    {
-        for (const Entry &e : list_folder(folder)) {
+        if (!out_.write(hex(rootName.size() + 0x80, 2) + hex(1, 2) + rootName))
+            return PackWriteFailed;
+        for (const Item &item : items_) {
+            const Entry &e = item.entry;
             if (e.dir) {
-                if (!write_all(out_, hex(e.name.size() + 0x80, 2) + hex(level, 2) + e.name))
+                if (!out_.write(hex(e.name.size() + 0x80, 2) + hex(item.level, 2) + e.name))
                     return PackWriteFailed;
-                if (const int code = walk(e.path, level + 1))
-                    return code;
-            } else if (const int code = packFile(e, level)) {
+            } else if (const int code = packFile(e, item.level)) {
                 return code;
             }
         }
-        return PackOk;
+        return out_.flush() ? PackOk : PackWriteFailed;
     }
 
   private:
+    struct Item {
+        Entry entry;
+        int level;
+    };
+
     int packFile(const Entry &e, int level)
     {
-        QFile file(e.path);
-        if (!file.open(QIODevice::ReadOnly))
+        const int fd =
+            ::open(QFile::encodeName(e.path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
             return PackOpenFailed;
-        const qint64 size = file.size();
-        if (size > kPackMaxFileSize)
-            return PackNotRepresentable;
-        if (!write_all(out_, hex(e.name.size(), 2) + hex(level, 2) + e.name + hex(size, 8)))
-            return PackWriteFailed;
-        qint64 left = size;
-        while (left > 0) {
-            const qint64 n = file.read(buffer_, qMin<qint64>(left, kPackBlockSize));
-            if (n < 0)
-                return PackReadFailed;
-            if (n == 0)
-                return PackSizeMismatch;
-            if (!write_all(out_, buffer_, n))
-                return PackWriteFailed;
-            left -= n;
-            done_ += n;
-            if (progress_)
-                progress_(done_, total_);
-        }
-        return PackOk;
+        struct stat st;
+        int code = PackOk;
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+            code = PackOpenFailed;
+        else if (st.st_size > kPackMaxFileSize)
+            code = PackNotRepresentable;
+        else if (!out_.write(hex(e.name.size(), 2) + hex(level, 2) + e.name + hex(st.st_size, 8)))
+            code = PackWriteFailed;
+        else
+            code = out_.copyFrom(fd, st.st_size, [this](qint64 n) {
+                done_ += n;
+                if (progress_)
+                    progress_(done_, total_);
+            });
+        ::close(fd);
+        return code;
     }
 
-    QIODevice &out_;
+    Sink out_;
     const PackProgressFn &progress_;
+    std::vector<Item> items_;
     qint64 total_ = 0;
     qint64 done_ = 0;
-    char buffer_[kPackBlockSize];
 };
 
 } // namespace
@@ -239,29 +471,25 @@ int pack_folder(const QString &folder, QIODevice &out, const PackProgressFn &pro
     const QByteArray rootName = QFile::encodeName(QDir(root.absoluteFilePath()).dirName());
     if (!safe_name(rootName) || rootName.size() > kPackMaxNameBytes)
         return PackNotRepresentable;
-    auto packer = std::make_unique<Packer>(out, progress);
-    if (const int code = packer->measure(root.absoluteFilePath(), 1))
+    Packer packer(out, progress);
+    if (const int code = packer.measure(root.absoluteFilePath(), 1))
         return code;
-    if (const int code = packer->writeRoot(rootName))
-        return code;
-    return packer->walk(root.absoluteFilePath(), 1);
+    return packer.write(rootName);
 }
 
 int unpack_folder(QIODevice &in, const QString &targetDir, qint64 total, const PackProgressFn &progress)
 {
     const QString target = with_slash(targetDir);
     std::vector<QString> parts; // the relative folder path, one component each
-    std::vector<char> buffer(kPackBlockSize);
-    qint64 done = 0;
+    Source source(in);
     bool first = true;
     const auto report = [&]() {
-        done = in.pos();
         if (progress)
-            progress(done, total);
+            progress(source.pos(), total);
     };
     for (;;) {
         char head[4];
-        const qint64 got = read_full(in, head, 4);
+        const qint64 got = source.read(head, 4);
         if (got == 0)
             break;
         if (got < 0)
@@ -275,7 +503,7 @@ int unpack_folder(QIODevice &in, const QString &targetDir, qint64 total, const P
         const bool isDir = kind > 0x80;
         const int nameLength = int(kind & 0x7F);
         QByteArray name(nameLength, Qt::Uninitialized);
-        if (read_full(in, name.data(), nameLength) != nameLength)
+        if (source.read(name.data(), nameLength) != nameLength)
             return PackWriteFailed;
         if (!safe_name(name))
             return PackBadRecord;
@@ -308,35 +536,24 @@ int unpack_folder(QIODevice &in, const QString &targetDir, qint64 total, const P
         }
 
         char sizeText[8];
-        if (read_full(in, sizeText, 8) != 8)
+        if (source.read(sizeText, 8) != 8)
             return PackWriteFailed;
         const qint64 size = parse_hex(sizeText, 8);
         if (size < 0 || size > kPackMaxFileSize)
             return PackBadRecord;
-        if (!in.isSequential() && in.size() - in.pos() < size)
+        if (source.left() >= 0 && source.left() < size)
             return PackSizeMismatch; // nothing is created for data that is not there
         if (exists)
             return PackWouldReplace;
-        QFile out(path);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        const int out =
+            ::open(nativePath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (out < 0)
             return errno == EEXIST ? PackWouldReplace : PackOpenFailed;
-        qint64 left = size;
-        while (left > 0) {
-            const qint64 n = read_full(in, buffer.data(), qMin<qint64>(left, kPackBlockSize));
-            if (n < 0)
-                return PackWriteFailed;
-            if (n == 0)
-                return PackSizeMismatch;
-            if (!write_all(out, buffer.data(), n))
-                return PackReadFailed;
-            left -= n;
-            report();
-        }
-        if (!out.flush())
-            return PackReadFailed;
-        out.close();
-        if (out.error() != QFileDevice::NoError)
-            return PackReadFailed;
+        int code = source.copyTo(out, size, report);
+        if (::close(out) != 0 && code == PackOk)
+            code = PackReadFailed;
+        if (code != PackOk)
+            return code;
         report();
     }
     return PackOk;

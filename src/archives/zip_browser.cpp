@@ -171,17 +171,12 @@ QString zip_problem_text(const ZipProblem &p, const Texts &texts)
     return {};
 }
 
-QString zip_problems_text(const ZipResult &result, const Texts &texts, int limit)
+QStringList zip_problem_lines(const ZipResult &result, const Texts &texts)
 {
     QStringList lines;
-    for (const ZipProblem &p : result.problems) {
-        if (lines.size() == limit) {
-            lines << QStringLiteral("...");
-            break;
-        }
+    for (const ZipProblem &p : result.problems)
         lines << zip_problem_text(p, texts);
-    }
-    return lines.join(QLatin1Char('\n'));
+    return lines;
 }
 
 } // namespace vorn

@@ -51,6 +51,6 @@ ZipPreviewKind zip_preview_kind(const QString &fileName, bool zipInZipDown);
 // One line per refused or skipped entry, in the current language.
 QString zip_problem_text(const ZipProblem &problem, const Texts &texts);
 // The lines of every problem of a run (at most `limit`, then "..."); empty when none.
-QString zip_problems_text(const ZipResult &result, const Texts &texts, int limit = 20);
+QStringList zip_problem_lines(const ZipResult &result, const Texts &texts);
 
 } // namespace vorn

@@ -115,13 +115,15 @@ void ZipView::onJobFinished()
 
 void ZipView::report(const ZipResult &result, Msg failureText)
 {
-    const QString lines = zip_problems_text(result, ctx_.texts());
-    if (!result.ok)
-        ctx_.prompter().error(ctx_.msg(failureText) +
-                              (lines.isEmpty() ? QString() : QStringLiteral("\n\n") + lines));
+    // The problems, however many, scroll in a list under the message.
+    const QStringList lines = zip_problem_lines(result, ctx_.texts());
+    if (!result.ok && lines.isEmpty())
+        ctx_.prompter().error(ctx_.msg(failureText));
+    else if (!result.ok)
+        ctx_.prompter().listMessage(ctx_.msg(failureText), lines, PromptIcon::Error);
     else if (result.skipped > 0)
-        ctx_.prompter().info(QString::number(result.skipped) + ctx_.msg(Msg::ZipSkippedFiles) +
-                             QStringLiteral("\n\n") + lines);
+        ctx_.prompter().listMessage(QString::number(result.skipped) + ctx_.msg(Msg::ZipSkippedFiles), lines,
+                                    PromptIcon::Information);
 }
 
 QByteArray ZipView::askPassword(const std::vector<size_t> &chosen)
@@ -465,7 +467,7 @@ SortExtraRun ZipView::prepareCopyInto(const QString &target)
                 lines << zip_problem_text(p, view->ctx_.texts());
         lines << out.failures;
         if (!lines.isEmpty())
-            view->ctx_.prompter().error(lines.join(QLatin1Char('\n')));
+            view->ctx_.prompter().listMessage(view->ctx_.msg(Msg::SortFailures), lines, PromptIcon::Error);
         view->update_buttons();
     };
     return run;

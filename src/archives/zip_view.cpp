@@ -5,8 +5,11 @@
 #include "files/file_helpers.h"
 #include "files/file_ops.h"
 #include "files/view_host.h"
+#include "widgets/collapsible_toolbar.h"
 #include "widgets/panel_status_bar.h"
 #include "widgets/text_applier.h"
+#include "widgets/theme.h"
+#include "widgets/tool_row.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -118,15 +121,15 @@ ZipView::ZipView(ViewHost &host, QWidget *parent) : QFrame(parent), host_(host),
 
 void ZipView::buildToolBar()
 {
-    toolBar_ = new QFrame(this);
-    toolBar_->setObjectName(QStringLiteral("tbar_zip"));
-    toolBar_->setAutoFillBackground(true);
-    auto *row = new QHBoxLayout(toolBar_);
-    row->setContentsMargins(2, 1, 2, 1);
-    row->setSpacing(1);
-    const auto button = [this, row](const char *name, QStyle::StandardPixmap icon, bool checkable,
-                                    void (ZipView::*slot)()) {
-        auto *b = new QToolButton(toolBar_);
+    // The ZIP bar collapses to its blue title strip like the other context bars.
+    auto *bar = new CollapsibleToolBar(QStringLiteral("tbar_zip"), QStringLiteral("lb_contextzip"), this);
+    bar->setAutoFillBackground(true);
+    toolBar_ = bar;
+    QWidget *buttons = add_tool_row(bar, QStringLiteral("fup_zipbuts"), kButtonRowHeight);
+    auto *row = static_cast<QHBoxLayout *>(buttons->layout());
+    const auto button = [this, row, buttons](const char *name, QStyle::StandardPixmap icon, bool checkable,
+                                             void (ZipView::*slot)()) {
+        auto *b = new QToolButton(buttons);
         b->setObjectName(QString::fromLatin1(name));
         b->setIcon(style()->standardIcon(icon));
         b->setCheckable(checkable);

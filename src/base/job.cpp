@@ -24,6 +24,7 @@ struct JobToken::State {
     // An open question (ask): answered on the owner's thread.
     quint64 asked = 0;
     quint64 answered = 0;
+    quint64 answering = 0; // the question whose fn has begun: it runs to its end before ask returns
 
     void wake()
     {
@@ -93,8 +94,13 @@ bool JobToken::ask(const std::function<void()> &fn)
     QMetaObject::invokeMethod(
         s_->owner,
         [s = s_, &fn, ticket] {
-            if (s->cancelled.load() || s->owner->current_ != s)
-                return;
+            {
+                std::lock_guard lock(s->mutex);
+                if (s->cancelled.load() || s->owner->current_ != s)
+                    return;
+                s->answering = ticket;
+            }
+            // A cancel while fn runs (from inside it, too) waits for fn: fn uses the worker's stack.
             fn();
             {
                 std::lock_guard lock(s->mutex);
@@ -104,7 +110,8 @@ bool JobToken::ask(const std::function<void()> &fn)
         },
         Qt::QueuedConnection);
     std::unique_lock lock(s_->mutex);
-    s_->cv.wait(lock, [&] { return s_->answered >= ticket || s_->cancelled.load(); });
+    s_->cv.wait(lock,
+                [&] { return s_->answered >= ticket || (s_->cancelled.load() && s_->answering < ticket); });
     return s_->answered >= ticket;
 }
 

@@ -28,6 +28,7 @@ Paths form_paths(const QString &programDir)
     p.helpDir = p.progDir + QStringLiteral("help/");
     p.trashDir = p.progDir + QStringLiteral("trash/");
     p.journalFile = p.progDir + QStringLiteral("vorn.jnl");
+    p.stateFile = p.progDir + QStringLiteral("vorn.win");
     return p;
 }
 

@@ -23,6 +23,7 @@ struct Paths {
     QString helpDir;
     QString trashDir;    // where a delete goes when no desktop trash takes the file
     QString journalFile; // the undo journal of sort runs
+    QString stateFile;   // the window's place and the last folder
 };
 
 Paths form_paths(const QString &programDir);

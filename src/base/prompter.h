@@ -4,6 +4,7 @@
 
 #include <QFlags>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -30,6 +31,10 @@ class Prompter
     // A modal message box with the given buttons; returns the button pressed.
     virtual Answer message(const QString &text, Answers buttons, PromptIcon icon,
                            const QString &caption = {}) = 0;
+    // A message with a list under it (the files a run could not handle, with the reasons), with
+    // an OK button: the list scrolls in a dialog never larger than the screen.
+    virtual void listMessage(const QString &text, const QStringList &lines, PromptIcon icon,
+                             const QString &caption = {}) = 0;
     // A line input box; nullopt when cancelled.
     virtual std::optional<QString> input(const QString &caption, const QString &label,
                                          const QString &initial = {}) = 0;

@@ -21,6 +21,9 @@ CatalogView *install_catalog_part(ViewHost &host, ListAreaView &lists, StringGri
                      [&host](bool locked) { host.setLocked(locked); });
     QObject::connect(view, &CatalogView::backToViewRequested, &host,
                      [&host] { host.bringToFront(View::Pictures); });
+    // A finished (or cancelled) generation leaves the catalog tab in front, so that the catalog
+    // is what the sort buttons take their picture from.
+    QObject::connect(view, &CatalogView::catalogCreated, &lists, &ListAreaView::showCatalogTab);
     view->setTextured(host.textured());
     QObject::connect(&host, &ViewHost::themeChanged, view, &CatalogView::setTextured);
     if (sort)

@@ -431,9 +431,7 @@ void CatalogView::onCatalogCreated(const CatalogRunResult &result)
         QStringList names;
         for (const QString &p : result.failed)
             names << QFileInfo(p).fileName();
-        ctx_.prompter().message(ctx_.msg(Msg::CatPicturesFailed) + QStringLiteral("\n") +
-                                    names.join(QLatin1Char('\n')),
-                                Answer::Ok, PromptIcon::Warning);
+        ctx_.prompter().listMessage(ctx_.msg(Msg::CatPicturesFailed), names, PromptIcon::Warning);
     }
     emit catalogCreated();
 }

@@ -124,7 +124,8 @@ constexpr size_t kBlockSize = 2048;
 
 } // namespace
 
-QList<FileEntry> list_folder(const QString &folder, const std::function<bool(const QString &)> &accept)
+QList<FileEntry> list_folder(const QString &folder, const std::function<bool(const QString &)> &accept,
+                             const std::function<void(const QList<FileEntry> &)> &first, int firstCount)
 {
     QList<FileEntry> out;
     const QString dirPath = with_trailing_slash(folder);
@@ -143,18 +144,28 @@ QList<FileEntry> list_folder(const QString &folder, const std::function<bool(con
         const int c = a.key.compare(b.key);
         return c != 0 ? c < 0 : a.name < b.name;
     };
-    auto check = [&](Block &block) {
-        bool supported = xattrs;
+    // First pass, per block: the name decoded and matched against the mask, the block sorted.
+    // The attributes come in a second pass, in the final order, so that the first screenful
+    // can be handed out before the attributes of the rest are read.
+    auto decode = [&](Block &block) {
         for (Candidate &c : block) {
             c.name = path_from_native(c.raw);
             c.key = c.name.toLower();
-            c.listed = (!accept || accept(c.key)) && !flaggedHiddenOrSystem(dfd, encoded, c.raw, supported);
-            c.raw = QByteArray(); // only the decoded name is kept
+            c.listed = !accept || accept(c.key);
+            c.raw = QByteArray(); // the name's bytes come back from the name when needed
         }
-        // Each block is sorted where it was checked; the sorted blocks are merged at the end.
         block.erase(std::remove_if(block.begin(), block.end(), [](const Candidate &c) { return !c.listed; }),
                     block.end());
         std::sort(block.begin(), block.end(), byName);
+    };
+    // Hidden or system files leave the list.
+    auto flagged = [&](const Candidate &c, bool &supported) {
+        return supported && flaggedHiddenOrSystem(dfd, encoded, native_path(c.name), supported);
+    };
+    auto checkRange = [&](Candidate *from, Candidate *to) {
+        bool supported = xattrs;
+        for (Candidate *c = from; c != to; ++c)
+            c->listed = !flagged(*c, supported);
     };
 
     // Own threads, not the shared pool: this already runs on a pool thread, and waiting there
@@ -164,9 +175,9 @@ QList<FileEntry> list_folder(const QString &folder, const std::function<bool(con
     BlockQueue queue;
     std::vector<std::thread> helpers;
     const int helperCount = qMax(1, QThread::idealThreadCount()) - 1;
-    auto helper = [&queue, &check] {
+    auto helper = [&queue, &decode] {
         while (Block *b = queue.pop(true))
-            check(*b);
+            decode(*b);
     };
     while (dirent *e = readdir(dir)) {
         if (e->d_name[0] == '.')
@@ -194,12 +205,12 @@ QList<FileEntry> list_folder(const QString &folder, const std::function<bool(con
     }
     queue.push(&blocks.back());
     queue.close();
-    // The reading thread checks what is left, beside the helpers.
+    // The reading thread decodes what is left, beside the helpers.
     while (Block *b = queue.pop(false))
-        check(*b);
+        decode(*b);
     for (std::thread &t : helpers)
         t.join();
-    closedir(dir);
+    helpers.clear();
 
     std::vector<Candidate> found;
     std::vector<size_t> bounds{0}; // where each sorted run of `found` starts, and its end
@@ -227,10 +238,41 @@ QList<FileEntry> list_folder(const QString &folder, const std::function<bool(con
         }
         bounds = std::move(merged);
     }
+
+    // The first screenful: attributes read in order until enough files are listed; those are
+    // final (the order is), so they go out at once.
+    Candidate *const begin = found.data();
+    Candidate *const end = begin + found.size();
+    Candidate *checked = begin;
+    if (first) {
+        QList<FileEntry> screen;
+        bool supported = xattrs;
+        for (; checked != end && screen.size() < firstCount; ++checked) {
+            checked->listed = !flagged(*checked, supported);
+            if (checked->listed)
+                screen.append(FileEntry{checked->name, dirPath, -1});
+        }
+        first(screen);
+    }
+    // The rest, split between the threads.
+    const qsizetype left = end - checked;
+    const int parts = left >= qsizetype(kBlockSize) ? helperCount + 1 : 1;
+    const qsizetype share = (left + parts - 1) / parts;
+    for (int i = 1; i < parts; ++i) {
+        Candidate *from = checked + std::min(left, share * i);
+        Candidate *to = checked + std::min(left, share * (i + 1));
+        helpers.emplace_back([&checkRange, from, to] { checkRange(from, to); });
+    }
+    checkRange(checked, checked + std::min(left, share));
+    for (std::thread &t : helpers)
+        t.join();
+    closedir(dir);
+
     out.reserve(qsizetype(found.size()));
     // The size is read when a file is selected, not for every listed file.
     for (Candidate &c : found)
-        out.append(FileEntry{std::move(c.name), dirPath, -1});
+        if (c.listed)
+            out.append(FileEntry{std::move(c.name), dirPath, -1});
     return out;
 }
 
@@ -239,9 +281,22 @@ FileListModel::FileListModel(QObject *parent) : QAbstractTableModel(parent)
     connect(&lister_, &Job::finished, this, [this] {
         if (lister_.wasCancelled())
             return; // superseded
-        beginResetModel();
-        entries_ = lister_.result<QList<FileEntry>>();
-        endResetModel();
+        QList<FileEntry> all = lister_.result<QList<FileEntry>>();
+        if (firstShown_ < 0) {
+            beginResetModel();
+            entries_ = std::move(all);
+            endResetModel();
+        } else {
+            // The first screenful is in (and may have been worked on since): the rest follows
+            // it, in one batch.
+            const qsizetype shown = std::min<qsizetype>(firstShown_, all.size());
+            if (shown < all.size()) {
+                beginInsertRows({}, int(entries_.size()), int(entries_.size() + all.size() - shown - 1));
+                entries_.append(all.mid(shown));
+                endInsertRows();
+            }
+        }
+        firstShown_ = -1;
         emit listed();
     });
 }
@@ -296,7 +351,22 @@ void FileListModel::setFolder(const QString &folder, std::function<bool(const QS
     beginResetModel();
     entries_.clear();
     endResetModel();
-    lister_.start([f = folder_, accept = std::move(accept)](JobToken &) { return list_folder(f, accept); });
+    firstShown_ = -1;
+    // The first screenful is shown as soon as it is known; the rest of the folder follows.
+    lister_.start([this, f = folder_, accept = std::move(accept)](JobToken &t) {
+        const auto first = [this, &t](const QList<FileEntry> &screen) {
+            t.deliver([this, screen] { showFirst(screen); });
+        };
+        return list_folder(f, accept, first, kFirstScreenful);
+    });
+}
+
+void FileListModel::showFirst(const QList<FileEntry> &screen)
+{
+    beginResetModel();
+    entries_ = screen;
+    endResetModel();
+    firstShown_ = screen.size();
 }
 
 void FileListModel::append(const QList<FileEntry> &entries)
@@ -311,6 +381,7 @@ void FileListModel::append(const QList<FileEntry> &entries)
 void FileListModel::clear()
 {
     lister_.cancel();
+    firstShown_ = -1;
     beginResetModel();
     entries_.clear();
     endResetModel();

@@ -21,8 +21,12 @@ struct FileEntry {
 
 // Lists the files of one folder that are listed (not hidden, not system) and accepted by
 // `accept` (given the lower-cased name), sorted by name without regard to case.
-// Runs on any thread.
-QList<FileEntry> list_folder(const QString &folder, const std::function<bool(const QString &)> &accept);
+// Runs on any thread. With `first`, the first `firstCount` entries of the result are handed to
+// it (on the listing thread) as soon as they are known, before the attributes of the rest are
+// read: a large folder shows its first screenful early.
+QList<FileEntry> list_folder(const QString &folder, const std::function<bool(const QString &)> &accept,
+                             const std::function<void(const QList<FileEntry> &)> &first = {},
+                             int firstCount = 0);
 
 class FileListModel : public QAbstractTableModel
 {
@@ -39,8 +43,9 @@ class FileListModel : public QAbstractTableModel
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role) override;
 
-    // Lists a folder in the background; `listed()` follows when the entries are in.
-    // A newer call supersedes an older one that has not finished.
+    // Lists a folder in the background: the first screenful comes in as one reset, the rest
+    // as one insertion after it; `listed()` follows when all entries are in. A newer call
+    // supersedes an older one that has not finished.
     void setFolder(const QString &folder, std::function<bool(const QString &)> accept);
     QString folder() const { return folder_; }
     bool isListing() const { return lister_.isRunning(); }
@@ -51,6 +56,9 @@ class FileListModel : public QAbstractTableModel
     void setEntryName(int row, const QString &name);
     const FileEntry &entry(int row) const { return entries_[row]; }
     const QList<FileEntry> &entries() const { return entries_; }
+
+    // How many entries a listing hands out before the rest of the folder is checked.
+    static constexpr int kFirstScreenful = 200;
 
     // In-place editing of names is allowed only while this is on.
     void setEditable(bool on) { editable_ = on; }
@@ -63,7 +71,10 @@ class FileListModel : public QAbstractTableModel
     void renameRequested(int row, const QString &newName);
 
   private:
+    void showFirst(const QList<FileEntry> &screen);
+
     QList<FileEntry> entries_;
+    qsizetype firstShown_ = -1; // entries of the running listing shown so far; -1: none
     QString folder_;
     bool editable_ = false;
     // The background listing; a newer listing, a clear or an immediate listing cancels it.

@@ -205,6 +205,11 @@ void ListAreaView::followFilter()
     updateListButtons();
 }
 
+void ListAreaView::showCatalogTab()
+{
+    pc_list_->setCurrentWidget(tab_catalog_);
+}
+
 void ListAreaView::buildFolderTab()
 {
     tab_folder_ = new QWidget;
@@ -673,7 +678,7 @@ void ListAreaView::trashFinished()
     list->fileModel()->removeEntries(gone);
     trashRows_.clear();
     if (!out.failures.isEmpty())
-        ctx_.prompter().error(out.failures.join(QStringLiteral("\r\n")));
+        ctx_.prompter().listMessage(ctx_.msg(Msg::TrashFailures), out.failures, PromptIcon::Error);
     if (list->count() == 0) {
         emit releaseViews();
         updateReadout();

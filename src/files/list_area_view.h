@@ -41,6 +41,8 @@ class ListAreaView : public QFrame
     ActiveList &folderFacade() const;
     ActiveList &searchFacade() const;
     QWidget *catalogTab() const { return tab_catalog_; }
+    // Makes the catalog tab the one in front (its tab-change handling runs).
+    void showCatalogTab();
     QToolButton *button(const char *name) const;
 
     // The folder the user chose in tv (with trailing '/'); empty until a folder was clicked,

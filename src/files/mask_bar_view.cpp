@@ -87,6 +87,20 @@ MaskBarView::MaskBarView(AppContext &ctx, int rowHeight, QWidget *parent)
     lay->addWidget(fixedRow);
 
     fup_usermask_ = buttonRow(this, "fup_usermask", rowHeight);
+    // The user masks' row opens with its own title on a blue strip.
+    auto *userStrip = new QWidget(fup_usermask_);
+    userStrip->setObjectName(QStringLiteral("pn_filter1"));
+    userStrip->setProperty("titleStrip", true);
+    auto *stripLayout = new QHBoxLayout(userStrip);
+    stripLayout->setContentsMargins(4, 0, 4, 0);
+    auto *userTitle = new QLabel(userStrip);
+    userTitle->setObjectName(QStringLiteral("lb_filter1"));
+    userTitle->setProperty("titleLabel", true);
+    QFont titleFont = userTitle->font();
+    titleFont.setBold(true);
+    userTitle->setFont(titleFont);
+    stripLayout->addWidget(userTitle);
+    fup_usermask_->layout()->addWidget(userStrip);
     for (int i = 0; i < kUserMaskCount; ++i) {
         QToolButton *b = maskButton(fup_usermask_, QStringLiteral("bt_usermask%1").arg(i), QString(),
                                     kFirstUserMaskTag + i, rowHeight);

@@ -265,6 +265,8 @@ const MessageRow kMessageRows[] = {
     {Msg::WorkUndoing, "Sortiervorgang wird rückgängig gemacht ...", "Undoing the sort run ..."},
     {Msg::WorkTrashing, "Dateien werden in den Papierkorb gelegt ...", "Moving files to the trash ..."},
     {Msg::WorkCancel, "Abbrechen", "Cancel"},
+    {Msg::TrashFailures,
+     "Diese Dateien wurden nicht in den Papierkorb gelegt:", "These files were not moved to the trash:"},
 };
 
 static_assert(sizeof(kMessageRows) / sizeof(kMessageRows[0]) == static_cast<int>(Msg::Count_),

@@ -194,6 +194,7 @@ enum class Msg {
     WorkUndoing,
     WorkTrashing,
     WorkCancel,
+    TrashFailures,
     Count_
 };
 

@@ -3,6 +3,8 @@
 #include "files/active_list.h"
 #include "files/view_host.h"
 #include "rename/rename_view.h"
+#include "rename/stamp_view.h"
+#include "widgets/progress_panel.h"
 
 #include <QTimer>
 
@@ -16,6 +18,10 @@ RenamePart install_rename_part(ViewHost &host)
     host.adopt(View::Rename, view);
     QObject::connect(&ctx, &AppContext::languageChanged, view, &RenameView::applyTexts);
     QObject::connect(view, &RenameView::busyChanged, &host, [&host](bool busy) { host.setLocked(busy); });
+    // Stamp and attribute runs show their progress, with a cancel, over the client area; the
+    // view locks the window around them itself.
+    view->stampView()->setProgressPanel(
+        new ProgressPanel(QStringLiteral("pn_stampprogress"), host.clientArea()));
     // The main file list shows what the rename view left on disk.
     QObject::connect(view, &RenameView::filesChanged, &host,
                      [&host] { host.activeList().refreshFromDisk(); });

@@ -9,7 +9,8 @@ namespace vorn
 namespace
 {
 
-constexpr int kListed = 25;
+// The list scrolls; beyond this many it ends with how many more there are.
+constexpr int kListed = 1000;
 
 } // namespace
 
@@ -29,21 +30,20 @@ QString failure_reason(const Texts &texts, int reason)
     }
 }
 
-QString failure_text(const Texts &texts, const QString &title, const QList<RenameFailure> &failures)
+QStringList failure_lines(const Texts &texts, const QList<RenameFailure> &failures)
 {
-    QString text = title + QStringLiteral("\r\n");
+    QStringList lines;
     for (int i = 0; i < failures.size() && i < kListed; ++i)
-        text += QStringLiteral("\r\n") + failures[i].name + QStringLiteral(": ") +
-                failure_reason(texts, failures[i].reason);
+        lines << failures[i].name + QStringLiteral(": ") + failure_reason(texts, failures[i].reason);
     if (failures.size() > kListed)
-        text += QStringLiteral("\r\n") + texts.msg(Msg::MoreFiles).arg(failures.size() - kListed);
-    return text;
+        lines << texts.msg(Msg::MoreFiles).arg(failures.size() - kListed);
+    return lines;
 }
 
 void report_failures(AppContext &ctx, const QString &title, const QList<RenameFailure> &failures)
 {
     if (!failures.isEmpty())
-        ctx.prompter().message(failure_text(ctx.texts(), title, failures), Answer::Ok, PromptIcon::Warning);
+        ctx.prompter().listMessage(title, failure_lines(ctx.texts(), failures), PromptIcon::Warning);
 }
 
 } // namespace vorn

@@ -11,9 +11,9 @@ class Texts;
 
 // The reason in the current language: the system's text for an errno, ours for a refusal.
 QString failure_reason(const Texts &texts, int reason);
-// The title, then "name: reason" per file (the first 25, then how many more). Nothing is
-// shown when the list is empty.
-QString failure_text(const Texts &texts, const QString &title, const QList<RenameFailure> &failures);
+// "name: reason" per file (the first thousand, then how many more).
+QStringList failure_lines(const Texts &texts, const QList<RenameFailure> &failures);
+// The title with the list under it; nothing is shown when the list is empty.
 void report_failures(AppContext &ctx, const QString &title, const QList<RenameFailure> &failures);
 
 } // namespace vorn

@@ -9,6 +9,7 @@
 #include "rename/time_stamp.h"
 #include "widgets/led_lamp.h"
 #include "widgets/panel_status_bar.h"
+#include "widgets/progress_panel.h"
 #include "widgets/text_applier.h"
 
 #include <QApplication>
@@ -159,10 +160,21 @@ bool StampView::isBusy() const
     return job_->isRunning();
 }
 
-void StampView::setBusy(bool busy)
+void StampView::setProgressPanel(ProgressPanel *panel)
+{
+    panel_ = panel;
+    connect(panel_, &ProgressPanel::cancelClicked, job_, &Job::cancel);
+    connect(job_, &Job::progressed, panel_, &ProgressPanel::setProgress);
+}
+
+void StampView::setBusy(bool busy, const QString &title)
 {
     for (QWidget *w : controls_)
         w->setEnabled(!busy);
+    if (panel_ && busy)
+        panel_->begin(title, ctx_.msg(Msg::WorkCancel));
+    else if (panel_)
+        panel_->end();
     if (busy)
         QApplication::setOverrideCursor(Qt::BusyCursor);
     else
@@ -223,11 +235,13 @@ void StampView::bt_changeattrClick()
         if (lamps_[i]->isOn())
             set |= kLamps[i].bit;
     failureTitle_ = ctx_.msg(Msg::StampFailures);
-    setBusy(true);
+    setBusy(true, ctx_.texts().caption(QStringLiteral("lb_setattr")));
     job_->start([folder, names, set](JobToken &t) {
         QList<RenameFailure> failures;
         for (int i = 0; i < names.size(); ++i) {
-            t.progress(i, names.size());
+            if (!t.checkpoint())
+                break;
+            t.progress(i, names.size(), names[i]);
             const QString path = folder + names[i];
             if (QFileInfo::exists(path) && !set_file_attributes(path, set))
                 failures << RenameFailure{names[i], errno ? errno : EPERM};
@@ -254,11 +268,13 @@ void StampView::bt_datetimesetClick()
     failureTitle_ = ctx_.msg(Msg::StampFailures);
     Prompter *prompter = &ctx_.prompter();
     const QString readOnly = ctx_.msg(Msg::FileReadOnly);
-    setBusy(true);
+    setBusy(true, ctx_.texts().caption(QStringLiteral("lb_setdatetime")));
     job_->start([folder, names, stamp = *when, prompter, readOnly](JobToken &t) {
         QList<RenameFailure> failures;
         for (int i = 0; i < names.size(); ++i) {
-            t.progress(i, names.size());
+            if (!t.checkpoint())
+                break;
+            t.progress(i, names.size(), names[i]);
             const QString path = folder + names[i];
             if (!QFileInfo::exists(path))
                 continue;

@@ -20,6 +20,7 @@ class AppContext;
 class Job;
 class LedLamp;
 class PanelStatusBar;
+class ProgressPanel;
 
 class StampView : public QWidget
 {
@@ -36,6 +37,9 @@ class StampView : public QWidget
     void applyTexts();
     // The picked moment as the pickers hold it.
     QDateTime pickedDateTime() const;
+    // The panel that shows a run's progress with its cancel; a cancelled run stops before the
+    // next file, and the files done so far keep their change.
+    void setProgressPanel(ProgressPanel *panel);
 
   signals:
     // Files were changed: the lists show what is on disk again.
@@ -54,7 +58,7 @@ class StampView : public QWidget
 
   private:
     void updateClock();
-    void setBusy(bool busy);
+    void setBusy(bool busy, const QString &title = {});
     void finishRun();
 
     AppContext &ctx_;
@@ -68,6 +72,7 @@ class StampView : public QWidget
     QList<QPushButton *> lampButtons_;
     QList<QWidget *> controls_;
     Job *job_;
+    ProgressPanel *panel_ = nullptr;
     QString failureTitle_;
 };
 

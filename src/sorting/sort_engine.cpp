@@ -185,9 +185,11 @@ bool SortEngine::sort_into_target(const QString &target)
         ctx_.prompter().error(ctx_.msg(Msg::CdromNoWrite));
         return false;
     }
-    // In the picture mode the active list must have a selection with a focused item.
+    // In the picture mode (and at start, with its button down) the active list must have a
+    // selection with a focused item.
     const bool catalogTab = ctx_.listTab() == ListTab::Catalog;
-    if (ctx_.mode() == ViewMode::Pictures && !catalogTab) {
+    const bool pictures = ctx_.mode() == ViewMode::Pictures || ctx_.mode() == ViewMode::None;
+    if (pictures && !catalogTab) {
         if (!list_ || list_->count() == 0 || list_->selectedRows().isEmpty() || !list_->hasFocusItem()) {
             ctx_.prompter().error(ctx_.msg(Msg::NoFilesSelected));
             return false;
@@ -208,7 +210,7 @@ bool SortEngine::sort_into_target(const QString &target)
     // selection of the list is the source unless the ZIP grid has the focus: a focus left on
     // the picture must not make the button do nothing.
     const bool zipNow = zip_ && zip_->isCurrentSource();
-    if (list_ && ctx_.mode() == ViewMode::Pictures && !catalogTab && !zipNow && !list_->hasFocus())
+    if (list_ && pictures && !catalogTab && !zipNow && !list_->hasFocus())
         list_->takeFocus();
     // The other sources follow when the list run has ended.
     if (!(list_ && list_->hasFocus() && sort_from_list(target)))
@@ -246,7 +248,7 @@ void SortEngine::finishExtra()
     if (const auto finished = std::exchange(extraFinished_, nullptr))
         finished(out);
     else if (!out.failures.isEmpty())
-        ctx_.prompter().error(out.failures.join(QLatin1Char('\n')));
+        ctx_.prompter().listMessage(ctx_.msg(Msg::SortFailures), out.failures, PromptIcon::Error);
     if (job_->wasCancelled())
         extraQueue_.clear();
     startNextExtra();
@@ -314,8 +316,7 @@ void SortEngine::finishListRun()
     if (changed)
         emit filesChanged(); // the journal has the run already
     if (!failures.isEmpty())
-        ctx_.prompter().error(ctx_.msg(Msg::SortFailures) + QStringLiteral("\r\n\r\n") +
-                              failures.join(QStringLiteral("\r\n")));
+        ctx_.prompter().listMessage(ctx_.msg(Msg::SortFailures), failures, PromptIcon::Error);
     sources_.clear();
     rows_.clear();
     if (!job_->wasCancelled())
@@ -379,8 +380,8 @@ void SortEngine::finishUndo()
         text += ctx_.msg(Msg::UndoDone) + QString::number(r.restored) + crlf + ctx_.msg(Msg::UndoSkipped) +
                 QString::number(r.failures.size());
     if (!r.failures.isEmpty())
-        ctx_.prompter().error(text + crlf + crlf + ctx_.msg(Msg::UndoFailures) + crlf + crlf +
-                              r.failures.join(crlf));
+        ctx_.prompter().listMessage(text + crlf + crlf + ctx_.msg(Msg::UndoFailures), r.failures,
+                                    PromptIcon::Error);
     else if (r.unfinishedRun)
         ctx_.prompter().info(text);
     emit undoFinished();

@@ -6,6 +6,8 @@
 #include "base/grid_text.h"
 #include "base/paths.h"
 #include "base/temp_files.h"
+#include "base/window_state.h"
+#include "files/list_area_view.h"
 #include "files/mask_bar_view.h"
 #include "support/test_support.h"
 
@@ -20,6 +22,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 
 using namespace vorn;
 using vorn::test::readFile;
@@ -92,6 +95,11 @@ class TstStartup : public QObject
     void startInUsersFolderLeavesItsTemp();
     void windowState_data();
     void windowState();
+    void windowPlaceAndFolderKept();
+    void damagedPlaceFileGivesDefaults_data();
+    void damagedPlaceFileGivesDefaults();
+    void placeFitsTheScreens_data();
+    void placeFitsTheScreens();
     void languageLine_data();
     void languageLine();
     void qtDialogsSpeakTheLanguage();
@@ -305,6 +313,85 @@ void TstStartup::windowState()
     writeFile(f.path("vorn.cfg"), cfgBytes("1", line4.constData()));
     MainWindow &w = f.start(false);
     QCOMPARE(w.context().config().opensMaximized(), maximized);
+}
+
+// The window's place and the folder listed last come back at the next start; vorn.cfg keeps its
+// four lines.
+void TstStartup::windowPlaceAndFolderKept()
+{
+    test::WindowFixture f;
+    QDir().mkpath(f.path("pics/sub"));
+    {
+        MainWindow &w = f.start();
+        w.setGeometry(QRect(30, 40, 600, 450));
+        QCOMPARE(w.geometry(), QRect(30, 40, 600, 450));
+        w.listArea()->openFolder(f.path("pics/sub"));
+        f.closeConfirmed();
+    }
+    QCOMPARE(readFile(f.path("vorn.cfg")), cfgBytes("1", "normal"));
+    MainWindow &w = f.start();
+    QCOMPARE(w.geometry(), QRect(30, 40, 600, 450));
+    QCOMPARE(w.listArea()->listedFolder(), f.path("pics/sub/"));
+}
+
+// A damaged or hostile place file is no obstacle: the window opens 800 x 600 on the home folder.
+void TstStartup::damagedPlaceFileGivesDefaults_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("kind"); // "file", "fifo", "folder"
+    QTest::newRow("binary") << QByteArray("\x00\xff\xfe geometry=1,2\x00") << "file";
+    QTest::newRow("too few numbers") << QByteArray("geometry=10,10,640\nfolder=/nonexistent/x\n") << "file";
+    QTest::newRow("overflowing numbers") << QByteArray("geometry=99999999999,2,3000000000,-5\n") << "file";
+    QTest::newRow("no size") << QByteArray("geometry=10,10,0,0\n") << "file";
+    QTest::newRow("beyond every screen") << QByteArray("geometry=5000,5000,640,480\n") << "file";
+    QTest::newRow("relative folder") << QByteArray("folder=../..\n") << "file";
+    QTest::newRow("huge") << QByteArray(200000, 'g') << "file";
+    QTest::newRow("a pipe") << QByteArray() << "fifo";
+    QTest::newRow("a folder") << QByteArray() << "folder";
+}
+
+void TstStartup::damagedPlaceFileGivesDefaults()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, kind);
+    test::WindowFixture f;
+    const QString file = f.path("vorn.win");
+    if (kind == "fifo")
+        QVERIFY(::mkfifo(QFile::encodeName(file).constData(), 0600) == 0);
+    else if (kind == "folder")
+        QVERIFY(QDir().mkpath(file));
+    else
+        writeFile(file, bytes);
+    MainWindow &w = f.start();
+    QCOMPARE(w.size(), QSize(800, 600));
+    QCOMPARE(w.listArea()->listedFolder(), QDir::homePath() + "/");
+    QVERIFY(f.prompter.records().isEmpty());
+}
+
+void TstStartup::placeFitsTheScreens_data()
+{
+    QTest::addColumn<QRect>("saved");
+    QTest::addColumn<QList<QRect>>("screens");
+    QTest::addColumn<QRect>("placed");
+    const QList<QRect> one{QRect(0, 0, 1920, 1080)};
+    const QList<QRect> two{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+    QTest::newRow("as it was") << QRect(100, 80, 800, 600) << one << QRect(100, 80, 800, 600);
+    QTest::newRow("second screen") << QRect(2000, 50, 800, 600) << two << QRect(2000, 50, 800, 600);
+    QTest::newRow("screen gone") << QRect(2000, 50, 800, 600) << one << QRect();
+    QTest::newRow("hanging over the edge") << QRect(1500, 900, 800, 600) << one << QRect(1120, 480, 800, 600);
+    QTest::newRow("larger than the screen") << QRect(-50, -50, 4000, 3000) << one << QRect(0, 0, 1920, 1080);
+    QTest::newRow("a sliver visible") << QRect(1900, 0, 800, 600) << one << QRect();
+    QTest::newRow("mostly on the second") << QRect(1800, 100, 800, 600) << two << QRect(1920, 100, 800, 600);
+    QTest::newRow("no screens") << QRect(0, 0, 800, 600) << QList<QRect>() << QRect();
+    QTest::newRow("not known") << QRect() << one << QRect();
+}
+
+void TstStartup::placeFitsTheScreens()
+{
+    QFETCH(QRect, saved);
+    QFETCH(QList<QRect>, screens);
+    QFETCH(QRect, placed);
+    QCOMPARE(fit_on_screens(saved, screens, QSize(480, 360)), placed);
 }
 
 void TstStartup::languageLine_data()

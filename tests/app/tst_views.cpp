@@ -5,6 +5,7 @@
 #include "files/list_area_view.h"
 #include "files/view_host.h"
 #include "support/test_support.h"
+#include "widgets/collapsible_toolbar.h"
 #include "widgets/theme.h"
 
 #include <QAction>
@@ -31,6 +32,8 @@ class TstViews : public QObject
     void plainThemeTitlesRead();
     void dirHideAndFunctionButton();
     void lockOut();
+    void contextTitles_data();
+    void contextTitles();
 
   private:
     static QStringList textured(QWidget *root)
@@ -167,6 +170,46 @@ void TstViews::lockOut()
     for (const char *n : {"lv", "lvscan", "tv", "pc_list", "tbar_main", "tbar_mask"})
         QVERIFY2(f.find<QWidget>(n)->isEnabled(), n);
     QVERIFY(f.find<QToolButton>("bt_maskwahl3")->isEnabled());
+}
+
+// The titles of the user-mask row and the ZIP bar, in both languages, where they belong; the
+// ZIP bar's title restores the collapsed bar like every context bar's.
+void TstViews::contextTitles_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("filter1");
+    QTest::addColumn<QString>("zip");
+    QTest::newRow("German") << int(German) << " Filter +"
+                            << " ZIP";
+    QTest::newRow("English") << int(English) << " Mask +"
+                             << " ZIP";
+}
+
+void TstViews::contextTitles()
+{
+    QFETCH(int, language);
+    QFETCH(QString, filter1);
+    QFETCH(QString, zip);
+    WindowFixture f;
+    MainWindow &w = f.start();
+    w.context().setLanguage(language);
+    w.applyTexts();
+    auto *lbFilter1 = f.find<QLabel>("lb_filter1");
+    auto *lbZip = f.find<QLabel>("lb_contextzip");
+    QVERIFY(lbFilter1 && lbZip);
+    QCOMPARE(lbFilter1->text(), filter1);
+    QCOMPARE(lbZip->text(), zip);
+    QVERIFY(f.find<QWidget>("fup_usermask")->isAncestorOf(lbFilter1));
+    auto *tbarZip = f.find<CollapsibleToolBar>("tbar_zip");
+    QVERIFY(tbarZip && tbarZip->isAncestorOf(lbZip));
+    QVERIFY(tbarZip->isAncestorOf(f.find<QToolButton>("bt_zipopen")));
+
+    QTest::mouseClick(f.find<QToolButton>("bt_showzip"), Qt::LeftButton);
+    tbarZip->collapse();
+    QVERIFY(!f.find<QToolButton>("bt_zipopen")->isVisible());
+    QTest::mouseClick(lbZip, Qt::LeftButton);
+    QVERIFY(!tbarZip->isCollapsed());
+    QVERIFY(f.find<QToolButton>("bt_zipopen")->isVisible());
 }
 
 QTEST_MAIN(TstViews)

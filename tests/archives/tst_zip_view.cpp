@@ -468,9 +468,8 @@ void TstZipView::encryptedEntriesAskForPassword()
     f.prompter.pushText("wrong");
     selectRows(v, {0});
     QCOMPARE(inputs(), 1);
-    QCOMPARE(
-        f.prompter.lastMessage(),
-        QStringLiteral("Fehler! Datei kann nicht entpackt werden!\n\nFalsches Passwort für: secret.txt"));
+    QCOMPARE(f.prompter.lastMessage(),
+             QStringLiteral("Fehler! Datei kann nicht entpackt werden!\nFalsches Passwort für: secret.txt"));
     QVERIFY(v.entryInHand().isEmpty());
     QCOMPARE(treeOf(zipDir), QStringList{});
 

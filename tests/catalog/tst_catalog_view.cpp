@@ -1,6 +1,7 @@
 // The catalog page on the real main window: generating from the folder list, saving with a
 // description, the catalog list in vorn.pth, closing and opening again, a vanished file,
 // deleting, paging, and copying a clicked picture with a target button.
+#include "app/view_stack_view.h"
 #include "base/grid_text.h"
 #include "catalog/catalog_browser_widget.h"
 #include "catalog/catalog_pages.h"
@@ -48,6 +49,7 @@ class TstCatalogView : public QObject
     Q_OBJECT
   private slots:
     void createSaveCloseOpen();
+    void createdCatalogTabInFrontAndFailuresListed();
     void openVanishedFileRemovesTheRow();
     void deleteAskedAndAborted();
     void pagingOverThreePages();
@@ -103,6 +105,34 @@ void TstCatalogView::save(WindowFixture &f, const QString &description, const QS
     }));
     QVERIFY(io.wait(20000));
     QCOMPARE(io.first().first().toInt(), 0);
+}
+
+// Started from the folder tab, a generation ends with the catalog tab in front (the catalog is
+// then the source of the sort buttons); the pictures that could not be read come as one list
+// message, whatever their number, not as a box of one line per picture.
+void TstCatalogView::createdCatalogTabInFrontAndFailuresListed()
+{
+    WindowFixture f;
+    MainWindow &w = startWith(f, 2);
+    for (int i = 0; i < 60; ++i)
+        writeFile(f.path(QStringLiteral("pics/x%1.jpg").arg(i, 2, 10, QLatin1Char('0'))), "not a picture");
+    w.listArea()->tabs()->setCurrentIndex(0);
+    w.listArea()->openFolder(f.path("pics"));
+    QTRY_COMPARE(w.listArea()->folderList()->count(), 62);
+    QCOMPARE(w.context().listTab(), ListTab::Folder);
+    f.prompter.clear();
+    create(f);
+    QCOMPARE(w.listArea()->tabs()->currentWidget(), w.listArea()->catalogTab());
+    QCOMPARE(w.context().listTab(), ListTab::Catalog);
+    QCOMPARE(w.views()->front(), View::Catalog);
+    QList<ScriptedPrompter::Record> lists;
+    for (const auto &r : f.prompter.records())
+        if (r.kind == ScriptedPrompter::Kind::List)
+            lists << r;
+    QCOMPARE(lists.size(), 1);
+    QCOMPARE(lists.first().lines.size(), 60);
+    QCOMPARE(lists.first().lines.first(), QString("x00.jpg"));
+    QCOMPARE(lists.first().lines.last(), QString("x59.jpg"));
 }
 
 void TstCatalogView::createSaveCloseOpen()
@@ -366,6 +396,9 @@ void TstCatalogView::gotoCatalogAndBackToViewer()
     f.start();
     auto *pictures = f.find<QWidget>("pn_viewmain");
     auto *catalog = f.find<QWidget>("pn_catalogmain");
+    // The empty view is in front at start; the picture view button brings the pictures.
+    QVERIFY(!pictures->isVisible());
+    QTest::mouseClick(f.find<QToolButton>("bt_showview"), Qt::LeftButton);
     QVERIFY(pictures->isVisible());
     auto *go = f.find<QToolButton>("bt_gotocatalog");
     QVERIFY(go->isVisible());

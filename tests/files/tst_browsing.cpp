@@ -40,6 +40,8 @@ class TstBrowsing : public QObject
     void deleteCancelledKeepsTheRest();
     void hiddenFileNotListed();
     void largeFolderListedInOrder();
+    void firstScreenfulThenTheRest_data();
+    void firstScreenfulThenTheRest();
     void renameModeHidesLists();
     void scanOrderAndQuestion();
     void scanNoAtQuestion();
@@ -101,11 +103,14 @@ void TstBrowsing::routesByKind_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<int>("viewTag");
     QTest::addColumn<QString>("panel");
+    // viewTag: the view button clicked first (0: none, as at start).
     QTest::newRow("picture") << "PHOTO.JPG" << 2000 << "pn_viewmain";
+    QTest::newRow("picture at start") << "PHOTO.JPG" << 0 << "pn_viewmain";
     QTest::newRow("zip in picture mode") << "ARCHIVE.ZIP" << 2000 << "pn_zipmain";
+    QTest::newRow("zip at start is text") << "ARCHIVE.ZIP" << 0 << "pn_textmain";
     QTest::newRow("zip elsewhere is text") << "ARCHIVE.ZIP" << 2002 << "pn_textmain";
     QTest::newRow("no extension is text") << "README" << 2000 << "pn_textmain";
-    QTest::newRow("html") << "page.htm" << 2000 << "pn_htmlmain";
+    QTest::newRow("html") << "page.htm" << 0 << "pn_htmlmain";
     QTest::newRow("video") << "clip.mpg" << 2000 << "pn_videomain";
 }
 
@@ -116,7 +121,13 @@ void TstBrowsing::routesByKind()
     QFETCH(QString, panel);
     WindowFixture f;
     MainWindow &w = startIn(f, {file}, "pics", file.contains('.') ? 1 : 0);
-    if (viewTag != 2000)
+    // At start the empty view is in front and no mode is chosen, with the picture button down.
+    QCOMPARE(frontPanel(f), QString("pn_main"));
+    QVERIFY(w.context().mode() == ViewMode::None);
+    QVERIFY(f.find<QToolButton>("bt_showview")->isChecked());
+    if (viewTag == 2000)
+        QTest::mouseClick(f.find<QToolButton>("bt_showview"), Qt::LeftButton);
+    else if (viewTag == 2002)
         QTest::mouseClick(f.find<QToolButton>("bt_showrename"), Qt::LeftButton);
     FileListView *lv = w.listArea()->folderList();
     if (lv->count() == 1) {
@@ -259,6 +270,63 @@ void TstBrowsing::largeFolderListedInOrder()
         names << e.name;
     }
     QCOMPARE(names.size(), expected.size());
+    QCOMPARE(names, expected);
+}
+
+// The folder list shows its first screenful before the attributes of the rest are read: one
+// reset with the first entries (already without hidden and system files), then the rest in one
+// insertion after them; a small folder comes whole in its one reset.
+void TstBrowsing::firstScreenfulThenTheRest_data()
+{
+    QTest::addColumn<int>("files");
+    QTest::newRow("small folder") << 50;
+    QTest::newRow("more than a screenful") << 900;
+}
+
+void TstBrowsing::firstScreenfulThenTheRest()
+{
+    QFETCH(int, files);
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+    const QByteArray probe = folder + "probe.dat";
+    QVERIFY(::close(::open(probe.constData(), O_CREAT | O_WRONLY, 0644)) == 0);
+    const bool xattrs = setxattr(probe.constData(), "user.DOSATTRIB", "0x20", 4, 0) == 0;
+    QVERIFY(::unlink(probe.constData()) == 0);
+    QStringList expected;
+    for (int i = 0; i < files; ++i) {
+        const QString name =
+            QStringLiteral("%1%2.jpg").arg(i % 2 ? "P" : "p").arg(i, 4, 10, QLatin1Char('0'));
+        const QByteArray path = folder + QFile::encodeName(name);
+        QVERIFY(::close(::open(path.constData(), O_CREAT | O_WRONLY, 0644)) == 0);
+        // Hidden files among the first screenful and beyond it.
+        const bool hidden = xattrs && i % 7 == 3;
+        if (hidden)
+            QVERIFY(setxattr(path.constData(), "user.DOSATTRIB", "0x2", 3, 0) == 0);
+        else
+            expected << name;
+    }
+    FileListModel model;
+    QStringList atReset;
+    int resets = 0, insertions = 0;
+    connect(&model, &FileListModel::modelReset, &model, [&] {
+        ++resets;
+        atReset.clear();
+        for (const FileEntry &e : model.entries())
+            atReset << e.name;
+    });
+    connect(&model, &FileListModel::rowsInserted, &model, [&](const QModelIndex &, int first, int) {
+        ++insertions;
+        QCOMPARE(first, int(atReset.size())); // after the first screenful
+    });
+    QSignalSpy listed(&model, &FileListModel::listed);
+    model.setFolder(dir.path(), {});
+    QVERIFY(listed.wait(20000));
+    QCOMPARE(resets, 2); // emptied at once, then the first screenful
+    QCOMPARE(atReset, expected.mid(0, FileListModel::kFirstScreenful));
+    QCOMPARE(insertions, expected.size() > FileListModel::kFirstScreenful ? 1 : 0);
+    QStringList names;
+    for (const FileEntry &e : model.entries())
+        names << e.name;
     QCOMPARE(names, expected);
 }
 

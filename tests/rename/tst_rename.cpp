@@ -11,6 +11,7 @@
 #include "rename/stamp_view.h"
 #include "support/test_support.h"
 #include "widgets/led_lamp.h"
+#include "widgets/progress_panel.h"
 
 #include <QAbstractButton>
 #include <QDateEdit>
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QTableView>
 #include <QTimeEdit>
+#include <QToolButton>
 
 #include <sys/stat.h>
 
@@ -58,6 +60,7 @@ class TstRename : public QObject
     void keyFiltersAndDigitLimits();
     void inPlaceRename();
     void stampGivesLocalTime();
+    void stampRunCancelledFromItsPanel();
     void readOnlyQuestion_data();
     void readOnlyQuestion();
     void lampsShowAndClearAttributes();
@@ -162,7 +165,11 @@ void TstRename::outsideNameReportedAndKept()
     runAndWait(f, v);
     QCOMPARE(filesIn(folder(f)), QStringList({"1.jpg", "2.jpg", "b.jpg"}));
     QCOMPARE(readFile(folder(f) + "2.jpg"), QByteArray("2.jpg"));
-    QCOMPARE(f.prompter.messages(), QStringList{"Diese Dateien wurden nicht umbenannt:\r\n\r\n"
+    QCOMPARE(f.prompter.records().size(), 1);
+    QCOMPARE(f.prompter.records().first().kind, ScriptedPrompter::Kind::List);
+    QCOMPARE(f.prompter.records().first().lines,
+             QStringList{"b.jpg: der neue Name gehört einer anderen Datei"});
+    QCOMPARE(f.prompter.messages(), QStringList{"Diese Dateien wurden nicht umbenannt:\n"
                                                 "b.jpg: der neue Name gehört einer anderen Datei"});
 }
 
@@ -378,6 +385,34 @@ void TstRename::readOnlyQuestion()
     QCOMPARE(mtimeOf(folder(f) + "3.jpg"), thirdStamped ? want : kOldTime);
     QCOMPARE(f.prompter.messages(), QStringList{folder(f) + "2.jpg\r\n\r\nDatei ist schreibgeschützt!"});
     QCOMPARE(f.prompter.records().first().buttons, Answer::Ok | Answer::Cancel);
+}
+
+// A stamp run shows the progress panel; its cancel stops the run before the next file, and the
+// files done so far keep their new time.
+void TstRename::stampRunCancelledFromItsPanel()
+{
+    WindowFixture f;
+    RenameView *v = start(f, {"1.jpg", "2.jpg", "3.jpg", "4.jpg"});
+    QVERIFY(set_file_attributes(folder(f) + "2.jpg", AttrReadOnly));
+    f.find<QDateEdit>("dtp_datenew")->setDate(QDate(2010, 5, 6));
+    click(f, "bt_rename");
+    auto *panel = f.find<ProgressPanel>("pn_stampprogress");
+    QVERIFY(panel);
+    // While the run waits on the read-only question, the panel's cancel is clicked.
+    bool runningThen = false;
+    f.prompter.setOnMessage([panel, &runningThen] {
+        runningThen = panel->isRunning();
+        panel->cancelButton()->click();
+    });
+    f.prompter.pushAnswer(Answer::Ok);
+    click(f, "bt_datetimeset");
+    QTRY_VERIFY(!v->isBusy());
+    QVERIFY(runningThen);
+    QVERIFY(!panel->isRunning());
+    const qint64 want = QDateTime(QDate(2010, 5, 6), QTime(0, 0)).toSecsSinceEpoch();
+    QCOMPARE(mtimeOf(folder(f) + "1.jpg"), want);
+    for (const char *n : {"2.jpg", "3.jpg", "4.jpg"})
+        QCOMPARE(mtimeOf(folder(f) + n), kOldTime);
 }
 
 void TstRename::lampsShowAndClearAttributes()

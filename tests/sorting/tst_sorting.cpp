@@ -234,7 +234,7 @@ void TstSorting::failedMoveStaysListedWithOneMessage()
         names << e.name;
     QCOMPARE(names, (QStringList{"00.jpg", "02.jpg", "04.jpg"}));
     QCOMPARE(f.prompter.messages().size(), 1);
-    QVERIFY(f.prompter.lastMessage().startsWith("Diese Dateien wurden nicht einsortiert:\r\n\r\n02.jpg: "));
+    QVERIFY(f.prompter.lastMessage().startsWith("Diese Dateien wurden nicht einsortiert:\n02.jpg: "));
     // The item after the last selected one is shown.
     QCOMPARE(lv->selectedRows(), QList<int>{2});
     QCOMPARE(f.find<QLabel>("pno_nr")->text(), QString("Datei 3 von 3"));

@@ -8,12 +8,21 @@ namespace vorn
 Answer ScriptedPrompter::message(const QString &text, Answers buttons, PromptIcon icon, const QString &)
 {
     records_.append({Kind::Message, text, buttons, icon});
+    if (onMessage_)
+        onMessage_();
     if (!answers_.isEmpty())
         return answers_.dequeue();
     for (Answer a : {Answer::Yes, Answer::Ok, Answer::Retry})
         if (buttons.testFlag(a))
             return a;
     return Answer::None;
+}
+
+void ScriptedPrompter::listMessage(const QString &text, const QStringList &lines, PromptIcon icon,
+                                   const QString &)
+{
+    records_.append(
+        {Kind::List, text + QLatin1Char('\n') + lines.join(QLatin1Char('\n')), Answer::Ok, icon, lines});
 }
 
 QString ScriptedPrompter::nextText()
@@ -73,7 +82,7 @@ QStringList ScriptedPrompter::messages() const
 {
     QStringList out;
     for (const Record &r : records_)
-        if (r.kind == Kind::Message)
+        if (r.kind == Kind::Message || r.kind == Kind::List)
             out << r.text;
     return out;
 }

@@ -67,13 +67,14 @@ void TstHelpView::topicsInBothLanguages()
 void TstHelpView::helpStartAndClose()
 {
     fx->window->context().setLanguage(0);
+    const View before = fx->window->views()->front();
     QTest::keyClick(fx->window.get(), Qt::Key_F1);
     QCOMPARE(fx->window->views()->front(), View::Help);
     QCOMPARE(fx->window->helpView()->currentPage(),
              fx->window->context().paths().helpDir + QStringLiteral("d_main.htm"));
     QVERIFY(!fx->window->helpView()->browser()->documentTitle().isEmpty());
     fx->window->helpView()->topicButton(QStringLiteral("hlp_ende"))->click();
-    QCOMPARE(fx->window->views()->front(), View::Pictures);
+    QCOMPARE(fx->window->views()->front(), before); // the view help was opened over
     // A page the user removed comes back from the shipped set; one the user changed stays.
     const QString dir = fx->window->context().paths().helpDir;
     QVERIFY(QFile::remove(dir + QStringLiteral("e_main.htm")));

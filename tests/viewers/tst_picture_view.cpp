@@ -171,6 +171,8 @@ MainWindow &TstPictureView::startWith(WindowFixture &f, const QList<File> &files
     for (const File &file : files)
         writeFile(f.path("pics/" + file.name), file.bytes);
     MainWindow &w = f.start();
+    // The picture view, entered by its button (the empty view is in front at start).
+    QTest::mouseClick(f.find<QToolButton>("bt_showview"), Qt::LeftButton);
     w.listArea()->openFolder(f.path("pics"));
     [&] { QTRY_COMPARE(w.listArea()->folderList()->count(), int(files.size())); }();
     return w;

@@ -321,6 +321,8 @@ void TstSlideshow::enterShow(Setup &s, int files)
     for (int i = 0; i < files; ++i)
         writeFile(s.f.path("pics/" + names[i]), "x");
     MainWindow &w = s.f.start();
+    // The picture view, entered by its button (the empty view is in front at start).
+    QTest::mouseClick(s.f.find<QToolButton>("bt_showview"), Qt::LeftButton);
     w.listArea()->openFolder(s.f.path("pics"));
     QTRY_COMPARE(w.listArea()->folderList()->count(), files);
     w.host().registerViewer(View::Pictures, &s.seen);
