@@ -130,6 +130,7 @@ void TstPictureKindsView::transparentOverBackground()
             half.setPixelColor(x, y, Qt::red);
     WindowFixture f;
     startWith(f, {{"h.png", encode(half, "png")}});
+    button(f, "bt_showview")->click(); // the picture view in front before its background is taken
     auto *area = f.find<QScrollArea>("sb_1")->viewport();
     const QImage before = area->grab().toImage();
     showRow(f, 0);
