@@ -1,6 +1,8 @@
 #include "archives/folder_packer.h"
 
+#include "base/native_names.h"
 #include "base/temp_files.h"
+#include "files/file_helpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -100,16 +102,20 @@ struct Entry {
     bool dir = false;
 };
 
-// Entries of one folder in name order, without links, "." and "..".
+// Entries of one folder in name order, without links, "." and "..". Names are the file
+// system's bytes, whatever their encoding.
 std::vector<Entry> list_folder(const QString &folder)
 {
     std::vector<Entry> out;
-    const QFileInfoList infos = QDir(folder).entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QFileInfo &fi : infos) {
-        if (fi.isSymLink())
+    QStringList names = folder_entries(folder, false);
+    names.sort();
+    const QString dir = with_trailing_slash(folder);
+    for (const QString &name : names) {
+        const QString path = dir + name;
+        struct stat st = {};
+        if (::lstat(native_path(path).constData(), &st) != 0 || S_ISLNK(st.st_mode))
             continue;
-        out.push_back({fi.filePath(), QFile::encodeName(fi.fileName()), fi.isDir()});
+        out.push_back({path, native_path(name), S_ISDIR(st.st_mode)});
     }
     return out;
 }
@@ -131,7 +137,7 @@ class Packer
                 if (const int code = measure(e.path, level + 1))
                     return code;
             } else {
-                const qint64 size = QFileInfo(e.path).size();
+                const qint64 size = path_info(e.path).size;
                 if (size > kPackMaxFileSize)
                     return PackNotRepresentable;
                 total_ += size;
@@ -163,8 +169,8 @@ class Packer
   private:
     int packFile(const Entry &e, int level)
     {
-        QFile file(e.path);
-        if (!file.open(QIODevice::ReadOnly))
+        QFile file;
+        if (!open_native(file, e.path, QIODevice::ReadOnly))
             return PackOpenFailed;
         const qint64 size = file.size();
         if (size > kPackMaxFileSize)
@@ -234,9 +240,9 @@ Msg pack_code_message(int code)
 int pack_folder(const QString &folder, QIODevice &out, const PackProgressFn &progress)
 {
     const QFileInfo root(folder);
-    if (!root.isDir())
+    if (!path_info(folder).isDir)
         return PackFolderNotFound;
-    const QByteArray rootName = QFile::encodeName(QDir(root.absoluteFilePath()).dirName());
+    const QByteArray rootName = native_path(QDir(root.absoluteFilePath()).dirName());
     if (!safe_name(rootName) || rootName.size() > kPackMaxNameBytes)
         return PackNotRepresentable;
     auto packer = std::make_unique<Packer>(out, progress);
@@ -288,19 +294,19 @@ int unpack_folder(QIODevice &in, const QString &targetDir, qint64 total, const P
         QString rel;
         for (const QString &p : parts)
             rel += p + QLatin1Char('/');
-        const QString localName = QFile::decodeName(name);
+        const QString localName = path_from_native(name);
         if (localName.isEmpty() || localName == QLatin1String(".") || localName == QLatin1String("..") ||
             localName.contains(QLatin1Char('/')))
             return PackBadRecord;
         const QString path = target + rel + localName;
-        const QByteArray nativePath = QFile::encodeName(path);
+        const QByteArray nativePath = native_path(path);
         struct stat st;
         const bool exists = ::lstat(nativePath.constData(), &st) == 0;
 
         if (isDir) {
             parts.push_back(localName);
             if (!exists)
-                QDir().mkdir(path); // a failure shows when a file inside cannot be created
+                ::mkdir(nativePath.constData(), 0777); // a failure shows when a file inside cannot be created
             else if (!S_ISDIR(st.st_mode))
                 return PackOpenFailed; // a file or a link where the folder goes
             report();
@@ -317,8 +323,8 @@ int unpack_folder(QIODevice &in, const QString &targetDir, qint64 total, const P
             return PackSizeMismatch; // nothing is created for data that is not there
         if (exists)
             return PackWouldReplace;
-        QFile out(path);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        QFile out;
+        if (!open_native(out, path, QIODevice::WriteOnly | QIODevice::NewOnly))
             return errno == EEXIST ? PackWouldReplace : PackOpenFailed;
         qint64 left = size;
         while (left > 0) {
@@ -365,7 +371,7 @@ int FolderPacker::execute()
 
 int FolderPacker::runPack()
 {
-    if (!QFileInfo(sourcePath).isDir())
+    if (!path_info(sourcePath).isDir)
         return PackFolderNotFound;
     if (targetPath.endsWith(QLatin1Char('/')) || QFileInfo(targetPath).isDir())
         return PackNoTargetName;
@@ -404,12 +410,12 @@ int FolderPacker::runPack()
 
 int FolderPacker::runUnpack()
 {
-    if (!QFileInfo(sourcePath).isFile())
+    if (!path_info(sourcePath).isFile)
         return UnpackFileNotFound;
-    if (!QFileInfo(targetPath).isDir())
+    if (!path_info(targetPath).isDir)
         return PackTargetNotFound;
-    QFile in(sourcePath);
-    if (!in.open(QIODevice::ReadOnly))
+    QFile in;
+    if (!open_native(in, sourcePath, QIODevice::ReadOnly))
         return PackCreateFailed;
     return unpack_folder(in, targetPath, in.size(), [this](qint64 d, qint64 t) { setProgress(d, t); });
 }

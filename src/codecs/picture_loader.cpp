@@ -6,6 +6,8 @@
 #include "codecs/wmf_player.h"
 #include "lang/texts.h"
 
+#include "base/native_names.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
@@ -596,8 +598,8 @@ LoadedPicture load_picture_sized(const QString &path, const ShownSizeRule &rule)
 // animation is composited the same way as the first frame.
 std::unique_ptr<QMovie> make_gif_movie(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!open_native(file, path, QIODevice::ReadOnly))
         return nullptr;
     return make_gif_movie(file.readAll());
 }

@@ -1,5 +1,6 @@
 #include "codecs/picture_probe.h"
 
+#include "base/native_names.h"
 #include "codecs/picture_loader.h"
 
 #include <QFile>
@@ -71,8 +72,8 @@ QSize probe_picture_size(const QString &path)
 {
     if (picture_kind(path) != PictureKind::Jpeg)
         return QSize();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!open_native(file, path, QIODevice::ReadOnly))
         return QSize();
     const QByteArray head = file.read(kHeaderBytes);
     QSize stored;

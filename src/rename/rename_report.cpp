@@ -1,6 +1,7 @@
 #include "rename/rename_report.h"
 
 #include "files/app_context.h"
+#include "files/file_helpers.h"
 #include "lang/texts.h"
 
 namespace vorn
@@ -24,6 +25,8 @@ QString failure_reason(const Texts &texts, int reason)
         return texts.msg(Msg::ReasonChanged);
     case RefusedBadName:
         return texts.msg(Msg::ReasonBadName);
+    case RefusedLink:
+        return texts.msg(Msg::ReasonLinkKept);
     default:
         return qt_error_string(reason);
     }
@@ -33,7 +36,7 @@ QString failure_text(const Texts &texts, const QString &title, const QList<Renam
 {
     QString text = title + QStringLiteral("\r\n");
     for (int i = 0; i < failures.size() && i < kListed; ++i)
-        text += QStringLiteral("\r\n") + failures[i].name + QStringLiteral(": ") +
+        text += QStringLiteral("\r\n") + shown_name(failures[i].name) + QStringLiteral(": ") +
                 failure_reason(texts, failures[i].reason);
     if (failures.size() > kListed)
         text += QStringLiteral("\r\n") + texts.msg(Msg::MoreFiles).arg(failures.size() - kListed);

@@ -13,7 +13,6 @@
 
 #include <QApplication>
 #include <QDateEdit>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -21,12 +20,24 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <sys/stat.h>
 
 namespace vorn
 {
 
 namespace
 {
+
+enum class FileKind { Missing, Link, Other };
+
+// What the list's name stands for now; a symbolic link is not followed.
+FileKind kind_of(const QString &path)
+{
+    struct stat st = {};
+    if (lstat(native_path(path).constData(), &st) != 0)
+        return FileKind::Missing;
+    return S_ISLNK(st.st_mode) ? FileKind::Link : FileKind::Other;
+}
 
 const QString kDateFormat = QStringLiteral("dd.MM.yyyy");
 const QString kTimeFormat = QStringLiteral("HH:mm:ss");
@@ -229,7 +240,12 @@ void StampView::bt_changeattrClick()
         for (int i = 0; i < names.size(); ++i) {
             t.progress(i, names.size());
             const QString path = folder + names[i];
-            if (QFileInfo::exists(path) && !set_file_attributes(path, set))
+            const FileKind kind = kind_of(path);
+            // A link has no attributes of its own here: setting them would change its target,
+            // which may lie in any other folder.
+            if (kind == FileKind::Link)
+                failures << RenameFailure{names[i], RefusedLink};
+            else if (kind == FileKind::Other && !set_file_attributes(path, set))
                 failures << RenameFailure{names[i], errno ? errno : EPERM};
         }
         return failures;
@@ -260,9 +276,11 @@ void StampView::bt_datetimesetClick()
         for (int i = 0; i < names.size(); ++i) {
             t.progress(i, names.size());
             const QString path = folder + names[i];
-            if (!QFileInfo::exists(path))
+            const FileKind kind = kind_of(path);
+            if (kind == FileKind::Missing)
                 continue;
-            if (is_read_only(path)) {
+            // A link is stamped itself, never what it points to; it has no read-only flag.
+            if (kind == FileKind::Other && is_read_only(path)) {
                 // Never stamped; the answer only says whether the run goes on.
                 Answer a = Answer::Cancel;
                 if (!t.ask([&] {
@@ -273,7 +291,7 @@ void StampView::bt_datetimesetClick()
                     break;
                 continue;
             }
-            if (!set_modification_time(path, stamp))
+            if (!set_modification_time(path, stamp, kind == FileKind::Link))
                 failures << RenameFailure{names[i], errno ? errno : EPERM};
         }
         return failures;

@@ -1,7 +1,8 @@
 #include "viewers/pictures/picture_prefetch.h"
 
+#include "base/native_names.h"
+
 #include <QFile>
-#include <QFileInfo>
 
 #include <atomic>
 
@@ -17,8 +18,8 @@ DecodedPicture decode_for_view(const QString &path, QSize shownSize)
     }
     // Every frame is checked first, so that a damaged animation is a failed load.
     d.picture = load_picture(path);
-    QFile file(path);
-    if (d.picture.ok && file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (d.picture.ok && open_native(file, path, QIODevice::ReadOnly))
         d.animation = file.readAll();
     if (d.animation.isEmpty())
         d.picture.ok = false;
@@ -64,8 +65,8 @@ PicturePrefetcher::~PicturePrefetcher()
 
 PicturePrefetcher::Key PicturePrefetcher::keyFor(const QString &path, QSize shownSize)
 {
-    const QFileInfo info(path);
-    return Key{path, shownSize, info.lastModified(), info.exists() ? info.size() : -1};
+    const PathInfo info = path_info(path);
+    return Key{path, shownSize, info.mtimeNs, info.size};
 }
 
 void PicturePrefetcher::prefetch(const QString &path, QSize shownSize)
