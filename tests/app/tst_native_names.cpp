@@ -24,7 +24,6 @@
 #include <QTabWidget>
 #include <QToolButton>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 using namespace vorn;
@@ -35,43 +34,11 @@ namespace
 
 const QByteArray kLatin1Jpeg = "latin1_\xe9.jpg";
 
-// Writes bytes under exactly the name given.
-void writeRaw(const QByteArray &path, const QByteArray &bytes)
-{
-    const int fd = ::open(path.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
-    QVERIFY(fd >= 0);
-    QCOMPARE(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
-    ::close(fd);
-}
-
 QByteArray jpeg64x48()
 {
     QImage image(64, 48, QImage::Format_RGB32);
     image.fill(QColor(200, 120, 40));
     return encode(image, "jpg");
-}
-
-// The names of a folder as the system's bytes, sorted.
-QByteArrayList rawNames(const QString &dir)
-{
-    QByteArrayList out;
-    for (const QString &n : folder_entries(dir, false))
-        out << native_path(n);
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
-// Removes a folder's files and subfolders by their bytes (the temporary folder's own clean-up
-// cannot name them).
-void removeRaw(const QString &dir)
-{
-    for (const QString &n : folder_entries(dir, false)) {
-        const QString path = with_trailing_slash(dir) + n;
-        if (path_info(path).isDir)
-            removeRaw(path);
-        ::unlink(native_path(path).constData());
-        ::rmdir(native_path(path).constData());
-    }
 }
 
 } // namespace
@@ -175,7 +142,7 @@ void TstNativeNames::packedAndZippedUnderItsBytes()
     QCOMPARE(unpack_folder(packed, out, packed.size()), int(PackOk));
     QCOMPARE(rawNames(out + "/album"), QByteArrayList({kLatin1Jpeg, "sub"}));
     QCOMPARE(rawNames(out + "/album/sub"), QByteArrayList({"caf\xe9.txt"}));
-    QCOMPARE(readFile(path_from_native(native_path(out) + "/album/" + kLatin1Jpeg)), QByteArray("one"));
+    QCOMPARE(readRaw(native_path(out) + "/album/" + kLatin1Jpeg), QByteArray("one"));
 
     // A new archive from the folder, then one more file added to it: every name as its bytes.
     const QString zip = dir.filePath("album.zip");

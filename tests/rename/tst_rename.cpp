@@ -21,9 +21,7 @@
 #include <QTableView>
 #include <QTimeEdit>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -44,37 +42,9 @@ qint64 mtimeOf(const QString &path)
 }
 
 // A file under the exact bytes given (names that are not UTF-8 too), holding its name's hex.
-void writeRaw(const QByteArray &path)
+void writeNamed(const QByteArray &path)
 {
-    const int fd = ::open(path.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
-    QVERIFY(fd >= 0);
-    const QByteArray hex = path.mid(path.lastIndexOf('/') + 1).toHex();
-    QCOMPARE(::write(fd, hex.constData(), size_t(hex.size())), ssize_t(hex.size()));
-    ::close(fd);
-}
-
-QByteArray readRaw(const QByteArray &path)
-{
-    QFile f;
-    return open_native(f, path_from_native(path), QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// Removes the files of a folder by their bytes (the temporary folder's own clean-up cannot
-// name them).
-void removeRaw(const QString &dir)
-{
-    for (const QString &n : folder_entries(dir, false))
-        ::unlink(native_path(with_trailing_slash(dir) + n).constData());
-}
-
-// The names of a folder as the system's bytes, sorted.
-QByteArrayList rawNames(const QString &dir)
-{
-    QByteArrayList out;
-    for (const QString &n : folder_entries(dir, false))
-        out << native_path(n);
-    std::sort(out.begin(), out.end());
-    return out;
+    writeRaw(path, path.mid(path.lastIndexOf('/') + 1).toHex());
 }
 
 const qint64 kOldTime = QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)).toSecsSinceEpoch();
@@ -116,6 +86,16 @@ class TstRename : public QObject
         QTRY_VERIFY(!v->isBusy());
     }
     QString folder(WindowFixture &f) { return f.path("files") + '/'; }
+    // Stamps every listed file with 24.12.2005 18:30:45; returns that moment.
+    qint64 stampAll(WindowFixture &f, RenameView *v)
+    {
+        f.find<QDateEdit>("dtp_datenew")->setDate(QDate(2005, 12, 24));
+        f.find<QTimeEdit>("dtp_timenew")->setTime(QTime(18, 30, 45));
+        click(f, "bt_rename");
+        click(f, "bt_datetimeset");
+        [&] { QTRY_VERIFY(!v->isBusy()); }();
+        return QDateTime(QDate(2005, 12, 24), QTime(18, 30, 45)).toSecsSinceEpoch();
+    }
 };
 
 RenameView *TstRename::start(WindowFixture &f, const QStringList &names)
@@ -378,12 +358,7 @@ void TstRename::stampGivesLocalTime()
 {
     WindowFixture f;
     RenameView *v = start(f, {"a.jpg", "b.jpg"});
-    f.find<QDateEdit>("dtp_datenew")->setDate(QDate(2005, 12, 24));
-    f.find<QTimeEdit>("dtp_timenew")->setTime(QTime(18, 30, 45));
-    click(f, "bt_rename");
-    click(f, "bt_datetimeset");
-    QTRY_VERIFY(!v->isBusy());
-    const qint64 want = QDateTime(QDate(2005, 12, 24), QTime(18, 30, 45)).toSecsSinceEpoch();
+    const qint64 want = stampAll(f, v);
     QCOMPARE(mtimeOf(folder(f) + "a.jpg"), want);
     QCOMPARE(mtimeOf(folder(f) + "b.jpg"), want);
     QVERIFY(f.prompter.messages().isEmpty());
@@ -500,7 +475,7 @@ void TstRename::nativeNamesActOnTheirOwnFile()
     QVERIFY(QDir().mkpath(folder(f)));
     const QByteArray latin1 = "latin1_\xe9.jpg";
     for (const QByteArray &n : {picked, other, latin1})
-        writeRaw(dir + n);
+        writeNamed(dir + n);
     auto cleanup = qScopeGuard([&] { removeRaw(folder(f)); });
     RenameView *v = start(f, {});
     auto *list = f.find<QAbstractItemView>("lvrename");
@@ -547,13 +522,7 @@ void TstRename::stampActsOnLinkNotItsTarget()
     QVERIFY(QFile::link(target, folder(f) + "link.jpg"));
     RenameView *v = start(f, {"a.jpg"});
     QCOMPARE(f.find<QAbstractItemView>("lvrename")->model()->rowCount(), 2);
-
-    f.find<QDateEdit>("dtp_datenew")->setDate(QDate(2005, 12, 24));
-    f.find<QTimeEdit>("dtp_timenew")->setTime(QTime(18, 30, 45));
-    click(f, "bt_rename");
-    click(f, "bt_datetimeset");
-    QTRY_VERIFY(!v->isBusy());
-    const qint64 want = QDateTime(QDate(2005, 12, 24), QTime(18, 30, 45)).toSecsSinceEpoch();
+    const qint64 want = stampAll(f, v);
     QCOMPARE(mtimeOf(folder(f) + "a.jpg"), want);
     QCOMPARE(mtimeOf(target), kOldTime);
     struct stat st = {};

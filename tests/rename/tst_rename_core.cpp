@@ -64,10 +64,11 @@ class TstRenameCore : public QObject
     void check();
     void swapRunAndUndoAfterRestart();
     void undoNeverOverwrites();
+    void undoOnlyTheRenamedFile_data();
+    void undoOnlyTheRenamedFile();
     void recoverCutRun_data();
     void recoverCutRun();
     void damagedJournalIsRefused();
-    void undoAfterStampButNotAfterReplace();
     void journalAppendedThenCompacted();
     void localStampRefusesSkippedHour();
 };
@@ -305,6 +306,49 @@ void TstRenameCore::undoNeverOverwrites()
     QCOMPARE(readFile(folder + "y.jpg"), QByteArray("someone else"));
 }
 
+void TstRenameCore::undoOnlyTheRenamedFile_data()
+{
+    QTest::addColumn<int>("change");         // what happens to a.jpg (renamed x.jpg) before the undo
+    QTest::addColumn<QByteArray>("oldName"); // a.jpg's contents afterwards ("" = none)
+    QTest::addColumn<QByteArray>("newName"); // x.jpg's contents afterwards
+    QTest::newRow("old name taken") << 0 << QByteArray("newcomer") << QByteArray("a.jpg");
+    // Even if the system hands out the same inode again, it is another file.
+    QTest::newRow("replaced, same size") << 2 << QByteArray() << QByteArray("A.JPG");
+    // A new time stamp and attributes leave it the file the run renamed.
+    QTest::newRow("stamped") << 3 << QByteArray("a.jpg") << QByteArray();
+}
+
+void TstRenameCore::undoOnlyTheRenamedFile()
+{
+    QFETCH(int, change);
+    QFETCH(QByteArray, oldName);
+    QFETCH(QByteArray, newName);
+    QTemporaryDir dir;
+    const QString folder = dir.path() + '/';
+    makeFiles(dir.path(), {"a.jpg", "b.jpg"});
+    RenameJournal j(dir.filePath(".journal"));
+    QCOMPARE(j.run(folder, movesOf({"a.jpg", "x.jpg", "b.jpg", "y.jpg"})).renamed, 2);
+    if (change == 0) {
+        writeFile(folder + "a.jpg", "newcomer");
+    } else if (change == 3) {
+        QVERIFY(set_modification_time(folder + "x.jpg", QDateTime(QDate(1999, 1, 1), QTime(0, 0))));
+        QVERIFY(set_file_attributes(folder + "x.jpg", AttrReadOnly | AttrHidden));
+    } else {
+        QVERIFY(QFile::remove(folder + "x.jpg"));
+        writeFile(folder + "x.jpg", newName);
+    }
+    const RenameOutcome out = j.undo_last();
+    const bool undone = newName.isEmpty();
+    const QStringList back = undone ? QStringList{"a.jpg", "b.jpg"} : QStringList{"b.jpg"};
+    QCOMPARE(out.newNames, back);
+    QCOMPARE(out.failures.size(), undone ? 0 : 1);
+    if (!undone)
+        QCOMPARE(out.failures.first().reason, change == 0 ? int(RefusedTaken) : int(RefusedChanged));
+    QCOMPARE(readFile(folder + "a.jpg"), oldName);
+    QCOMPARE(readFile(folder + "x.jpg"), newName);
+    QCOMPARE(readFile(folder + "b.jpg"), QByteArray("b.jpg")); // the other file goes back
+}
+
 void TstRenameCore::recoverCutRun_data()
 {
     QTest::addColumn<bool>("finish");
@@ -397,30 +441,6 @@ void TstRenameCore::damagedJournalIsRefused()
     RenameJournal again(jnl);
     QVERIFY(again.load());
     QVERIFY(again.canUndo());
-}
-
-void TstRenameCore::undoAfterStampButNotAfterReplace()
-{
-    QTemporaryDir dir;
-    const QString folder = dir.path() + '/';
-    makeFiles(dir.path(), {"a.jpg", "b.jpg"});
-    RenameJournal j(dir.filePath(".journal"));
-    QCOMPARE(j.run(folder, movesOf({"a.jpg", "x.jpg", "b.jpg", "y.jpg"})).renamed, 2);
-    // x.jpg gets a new time stamp and attributes: still the file the run renamed.
-    QVERIFY(set_modification_time(folder + "x.jpg", QDateTime(QDate(1999, 1, 1), QTime(0, 0))));
-    QVERIFY(set_file_attributes(folder + "x.jpg", AttrReadOnly | AttrHidden));
-    // y.jpg is replaced by a file of the same size: even if the system hands out the same
-    // inode again, it is another file.
-    QVERIFY(QFile::remove(folder + "y.jpg"));
-    writeFile(folder + "y.jpg", "B.JPG");
-    const RenameOutcome out = j.undo_last();
-    QCOMPARE(out.renamed, 1);
-    QCOMPARE(out.newNames, QStringList{"a.jpg"});
-    const QList<RenameFailure> refused{{"y.jpg", RefusedChanged}};
-    QCOMPARE(out.failures, refused);
-    QCOMPARE(filesIn(folder), QStringList({".journal", "a.jpg", "y.jpg"}));
-    QCOMPARE(readFile(folder + "a.jpg"), QByteArray("a.jpg"));
-    QCOMPARE(readFile(folder + "y.jpg"), QByteArray("B.JPG"));
 }
 
 void TstRenameCore::journalAppendedThenCompacted()
