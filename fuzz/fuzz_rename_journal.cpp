@@ -1,6 +1,6 @@
-// Feeds arbitrary bytes to the rename journal reader (vorn-rename.jnl in the program folder):
-// whatever it accepts must write back to the same lines and read back to the same runs.
-#include "base/text_file.h"
+// Feeds arbitrary bytes to the rename journal reader (vorn-rename.jnl in the program folder,
+// the appended form and the older rewritten one): whatever it accepts must write back to bytes
+// that read back to the same runs.
 #include "rename/rename_journal.h"
 
 #include <cstddef>
@@ -9,13 +9,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
-    bool damaged = false;
-    const QList<vorn::RenameJournalRun> runs =
-        vorn::RenameJournal::from_lines(vorn::decode_lines(bytes), &damaged);
-    if (!runs.isEmpty()) {
-        bool again = false;
-        if (vorn::RenameJournal::from_lines(vorn::RenameJournal::to_lines(runs), &again) != runs || again)
-            __builtin_trap();
-    }
+    const std::optional<QList<vorn::RenameJournalRun>> runs = vorn::RenameJournal::parse(bytes);
+    if (runs && vorn::RenameJournal::parse(vorn::RenameJournal::encode(*runs)) != runs)
+        __builtin_trap();
     return 0;
 }

@@ -1,6 +1,8 @@
 #include "archives/folder_packer.h"
 
+#include "base/native_names.h"
 #include "base/temp_files.h"
+#include "files/file_helpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -327,16 +329,20 @@ struct Entry {
     bool dir = false;
 };
 
-// Entries of one folder in name order, without links, "." and "..".
+// Entries of one folder in name order, without links, "." and "..". Names are the file
+// system's bytes, whatever their encoding.
 std::vector<Entry> list_folder(const QString &folder)
 {
     std::vector<Entry> out;
-    const QFileInfoList infos = QDir(folder).entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QFileInfo &fi : infos) {
-        if (fi.isSymLink())
+    QStringList names = folder_entries(folder, false);
+    names.sort();
+    const QString dir = with_trailing_slash(folder);
+    for (const QString &name : names) {
+        const QString path = dir + name;
+        struct stat st = {};
+        if (::lstat(native_path(path).constData(), &st) != 0 || S_ISLNK(st.st_mode))
             continue;
-        out.push_back({fi.filePath(), QFile::encodeName(fi.fileName()), fi.isDir()});
+        out.push_back({path, native_path(name), S_ISDIR(st.st_mode)});
     }
     return out;
 }
@@ -364,7 +370,7 @@ class Packer
             }
             // Pipes, sockets and devices hold no file to pack (and a pipe would never end).
             struct stat st;
-            if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+            if (::lstat(native_path(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
                 continue;
             if (st.st_size > kPackMaxFileSize)
                 return PackNotRepresentable;
@@ -399,7 +405,7 @@ class Packer
     int packFile(const Entry &e, int level)
     {
         const int fd =
-            ::open(QFile::encodeName(e.path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+            ::open(native_path(e.path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             return PackOpenFailed;
         struct stat st;
@@ -466,9 +472,9 @@ Msg pack_code_message(int code)
 int pack_folder(const QString &folder, QIODevice &out, const PackProgressFn &progress)
 {
     const QFileInfo root(folder);
-    if (!root.isDir())
+    if (!path_info(folder).isDir)
         return PackFolderNotFound;
-    const QByteArray rootName = QFile::encodeName(QDir(root.absoluteFilePath()).dirName());
+    const QByteArray rootName = native_path(QDir(root.absoluteFilePath()).dirName());
     if (!safe_name(rootName) || rootName.size() > kPackMaxNameBytes)
         return PackNotRepresentable;
     Packer packer(out, progress);
@@ -516,19 +522,19 @@ int unpack_folder(QIODevice &in, const QString &targetDir, qint64 total, const P
         QString rel;
         for (const QString &p : parts)
             rel += p + QLatin1Char('/');
-        const QString localName = QFile::decodeName(name);
+        const QString localName = path_from_native(name);
         if (localName.isEmpty() || localName == QLatin1String(".") || localName == QLatin1String("..") ||
             localName.contains(QLatin1Char('/')))
             return PackBadRecord;
         const QString path = target + rel + localName;
-        const QByteArray nativePath = QFile::encodeName(path);
+        const QByteArray nativePath = native_path(path);
         struct stat st;
         const bool exists = ::lstat(nativePath.constData(), &st) == 0;
 
         if (isDir) {
             parts.push_back(localName);
             if (!exists)
-                QDir().mkdir(path); // a failure shows when a file inside cannot be created
+                ::mkdir(nativePath.constData(), 0777); // a failure shows when a file inside cannot be created
             else if (!S_ISDIR(st.st_mode))
                 return PackOpenFailed; // a file or a link where the folder goes
             report();
@@ -582,7 +588,7 @@ int FolderPacker::execute()
 
 int FolderPacker::runPack()
 {
-    if (!QFileInfo(sourcePath).isDir())
+    if (!path_info(sourcePath).isDir)
         return PackFolderNotFound;
     if (targetPath.endsWith(QLatin1Char('/')) || QFileInfo(targetPath).isDir())
         return PackNoTargetName;
@@ -593,7 +599,7 @@ int FolderPacker::runPack()
     // a half-written one.
     const QFileInfo target(targetPath);
     const int dfd =
-        ::open(QFile::encodeName(target.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::open(native_path(target.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd < 0)
         return PackCreateFailed;
     TempFile temp = open_temp_file(dfd, 0644);
@@ -611,7 +617,7 @@ int FolderPacker::runPack()
         else
             code = pack_folder(sourcePath, out, [this](qint64 d, qint64 t) { setProgress(d, t); });
         if (code == PackOk && (!out.flush() || fsync(temp.fd) != 0 ||
-                               publish_temp_file(temp, dfd, QFile::encodeName(target.fileName()), true) != 0))
+                               publish_temp_file(temp, dfd, native_path(target.fileName()), true) != 0))
             code = PackWriteFailed;
     }
     discard_temp_file(temp, dfd);
@@ -621,12 +627,12 @@ int FolderPacker::runPack()
 
 int FolderPacker::runUnpack()
 {
-    if (!QFileInfo(sourcePath).isFile())
+    if (!path_info(sourcePath).isFile)
         return UnpackFileNotFound;
-    if (!QFileInfo(targetPath).isDir())
+    if (!path_info(targetPath).isDir)
         return PackTargetNotFound;
-    QFile in(sourcePath);
-    if (!in.open(QIODevice::ReadOnly))
+    QFile in;
+    if (!open_native(in, sourcePath, QIODevice::ReadOnly))
         return PackCreateFailed;
     return unpack_folder(in, targetPath, in.size(), [this](qint64 d, qint64 t) { setProgress(d, t); });
 }

@@ -4,6 +4,7 @@
 #include "archives/zip_directory.h"
 #include "archives/zip_update_source.h"
 #include "archives/zip_writer.h"
+#include "base/native_names.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -72,7 +73,7 @@ QString zipErrorText(zip_error_t *error)
 
 QByteArray native(const QString &s)
 {
-    return QFile::encodeName(s);
+    return native_path(s);
 }
 
 // Closes a descriptor when it goes out of scope.
@@ -688,7 +689,9 @@ ZipResult ZipArchive::add(const QString &archivePath, const QStringList &paths, 
                           const ZipProgress &progress)
 {
     const QList<ZipWriteItem> items = zip_items_for(paths, options, archivePath);
-    if (!QFileInfo::exists(archivePath) && !QFileInfo(archivePath).isSymLink())
+    struct stat st {
+    };
+    if (::lstat(native(archivePath).constData(), &st) != 0)
         return write_new_zip(archivePath, items, options.level, progress);
 
     ZipResult result;
@@ -706,15 +709,17 @@ ZipResult ZipArchive::add(const QString &archivePath, const QStringList &paths, 
     }
     zip_error_fini(&ze);
     for (const ZipWriteItem &item : items) {
-        const QFileInfo fi(item.path);
-        if (!fi.isReadable() || item.name.isEmpty()) {
+        if (::access(native(item.path).constData(), R_OK) != 0 || item.name.isEmpty()) {
             result.problems.append({ZipIssue::SourceUnreadable, item.path, {}});
             continue;
         }
         zip_source_t *src = zip_source_file(za, native(item.path).constData(), 0, -1);
-        const QByteArray name = item.name.toUtf8();
+        // A name of a file whose bytes are no UTF-8 is stored as those bytes.
+        const QByteArray name = native(item.name);
+        const zip_flags_t encoding =
+            QUtf8StringView(name).isValidUtf8() ? ZIP_FL_ENC_UTF_8 : ZIP_FL_ENC_CP437;
         const zip_int64_t idx =
-            src ? zip_file_add(za, name.constData(), src, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) : -1;
+            src ? zip_file_add(za, name.constData(), src, encoding | ZIP_FL_OVERWRITE) : -1;
         if (idx < 0) {
             if (src)
                 zip_source_free(src);
@@ -723,10 +728,12 @@ ZipResult ZipArchive::add(const QString &archivePath, const QStringList &paths, 
             continue;
         }
         zip_set_file_compression(za, zip_uint64_t(idx), ZIP_CM_DEFLATE, zip_uint32_t(options.level));
-        zip_file_set_mtime(za, zip_uint64_t(idx), time_t(fi.lastModified().toSecsSinceEpoch()), 0);
-        struct stat st {
+        struct stat fst {
         };
-        const mode_t perms = ::stat(native(item.path).constData(), &st) == 0 ? (st.st_mode & 0777) : 0644;
+        const bool known = ::stat(native(item.path).constData(), &fst) == 0;
+        if (known)
+            zip_file_set_mtime(za, zip_uint64_t(idx), fst.st_mtim.tv_sec, 0);
+        const mode_t perms = known ? (fst.st_mode & 0777) : 0644;
         zip_file_set_external_attributes(za, zip_uint64_t(idx), 0, ZIP_OPSYS_UNIX,
                                          zip_uint32_t(S_IFREG | perms) << 16);
         ++result.done;

@@ -2,10 +2,10 @@
 
 #include "archives/zip_bytes.h"
 #include "base/temp_files.h"
+#include "files/file_helpers.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QThreadPool>
@@ -80,9 +80,9 @@ libdeflate_compressor *compressorFor(int level)
 Packed pack(const QString &path, int level)
 {
     Packed p;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        p.error = f.errorString();
+    QFile f;
+    if (!open_native(f, path, QIODevice::ReadOnly)) {
+        p.error = qt_error_string(errno);
         return p;
     }
     const QByteArray raw = f.readAll();
@@ -141,12 +141,13 @@ struct Written {
 
 constexpr quint32 k32 = 0xffffffffu;
 
-// Bit 11: the name is UTF-8 (set only when it is not plain ASCII).
+// Bit 11: the name is UTF-8 (set only when it is not plain ASCII). A name of a file whose
+// bytes are no UTF-8 is stored as those bytes, without the bit.
 quint16 nameFlags(const Written &w)
 {
     for (const char c : w.name)
         if (uchar(c) >= 0x80)
-            return 0x800;
+            return QUtf8StringView(w.name).isValidUtf8() ? 0x800 : 0;
     return 0;
 }
 
@@ -250,6 +251,26 @@ QByteArray endRecords(quint64 count, quint64 dirOffset, quint64 dirSize)
     return r;
 }
 
+// The files of a folder (links to files too; links to folders are not followed), with its
+// subfolders when recurse. Names keep the file system's bytes.
+void files_below(const QString &folder, bool recurse, QStringList *out)
+{
+    const QString dir = with_trailing_slash(folder);
+    for (const QString &name : folder_entries(folder, false)) {
+        const QString path = dir + name;
+        struct stat st {
+        };
+        if (lstat(native_path(path).constData(), &st) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode)) {
+            if (recurse)
+                files_below(path, recurse, out);
+        } else if (S_ISREG(st.st_mode) || (S_ISLNK(st.st_mode) && !path_info(path).isDir)) {
+            *out << path;
+        }
+    }
+}
+
 } // namespace
 
 QList<ZipWriteItem> zip_items_for(const QStringList &paths, const ZipAddOptions &options,
@@ -258,13 +279,9 @@ QList<ZipWriteItem> zip_items_for(const QStringList &paths, const ZipAddOptions 
     const QString skip = skipPath.isEmpty() ? QString() : QFileInfo(skipPath).absoluteFilePath();
     QList<ZipWriteItem> items;
     for (const QString &path : paths) {
-        const QFileInfo fi(path);
         QStringList found;
-        if (fi.isDir()) {
-            const auto flags = options.recurse ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags;
-            QDirIterator it(path, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, flags);
-            while (it.hasNext())
-                found << it.next();
+        if (path_info(path).isDir) {
+            files_below(path, options.recurse, &found);
             found.sort(); // a stable order, independent of the file system
         } else {
             found << path;
@@ -287,8 +304,8 @@ ZipResult write_new_zip(const QString &archivePath, const QList<ZipWriteItem> &i
         return result;
     };
     const QFileInfo target(archivePath);
-    const QByteArray folder = QFile::encodeName(target.absolutePath());
-    const QByteArray finalName = QFile::encodeName(target.fileName());
+    const QByteArray folder = native_path(target.absolutePath());
+    const QByteArray finalName = native_path(target.fileName());
     const int dfd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd < 0)
         return fail(ZipIssue::ArchiveWrite, archivePath, QString::fromLocal8Bit(strerror(errno)));
@@ -330,8 +347,15 @@ ZipResult write_new_zip(const QString &archivePath, const QList<ZipWriteItem> &i
             result.problems.append({ZipIssue::SourceUnreadable, items[i].path, p.error});
             continue;
         }
-        Written w{
-            items[i].name.toUtf8(), offset, quint64(p.data.size()), p.size, p.crc, p.mode, p.method, 0, 0};
+        Written w{native_path(items[i].name),
+                  offset,
+                  quint64(p.data.size()),
+                  p.size,
+                  p.crc,
+                  p.mode,
+                  p.method,
+                  0,
+                  0};
         std::tie(w.time, w.date) = dosTime(p.time);
         const QByteArray head = localHeader(w);
         if (fwrite(head.constData(), 1, size_t(head.size()), out) != size_t(head.size()) ||

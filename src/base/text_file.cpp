@@ -1,5 +1,7 @@
 #include "base/text_file.h"
 
+#include "base/native_names.h"
+
 #include <QFile>
 #include <QRandomGenerator>
 #include <QStringDecoder>
@@ -115,7 +117,7 @@ bool write_file_atomic(const QByteArray &nativePath, QByteArrayView bytes, QStri
 
 bool write_file_atomic(const QString &path, QByteArrayView bytes, QString *error, unsigned newMode)
 {
-    return write_file_atomic(QFile::encodeName(path), bytes, error, newMode);
+    return write_file_atomic(native_path(path), bytes, error, newMode);
 }
 
 QString decode_text(QByteArrayView bytes)

@@ -1,5 +1,7 @@
 #include "catalog/catalog_browser_widget.h"
 
+#include "base/native_names.h"
+#include "catalog/catalog_pages.h"
 #include "codecs/picture_loader.h"
 
 #include <QFile>
@@ -12,6 +14,13 @@ namespace vorn
 
 namespace
 {
+
+// The path a local link names as the file system's bytes: an escape that is not part of UTF-8
+// stays the byte it stands for (a picture named in Latin-1 keeps its name).
+QString local_path(const QUrl &url)
+{
+    return path_from_native(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+}
 
 // Room left around a picture shown by itself: the document's and the paragraph's margins.
 constexpr int kPictureMargin = 24;
@@ -29,11 +38,13 @@ CatalogBrowser::CatalogBrowser(QWidget *parent) : QTextBrowser(parent)
     connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl &link) {
         const QUrl url = resolved(link);
         if (pageState_ && url.isLocalFile())
-            openPicture(url.toLocalFile());
+            openPicture(local_path(url));
     });
     connect(this, qOverload<const QUrl &>(&QTextBrowser::highlighted), this, [this](const QUrl &link) {
         const QUrl url = resolved(link);
-        emit linkHovered(link.isEmpty() ? QString() : url.isLocalFile() ? url.toLocalFile() : url.toString());
+        emit linkHovered(link.isEmpty()      ? QString()
+                         : url.isLocalFile() ? shown_name(local_path(url))
+                                             : url.toString());
     });
 }
 
@@ -44,8 +55,8 @@ void CatalogBrowser::showPage(const QString &path)
     pageState_ = true;
     // A fresh document each time, its pictures read from disk: nothing of an earlier load stays.
     document()->clear();
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (path.isEmpty() || !open_native(file, path, QIODevice::ReadOnly)) {
         clear();
         return;
     }
@@ -65,8 +76,9 @@ void CatalogBrowser::openPicture(const QString &path)
     // The picture by itself, at its size (a wide one scrolls).
     document()->clear();
     document()->setBaseUrl(QUrl());
-    setHtml(QStringLiteral("<p align=\"center\"><img src=\"%1\"></p>")
-                .arg(QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded()).toHtmlEscaped()));
+    setHtml(
+        QStringLiteral("<p align=\"center\"><img src=\"%1\"></p>")
+            .arg(QStringLiteral("file://") + QString::fromLatin1(catalog_url_path(path)).toHtmlEscaped()));
     emit linkHovered(QString());
     emit pictureChanged(path);
 }
@@ -86,7 +98,7 @@ QUrl CatalogBrowser::resolved(const QUrl &link) const
 QVariant CatalogBrowser::loadResource(int type, const QUrl &name)
 {
     if (type == QTextDocument::ImageResource && !pageState_ && name.isLocalFile() &&
-        name.toLocalFile() == picture_) {
+        local_path(name) == picture_) {
         // Every picture kind of the program (JPEG upright by EXIF, WMF, ...), through its loader.
         const LoadedPicture p = load_picture(picture_);
         if (!p.ok)
@@ -99,8 +111,9 @@ QVariant CatalogBrowser::loadResource(int type, const QUrl &name)
     }
     if (type == QTextDocument::ImageResource) {
         const QUrl url = resolved(name);
-        if (url.isLocalFile())
-            return QImage(url.toLocalFile());
+        QFile file;
+        if (url.isLocalFile() && open_native(file, local_path(url), QIODevice::ReadOnly))
+            return QImage::fromData(file.readAll());
     }
     return QTextBrowser::loadResource(type, name);
 }

@@ -1,5 +1,7 @@
 #include "catalog/catalog_pages.h"
 
+#include "base/native_names.h"
+
 #include "files/file_ops.h"
 
 #include <QFile>
@@ -42,7 +44,7 @@ QByteArray catalog_url_path(const QString &path)
 {
     static const char hex[] = "0123456789ABCDEF";
     QByteArray out;
-    for (const char ch : QFile::encodeName(path)) {
+    for (const char ch : native_path(path)) {
         const uchar c = uchar(ch);
         if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
             c == '.' || c == '_' || c == '~' || c == '/') {
@@ -62,7 +64,8 @@ QStringList unique_thumbnail_names(const QStringList &pictures)
     QStringList names;
     names.reserve(pictures.size());
     for (const QString &picture : pictures) {
-        const QString fileName = QFileInfo(picture).fileName();
+        // A valid UTF-8 name for the thumbnail, whatever bytes the picture's name holds.
+        const QString fileName = shown_name(QFileInfo(picture).fileName());
         const int dot = fileName.lastIndexOf(QLatin1Char('.'));
         QString stem = dot > 0 ? fileName.left(dot) : fileName;
         if (stem.isEmpty())
@@ -110,7 +113,7 @@ void CatalogPageWriter::add(const CatalogCell &cell)
         line(QStringLiteral("<A HREF=\"") + QString::fromLatin1(catalog_url_path(cell.picture)) +
              QStringLiteral("\">"));
         line(QStringLiteral("<IMG SRC=\"") + QString::fromLatin1(catalog_url_path(cell.thumbName)) +
-             QStringLiteral("\" ALT=\"") + catalog_html_text(QFileInfo(cell.picture).fileName()) +
+             QStringLiteral("\" ALT=\"") + catalog_html_text(shown_name(QFileInfo(cell.picture).fileName())) +
              QStringLiteral("\" HEIGHT=%1 WIDTH=%2></A>")
                  .arg(cell.thumbSize.height())
                  .arg(cell.thumbSize.width()));

@@ -3,6 +3,7 @@
 #include "archives/folder_packer.h"
 #include "base/grid_text.h"
 #include "base/job.h"
+#include "base/native_names.h"
 #include "base/string_grid.h"
 #include "catalog/catalog_browser_widget.h"
 #include "catalog/catalog_files.h"
@@ -413,7 +414,7 @@ void CatalogView::bt_catcreateClick()
 void CatalogView::onPictureAdded(int index, int count, const QString &picture)
 {
     lb_dateivon_->setText(QStringLiteral("%1 / %2").arg(index).arg(count));
-    lb_dateiname_->setText(QFileInfo(picture).fileName());
+    lb_dateiname_->setText(shown_name(QFileInfo(picture).fileName()));
     pb_createcat_->setValue(index);
 }
 
@@ -430,7 +431,7 @@ void CatalogView::onCatalogCreated(const CatalogRunResult &result)
     if (!result.failed.isEmpty()) {
         QStringList names;
         for (const QString &p : result.failed)
-            names << QFileInfo(p).fileName();
+            names << shown_name(QFileInfo(p).fileName());
         ctx_.prompter().listMessage(ctx_.msg(Msg::CatPicturesFailed), names, PromptIcon::Warning);
     }
     emit catalogCreated();

@@ -1,6 +1,6 @@
 #include "codecs/image_memory.h"
 
-#include <QFile>
+#include "base/native_names.h"
 
 #include <cerrno>
 #include <limits>
@@ -87,7 +87,7 @@ void give_back_scratch_image(QImage image)
 
 QByteArray read_whole_file(const QString &path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(native_path(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return {};
     struct stat st {

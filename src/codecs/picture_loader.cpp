@@ -7,6 +7,8 @@
 #include "codecs/wmf_player.h"
 #include "lang/texts.h"
 
+#include "base/native_names.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>

@@ -3,6 +3,8 @@
 
 #include "codecs/picture_movie.h"
 
+#include "base/native_names.h"
+
 #include "codecs/picture_kinds.h"
 #include "codecs/picture_loader.h"
 
@@ -104,8 +106,8 @@ QByteArray picture_movie_data(const QByteArray &file, PictureKind kind)
 // the same way as the still frame the loader gives.
 std::unique_ptr<QMovie> make_picture_movie(const QString &path, PictureKind kind)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!open_native(file, path, QIODevice::ReadOnly))
         return nullptr;
     return make_picture_movie(file.readAll(), kind);
 }

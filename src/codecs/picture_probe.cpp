@@ -1,5 +1,6 @@
 #include "codecs/picture_probe.h"
 
+#include "base/native_names.h"
 #include "codecs/picture_loader.h"
 
 #include <QFile>
@@ -77,8 +78,8 @@ QSize probe_picture_size(const QString &path)
     const PictureProbe probe = picture_kind_info(picture_kind(path)).probe;
     if (!probe)
         return QSize();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!open_native(file, path, QIODevice::ReadOnly))
         return QSize();
     return probe(file.read(kProbeBytes));
 }

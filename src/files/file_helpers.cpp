@@ -19,44 +19,6 @@ namespace vorn
 namespace
 {
 
-constexpr char16_t kKeptByte = 0xDC00; // + the byte (0x80 .. 0xFF)
-
-bool is_kept_byte(char16_t c)
-{
-    return c >= kKeptByte + 0x80 && c <= kKeptByte + 0xFF;
-}
-
-// The length of the valid UTF-8 sequence at p (at most n bytes), 0 when it is not one.
-int utf8_sequence(const unsigned char *p, qsizetype n)
-{
-    const unsigned char c = p[0];
-    int len = 0;
-    unsigned char lo = 0x80, hi = 0xBF; // the allowed range of the second byte
-    if (c >= 0xC2 && c <= 0xDF) {
-        len = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        len = 3;
-        if (c == 0xE0)
-            lo = 0xA0; // no overlong forms
-        else if (c == 0xED)
-            hi = 0x9F; // no surrogates
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        len = 4;
-        if (c == 0xF0)
-            lo = 0x90;
-        else if (c == 0xF4)
-            hi = 0x8F; // nothing above U+10FFFF
-    } else {
-        return 0;
-    }
-    if (n < len || p[1] < lo || p[1] > hi)
-        return 0;
-    for (int i = 2; i < len; ++i)
-        if ((p[i] & 0xC0) != 0x80)
-            return 0;
-    return len;
-}
-
 // The files of a folder as the clean-up sees them: plain files and links (hidden included),
 // not system-flagged, no folders.
 QStringList plain_files(const QDir &dir, const QStringList &patterns)
@@ -78,64 +40,6 @@ QStringList plain_files(const QDir &dir, const QStringList &patterns)
 }
 
 } // namespace
-
-QString path_from_native(const QByteArray &bytes)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
-    const qsizetype n = bytes.size();
-    qsizetype i = 0;
-    while (i < n && p[i] < 0x80)
-        ++i;
-    if (i == n)
-        return QString::fromLatin1(bytes); // plain ASCII, the common case
-    QString out = QString::fromLatin1(bytes.constData(), i);
-    out.reserve(n);
-    while (i < n) {
-        const int len = p[i] < 0x80 ? 1 : utf8_sequence(p + i, n - i);
-        if (len == 0) {
-            out += QChar(char16_t(kKeptByte + p[i]));
-            ++i;
-        } else {
-            out += QString::fromUtf8(bytes.constData() + i, len);
-            i += len;
-        }
-    }
-    return out;
-}
-
-QByteArray native_path(const QString &path)
-{
-    QByteArray out;
-    out.reserve(path.size());
-    const qsizetype n = path.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = path[i].unicode();
-        if (c == 0)
-            return {};
-        if (c < 0x80) {
-            out += char(c);
-        } else if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(path[i + 1].unicode())) {
-            out += QStringView(path).mid(i, 2).toUtf8();
-            ++i;
-        } else if (is_kept_byte(c)) {
-            out += char(c - kKeptByte);
-        } else if (QChar::isSurrogate(c)) {
-            return {};
-        } else {
-            out += QStringView(path).mid(i, 1).toUtf8();
-        }
-    }
-    return out;
-}
-
-QString shown_name(const QString &path)
-{
-    QString out = path;
-    for (QChar &c : out)
-        if (is_kept_byte(c.unicode()))
-            c = QChar::ReplacementCharacter;
-    return out;
-}
 
 QStringList folder_entries(const QString &folder, bool filesOnly)
 {
@@ -249,12 +153,12 @@ QString replace_all(const QString &text, const QString &from, const QString &to,
     return out;
 }
 
-bool set_modification_time(const QString &path, const QDateTime &localTime)
+bool set_modification_time(const QString &path, const QDateTime &localTime, bool onLink)
 {
     if (path.isEmpty() || path.contains(QChar(0)) || !localTime.isValid())
         return false;
     const struct timespec times[2] = {{0, UTIME_OMIT}, {time_t(localTime.toSecsSinceEpoch()), 0}};
-    return utimensat(AT_FDCWD, native_path(path).constData(), times, 0) == 0;
+    return utimensat(AT_FDCWD, native_path(path).constData(), times, onLink ? AT_SYMLINK_NOFOLLOW : 0) == 0;
 }
 
 void create_working_folders(const Paths &paths)

@@ -1,6 +1,7 @@
 // Small path, folder and text routines shared by every part of the program.
 #pragma once
 
+#include "base/native_names.h"
 #include "base/paths.h"
 
 #include <QDateTime>
@@ -12,16 +13,6 @@ namespace vorn
 
 class DriveInfo;
 
-// File names are the bytes the file system gave, and need not be UTF-8. A path keeps them in a
-// QString: valid UTF-8 decodes as usual, and each byte that is not part of valid UTF-8 becomes
-// the lone surrogate U+DC00 + byte, so that native_path() gives back exactly those bytes. Qt's
-// own file classes would turn such a name into another one: act on a path only through these.
-QString path_from_native(const QByteArray &bytes);
-// The bytes for the system's calls; empty when the path cannot name a file (empty, an embedded
-// NUL, a lone surrogate that stands for no byte).
-QByteArray native_path(const QString &path);
-// The name as shown to the user: kept bytes appear as replacement characters.
-QString shown_name(const QString &path);
 // The names of a folder's entries (no "." and ".."), in the order the system lists them;
 // `filesOnly` keeps plain files and links to them.
 QStringList folder_entries(const QString &folder, bool filesOnly);
@@ -58,7 +49,8 @@ QString text_after_placeholder(const QString &pattern, const QString &storedPref
 QString replace_all(const QString &text, const QString &from, const QString &to, bool caseSensitive);
 
 // Sets the file's modification time to the given date and time (local time, whole seconds;
-// the access time stays). False when the file is missing or the time cannot be set.
-bool set_modification_time(const QString &path, const QDateTime &localTime);
+// the access time stays). False when the file is missing or the time cannot be set. With
+// onLink, a symbolic link gets the time itself and what it points to is not touched.
+bool set_modification_time(const QString &path, const QDateTime &localTime, bool onLink = false);
 
 } // namespace vorn

@@ -122,6 +122,8 @@ const MessageRow kMessageRows[] = {
     {Msg::ReasonChanged, "die Datei wurde seit dem Umbenennen verändert oder ersetzt",
      "the file was changed or replaced since the rename"},
     {Msg::ReasonBadName, "kein gültiger Dateiname", "not a valid file name"},
+    {Msg::ReasonLinkKept, "symbolischer Link: übergangen, seine Zieldatei bleibt unverändert",
+     "symbolic link: skipped, the file it points to is left unchanged"},
     {Msg::MoreFiles, "... und %1 weitere", "... and %1 more"},
     {Msg::RenameInterrupted,
      "Ein Umbenennen wurde nicht zu Ende geführt.\r\n\r\nJa: zu Ende führen\r\nNein: rückgängig machen",

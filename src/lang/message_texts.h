@@ -105,6 +105,7 @@ enum class Msg {
     ReasonRepeated,
     ReasonChanged,
     ReasonBadName,
+    ReasonLinkKept,
     MoreFiles,
     RenameInterrupted,
     RenameJournalDamaged,

@@ -1,9 +1,8 @@
 #include "rename/rename_list_model.h"
 
 #include "files/file_attributes.h"
+#include "files/file_helpers.h"
 
-#include <QDir>
-#include <QFile>
 #include <QLocale>
 
 #include <dirent.h>
@@ -18,11 +17,11 @@ QList<RenameFileEntry> list_rename_folder(const QString &folderIn)
     if (folderIn.isEmpty())
         return out;
     const QString folder = folderIn.endsWith(QLatin1Char('/')) ? folderIn : folderIn + QLatin1Char('/');
-    DIR *dir = opendir(QFile::encodeName(folder).constData());
+    DIR *dir = opendir(native_path(folder).constData());
     if (!dir)
         return out;
     while (const dirent *d = readdir(dir)) {
-        const QString name = QFile::decodeName(d->d_name);
+        const QString name = path_from_native(QByteArray(d->d_name));
         if (name == QLatin1String(".") || name == QLatin1String(".."))
             continue;
         struct stat st = {};
@@ -30,7 +29,7 @@ QList<RenameFileEntry> list_rename_folder(const QString &folderIn)
             continue;
         RenameFileEntry e;
         e.name = name;
-        e.sortKey = name.toLower();
+        e.sortKey = shown_name(name).toLower();
         e.modified = QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec);
         e.attributes = file_attributes(folder + name);
         out << e;
@@ -70,12 +69,12 @@ QVariant RenameListModel::data(const QModelIndex &index, int role) const
     const RenameFileEntry &e = entries_[index.row()];
     auto ext = [&e] {
         const qsizetype dot = e.name.lastIndexOf(QLatin1Char('.'));
-        return dot < 0 ? QString() : e.name.mid(dot + 1).toUpper();
+        return dot < 0 ? QString() : shown_name(e.name.mid(dot + 1)).toUpper();
     };
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         switch (index.column()) {
         case NameColumn:
-            return e.name;
+            return shown_name(e.name);
         case TypeColumn:
             return ext();
         case ModifiedColumn:
@@ -129,7 +128,8 @@ bool RenameListModel::setData(const QModelIndex &index, const QVariant &value, i
     if (!index.isValid() || role != Qt::EditRole || index.column() != NameColumn)
         return false;
     const QString name = value.toString();
-    if (name != entries_[index.row()].name)
+    // The editor held the name as shown: unchanged text is no new name, whatever bytes it stands for.
+    if (name != shown_name(entries_[index.row()].name))
         emit renameRequested(index.row(), name);
     return false; // the list follows the disk after the rename, not the typed text
 }

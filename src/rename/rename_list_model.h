@@ -11,7 +11,7 @@ namespace vorn
 {
 
 struct RenameFileEntry {
-    QString name;
+    QString name;    // the file system's bytes as path_from_native() keeps them; shown_name() shows it
     QString sortKey; // the name in lower case
     QDateTime modified;
     quint32 attributes = 0;

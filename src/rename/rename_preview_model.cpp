@@ -1,5 +1,7 @@
 #include "rename/rename_preview_model.h"
 
+#include "files/file_helpers.h"
+
 #include <QBrush>
 #include <QColor>
 
@@ -34,7 +36,7 @@ QVariant RenamePreviewModel::data(const QModelIndex &index, int role) const
     const RowCheck c = check_.rows.value(index.row(), RowCheck::Empty);
     switch (role) {
     case Qt::DisplayRole:
-        return index.column() == 0 ? r.oldName : r.newName;
+        return shown_name(index.column() == 0 ? r.oldName : r.newName);
     case Qt::BackgroundRole:
         return refused(c) ? QVariant(QBrush(QColor(255, 205, 205))) : QVariant();
     case Qt::ForegroundRole:

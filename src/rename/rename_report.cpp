@@ -1,6 +1,7 @@
 #include "rename/rename_report.h"
 
 #include "files/app_context.h"
+#include "files/file_helpers.h"
 #include "lang/texts.h"
 
 namespace vorn
@@ -25,6 +26,8 @@ QString failure_reason(const Texts &texts, int reason)
         return texts.msg(Msg::ReasonChanged);
     case RefusedBadName:
         return texts.msg(Msg::ReasonBadName);
+    case RefusedLink:
+        return texts.msg(Msg::ReasonLinkKept);
     default:
         return qt_error_string(reason);
     }
@@ -34,7 +37,8 @@ QStringList failure_lines(const Texts &texts, const QList<RenameFailure> &failur
 {
     QStringList lines;
     for (int i = 0; i < failures.size() && i < kListed; ++i)
-        lines << failures[i].name + QStringLiteral(": ") + failure_reason(texts, failures[i].reason);
+        lines << shown_name(failures[i].name) + QStringLiteral(": ") +
+                     failure_reason(texts, failures[i].reason);
     if (failures.size() > kListed)
         lines << texts.msg(Msg::MoreFiles).arg(failures.size() - kListed);
     return lines;

@@ -1,6 +1,7 @@
 #include "rename/rename_run.h"
 
-#include <QFile>
+#include "files/file_helpers.h"
+
 #include <QHash>
 #include <QSet>
 
@@ -11,19 +12,21 @@ namespace vorn
 
 bool is_usable_name(const QString &name)
 {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0)) &&
-           QFile::encodeName(name).size() <= 255;
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
+        name.contains(QLatin1Char('/')))
+        return false;
+    const QByteArray bytes = native_path(name); // empty for a NUL or a stray surrogate
+    return !bytes.isEmpty() && bytes.size() <= 255;
 }
 
 QSet<QString> names_in_folder(const QString &folder)
 {
     QSet<QString> names;
-    DIR *dir = opendir(QFile::encodeName(folder).constData());
+    DIR *dir = opendir(native_path(folder).constData());
     if (!dir)
         return names;
     while (const dirent *d = readdir(dir))
-        names.insert(QFile::decodeName(d->d_name));
+        names.insert(path_from_native(QByteArray(d->d_name)));
     closedir(dir);
     return names;
 }

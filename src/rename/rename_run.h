@@ -49,6 +49,7 @@ enum RenameRefusal : int {
     RefusedRepeated = -2, // another row of the run gets the same new name
     RefusedChanged = -3,  // (undo) the file under the new name is no longer the one renamed
     RefusedBadName = -4,  // the new name cannot name a file
+    RefusedLink = -5,     // (attributes) a symbolic link: its target in another place stays as it is
 };
 
 struct RenameFailure {
@@ -58,18 +59,22 @@ struct RenameFailure {
     bool operator==(const RenameFailure &) const = default;
 };
 
-// What a run did: files renamed and the files that were not, with the reason.
+// What a run did: files renamed (with the names they have now) and the files that were not,
+// with the reason.
 struct RenameOutcome {
     int renamed = 0;
+    QStringList newNames;
     QList<RenameFailure> failures;
 };
 
 using RenameProgress = std::function<void(int done, int total)>;
 
+// Names are the file system's bytes, carried as path_from_native() keeps them.
 // The names of everything in the folder (files, folders, links), "." and ".." included.
 QSet<QString> names_in_folder(const QString &folder);
 
-// A name is usable for a file of a folder: not empty, no '/' or NUL, not "." or "..".
+// A name is usable for a file of a folder: not empty, no '/' or NUL, not "." or "..", and
+// bytes the system takes.
 bool is_usable_name(const QString &name);
 
 } // namespace vorn

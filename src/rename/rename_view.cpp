@@ -70,7 +70,8 @@ bool isControlChar(QChar c)
 } // namespace
 
 RenameView::RenameView(AppContext &ctx, const QString &journalFile, QWidget *parent)
-    : QWidget(parent), ctx_(ctx), journal_(std::make_shared<RenameJournal>(journalFile)), job_(new Job(this))
+    : QWidget(parent), ctx_(ctx), journal_(std::make_shared<RenameJournal>(journalFile)), job_(new Job(this)),
+      compactJob_(new Job(this))
 {
     setObjectName(QStringLiteral("renameview"));
     auto *outer = new QVBoxLayout(this);
@@ -136,7 +137,7 @@ RenameView::RenameView(AppContext &ctx, const QString &journalFile, QWidget *par
                        ctx_, [this] { return folder(); }, [this] { return selectedNames(); }, tabs_),
                    "tab_datetime");
     tabs_->addTab(stamp_, QString());
-    connect(stamp_, &StampView::filesChanged, this, &RenameView::refreshLists);
+    connect(stamp_, &StampView::filesChanged, this, qOverload<>(&RenameView::refreshLists));
     connect(stamp_, &StampView::busyChanged, this, &RenameView::busyChanged);
     split->setStretchFactor(0, 1);
     split->setStretchFactor(1, 1);
@@ -335,11 +336,25 @@ QStringList RenameView::selectedNames() const
 void RenameView::selectNames(const QStringList &names)
 {
     const QSet<QString> wanted(names.begin(), names.end());
+    // One selection of whole runs of rows, handed over at once: a range per row would make
+    // every later query of the selection walk thousands of ranges.
     QItemSelection sel;
-    for (int r = 0; r < listProxy_->rowCount(); ++r) {
-        const QModelIndex i = listProxy_->index(r, 0);
-        if (wanted.contains(i.data().toString()))
-            sel.select(i, listProxy_->index(r, RenameListModel::ColumnCount - 1));
+    const int rows = listProxy_->rowCount();
+    const int lastColumn = RenameListModel::ColumnCount - 1;
+    for (int r = 0; r < rows;) {
+        auto picked = [&](int row) {
+            return wanted.contains(
+                listModel_->entry(listProxy_->mapToSource(listProxy_->index(row, 0)).row()).name);
+        };
+        if (!picked(r)) {
+            ++r;
+            continue;
+        }
+        int end = r;
+        while (end + 1 < rows && picked(end + 1))
+            ++end;
+        sel.append(QItemSelectionRange(listProxy_->index(r, 0), listProxy_->index(end, lastColumn)));
+        r = end + 1;
     }
     list_->selectionModel()->select(sel, QItemSelectionModel::ClearAndSelect);
 }
@@ -362,11 +377,21 @@ void RenameView::bt_renameClick()
 void RenameView::refreshLists()
 {
     // The files that are still there stay selected.
-    const QStringList selected = selectedNames();
+    refreshLists(selectedNames());
+}
+
+void RenameView::refreshLists(const QStringList &select)
+{
     listModel_->refresh();
-    if (!selected.isEmpty())
-        selectNames(selected);
+    if (!select.isEmpty())
+        selectNames(select);
     emit filesChanged();
+}
+
+void RenameView::compactJournal()
+{
+    if (!compactJob_->isRunning() && journal_->needsCompaction())
+        compactJob_->start([journal = journal_](JobToken &) { journal->compact(); });
 }
 
 void RenameView::lvrenameEdited(int row, const QString &newName)
@@ -382,15 +407,19 @@ void RenameView::lvrenameEdited(int row, const QString &newName)
         return;
     }
     QList<RenameFailure> failures;
+    QStringList renamed;
     const RenameCheck check = check_renames(dir, {RenameRow{oldName, newName}});
-    if (check.rows.first() == RowCheck::Rename)
-        failures = journal_->run(dir, {RenameMove{oldName, newName}}).failures;
-    else if (check.rows.first() == RowCheck::Taken)
+    if (check.rows.first() == RowCheck::Rename) {
+        const RenameOutcome out = journal_->run(dir, {RenameMove{oldName, newName}});
+        failures = out.failures;
+        renamed = out.newNames;
+    } else if (check.rows.first() == RowCheck::Taken)
         failures << RenameFailure{oldName, RefusedTaken};
     else if (check.rows.first() != RowCheck::Same)
         failures << RenameFailure{oldName, check.rows.first() == RowCheck::Missing ? ENOENT : RefusedBadName};
-    refreshLists();
+    refreshLists(renamed.isEmpty() ? selectedNames() : renamed);
     updateUndoButton();
+    compactJournal();
     report_failures(ctx_, ctx_.msg(Msg::RenameFailures), failures);
 }
 
@@ -639,14 +668,15 @@ void RenameView::bt_undorenameClick()
 void RenameView::runFinished()
 {
     setBusy(false);
-    refreshLists();
+    const RenameOutcome out = job_->hasResult() ? job_->result<RenameOutcome>() : RenameOutcome{};
+    // Exactly the files the run renamed stay selected, under the names they have now.
+    refreshLists(out.newNames);
     if (!undoRun_)
         bt_cancelrenameClick();
     progress_->setValue(0);
     updateUndoButton();
-    if (job_->hasResult())
-        report_failures(ctx_, ctx_.msg(undoRun_ ? Msg::RenameUndoFailures : Msg::RenameFailures),
-                        job_->result<RenameOutcome>().failures);
+    compactJournal();
+    report_failures(ctx_, ctx_.msg(undoRun_ ? Msg::RenameUndoFailures : Msg::RenameFailures), out.failures);
 }
 
 bool RenameView::isBusy() const
@@ -684,6 +714,7 @@ void RenameView::recoverJournal()
         report_failures(ctx_, ctx_.msg(finish ? Msg::RenameFailures : Msg::RenameUndoFailures), out.failures);
     }
     updateUndoButton();
+    compactJournal();
 }
 
 } // namespace vorn

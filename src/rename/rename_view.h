@@ -94,11 +94,16 @@ class RenameView : public QWidget
     void setBusy(bool busy);
     void runFinished();
     void refreshLists();
+    // Lists the folder again with these names selected.
+    void refreshLists(const QStringList &select);
+    // Rewrites the journal in the background when it holds enough forgotten runs.
+    void compactJournal();
 
     AppContext &ctx_;
     RenamePattern pattern_;
     std::shared_ptr<RenameJournal> journal_;
     Job *job_;
+    Job *compactJob_;
     bool undoRun_ = false;
 
     QFileSystemModel *treeModel_;

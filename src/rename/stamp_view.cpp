@@ -14,7 +14,6 @@
 
 #include <QApplication>
 #include <QDateEdit>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -22,12 +21,24 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <sys/stat.h>
 
 namespace vorn
 {
 
 namespace
 {
+
+enum class FileKind { Missing, Link, Other };
+
+// What the list's name stands for now; a symbolic link is not followed.
+FileKind kind_of(const QString &path)
+{
+    struct stat st = {};
+    if (lstat(native_path(path).constData(), &st) != 0)
+        return FileKind::Missing;
+    return S_ISLNK(st.st_mode) ? FileKind::Link : FileKind::Other;
+}
 
 const QString kDateFormat = QStringLiteral("dd.MM.yyyy");
 const QString kTimeFormat = QStringLiteral("HH:mm:ss");
@@ -243,7 +254,12 @@ void StampView::bt_changeattrClick()
                 break;
             t.progress(i, names.size(), names[i]);
             const QString path = folder + names[i];
-            if (QFileInfo::exists(path) && !set_file_attributes(path, set))
+            const FileKind kind = kind_of(path);
+            // A link has no attributes of its own here: setting them would change its target,
+            // which may lie in any other folder.
+            if (kind == FileKind::Link)
+                failures << RenameFailure{names[i], RefusedLink};
+            else if (kind == FileKind::Other && !set_file_attributes(path, set))
                 failures << RenameFailure{names[i], errno ? errno : EPERM};
         }
         return failures;
@@ -276,9 +292,11 @@ void StampView::bt_datetimesetClick()
                 break;
             t.progress(i, names.size(), names[i]);
             const QString path = folder + names[i];
-            if (!QFileInfo::exists(path))
+            const FileKind kind = kind_of(path);
+            if (kind == FileKind::Missing)
                 continue;
-            if (is_read_only(path)) {
+            // A link is stamped itself, never what it points to; it has no read-only flag.
+            if (kind == FileKind::Other && is_read_only(path)) {
                 // Never stamped; the answer only says whether the run goes on.
                 Answer a = Answer::Cancel;
                 if (!t.ask([&] {
@@ -289,7 +307,7 @@ void StampView::bt_datetimesetClick()
                     break;
                 continue;
             }
-            if (!set_modification_time(path, stamp))
+            if (!set_modification_time(path, stamp, kind == FileKind::Link))
                 failures << RenameFailure{names[i], errno ? errno : EPERM};
         }
         return failures;

@@ -1,5 +1,7 @@
 #include "widgets/hex_widget.h"
 
+#include "base/native_names.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
@@ -8,6 +10,7 @@
 #include <QPainter>
 #include <QScrollBar>
 
+#include <cerrno>
 #include <limits>
 
 namespace vorn
@@ -52,8 +55,7 @@ bool HexWidget::openFile(const QString &path, QString *error)
 {
     unmap();
     path_ = path;
-    file_.setFileName(path);
-    bool ok = file_.open(QIODevice::ReadOnly);
+    bool ok = open_native(file_, path, QIODevice::ReadOnly);
     if (ok) {
         const qint64 size = file_.size();
         if (size > 0 && !file_.isSequential())
@@ -68,7 +70,7 @@ bool HexWidget::openFile(const QString &path, QString *error)
             file_.close();
         }
     } else if (error) {
-        *error = file_.errorString();
+        *error = qt_error_string(errno);
     }
     anchor_ = cursor_ = 0;
     top_ = 0;

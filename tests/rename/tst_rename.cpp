@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QTimeEdit>
 #include <QToolButton>
@@ -40,6 +41,12 @@ qint64 mtimeOf(const QString &path)
     struct stat st = {};
     stat(QFile::encodeName(path).constData(), &st);
     return qint64(st.st_mtim.tv_sec);
+}
+
+// A file under the exact bytes given (names that are not UTF-8 too), holding its name's hex.
+void writeNamed(const QByteArray &path)
+{
+    writeRaw(path, path.mid(path.lastIndexOf('/') + 1).toHex());
 }
 
 const qint64 kOldTime = QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)).toSecsSinceEpoch();
@@ -66,6 +73,10 @@ class TstRename : public QObject
     void lampsShowAndClearAttributes();
     void cdromRefusal_data();
     void cdromRefusal();
+    void nativeNamesActOnTheirOwnFile_data();
+    void nativeNamesActOnTheirOwnFile();
+    void stampActsOnLinkNotItsTarget();
+    void renamedFilesStaySelected();
 
   private:
     // A window in rename mode showing the folder "files" of the program folder with `names`.
@@ -78,6 +89,16 @@ class TstRename : public QObject
         QTRY_VERIFY(!v->isBusy());
     }
     QString folder(WindowFixture &f) { return f.path("files") + '/'; }
+    // Stamps every listed file with 24.12.2005 18:30:45; returns that moment.
+    qint64 stampAll(WindowFixture &f, RenameView *v)
+    {
+        f.find<QDateEdit>("dtp_datenew")->setDate(QDate(2005, 12, 24));
+        f.find<QTimeEdit>("dtp_timenew")->setTime(QTime(18, 30, 45));
+        click(f, "bt_rename");
+        click(f, "bt_datetimeset");
+        [&] { QTRY_VERIFY(!v->isBusy()); }();
+        return QDateTime(QDate(2005, 12, 24), QTime(18, 30, 45)).toSecsSinceEpoch();
+    }
 };
 
 RenameView *TstRename::start(WindowFixture &f, const QStringList &names)
@@ -249,13 +270,14 @@ void TstRename::cutRunUndoneAtStart()
     FileId folderId;
     QVERIFY(file_id(dir, &device, &folderId));
     cut.device = device;
+    cut.serial = 1;
     cut.folder = dir;
     RenameJournalEntry first{{}, "1.jpg", ".vorn-rename-9-1", "2.jpg"};
     RenameJournalEntry second{{}, "2.jpg", "", "3.jpg"};
     QVERIFY(file_id(dir + first.tempName, &device, &first.id));
     QVERIFY(file_id(dir + "2.jpg", &device, &second.id));
     cut.entries << first << second;
-    QVERIFY(write_text_lines(f.path("vorn-rename.jnl"), RenameJournal::to_lines({cut})));
+    QVERIFY(write_file_atomic(f.path("vorn-rename.jnl"), RenameJournal::encode({cut})));
     f.prompter.pushAnswer(Answer::No);
     f.start();
     QTRY_VERIFY(f.prompter.messages().contains("Ein Umbenennen wurde nicht zu Ende geführt.\r\n\r\n"
@@ -343,12 +365,7 @@ void TstRename::stampGivesLocalTime()
 {
     WindowFixture f;
     RenameView *v = start(f, {"a.jpg", "b.jpg"});
-    f.find<QDateEdit>("dtp_datenew")->setDate(QDate(2005, 12, 24));
-    f.find<QTimeEdit>("dtp_timenew")->setTime(QTime(18, 30, 45));
-    click(f, "bt_rename");
-    click(f, "bt_datetimeset");
-    QTRY_VERIFY(!v->isBusy());
-    const qint64 want = QDateTime(QDate(2005, 12, 24), QTime(18, 30, 45)).toSecsSinceEpoch();
+    const qint64 want = stampAll(f, v);
     QCOMPARE(mtimeOf(folder(f) + "a.jpg"), want);
     QCOMPARE(mtimeOf(folder(f) + "b.jpg"), want);
     QVERIFY(f.prompter.messages().isEmpty());
@@ -473,6 +490,109 @@ void TstRename::cdromRefusal()
     QCOMPARE(mtimeOf(folder(f) + "a.jpg"), kOldTime);
     QCOMPARE(file_attributes(folder(f) + "a.jpg"), attrs);
     f.window->context().setDrives(nullptr);
+}
+
+void TstRename::nativeNamesActOnTheirOwnFile_data()
+{
+    QTest::addColumn<QByteArray>("picked");
+    QTest::addColumn<QByteArray>("other");
+    // A byte that is not UTF-8, and the replacement character it is shown as.
+    QTest::newRow("byte 0xff") << QByteArray("\xff.jpg") << QByteArray("\xef\xbf\xbd.jpg");
+    QTest::newRow("U+FFFD") << QByteArray("\xef\xbf\xbd.jpg") << QByteArray("\xff.jpg");
+}
+
+void TstRename::nativeNamesActOnTheirOwnFile()
+{
+    QFETCH(QByteArray, picked);
+    QFETCH(QByteArray, other);
+    WindowFixture f;
+    const QByteArray dir = native_path(folder(f));
+    QVERIFY(QDir().mkpath(folder(f)));
+    const QByteArray latin1 = "latin1_\xe9.jpg";
+    for (const QByteArray &n : {picked, other, latin1})
+        writeNamed(dir + n);
+    auto cleanup = qScopeGuard([&] { removeRaw(folder(f)); });
+    RenameView *v = start(f, {});
+    auto *list = f.find<QAbstractItemView>("lvrename");
+    QCOMPARE(list->model()->rowCount(), 3);
+
+    // In place: the row's own file gets the typed name.
+    v->selectNames({path_from_native(picked)});
+    QCOMPARE(v->selectedNames(), QStringList{path_from_native(picked)});
+    const QModelIndex row = list->selectionModel()->selectedRows().first();
+    QCOMPARE(row.data().toString(), QString("\ufffd.jpg"));
+    list->model()->setData(row, "typed.jpg");
+    QCOMPARE(rawNames(folder(f)), QByteArrayList({"latin1_\xe9.jpg", "typed.jpg", other}));
+    QCOMPARE(readRaw(dir + "typed.jpg"), picked.toHex());
+
+    // By pattern, the look-alike and the Latin-1 name: no "No such file or directory".
+    v->selectNames({path_from_native(other), path_from_native(latin1)});
+    QCOMPARE(v->selectedNames().size(), 2);
+    f.find<QLineEdit>("ed_vortext")->setText("p");
+    click(f, "bt_prevrename");
+    runAndWait(f, v);
+    QCOMPARE(f.prompter.messages(), QStringList());
+    QCOMPARE(rawNames(folder(f)), QByteArrayList({"p1.jpg", "p2.jpg", "typed.jpg"}));
+    QByteArrayList contents{readRaw(dir + "p1.jpg"), readRaw(dir + "p2.jpg")};
+    std::sort(contents.begin(), contents.end());
+    QByteArrayList expected{other.toHex(), latin1.toHex()};
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(contents, expected);
+
+    // Undo gives back exactly those bytes.
+    v->bt_undorenameClick();
+    QTRY_VERIFY(!v->isBusy());
+    QCOMPARE(rawNames(folder(f)), QByteArrayList({latin1, "typed.jpg", other}));
+    QCOMPARE(readRaw(dir + other), other.toHex());
+    QCOMPARE(f.prompter.messages(), QStringList());
+}
+
+void TstRename::stampActsOnLinkNotItsTarget()
+{
+    WindowFixture f;
+    const QString target = f.path("outside/target.jpg");
+    writeFile(target, "target");
+    set_modification_time(target, QDateTime::fromSecsSinceEpoch(kOldTime));
+    QVERIFY(QDir().mkpath(folder(f)));
+    QVERIFY(QFile::link(target, folder(f) + "link.jpg"));
+    RenameView *v = start(f, {"a.jpg"});
+    QCOMPARE(f.find<QAbstractItemView>("lvrename")->model()->rowCount(), 2);
+    const qint64 want = stampAll(f, v);
+    QCOMPARE(mtimeOf(folder(f) + "a.jpg"), want);
+    QCOMPARE(mtimeOf(target), kOldTime);
+    struct stat st = {};
+    QCOMPARE(lstat(QFile::encodeName(folder(f) + "link.jpg").constData(), &st), 0);
+    QCOMPARE(qint64(st.st_mtim.tv_sec), want); // the link itself
+    QVERIFY(f.prompter.messages().isEmpty());
+
+    // Attributes: the link is skipped with a note, its target keeps its own.
+    click(f, "bt_rename");
+    click(f, "bt_attribut0");
+    click(f, "bt_changeattr");
+    QTRY_VERIFY(!v->isBusy());
+    QVERIFY(is_read_only(folder(f) + "a.jpg"));
+    QVERIFY(!is_read_only(target));
+    QCOMPARE(f.prompter.messages(),
+             QStringList{"Diese Dateien wurden nicht geändert:\r\n\r\n"
+                         "link.jpg: symbolischer Link: übergangen, seine Zieldatei bleibt unverändert"});
+}
+
+void TstRename::renamedFilesStaySelected()
+{
+    WindowFixture f;
+    RenameView *v = start(f, {"1.jpg", "2.jpg", "3.jpg", "7.jpg"});
+    v->selectNames({"1.jpg", "2.jpg", "3.jpg"});
+    f.find<QLineEdit>("ed_start")->setText("2");
+    click(f, "bt_prevrename");
+    runAndWait(f, v);
+    QCOMPARE(filesIn(folder(f)), QStringList({"2.jpg", "3.jpg", "4.jpg", "7.jpg"}));
+    // Exactly the renamed files, under their new names: a stamp now acts on them alone.
+    QCOMPARE(v->selectedNames(), QStringList({"2.jpg", "3.jpg", "4.jpg"}));
+    QCOMPARE(f.find<QAbstractItemView>("lvrename")->selectionModel()->selection().size(), 1); // one range
+    v->bt_undorenameClick();
+    QTRY_VERIFY(!v->isBusy());
+    QCOMPARE(v->selectedNames(), QStringList({"1.jpg", "2.jpg", "3.jpg"}));
+    QVERIFY(f.prompter.messages().isEmpty());
 }
 
 QTEST_MAIN(TstRename)

@@ -2,6 +2,8 @@
 // journaled run: swaps in two phases, names of outside files kept, undo (also after a
 // restart) and the finishing or undoing of a run cut short between its phases.
 #include "base/text_file.h"
+#include "files/file_attributes.h"
+#include "files/file_helpers.h"
 #include "lang/texts.h"
 #include "rename/rename_journal.h"
 #include "rename/rename_pattern.h"
@@ -62,9 +64,12 @@ class TstRenameCore : public QObject
     void check();
     void swapRunAndUndoAfterRestart();
     void undoNeverOverwrites();
+    void undoOnlyTheRenamedFile_data();
+    void undoOnlyTheRenamedFile();
     void recoverCutRun_data();
     void recoverCutRun();
     void damagedJournalIsRefused();
+    void journalAppendedThenCompacted();
     void localStampRefusesSkippedHour();
 };
 
@@ -301,6 +306,49 @@ void TstRenameCore::undoNeverOverwrites()
     QCOMPARE(readFile(folder + "y.jpg"), QByteArray("someone else"));
 }
 
+void TstRenameCore::undoOnlyTheRenamedFile_data()
+{
+    QTest::addColumn<int>("change");         // what happens to a.jpg (renamed x.jpg) before the undo
+    QTest::addColumn<QByteArray>("oldName"); // a.jpg's contents afterwards ("" = none)
+    QTest::addColumn<QByteArray>("newName"); // x.jpg's contents afterwards
+    QTest::newRow("old name taken") << 0 << QByteArray("newcomer") << QByteArray("a.jpg");
+    // Even if the system hands out the same inode again, it is another file.
+    QTest::newRow("replaced, same size") << 2 << QByteArray() << QByteArray("A.JPG");
+    // A new time stamp and attributes leave it the file the run renamed.
+    QTest::newRow("stamped") << 3 << QByteArray("a.jpg") << QByteArray();
+}
+
+void TstRenameCore::undoOnlyTheRenamedFile()
+{
+    QFETCH(int, change);
+    QFETCH(QByteArray, oldName);
+    QFETCH(QByteArray, newName);
+    QTemporaryDir dir;
+    const QString folder = dir.path() + '/';
+    makeFiles(dir.path(), {"a.jpg", "b.jpg"});
+    RenameJournal j(dir.filePath(".journal"));
+    QCOMPARE(j.run(folder, movesOf({"a.jpg", "x.jpg", "b.jpg", "y.jpg"})).renamed, 2);
+    if (change == 0) {
+        writeFile(folder + "a.jpg", "newcomer");
+    } else if (change == 3) {
+        QVERIFY(set_modification_time(folder + "x.jpg", QDateTime(QDate(1999, 1, 1), QTime(0, 0))));
+        QVERIFY(set_file_attributes(folder + "x.jpg", AttrReadOnly | AttrHidden));
+    } else {
+        QVERIFY(QFile::remove(folder + "x.jpg"));
+        writeFile(folder + "x.jpg", newName);
+    }
+    const RenameOutcome out = j.undo_last();
+    const bool undone = newName.isEmpty();
+    const QStringList back = undone ? QStringList{"a.jpg", "b.jpg"} : QStringList{"b.jpg"};
+    QCOMPARE(out.newNames, back);
+    QCOMPARE(out.failures.size(), undone ? 0 : 1);
+    if (!undone)
+        QCOMPARE(out.failures.first().reason, change == 0 ? int(RefusedTaken) : int(RefusedChanged));
+    QCOMPARE(readFile(folder + "a.jpg"), oldName);
+    QCOMPARE(readFile(folder + "x.jpg"), newName);
+    QCOMPARE(readFile(folder + "b.jpg"), QByteArray("b.jpg")); // the other file goes back
+}
+
 void TstRenameCore::recoverCutRun_data()
 {
     QTest::addColumn<bool>("finish");
@@ -323,11 +371,12 @@ void TstRenameCore::recoverCutRun()
     lstat(QFile::encodeName(folder).constData(), &st);
     RenameJournalRun cut;
     cut.device = quint64(st.st_dev);
+    cut.serial = 1;
     cut.folder = folder;
     cut.entries << RenameJournalEntry{fileIdOf(folder + ".tmp-1"), "1.jpg", ".tmp-1", "2.jpg"}
                 << RenameJournalEntry{fileIdOf(folder + "2.jpg"), "2.jpg", "", "3.jpg"};
     const QString journalFile = dir.filePath(".journal");
-    QVERIFY(write_text_lines(journalFile, RenameJournal::to_lines({cut})));
+    QVERIFY(write_file_atomic(journalFile, RenameJournal::encode({cut})));
 
     RenameJournal j(journalFile);
     QVERIFY(j.load());
@@ -347,14 +396,14 @@ void TstRenameCore::damagedJournalIsRefused()
     RenameJournalRun run;
     run.open = false;
     run.folder = "/x/";
-    run.entries << RenameJournalEntry{{7, 3, 11}, "a", "", "b"};
-    QStringList lines = RenameJournal::to_lines({run});
-    bool damaged = false;
-    QCOMPARE(RenameJournal::from_lines(lines, &damaged), QList<RenameJournalRun>{run});
-    QVERIFY(!damaged);
-    lines[2].replace("f\t7 ", "f\t8 ");
-    QVERIFY(RenameJournal::from_lines(lines, &damaged).isEmpty());
-    QVERIFY(damaged);
+    run.serial = 4;
+    run.entries << RenameJournalEntry{{7, 3, 11}, "a", "", path_from_native("b\xff")};
+    QByteArray bytes = RenameJournal::encode({run});
+    QCOMPARE(RenameJournal::parse(bytes), QList<RenameJournalRun>{run});
+    // A record cut short by a crash is passed over; one changed in the middle is damage.
+    QCOMPARE(RenameJournal::parse(bytes + "f\t4\t9"), QList<RenameJournalRun>{run});
+    bytes.replace("f\t4\t7\t", "f\t4\t8\t");
+    QVERIFY(!RenameJournal::parse(bytes));
 
     // The fuzzer's seeds: one journal as written, one with a wrong checksum.
     const QString seeds = qEnvironmentVariable("VORN_SOURCE_DIR") + "/fuzz/corpus/fuzz_rename_journal/";
@@ -363,6 +412,15 @@ void TstRenameCore::damagedJournalIsRefused()
     QCOMPARE(good.runs().size(), 2);
     QVERIFY(good.hasOpenRun());
     QCOMPARE(good.runs().first().entries.first().tempName, QString(".vorn-rename-1-1"));
+    // The appended form: two runs undone by the third and dropped, the last cut short while
+    // its entries were written.
+    const auto appended = RenameJournal::parse(readFile(seeds + "appended.jnl"));
+    QVERIFY(appended);
+    QCOMPARE(appended->size(), 2);
+    QCOMPARE(appended->at(0).entries.at(1).oldName, path_from_native("latin1_\xe9.jpg"));
+    QVERIFY(!appended->at(0).open);
+    QVERIFY(appended->at(1).open);
+    QCOMPARE(appended->at(1).entries.size(), 1);
     // A damaged journal is kept aside, not written over by the next run.
     const QString jnl = dir.path() + "/vorn-rename.jnl";
     QVERIFY(QFile::copy(seeds + "bad_sum.jnl", jnl));
@@ -383,6 +441,55 @@ void TstRenameCore::damagedJournalIsRefused()
     RenameJournal again(jnl);
     QVERIFY(again.load());
     QVERIFY(again.canUndo());
+}
+
+void TstRenameCore::journalAppendedThenCompacted()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + "/pics/";
+    QVERIFY(QDir().mkpath(folder));
+    makeFiles(folder, {"0.jpg"});
+    const QString jnl = dir.filePath("vorn-rename.jnl");
+    RenameJournal j(jnl);
+    QVERIFY(j.load());
+    QByteArray before;
+    const int runs = RenameJournal::kMaxRuns + RenameJournal::kSpareRuns + 1;
+    for (int i = 0; i < runs; ++i) {
+        QVERIFY(!j.needsCompaction());
+        QCOMPARE(j.run(folder, movesOf({QString("%1.jpg").arg(i), QString("%1.jpg").arg(i + 1)})).renamed, 1);
+        // Each run adds to the end of the file; nothing written before changes.
+        const QByteArray now = readFile(jnl);
+        QVERIFY(now.size() > before.size());
+        QVERIFY(now.startsWith(before));
+        before = now;
+    }
+    QVERIFY(j.needsCompaction());
+    QCOMPARE(j.runs().size(), RenameJournal::kMaxRuns);
+    QVERIFY(j.compact());
+    QVERIFY(!j.needsCompaction());
+    QVERIFY(readFile(jnl).size() < before.size());
+    RenameJournal again(jnl);
+    QVERIFY(again.load());
+    QCOMPARE(again.runs(), j.runs());
+    // The next run appends to the rewritten file, and undo still works from it.
+    QCOMPARE(again.run(folder, movesOf({QString("%1.jpg").arg(runs), "last.jpg"})).renamed, 1);
+    RenameJournal third(jnl);
+    QVERIFY(third.load());
+    QCOMPARE(third.undo_last().newNames, QStringList{QString("%1.jpg").arg(runs)});
+    QCOMPARE(third.undo_last().renamed, 1);
+    QCOMPARE(filesIn(folder), QStringList{QString("%1.jpg").arg(runs - 1)});
+
+    // A journal of the older form is read, and rewritten in the new one before anything is
+    // added to it.
+    const QString seeds = qEnvironmentVariable("VORN_SOURCE_DIR") + "/fuzz/corpus/fuzz_rename_journal/";
+    const QString old = dir.filePath("old.jnl");
+    QVERIFY(QFile::copy(seeds + "two_runs.jnl", old));
+    RenameJournal older(old);
+    QVERIFY(older.load());
+    const QList<RenameJournalRun> oldRuns = older.runs();
+    QVERIFY(older.needsCompaction());
+    QVERIFY(older.compact());
+    QCOMPARE(RenameJournal::parse(readFile(old)), oldRuns);
 }
 
 void TstRenameCore::localStampRefusesSkippedHour()

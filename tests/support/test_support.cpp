@@ -1,11 +1,15 @@
 #include "support/test_support.h"
 
+#include "files/file_helpers.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
+#include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +22,40 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile f(path);
     QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
     f.write(bytes);
+}
+
+void writeRaw(const QByteArray &path, const QByteArray &bytes)
+{
+    const int fd = ::open(path.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+    ::close(fd);
+}
+
+QByteArray readRaw(const QByteArray &path)
+{
+    QFile f;
+    return open_native(f, path_from_native(path), QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArrayList rawNames(const QString &dir)
+{
+    QByteArrayList out;
+    for (const QString &n : folder_entries(dir, false))
+        out << native_path(n);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+void removeRaw(const QString &dir)
+{
+    for (const QString &n : folder_entries(dir, false)) {
+        const QString path = with_trailing_slash(dir) + n;
+        if (path_info(path).isDir)
+            removeRaw(path);
+        ::unlink(native_path(path).constData());
+        ::rmdir(native_path(path).constData());
+    }
 }
 
 QByteArray noise(qsizetype size, int seed)

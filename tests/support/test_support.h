@@ -18,6 +18,13 @@ namespace vorn::test
 // Writes bytes to a file, creating its folder.
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
+// Files under names that need not be UTF-8 (the file system's bytes): written, read, the names
+// of a folder (sorted), and a folder emptied by them (its subfolders too), which the temporary
+// folder's own clean-up cannot do.
+void writeRaw(const QByteArray &path, const QByteArray &bytes);
+QByteArray readRaw(const QByteArray &path);
+QByteArrayList rawNames(const QString &dir);
+void removeRaw(const QString &dir);
 // Deterministic bytes that do not compress.
 QByteArray noise(qsizetype size, int seed);
 

@@ -1,5 +1,7 @@
 #include "viewers/documents/text_document.h"
 
+#include "base/native_names.h"
+
 #include <QFile>
 #include <QHashFunctions>
 #include <QStringDecoder>
@@ -7,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <vector>
 
 namespace vorn
@@ -391,10 +394,10 @@ bool cut_long_lines(QString *text, qsizetype limit)
 
 bool read_text_document(const QString &path, TextDocument *doc, QString *error, qint64 limit)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    QFile f;
+    if (!open_native(f, path, QIODevice::ReadOnly)) {
         if (error)
-            *error = f.errorString();
+            *error = qt_error_string(errno);
         return false;
     }
     const qint64 size = f.size();

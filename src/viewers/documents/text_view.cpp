@@ -1,6 +1,7 @@
 #include "viewers/documents/text_view.h"
 
 #include "base/job.h"
+#include "base/native_names.h"
 #include "base/text_file.h"
 #include "files/app_context.h"
 #include "files/file_list_view.h"
@@ -336,7 +337,8 @@ void TextView::showTextFile(const QString &path)
     if (!mayLeave(false))
         return;
     stopLoading();
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+    const PathInfo info = path_info(path);
+    if (path.isEmpty() || !info.isFile) {
         ctx_.prompter().info(ctx_.msg(Msg::NoFilesSelected));
         textmemo_->setEnabled(false);
         updateButtons();
@@ -345,7 +347,7 @@ void TextView::showTextFile(const QString &path)
     // The dump comes at once: the file is mapped, not read.
     texthex_->openFile(path);
     path_ = path;
-    if (QFileInfo(path).size() <= kLoadAtOnce) {
+    if (info.size <= kLoadAtOnce) {
         TextDocument doc;
         QString error;
         if (!read_text_document(path, &doc, &error)) {

@@ -3,7 +3,6 @@
 #include "codecs/image_memory.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <atomic>
 
@@ -75,8 +74,8 @@ PicturePrefetcher::~PicturePrefetcher()
 
 PicturePrefetcher::Key PicturePrefetcher::keyFor(const QString &path, QSize shownSize)
 {
-    const QFileInfo info(path);
-    return Key{path, shownSize, info.lastModified(), info.exists() ? info.size() : -1};
+    const PathInfo info = path_info(path);
+    return Key{path, shownSize, info.mtimeNs, info.size};
 }
 
 void PicturePrefetcher::prefetch(const QString &path, QSize shownSize)

@@ -70,11 +70,11 @@ class PicturePrefetcher : public QObject
     struct Key {
         QString path;
         QSize size;
-        QDateTime modified;
+        qint64 modifiedNs = 0;
         qint64 bytes = -1;
         bool operator==(const Key &o) const
         {
-            return path == o.path && size == o.size && modified == o.modified && bytes == o.bytes;
+            return path == o.path && size == o.size && modifiedNs == o.modifiedNs && bytes == o.bytes;
         }
     };
     static Key keyFor(const QString &path, QSize shownSize);

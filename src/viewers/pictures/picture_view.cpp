@@ -1,5 +1,6 @@
 #include "viewers/pictures/picture_view.h"
 
+#include "base/native_names.h"
 #include "codecs/picture_probe.h"
 #include "files/active_list.h"
 #include "files/app_context.h"
@@ -200,11 +201,11 @@ void PictureView::showPicture(const QString &path)
         ctx_.prompter().info(ctx_.msg(Msg::NoPictureName));
         return;
     }
-    const QFileInfo info(path);
-    if (!info.exists() || info.isDir())
+    const PathInfo info = path_info(path);
+    if (!info.exists || info.isDir)
         return;
     requested_ = path;
-    if (info.size() == 0 || picture_kind(path) == PictureKind::Unknown) {
+    if (info.size == 0 || picture_kind(path) == PictureKind::Unknown) {
         prefetcher_.cancelRequest();
         present(DecodedPicture{path, QSize(), {}, {}});
         return;
@@ -627,10 +628,10 @@ void PictureView::updateButtons()
 void PictureView::updateSelectionTexts()
 {
     const Selection &s = ctx_.selection();
-    const bool found = s.selected > 0 && QFileInfo::exists(s.exactPath);
+    const bool found = s.selected > 0 && path_info(s.exactPath).exists;
     stat_view_->setPanelText(0, found ? s.sizeText : QString());
     stat_view_->setPanelText(3, found && ctx_.listTab() == ListTab::Scan
-                                    ? QFileInfo(s.exactPath).absolutePath() + QLatin1Char('/')
+                                    ? shown_name(QFileInfo(s.exactPath).absolutePath()) + QLatin1Char('/')
                                     : QString());
 }
 

@@ -1,9 +1,9 @@
 #include "viewers/video/media_engine.h"
 
+#include "base/native_names.h"
 #include "viewers/video/video_gl_renderer.h"
 #include "viewers/video/video_renderer.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QVector>
 #include <algorithm>
@@ -225,7 +225,7 @@ void MediaEngine::open(const QString &file)
     setPaused(true);
     // The player reads the file through a descriptor of its own, so no name is ever taken for
     // a protocol, an option or a list, and a renamed or replaced file cannot swap in.
-    const QByteArray path = QFile::encodeName(QFileInfo(file).absoluteFilePath());
+    const QByteArray path = native_path(QFileInfo(file).absoluteFilePath());
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     struct stat st {
     };
