@@ -573,7 +573,7 @@ void TstRename::stampActsOnLinkNotItsTarget()
     QVERIFY(is_read_only(folder(f) + "a.jpg"));
     QVERIFY(!is_read_only(target));
     QCOMPARE(f.prompter.messages(),
-             QStringList{"Diese Dateien wurden nicht geändert:\r\n\r\n"
+             QStringList{"Diese Dateien wurden nicht geändert:\n"
                          "link.jpg: symbolischer Link: übergangen, seine Zieldatei bleibt unverändert"});
 }
 

@@ -1,5 +1,6 @@
 #include "viewers/pictures/picture_prefetch.h"
 
+#include "base/native_names.h"
 #include "codecs/image_memory.h"
 
 #include <QFile>
