@@ -786,6 +786,7 @@ void TstZipView::sortFromGridAfterItLostTheFocus()
     QVERIFY(!v.currentGrid()->hasFocus());
     QVERIFY(engine.sort_into_target(target));
     QTRY_COMPARE(readFile(target + "pic.jpg"), QByteArray("from zip"));
+    QTRY_VERIFY(!v.isBusy()); // the copy's run has ended, not only its file been written
 
     // the user working in a list outside the ZIP view makes that the source again
     QVERIFY(v.gridHasFocus());
