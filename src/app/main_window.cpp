@@ -321,6 +321,9 @@ void MainWindow::installParts()
     pictureView_ = pictures.view;
     slideshow_ = pictures.slideshow;
     videoView_ = install_video_part(*host_).view;
+    // While a video plays every mask button is off; after it, all twenty-eight are on alike.
+    connect(videoView_, &VideoView::lockRequested, maskBar_,
+            [masks = maskBar_](bool locked) { masks->setAllButtonsEnabled(!locked); });
     const DocumentPart documents = install_document_part(*host_);
     textView_ = documents.text;
     htmlView_ = documents.html;

@@ -1,6 +1,5 @@
 #include "viewers/video/video_part.h"
 
-#include "files/mask_bar_view.h"
 #include "files/view_host.h"
 #include "viewers/video/video_view.h"
 #include "widgets/collapsible_toolbar.h"
@@ -26,13 +25,10 @@ VideoPart install_video_part(ViewHost &host)
     });
     // While a video plays nothing outside its view may change the selection or the view;
     // Stop (or the end of the video) brings everything back, the list side included, and
-    // all twenty-eight mask buttons alike. The video holds one token however often Play is
-    // pressed, and gives it back once.
+    // all twenty-eight mask buttons alike (wired by the window, which owns the mask bar). The
+    // video holds one token however often Play is pressed, and gives it back once.
     auto token = std::make_shared<LockToken>();
-    MaskBarView *masks = host.bar(FrameBar::Mask).findChild<MaskBarView *>();
-    QObject::connect(view, &VideoView::lockRequested, &host, [&host, token, masks](bool locked) {
-        if (masks)
-            masks->setAllButtonsEnabled(!locked);
+    QObject::connect(view, &VideoView::lockRequested, &host, [&host, token](bool locked) {
         if (locked) {
             if (!token->held())
                 *token = LockToken(host);
