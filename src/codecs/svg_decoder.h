@@ -14,8 +14,9 @@
 namespace vorn
 {
 
-// The largest side of a drawing's natural size; larger ones are scaled down to it.
-constexpr int kMaxSvgSide = 16384;
+// The largest side of a drawing's natural size; larger ones are scaled down to it (a few
+// bytes of drawing never cost more than 256 MB of picture at 100 %).
+constexpr int kMaxSvgSide = 8192;
 // A compressed drawing inflates to at most this many bytes.
 constexpr qsizetype kMaxSvgBytes = 32 << 20;
 
