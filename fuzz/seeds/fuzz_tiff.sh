@@ -1,6 +1,6 @@
 #!/bin/bash
 # Seeds for fuzz_tiff, made with ImageMagick and tiffcp: compressions, tiles, planes, pages,
-# depths, CMYK and orientation. Usage: fuzz_tiff.sh <folder>
+# depths, gray, CMYK and orientation. Usage: fuzz_tiff.sh <folder>
 set -euo pipefail
 out=$1
 mkdir -p "$out"
@@ -15,3 +15,6 @@ convert -size 16x12 gradient:red-blue -size 8x8 gradient:green-yellow -compress 
 tiffcp -t -w 16 -l 16 rgb.tif tiled.tif
 tiffcp -p separate rgb.tif planes.tif
 tiffcp -c lzw:2 rgb.tif predictor.tif
+convert -size 40x20 gradient:white-black -colorspace Gray -depth 8 -compress LZW gray8.tif
+tiffcp -t -w 16 -l 16 gray8.tif tiled-gray.tif
+tiffcp -t -w 16 -l 16 rgba.tif tiled-rgba.tif

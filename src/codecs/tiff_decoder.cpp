@@ -1,5 +1,6 @@
 #include "codecs/tiff_decoder.h"
 
+#include "codecs/box_reducer.h"
 #include "codecs/image_memory.h"
 #include "codecs/picture_colour.h"
 #include "codecs/picture_kinds.h"
@@ -93,7 +94,7 @@ struct Tiff {
         TIFFOpenOptionsSetErrorHandlerExtR(options, tiff_message, nullptr);
         TIFFOpenOptionsSetWarningHandlerExtR(options, tiff_message, nullptr);
         if (!data.isEmpty())
-            tif = TIFFClientOpenExt("picture", "rm", &src, tiff_read, tiff_write, tiff_seek, tiff_close,
+            tif = TIFFClientOpenExt("picture", "r", &src, tiff_read, tiff_write, tiff_seek, tiff_close,
                                     tiff_size, tiff_map, tiff_unmap, options);
         TIFFOpenOptionsFree(options);
     }
@@ -180,8 +181,169 @@ QImage read_cmyk(TIFF *tif, QSize size, const QByteArray &icc, const DecodeReque
     return image;
 }
 
-// The current directory as stored (before orientation), in sRGB, premultiplied.
-QImage read_directory(TIFF *tif, QSize size, const DecodeRequest &request)
+// A directory whose samples are read straight into the picture's rows: 8 bits in one plane,
+// gray or RGB, with at most an alpha sample besides. Other layouts go through libtiff's
+// generic RGBA reader.
+struct DirectSamples {
+    int samples = 0; // per pixel as stored
+    bool gray = false;
+    bool minIsWhite = false;
+    bool alpha = false;
+    bool premultiplied = false; // the alpha is associated
+};
+
+bool direct_samples(TIFF *tif, DirectSamples *s)
+{
+    uint16_t photometric = 0, bits = 0, samples = 0, planar = PLANARCONFIG_CONTIG, extraCount = 0;
+    uint16_t *extra = nullptr;
+    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric))
+        return false;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
+    s->gray = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
+    s->minIsWhite = photometric == PHOTOMETRIC_MINISWHITE;
+    const int colours = s->gray ? 1 : 3;
+    if (bits != 8 || (!s->gray && photometric != PHOTOMETRIC_RGB) || samples < colours ||
+        samples != colours + extraCount || extraCount > 1 || (samples > 1 && planar != PLANARCONFIG_CONTIG))
+        return false;
+    s->samples = samples;
+    if (extraCount == 1) {
+        // An unspecified extra sample is left to the generic reader, which decides what it is.
+        if (!extra || (extra[0] != EXTRASAMPLE_ASSOCALPHA && extra[0] != EXTRASAMPLE_UNASSALPHA))
+            return false;
+        s->alpha = true;
+        s->premultiplied = extra[0] == EXTRASAMPLE_ASSOCALPHA;
+    }
+    return true;
+}
+
+// `width` stored pixels to 32-bit ones (premultiplied when they have alpha).
+void convert_samples(const uchar *in, QRgb *out, int width, const DirectSamples &s)
+{
+    if (s.gray) {
+        const uchar flip = s.minIsWhite ? 0xff : 0;
+        if (!s.alpha) {
+            for (int x = 0; x < width; ++x)
+                out[x] = 0xff000000u | 0x010101u * quint32(in[x] ^ flip);
+            return;
+        }
+        for (int x = 0; x < width; ++x, in += 2) {
+            const quint32 v = in[0] ^ flip;
+            out[x] = s.premultiplied ? quint32(in[1]) << 24 | 0x010101u * v
+                                     : qPremultiply(qRgba(int(v), int(v), int(v), in[1]));
+        }
+        return;
+    }
+    if (!s.alpha) {
+        for (int x = 0; x < width; ++x, in += 3)
+            out[x] = 0xff000000u | quint32(in[0]) << 16 | quint32(in[1]) << 8 | in[2];
+        return;
+    }
+    if (s.premultiplied) {
+        for (int x = 0; x < width; ++x, in += 4)
+            out[x] = quint32(in[3]) << 24 | quint32(in[0]) << 16 | quint32(in[1]) << 8 | in[2];
+        return;
+    }
+    for (int x = 0; x < width; ++x, in += 4)
+        out[x] = qPremultiply(qRgba(in[0], in[1], in[2], in[3]));
+}
+
+// Where the read rows go: the picture's own rows, or a reducer that shrinks them on the way
+// (taking the samples as stored when they need no premultiplying first, else 32-bit pixels).
+struct RowTarget {
+    const DirectSamples &samples;
+    QImage *image = nullptr;
+    BoxReducer *reducer = nullptr;
+    bool stored = false; // the reducer takes the stored samples
+
+    int pixelBytes() const { return stored ? samples.samples : 4; }
+    uchar *rows(int y, int count) { return reducer ? reducer->rows(count) : image->scanLine(y); }
+    void put(const uchar *in, uchar *out, int count) const
+    {
+        if (stored)
+            memcpy(out, in, size_t(count) * size_t(samples.samples));
+        else
+            convert_samples(in, reinterpret_cast<QRgb *>(out), count, samples);
+    }
+    void rowsDone(int count)
+    {
+        if (reducer)
+            reducer->rowsDone(count);
+    }
+};
+
+// This thread's buffer for a row or a tile, kept from picture to picture so reading one does
+// not fault in fresh pages each time.
+std::vector<uchar> &tile_buffer(size_t bytes)
+{
+    thread_local std::vector<uchar> buffer;
+    if (buffer.size() < bytes)
+        buffer.resize(bytes);
+    return buffer;
+}
+
+// The directory's rows top to bottom as stored, into the target; false on damage or when
+// cancelled.
+bool read_direct(TIFF *tif, QSize size, const DecodeRequest &request, RowTarget target)
+{
+    const int width = size.width(), height = size.height();
+    const int samples = target.samples.samples;
+    if (!TIFFIsTiled(tif)) {
+        // Row by row: libtiff decodes each strip as far as the row asked for, so the row stays
+        // in the cache between decoding and converting. Stored samples go straight into the
+        // reducer's row.
+        const tmsize_t rowBytes = TIFFScanlineSize(tif);
+        if (rowBytes < tmsize_t(width) * samples)
+            return false;
+        const bool direct = target.stored && rowBytes == tmsize_t(width) * samples;
+        std::vector<uchar> &row = tile_buffer(size_t(rowBytes));
+        for (int y = 0; y < height; ++y) {
+            if (y % kBandRows == 0 && is_cancelled(request))
+                return false;
+            uchar *out = target.rows(y, 1);
+            if (TIFFReadScanline(tif, direct ? out : row.data(), uint32_t(y)) < 0)
+                return false;
+            if (!direct)
+                target.put(row.data(), out, width);
+            target.rowsDone(1);
+        }
+        return true;
+    }
+    uint32_t tileWidth = 0, tileHeight = 0;
+    TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
+    TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileHeight);
+    const tmsize_t tileBytes = TIFFTileSize(tif);
+    if (tileWidth == 0 || tileHeight == 0 || tileBytes <= 0 ||
+        tileBytes < tmsize_t(tileWidth) * tileHeight * samples)
+        return false;
+    std::vector<uchar> &tile = tile_buffer(size_t(tileBytes));
+    const size_t tileRowBytes = size_t(tileWidth) * size_t(samples);
+    const qsizetype stride =
+        target.image ? target.image->bytesPerLine() : qsizetype(width) * target.pixelBytes();
+    for (uint32_t y = 0; y < uint32_t(height); y += tileHeight) {
+        if (is_cancelled(request))
+            return false;
+        const int rows = int(std::min<uint32_t>(tileHeight, uint32_t(height) - y));
+        uchar *band = target.rows(int(y), rows);
+        for (uint32_t x = 0; x < uint32_t(width); x += tileWidth) {
+            if (TIFFReadEncodedTile(tif, TIFFComputeTile(tif, x, y, 0, 0), tile.data(), tileBytes) < 0)
+                return false;
+            const int columns = int(std::min<uint32_t>(tileWidth, uint32_t(width) - x));
+            for (int r = 0; r < rows; ++r)
+                target.put(tile.data() + size_t(r) * tileRowBytes,
+                           band + r * stride + x * target.pixelBytes(), columns);
+        }
+        target.rowsDone(rows);
+    }
+    return true;
+}
+
+// The current directory as stored (before orientation), in sRGB, premultiplied; shrunk by a
+// whole factor while reading when `storedShown` (the shown size turned as stored) is well
+// below its size and the samples allow.
+QImage read_directory(TIFF *tif, QSize size, QSize storedShown, const DecodeRequest &request)
 {
     if (!within_pixels(size, request.maxPixels))
         return {};
@@ -195,6 +357,36 @@ QImage read_directory(TIFF *tif, QSize size, const DecodeRequest &request)
     if (photometric == PHOTOMETRIC_SEPARATED && inkset == INKSET_CMYK && bits == 8 && samples == 4 &&
         planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(tif) && !icc.isEmpty())
         return read_cmyk(tif, size, icc, request);
+
+    DirectSamples direct;
+    if (direct_samples(tif, &direct)) {
+        const QImage::Format format =
+            direct.alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+        const int factor = storedShown.isValid() ? box_factor(size, storedShown) : 1;
+        QImage image;
+        if (factor > 1) {
+            // Colour samples are averaged as stored; unassociated alpha is premultiplied first.
+            const bool stored = !direct.alpha || direct.premultiplied;
+            const DirectSamples asStored = direct;
+            BoxReducer reducer(size.width(), size.height(), factor, stored ? direct.samples : 4, format,
+                               [asStored, stored](const uchar *in, QRgb *out, int count) {
+                                   if (stored)
+                                       convert_samples(in, out, count, asStored);
+                                   else
+                                       memcpy(out, in, size_t(count) * 4);
+                               });
+            if (reducer.result().isNull() ||
+                !read_direct(tif, size, request, RowTarget{direct, nullptr, &reducer, stored}))
+                return {};
+            image = reducer.result();
+        } else {
+            image = large_image(size.width(), size.height(), format);
+            if (image.isNull() || !read_direct(tif, size, request, RowTarget{direct, &image, nullptr, false}))
+                return {};
+        }
+        convert_icc_to_srgb(&image, icc);
+        return image;
+    }
 
     char message[1024];
     if (!TIFFRGBAImageOK(tif, message))
@@ -261,7 +453,8 @@ bool decode_page(TIFF *tif, const Page &page, const DecodeRequest &request, Load
     const Directory d = pick(page, oriented_size(shown, orientation));
     if (d.index != page.main.index && !TIFFSetDirectory(tif, d.index))
         return false;
-    QImage image = read_directory(tif, d.size, request);
+    QImage image =
+        read_directory(tif, d.size, shown.isValid() ? oriented_size(shown, orientation) : QSize(), request);
     if (image.isNull())
         return false;
     image = apply_exif_orientation(image, orientation);

@@ -27,6 +27,9 @@ struct TiffPage {
     int bits = 8;
     bool cmyk = false; // colour written as plain ink: C = 255 - red, ...
     bool alpha = false;
+    bool associated = false; // the alpha is premultiplied
+    int gray = 0;            // 1: min is black, 2: min is white (the red channel as the level)
+    QSize tile;              // tiled when set, else strips of 4 rows
     QByteArray icc;
     QImage picture; // when set, written instead of the flat colour (8-bit RGB)
 };
@@ -40,18 +43,27 @@ QByteArray tiffFile(const QList<TiffPage> &pages)
     if (!tif)
         return {};
     for (const TiffPage &p : pages) {
-        const int samples = p.cmyk ? 4 : p.alpha ? 4 : 3;
+        const int samples = (p.gray ? 1 : p.cmyk ? 4 : 3) + (p.alpha ? 1 : 0);
         TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(p.size.width()));
         TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(p.size.height()));
         TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(p.bits));
         TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(samples));
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, p.cmyk ? PHOTOMETRIC_SEPARATED : PHOTOMETRIC_RGB);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
+                     p.cmyk        ? PHOTOMETRIC_SEPARATED
+                     : p.gray == 1 ? PHOTOMETRIC_MINISBLACK
+                     : p.gray == 2 ? PHOTOMETRIC_MINISWHITE
+                                   : PHOTOMETRIC_RGB);
         TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
         TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(4));
+        if (p.tile.isValid()) {
+            TIFFSetField(tif, TIFFTAG_TILEWIDTH, uint32_t(p.tile.width()));
+            TIFFSetField(tif, TIFFTAG_TILELENGTH, uint32_t(p.tile.height()));
+        } else {
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(4));
+        }
         TIFFSetField(tif, TIFFTAG_ORIENTATION, uint16_t(p.orientation));
         if (p.alpha) {
-            const uint16_t extra = EXTRASAMPLE_UNASSALPHA;
+            const uint16_t extra = p.associated ? EXTRASAMPLE_ASSOCALPHA : EXTRASAMPLE_UNASSALPHA;
             TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
         }
         if (p.reduced)
@@ -59,11 +71,20 @@ QByteArray tiffFile(const QList<TiffPage> &pages)
         if (!p.icc.isEmpty())
             TIFFSetField(tif, TIFFTAG_ICCPROFILE, uint32_t(p.icc.size()), p.icc.constData());
         const int bytes = p.bits / 8;
-        std::vector<uchar> row(size_t(p.size.width()) * samples * bytes);
+        const size_t rowBytes = size_t(p.size.width()) * samples * bytes;
+        std::vector<uchar> whole(rowBytes * size_t(p.size.height()));
         for (int y = 0; y < p.size.height(); ++y) {
+            uchar *row = whole.data() + rowBytes * size_t(y);
             for (int x = 0; x < p.size.width(); ++x) {
                 const QColor c = p.picture.isNull() ? p.colour : p.picture.pixelColor(x, y);
                 int v[4] = {c.red(), c.green(), c.blue(), c.alpha()};
+                if (p.associated)
+                    for (int i = 0; i < 3; ++i)
+                        v[i] = (v[i] * c.alpha() + 127) / 255;
+                if (p.gray) {
+                    v[0] = p.gray == 2 ? 255 - v[0] : v[0];
+                    v[1] = c.alpha();
+                }
                 if (p.cmyk) {
                     v[0] = 255 - c.red();
                     v[1] = 255 - c.green();
@@ -71,7 +92,7 @@ QByteArray tiffFile(const QList<TiffPage> &pages)
                     v[3] = 0;
                 }
                 for (int s = 0; s < samples; ++s) {
-                    uchar *at = row.data() + (size_t(x) * samples + s) * bytes;
+                    uchar *at = row + (size_t(x) * samples + s) * bytes;
                     if (bytes == 1) {
                         *at = uchar(v[s]);
                     } else {
@@ -80,7 +101,25 @@ QByteArray tiffFile(const QList<TiffPage> &pages)
                     }
                 }
             }
-            TIFFWriteScanline(tif, row.data(), uint32_t(y), 0);
+        }
+        if (!p.tile.isValid()) {
+            for (int y = 0; y < p.size.height(); ++y)
+                TIFFWriteScanline(tif, whole.data() + rowBytes * size_t(y), uint32_t(y), 0);
+        } else {
+            // Each tile cut from the whole picture; the parts beyond its edges stay zero.
+            const size_t tileRow = size_t(p.tile.width()) * samples * bytes;
+            std::vector<uchar> tile(tileRow * size_t(p.tile.height()));
+            for (int ty = 0; ty < p.size.height(); ty += p.tile.height()) {
+                for (int tx = 0; tx < p.size.width(); tx += p.tile.width()) {
+                    std::fill(tile.begin(), tile.end(), uchar(0));
+                    const int w = std::min(p.tile.width(), p.size.width() - tx);
+                    for (int r = 0; r < p.tile.height() && ty + r < p.size.height(); ++r)
+                        memcpy(tile.data() + tileRow * size_t(r),
+                               whole.data() + rowBytes * size_t(ty + r) + size_t(tx) * samples * bytes,
+                               size_t(w) * samples * bytes);
+                    TIFFWriteTile(tif, tile.data(), uint32_t(tx), uint32_t(ty), 0, 0);
+                }
+            }
         }
         TIFFWriteDirectory(tif);
     }
@@ -108,6 +147,8 @@ class TstTiffDecoder : public QObject
     void orientation_data();
     void orientation();
     void reducedPages();
+    void shrunkWhileReading_data();
+    void shrunkWhileReading();
     void pagesAsFrames();
     void damaged();
 };
@@ -125,6 +166,19 @@ void TstTiffDecoder::samples_data()
     TiffPage alpha{s, QColor(200, 120, 60, 128)};
     alpha.alpha = true;
     QTest::newRow("rgba, unassociated alpha") << tiffFile({alpha}) << QColor(200, 120, 60, 128);
+    TiffPage gray{s, QColor(90, 90, 90)};
+    gray.gray = 1;
+    QTest::newRow("gray 8") << tiffFile({gray}) << QColor(90, 90, 90);
+    gray.gray = 2;
+    QTest::newRow("gray 8, min is white") << tiffFile({gray}) << QColor(90, 90, 90);
+    gray.colour = QColor(90, 90, 90, 128);
+    gray.alpha = true;
+    QTest::newRow("gray and alpha") << tiffFile({gray}) << QColor(90, 90, 90, 128);
+    alpha.associated = true;
+    QTest::newRow("rgba, associated alpha") << tiffFile({alpha}) << QColor(200, 120, 60, 128);
+    TiffPage tiled{s, c};
+    tiled.tile = QSize(16, 16); // one tile larger than the picture
+    QTest::newRow("rgb 8, tiled") << tiffFile({tiled}) << c;
     TiffPage p3{s, c};
     p3.icc = displayP3Profile();
     QTest::newRow("display p3 profile") << tiffFile({p3}) << displayP3InSrgb(c);
@@ -209,6 +263,73 @@ void TstTiffDecoder::reducedPages()
         QCOMPARE(p.image.pixelColor(p.image.width() / 2, p.image.height() / 2), c.colour);
     }
     QCOMPARE(probe_tiff_size(tiff), QSize(400, 300));
+}
+
+void TstTiffDecoder::shrunkWhileReading_data()
+{
+    // A smaller shown size is read shrunk by a whole factor, then fitted; the natural size is
+    // read as it is. The picture's size is no multiple of the factors, so the blocks at its
+    // edges are smaller.
+    QTest::addColumn<QSize>("tile");
+    QTest::addColumn<int>("gray");
+    QTest::addColumn<bool>("alpha");
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<QSize>("shown");
+    const QSize tile(32, 16);
+    QTest::newRow("strips, a fifth") << QSize() << 0 << false << 1 << QSize(20, 15);
+    QTest::newRow("strips, a half") << QSize() << 0 << false << 1 << QSize(50, 38);
+    QTest::newRow("tiles, a fifth") << tile << 0 << false << 1 << QSize(20, 15);
+    QTest::newRow("tiles, natural size") << tile << 0 << false << 1 << QSize();
+    QTest::newRow("tiles, turned") << tile << 0 << false << 6 << QSize(20, 15);
+    QTest::newRow("gray min is white, tiles") << tile << 2 << false << 1 << QSize(20, 15);
+    QTest::newRow("unassociated alpha") << QSize() << 0 << true << 1 << QSize(20, 15);
+    QTest::newRow("unassociated alpha, tiles, natural size") << tile << 0 << true << 1 << QSize();
+}
+
+void TstTiffDecoder::shrunkWhileReading()
+{
+    QFETCH(QSize, tile);
+    QFETCH(int, gray);
+    QFETCH(bool, alpha);
+    QFETCH(int, orientation);
+    QFETCH(QSize, shown);
+    const QSize natural(103, 77);
+    QImage upright = quadrants(natural).convertToFormat(QImage::Format_ARGB32);
+    if (gray || alpha) {
+        for (int y = 0; y < natural.height(); ++y) {
+            for (int x = 0; x < natural.width(); ++x) {
+                const QColor c = upright.pixelColor(x, y);
+                const int level = c.red();
+                upright.setPixelColor(x, y,
+                                      gray ? QColor(level, level, level, alpha ? 200 : 255)
+                                           : QColor(c.red(), c.green(), c.blue(), alpha ? 200 : 255));
+            }
+        }
+    }
+    const int inverse = orientation == 6 ? 8 : orientation == 8 ? 6 : orientation;
+    TiffPage page{QSize(), QColor()};
+    page.picture = apply_exif_orientation(upright, inverse);
+    page.size = page.picture.size();
+    page.tile = tile;
+    page.gray = gray;
+    page.alpha = alpha;
+    page.orientation = orientation;
+    const LoadedPicture p = decode(tiffFile({page}), shown);
+    QVERIFY(p.ok);
+    QCOMPARE(p.naturalSize, natural);
+    const QSize size = shown.isValid() ? shown : natural;
+    QCOMPARE(p.image.size(), size);
+    if (!shown.isValid()) {
+        QCOMPARE(p.image.convertToFormat(QImage::Format_ARGB32), upright);
+        return;
+    }
+    for (const QPointF at :
+         {QPointF(0.25, 0.25), QPointF(0.75, 0.25), QPointF(0.25, 0.75), QPointF(0.75, 0.75)}) {
+        const QColor expected =
+            upright.pixelColor(int(at.x() * natural.width()), int(at.y() * natural.height()));
+        const QColor got = p.image.pixelColor(int(at.x() * size.width()), int(at.y() * size.height()));
+        QVERIFY2(coloursNear(got, expected, 3), colourText(got) + " expected " + colourText(expected));
+    }
 }
 
 void TstTiffDecoder::pagesAsFrames()
