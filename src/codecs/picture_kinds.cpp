@@ -26,8 +26,8 @@ std::unique_ptr<AnimationDecoder> make_gif_decoder()
     return std::make_unique<GifDecoder>();
 }
 
-// Extensions are separated by spaces. A row without a decoder keeps its extensions out of the
-// pictures until one is filled in.
+// Extensions are separated by spaces; null: those the decoder's library reads (RAW). A row
+// without a decoder keeps its extensions out of the pictures until one is filled in.
 struct Row {
     PictureKind kind;
     const char *extensions;
@@ -54,8 +54,7 @@ const Row kRows[] = {
     {PictureKind::Jxl,  "jxl",              decode_jxl,          nullptr,          probe_jxl_size,  true,  false, true},
     {PictureKind::Tiff, "tif tiff",         decode_tiff_picture, make_tiff_pages,  probe_tiff_size, true,  false, true},
     {PictureKind::Svg,  "svg svgz",         decode_svg_picture,  nullptr,          nullptr,         true,  true,  false},
-    {PictureKind::Raw,  "cr2 cr3 crw nef nrw arw srf sr2 dng orf raf rw2 rwl pef srw x3f kdc dcr mrw 3fr erf mef mos iiq",
-                                            decode_raw,          nullptr,          probe_raw_size,  false, false, true},
+    {PictureKind::Raw,  nullptr,            decode_raw,          nullptr,          probe_raw_size,  false, false, true},
 };
 // clang-format on
 
@@ -76,7 +75,8 @@ struct Table {
             info.transparent = r.transparent;
             info.vector = r.vector;
             info.reduced = r.reduced;
-            info.extensions = QString::fromLatin1(r.extensions).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            info.extensions = (r.extensions ? QString::fromLatin1(r.extensions) : raw_extensions())
+                                  .split(QLatin1Char(' '), Qt::SkipEmptyParts);
             if (r.decode) {
                 for (const QString &e : info.extensions) {
                     byExtension.insert(e, r.kind);

@@ -21,6 +21,18 @@ int orientation_of_raw_flip(int flip)
     return kOrientation[flip & 7];
 }
 
+QString raw_extensions()
+{
+    QString extensions =
+        QStringLiteral("cr2 crw nef nrw arw srf sr2 dng orf raf rw2 rwl pef srw kdc dcr mrw 3fr "
+                       "erf mef mos iiq");
+    if (LibRaw::versionNumber() >= LIBRAW_MAKE_VERSION(0, 20, 0))
+        extensions += QStringLiteral(" cr3");
+    if (libraw_capabilities() & LIBRAW_CAPS_X3FTOOLS)
+        extensions += QStringLiteral(" x3f");
+    return extensions;
+}
+
 namespace
 {
 

@@ -7,11 +7,17 @@
 #include "codecs/picture_types.h"
 
 #include <QByteArray>
+#include <QString>
 
 namespace vorn
 {
 
 LoadedPicture decode_raw(const QByteArray &data, const DecodeRequest &req);
+
+// The extensions of the RAW kinds the linked LibRaw reads, separated by spaces: Canon's CR3
+// from LibRaw 0.20 on; Sigma's Foveon X3F only where LibRaw was built with its X3F tools
+// (0.20 left them out of its default build).
+QString raw_extensions();
 
 // The natural (upright) size from the head of a RAW file (its directories); invalid when the
 // head does not tell.

@@ -94,8 +94,8 @@ void TstPictureKinds::reservedRows()
     // Every kind has one row, and no extension belongs to two rows.
     const QStringList reserved = {"png", "webp", "avif", "heic", "heif", "hif", "jxl", "tif", "tiff",
                                   "svg", "cr2",  "cr3",  "crw",  "nef",  "nrw", "arw", "srf", "sr2",
-                                  "dng", "orf",  "raf",  "rw2",  "rwl",  "pef", "srw", "x3f", "kdc",
-                                  "dcr", "mrw",  "3fr",  "erf",  "mef",  "mos", "iiq"};
+                                  "dng", "orf",  "raf",  "rw2",  "rwl",  "pef", "srw", "kdc", "dcr",
+                                  "mrw", "3fr",  "erf",  "mef",  "mos",  "iiq"};
     QSet<QString> seen;
     QSet<PictureKind> kinds;
     for (const PictureKindInfo &row : picture_kind_table()) {

@@ -1,11 +1,14 @@
 // Camera RAW through LibRaw: developed colours and sizes, the embedded preview for a small shown
 // size and the development otherwise, the flip applied once on either path, damaged and hostile
 // files, the pixel guard and cancelling. The files are DNGs written by the test.
+#include "codecs/picture_kinds.h"
 #include "codecs/raw_decoder.h"
 #include "support/dng_writer.h"
 
 #include <QPainter>
 #include <QtTest>
+
+#include <libraw/libraw.h>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -101,6 +104,7 @@ class TstRawDecoder : public QObject
     void previewOfCutFileIsDamaged();
     void probeReadsSizeFromHead();
     void cancelStopsDevelopment();
+    void kindsOfTheLinkedLibrary();
 };
 
 // A developed patch is its colour in sRGB, at 100 % and at half size, at the right size.
@@ -292,6 +296,20 @@ void TstRawDecoder::cancelStopsDevelopment()
     req.cancelled = [&] { return ++calls < 0; };
     QVERIFY(decode_raw(dng, req).ok);
     QVERIFY(calls > 3);
+}
+
+void TstRawDecoder::kindsOfTheLinkedLibrary()
+{
+    // The RAW row offers exactly the kinds the linked LibRaw reads: CR3 needs 0.20 or later,
+    // and X3F is read only by a LibRaw built with its X3F tools (Debian's 0.20 is not).
+    const QStringList raw = picture_kind_info(PictureKind::Raw).extensions;
+    for (const char *e : {"cr2", "crw", "nef", "nrw", "arw", "srf", "sr2", "dng", "orf", "raf", "rw2",
+                          "rwl", "pef", "srw", "kdc", "dcr", "mrw", "3fr", "erf", "mef", "mos", "iiq"})
+        QVERIFY2(raw.contains(QLatin1String(e)), e);
+    QCOMPARE(raw.contains(QStringLiteral("cr3")), LibRaw::versionNumber() >= LIBRAW_MAKE_VERSION(0, 20, 0));
+    const bool x3f = (libraw_capabilities() & LIBRAW_CAPS_X3FTOOLS) != 0;
+    QCOMPARE(raw.contains(QStringLiteral("x3f")), x3f);
+    QCOMPARE(picture_kind(QStringLiteral("a.X3F")), x3f ? PictureKind::Raw : PictureKind::Unknown);
 }
 
 QTEST_MAIN(TstRawDecoder)
