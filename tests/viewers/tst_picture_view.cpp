@@ -494,6 +494,7 @@ void TstPictureView::badFiles_data()
     QTest::newRow("corrupt ico") << "c.ico" << QByteArray("\0\0\1\0\x05\0junk", 10);
     QTest::newRow("truncated gif") << "t.gif" << gif(2).left(30);
     QTest::newRow("corrupt wmf") << "c.wmf" << QByteArray("\xD7\xCD\xC6\x9Anonsense", 12);
+    QTest::newRow("corrupt tif") << "c.tif" << QByteArray("II*\0\x08\0\0\0junkjunk", 16);
 }
 
 void TstPictureView::badFiles()
@@ -504,7 +505,14 @@ void TstPictureView::badFiles()
     startWith(f, {{"a_good.bmp", encode(photo(20, 10), "bmp")}, {name, bytes}});
     showRow(f, 0);
     QVERIFY(view(f)->pictureShown());
+    QCOMPARE(panel(f, 1), QString("20 x 10"));
+    QVERIFY(!panel(f, 2).isEmpty());
     showRow(f, 1);
+    // Nothing shown: neither the size nor the zoom of the picture before stays in the status
+    // bar; the file's own size text does.
+    QCOMPARE(panel(f, 1), QString());
+    QCOMPARE(panel(f, 2), QString());
+    QVERIFY(!panel(f, 0).isEmpty());
     const QString path = f.path("pics/" + name);
     QCOMPARE(f.prompter.lastMessage(), "Datei " + path.toUpper() + " konnte nicht geladen werden!");
     QVERIFY(!view(f)->pictureShown());
@@ -514,6 +522,7 @@ void TstPictureView::badFiles()
     // The view stays usable.
     showRow(f, 0);
     QVERIFY(view(f)->pictureShown());
+    QCOMPARE(panel(f, 1), QString("20 x 10"));
 }
 
 // A JPEG cut short within its data is shown, the rest grey, and the status bar says it is

@@ -264,7 +264,7 @@ void PictureView::present(const DecodedPicture &decoded)
 void PictureView::loadFailed(const QString &path)
 {
     clearView();
-    stat_view_->setPanelText(4, QString());
+    clearPictureStatus(); // the size and zoom of the picture before must not stay
     doc_.path.clear();
     doc_.natural = QSize();
     ctx_.prompter().error(load_failure_text(ctx_.texts(), path));
@@ -308,6 +308,11 @@ void PictureView::releaseFile()
     prefetcher_.cancelRequest();
     clearView();
     doc_.forget();
+    clearPictureStatus();
+}
+
+void PictureView::clearPictureStatus()
+{
     stat_view_->setPanelText(1, QString());
     stat_view_->setPanelText(2, QString());
     stat_view_->setPanelText(4, QString());

@@ -93,6 +93,8 @@ class PictureView : public QObject, public FileViewer
     void showPicture(const QString &path, vorn::ViewStyle style);
     // Hides and empties both picture controls.
     void clearView();
+    // Empties the status panels that describe the shown picture (size, zoom, damage note).
+    void clearPictureStatus();
     void removeBackground();
     // Applies the mode, shows the picture, places the frame and writes the status texts.
     void layoutPass();
