@@ -18,3 +18,7 @@ tiffcp -c lzw:2 rgb.tif predictor.tif
 convert -size 40x20 gradient:white-black -colorspace Gray -depth 8 -compress LZW gray8.tif
 tiffcp -t -w 16 -l 16 gray8.tif tiled-gray.tif
 tiffcp -t -w 16 -l 16 rgba.tif tiled-rgba.tif
+# Larger than the fuzzer's shown sizes, so both readers shrink them while reading.
+convert -size 200x150 gradient:red-blue -depth 8 -compress Zip shrunk.tif
+tiffcp -t -w 64 -l 64 shrunk.tif shrunk-tiled.tif
+convert -size 200x150 gradient:red-none -depth 16 -compress Zip shrunk16.tif

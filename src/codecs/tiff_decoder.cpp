@@ -10,6 +10,7 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <optional>
 #include <tiffio.h>
 #include <vector>
 
@@ -340,6 +341,58 @@ bool read_direct(TIFF *tif, QSize size, const DecodeRequest &request, RowTarget 
     return true;
 }
 
+// libtiff's RGBA words (red in the low byte, alpha premultiplied) to QRgb ones, in place.
+void rgba_words_to_argb(quint32 *p, qsizetype count)
+{
+    for (qsizetype i = 0; i < count; ++i) {
+        const quint32 v = p[i];
+        p[i] = (v & 0xff00ff00u) | (v & 0xffu) << 16 | ((v >> 16) & 0xffu);
+    }
+}
+
+// Any other layout through libtiff's RGBA reader, band by band, as stored, shrunk by `factor`
+// on the way when it is above 1; `format` is the result's (RGB32 when there is no alpha: libtiff
+// then writes opaque pixels).
+QImage read_rgba(TIFF *tif, QSize size, int factor, QImage::Format format, const DecodeRequest &request)
+{
+    char message[1024];
+    if (!TIFFRGBAImageOK(tif, message))
+        return {};
+    TIFFRGBAImage img;
+    if (!TIFFRGBAImageBegin(&img, tif, 0, message))
+        return {};
+    img.req_orientation = img.orientation; // as stored: turned upright afterwards, all 8 alike
+    const int width = size.width();
+    std::optional<BoxReducer> reducer;
+    QImage image;
+    if (factor > 1)
+        reducer.emplace(width, size.height(), factor, 4, format,
+                        [](const uchar *in, QRgb *out, int count) { memcpy(out, in, size_t(count) * 4); });
+    else
+        image = large_image(width, size.height(), format);
+    bool ok = reducer ? !reducer->result().isNull()
+                      : !image.isNull() && image.bytesPerLine() == qsizetype(width) * 4;
+    for (int y = 0; ok && y < size.height(); y += kBandRows) {
+        if (is_cancelled(request)) {
+            ok = false;
+            break;
+        }
+        img.row_offset = y;
+        const int rows = std::min(kBandRows, size.height() - y);
+        auto *band = reinterpret_cast<uint32_t *>(reducer ? reducer->rows(rows) : image.scanLine(y));
+        ok = TIFFRGBAImageGet(&img, band, uint32_t(width), uint32_t(rows)) != 0;
+        if (!ok)
+            break;
+        rgba_words_to_argb(band, qsizetype(width) * rows);
+        if (reducer)
+            reducer->rowsDone(rows);
+    }
+    TIFFRGBAImageEnd(&img);
+    if (!ok)
+        return {};
+    return reducer ? reducer->result() : image;
+}
+
 // The current directory as stored (before orientation), in sRGB, premultiplied; shrunk by a
 // whole factor while reading when `storedShown` (the shown size turned as stored) is well
 // below its size and the samples allow.
@@ -388,37 +441,10 @@ QImage read_directory(TIFF *tif, QSize size, QSize storedShown, const DecodeRequ
         return image;
     }
 
-    char message[1024];
-    if (!TIFFRGBAImageOK(tif, message))
-        return {};
-    TIFFRGBAImage img;
-    if (!TIFFRGBAImageBegin(&img, tif, 0, message))
-        return {};
-    img.req_orientation = img.orientation; // as stored: turned upright afterwards, all 8 alike
-    // libtiff writes R, G, B, A bytes, alpha premultiplied.
-    QImage image =
-        large_image(size.width(), size.height(),
-                    QSysInfo::ByteOrder == QSysInfo::LittleEndian ? QImage::Format_RGBA8888_Premultiplied
-                                                                  : QImage::Format_ARGB32_Premultiplied);
-    bool ok = !image.isNull() && image.bytesPerLine() == qsizetype(size.width()) * 4;
-    for (int y = 0; ok && y < size.height(); y += kBandRows) {
-        if (is_cancelled(request)) {
-            ok = false;
-            break;
-        }
-        img.row_offset = y;
-        const int rows = std::min(kBandRows, size.height() - y);
-        ok = TIFFRGBAImageGet(&img, reinterpret_cast<uint32_t *>(image.scanLine(y)), uint32_t(size.width()),
-                              uint32_t(rows)) != 0;
-    }
-    TIFFRGBAImageEnd(&img);
-    if (!ok)
-        return {};
-    if (QSysInfo::ByteOrder == QSysInfo::BigEndian) // ABGR words: swap to ARGB
-        image = image.rgbSwapped();
     const bool alpha = samples > 3 || (samples == 2 && photometric <= PHOTOMETRIC_MINISBLACK);
-    image.convertTo(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-    if (photometric != PHOTOMETRIC_SEPARATED)
+    QImage image = read_rgba(tif, size, storedShown.isValid() ? box_factor(size, storedShown) : 1,
+                             alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32, request);
+    if (!image.isNull() && photometric != PHOTOMETRIC_SEPARATED)
         convert_icc_to_srgb(&image, icc);
     return image;
 }

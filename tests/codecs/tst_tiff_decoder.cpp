@@ -29,9 +29,9 @@ struct TiffPage {
     bool alpha = false;
     bool associated = false; // the alpha is premultiplied
     int gray = 0;            // 1: min is black, 2: min is white (the red channel as the level)
-    QSize tile;              // tiled when set, else strips of 4 rows
-    QByteArray icc;
-    QImage picture; // when set, written instead of the flat colour (8-bit RGB)
+    QSize tile{};            // tiled when set, else strips of 4 rows
+    QByteArray icc{};
+    QImage picture{}; // when set, written instead of the flat colour (8-bit RGB)
 };
 
 // A TIFF written by libtiff, one directory per page.
@@ -274,16 +274,21 @@ void TstTiffDecoder::shrunkWhileReading_data()
     QTest::addColumn<int>("gray");
     QTest::addColumn<bool>("alpha");
     QTest::addColumn<int>("orientation");
+    QTest::addColumn<int>("bits");
     QTest::addColumn<QSize>("shown");
     const QSize tile(32, 16);
-    QTest::newRow("strips, a fifth") << QSize() << 0 << false << 1 << QSize(20, 15);
-    QTest::newRow("strips, a half") << QSize() << 0 << false << 1 << QSize(50, 38);
-    QTest::newRow("tiles, a fifth") << tile << 0 << false << 1 << QSize(20, 15);
-    QTest::newRow("tiles, natural size") << tile << 0 << false << 1 << QSize();
-    QTest::newRow("tiles, turned") << tile << 0 << false << 6 << QSize(20, 15);
-    QTest::newRow("gray min is white, tiles") << tile << 2 << false << 1 << QSize(20, 15);
-    QTest::newRow("unassociated alpha") << QSize() << 0 << true << 1 << QSize(20, 15);
-    QTest::newRow("unassociated alpha, tiles, natural size") << tile << 0 << true << 1 << QSize();
+    QTest::newRow("strips, a fifth") << QSize() << 0 << false << 1 << 8 << QSize(20, 15);
+    QTest::newRow("strips, a half") << QSize() << 0 << false << 1 << 8 << QSize(50, 38);
+    QTest::newRow("tiles, a fifth") << tile << 0 << false << 1 << 8 << QSize(20, 15);
+    QTest::newRow("tiles, natural size") << tile << 0 << false << 1 << 8 << QSize();
+    QTest::newRow("tiles, turned") << tile << 0 << false << 6 << 8 << QSize(20, 15);
+    QTest::newRow("gray min is white, tiles") << tile << 2 << false << 1 << 8 << QSize(20, 15);
+    QTest::newRow("unassociated alpha") << QSize() << 0 << true << 1 << 8 << QSize(20, 15);
+    QTest::newRow("unassociated alpha, tiles, natural size") << tile << 0 << true << 1 << 8 << QSize();
+    // 16 bits go through libtiff's RGBA reader, shrunk band by band the same way.
+    QTest::newRow("16 bit, a fifth") << QSize() << 0 << false << 1 << 16 << QSize(20, 15);
+    QTest::newRow("16 bit alpha, tiles, turned") << tile << 0 << true << 8 << 16 << QSize(15, 20);
+    QTest::newRow("16 bit alpha, natural size") << QSize() << 0 << true << 1 << 16 << QSize();
 }
 
 void TstTiffDecoder::shrunkWhileReading()
@@ -292,6 +297,7 @@ void TstTiffDecoder::shrunkWhileReading()
     QFETCH(int, gray);
     QFETCH(bool, alpha);
     QFETCH(int, orientation);
+    QFETCH(int, bits);
     QFETCH(QSize, shown);
     const QSize natural(103, 77);
     QImage upright = quadrants(natural).convertToFormat(QImage::Format_ARGB32);
@@ -314,6 +320,7 @@ void TstTiffDecoder::shrunkWhileReading()
     page.gray = gray;
     page.alpha = alpha;
     page.orientation = orientation;
+    page.bits = bits;
     const LoadedPicture p = decode(tiffFile({page}), shown);
     QVERIFY(p.ok);
     QCOMPARE(p.naturalSize, natural);
