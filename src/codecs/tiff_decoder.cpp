@@ -163,23 +163,61 @@ bool is_cancelled(const DecodeRequest &request)
     return request.cancelled && request.cancelled();
 }
 
+// 32-bit rows, top to bottom, into a picture of their full size or, for a factor above 1,
+// through a reducer that shrinks them on the way.
+class WordRows
+{
+  public:
+    WordRows(QSize size, int factor, QImage::Format format) : width_(size.width())
+    {
+        if (factor > 1)
+            reducer_.emplace(
+                size.width(), size.height(), factor, 4, format,
+                [](const uchar *in, QRgb *out, int count) { memcpy(out, in, size_t(count) * 4); });
+        else
+            image_ = large_image(size.width(), size.height(), format);
+    }
+    bool ok() const
+    {
+        return reducer_ ? !reducer_->result().isNull()
+                        : !image_.isNull() && image_.bytesPerLine() == qsizetype(width_) * 4;
+    }
+    // Room for `count` rows from row y, `width` pixels apart.
+    QRgb *rows(int y, int count)
+    {
+        return reinterpret_cast<QRgb *>(reducer_ ? reducer_->rows(count) : image_.scanLine(y));
+    }
+    void rowsDone(int count)
+    {
+        if (reducer_)
+            reducer_->rowsDone(count);
+    }
+    QImage result() const { return reducer_ ? reducer_->result() : image_; }
+
+  private:
+    int width_;
+    std::optional<BoxReducer> reducer_;
+    QImage image_;
+};
+
 // 8-bit contiguous CMYK strips, through the profile.
-QImage read_cmyk(TIFF *tif, QSize size, const QByteArray &icc, const DecodeRequest &request)
+QImage read_cmyk(TIFF *tif, QSize size, int factor, const QByteArray &icc, const DecodeRequest &request)
 {
     std::vector<uchar> row(size_t(TIFFScanlineSize(tif)));
     if (row.size() < size_t(size.width()) * 4)
         return {};
-    QImage image = large_image(size.width(), size.height(), QImage::Format_RGB32);
-    if (image.isNull())
+    WordRows out(size, factor, QImage::Format_RGB32);
+    if (!out.ok())
         return {};
     const CmykToSrgb convert(icc, false);
     for (int y = 0; y < size.height(); ++y) {
         if ((y % kBandRows == 0 && is_cancelled(request)) ||
             TIFFReadScanline(tif, row.data(), uint32_t(y)) < 0)
             return {};
-        convert.convertRow(row.data(), reinterpret_cast<QRgb *>(image.scanLine(y)), size.width());
+        convert.convertRow(row.data(), out.rows(y, 1), size.width());
+        out.rowsDone(1);
     }
-    return image;
+    return out.result();
 }
 
 // A directory whose samples are read straight into the picture's rows: 8 bits in one plane,
@@ -251,16 +289,18 @@ void convert_samples(const uchar *in, QRgb *out, int width, const DirectSamples 
         out[x] = qPremultiply(qRgba(in[0], in[1], in[2], in[3]));
 }
 
-// Where the read rows go: the picture's own rows, or a reducer that shrinks them on the way
-// (taking the samples as stored when they need no premultiplying first, else 32-bit pixels).
+// Where the read rows go: converted to 32-bit pixels (into the picture, or shrunk on the way),
+// or as stored into a reducer that averages the samples themselves and converts afterwards.
 struct RowTarget {
     const DirectSamples &samples;
-    QImage *image = nullptr;
-    BoxReducer *reducer = nullptr;
-    bool stored = false; // the reducer takes the stored samples
+    WordRows *words = nullptr;
+    BoxReducer *stored = nullptr;
 
     int pixelBytes() const { return stored ? samples.samples : 4; }
-    uchar *rows(int y, int count) { return reducer ? reducer->rows(count) : image->scanLine(y); }
+    uchar *rows(int y, int count)
+    {
+        return stored ? stored->rows(count) : reinterpret_cast<uchar *>(words->rows(y, count));
+    }
     void put(const uchar *in, uchar *out, int count) const
     {
         if (stored)
@@ -270,8 +310,10 @@ struct RowTarget {
     }
     void rowsDone(int count)
     {
-        if (reducer)
-            reducer->rowsDone(count);
+        if (stored)
+            stored->rowsDone(count);
+        else
+            words->rowsDone(count);
     }
 };
 
@@ -321,8 +363,7 @@ bool read_direct(TIFF *tif, QSize size, const DecodeRequest &request, RowTarget 
         return false;
     std::vector<uchar> &tile = tile_buffer(size_t(tileBytes));
     const size_t tileRowBytes = size_t(tileWidth) * size_t(samples);
-    const qsizetype stride =
-        target.image ? target.image->bytesPerLine() : qsizetype(width) * target.pixelBytes();
+    const qsizetype stride = qsizetype(width) * target.pixelBytes();
     for (uint32_t y = 0; y < uint32_t(height); y += tileHeight) {
         if (is_cancelled(request))
             return false;
@@ -362,16 +403,8 @@ QImage read_rgba(TIFF *tif, QSize size, int factor, QImage::Format format, const
     if (!TIFFRGBAImageBegin(&img, tif, 0, message))
         return {};
     img.req_orientation = img.orientation; // as stored: turned upright afterwards, all 8 alike
-    const int width = size.width();
-    std::optional<BoxReducer> reducer;
-    QImage image;
-    if (factor > 1)
-        reducer.emplace(width, size.height(), factor, 4, format,
-                        [](const uchar *in, QRgb *out, int count) { memcpy(out, in, size_t(count) * 4); });
-    else
-        image = large_image(width, size.height(), format);
-    bool ok = reducer ? !reducer->result().isNull()
-                      : !image.isNull() && image.bytesPerLine() == qsizetype(width) * 4;
+    WordRows out(size, factor, format);
+    bool ok = out.ok();
     for (int y = 0; ok && y < size.height(); y += kBandRows) {
         if (is_cancelled(request)) {
             ok = false;
@@ -379,18 +412,15 @@ QImage read_rgba(TIFF *tif, QSize size, int factor, QImage::Format format, const
         }
         img.row_offset = y;
         const int rows = std::min(kBandRows, size.height() - y);
-        auto *band = reinterpret_cast<uint32_t *>(reducer ? reducer->rows(rows) : image.scanLine(y));
-        ok = TIFFRGBAImageGet(&img, band, uint32_t(width), uint32_t(rows)) != 0;
+        QRgb *band = out.rows(y, rows);
+        ok = TIFFRGBAImageGet(&img, band, uint32_t(size.width()), uint32_t(rows)) != 0;
         if (!ok)
             break;
-        rgba_words_to_argb(band, qsizetype(width) * rows);
-        if (reducer)
-            reducer->rowsDone(rows);
+        rgba_words_to_argb(band, qsizetype(size.width()) * rows);
+        out.rowsDone(rows);
     }
     TIFFRGBAImageEnd(&img);
-    if (!ok)
-        return {};
-    return reducer ? reducer->result() : image;
+    return ok ? out.result() : QImage();
 }
 
 // The current directory as stored (before orientation), in sRGB, premultiplied; shrunk by a
@@ -407,43 +437,37 @@ QImage read_directory(TIFF *tif, QSize size, QSize storedShown, const DecodeRequ
     TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
     TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
     TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inkset);
+    const int factor = storedShown.isValid() ? box_factor(size, storedShown) : 1;
     if (photometric == PHOTOMETRIC_SEPARATED && inkset == INKSET_CMYK && bits == 8 && samples == 4 &&
         planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(tif) && !icc.isEmpty())
-        return read_cmyk(tif, size, icc, request);
+        return read_cmyk(tif, size, factor, icc, request);
 
+    QImage image;
     DirectSamples direct;
     if (direct_samples(tif, &direct)) {
         const QImage::Format format =
             direct.alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
-        const int factor = storedShown.isValid() ? box_factor(size, storedShown) : 1;
-        QImage image;
-        if (factor > 1) {
-            // Colour samples are averaged as stored; unassociated alpha is premultiplied first.
-            const bool stored = !direct.alpha || direct.premultiplied;
-            const DirectSamples asStored = direct;
-            BoxReducer reducer(size.width(), size.height(), factor, stored ? direct.samples : 4, format,
-                               [asStored, stored](const uchar *in, QRgb *out, int count) {
-                                   if (stored)
-                                       convert_samples(in, out, count, asStored);
-                                   else
-                                       memcpy(out, in, size_t(count) * 4);
-                               });
-            if (reducer.result().isNull() ||
-                !read_direct(tif, size, request, RowTarget{direct, nullptr, &reducer, stored}))
+        if (factor > 1 && (!direct.alpha || direct.premultiplied)) {
+            // Averaged as stored, converted once per reduced row.
+            BoxReducer stored(
+                size.width(), size.height(), factor, direct.samples, format,
+                [direct](const uchar *in, QRgb *out, int count) { convert_samples(in, out, count, direct); });
+            if (stored.result().isNull() ||
+                !read_direct(tif, size, request, RowTarget{direct, nullptr, &stored}))
                 return {};
-            image = reducer.result();
+            image = stored.result();
         } else {
-            image = large_image(size.width(), size.height(), format);
-            if (image.isNull() || !read_direct(tif, size, request, RowTarget{direct, &image, nullptr, false}))
+            // Unassociated alpha is premultiplied before any averaging.
+            WordRows words(size, factor, format);
+            if (!words.ok() || !read_direct(tif, size, request, RowTarget{direct, &words, nullptr}))
                 return {};
+            image = words.result();
         }
-        convert_icc_to_srgb(&image, icc);
-        return image;
+    } else {
+        const bool alpha = samples > 3 || (samples == 2 && photometric <= PHOTOMETRIC_MINISBLACK);
+        image = read_rgba(tif, size, factor,
+                          alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32, request);
     }
-
-    const bool alpha = samples > 3 || (samples == 2 && photometric <= PHOTOMETRIC_MINISBLACK);
-    QImage image = read_rgba(tif, size, storedShown.isValid() ? box_factor(size, storedShown) : 1,
-                             alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32, request);
     if (!image.isNull() && photometric != PHOTOMETRIC_SEPARATED)
         convert_icc_to_srgb(&image, icc);
     return image;

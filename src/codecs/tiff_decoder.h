@@ -1,7 +1,7 @@
 // TIFF through libtiff: every page a frame (a file of several pages plays them one after the
 // other, as an animation does), upright by its orientation tag, colours by its ICC profile
 // (CMYK too), 16-bit samples to 8, the reduced pages of a page (subfile type 1) for a smaller
-// shown size, else 8-bit gray and RGB shrunk by a whole factor while their rows are read. libtiff's messages
+// shown size, else the page shrunk by a whole factor while its rows are read. libtiff's messages
 // are caught per file and never printed; its allocations are bounded, and the picture's size is checked
 // before ours.
 #pragma once

@@ -149,6 +149,7 @@ class TstTiffDecoder : public QObject
     void reducedPages();
     void shrunkWhileReading_data();
     void shrunkWhileReading();
+    void cmykShrunkWhileReading();
     void pagesAsFrames();
     void damaged();
 };
@@ -337,6 +338,20 @@ void TstTiffDecoder::shrunkWhileReading()
         const QColor got = p.image.pixelColor(int(at.x() * size.width()), int(at.y() * size.height()));
         QVERIFY2(coloursNear(got, expected, 3), colourText(got) + " expected " + colourText(expected));
     }
+}
+
+void TstTiffDecoder::cmykShrunkWhileReading()
+{
+    // CMYK with a profile (one that turns red into blue) is converted row by row, then shrunk.
+    TiffPage cmyk{QSize(103, 77), QColor(Qt::red)};
+    cmyk.cmyk = true;
+    cmyk.icc = channelSwapProfile(true);
+    const LoadedPicture p = decode(tiffFile({cmyk}), QSize(20, 15));
+    QVERIFY(p.ok);
+    QCOMPARE(p.image.size(), QSize(20, 15));
+    for (const QPoint at : {QPoint(0, 0), QPoint(10, 7), QPoint(19, 14)})
+        QVERIFY2(coloursNear(p.image.pixelColor(at), QColor(Qt::blue), 3),
+                 colourText(p.image.pixelColor(at)));
 }
 
 void TstTiffDecoder::pagesAsFrames()
