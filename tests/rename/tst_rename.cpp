@@ -50,6 +50,15 @@ void writeNamed(const QByteArray &path)
     writeRaw(path, path.mid(path.lastIndexOf('/') + 1).toHex());
 }
 
+// "1.jpg" to "n.jpg".
+QStringList numbered(int n)
+{
+    QStringList names;
+    for (int i = 1; i <= n; ++i)
+        names << QString::number(i) + ".jpg";
+    return names;
+}
+
 const qint64 kOldTime = QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)).toSecsSinceEpoch();
 
 } // namespace
@@ -472,11 +481,8 @@ void TstRename::renameRunCancelledFromItsPanel()
     QFETCH(QString, startAt);
     QFETCH(int, renamed);
     constexpr int kFiles = 300;
-    QStringList names;
-    for (int i = 1; i <= kFiles; ++i)
-        names << QString::number(i) + ".jpg";
     WindowFixture f;
-    RenameView *v = start(f, names);
+    RenameView *v = start(f, numbered(kFiles));
     const QStringList original = filesIn(folder(f));
     f.find<QLineEdit>("ed_vortext")->setText(before);
     f.find<QLineEdit>("ed_start")->setText(startAt);
@@ -512,11 +518,8 @@ void TstRename::renameRunCancelledFromItsPanel()
 void TstRename::undoCancelledFromItsPanel()
 {
     constexpr int kFiles = 200;
-    QStringList names;
-    for (int i = 1; i <= kFiles; ++i)
-        names << QString::number(i) + ".jpg";
     WindowFixture f;
-    RenameView *v = start(f, names);
+    RenameView *v = start(f, numbered(kFiles));
     const QStringList original = filesIn(folder(f));
     f.find<QLineEdit>("ed_vortext")->setText("x");
     previewAll(f, v);
