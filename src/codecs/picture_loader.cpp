@@ -4,6 +4,7 @@
 #include "codecs/gif_decoder.h"
 #include "codecs/image_memory.h"
 #include "codecs/picture_colour.h"
+#include "codecs/picture_shrink.h"
 #include "codecs/wmf_player.h"
 #include "lang/texts.h"
 
@@ -403,7 +404,7 @@ LoadedPicture load_jpeg(const JpegInput &input, const DecodeRequest &request)
         if (shown.isEmpty())
             image = QImage();
         else if (decoded.size() != storedShown)
-            image = decoded.scaled(storedShown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            image = shrink_image(decoded, storedShown);
         else
             image = decoded; // never the scratch picture: that is taken only to be scaled
         if (r.scratch)
