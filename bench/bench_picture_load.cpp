@@ -1,5 +1,7 @@
 // Showing a big photo: our loader (fitted to 800 x 600, ready to paint, and a full decode)
-// against djpeg on the same file (-scale 1/4, and plain). Best of several runs each.
+// against djpeg on the same file (-scale 1/4, and plain). Best of several runs each. The cold
+// figure is the first decode in a fresh process (this program started again with --cold), as
+// djpeg's every run is; best of several such processes.
 #include "codecs/picture_loader.h"
 #include "viewers/pictures/picture_geometry.h"
 
@@ -10,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -23,6 +26,37 @@ using vorn::bench::Duel;
 using vorn::bench::run;
 
 constexpr int kRuns = 7;
+constexpr int kColdRuns = 5;
+const QSize kView(800, 600);
+
+// The one decode of a cold run: fitted or full; true when it gave the expected picture.
+bool decodeOnce(const QString &path, bool fitted)
+{
+    if (fitted) {
+        const QRect r = vorn::best_fit_rect(kView, QSize(4000, 3000));
+        const vorn::LoadedPicture p = vorn::load_picture(path, r.size());
+        return p.ok && p.image.size() == kView;
+    }
+    const vorn::LoadedPicture p = vorn::load_picture(path);
+    return p.ok && p.image.size() == QSize(4000, 3000);
+}
+
+// The best time of the first decode in each of several fresh processes, alternating with a
+// run of the peer; negative when a run failed.
+double coldMs(const char *self, const QString &path, bool fitted, const std::function<void()> &peer)
+{
+    double best = 1e30;
+    for (int i = 0; i < kColdRuns; ++i) {
+        QProcess p;
+        p.start(QString::fromLocal8Bit(self),
+                {QStringLiteral("--cold"), fitted ? QStringLiteral("fitted") : QStringLiteral("full"), path});
+        if (!p.waitForFinished(-1) || p.exitCode() != 0)
+            return -1;
+        best = std::min(best, p.readAllStandardOutput().trimmed().toDouble());
+        peer();
+    }
+    return best;
+}
 
 Duel duel(const std::function<void()> &ours, const std::function<void()> &peer)
 {
@@ -47,8 +81,16 @@ void report(const char *what, const Duel &d, const char *other, double goal)
 
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+    if (argc == 4 && qstrcmp(argv[1], "--cold") == 0) {
+        const bool fitted = qstrcmp(argv[2], "fitted") == 0;
+        const QString file = QString::fromLocal8Bit(argv[3]);
+        bool ok = false;
+        const double ms = vorn::bench::msOf([&] { ok = decodeOnce(file, fitted); });
+        std::printf("%.3f\n", ms);
+        return ok ? 0 : 1;
+    }
     const QString path = QDir::tempPath() + "/vorn_bench_photo_4000x3000.jpg";
     if (!QFile::exists(path)) {
         std::printf("writing %s ...\n", qPrintable(path));
@@ -64,31 +106,21 @@ int main()
     }
 
     vorn::bench::printLoad("before");
-    const QSize view(800, 600);
     bool ok = true;
-    const Duel fitted = duel(
-        [&] {
-            const QRect r = vorn::best_fit_rect(view, QSize(4000, 3000));
-            const vorn::LoadedPicture p = vorn::load_picture(path, r.size());
-            ok = ok && p.ok && p.image.size() == QSize(800, 600);
-        },
-        [&] {
-            run({"djpeg", "-scale", "1/4", "-outfile", "/dev/null", path});
-        });
-    const Duel full = duel(
-        [&] {
-            const vorn::LoadedPicture p = vorn::load_picture(path);
-            ok = ok && p.ok && p.image.size() == QSize(4000, 3000);
-        },
-        [&] {
-            run({"djpeg", "-outfile", "/dev/null", path});
-        });
+    const auto fittedPeer = [&] { run({"djpeg", "-scale", "1/4", "-outfile", "/dev/null", path}); };
+    const auto fullPeer = [&] { run({"djpeg", "-outfile", "/dev/null", path}); };
+    const double coldFitted = coldMs(argv[0], path, true, fittedPeer);
+    const double coldFull = coldMs(argv[0], path, false, fullPeer);
+    Duel fitted = duel([&] { ok = decodeOnce(path, true) && ok; }, fittedPeer);
+    Duel full = duel([&] { ok = decodeOnce(path, false) && ok; }, fullPeer);
+    fitted.cold = coldFitted;
+    full.cold = coldFull;
     vorn::bench::printLoad("after");
-    if (!ok) {
+    if (!ok || coldFitted < 0 || coldFull < 0) {
         std::printf("loading failed\n");
         return 1;
     }
-    std::printf("best of %d alternating runs\n", kRuns);
+    std::printf("best of %d alternating runs (cold: of %d fresh processes)\n", kRuns, kColdRuns);
     report("fitted 800x600, smooth, paintable", fitted, "djpeg -scale 1/4", 1.3);
     report("full decode 4000x3000", full, "djpeg", 1.2);
     return 0;

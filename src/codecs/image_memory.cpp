@@ -32,29 +32,59 @@ void unmap(void *info)
 
 } // namespace
 
-QImage large_image(int width, int height, QImage::Format format)
+namespace
 {
-    if (width <= 0 || height <= 0)
-        return QImage();
+
+// Pixels of `bytes` bytes on memory of their own, aligned to a huge page and advised to use huge
+// pages. With `wholeHugePages` the length is rounded up to whole huge pages (the thread's scratch
+// picture, which is kept and may be reused for a larger picture); otherwise the last, partial
+// huge page is taken as a whole only when that adds at most an eighth, and stays on small pages
+// elsewhere (the kernel puts a huge page only where the mapping covers all of it).
+QImage mapped_image(int width, int height, QImage::Format format, bool wholeHugePages)
+{
     const qsizetype bytesPerLine = qsizetype(width) * 4;
-    const qsizetype bytes = bytesPerLine * height;
-    if (bytes < kHugePagePictureBytes || QImage::toPixelFormat(format).bitsPerPixel() != 32)
-        return QImage(width, height, format);
-    // One huge page more than needed, so the pixels can start on a huge-page boundary.
-    const size_t length = (size_t(bytes) + kHugePage - 1) / kHugePage * kHugePage + kHugePage;
-    void *base = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    const size_t bytes = size_t(bytesPerLine) * size_t(height);
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    const size_t roundedUp = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    const size_t length =
+        wholeHugePages || roundedUp - bytes <= bytes / 8 ? roundedUp : (bytes + page - 1) / page * page;
+    // One huge page more than needed, so the pixels can start on a huge-page boundary; what lies
+    // before and after them is given back at once.
+    void *base =
+        mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (base == MAP_FAILED)
         return QImage(width, height, format);
-    auto *start =
-        reinterpret_cast<uchar *>((reinterpret_cast<quintptr>(base) + kHugePage - 1) & ~(kHugePage - 1));
+    auto *start = reinterpret_cast<uchar *>((reinterpret_cast<quintptr>(base) + kHugePage - 1) &
+                                            ~quintptr(kHugePage - 1));
+    const size_t head = size_t(start - static_cast<uchar *>(base));
+    if (head > 0)
+        munmap(base, head);
+    munmap(start + length, kHugePage - head);
 #ifdef MADV_HUGEPAGE
-    madvise(start, length - size_t(start - static_cast<uchar *>(base)), MADV_HUGEPAGE);
+    madvise(start, length, MADV_HUGEPAGE);
 #endif
-    auto *mapping = new Mapping{base, length};
+    auto *mapping = new Mapping{start, length};
     QImage image(start, width, height, bytesPerLine, format, unmap, mapping);
     if (image.isNull())
         unmap(mapping);
     return image;
+}
+
+bool wants_mapping(int width, int height, QImage::Format format)
+{
+    return width > 0 && height > 0 && qsizetype(width) * 4 * height >= kHugePagePictureBytes &&
+           QImage::toPixelFormat(format).bitsPerPixel() == 32;
+}
+
+} // namespace
+
+QImage large_image(int width, int height, QImage::Format format)
+{
+    if (width <= 0 || height <= 0)
+        return QImage();
+    if (!wants_mapping(width, height, format))
+        return QImage(width, height, format);
+    return mapped_image(width, height, format, false);
 }
 
 namespace
@@ -75,7 +105,9 @@ QImage take_scratch_image(int width, int height, QImage::Format format)
         t_scratch = QImage();
         return image;
     }
-    return large_image(width, height, format);
+    if (!wants_mapping(width, height, format))
+        return QImage(width, height, format);
+    return mapped_image(width, height, format, true);
 }
 
 void give_back_scratch_image(QImage image)

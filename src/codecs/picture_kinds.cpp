@@ -6,6 +6,7 @@
 #include "codecs/jxl_decoder.h"
 #include "codecs/picture_loader.h"
 #include "codecs/picture_probe.h"
+#include "codecs/picture_shrink.h"
 #include "codecs/png_decoder.h"
 #include "codecs/raw_decoder.h"
 #include "codecs/svg_decoder.h"
@@ -165,7 +166,7 @@ QImage fit_to(const QImage &image, QSize shown)
         return QImage();
     if (image.size() == shown)
         return image;
-    return image.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return shrink_image(image, shown);
 }
 
 bool within_pixels(QSize size, qint64 maxPixels)

@@ -69,7 +69,8 @@ LoadedPicture decode_animation_frame(AnimationDecoder &decoder, const QByteArray
 // The shown size a request asks for, once the natural upright size is known: the rule's pick,
 // else the shown size (invalid: the natural size).
 QSize requested_size(const DecodeRequest &request, QSize natural);
-// `image` at the shown size (invalid: as it is; empty: a null image), scaled smoothly.
+// `image` at the shown size (invalid: as it is; empty: a null image), scaled smoothly (reduced
+// by area averaging on the calling thread).
 QImage fit_to(const QImage &image, QSize shown);
 // Both sides positive and at most maxPixels pixels.
 bool within_pixels(QSize size, qint64 maxPixels);

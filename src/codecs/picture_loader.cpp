@@ -4,6 +4,7 @@
 #include "codecs/gif_decoder.h"
 #include "codecs/image_memory.h"
 #include "codecs/picture_colour.h"
+#include "codecs/picture_shrink.h"
 #include "codecs/wmf_player.h"
 #include "lang/texts.h"
 
@@ -15,6 +16,7 @@
 #include <QMovie>
 #include <QTransform>
 
+#include <cerrno>
 #include <climits>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE and size_t first
@@ -22,6 +24,10 @@
 #include <jerror.h>
 #include <jpeglib.h>
 #include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorn
 {
@@ -165,6 +171,71 @@ extern "C" boolean read_app1(j_decompress_ptr d)
     return TRUE;
 }
 
+// A JPEG file is read through a small buffer as libjpeg asks for it, as libjpeg's own tools do:
+// the whole file in memory would cost a page fault per 4 KiB of fresh memory on the first
+// picture of a thread. The end of the file (also one shortened while it is read) is reported
+// to libjpeg as a damaged end, as the memory source does.
+constexpr size_t kJpegReadChunk = size_t(64) << 10;
+
+struct JpegFileSource {
+    jpeg_source_mgr pub;
+    int fd = -1;
+    std::unique_ptr<JOCTET[]> buffer;
+};
+
+extern "C" void file_source_init(j_decompress_ptr) {}
+
+extern "C" boolean file_source_fill(j_decompress_ptr d)
+{
+    auto *src = reinterpret_cast<JpegFileSource *>(d->src);
+    ssize_t n = 0;
+    do
+        n = ::read(src->fd, src->buffer.get(), kJpegReadChunk);
+    while (n < 0 && errno == EINTR);
+    if (n <= 0) {
+        WARNMS(d, JWRN_JPEG_EOF);
+        static const JOCTET kEnd[2] = {0xFF, JPEG_EOI};
+        src->pub.next_input_byte = kEnd;
+        src->pub.bytes_in_buffer = 2;
+        return TRUE;
+    }
+    src->pub.next_input_byte = src->buffer.get();
+    src->pub.bytes_in_buffer = size_t(n);
+    return TRUE;
+}
+
+extern "C" void file_source_skip(j_decompress_ptr d, long count)
+{
+    auto *src = reinterpret_cast<JpegFileSource *>(d->src);
+    if (count <= 0)
+        return;
+    if (size_t(count) <= src->pub.bytes_in_buffer) {
+        src->pub.next_input_byte += count;
+        src->pub.bytes_in_buffer -= size_t(count);
+        return;
+    }
+    // Past the buffer: the file position moves on (beyond the end, the next read ends it).
+    const off_t ahead = off_t(size_t(count) - src->pub.bytes_in_buffer);
+    src->pub.bytes_in_buffer = 0;
+    if (::lseek(src->fd, ahead, SEEK_CUR) < 0)
+        ::lseek(src->fd, 0, SEEK_END);
+}
+
+extern "C" void file_source_term(j_decompress_ptr) {}
+
+void use_file_source(j_decompress_ptr d, JpegFileSource *src)
+{
+    src->buffer.reset(new JOCTET[kJpegReadChunk]);
+    src->pub.init_source = file_source_init;
+    src->pub.fill_input_buffer = file_source_fill;
+    src->pub.skip_input_data = file_source_skip;
+    src->pub.resync_to_restart = jpeg_resync_to_restart;
+    src->pub.term_source = file_source_term;
+    src->pub.next_input_byte = nullptr;
+    src->pub.bytes_in_buffer = 0;
+    d->src = &src->pub;
+}
+
 extern "C" void jpeg_progress(j_common_ptr cinfo)
 {
     if (!cinfo->is_decompressor)
@@ -196,9 +267,16 @@ struct JpegResult {
     std::unique_ptr<CmykToSrgb> cmykToSrgb;
 };
 
+// Where decode_jpeg reads the JPEG from: bytes in memory, or an open file.
+struct JpegInput {
+    const uchar *data = nullptr;
+    size_t size = 0;
+    JpegFileSource *file = nullptr;
+};
+
 // Decodes into *out (which lives in the caller's frame, so nothing here needs to survive the
 // longjmp). Returns false on any libjpeg error or a data warning.
-bool decode_jpeg(const uchar *data, size_t size, const DecodeRequest &request, JpegResult *out)
+bool decode_jpeg(const JpegInput &input, const DecodeRequest &request, JpegResult *out)
 {
     const qint64 maxPixels = request.maxPixels;
     QSize shown = request.shownSize;
@@ -217,7 +295,10 @@ bool decode_jpeg(const uchar *data, size_t size, const DecodeRequest &request, J
     progress.pub.progress_monitor = jpeg_progress;
     progress.budget = kMinScanBlockBudget;
     cinfo.progress = &progress.pub;
-    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+    if (input.file)
+        use_file_source(&cinfo, input.file);
+    else
+        jpeg_mem_src(&cinfo, input.data, static_cast<unsigned long>(input.size));
     cinfo.client_data = &out->app1;
     jpeg_set_marker_processor(&cinfo, JPEG_APP0 + 1, read_app1);
     jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
@@ -306,14 +387,12 @@ bool decode_jpeg(const uchar *data, size_t size, const DecodeRequest &request, J
     return complete;
 }
 
-LoadedPicture load_jpeg(const QByteArray &data, const DecodeRequest &request)
+LoadedPicture load_jpeg(const JpegInput &input, const DecodeRequest &request)
 {
     LoadedPicture result;
     result.kind = PictureKind::Jpeg;
-    if (data.isEmpty())
-        return result;
     JpegResult r;
-    if (!decode_jpeg(reinterpret_cast<const uchar *>(data.constData()), size_t(data.size()), request, &r))
+    if (!decode_jpeg(input, request, &r))
         return result;
     result.naturalSize = oriented_size(r.stored, r.orientation);
     result.jpegScaleEighths = r.scale;
@@ -325,7 +404,7 @@ LoadedPicture load_jpeg(const QByteArray &data, const DecodeRequest &request)
         if (shown.isEmpty())
             image = QImage();
         else if (decoded.size() != storedShown)
-            image = decoded.scaled(storedShown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            image = shrink_image(decoded, storedShown);
         else
             image = decoded; // never the scratch picture: that is taken only to be scaled
         if (r.scratch)
@@ -360,8 +439,44 @@ LoadedPicture finish_raster(QImage image, PictureKind kind, const DecodeRequest 
 
 LoadedPicture decode_jpeg_picture(const QByteArray &data, const DecodeRequest &request)
 {
-    return load_jpeg(data, request);
+    if (data.isEmpty()) {
+        LoadedPicture failed;
+        failed.kind = PictureKind::Jpeg;
+        return failed;
+    }
+    JpegInput input;
+    input.data = reinterpret_cast<const uchar *>(data.constData());
+    input.size = size_t(data.size());
+    return load_jpeg(input, request);
 }
+
+namespace
+{
+
+// A JPEG file, read as it is decoded; a file that is not a regular file is not read.
+LoadedPicture load_jpeg_file(const QString &path, const DecodeRequest &request)
+{
+    LoadedPicture failed;
+    failed.kind = PictureKind::Jpeg;
+    const int fd = ::open(native_path(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return failed;
+    struct stat st {
+    };
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
+        ::close(fd);
+        return failed;
+    }
+    JpegFileSource source;
+    source.fd = fd;
+    JpegInput input;
+    input.file = &source;
+    LoadedPicture picture = load_jpeg(input, request);
+    ::close(fd);
+    return picture;
+}
+
+} // namespace
 
 LoadedPicture decode_bmp_picture(const QByteArray &data, const DecodeRequest &request)
 {
@@ -430,6 +545,8 @@ LoadedPicture load_picture(const QString &path, const DecodeRequest &request)
 {
     // Read, not mapped: a file shortened by another program while mapped would crash us.
     const PictureKind kind = picture_kind(path);
+    if (kind == PictureKind::Jpeg)
+        return load_jpeg_file(path, request);
     const QByteArray data = kind == PictureKind::Unknown ? QByteArray() : read_whole_file(path);
     return data.isEmpty() ? failed_load(kind) : decode_picture(data, kind, request);
 }
