@@ -1,5 +1,6 @@
 #include "codecs/picture_kinds.h"
 
+#include "codecs/apng_animation.h"
 #include "codecs/avif_decoder.h"
 #include "codecs/gif_decoder.h"
 #include "codecs/heif_decoder.h"
@@ -47,11 +48,11 @@ const Row kRows[] = {
     {PictureKind::Ico,  "ico",              decode_ico_picture,  nullptr,          nullptr,         true,  false, false},
     {PictureKind::Gif,  "gif",              decode_gif_picture,  make_gif_decoder, nullptr,         false, false, false},
     {PictureKind::Wmf,  "wmf",              decode_wmf_picture,  nullptr,          nullptr,         true,  true,  false},
-    {PictureKind::Png,  "png",              decode_png_picture,  nullptr,          probe_png_size,  true,  false, false},
+    {PictureKind::Png,  "png apng",         decode_png_picture,  make_apng_animation, probe_png_size, true, false, false},
     {PictureKind::Webp, "webp",             decode_webp,         make_webp_animation, probe_webp_size, true, false, true},
     {PictureKind::Avif, "avif",             decode_avif,         nullptr,          nullptr,         true,  false, false},
     {PictureKind::Heif, "heic heif hif",    decode_heif,         nullptr,          probe_heif_size, true,  false, true},
-    {PictureKind::Jxl,  "jxl",              decode_jxl,          nullptr,          probe_jxl_size,  true,  false, true},
+    {PictureKind::Jxl,  "jxl",              decode_jxl,          make_jxl_animation, probe_jxl_size, true, false, true},
     {PictureKind::Tiff, "tif tiff",         decode_tiff_picture, make_tiff_pages,  probe_tiff_size, true,  false, true},
     {PictureKind::Svg,  "svg svgz",         decode_svg_picture,  nullptr,          nullptr,         true,  true,  false},
     {PictureKind::Raw,  "cr2 cr3 crw nef nrw arw srf sr2 dng orf raf rw2 rwl pef srw x3f kdc dcr mrw 3fr erf mef mos iiq",

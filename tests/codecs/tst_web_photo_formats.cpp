@@ -94,6 +94,7 @@ class TestWebPhotoFormats : public QObject
     void probesTellTheUprightSize();
     void heifThumbnailStandsInWhenLargeEnough();
     void animatedWebp();
+    void animatedJxl();
     void refusesBrokenAndOversized_data();
     void refusesBrokenAndOversized();
 };
@@ -400,6 +401,54 @@ void TestWebPhotoFormats::animatedWebp()
     thumb.middleFrame = true;
     thumb.shownSize = QSize(20, 15);
     const LoadedPicture middle = decode_webp(file, thumb);
+    QVERIFY(middle.ok);
+    QCOMPARE(middle.image.size(), QSize(20, 15));
+    QCOMPARE(middle.image.pixel(10, 7) | 0xff000000, qRgb(0, 255, 0));
+}
+
+void TestWebPhotoFormats::animatedJxl()
+{
+    QImage red(40, 30, QImage::Format_RGB32), green = red, blue = red;
+    red.fill(Qt::red);
+    green.fill(Qt::green);
+    blue.fill(Qt::blue);
+    const QByteArray file = vorn::test::animatedJxl({red, green, blue}, 3);
+    QVERIFY(!file.isEmpty());
+
+    const std::unique_ptr<AnimationDecoder> animation = make_animation_decoder(PictureKind::Jxl);
+    QVERIFY(animation);
+    QVERIFY(animation->open(file, kMaxPicturePixels));
+    QCOMPARE(animation->size(), QSize(40, 30));
+    QCOMPARE(animation->frameCount(), 3);
+    QCOMPARE(animation->loopCount(), -1); // cjxl writes every animation as played forever
+    for (int pass = 0; pass < 2; ++pass) {
+        QCOMPARE(animation->currentFrame(), -1);
+        QList<int> delays;
+        QList<QRgb> colours;
+        QImage frame;
+        int delay = 0;
+        while (animation->next(&frame, &delay)) {
+            QCOMPARE(frame.size(), QSize(40, 30));
+            delays.append(delay);
+            colours.append(frame.pixel(20, 15) | 0xff000000);
+        }
+        QCOMPARE(delays, (QList<int>{500, 500, 500}));
+        QCOMPARE(colours, (QList<QRgb>{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)}));
+        animation->rewind();
+    }
+    QVERIFY(!make_animation_decoder(PictureKind::Jxl)->open(file, 40 * 30 - 1));
+    // A still JPEG XL is no animation.
+    QVERIFY(
+        !make_animation_decoder(PictureKind::Jxl)->open(encoded("jxl", red, {"-d", "0"}), kMaxPicturePixels));
+
+    const LoadedPicture first = decode_jxl(file, {});
+    QVERIFY(first.ok);
+    QCOMPARE(first.frameCount, 3);
+    QCOMPARE(first.image.pixel(20, 15) | 0xff000000, qRgb(255, 0, 0));
+    DecodeRequest thumb;
+    thumb.middleFrame = true;
+    thumb.shownSize = QSize(20, 15);
+    const LoadedPicture middle = decode_jxl(file, thumb);
     QVERIFY(middle.ok);
     QCOMPARE(middle.image.size(), QSize(20, 15));
     QCOMPARE(middle.image.pixel(10, 7) | 0xff000000, qRgb(0, 255, 0));
