@@ -324,7 +324,7 @@ LoadedPicture decode_jxl(const QByteArray &data, const DecodeRequest &req)
                      qint64(shown.height()) * 8 <= result.naturalSize.height();
             alpha = info.alpha_bits > 0;
             if (info.have_animation && req.middleFrame)
-                JxlDecoderSkipFrames(decoder, size_t(result.frameCount / 2));
+                JxlDecoderSkipFrames(decoder, size_t(still_frame_index(req, result.frameCount, stored)));
             break;
         }
         case JXL_DEC_COLOR_ENCODING:

@@ -174,6 +174,16 @@ bool within_pixels(QSize size, qint64 maxPixels)
     return size.width() > 0 && size.height() > 0 && qint64(size.width()) * size.height() <= maxPixels;
 }
 
+int still_frame_index(const DecodeRequest &request, int frameCount, QSize canvas)
+{
+    if (!request.middleFrame || frameCount < 2)
+        return 0;
+    const qint64 pixels =
+        std::max<qint64>(1, qint64(std::max(canvas.width(), 1)) * std::max(canvas.height(), 1));
+    const qint64 reachable = std::max<qint64>(0, request.maxAnimationWork / pixels - 1);
+    return int(std::min<qint64>(frameCount / 2, reachable));
+}
+
 LoadedPicture decode_animation_frame(AnimationDecoder &decoder, const QByteArray &data, PictureKind kind,
                                      const DecodeRequest &request)
 {
@@ -184,8 +194,7 @@ LoadedPicture decode_animation_frame(AnimationDecoder &decoder, const QByteArray
     if (data.isEmpty() || !decoder.open(data, request.maxPixels) || !decoder.next(&image, &delay))
         return result;
     result.frameCount = decoder.frameCount();
-    // Asked for the middle frame (frame count div 2), that one instead of the first.
-    for (int i = 0; request.middleFrame && i < decoder.frameCount() / 2; ++i) {
+    for (int i = still_frame_index(request, decoder.frameCount(), decoder.size()); i > 0; --i) {
         if ((request.cancelled && request.cancelled()) || !decoder.next(&image, &delay))
             return result;
     }

@@ -75,6 +75,46 @@ void compareQuadrants(const QImage &image, const QImage &expected, int tolerance
     }
 }
 
+QByteArray le(quint32 v, int bytes)
+{
+    QByteArray out;
+    for (int i = 0; i < bytes; ++i)
+        out += char((v >> (8 * i)) & 0xff);
+    return out;
+}
+
+QByteArray riffChunk(const char *type, const QByteArray &data)
+{
+    QByteArray out = QByteArray(type, 4) + le(quint32(data.size()), 4) + data;
+    if (data.size() % 2)
+        out += '\0';
+    return out;
+}
+
+// An animated WebP of `frames` 1 x 1 frames at the corner of a `canvas`, red for even frames and
+// blue for odd ones, each kept (no dispose, no blend): a small file that declares a lot of work.
+QByteArray manyFramesOnHugeCanvas(int frames, QSize canvas)
+{
+    QByteArray payload[2];
+    for (int i = 0; i < 2; ++i) {
+        QImage px(1, 1, QImage::Format_RGB32);
+        px.fill(i ? Qt::blue : Qt::red);
+        const QByteArray still = runTool(
+            QStringLiteral("cwebp"), {"-quiet", "-lossless", "in0.png", "-o", "out.webp"}, {px}, "out.webp");
+        if (still.mid(12, 4) != "VP8L")
+            return QByteArray();
+        payload[i] = still.mid(12); // the VP8L chunk
+    }
+    QByteArray body = "WEBP";
+    body += riffChunk("VP8X", QByteArray(1, 0x02) + QByteArray(3, 0) + le(quint32(canvas.width() - 1), 3) +
+                                  le(quint32(canvas.height() - 1), 3));
+    body += riffChunk("ANIM", le(0, 4) + le(0, 2));
+    for (int i = 0; i < frames; ++i)
+        body += riffChunk("ANMF", le(0, 3) + le(0, 3) + le(0, 3) + le(0, 3) + le(50, 3) +
+                                      QByteArray(1, 0x02) + payload[i % 2]);
+    return "RIFF" + le(quint32(body.size()), 4) + body;
+}
+
 } // namespace
 
 class TestWebPhotoFormats : public QObject
@@ -95,6 +135,7 @@ class TestWebPhotoFormats : public QObject
     void heifThumbnailStandsInWhenLargeEnough();
     void animatedWebp();
     void animatedJxl();
+    void hugeAnimationBoundedWork();
     void refusesBrokenAndOversized_data();
     void refusesBrokenAndOversized();
 };
@@ -452,6 +493,39 @@ void TestWebPhotoFormats::animatedJxl()
     QVERIFY(middle.ok);
     QCOMPARE(middle.image.size(), QSize(20, 15));
     QCOMPARE(middle.image.pixel(10, 7) | 0xff000000, qRgb(0, 255, 0));
+}
+
+void TestWebPhotoFormats::hugeAnimationBoundedWork()
+{
+    // 2,000 frames declared on a 4000 x 4000 canvas: the middle frame would composite a
+    // thousand canvases; the thumbnail stops at the frame the work bound reaches (here a bound
+    // of four canvases, so that the test stays small: frame 3, blue).
+    const QSize canvas(4000, 4000);
+    const QByteArray file = manyFramesOnHugeCanvas(2000, canvas);
+    QVERIFY(!file.isEmpty());
+    QVERIFY(file.size() < 200000);
+    DecodeRequest thumb;
+    thumb.middleFrame = true;
+    thumb.maxAnimationWork = qint64(4) * 4000 * 4000;
+    QCOMPARE(still_frame_index(thumb, 2000, canvas), 3);
+    const LoadedPicture p = decode_webp(file, thumb);
+    QVERIFY(p.ok);
+    QCOMPARE(p.frameCount, 2000);
+    QCOMPARE(p.naturalSize, canvas);
+    QCOMPARE(p.image.pixelColor(0, 0), QColor(Qt::blue));
+    QCOMPARE(p.image.pixelColor(1, 1).alpha(), 0);
+    // Played, the frames come one at a time from the file's bytes.
+    const std::unique_ptr<AnimationDecoder> animation = make_animation_decoder(PictureKind::Webp);
+    QVERIFY(animation->open(file, kMaxMoviePixels));
+    QCOMPARE(animation->frameCount(), 2000);
+    QImage frame;
+    int delay = 0;
+    QVERIFY(animation->next(&frame, &delay) && animation->next(&frame, &delay));
+    QCOMPARE(animation->currentFrame(), 1);
+    QCOMPARE(frame.pixelColor(0, 0), QColor(Qt::blue));
+    // A canvas beyond what plays frame by frame is refused as a movie.
+    QVERIFY(!make_animation_decoder(PictureKind::Webp)
+                 ->open(manyFramesOnHugeCanvas(2, QSize(8000, 8000)), kMaxMoviePixels));
 }
 
 void TestWebPhotoFormats::refusesBrokenAndOversized_data()
