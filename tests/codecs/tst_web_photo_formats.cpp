@@ -75,6 +75,45 @@ void compareQuadrants(const QImage &image, const QImage &expected, int tolerance
     }
 }
 
+// Plays the red, green, blue animation twice (rewound between) and checks each frame's colour
+// and delay.
+void checkPlays(AnimationDecoder &animation, const QList<int> &delaysWanted)
+{
+    for (int pass = 0; pass < 2; ++pass) {
+        QCOMPARE(animation.currentFrame(), -1);
+        QList<int> delays;
+        QList<QRgb> colours;
+        QImage frame;
+        int delay = 0;
+        while (animation.next(&frame, &delay)) {
+            QCOMPARE(frame.size(), QSize(40, 30));
+            delays.append(delay);
+            colours.append(frame.pixel(20, 15) | 0xff000000);
+        }
+        QCOMPARE(delays, delaysWanted);
+        QCOMPARE(colours, (QList<QRgb>{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)}));
+        QCOMPARE(animation.currentFrame(), 2);
+        animation.rewind();
+    }
+}
+
+// The red, green, blue animation as a still picture: the first frame, or the middle one for a
+// thumbnail.
+void checkStillFrames(const QString &kind, const QByteArray &file)
+{
+    const LoadedPicture first = decode(kind, file);
+    QVERIFY(first.ok);
+    QCOMPARE(first.frameCount, 3);
+    QCOMPARE(first.image.pixel(20, 15) | 0xff000000, qRgb(255, 0, 0));
+    DecodeRequest thumb;
+    thumb.middleFrame = true;
+    thumb.shownSize = QSize(20, 15);
+    const LoadedPicture middle = decode(kind, file, thumb);
+    QVERIFY(middle.ok);
+    QCOMPARE(middle.image.size(), QSize(20, 15));
+    QCOMPARE(middle.image.pixel(10, 7) | 0xff000000, qRgb(0, 255, 0));
+}
+
 QByteArray le(quint32 v, int bytes)
 {
     QByteArray out;
@@ -414,37 +453,13 @@ void TestWebPhotoFormats::animatedWebp()
     QCOMPARE(animation.size(), QSize(40, 30));
     QCOMPARE(animation.frameCount(), 3);
     QCOMPARE(animation.loopCount(), 2);
-    for (int pass = 0; pass < 2; ++pass) {
-        QCOMPARE(animation.currentFrame(), -1);
-        QList<int> delays;
-        QList<QRgb> colours;
-        QImage frame;
-        int delay = 0;
-        while (animation.next(&frame, &delay)) {
-            QCOMPARE(frame.size(), QSize(40, 30));
-            delays.append(delay);
-            colours.append(frame.pixel(20, 15) | 0xff000000);
-        }
-        QCOMPARE(delays, (QList<int>{40, 100, 70}));
-        QCOMPARE(colours, (QList<QRgb>{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)}));
-        QCOMPARE(animation.currentFrame(), 2);
-        animation.rewind();
-    }
+    checkPlays(animation, {40, 100, 70});
+    if (QTest::currentTestFailed())
+        return;
     // A canvas above the guard is refused before anything of its size is made.
     QVERIFY(!WebpAnimation().open(file, 40 * 30 - 1));
 
-    // As a still picture: the first frame, or the middle one for a thumbnail.
-    const LoadedPicture first = decode_webp(file, {});
-    QVERIFY(first.ok);
-    QCOMPARE(first.frameCount, 3);
-    QCOMPARE(first.image.pixel(20, 15) | 0xff000000, qRgb(255, 0, 0));
-    DecodeRequest thumb;
-    thumb.middleFrame = true;
-    thumb.shownSize = QSize(20, 15);
-    const LoadedPicture middle = decode_webp(file, thumb);
-    QVERIFY(middle.ok);
-    QCOMPARE(middle.image.size(), QSize(20, 15));
-    QCOMPARE(middle.image.pixel(10, 7) | 0xff000000, qRgb(0, 255, 0));
+    checkStillFrames(QStringLiteral("webp"), file);
 }
 
 void TestWebPhotoFormats::animatedJxl()
@@ -462,37 +477,15 @@ void TestWebPhotoFormats::animatedJxl()
     QCOMPARE(animation->size(), QSize(40, 30));
     QCOMPARE(animation->frameCount(), 3);
     QCOMPARE(animation->loopCount(), -1); // cjxl writes every animation as played forever
-    for (int pass = 0; pass < 2; ++pass) {
-        QCOMPARE(animation->currentFrame(), -1);
-        QList<int> delays;
-        QList<QRgb> colours;
-        QImage frame;
-        int delay = 0;
-        while (animation->next(&frame, &delay)) {
-            QCOMPARE(frame.size(), QSize(40, 30));
-            delays.append(delay);
-            colours.append(frame.pixel(20, 15) | 0xff000000);
-        }
-        QCOMPARE(delays, (QList<int>{500, 500, 500}));
-        QCOMPARE(colours, (QList<QRgb>{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)}));
-        animation->rewind();
-    }
+    checkPlays(*animation, {500, 500, 500});
+    if (QTest::currentTestFailed())
+        return;
     QVERIFY(!make_animation_decoder(PictureKind::Jxl)->open(file, 40 * 30 - 1));
     // A still JPEG XL is no animation.
     QVERIFY(
         !make_animation_decoder(PictureKind::Jxl)->open(encoded("jxl", red, {"-d", "0"}), kMaxPicturePixels));
 
-    const LoadedPicture first = decode_jxl(file, {});
-    QVERIFY(first.ok);
-    QCOMPARE(first.frameCount, 3);
-    QCOMPARE(first.image.pixel(20, 15) | 0xff000000, qRgb(255, 0, 0));
-    DecodeRequest thumb;
-    thumb.middleFrame = true;
-    thumb.shownSize = QSize(20, 15);
-    const LoadedPicture middle = decode_jxl(file, thumb);
-    QVERIFY(middle.ok);
-    QCOMPARE(middle.image.size(), QSize(20, 15));
-    QCOMPARE(middle.image.pixel(10, 7) | 0xff000000, qRgb(0, 255, 0));
+    checkStillFrames(QStringLiteral("jxl"), file);
 }
 
 void TestWebPhotoFormats::hugeAnimationBoundedWork()
