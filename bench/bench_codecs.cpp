@@ -7,7 +7,6 @@
 
 #include "bench_pictures.h"
 #include "bench_util.h"
-#include "support/dng_writer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -56,39 +55,32 @@ QStringList filled(const QStringList &args, const QString &file, const QString &
     return out;
 }
 
-std::function<bool(const QString &, const QString &)> tool(const QStringList &args)
+std::function<bool(const QString &, const QString &)> maker(const char *extension)
 {
-    return [args](const QString &png, const QString &file) { return run(filled(args, png, file)); };
-}
-
-// The mosaic of the picture, with a full-size JPEG preview as cameras embed.
-bool makeDng(const QString &png, const QString &file)
-{
-    const QImage scene(png);
-    vorn::test::DngPicture dng{scene};
-    dng.preview = scene;
-    return vorn::test::writeDng(file, dng);
+    return [extension](const QString &png, const QString &file) {
+        return makePicture(QLatin1String(extension), png, file);
+    };
 }
 
 std::vector<KindBench> kindBenches()
 {
     // clang-format off
     return {
-        {PictureKind::Jpeg, "JPEG", "jpg", tool({"convert", "%1", "-quality", "90", "%2"}),
+        {PictureKind::Jpeg, "JPEG", "jpg", maker("jpg"),
          {"djpeg", "-outfile", "/dev/null", "%1"}, false},
-        {PictureKind::Png, "PNG", "png", tool({"convert", "%1", "%2"}),
+        {PictureKind::Png, "PNG", "png", maker("png"),
          {"convert", "%1", "ppm:/dev/null"}, false},
-        {PictureKind::Webp, "WebP", "webp", tool({"cwebp", "-quiet", "-q", "90", "%1", "-o", "%2"}),
+        {PictureKind::Webp, "WebP", "webp", maker("webp"),
          {"dwebp", "-quiet", "%1", "-ppm", "-o", "/dev/null"}, true},
-        {PictureKind::Avif, "AVIF", "avif", tool({"avifenc", "-s", "10", "-j", "2", "%1", "%2"}),
+        {PictureKind::Avif, "AVIF", "avif", maker("avif"),
          {"avifdec", "%1", "%2.y4m"}, false},
-        {PictureKind::Heif, "HEIF", "heic", tool({"heif-enc", "-q", "90", "%1", "-o", "%2"}),
+        {PictureKind::Heif, "HEIF", "heic", maker("heic"),
          {"heif-convert", "%1", "%2.y4m"}, false},
-        {PictureKind::Jxl, "JPEG XL", "jxl", tool({"cjxl", "%1", "%2", "-d", "1", "-e", "3"}),
+        {PictureKind::Jxl, "JPEG XL", "jxl", maker("jxl"),
          {"djxl", "%1", "%2.ppm"}, true},
-        {PictureKind::Tiff, "TIFF", "tif", tool({"convert", "%1", "-compress", "lzw", "%2"}),
+        {PictureKind::Tiff, "TIFF", "tif", maker("tif"),
          {"tiffcp", "-c", "none", "%1", "%2.tif"}, false},
-        {PictureKind::Raw, "RAW (DNG)", "dng", makeDng,
+        {PictureKind::Raw, "RAW (DNG)", "dng", maker("dng"),
          {"dcraw_emu", "-w", "-W", "-g", "2.4", "12.92", "-Z", "-", "%1"}, true},
     };
     // clang-format on

@@ -2,6 +2,8 @@
 // tool's run in alternation, and starting a tool without a shell.
 #pragma once
 
+#include "support/dng_writer.h"
+
 #include <QElapsedTimer>
 #include <QImage>
 #include <QStringList>
@@ -99,6 +101,47 @@ inline bool run(const QStringList &args, const char *stdoutPath = "/dev/null")
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The format's own encoder run that makes a camera-like file of the kind with `extension`
+// ("jpg", "png", "webp", "avif", "heic", "jxl", "tif") from a PNG: %1 the PNG, %2 the file.
+inline QStringList encoderCommand(const QString &extension)
+{
+    if (extension == QLatin1String("jpg"))
+        return {"convert", "%1", "-quality", "90", "%2"};
+    if (extension == QLatin1String("png"))
+        return {"convert", "%1", "%2"};
+    if (extension == QLatin1String("webp"))
+        return {"cwebp", "-quiet", "-q", "90", "%1", "-o", "%2"};
+    if (extension == QLatin1String("avif"))
+        return {"avifenc", "-s", "10", "-j", "2", "%1", "%2"};
+    if (extension == QLatin1String("heic"))
+        return {"heif-enc", "-q", "90", "%1", "-o", "%2"};
+    if (extension == QLatin1String("jxl"))
+        return {"cjxl", "%1", "%2", "-d", "1", "-e", "3"};
+    if (extension == QLatin1String("tif"))
+        return {"convert", "%1", "-compress", "lzw", "%2"};
+    return {};
+}
+
+// A DNG of the picture in `png`: its mosaic, with a full-size JPEG preview as cameras embed.
+inline bool makeDng(const QString &png, const QString &file)
+{
+    const QImage scene(png);
+    vorn::test::DngPicture dng{scene};
+    dng.preview = scene;
+    return vorn::test::writeDng(file, dng);
+}
+
+// `png` as a file of the kind with `extension` (the ones of encoderCommand, and "dng").
+inline bool makePicture(const QString &extension, const QString &png, const QString &file)
+{
+    if (extension == QLatin1String("dng"))
+        return makeDng(png, file);
+    QStringList args = encoderCommand(extension);
+    for (QString &a : args)
+        a.replace(QLatin1String("%1"), png).replace(QLatin1String("%2"), file);
+    return !args.isEmpty() && run(args);
 }
 
 } // namespace vorn::bench

@@ -2,9 +2,11 @@
 // the real main window (each move followed by the next picture routed to the picture view),
 // side by side with a shell loop of `mv` over the same files. Also printed: the time from the
 // button press to the next file routed, and to the next picture decoded at a fitted size
-// (12-megapixel JPEG, no prefetch). The pictures are hard links of one JPEG in a temporary
-// folder under /tmp, removed at the end.
+// (12-megapixel JPEG, no prefetch), and the press to the next prefetched photo on screen for
+// JPEG and for each of today's kinds (WebP, AVIF, HEIF, JPEG XL, PNG, TIFF, RAW) at camera size.
+// The pictures are hard links of one photo in a temporary folder under /tmp, removed at the end.
 #include "app/main_window.h"
+#include "bench_pictures.h"
 #include "bench_util.h"
 #include "codecs/picture_loader.h"
 #include "files/file_viewer.h"
@@ -54,13 +56,15 @@ struct TimingViewer : FileViewer {
     }
 };
 
-void makeLinks(const QString &jpeg, const QString &folder)
+// Links named p0000.<ext> ... with the extension of `photo`.
+void makeLinks(const QString &photo, const QString &folder)
 {
     QDir(folder).removeRecursively();
     QDir().mkpath(folder);
+    const QString ext = QFileInfo(photo).suffix();
     for (int i = 0; i < kPictures; ++i) {
-        const QString p = folder + QStringLiteral("/p%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
-        if (::link(QFile::encodeName(jpeg).constData(), QFile::encodeName(p).constData()) != 0)
+        const QString p = folder + QStringLiteral("/p%1.").arg(i, 4, 10, QLatin1Char('0')) + ext;
+        if (::link(QFile::encodeName(photo).constData(), QFile::encodeName(p).constData()) != 0)
             qFatal("cannot link %s", qPrintable(p));
     }
 }
@@ -169,9 +173,9 @@ RunFigures sortByWindow(const QString &root, const QString &jpeg, bool decode)
 // The real picture view under best fit: after each step the view prefetches the next photo
 // while the user looks at the shown one (modelled by a pause); then the next press is timed
 // until the next photo is on screen.
-QList<double> sortWithPictureView(const QString &root, const QString &jpeg, int steps)
+QList<double> sortWithPictureView(const QString &root, const QString &photo, int steps)
 {
-    Bench b(root, QStringLiteral("p"), jpeg);
+    Bench b(root, QStringLiteral("p") + QFileInfo(photo).suffix(), photo);
     const QString &dst = b.dst;
     ScriptedPrompter &prompter = b.prompter;
     MainWindow &w = *b.window;
@@ -206,8 +210,8 @@ QList<double> sortWithPictureView(const QString &root, const QString &jpeg, int 
         if (w.pictureView()->currentPath() == before || !w.pictureView()->pictureShown())
             qFatal("the next picture was not shown after step %d", i);
     }
-    std::printf("picture view: %d of %d steps served from the prefetched photo\n",
-                w.pictureView()->prefetcher().hits(), steps);
+    std::printf("picture view (%s): %d of %d steps served from the prefetched photo\n",
+                qPrintable(QFileInfo(photo).suffix()), w.pictureView()->prefetcher().hits(), steps);
     prompter.pushAnswer(Answer::Yes);
     w.close();
     return ms;
@@ -264,6 +268,28 @@ int main(int argc, char **argv)
     }
     const RunFigures shown = sortByWindow(root, jpeg, true);
     const QList<double> viewMs = sortWithPictureView(root, jpeg, 40);
+    // Today's kinds: the same photo made by each format's own encoder (a DNG by our writer).
+    const QString png = root + QStringLiteral("/photo.png");
+    bench::cameraLike(4000, 3000).save(png, "PNG", 100);
+    struct KindFigure {
+        const char *name;
+        QList<double> ms;
+    };
+    QList<KindFigure> kinds;
+    for (const auto &[ext, name] : {std::pair{"webp", "WebP"},
+                                    {"avif", "AVIF"},
+                                    {"heic", "HEIF"},
+                                    {"jxl", "JPEG XL"},
+                                    {"png", "PNG"},
+                                    {"tif", "TIFF"},
+                                    {"dng", "RAW (DNG)"}}) {
+        const QString file = root + QStringLiteral("/photo.") + QLatin1String(ext);
+        if (!bench::makePicture(QLatin1String(ext), png, file)) {
+            std::printf("%s: cannot make the photo (encoder missing?)\n", name);
+            continue;
+        }
+        kinds.append({name, sortWithPictureView(root, file, 20)});
+    }
     bench::printLoad("after");
 
     std::printf("sorting %d pictures one by one by move (12 MP JPEG, %lld KB)\n", kPictures,
@@ -290,5 +316,14 @@ int main(int argc, char **argv)
     bench::reportRow("sort step: press to next photo on screen (prefetched, median)",
                      QStringLiteral("%1 ms").arg(median(viewMs), 0, 'f', 1), QStringLiteral("< 50 ms"),
                      median(viewMs) < 50);
+    for (const KindFigure &k : kinds) {
+        const double m = median(k.ms);
+        std::printf("  %-10s press to next photo on screen (prefetched): median %6.2f ms, 95%% %6.2f ms\n",
+                    k.name, m, percentile(k.ms, 0.95));
+        bench::reportRow(
+            qPrintable(QStringLiteral("sort step: press to next %1 photo on screen (prefetched, median)")
+                           .arg(QLatin1String(k.name))),
+            QStringLiteral("%1 ms").arg(m, 0, 'f', 1), QStringLiteral("< 50 ms"), m < 50);
+    }
     return 0;
 }

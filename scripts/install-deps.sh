@@ -20,6 +20,7 @@ PACKAGES=(
   hyperfine libvips-tools graphicsmagick
   libwebp-dev webp libavif-dev libavif-bin libheif-dev libheif-examples
   libjxl-dev libjxl-tools libtiff-dev libtiff-tools libraw-dev libraw-bin liblcms2-dev libpng-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   desktop-file-utils appstream dpkg-dev file
 )
 

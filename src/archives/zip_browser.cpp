@@ -90,10 +90,8 @@ ZipPreviewKind zip_preview_kind(const QString &fileName, bool zipInZipDown)
                                      ".reg", ".iws", ".log", ".scp", ".java", ".js",  ".css"};
     if (ext.isEmpty() || text.contains(ext))
         return ZipPreviewKind::Text;
-    if (ext == QLatin1String(".gif"))
-        return ZipPreviewKind::Gif;
-    if (picture_kind(ext) != PictureKind::Unknown)
-        return ZipPreviewKind::Picture;
+    if (const PictureKind picture = picture_kind(ext); picture != PictureKind::Unknown)
+        return is_animated_kind(picture) ? ZipPreviewKind::Animation : ZipPreviewKind::Picture;
     if (ext == QLatin1String(".htm") || ext == QLatin1String(".html"))
         return ZipPreviewKind::Html;
     if (QStringList{".mpeg", ".mpg", ".avi"}.contains(ext))

@@ -45,7 +45,9 @@ ZipButtonStates zip_button_states(const ZipButtonInput &in);
 // part up to the first dot, + ".zip". Empty when the file-name part is empty.
 QString zip_pack_path(const QString &zipName);
 
-enum class ZipPreviewKind { Text, Picture, Gif, Html, Video, Zip, Hex };
+// Animation: a picture of a kind that may animate (GIF, WebP, PNG, JPEG XL, TIFF pages); it
+// plays when it holds more than one frame.
+enum class ZipPreviewKind { Text, Picture, Animation, Html, Video, Zip, Hex };
 ZipPreviewKind zip_preview_kind(const QString &fileName, bool zipInZipDown);
 
 // One line per refused or skipped entry, in the current language.

@@ -238,7 +238,7 @@ bool ZipPreviewView::show(const QString &path, ZipPreviewKind kind, bool htmlSou
         bringUp(htmlPage_);
         break;
     case ZipPreviewKind::Picture:
-    case ZipPreviewKind::Gif:
+    case ZipPreviewKind::Animation:
         ensurePicture();
         list_->setFile(path);
         bringUp(picturePage_);

@@ -101,7 +101,7 @@ LoadedPicture decode_avif(const QByteArray &data, const DecodeRequest &req)
     }
     if (is_cancelled(req))
         return result;
-    const int index = req.middleFrame ? decoder->imageCount / 2 : 0;
+    const int index = still_frame_index(req, decoder->imageCount, stored);
     if (avifDecoderNthImage(decoder.get(), uint32_t(index)) != AVIF_RESULT_OK || is_cancelled(req))
         return result;
     const avifImage *frame = decoder->image;

@@ -127,6 +127,138 @@ void ask_for_srgb(JxlDecoder *decoder, bool gray)
     JxlDecoderSetPreferredColorProfile(decoder, &srgb);
 }
 
+// The shown frames of an animation, one after the other; the data is given to the library
+// whole (the animation plays from memory).
+class JxlAnimation : public AnimationDecoder
+{
+  public:
+    bool open(const QByteArray &data, qint64 maxPixels) override
+    {
+        data_ = data;
+        frames_ = 0;
+        frame_ = -1;
+        if (!start(maxPixels))
+            return false;
+        const JxlBasicInfo &info = info_;
+        if (!info.have_animation || info.animation.tps_numerator == 0 || info.animation.tps_denominator == 0)
+            return false;
+        // JPEG XL counts the plays (0: forever); played n times is n - 1 more.
+        loops_ = info.animation.num_loops == 0
+                     ? -1
+                     : int(std::min<uint32_t>(info.animation.num_loops, INT_MAX)) - 1;
+        frames_ = count_frames(data_, DecodeRequest());
+        maxPixels_ = maxPixels;
+        return frames_ > 0;
+    }
+    QSize size() const override { return size_; }
+    int frameCount() const override { return frames_; }
+    int loopCount() const override { return loops_; }
+    int currentFrame() const override { return frame_; }
+    bool next(QImage *frame, int *delayMs) override
+    {
+        if (!decoder_ || frame_ + 1 >= frames_)
+            return false;
+        QImage image;
+        uint32_t ticks = 0;
+        for (;;) {
+            switch (JxlDecoderProcessInput(decoder_.get())) {
+            case JXL_DEC_FRAME: {
+                JxlFrameHeader header;
+                if (JxlDecoderGetFrameHeader(decoder_.get(), &header) != JXL_DEC_SUCCESS)
+                    return fail();
+                ticks = header.duration;
+                break;
+            }
+            case JXL_DEC_NEED_IMAGE_OUT_BUFFER: {
+                image = QImage(size_, alpha_ ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
+                JxlPixelFormat out{4, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, size_t(image.bytesPerLine())};
+                size_t needed = 0;
+                if (image.isNull() ||
+                    JxlDecoderImageOutBufferSize(decoder_.get(), &out, &needed) != JXL_DEC_SUCCESS ||
+                    needed > size_t(image.sizeInBytes()) ||
+                    JxlDecoderSetImageOutBuffer(decoder_.get(), &out, image.bits(),
+                                                size_t(image.sizeInBytes())) != JXL_DEC_SUCCESS)
+                    return fail();
+                break;
+            }
+            case JXL_DEC_FULL_IMAGE: {
+                if (image.isNull())
+                    return fail();
+                convert_icc_to_srgb(&image, icc_);
+                to_display_format(&image, alpha_);
+                const qint64 ms =
+                    qint64(ticks) * 1000 * info_.animation.tps_denominator / info_.animation.tps_numerator;
+                // Browsers show delays of 10 ms and less as 100 ms, as for GIF.
+                *delayMs = ms <= 10 ? 100 : int(std::min<qint64>(ms, INT_MAX));
+                *frame = std::move(image);
+                ++frame_;
+                return true;
+            }
+            default: // the end, or damaged data
+                return fail();
+            }
+        }
+    }
+    void rewind() override
+    {
+        frame_ = -1;
+        if (frames_ > 0 && !start(maxPixels_))
+            decoder_.reset();
+    }
+
+  private:
+    bool fail()
+    {
+        decoder_.reset();
+        return false;
+    }
+    // A fresh decoder over the data, read up to the colour encoding.
+    bool start(qint64 maxPixels)
+    {
+        decoder_.reset(JxlDecoderCreate(nullptr));
+        JxlDecoder *decoder = decoder_.get();
+        if (!decoder ||
+            JxlDecoderSubscribeEvents(decoder, JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FRAME |
+                                                   JXL_DEC_FULL_IMAGE) != JXL_DEC_SUCCESS ||
+            JxlDecoderSetInput(decoder, reinterpret_cast<const uint8_t *>(data_.constData()),
+                               size_t(data_.size())) != JXL_DEC_SUCCESS)
+            return fail();
+        JxlDecoderCloseInput(decoder);
+        for (;;) {
+            switch (JxlDecoderProcessInput(decoder)) {
+            case JXL_DEC_BASIC_INFO: {
+                if (JxlDecoderGetBasicInfo(decoder, &info_) != JXL_DEC_SUCCESS || info_.xsize > INT_MAX ||
+                    info_.ysize > INT_MAX)
+                    return fail();
+                // Checked before the library allocates anything of the canvas's size.
+                size_ = oriented_size(QSize(int(info_.xsize), int(info_.ysize)), int(info_.orientation));
+                if (!within_pixels(size_, maxPixels))
+                    return fail();
+                alpha_ = info_.alpha_bits > 0;
+                break;
+            }
+            case JXL_DEC_COLOR_ENCODING:
+                ask_for_srgb(decoder, info_.num_color_channels == 1);
+                icc_ = output_profile(decoder);
+                return true;
+            default:
+                return fail();
+            }
+        }
+    }
+
+    QByteArray data_; // the decoder reads from these bytes while it lives
+    std::unique_ptr<JxlDecoder, JxlFree> decoder_;
+    JxlBasicInfo info_{};
+    QByteArray icc_;
+    QSize size_;
+    bool alpha_ = false;
+    qint64 maxPixels_ = 0;
+    int frames_ = 0;
+    int loops_ = 0;
+    int frame_ = -1;
+};
+
 } // namespace
 
 QSize probe_jxl_size(const QByteArray &head)
@@ -192,7 +324,7 @@ LoadedPicture decode_jxl(const QByteArray &data, const DecodeRequest &req)
                      qint64(shown.height()) * 8 <= result.naturalSize.height();
             alpha = info.alpha_bits > 0;
             if (info.have_animation && req.middleFrame)
-                JxlDecoderSkipFrames(decoder, size_t(result.frameCount / 2));
+                JxlDecoderSkipFrames(decoder, size_t(still_frame_index(req, result.frameCount, stored)));
             break;
         }
         case JXL_DEC_COLOR_ENCODING:
@@ -234,6 +366,11 @@ LoadedPicture decode_jxl(const QByteArray &data, const DecodeRequest &req)
     result.image = image;
     result.ok = !result.image.isNull();
     return result;
+}
+
+std::unique_ptr<AnimationDecoder> make_jxl_animation()
+{
+    return std::make_unique<JxlAnimation>();
 }
 
 } // namespace vorn

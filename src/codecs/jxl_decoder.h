@@ -3,12 +3,16 @@
 // whatever the depth, alpha kept; a fitted view or thumbnail far smaller than the picture uses
 // the 1/8 (DC) image of progressive codestreams. Animations give their first frame (or the
 // middle one when asked) and their frame count. The data goes to the library in steps, so a
-// cancel is seen between them.
+// cancel is seen between them. Animations play through JxlAnimation: every shown frame
+// composited by the library (coalescing), its duration from the animation's ticks per second,
+// the loop count of the animation header.
 #pragma once
 
 #include "codecs/picture_types.h"
 
 #include <QByteArray>
+
+#include <memory>
 
 namespace vorn
 {
@@ -16,5 +20,7 @@ namespace vorn
 LoadedPicture decode_jxl(const QByteArray &data, const DecodeRequest &req);
 // The natural (upright) size from the first bytes of a file; invalid when they do not tell.
 QSize probe_jxl_size(const QByteArray &head);
+
+std::unique_ptr<AnimationDecoder> make_jxl_animation();
 
 } // namespace vorn

@@ -1,5 +1,6 @@
 #include "codecs/picture_kinds.h"
 
+#include "codecs/apng_animation.h"
 #include "codecs/avif_decoder.h"
 #include "codecs/gif_decoder.h"
 #include "codecs/heif_decoder.h"
@@ -48,11 +49,11 @@ const Row kRows[] = {
     {PictureKind::Ico,  "ico",              decode_ico_picture,  nullptr,          nullptr,         true,  false, false},
     {PictureKind::Gif,  "gif",              decode_gif_picture,  make_gif_decoder, nullptr,         false, false, false},
     {PictureKind::Wmf,  "wmf",              decode_wmf_picture,  nullptr,          nullptr,         true,  true,  false},
-    {PictureKind::Png,  "png",              decode_png_picture,  nullptr,          probe_png_size,  true,  false, false},
+    {PictureKind::Png,  "png apng",         decode_png_picture,  make_apng_animation, probe_png_size, true, false, false},
     {PictureKind::Webp, "webp",             decode_webp,         make_webp_animation, probe_webp_size, true, false, true},
     {PictureKind::Avif, "avif",             decode_avif,         nullptr,          nullptr,         true,  false, false},
     {PictureKind::Heif, "heic heif hif",    decode_heif,         nullptr,          probe_heif_size, true,  false, true},
-    {PictureKind::Jxl,  "jxl",              decode_jxl,          nullptr,          probe_jxl_size,  true,  false, true},
+    {PictureKind::Jxl,  "jxl",              decode_jxl,          make_jxl_animation, probe_jxl_size, true, false, true},
     {PictureKind::Tiff, "tif tiff",         decode_tiff_picture, make_tiff_pages,  probe_tiff_size, true,  false, true},
     {PictureKind::Svg,  "svg svgz",         decode_svg_picture,  nullptr,          nullptr,         true,  true,  false},
     {PictureKind::Raw,  nullptr,            decode_raw,          nullptr,          probe_raw_size,  false, false, true},
@@ -174,6 +175,16 @@ bool within_pixels(QSize size, qint64 maxPixels)
     return size.width() > 0 && size.height() > 0 && qint64(size.width()) * size.height() <= maxPixels;
 }
 
+int still_frame_index(const DecodeRequest &request, int frameCount, QSize canvas)
+{
+    if (!request.middleFrame || frameCount < 2)
+        return 0;
+    const qint64 pixels =
+        std::max<qint64>(1, qint64(std::max(canvas.width(), 1)) * std::max(canvas.height(), 1));
+    const qint64 reachable = std::max<qint64>(0, request.maxAnimationWork / pixels - 1);
+    return int(std::min<qint64>(frameCount / 2, reachable));
+}
+
 LoadedPicture decode_animation_frame(AnimationDecoder &decoder, const QByteArray &data, PictureKind kind,
                                      const DecodeRequest &request)
 {
@@ -184,8 +195,7 @@ LoadedPicture decode_animation_frame(AnimationDecoder &decoder, const QByteArray
     if (data.isEmpty() || !decoder.open(data, request.maxPixels) || !decoder.next(&image, &delay))
         return result;
     result.frameCount = decoder.frameCount();
-    // Asked for the middle frame (frame count div 2), that one instead of the first.
-    for (int i = 0; request.middleFrame && i < decoder.frameCount() / 2; ++i) {
+    for (int i = still_frame_index(request, decoder.frameCount(), decoder.size()); i > 0; --i) {
         if ((request.cancelled && request.cancelled()) || !decoder.next(&image, &delay))
             return result;
     }

@@ -61,8 +61,12 @@ LoadedPicture decode_picture(const QByteArray &data, PictureKind kind, const Dec
 // Null for a kind that never animates.
 std::unique_ptr<AnimationDecoder> make_animation_decoder(PictureKind kind);
 
-// For decoders of animations: opens `decoder` on the data and gives the first frame (the middle
-// one, frame count div 2, when the request asks), fitted to the request's shown size.
+// The frame of an animation a still picture shows: 0, or for the middle frame (frame count div
+// 2) as far towards it as the request's work bound allows on a canvas of that size.
+int still_frame_index(const DecodeRequest &request, int frameCount, QSize canvas);
+
+// For decoders of animations: opens `decoder` on the data and gives the frame still_frame_index
+// picks, fitted to the request's shown size; cancellable between frames.
 LoadedPicture decode_animation_frame(AnimationDecoder &decoder, const QByteArray &data, PictureKind kind,
                                      const DecodeRequest &request);
 

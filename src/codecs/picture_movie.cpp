@@ -80,7 +80,7 @@ class AnimationHandler : public QImageIOHandler
             if (kind.size() != 1)
                 return false;
             decoder_ = make_animation_decoder(PictureKind(uchar(kind[0])));
-            valid_ = decoder_ && decoder_->open(device()->readAll(), kMaxPicturePixels);
+            valid_ = decoder_ && decoder_->open(device()->readAll(), kMaxMoviePixels);
         }
         return valid_;
     }

@@ -17,6 +17,12 @@ enum class PictureKind { Unknown, Jpeg, Bmp, Ico, Gif, Wmf, Png, Webp, Avif, Hei
 // Guards against decompression bombs: pictures above this many pixels are refused before
 // anything of their size is allocated.
 constexpr qint64 kMaxPicturePixels = qint64(1) << 28;
+// A still frame of an animation (the middle one for thumbnails) is reached by compositing the
+// frames before it: at most this many canvas pixels are decoded on the way (a frame nearer the
+// start stands in when the middle one lies further).
+constexpr qint64 kMaxAnimationWork = qint64(1) << 28;
+// Animations play frame by frame on the UI thread: a canvas above this many pixels shows still.
+constexpr qint64 kMaxMoviePixels = qint64(1) << 25;
 
 // Picks the shown size once the natural (upright) size is known.
 using ShownSizeRule = std::function<QSize(QSize natural)>;
@@ -31,8 +37,10 @@ struct DecodeRequest {
     // shownSize is then ignored.
     const ShownSizeRule *rule = nullptr;
     qint64 maxPixels = kMaxPicturePixels;
-    // An animation gives its middle frame (frame count div 2) instead of the first.
+    // An animation gives its middle frame (frame count div 2) instead of the first, as far as
+    // compositing at most maxAnimationWork canvas pixels on the way reaches.
     bool middleFrame = false;
+    qint64 maxAnimationWork = kMaxAnimationWork;
     // Polled between rows, tiles or frames where the library allows; true stops the decode
     // (the result is then not ok).
     std::function<bool()> cancelled;

@@ -1,5 +1,6 @@
 #include "codecs/png_decoder.h"
 
+#include "codecs/apng_animation.h"
 #include "codecs/image_memory.h"
 #include "codecs/picture_colour.h"
 #include "codecs/picture_kinds.h"
@@ -219,6 +220,20 @@ LoadedPicture decode_png_picture(const QByteArray &data, const DecodeRequest &re
 {
     LoadedPicture result;
     result.kind = PictureKind::Png;
+    // An animated PNG counts its frames; a thumbnail takes its middle frame from the animation,
+    // the view shows the default image until the animation plays.
+    int frames = 1;
+    if (png_animation_info(data).frames > 1) {
+        ApngAnimation animation;
+        if (animation.open(data, request.maxPixels)) {
+            if (request.middleFrame) {
+                result = decode_animation_frame(animation, data, PictureKind::Png, request);
+                if (result.ok)
+                    return result;
+            }
+            frames = animation.frameCount();
+        }
+    }
     PngState st;
     if (data.isEmpty() || !decode(data, request, &st)) {
         if (st.scratch)
@@ -226,7 +241,7 @@ LoadedPicture decode_png_picture(const QByteArray &data, const DecodeRequest &re
         return result;
     }
     result.naturalSize = oriented_size(st.stored, st.orientation);
-    result.frameCount = 1;
+    result.frameCount = frames;
     QImage image = std::move(st.image);
     if (st.shown.isValid()) {
         QImage decoded = std::move(image);

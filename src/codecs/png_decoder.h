@@ -1,7 +1,8 @@
 // PNG through libpng: every bit depth and colour type to 8 bits a channel, the colour chunks
 // (iCCP, sRGB, gAMA, cHRM) to sRGB, upright by eXIf, its size checked from IHDR before anything
-// is allocated, cancellable between rows. An animated PNG (APNG) shows its default image: the
-// libpng of the system does not read the animation chunks.
+// is allocated, cancellable between rows. An animated PNG (APNG) gives its default image and its
+// frame count (the middle frame when asked, through ApngAnimation): the libpng of the system
+// does not read the animation chunks.
 #pragma once
 
 #include "codecs/picture_types.h"

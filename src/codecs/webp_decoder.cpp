@@ -106,7 +106,7 @@ QImage decode_frame(const QByteArray &data, const DecodeRequest &req, int *frame
     if (!animation.open(data, req.maxPixels))
         return QImage();
     *frameCount = animation.frameCount();
-    const int wanted = req.middleFrame ? animation.frameCount() / 2 : 0;
+    const int wanted = still_frame_index(req, animation.frameCount(), animation.size());
     QImage frame;
     int delay = 0;
     while (animation.currentFrame() < wanted) {

@@ -12,6 +12,7 @@
 #include "sorting/sort_engine.h"
 #include "support/picture_fixtures.h"
 #include "support/test_support.h"
+#include "support/tool_fixtures.h"
 #include "support/video_fixtures.h"
 #include "support/zip_fixtures.h"
 #include "viewers/documents/html_view.h"
@@ -29,6 +30,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMovie>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -199,7 +201,11 @@ void TstZipView::previewKinds_data()
     QTest::newRow("no extension") << "README" << false << int(ZipPreviewKind::Text);
     QTest::newRow("exe") << "setup.exe" << false << int(ZipPreviewKind::Hex);
     QTest::newRow("jpg") << "urlaub.JPG" << false << int(ZipPreviewKind::Picture);
-    QTest::newRow("gif") << "a.gif" << false << int(ZipPreviewKind::Gif);
+    QTest::newRow("gif") << "a.gif" << false << int(ZipPreviewKind::Animation);
+    QTest::newRow("webp") << "a.WebP" << false << int(ZipPreviewKind::Animation);
+    QTest::newRow("png") << "a.png" << false << int(ZipPreviewKind::Animation);
+    QTest::newRow("jxl") << "a.jxl" << false << int(ZipPreviewKind::Animation);
+    QTest::newRow("avif: still") << "a.avif" << false << int(ZipPreviewKind::Picture);
     QTest::newRow("html") << "a.htm" << false << int(ZipPreviewKind::Html);
     QTest::newRow("video") << "a.mpg" << false << int(ZipPreviewKind::Video);
     QTest::newRow("zip") << "inner.zip" << false << int(ZipPreviewKind::Zip);
@@ -324,14 +330,24 @@ void TstZipView::previewInProgramViews_data()
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("viewer");
-    QTest::newRow("no extension: text") << QByteArray("LIESMICH") << QByteArray("text") << "zipmemo";
-    QTest::newRow("css: text") << QByteArray("web/site.css") << QByteArray("a{}") << "zipmemo";
-    QTest::newRow("unknown: hex") << QByteArray("data.bin") << QByteArray("\x01\x02") << "ziphex";
-    QTest::newRow("gif: animation") << QByteArray("anim.gif") << gif(3) << "zipgif";
-    QImage red(5, 2, QImage::Format_RGB32);
+    QTest::addColumn<int>("frames"); // of an animation (0: no animation)
+    QTest::newRow("no extension: text") << QByteArray("LIESMICH") << QByteArray("text") << "zipmemo" << 0;
+    QTest::newRow("css: text") << QByteArray("web/site.css") << QByteArray("a{}") << "zipmemo" << 0;
+    QTest::newRow("unknown: hex") << QByteArray("data.bin") << QByteArray("\x01\x02") << "ziphex" << 0;
+    QTest::newRow("gif: animation") << QByteArray("anim.gif") << gif(3) << "zipgif" << 3;
+    QImage red(5, 2, QImage::Format_RGB32), blue(5, 2, QImage::Format_RGB32);
     red.fill(Qt::red);
-    QTest::newRow("bmp: picture") << QByteArray("x.bmp") << encode(red, "bmp") << "zipimage";
-    QTest::newRow("html") << QByteArray("page.html") << QByteArray("<p>hi</p>") << "ziphtml";
+    blue.fill(Qt::blue);
+    QTest::newRow("webp: animation") << QByteArray("anim.webp")
+                                     << runTool(QStringLiteral("img2webp"),
+                                                {"-lossless", "in0.png", "in1.png", "-o", "out.webp"},
+                                                {red, blue}, "out.webp")
+                                     << "zipgif" << 2;
+    QTest::newRow("apng: animation") << QByteArray("anim.png") << animatedPng({red, blue, red}, 0) << "zipgif"
+                                     << 3;
+    QTest::newRow("png: still") << QByteArray("x.png") << encode(red, "png") << "zipimage" << 0;
+    QTest::newRow("bmp: picture") << QByteArray("x.bmp") << encode(red, "bmp") << "zipimage" << 0;
+    QTest::newRow("html") << QByteArray("page.html") << QByteArray("<p>hi</p>") << "ziphtml" << 0;
 }
 
 void TstZipView::previewInProgramViews()
@@ -339,6 +355,8 @@ void TstZipView::previewInProgramViews()
     QFETCH(QByteArray, name);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, viewer);
+    QFETCH(int, frames);
+    QVERIFY(!bytes.isEmpty());
     WindowFixture f;
     ZipView &v = start(f);
     writeFile(f.path("a.zip"), rawZip({entry(name, bytes)}));
@@ -348,6 +366,12 @@ void TstZipView::previewInProgramViews()
     QVERIFY(f.find<QWidget>(viewer));
     QTRY_VERIFY(f.find<QWidget>(viewer)->isVisible());
     QVERIFY(f.prompter.messages().isEmpty());
+    if (frames > 0) { // an animation plays as a movie of its frames
+        QMovie *movie = f.find<ImageWidget>(viewer)->movie();
+        QVERIFY(movie);
+        QCOMPARE(movie->frameCount(), frames);
+        QCOMPARE(movie->state(), QMovie::Running);
+    }
     // the program's own views in small: their tool bars and status bars stay hidden
     for (const char *own : {"tbar_text", "tbar_html", "tbar_view", "stat_text", "stat_html", "stat_view"})
         for (QWidget *w : v.previewArea()->findChildren<QWidget *>(QString::fromLatin1(own)))

@@ -46,6 +46,37 @@ class ColourFrames : public AnimationDecoder
     int frame_ = -1;
 };
 
+// Declares a large animation (frames of a canvas) but makes tiny frames, counting what it is
+// asked to decode; frame i is red when i is even, blue when odd.
+class DeclaredFrames : public AnimationDecoder
+{
+  public:
+    DeclaredFrames(int frames, QSize canvas) : frames_(frames), canvas_(canvas) {}
+    bool open(const QByteArray &, qint64) override { return true; }
+    QSize size() const override { return canvas_; }
+    int frameCount() const override { return frames_; }
+    int loopCount() const override { return -1; }
+    int currentFrame() const override { return frame_; }
+    bool next(QImage *frame, int *delayMs) override
+    {
+        if (frame_ + 1 >= frames_)
+            return false;
+        ++frame_;
+        ++decoded;
+        *frame = QImage(1, 1, QImage::Format_ARGB32);
+        frame->fill(frame_ % 2 ? Qt::blue : Qt::red);
+        *delayMs = 100;
+        return true;
+    }
+    void rewind() override { frame_ = -1; }
+    int decoded = 0;
+
+  private:
+    int frames_;
+    QSize canvas_;
+    int frame_ = -1;
+};
+
 } // namespace
 
 class TstPictureKinds : public QObject
@@ -61,6 +92,8 @@ class TstPictureKinds : public QObject
     void zipPreviewKinds();
     void animationFrame_data();
     void animationFrame();
+    void animationWorkIsBounded_data();
+    void animationWorkIsBounded();
 };
 
 void TstPictureKinds::describedKinds_data()
@@ -171,7 +204,8 @@ void TstPictureKinds::zipPreviewKinds_data()
     QTest::addColumn<ZipPreviewKind>("kind");
     QTest::newRow("jpg") << "p/a.JPG" << ZipPreviewKind::Picture;
     QTest::newRow("wmf") << "a.wmf" << ZipPreviewKind::Picture;
-    QTest::newRow("gif") << "a.gif" << ZipPreviewKind::Gif;
+    QTest::newRow("gif") << "a.gif" << ZipPreviewKind::Animation;
+    QTest::newRow("webp") << "a.webp" << ZipPreviewKind::Animation;
     QTest::newRow("text") << "a.txt" << ZipPreviewKind::Text;
     QTest::newRow("no extension") << "readme" << ZipPreviewKind::Text;
     QTest::newRow("unknown") << "a.xyz" << ZipPreviewKind::Hex;
@@ -185,7 +219,7 @@ void TstPictureKinds::zipPreviewKinds()
     // Every picture kind with a decoder shows as a picture.
     for (const QString &e : picture_extensions())
         QVERIFY(zip_preview_kind("a" + e, false) == ZipPreviewKind::Picture ||
-                zip_preview_kind("a" + e, false) == ZipPreviewKind::Gif);
+                zip_preview_kind("a" + e, false) == ZipPreviewKind::Animation);
 }
 
 void TstPictureKinds::animationFrame_data()
@@ -233,6 +267,45 @@ void TstPictureKinds::animationFrame()
         ColourFrames stopped(colours);
         QVERIFY(!decode_animation_frame(stopped, "frames", PictureKind::Gif, cancelled).ok);
     }
+}
+
+void TstPictureKinds::animationWorkIsBounded_data()
+{
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<QSize>("canvas");
+    QTest::addColumn<int>("index"); // of the frame a thumbnail shows
+    QTest::newRow("small: the middle") << 7 << QSize(40, 30) << 3;
+    QTest::newRow("one frame") << 1 << QSize(40, 30) << 0;
+    // 2^28 pixels of work reach frame 2^28 / (4000 * 4000) - 1 of a thousand in the middle.
+    QTest::newRow("2000 frames of 4000 x 4000") << 2000 << QSize(4000, 4000) << 15;
+    QTest::newRow("canvas of the whole work") << 2000 << QSize(1 << 14, 1 << 14) << 0;
+    QTest::newRow("most frames, smallest canvas") << 0x7fffffff << QSize(1, 1) << int(kMaxAnimationWork - 1);
+}
+
+void TstPictureKinds::animationWorkIsBounded()
+{
+    QFETCH(int, frames);
+    QFETCH(QSize, canvas);
+    QFETCH(int, index);
+    DecodeRequest thumb;
+    thumb.middleFrame = true;
+    QCOMPARE(still_frame_index(thumb, frames, canvas), index);
+    QCOMPARE(still_frame_index(DecodeRequest(), frames, canvas), 0);
+    if (qint64(index) > 100000)
+        return; // the table's bound, without walking the frames
+    // The decode walks exactly to that frame: canvas pixels x frames stays within the bound.
+    DeclaredFrames decoder(frames, canvas);
+    const LoadedPicture p = decode_animation_frame(decoder, "frames", PictureKind::Webp, thumb);
+    QVERIFY(p.ok);
+    QCOMPARE(decoder.decoded, index + 1);
+    QVERIFY(qint64(decoder.decoded) * canvas.width() * canvas.height() <= kMaxAnimationWork ||
+            decoder.decoded == 1);
+    QCOMPARE(p.image.pixelColor(0, 0), index % 2 ? QColor(Qt::blue) : QColor(Qt::red));
+    // A cancel stops the walk at the next frame.
+    DeclaredFrames stopped(frames, canvas);
+    thumb.cancelled = [&stopped] { return stopped.decoded >= 2; };
+    decode_animation_frame(stopped, "frames", PictureKind::Webp, thumb);
+    QVERIFY(stopped.decoded <= 2);
 }
 
 QTEST_MAIN(TstPictureKinds)

@@ -1,5 +1,6 @@
 // PNG through libpng: bit depths and colour types, interlacing, the colour chunks, eXIf
 // orientation, size limits checked from IHDR, damaged files, reduced requests.
+#include "codecs/apng_animation.h"
 #include "codecs/picture_kinds.h"
 #include "codecs/picture_loader.h"
 #include "codecs/png_decoder.h"
@@ -75,6 +76,54 @@ QImage halves(QSize size, QColor left, QColor right)
     return image;
 }
 
+// One frame of a hand-built APNG: its picture, place on the canvas, delay (num/den seconds),
+// dispose (0 none, 1 background, 2 previous) and blend (0 source, 1 over) operations.
+struct ApngFrame {
+    QImage image;
+    QPoint at;
+    int delayNum, delayDen, dispose, blend;
+};
+
+// The image data (every IDAT) of a PNG that Qt writes.
+QByteArray imageData(const QByteArray &png)
+{
+    QByteArray data;
+    for (qsizetype at = 8; at + 8 <= png.size();) {
+        const quint32 length = qFromBigEndian<quint32>(png.constData() + at);
+        if (png.mid(at + 4, 4) == "IDAT")
+            data += png.mid(at + 8, length);
+        at += 12 + qsizetype(length);
+    }
+    return data;
+}
+
+// An APNG of `canvas` whose first frame is the default image, played `plays` times.
+QByteArray buildApng(QSize canvas, const QList<ApngFrame> &frames, int plays)
+{
+    QImage header(canvas, QImage::Format_ARGB32);
+    header.fill(Qt::transparent);
+    const QByteArray first = encode(header, "png");
+    QByteArray out = first.left(33) + chunk("acTL", be32(quint32(frames.size())) + be32(quint32(plays)));
+    quint32 sequence = 0;
+    for (qsizetype i = 0; i < frames.size(); ++i) {
+        const ApngFrame &f = frames[i];
+        const QByteArray png = encode(f.image.convertToFormat(QImage::Format_ARGB32), "png");
+        if (png.mid(24, 5) != first.mid(24, 5)) // bit depth, colour type, ... as IHDR
+            return QByteArray();
+        QByteArray control = be32(sequence++) + be32(quint32(f.image.width())) +
+                             be32(quint32(f.image.height())) + be32(quint32(f.at.x())) +
+                             be32(quint32(f.at.y()));
+        control += char(f.delayNum >> 8) + QByteArray(1, char(f.delayNum)) + char(f.delayDen >> 8) +
+                   QByteArray(1, char(f.delayDen)) + char(f.dispose) + char(f.blend);
+        out += chunk("fcTL", control);
+        if (i == 0)
+            out += chunk("IDAT", imageData(png));
+        else
+            out += chunk("fdAT", be32(sequence++) + imageData(png));
+    }
+    return out + chunk("IEND", QByteArray());
+}
+
 LoadedPicture decode(const QByteArray &png, QSize shown = QSize())
 {
     DecodeRequest request;
@@ -99,6 +148,9 @@ class TstPngDecoder : public QObject
     void damaged();
     void requests();
     void animatedShowsDefaultImage();
+    void apngPlaysComposedFrames();
+    void apngRefusesHostileHeaders_data();
+    void apngRefusesHostileHeaders();
 };
 
 void TstPngDecoder::colourTypes_data()
@@ -333,6 +385,105 @@ void TstPngDecoder::animatedShowsDefaultImage()
     QVERIFY(p.ok);
     QCOMPARE(p.image.size(), QSize(6, 4));
     QVERIFY(coloursNear(p.image.pixelColor(3, 2), QColor(Qt::red), 3));
+}
+
+void TstPngDecoder::apngPlaysComposedFrames()
+{
+    // Red, cleared to the background after it shows; a green right half drawn over the cleared
+    // canvas; then a blue left half blended over it (its transparent right half keeps green).
+    QImage red(8, 6, QImage::Format_ARGB32), green(4, 6, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    green.fill(Qt::green);
+    const QImage blueLeft = halves(QSize(8, 6), Qt::blue, Qt::transparent);
+    const QByteArray apng = buildApng(
+        QSize(8, 6),
+        {{red, {0, 0}, 4, 100, 1, 0}, {green, {4, 0}, 5, 1000, 0, 0}, {blueLeft, {0, 0}, 70, 1000, 0, 1}}, 3);
+    QVERIFY(!apng.isEmpty());
+    QCOMPARE(png_animation_info(apng).frames, 3);
+
+    ApngAnimation animation;
+    QVERIFY(animation.open(apng, kMaxPicturePixels));
+    QCOMPARE(animation.size(), QSize(8, 6));
+    QCOMPARE(animation.frameCount(), 3);
+    QCOMPARE(animation.loopCount(), 2);
+    const QList<QList<QColor>> expected{
+        {Qt::red, Qt::red}, {Qt::transparent, Qt::green}, {Qt::blue, Qt::green}};
+    for (int pass = 0; pass < 2; ++pass) {
+        QCOMPARE(animation.currentFrame(), -1);
+        QList<int> delays;
+        QImage frame;
+        int delay = 0;
+        while (animation.next(&frame, &delay)) {
+            QCOMPARE(frame.size(), QSize(8, 6));
+            const QList<QColor> want = expected.value(delays.size());
+            const QColor left = frame.pixelColor(1, 3), right = frame.pixelColor(6, 3);
+            QCOMPARE(left.alpha(), want[0].alpha());
+            if (left.alpha())
+                QCOMPARE(left, want[0]);
+            QCOMPARE(right, want[1]);
+            delays.append(delay);
+        }
+        // 40 ms; 5 ms shown as 100 ms as for GIF; 70 ms.
+        QCOMPARE(delays, (QList<int>{40, 100, 70}));
+        animation.rewind();
+    }
+    QVERIFY(!ApngAnimation().open(apng, 8 * 6 - 1));
+
+    // As a picture: the default image with the frame count; a thumbnail the middle frame.
+    const LoadedPicture still = decode(apng);
+    QVERIFY(still.ok);
+    QCOMPARE(still.frameCount, 3);
+    QCOMPARE(still.image.pixelColor(1, 3), QColor(Qt::red));
+    DecodeRequest thumb;
+    thumb.middleFrame = true;
+    thumb.shownSize = QSize(4, 3);
+    const LoadedPicture middle = decode_png_picture(apng, thumb);
+    QVERIFY(middle.ok);
+    QCOMPARE(middle.image.size(), QSize(4, 3));
+    QCOMPARE(middle.image.pixelColor(3, 1), QColor(Qt::green));
+    QCOMPARE(middle.image.pixelColor(0, 1).alpha(), 0);
+    // A PNG without animation chunks is no animation.
+    QCOMPARE(png_animation_info(encode(red, "png")).frames, 0);
+    QVERIFY(!ApngAnimation().open(encode(red, "png"), kMaxPicturePixels));
+}
+
+void TstPngDecoder::apngRefusesHostileHeaders_data()
+{
+    QTest::addColumn<QByteArray>("apng");
+    QTest::addColumn<bool>("opens");
+    QImage red(8, 6, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    const QByteArray good =
+        buildApng(QSize(8, 6), {{red, {0, 0}, 1, 10, 0, 0}, {red, {0, 0}, 1, 10, 0, 0}}, 0);
+    // A frame outside the canvas.
+    QTest::newRow("frame outside") << buildApng(QSize(8, 6),
+                                                {{red, {0, 0}, 1, 10, 0, 0}, {red, {4, 3}, 1, 10, 0, 0}}, 0)
+                                   << true;
+    QTest::newRow("cut in the second frame") << good.left(good.size() - 30) << true;
+    QTest::newRow("acTL without frames") << withChunk(encode(red, "png"), "acTL", be32(2) + be32(0)) << false;
+    QByteArray huge = good;
+    qToBigEndian<quint32>(60000, huge.data() + 16); // IHDR width; the CRC no longer fits either
+    qToBigEndian<quint32>(60000, huge.data() + 20);
+    QTest::newRow("huge canvas") << huge << false;
+}
+
+void TstPngDecoder::apngRefusesHostileHeaders()
+{
+    // Refused or stopped at the broken frame; never a crash, never a frame of another size.
+    QFETCH(QByteArray, apng);
+    QFETCH(bool, opens);
+    ApngAnimation animation;
+    QCOMPARE(animation.open(apng, kMaxPicturePixels), opens);
+    if (!opens)
+        return;
+    QImage frame;
+    int delay = 0;
+    int shown = 0;
+    while (animation.next(&frame, &delay)) {
+        QCOMPARE(frame.size(), animation.size());
+        ++shown;
+    }
+    QVERIFY(shown < animation.frameCount());
 }
 
 QTEST_GUILESS_MAIN(TstPngDecoder)

@@ -75,6 +75,85 @@ void compareQuadrants(const QImage &image, const QImage &expected, int tolerance
     }
 }
 
+// Plays the red, green, blue animation twice (rewound between) and checks each frame's colour
+// and delay.
+void checkPlays(AnimationDecoder &animation, const QList<int> &delaysWanted)
+{
+    for (int pass = 0; pass < 2; ++pass) {
+        QCOMPARE(animation.currentFrame(), -1);
+        QList<int> delays;
+        QList<QRgb> colours;
+        QImage frame;
+        int delay = 0;
+        while (animation.next(&frame, &delay)) {
+            QCOMPARE(frame.size(), QSize(40, 30));
+            delays.append(delay);
+            colours.append(frame.pixel(20, 15) | 0xff000000);
+        }
+        QCOMPARE(delays, delaysWanted);
+        QCOMPARE(colours, (QList<QRgb>{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)}));
+        QCOMPARE(animation.currentFrame(), 2);
+        animation.rewind();
+    }
+}
+
+// The red, green, blue animation as a still picture: the first frame, or the middle one for a
+// thumbnail.
+void checkStillFrames(const QString &kind, const QByteArray &file)
+{
+    const LoadedPicture first = decode(kind, file);
+    QVERIFY(first.ok);
+    QCOMPARE(first.frameCount, 3);
+    QCOMPARE(first.image.pixel(20, 15) | 0xff000000, qRgb(255, 0, 0));
+    DecodeRequest thumb;
+    thumb.middleFrame = true;
+    thumb.shownSize = QSize(20, 15);
+    const LoadedPicture middle = decode(kind, file, thumb);
+    QVERIFY(middle.ok);
+    QCOMPARE(middle.image.size(), QSize(20, 15));
+    QCOMPARE(middle.image.pixel(10, 7) | 0xff000000, qRgb(0, 255, 0));
+}
+
+QByteArray le(quint32 v, int bytes)
+{
+    QByteArray out;
+    for (int i = 0; i < bytes; ++i)
+        out += char((v >> (8 * i)) & 0xff);
+    return out;
+}
+
+QByteArray riffChunk(const char *type, const QByteArray &data)
+{
+    QByteArray out = QByteArray(type, 4) + le(quint32(data.size()), 4) + data;
+    if (data.size() % 2)
+        out += '\0';
+    return out;
+}
+
+// An animated WebP of `frames` 1 x 1 frames at the corner of a `canvas`, red for even frames and
+// blue for odd ones, each kept (no dispose, no blend): a small file that declares a lot of work.
+QByteArray manyFramesOnHugeCanvas(int frames, QSize canvas)
+{
+    QByteArray payload[2];
+    for (int i = 0; i < 2; ++i) {
+        QImage px(1, 1, QImage::Format_RGB32);
+        px.fill(i ? Qt::blue : Qt::red);
+        const QByteArray still = runTool(
+            QStringLiteral("cwebp"), {"-quiet", "-lossless", "in0.png", "-o", "out.webp"}, {px}, "out.webp");
+        if (still.mid(12, 4) != "VP8L")
+            return QByteArray();
+        payload[i] = still.mid(12); // the VP8L chunk
+    }
+    QByteArray body = "WEBP";
+    body += riffChunk("VP8X", QByteArray(1, 0x02) + QByteArray(3, 0) + le(quint32(canvas.width() - 1), 3) +
+                                  le(quint32(canvas.height() - 1), 3));
+    body += riffChunk("ANIM", le(0, 4) + le(0, 2));
+    for (int i = 0; i < frames; ++i)
+        body += riffChunk("ANMF", le(0, 3) + le(0, 3) + le(0, 3) + le(0, 3) + le(50, 3) +
+                                      QByteArray(1, 0x02) + payload[i % 2]);
+    return "RIFF" + le(quint32(body.size()), 4) + body;
+}
+
 } // namespace
 
 class TestWebPhotoFormats : public QObject
@@ -94,6 +173,8 @@ class TestWebPhotoFormats : public QObject
     void probesTellTheUprightSize();
     void heifThumbnailStandsInWhenLargeEnough();
     void animatedWebp();
+    void animatedJxl();
+    void hugeAnimationBoundedWork();
     void refusesBrokenAndOversized_data();
     void refusesBrokenAndOversized();
 };
@@ -372,37 +453,72 @@ void TestWebPhotoFormats::animatedWebp()
     QCOMPARE(animation.size(), QSize(40, 30));
     QCOMPARE(animation.frameCount(), 3);
     QCOMPARE(animation.loopCount(), 2);
-    for (int pass = 0; pass < 2; ++pass) {
-        QCOMPARE(animation.currentFrame(), -1);
-        QList<int> delays;
-        QList<QRgb> colours;
-        QImage frame;
-        int delay = 0;
-        while (animation.next(&frame, &delay)) {
-            QCOMPARE(frame.size(), QSize(40, 30));
-            delays.append(delay);
-            colours.append(frame.pixel(20, 15) | 0xff000000);
-        }
-        QCOMPARE(delays, (QList<int>{40, 100, 70}));
-        QCOMPARE(colours, (QList<QRgb>{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)}));
-        QCOMPARE(animation.currentFrame(), 2);
-        animation.rewind();
-    }
+    checkPlays(animation, {40, 100, 70});
+    if (QTest::currentTestFailed())
+        return;
     // A canvas above the guard is refused before anything of its size is made.
     QVERIFY(!WebpAnimation().open(file, 40 * 30 - 1));
 
-    // As a still picture: the first frame, or the middle one for a thumbnail.
-    const LoadedPicture first = decode_webp(file, {});
-    QVERIFY(first.ok);
-    QCOMPARE(first.frameCount, 3);
-    QCOMPARE(first.image.pixel(20, 15) | 0xff000000, qRgb(255, 0, 0));
+    checkStillFrames(QStringLiteral("webp"), file);
+}
+
+void TestWebPhotoFormats::animatedJxl()
+{
+    QImage red(40, 30, QImage::Format_RGB32), green = red, blue = red;
+    red.fill(Qt::red);
+    green.fill(Qt::green);
+    blue.fill(Qt::blue);
+    const QByteArray file = vorn::test::animatedJxl({red, green, blue}, 3);
+    QVERIFY(!file.isEmpty());
+
+    const std::unique_ptr<AnimationDecoder> animation = make_animation_decoder(PictureKind::Jxl);
+    QVERIFY(animation);
+    QVERIFY(animation->open(file, kMaxPicturePixels));
+    QCOMPARE(animation->size(), QSize(40, 30));
+    QCOMPARE(animation->frameCount(), 3);
+    QCOMPARE(animation->loopCount(), -1); // cjxl writes every animation as played forever
+    checkPlays(*animation, {500, 500, 500});
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY(!make_animation_decoder(PictureKind::Jxl)->open(file, 40 * 30 - 1));
+    // A still JPEG XL is no animation.
+    QVERIFY(
+        !make_animation_decoder(PictureKind::Jxl)->open(encoded("jxl", red, {"-d", "0"}), kMaxPicturePixels));
+
+    checkStillFrames(QStringLiteral("jxl"), file);
+}
+
+void TestWebPhotoFormats::hugeAnimationBoundedWork()
+{
+    // 2,000 frames declared on a 4000 x 4000 canvas: the middle frame would composite a
+    // thousand canvases; the thumbnail stops at the frame the work bound reaches (here a bound
+    // of four canvases, so that the test stays small: frame 3, blue).
+    const QSize canvas(4000, 4000);
+    const QByteArray file = manyFramesOnHugeCanvas(2000, canvas);
+    QVERIFY(!file.isEmpty());
+    QVERIFY(file.size() < 200000);
     DecodeRequest thumb;
     thumb.middleFrame = true;
-    thumb.shownSize = QSize(20, 15);
-    const LoadedPicture middle = decode_webp(file, thumb);
-    QVERIFY(middle.ok);
-    QCOMPARE(middle.image.size(), QSize(20, 15));
-    QCOMPARE(middle.image.pixel(10, 7) | 0xff000000, qRgb(0, 255, 0));
+    thumb.maxAnimationWork = qint64(4) * 4000 * 4000;
+    QCOMPARE(still_frame_index(thumb, 2000, canvas), 3);
+    const LoadedPicture p = decode_webp(file, thumb);
+    QVERIFY(p.ok);
+    QCOMPARE(p.frameCount, 2000);
+    QCOMPARE(p.naturalSize, canvas);
+    QCOMPARE(p.image.pixelColor(0, 0), QColor(Qt::blue));
+    QCOMPARE(p.image.pixelColor(1, 1).alpha(), 0);
+    // Played, the frames come one at a time from the file's bytes.
+    const std::unique_ptr<AnimationDecoder> animation = make_animation_decoder(PictureKind::Webp);
+    QVERIFY(animation->open(file, kMaxMoviePixels));
+    QCOMPARE(animation->frameCount(), 2000);
+    QImage frame;
+    int delay = 0;
+    QVERIFY(animation->next(&frame, &delay) && animation->next(&frame, &delay));
+    QCOMPARE(animation->currentFrame(), 1);
+    QCOMPARE(frame.pixelColor(0, 0), QColor(Qt::blue));
+    // A canvas beyond what plays frame by frame is refused as a movie.
+    QVERIFY(!make_animation_decoder(PictureKind::Webp)
+                 ->open(manyFramesOnHugeCanvas(2, QSize(8000, 8000)), kMaxMoviePixels));
 }
 
 void TestWebPhotoFormats::refusesBrokenAndOversized_data()

@@ -119,4 +119,24 @@ QByteArray runTool(const QString &program, const QStringList &args, const QList<
     return runToolOn(program, args, files, output);
 }
 
+QByteArray animatedPng(const QList<QImage> &frames, int plays)
+{
+    QList<std::pair<QString, QByteArray>> inputs;
+    for (qsizetype i = 0; i < frames.size(); ++i)
+        inputs.append({QStringLiteral("f%1.png").arg(i + 1), pngBytes(frames[i])});
+    return toolOutput(QStringLiteral("ffmpeg"),
+                      {"-loglevel", "error", "-framerate", "2", "-i", "f%d.png", "-f", "apng", "-plays",
+                       QString::number(plays), "out.png"},
+                      inputs, QStringLiteral("out.png"));
+}
+
+QByteArray animatedJxl(const QList<QImage> &frames, int plays)
+{
+    const QByteArray apng = animatedPng(frames, plays);
+    if (apng.isEmpty())
+        return {};
+    return toolOutput(QStringLiteral("cjxl"), {"--quiet", "in.png", "out.jxl", "-d", "0"},
+                      {{QStringLiteral("in.png"), apng}}, QStringLiteral("out.jxl"));
+}
+
 } // namespace vorn::test

@@ -42,4 +42,10 @@ QByteArray runToolOn(const QString &program, const QStringList &args, const QMap
 QByteArray runTool(const QString &program, const QStringList &args, const QList<QImage> &inputs,
                    const QString &output);
 
+// An animated PNG written by ffmpeg from `frames` (each shown 500 ms), played `plays` times
+// (0: forever).
+QByteArray animatedPng(const QList<QImage> &frames, int plays);
+// The same animation as JPEG XL, made by cjxl from that APNG (lossless).
+QByteArray animatedJxl(const QList<QImage> &frames, int plays);
+
 } // namespace vorn::test

@@ -57,6 +57,8 @@ class TstPictureKindsView : public QObject
     void transparentOverBackground();
     void bestFitDecodesAtShownSize();
     void tiffPagesPlay();
+    void animationsPlay_data();
+    void animationsPlay();
     void catalogThumbnails();
     void zipPreview();
 
@@ -191,6 +193,52 @@ void TstPictureKindsView::tiffPagesPlay()
     showRow(f, 0);
     QVERIFY(f.find<ImageWidget>("img_x")->isVisible());
     QVERIFY(!f.find<ImageWidget>("img_g")->isVisible());
+}
+
+void TstPictureKindsView::animationsPlay_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("loops");
+    QImage red(8, 6, QImage::Format_RGB32), blue(8, 6, QImage::Format_RGB32),
+        green(8, 6, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    blue.fill(Qt::blue);
+    green.fill(Qt::green);
+    QTest::newRow("apng") << "anim.png" << animatedPng({red, blue, green}, 2) << 1;
+    QTest::newRow("jxl") << "anim.jxl" << animatedJxl({red, blue, green}, 0) << -1;
+}
+
+void TstPictureKindsView::animationsPlay()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, file);
+    QFETCH(int, loops);
+    QVERIFY(!file.isEmpty());
+    QImage red(8, 6, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    WindowFixture f;
+    startWith(f, {{name, file}, {QStringLiteral("still.png"), encode(red, "png")}});
+    showRow(f, 0); // anim.*, then still.png
+    auto *anim = f.find<ImageWidget>("img_g");
+    QVERIFY(anim->isVisible());
+    QMovie *movie = anim->movie();
+    QVERIFY(movie);
+    QCOMPARE(movie->frameCount(), 3);
+    QCOMPARE(movie->loopCount(), loops);
+    const QList<QColor> colours{Qt::red, Qt::blue, Qt::green};
+    for (int frame : {2, 1, 0}) {
+        QVERIFY(movie->jumpToFrame(frame));
+        QCOMPARE(movie->currentImage().size(), QSize(8, 6));
+        QCOMPARE(movie->currentImage().pixelColor(4, 3), colours[frame]);
+        QCOMPARE(movie->nextFrameDelay(), 500);
+    }
+    QCOMPARE(f.window->pictureView()->naturalSize(), QSize(8, 6));
+    // A PNG of one picture shows still.
+    showRow(f, 1);
+    QVERIFY(f.find<ImageWidget>("img_x")->isVisible());
+    QVERIFY(!f.find<ImageWidget>("img_g")->isVisible());
+    QVERIFY(f.prompter.messages().isEmpty());
 }
 
 void TstPictureKindsView::catalogThumbnails()

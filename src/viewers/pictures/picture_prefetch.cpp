@@ -26,13 +26,13 @@ DecodedPicture decode_for_view(const QString &path, QSize shownSize, const std::
         return d;
     }
     // The frames are played from the file's bytes. A GIF always plays (as a movie of one frame
-    // when it has one); another kind plays when it holds more than one frame.
+    // when it has one); another kind plays when it holds more than one frame. A canvas too big
+    // to play frame by frame on the UI thread shows still.
     const QByteArray data = read_whole_file(path);
     d.picture = decode_picture(data, kind, request);
-    if (d.picture.ok && (kind == PictureKind::Gif || d.picture.frameCount > 1))
+    if (d.picture.ok && within_pixels(d.picture.naturalSize, kMaxMoviePixels) &&
+        (kind == PictureKind::Gif || d.picture.frameCount > 1))
         d.animation = data;
-    if (kind == PictureKind::Gif && d.animation.isEmpty())
-        d.picture.ok = false;
     return d;
 }
 
