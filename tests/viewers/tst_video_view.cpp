@@ -48,6 +48,7 @@ class TstVideoView : public QObject
     void layoutArithmetic();
     void loadSizesAndZooms();
     void playLocksAndStopFrees();
+    void playAfterStopStartsAfresh();
     void lockIsReleasedOnce_data();
     void lockIsReleasedOnce();
     void repeatRestartsAtTheEnd();
@@ -222,6 +223,33 @@ void TstVideoView::playLocksAndStopFrees()
     v->transport(VideoView::Play);
     QCOMPARE(v->engine().deviceId(), 0);
     QVERIFY(w.listArea()->folderList()->isEnabled());
+}
+
+void TstVideoView::playAfterStopStartsAfresh()
+{
+    // Stop ends the player with all it holds; the next load sets up a new one, which starts
+    // at the first frame, draws, locks the window again and plays to the end.
+    WindowFixture f;
+    MainWindow &w = startWith(f, {"a.mpg"});
+    VideoView *v = w.videoView();
+    for (int round = 0; round < 2; ++round) {
+        QVERIFY(load(f, 0));
+        QCOMPARE(v->engine().position(), qint64(0));
+        QCOMPARE(v->progressBar()->value(), 0);
+        const quint64 painted = v->output()->framesPainted();
+        QSignalSpy ended(&v->engine(), &MediaEngine::completed);
+        click(f, "bt_vplay");
+        QVERIFY(!w.listArea()->folderList()->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(v->output()->framesPainted() > painted, kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(!ended.isEmpty(), kWait);
+        QCOMPARE(ended.at(0).at(0).value<MediaEngine::Command>(), MediaEngine::Command::Play);
+        QVERIFY(ended.at(0).at(1).toBool());
+        QVERIFY(v->engine().position() > 900); // a.mpg lasts one second
+        click(f, "bt_vstop");
+        QCOMPARE(v->engine().deviceId(), 0);
+        QVERIFY(v->output()->frame().isNull());
+        QVERIFY(w.listArea()->folderList()->isEnabled());
+    }
 }
 
 void TstVideoView::lockIsReleasedOnce_data()

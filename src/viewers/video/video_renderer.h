@@ -1,7 +1,8 @@
 // Draws the frames of a libmpv player through its software render API on a thread of its
 // own, at the size of the display rectangle, and hands the newest frame to the thread of this
 // object. Works on every platform Qt runs on, including offscreen, since no window system
-// surface is involved.
+// surface is involved. It outlives the players it draws for: each player is attached while it
+// exists and detached before it goes.
 #pragma once
 
 #include <QImage>
@@ -21,12 +22,17 @@ class VideoRenderer : public QObject
 {
     Q_OBJECT
   public:
-    // Creates the render context of `mpv` (before any file is loaded). isValid() tells
-    // whether libmpv accepted it.
-    explicit VideoRenderer(mpv_handle *mpv, QObject *parent = nullptr);
-    // Frees the render context; must run before the player is destroyed.
+    explicit VideoRenderer(QObject *parent = nullptr);
+    // Frees the render context (if still attached); must run before its player is destroyed.
     ~VideoRenderer() override;
 
+    // Creates the render context of `mpv` (before any file is loaded). False when libmpv
+    // refuses; nothing is attached then.
+    bool attach(mpv_handle *mpv);
+    // Stops drawing for the attached player and hands its render context over: the caller
+    // frees it (mpv_render_context_free, on any thread) before destroying the player. The
+    // frames are let go of.
+    mpv_render_context *detach();
     bool isValid() const { return ctx_ != nullptr; }
     // The size frames are drawn at; a change draws the current frame again.
     void setTargetSize(const QSize &size);
@@ -49,7 +55,8 @@ class VideoRenderer : public QObject
     void publish();
     QImage &buffer(const QSize &size);
 
-    mpv_render_context *ctx_ = nullptr;
+    mpv_render_context *ctx_ = nullptr; // written on this object's thread under renderLock_
+    QMutex renderLock_;                 // held while the render thread draws
     QThread thread_;
     QObject *worker_ = nullptr; // lives on thread_, runs render()
     std::atomic<bool> renderQueued_{false};
@@ -59,7 +66,8 @@ class VideoRenderer : public QObject
     mutable QMutex mutex_;
     QSize target_;
     QImage latest_;
-    QImage buffers_[3]; // render thread only: the newest frame, the one painted, the next
+    // Under renderLock_: the newest frame, the one painted, the next.
+    QImage buffers_[3];
     QImage spare_;
 };
 

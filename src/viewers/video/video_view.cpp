@@ -269,15 +269,11 @@ void VideoView::setUpOpenGL()
     // The engine switches when the context exists (before the first open) and back when the
     // context goes.
     connect(gl_, &VideoGlWidget::contextReady, this, [this] {
+        // Where libmpv refuses, the software renderer goes on drawing.
         if (mp1_.useOpenGL())
             connect(mp1_.glRenderer(), &VideoGlRenderer::updateRequested, gl_, &VideoGlWidget::refresh);
-        else
-            connectOutput(); // libmpv refused: a fresh software renderer draws
     });
-    connect(gl_, &VideoGlWidget::contextLost, this, [this] {
-        mp1_.useSoftware();
-        connectOutput();
-    });
+    connect(gl_, &VideoGlWidget::contextLost, this, [this] { mp1_.useSoftware(); });
     pn_videoout_->setSurface(gl_);
 }
 
@@ -292,6 +288,7 @@ void VideoView::dropOpenGL()
 
 void VideoView::connectOutput()
 {
+    // The software renderer stays for the engine's life, whichever player it draws for.
     if (VideoRenderer *r = mp1_.renderer())
         connect(r, &VideoRenderer::frameReady, this, [this, r] { pn_videoout_->setFrame(r->frame()); });
 }
@@ -360,14 +357,14 @@ void VideoView::releaseFile()
         return;
     }
     if (mp1_.deviceId() > 0 || loading_) {
+        pn_videoout_->hide();
+        pn_videoout_->clearFrame();
         mp1_.close();
         if (loading_) {
             loading_ = false;
             QApplication::restoreOverrideCursor();
         }
         setTransportEnabled(false);
-        pn_videoout_->hide();
-        pn_videoout_->clearFrame();
         pb_time_->setValue(0);
         for (int i = 0; i < 3; ++i)
             st_video_->setPanelText(i, QString());
@@ -541,6 +538,9 @@ void VideoView::transport(int tag)
 
 void VideoView::stopAndClose()
 {
+    // The picture goes before the player, so that its memory goes back with the player's.
+    pn_videoout_->hide();
+    pn_videoout_->clearFrame();
     mp1_.setNotify(false);
     mp1_.setTimeFormat(savedFormat_);
     mp1_.stop();
@@ -551,8 +551,6 @@ void VideoView::stopAndClose()
     tm_video_.stop();
     chain_ = false;
     playAfterLoad_ = false;
-    pn_videoout_->hide();
-    pn_videoout_->clearFrame();
     {
         const QSignalBlocker block(trb_videosize_);
         trb_videosize_->setValue(0);
