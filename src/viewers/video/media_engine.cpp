@@ -1,6 +1,7 @@
 #include "viewers/video/media_engine.h"
 
 #include "base/native_names.h"
+#include "viewers/video/video_geometry.h"
 #include "viewers/video/video_gl_renderer.h"
 #include "viewers/video/video_renderer.h"
 
@@ -207,7 +208,7 @@ bool MediaEngine::useOpenGL()
         return true;
     glRenderer_.reset();
     renderer_->attach(mpv_);
-    renderer_->setTargetSize(display_.size());
+    showPart();
     return false;
 }
 
@@ -218,7 +219,7 @@ void MediaEngine::useSoftware()
     glRenderer_.reset();
     if (mpv_)
         renderer_->attach(mpv_);
-    renderer_->setTargetSize(display_.size());
+    showPart();
 }
 
 quint64 MediaEngine::framesDrawn() const
@@ -329,6 +330,7 @@ void MediaEngine::close()
     frame_ = frameCount_ = 0;
     natural_ = QSize();
     display_ = QRect();
+    part_ = QRect();
     ++openQuery_;
 }
 
@@ -503,13 +505,27 @@ void MediaEngine::landStep()
     finish(finishAs_, true);
 }
 
-void MediaEngine::put(const QRect &rect)
+void MediaEngine::put(const QRect &rect, const QRect &visible)
 {
     display_ = rect;
     if (rect.width() <= 0 || rect.height() <= 0)
         display_ = QRect(rect.topLeft(), natural_);
-    if (renderer_)
-        renderer_->setTargetSize(display_.size());
+    const QRect whole(QPoint(0, 0), display_.size());
+    part_ = visible.isNull() ? whole : visible & whole;
+    showPart();
+}
+
+void MediaEngine::showPart()
+{
+    if (!renderer_ || glRenderer_)
+        return; // OpenGL draws the whole picture into a surface the window cuts
+    // The software renderer draws only what shows: the player enlarges the picture, centred,
+    // so that the output of the part's size holds just that (centred) part.
+    if (mpv_ && !part_.isEmpty()) {
+        double zoom = video_zoom_exponent(display_.size(), part_.size());
+        mpv_set_property_async(mpv_, 0, "video-zoom", MPV_FORMAT_DOUBLE, &zoom);
+    }
+    renderer_->setTarget(part_);
 }
 
 // ---------------------------------------------------------------------------------------------

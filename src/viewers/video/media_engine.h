@@ -77,8 +77,10 @@ class MediaEngine : public QObject
     qint64 frameNumber() const { return frame_; }
 
     // The display rectangle in the service's convention: left, top, then width and height.
-    // A width or height of 0 asks for the natural size, which where() then reports.
-    void put(const QRect &rect);
+    // A width or height of 0 asks for the natural size, which where() then reports. `visible`
+    // is the part of the picture the window shows (in the picture's coordinates; null: all of
+    // it): the software renderer draws only that part.
+    void put(const QRect &rect, const QRect &visible = QRect());
     QRect where() const { return display_; }
     QSize naturalSize() const { return natural_; }
     bool hasVideo() const { return hasVideo_; }
@@ -120,6 +122,7 @@ class MediaEngine : public QObject
     // Ends the player and everything it holds (threads, decoders, frames), on a thread of its
     // own; the heaps give back what it freed.
     void releasePlayer();
+    void showPart();
     void drainEvents();
     void handleEvent(const mpv_event &event);
     void handleReply(const mpv_event &event);
@@ -169,6 +172,7 @@ class MediaEngine : public QObject
     qint64 frameCount_ = 0;
     QSize natural_;
     QRect display_;
+    QRect part_;            // of the picture, drawn by the software renderer
     quint64 openQuery_ = 0; // the generation of the questions about the file being opened
     quint64 stepQuery_ = 0; // the generation of the question where a step landed
     int pendingWidth_ = 0;

@@ -74,21 +74,23 @@ void VideoRenderer::requestRender(bool force)
             worker_, [this] { render(); }, Qt::QueuedConnection);
 }
 
-void VideoRenderer::setTargetSize(const QSize &size)
+void VideoRenderer::setTarget(const QRect &part)
 {
     {
         QMutexLocker lock(&mutex_);
-        if (size == target_)
+        if (part == target_)
             return;
-        target_ = size;
+        target_ = part;
     }
     if (ctx_)
         requestRender(true);
 }
 
-QImage VideoRenderer::frame() const
+QImage VideoRenderer::frame(QRect *part) const
 {
     QMutexLocker lock(&mutex_);
+    if (part)
+        *part = latestPart_;
     return latest_;
 }
 
@@ -96,8 +98,9 @@ void VideoRenderer::releaseFrames()
 {
     {
         QMutexLocker lock(&mutex_);
-        target_ = QSize();
+        target_ = QRect();
         latest_ = QImage();
+        latestPart_ = QRect();
     }
     QMetaObject::invokeMethod(
         worker_,
@@ -119,11 +122,12 @@ void VideoRenderer::render()
     const bool force = force_.exchange(false);
     if (!(flags & MPV_RENDER_UPDATE_FRAME) && !force)
         return;
-    QSize size;
+    QRect part;
     {
         QMutexLocker lock(&mutex_);
-        size = target_;
+        part = target_;
     }
+    const QSize size = part.size();
     if (size.isEmpty() || size.width() > 16384 || size.height() > 16384)
         return;
     QImage &image = buffer(size);
@@ -144,6 +148,7 @@ void VideoRenderer::render()
     {
         QMutexLocker lock(&mutex_);
         latest_ = image;
+        latestPart_ = part;
     }
     ++drawn_;
     publish();

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QMutex>
 #include <QObject>
+#include <QRect>
 #include <QSize>
 #include <QThread>
 #include <atomic>
@@ -35,9 +36,12 @@ class VideoRenderer : public QObject
     mpv_render_context *detach();
     bool isValid() const { return ctx_ != nullptr; }
     // The size frames are drawn at; a change draws the current frame again.
-    void setTargetSize(const QSize &size);
-    // The newest frame drawn (null before the first).
-    QImage frame() const;
+    void setTargetSize(const QSize &size) { setTarget(QRect(QPoint(0, 0), size)); }
+    // The part of the picture frames are drawn for: its size is the frames' size, its place
+    // (in the picture) goes with each frame. The player is to show just that part.
+    void setTarget(const QRect &part);
+    // The newest frame drawn (null before the first), and the part of the picture it shows.
+    QImage frame(QRect *part = nullptr) const;
     // Lets go of every frame buffer (nothing is open any more); drawing starts again with the
     // next target size.
     void releaseFrames();
@@ -64,8 +68,9 @@ class VideoRenderer : public QObject
     std::atomic<bool> publishQueued_{false};
     std::atomic<quint64> drawn_{0};
     mutable QMutex mutex_;
-    QSize target_;
+    QRect target_;
     QImage latest_;
+    QRect latestPart_;
     // Under renderLock_: the newest frame, the one painted, the next.
     QImage buffers_[3];
     QImage spare_;

@@ -290,7 +290,11 @@ void VideoView::connectOutput()
 {
     // The software renderer stays for the engine's life, whichever player it draws for.
     if (VideoRenderer *r = mp1_.renderer())
-        connect(r, &VideoRenderer::frameReady, this, [this, r] { pn_videoout_->setFrame(r->frame()); });
+        connect(r, &VideoRenderer::frameReady, this, [this, r] {
+            QRect part;
+            const QImage frame = r->frame(&part);
+            pn_videoout_->setFrame(frame, part);
+        });
 }
 
 bool VideoView::drawsWithOpenGL() const
@@ -455,8 +459,9 @@ void VideoView::applyZoom()
     const VideoLayout l = video_layout(base_, trb_videosize_->value(), pn_video_->contentsRect().size());
     pn_videoout_->setGeometry(l.panel);
     pn_videoout_->setDisplayRect(l.display);
+    // Only the part inside the area is drawn: a picture enlarged past the view costs no more.
     if (mp1_.deviceId() > 0)
-        mp1_.put(l.display);
+        mp1_.put(l.display, video_visible_part(l, pn_video_->contentsRect().size()));
 }
 
 void VideoView::trb_videosizeChange(int position)
