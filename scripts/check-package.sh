@@ -15,6 +15,7 @@ list=$(dpkg-deb -c "$deb")
 for f in ./usr/bin/vorn ./usr/share/applications/vorn.desktop \
          ./usr/share/icons/hicolor/scalable/apps/vorn.svg ./usr/share/icons/hicolor/48x48/apps/vorn.png \
          ./usr/share/man/man1/vorn.1 ./usr/share/doc/vorn/help/d_main.htm \
+         ./usr/share/doc/vorn/help/e_shot_main.png \
          ./usr/share/metainfo/org.vorn.Vorn.metainfo.xml; do
     echo "$list" | grep -F " $f" >/dev/null || { echo "missing in package: $f"; exit 1; }
 done

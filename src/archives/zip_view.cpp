@@ -10,6 +10,7 @@
 #include "widgets/text_applier.h"
 #include "widgets/theme.h"
 #include "widgets/tool_row.h"
+#include "widgets/user_place_watcher.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -52,10 +53,13 @@ ZipView::ZipView(ViewHost &host, QWidget *parent) : QFrame(parent), host_(host),
     connect(job_, &Job::progressed, this,
             [this](qint64 done, qint64 total, const QString &) { onProgress(done, total); });
     connect(job_, &Job::finished, this, &ZipView::onJobFinished);
-    // The grid stays the sort source until the user moves the focus elsewhere himself; a
-    // focus the window moves while an extraction runs does not count.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
-        if (now && now != this && !isAncestorOf(now) && !isBusy())
+    // The grid stays the sort source until the user works in another place himself (a click,
+    // also into a list that has the focus already, or a Tab); a focus the window moves (while a
+    // run locks the controls, or when it ends) does not count.
+    connect(new UserPlaceWatcher(this), &UserPlaceWatcher::entered, this, [this](QWidget *place) {
+        if (QTableWidget *grid = currentGrid(); grid && (place == grid || grid->isAncestorOf(place)))
+            sortSource_ = true;
+        else if (place != this && !isAncestorOf(place))
             sortSource_ = false;
     });
     setObjectName(QStringLiteral("zipview"));

@@ -544,6 +544,8 @@ void FileOps::set_hook(FileOpHook hook)
 
 FileOpResult FileOps::rename_no_replace(const QString &from, const QString &to)
 {
+    if (g_hook)
+        g_hook(FileOpStage::Renaming, from);
     if (unusable(from) || unusable(to))
         return failure(EINVAL);
     const int err = rename_noreplace(native_path(from), native_path(to));

@@ -60,6 +60,7 @@ enum class FileOpStage {
     BeforeSourceRemoved, // a move across file systems has its copy and checks the source next
     Starting,            // a copy, move or delete is about to start on the source
     DataCopied,          // a slice of a copy's data is written (copies with a progress function)
+    Renaming,            // a rename without replace is about to start on the source
 };
 using FileOpHook = void (*)(FileOpStage stage, const QString &source);
 

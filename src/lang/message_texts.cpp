@@ -116,6 +116,12 @@ const MessageRow kMessageRows[] = {
      "These files did not get their old names back:"},
     {Msg::RenameUndoNothing, "Es gibt kein Umbenennen, das rückgängig gemacht werden kann.",
      "There is no rename run to undo."},
+    {Msg::RenameCancelled, "Umbenennen abgebrochen: %1 von %2 Dateien wurden umbenannt.",
+     "Rename cancelled: %1 of %2 files were renamed."},
+    {Msg::RenameUndoCancelled,
+     "Rückgängig machen abgebrochen: %1 von %2 Dateien haben ihren alten Namen zurück. Der Rest lässt "
+     "sich weiter rückgängig machen.",
+     "Undo cancelled: %1 of %2 files have their old names back. The rest can still be undone."},
     {Msg::ReasonTaken, "der neue Name gehört einer anderen Datei", "the new name belongs to another file"},
     {Msg::ReasonRepeated, "der neue Name kommt in der Vorschau mehrmals vor",
      "the new name occurs more than once in the preview"},

@@ -101,6 +101,8 @@ enum class Msg {
     RenameFailures,
     RenameUndoFailures,
     RenameUndoNothing,
+    RenameCancelled,
+    RenameUndoCancelled,
     ReasonTaken,
     ReasonRepeated,
     ReasonChanged,

@@ -509,10 +509,13 @@ RenameOutcome RenameJournal::execute(const QString &folderIn, const QList<Rename
     *serial = run.serial;
 
     const int total = int(run.entries.size());
+    out.planned = total;
     int done = 0;
-    auto step = [&] {
-        if (progress)
-            progress(++done, total);
+    // Asked before each file; once it says no, no further file is started.
+    auto goOn = [&](const RenameJournalEntry &e) {
+        if (!out.cancelled && progress && !progress(done, total, e.oldName))
+            out.cancelled = true;
+        return !out.cancelled;
     };
     auto failed = [&](const QString &name, const FileOpResult &r) {
         out.failures << RenameFailure{name, r.errorCode};
@@ -527,25 +530,34 @@ RenameOutcome RenameJournal::execute(const QString &folderIn, const QList<Rename
         const RenameJournalEntry &e = run.entries[i];
         if (e.tempName.isEmpty())
             continue;
+        if (!goOn(e))
+            break;
         const FileOpResult r = FileOps::rename_no_replace(folder + e.oldName, folder + e.tempName);
         if (r.ok)
             parked[i] = true;
         else
-            failed(e.oldName, r), step();
+            failed(e.oldName, r), ++done;
     }
     // Phase 2: direct renames first, so the names they free are free for the parked files.
+    // Their new names are no old names of the run, so a parked file's old name stays free.
     for (int i = 0; i < run.entries.size(); ++i) {
         const RenameJournalEntry &e = run.entries[i];
         if (!e.tempName.isEmpty())
             continue;
+        if (!goOn(e))
+            break;
         const FileOpResult r = FileOps::rename_no_replace(folder + e.oldName, folder + e.newName);
         r.ok ? renamed(e) : failed(e.oldName, r);
-        step();
+        ++done;
     }
+    // Phase 3: the parked files take their new names; after a cancel they go back to their old
+    // ones instead, or on to the new one where another file of the run has taken the old one.
     for (int i = 0; i < run.entries.size(); ++i) {
         if (!parked[i])
             continue;
         const RenameJournalEntry &e = run.entries[i];
+        if (!goOn(e) && FileOps::rename_no_replace(folder + e.tempName, folder + e.oldName).ok)
+            continue;
         const FileOpResult r = FileOps::rename_no_replace(folder + e.tempName, folder + e.newName);
         if (r.ok) {
             renamed(e);
@@ -554,8 +566,10 @@ RenameOutcome RenameJournal::execute(const QString &folderIn, const QList<Rename
             failed(e.oldName, r);
             FileOps::rename_no_replace(folder + e.tempName, folder + e.oldName);
         }
-        step();
+        ++done;
     }
+    if (progress)
+        progress(done, total, {});
     close(run.serial);
     return out;
 }
@@ -587,6 +601,8 @@ RenameOutcome RenameJournal::undo_last(const RenameProgress &progress)
         FileId id;
         if (file_id(last.folder + e.newName, &dev, &id) && dev == last.device && same_file(id, e.id))
             rows << RenameRow{e.newName, e.oldName};
+        else if (file_id(last.folder + e.oldName, &dev, &id) && dev == last.device && same_file(id, e.id))
+            continue; // still (or again) under its old name: a refused or cancelled file
         else
             out.failures << RenameFailure{e.newName, RefusedChanged};
     }
@@ -603,10 +619,14 @@ RenameOutcome RenameJournal::undo_last(const RenameProgress &progress)
     out.renamed = done.renamed;
     out.newNames = done.newNames;
     out.failures += done.failures;
-    // The undo and the run it undid both leave the journal.
+    out.cancelled = done.cancelled;
+    out.planned = done.planned;
+    // The undo and the run it undid both leave the journal. A cancelled undo keeps the run: the
+    // files it did not reach can still be undone, those it did are under their old names.
     if (serial)
         drop(serial);
-    drop(last.serial);
+    if (!done.cancelled)
+        drop(last.serial);
     return out;
 }
 
@@ -639,7 +659,13 @@ RenameOutcome RenameJournal::recover(bool finish, const RenameProgress &progress
     // The recovery run stands for the cut run while it goes, then the journal says what is
     // true afterwards: a finished run can be undone, an undone one is gone.
     quint64 serial = 0;
-    const RenameOutcome done = execute(cut.folder, moves, cut.undo, progress, &serial);
+    // Never cancelled: the journal has to end up saying what is true.
+    const RenameProgress told = [&progress](int d, int t, const QString &name) {
+        if (progress)
+            progress(d, t, name);
+        return true;
+    };
+    const RenameOutcome done = execute(cut.folder, moves, cut.undo, told, &serial);
     out.renamed = done.renamed;
     out.newNames = done.newNames;
     out.failures += done.failures;

@@ -18,10 +18,11 @@ RenamePart install_rename_part(ViewHost &host)
     host.adopt(View::Rename, view);
     QObject::connect(&ctx, &AppContext::languageChanged, view, &RenameView::applyTexts);
     QObject::connect(view, &RenameView::busyChanged, &host, [&host](bool busy) { host.setLocked(busy); });
-    // Stamp and attribute runs show their progress, with a cancel, over the client area; the
+    // Rename, undo, stamp and attribute runs show their progress, with a cancel, over the client area; the
     // view locks the window around them itself.
     view->stampView()->setProgressPanel(
         new ProgressPanel(QStringLiteral("pn_stampprogress"), host.clientArea()));
+    view->setProgressPanel(new ProgressPanel(QStringLiteral("pn_renameprogress"), host.clientArea()));
     // The main file list shows what the rename view left on disk.
     QObject::connect(view, &RenameView::filesChanged, &host,
                      [&host] { host.activeList().refreshFromDisk(); });

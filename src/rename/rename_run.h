@@ -60,14 +60,18 @@ struct RenameFailure {
 };
 
 // What a run did: files renamed (with the names they have now) and the files that were not,
-// with the reason.
+// with the reason. A cancelled run says so; `planned` is how many files it was to rename.
 struct RenameOutcome {
     int renamed = 0;
     QStringList newNames;
     QList<RenameFailure> failures;
+    bool cancelled = false;
+    int planned = 0;
 };
 
-using RenameProgress = std::function<void(int done, int total)>;
+// Told before each file (`done` of `total` so far, the name it is about to rename) and after the
+// last one; returning false cancels the run before that file.
+using RenameProgress = std::function<bool(int done, int total, const QString &name)>;
 
 // Names are the file system's bytes, carried as path_from_native() keeps them.
 // The names of everything in the folder (files, folders, links), "." and ".." included.

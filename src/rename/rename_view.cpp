@@ -10,6 +10,7 @@
 #include "rename/rename_preview_model.h"
 #include "rename/rename_report.h"
 #include "rename/stamp_view.h"
+#include "widgets/progress_panel.h"
 #include "widgets/text_applier.h"
 
 #include <QApplication>
@@ -644,7 +645,10 @@ void RenameView::bt_renameallClick()
                 break;
             }
         }
-        RenameOutcome out = journal->run(dir, moves, [&t](int done, int total) { t.progress(done, total); });
+        RenameOutcome out = journal->run(dir, moves, [&t](int done, int total, const QString &name) {
+            t.progress(done, total, shown_name(name));
+            return t.checkpoint();
+        });
         out.failures = refused + out.failures;
         return out;
     });
@@ -661,7 +665,10 @@ void RenameView::bt_undorenameClick()
     undoRun_ = true;
     setBusy(true);
     job_->start([journal = journal_](JobToken &t) {
-        return journal->undo_last([&t](int done, int total) { t.progress(done, total); });
+        return journal->undo_last([&t](int done, int total, const QString &name) {
+            t.progress(done, total, shown_name(name));
+            return t.checkpoint();
+        });
     });
 }
 
@@ -676,7 +683,19 @@ void RenameView::runFinished()
     progress_->setValue(0);
     updateUndoButton();
     compactJournal();
-    report_failures(ctx_, ctx_.msg(undoRun_ ? Msg::RenameUndoFailures : Msg::RenameFailures), out.failures);
+    const QString title = ctx_.msg(undoRun_ ? Msg::RenameUndoFailures : Msg::RenameFailures);
+    if (out.cancelled) {
+        // What the run did before the cancel, with the files it refused, in one message.
+        const QString summary = ctx_.msg(undoRun_ ? Msg::RenameUndoCancelled : Msg::RenameCancelled)
+                                    .arg(out.renamed)
+                                    .arg(out.planned);
+        if (out.failures.isEmpty())
+            ctx_.prompter().info(summary);
+        else
+            report_failures(ctx_, summary + QStringLiteral("\r\n\r\n") + title, out.failures);
+        return;
+    }
+    report_failures(ctx_, title, out.failures);
 }
 
 bool RenameView::isBusy() const
@@ -691,11 +710,23 @@ void RenameView::setBusy(bool busy)
     selectAll_->setEnabled(!busy);
     for (QPushButton *b : {previewButton_, runButton_, discardButton_, undoButton_})
         b->setEnabled(!busy && b != runButton_ && b != discardButton_ && b != undoButton_);
+    if (panel_ && busy)
+        panel_->begin(ctx_.texts().caption(QString::fromLatin1(undoRun_ ? "bt_undorename" : "bt_renameall")),
+                      ctx_.msg(Msg::WorkCancel));
+    else if (panel_)
+        panel_->end();
     if (busy)
         QApplication::setOverrideCursor(Qt::BusyCursor);
     else
         QApplication::restoreOverrideCursor();
     emit busyChanged(busy);
+}
+
+void RenameView::setProgressPanel(ProgressPanel *panel)
+{
+    panel_ = panel;
+    connect(panel_, &ProgressPanel::cancelClicked, job_, &Job::cancel);
+    connect(job_, &Job::progressed, panel_, &ProgressPanel::setProgress);
 }
 
 void RenameView::updateUndoButton()

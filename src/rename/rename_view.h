@@ -28,6 +28,7 @@ class AppContext;
 class Job;
 class RenameJournal;
 class RenameListModel;
+class ProgressPanel;
 class RenamePreviewModel;
 class StampView;
 
@@ -52,6 +53,9 @@ class RenameView : public QWidget
     const RenamePattern &pattern() const { return pattern_; }
     // Asks what to do with a run the journal says was cut short (at start).
     void recoverJournal();
+    // The panel that shows a rename or undo run's progress with its cancel: a cancelled run
+    // stops before the next file; the files renamed so far keep their names and can be undone.
+    void setProgressPanel(ProgressPanel *panel);
 
   signals:
     // Files of a folder were renamed, stamped or re-attributed: other lists follow the disk.
@@ -104,6 +108,7 @@ class RenameView : public QWidget
     std::shared_ptr<RenameJournal> journal_;
     Job *job_;
     Job *compactJob_;
+    ProgressPanel *panel_ = nullptr;
     bool undoRun_ = false;
 
     QFileSystemModel *treeModel_;

@@ -208,12 +208,14 @@ bool SortEngine::sort_into_target(const QString &target)
     }
     // Dispatch by the source the user last worked in. In the picture mode the checked
     // selection of the list is the source unless the ZIP grid has the focus: a focus left on
-    // the picture must not make the button do nothing.
+    // the picture must not make the button do nothing. The list and the grid are never both
+    // the source: while the user works in the grid, a focus the window left on the list is not
+    // his choice.
     const bool zipNow = zip_ && zip_->isCurrentSource();
     if (list_ && pictures && !catalogTab && !zipNow && !list_->hasFocus())
         list_->takeFocus();
     // The other sources follow when the list run has ended.
-    if (!(list_ && list_->hasFocus() && sort_from_list(target)))
+    if (!(!zipNow && list_ && list_->hasFocus() && sort_from_list(target)))
         sortFromExtraSources(target);
     return true;
 }

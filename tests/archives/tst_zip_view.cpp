@@ -788,17 +788,35 @@ void TstZipView::sortFromGridAfterItLostTheFocus()
     QTRY_COMPARE(readFile(target + "pic.jpg"), QByteArray("from zip"));
     QTRY_VERIFY(!v.isBusy()); // the copy's run has ended, not only its file been written
 
-    // the user working in a list outside the ZIP view makes that the source again
+    // the window moving the focus into the file list is not the user's choice: the grid stays
+    // the only source, the list does not sort too
     QVERIFY(v.gridHasFocus());
-    QAbstractItemView *elsewhere = nullptr;
-    for (QAbstractItemView *w : f.window->findChildren<QAbstractItemView *>())
-        if (!v.isAncestorOf(w) && w->isVisible() && w->focusPolicy() != Qt::NoFocus)
-            elsewhere = w;
-    QVERIFY(elsewhere);
-    if (elsewhere->hasFocus()) // the window may have put the focus there while the copy ran
-        v.currentGrid()->setFocus();
-    elsewhere->setFocus();
+    ListAreaView *area = f.window->listArea();
+    area->openFolder(f.path("sorted"));
+    FileListView *list = area->folderList();
+    QVERIFY(list->isVisible());
+    list->setFocus();
+    QVERIFY(list->hasFocus());
+    QVERIFY(v.gridHasFocus());
+    QVERIFY(engine.sort_into_target(target));
+    QTRY_VERIFY(!engine.isBusy());
+    QCOMPARE(treeOf(f.path("sorted")), (QStringList{"pic (2).jpg", "pic.jpg"}));
+
+    // a click into that list, which has the focus already, makes it the source: the grid's
+    // entries are not copied again
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->viewport()->rect().bottomRight() - QPoint(4, 4));
+    QVERIFY(list->hasFocus());
     QVERIFY(!v.gridHasFocus());
+    QVERIFY(engine.sort_into_target(target));
+    QTRY_VERIFY(!engine.isBusy());
+    QCOMPARE(treeOf(f.path("sorted")), (QStringList{"pic (2).jpg", "pic.jpg"}));
+
+    // a click on the grid makes it the source again
+    QTest::mouseClick(v.currentGrid()->viewport(), Qt::LeftButton, {},
+                      v.currentGrid()->visualRect(v.currentGrid()->model()->index(0, 0)).center());
+    QTRY_VERIFY(!v.isBusy());
+    QVERIFY(v.gridHasFocus());
 }
 
 void TstZipView::sortCopyRunsOnTheJob()

@@ -1,7 +1,7 @@
 // The rename view on the real main window over generated files: preview and run, the swap in
 // two phases, names of outside files kept, attributes kept, undo (also after a restart), the
-// key filters and digit limits, stamping, the read-only question, the lamps and the CD-ROM
-// refusal.
+// key filters and digit limits, cancelling a rename or undo run from its panel, stamping, the read-only
+// question, the lamps and the CD-ROM refusal.
 #include "base/text_file.h"
 #include "files/fake_drive_info.h"
 #include "files/file_attributes.h"
@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTableView>
 #include <QTimeEdit>
@@ -49,6 +50,15 @@ void writeNamed(const QByteArray &path)
     writeRaw(path, path.mid(path.lastIndexOf('/') + 1).toHex());
 }
 
+// "1.jpg" to "n.jpg".
+QStringList numbered(int n)
+{
+    QStringList names;
+    for (int i = 1; i <= n; ++i)
+        names << QString::number(i) + ".jpg";
+    return names;
+}
+
 const qint64 kOldTime = QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)).toSecsSinceEpoch();
 
 } // namespace
@@ -68,6 +78,9 @@ class TstRename : public QObject
     void inPlaceRename();
     void stampGivesLocalTime();
     void stampRunCancelledFromItsPanel();
+    void renameRunCancelledFromItsPanel_data();
+    void renameRunCancelledFromItsPanel();
+    void undoCancelledFromItsPanel();
     void readOnlyQuestion_data();
     void readOnlyQuestion();
     void lampsShowAndClearAttributes();
@@ -89,6 +102,22 @@ class TstRename : public QObject
         QTRY_VERIFY(!v->isBusy());
     }
     QString folder(WindowFixture &f) { return f.path("files") + '/'; }
+    // Clicks `button` with the file operations held at their first rename, clicks the cancel of
+    // the run's progress panel, lets the run go on and waits for its end.
+    void cancelAtFirstRename(WindowFixture &f, RenameView *v, const char *button, const QString &title)
+    {
+        auto *panel = f.find<ProgressPanel>("pn_renameprogress");
+        QVERIFY(panel);
+        FileOpGate gate(FileOpStage::Renaming);
+        click(f, button);
+        QTRY_VERIFY(gate.reached());
+        QTRY_VERIFY(panel->isVisible());
+        QCOMPARE(f.find<QLabel>("pn_renameprogress_title")->text(), title);
+        QTest::mouseClick(panel->cancelButton(), Qt::LeftButton);
+        gate.open();
+        QTRY_VERIFY(!v->isBusy());
+        QVERIFY(!panel->isVisible());
+    }
     // Stamps every listed file with 24.12.2005 18:30:45; returns that moment.
     qint64 stampAll(WindowFixture &f, RenameView *v)
     {
@@ -430,6 +459,86 @@ void TstRename::stampRunCancelledFromItsPanel()
     QCOMPARE(mtimeOf(folder(f) + "1.jpg"), want);
     for (const char *n : {"2.jpg", "3.jpg", "4.jpg"})
         QCOMPARE(mtimeOf(folder(f) + n), kOldTime);
+}
+
+// A few hundred files, held at the first rename while the panel's cancel is clicked: the run
+// stops before the next file. A direct rename keeps the one file it renamed; a swap has only
+// stepped its first file aside, which goes back. The summary says so; undo restores the rest.
+void TstRename::renameRunCancelledFromItsPanel_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("startAt");
+    QTest::addColumn<int>("renamed");
+    QTest::newRow("direct") << "x"
+                            << "1" << 1;
+    QTest::newRow("swap") << ""
+                          << "2" << 0;
+}
+
+void TstRename::renameRunCancelledFromItsPanel()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, startAt);
+    QFETCH(int, renamed);
+    constexpr int kFiles = 300;
+    WindowFixture f;
+    RenameView *v = start(f, numbered(kFiles));
+    const QStringList original = filesIn(folder(f));
+    f.find<QLineEdit>("ed_vortext")->setText(before);
+    f.find<QLineEdit>("ed_start")->setText(startAt);
+    previewAll(f, v);
+    cancelAtFirstRename(f, v, "bt_renameall", "Umbenennen starten");
+
+    const QStringList now = filesIn(folder(f));
+    QCOMPARE(now.size(), kFiles); // nothing lost, nothing left under a temporary name
+    QStringList moved;
+    for (const QString &n : now)
+        if (!original.contains(n))
+            moved << n;
+    QCOMPARE(moved.size(), renamed);
+    for (const QString &n : now)
+        QVERIFY2(original.contains(n) || n.startsWith(before), qPrintable(n));
+    QCOMPARE(
+        f.prompter.messages(),
+        QStringList{
+            QString("Umbenennen abgebrochen: %1 von %2 Dateien wurden umbenannt.").arg(renamed).arg(kFiles)});
+    // Undo puts back what the run renamed and passes over the files it never reached.
+    f.prompter.clear();
+    QVERIFY(f.find<QAbstractButton>("bt_undorename")->isEnabled());
+    click(f, "bt_undorename");
+    QTRY_VERIFY(!v->isBusy());
+    QCOMPARE(filesIn(folder(f)), original);
+    for (const QString &n : original)
+        QCOMPARE(readFile(folder(f) + n), n.toUtf8());
+    QVERIFY2(f.prompter.messages().isEmpty(), qPrintable(f.prompter.messages().join('\n')));
+}
+
+// A cancelled undo keeps the run: the files it put back have their old names, and a second undo
+// puts back the others without a complaint about the first ones.
+void TstRename::undoCancelledFromItsPanel()
+{
+    constexpr int kFiles = 200;
+    WindowFixture f;
+    RenameView *v = start(f, numbered(kFiles));
+    const QStringList original = filesIn(folder(f));
+    f.find<QLineEdit>("ed_vortext")->setText("x");
+    previewAll(f, v);
+    runAndWait(f, v);
+    QCOMPARE(filesIn(folder(f)).filter(QRegularExpression("^x")).size(), kFiles);
+
+    cancelAtFirstRename(f, v, "bt_undorename", "Umbenennen rückgängig");
+    QCOMPARE(filesIn(folder(f)).filter(QRegularExpression("^x")).size(), kFiles - 1);
+    QCOMPARE(f.prompter.messages(),
+             QStringList{QString("Rückgängig machen abgebrochen: 1 von %1 Dateien haben ihren alten Namen "
+                                 "zurück. Der Rest lässt sich weiter rückgängig machen.")
+                             .arg(kFiles)});
+    f.prompter.clear();
+    QVERIFY(f.find<QAbstractButton>("bt_undorename")->isEnabled());
+    click(f, "bt_undorename");
+    QTRY_VERIFY(!v->isBusy());
+    QCOMPARE(filesIn(folder(f)), original);
+    QVERIFY2(f.prompter.messages().isEmpty(), qPrintable(f.prompter.messages().join('\n')));
+    QVERIFY(!f.find<QAbstractButton>("bt_undorename")->isEnabled());
 }
 
 void TstRename::lampsShowAndClearAttributes()
