@@ -37,15 +37,17 @@ void VideoPanel::setSurface(QWidget *surface)
     update();
 }
 
-void VideoPanel::setFrame(const QImage &frame)
+void VideoPanel::setFrame(const QImage &frame, const QRect &part)
 {
     frame_ = frame;
+    part_ = part;
     update(display_);
 }
 
 void VideoPanel::clearFrame()
 {
     frame_ = QImage();
+    part_ = QRect();
     update();
 }
 
@@ -54,14 +56,15 @@ void VideoPanel::paintEvent(QPaintEvent *event)
     {
         QPainter p(this);
         if (!frame_.isNull() && display_.isValid()) {
-            // Black only around the picture: the frame covers its rectangle.
-            p.setClipRegion(event->region() - display_);
+            // Black only around the frame: it covers its rectangle.
+            const QRect target = part_.isNull() ? display_ : part_.translated(display_.topLeft());
+            p.setClipRegion(event->region() - target);
             p.fillRect(rect(), Qt::black);
             p.setClipRegion(event->region());
-            if (frame_.size() == display_.size())
-                p.drawImage(display_.topLeft(), frame_);
+            if (frame_.size() == target.size())
+                p.drawImage(target.topLeft(), frame_);
             else
-                p.drawImage(display_, frame_);
+                p.drawImage(target, frame_);
             ++painted_;
         } else {
             p.fillRect(rect(), Qt::black);

@@ -21,7 +21,8 @@ class VideoPanel : public QFrame
     // rectangle, and frames given by setFrame() are not used then. Null returns to painting.
     void setSurface(QWidget *surface);
     QWidget *surface() const { return surface_; }
-    void setFrame(const QImage &frame);
+    // A frame of the picture's `part` (in the display rectangle's coordinates; null: all of it).
+    void setFrame(const QImage &frame, const QRect &part = QRect());
     void clearFrame();
     const QImage &frame() const { return frame_; }
     // Frames painted since the start (tests and benchmarks read it).
@@ -34,6 +35,7 @@ class VideoPanel : public QFrame
     QRect display_;
     QWidget *surface_ = nullptr;
     QImage frame_;
+    QRect part_;
     quint64 painted_ = 0;
 };
 

@@ -220,6 +220,15 @@ void TestMediaEngine::closeReleasesTheDevice()
     QVERIFY(openAndWait(engine, mpeg1_));
     engine.close();
     QVERIFY(openAndWait(engine, mpeg1_));
+    // The player of a closed file is gone with all it held: the one set up for the next open
+    // starts at the first frame, draws and plays to the end.
+    QCOMPARE(engine.position(), qint64(0));
+    const quint64 drawn = engine.renderer()->framesDrawn();
+    engine.put(QRect(0, 0, 0, 0));
+    QTRY_VERIFY_WITH_TIMEOUT(engine.renderer()->framesDrawn() > drawn, kWait);
+    QCOMPARE(engine.renderer()->frame().size(), QSize(320, 240));
+    QVERIFY(notified(engine, MediaEngine::Command::Play, [&] { engine.play(); }));
+    QCOMPARE(engine.position(), qint64(49));
 }
 
 QTEST_MAIN(TestMediaEngine)

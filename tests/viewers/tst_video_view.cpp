@@ -48,6 +48,7 @@ class TstVideoView : public QObject
     void layoutArithmetic();
     void loadSizesAndZooms();
     void playLocksAndStopFrees();
+    void playAfterStopStartsAfresh();
     void lockIsReleasedOnce_data();
     void lockIsReleasedOnce();
     void repeatRestartsAtTheEnd();
@@ -57,6 +58,7 @@ class TstVideoView : public QObject
     void previousGoesToTheStart_data();
     void previousGoesToTheStart();
     void largePictureLeavesZoomAndStatusReachable();
+    void enlargedPictureDrawsOnlyWhatShows();
     void notAVideoGivesTheMessage();
     void listsAndReferencesOpenNothing_data();
     void listsAndReferencesOpenNothing();
@@ -129,18 +131,20 @@ void TstVideoView::layoutArithmetic_data()
     QTest::addColumn<QSize>("area");
     QTest::addColumn<QRect>("panel");
     QTest::addColumn<QSize>("picture");
+    // The part of the picture above the bottom rows and inside the area.
+    QTest::addColumn<QRect>("visible");
     QTest::newRow("100 %") << QSize(320, 240) << 0 << QSize(600, 500) << QRect(137, 107, 326, 246)
-                           << QSize(320, 240);
+                           << QSize(320, 240) << QRect(0, 0, 320, 240);
     QTest::newRow("150 %") << QSize(320, 240) << 50 << QSize(600, 500) << QRect(57, 47, 486, 366)
-                           << QSize(480, 360);
+                           << QSize(480, 360) << QRect(0, 0, 480, 360);
     // 101 % of an odd size: the divisions truncate.
     QTest::newRow("101 % odd") << QSize(333, 199) << 1 << QSize(601, 401) << QRect(129, 77, 342, 206)
-                               << QSize(336, 200);
+                               << QSize(336, 200) << QRect(0, 0, 336, 200);
     // Larger than the area: negative offsets truncate toward zero.
     QTest::newRow("500 %") << QSize(320, 240) << 400 << QSize(600, 500) << QRect(-503, -373, 1606, 1206)
-                           << QSize(1600, 1200);
+                           << QSize(1600, 1200) << QRect(500, 370, 600, 460);
     QTest::newRow("clamped") << QSize(100, 100) << 900 << QSize(0, 0) << QRect(-253, -273, 506, 506)
-                             << QSize(500, 500);
+                             << QSize(500, 500) << QRect();
 }
 
 void TstVideoView::layoutArithmetic()
@@ -152,6 +156,12 @@ void TstVideoView::layoutArithmetic()
     QTEST(l.panel, "panel");
     QCOMPARE(l.display.topLeft(), QPoint(kVideoInset, kVideoInset));
     QTEST(l.display.size(), "picture");
+    QFETCH(QRect, visible);
+    const QRect part = video_visible_part(l, area);
+    if (visible.isNull())
+        QVERIFY(part.isEmpty());
+    else
+        QCOMPARE(part, visible);
 }
 
 void TstVideoView::loadSizesAndZooms()
@@ -222,6 +232,33 @@ void TstVideoView::playLocksAndStopFrees()
     v->transport(VideoView::Play);
     QCOMPARE(v->engine().deviceId(), 0);
     QVERIFY(w.listArea()->folderList()->isEnabled());
+}
+
+void TstVideoView::playAfterStopStartsAfresh()
+{
+    // Stop ends the player with all it holds; the next load sets up a new one, which starts
+    // at the first frame, draws, locks the window again and plays to the end.
+    WindowFixture f;
+    MainWindow &w = startWith(f, {"a.mpg"});
+    VideoView *v = w.videoView();
+    for (int round = 0; round < 2; ++round) {
+        QVERIFY(load(f, 0));
+        QCOMPARE(v->engine().position(), qint64(0));
+        QCOMPARE(v->progressBar()->value(), 0);
+        const quint64 painted = v->output()->framesPainted();
+        QSignalSpy ended(&v->engine(), &MediaEngine::completed);
+        click(f, "bt_vplay");
+        QVERIFY(!w.listArea()->folderList()->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(v->output()->framesPainted() > painted, kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(!ended.isEmpty(), kWait);
+        QCOMPARE(ended.at(0).at(0).value<MediaEngine::Command>(), MediaEngine::Command::Play);
+        QVERIFY(ended.at(0).at(1).toBool());
+        QVERIFY(v->engine().position() > 900); // a.mpg lasts one second
+        click(f, "bt_vstop");
+        QCOMPARE(v->engine().deviceId(), 0);
+        QVERIFY(v->output()->frame().isNull());
+        QVERIFY(w.listArea()->folderList()->isEnabled());
+    }
 }
 
 void TstVideoView::lockIsReleasedOnce_data()
@@ -508,6 +545,46 @@ void TstVideoView::largePictureLeavesZoomAndStatusReachable()
     QTest::mouseClick(v->trackBar(), Qt::LeftButton, {}, QPoint(5, v->trackBar()->height() / 2));
     QVERIFY(v->trackBar()->value() < kVideoZoomMax);
     click(f, "bt_vstop");
+}
+
+void TstVideoView::enlargedPictureDrawsOnlyWhatShows()
+{
+    // Enlarged past the view, only the part inside the view is drawn, and it is that part of
+    // the picture: each point matches the point of the 100 % frame it enlarges.
+    WindowFixture f;
+    MainWindow &w = startWith(f, {"a.mpg"});
+    QVERIFY(load(f, 0));
+    VideoView *v = w.videoView();
+    VideoRenderer *r = v->engine().renderer();
+    QTRY_COMPARE_WITH_TIMEOUT(r->frame().size(), QSize(320, 240), kWait);
+    const QImage whole = r->frame();
+    constexpr int kFactor = 4;
+    v->trackBar()->setValue((kFactor - 1) * 100);
+    const VideoLayout l =
+        video_layout(QSize(320, 240), (kFactor - 1) * 100, v->videoArea()->contentsRect().size());
+    const QRect part = video_visible_part(l, v->videoArea()->contentsRect().size());
+    QVERIFY(part.width() < 1280 && part.height() < 960 && part.x() > 0 && part.y() > 0);
+    auto mismatches = [&] {
+        QRect drawn;
+        const QImage frame = r->frame(&drawn);
+        if (drawn != part || frame.size() != part.size())
+            return 1 << 30;
+        int bad = 0;
+        for (int y = 4; y < frame.height() - 4; y += 16)
+            for (int x = 4; x < frame.width() - 4; x += 16) {
+                const QRgb a = frame.pixel(x, y);
+                const QRgb b = whole.pixel((part.x() + x) / kFactor, (part.y() + y) / kFactor);
+                const int d = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                        std::abs(qBlue(a) - qBlue(b))});
+                bad += d > 48 ? 1 : 0;
+            }
+        return bad;
+    };
+    // Edges of the test picture blur when enlarged: a few points may differ, a shift would not.
+    const int points = (part.width() / 16) * (part.height() / 16);
+    QTRY_VERIFY2_WITH_TIMEOUT(mismatches() * 10 < points, qPrintable(QString::number(mismatches())), kWait);
+    // The panel paints the frame at its place in the picture.
+    QCOMPARE(v->output()->displayRect(), l.display);
 }
 
 void TstVideoView::notAVideoGivesTheMessage()

@@ -1,6 +1,7 @@
 #include "viewers/video/media_engine.h"
 
 #include "base/native_names.h"
+#include "viewers/video/video_geometry.h"
 #include "viewers/video/video_gl_renderer.h"
 #include "viewers/video/video_renderer.h"
 
@@ -13,8 +14,10 @@
 #include <malloc.h>
 #endif
 #include <mpv/client.h>
+#include <mpv/render.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace vorn
 {
@@ -42,16 +45,65 @@ void give_back_free_memory()
 #endif
 }
 
+// While a player ends, the heaps give back what it frees. Its threads allocate from heaps of
+// their own, and glibc returns the free top of such a heap only when a free in it finds the top
+// above the trim threshold, which grows with the largest block freed (up to 64 MB): frames of a
+// few megabytes would keep 10-50 MB a heap for good, and malloc_trim does not touch these tops.
+// So the threshold is low from the start of the end until everything is freed, and then at
+// glibc's upper bound, so later work keeps what it reuses as before. Counted, since several
+// players may end at once.
+std::atomic<int> playersEnding{0};
+
+void begin_giving_back()
+{
+#ifdef __GLIBC__
+    if (playersEnding.fetch_add(1) == 0)
+        mallopt(M_TRIM_THRESHOLD, 0);
+#endif
+}
+
+void end_giving_back()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+    if (playersEnding.fetch_sub(1) == 1)
+        mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+#endif
+}
+
 // The most back steps one step command may take before it seeks to its frame directly.
 constexpr int kMaxExtraSteps = 3;
 
 } // namespace
 
-MediaEngine::MediaEngine(Output output, QObject *parent) : QObject(parent)
+MediaEngine::MediaEngine(Output output, QObject *parent) : QObject(parent), output_(output)
 {
+    if (output == Output::Video)
+        renderer_ = std::make_unique<VideoRenderer>();
+    available_ = createPlayer();
+}
+
+MediaEngine::~MediaEngine()
+{
+    // The OpenGL renderer went with its context before this (useSoftware).
+    glRenderer_.reset();
+    releasePlayer();
+    if (reaper_.joinable())
+        reaper_.join();
+}
+
+bool MediaEngine::createPlayer()
+{
+    if (mpv_)
+        return true;
+    // The last player must have ended first: libmpv hands ffmpeg's log to the first player
+    // alive and takes it away when that one ends, after which ffmpeg writes to stderr.
+    if (reaper_.joinable())
+        reaper_.join();
     mpv_ = mpv_create();
     if (!mpv_)
-        return;
+        return false;
+    const Output output = output_;
     // A player without its own window, keys, scripts, configuration or network helpers; it
     // stays at the end of a file instead of unloading it, like a media device does.
     const std::initializer_list<std::pair<const char *, const char *>> options = {
@@ -98,7 +150,7 @@ MediaEngine::MediaEngine(Output output, QObject *parent) : QObject(parent)
     if (mpv_initialize(mpv_) < 0) {
         mpv_terminate_destroy(mpv_);
         mpv_ = nullptr;
-        return;
+        return false;
     }
     mpv_observe_property(mpv_, TimePos, "time-pos", MPV_FORMAT_DOUBLE);
     mpv_observe_property(mpv_, Duration, "duration", MPV_FORMAT_DOUBLE);
@@ -106,8 +158,8 @@ MediaEngine::MediaEngine(Output output, QObject *parent) : QObject(parent)
     mpv_observe_property(mpv_, Fps, "container-fps", MPV_FORMAT_DOUBLE);
     mpv_observe_property(mpv_, FrameCount, "estimated-frame-count", MPV_FORMAT_INT64);
     mpv_observe_property(mpv_, IdleActive, "idle-active", MPV_FORMAT_FLAG);
-    if (output == Output::Video)
-        renderer_ = std::make_unique<VideoRenderer>(mpv_);
+    if (renderer_)
+        renderer_->attach(mpv_);
     mpv_set_wakeup_callback(
         mpv_,
         [](void *self) {
@@ -118,32 +170,45 @@ MediaEngine::MediaEngine(Output output, QObject *parent) : QObject(parent)
                     engine, [engine] { engine->drainEvents(); }, Qt::QueuedConnection);
         },
         this);
+    return true;
 }
 
-MediaEngine::~MediaEngine()
+void MediaEngine::releasePlayer()
 {
-    if (!mpv_)
+    // The OpenGL render context can only go with its OpenGL context current: that player stays.
+    if (!mpv_ || glRenderer_)
         return;
-    // The render context goes before the player. The owner of an OpenGL context drops the
-    // OpenGL renderer with its context current (useSoftware) before this.
-    renderer_.reset();
-    glRenderer_.reset();
+    begin_giving_back();
     mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
-    mpv_terminate_destroy(mpv_);
+    mpv_render_context *ctx = renderer_ ? renderer_->detach() : nullptr;
+    mpv_handle *mpv = std::exchange(mpv_, nullptr);
+    // Ending the player joins its threads and frees its decoders, queues and frames, which takes
+    // a while: on a thread of its own, so the window goes on meanwhile.
+    if (reaper_.joinable())
+        reaper_.join();
+    reaper_ = std::thread([ctx, mpv] {
+        if (ctx)
+            mpv_render_context_free(ctx);
+        mpv_terminate_destroy(mpv);
+        end_giving_back();
+    });
 }
 
 bool MediaEngine::useOpenGL()
 {
-    if (!mpv_ || !renderer_)
-        return glRenderer_ != nullptr;
+    if (glRenderer_)
+        return true;
+    if (!renderer_ || !createPlayer())
+        return false;
     // One render context per player: the software one goes first.
-    renderer_.reset();
+    if (mpv_render_context *ctx = renderer_->detach())
+        mpv_render_context_free(ctx);
     glRenderer_ = std::make_unique<VideoGlRenderer>(mpv_);
     if (glRenderer_->isValid())
         return true;
     glRenderer_.reset();
-    renderer_ = std::make_unique<VideoRenderer>(mpv_);
-    renderer_->setTargetSize(display_.size());
+    renderer_->attach(mpv_);
+    showPart();
     return false;
 }
 
@@ -152,8 +217,9 @@ void MediaEngine::useSoftware()
     if (!glRenderer_)
         return;
     glRenderer_.reset();
-    renderer_ = std::make_unique<VideoRenderer>(mpv_);
-    renderer_->setTargetSize(display_.size());
+    if (mpv_)
+        renderer_->attach(mpv_);
+    showPart();
 }
 
 quint64 MediaEngine::framesDrawn() const
@@ -214,7 +280,7 @@ void MediaEngine::open(const QString &file)
 {
     close();
     notify_ = false;
-    if (!mpv_) {
+    if (!createPlayer()) {
         QMetaObject::invokeMethod(
             this, [this] { emit opened(false, QStringLiteral("libmpv")); }, Qt::QueuedConnection);
         return;
@@ -240,15 +306,21 @@ void MediaEngine::open(const QString &file)
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // fdclose: the player closes the descriptor with the stream.
     const QByteArray url = "fdclose://" + QByteArray::number(fd);
+    used_ = true;
     command({"loadfile", url.constData(), "replace"});
 }
 
 void MediaEngine::close()
 {
     supersede();
-    if (deviceId_ > 0 || opening_)
-        command({"stop"});
     deviceId_ = 0;
+    // A player that has had a file goes with everything it holds (a new one plays the next
+    // file); the one drawing through OpenGL only lets go of the file.
+    if (used_ && glRenderer_)
+        command({"stop"});
+    else if (used_)
+        releasePlayer();
+    used_ = false;
     if (renderer_)
         renderer_->releaseFrames();
     opening_ = loaded_ = hasVideo_ = seeking_ = eof_ = false;
@@ -258,6 +330,7 @@ void MediaEngine::close()
     frame_ = frameCount_ = 0;
     natural_ = QSize();
     display_ = QRect();
+    part_ = QRect();
     ++openQuery_;
 }
 
@@ -432,13 +505,27 @@ void MediaEngine::landStep()
     finish(finishAs_, true);
 }
 
-void MediaEngine::put(const QRect &rect)
+void MediaEngine::put(const QRect &rect, const QRect &visible)
 {
     display_ = rect;
     if (rect.width() <= 0 || rect.height() <= 0)
         display_ = QRect(rect.topLeft(), natural_);
-    if (renderer_)
-        renderer_->setTargetSize(display_.size());
+    const QRect whole(QPoint(0, 0), display_.size());
+    part_ = visible.isNull() ? whole : visible & whole;
+    showPart();
+}
+
+void MediaEngine::showPart()
+{
+    if (!renderer_ || glRenderer_)
+        return; // OpenGL draws the whole picture into a surface the window cuts
+    // The software renderer draws only what shows: the player enlarges the picture, centred,
+    // so that the output of the part's size holds just that (centred) part.
+    if (mpv_ && !part_.isEmpty()) {
+        double zoom = video_zoom_exponent(display_.size(), part_.size());
+        mpv_set_property_async(mpv_, 0, "video-zoom", MPV_FORMAT_DOUBLE, &zoom);
+    }
+    renderer_->setTarget(part_);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <QString>
 #include <atomic>
 #include <memory>
+#include <thread>
 
 struct mpv_handle;
 struct mpv_event;
@@ -36,13 +37,16 @@ class MediaEngine : public QObject
     ~MediaEngine() override;
 
     // True when libmpv could be set up; false leaves every open failing.
-    bool isAvailable() const { return mpv_ != nullptr; }
+    bool isAvailable() const { return available_; }
 
     // Opens a file; the answer comes through opened(). The device starts stopped at its
     // beginning, in the time format Frames (for a file without video: Milliseconds).
     void open(const QString &file);
     // Above 0 only after a successful open, 0 while nothing is open.
     int deviceId() const { return deviceId_; }
+    // Closes the file. A player that has had a file ends with it, with its threads, decoders and
+    // frames, and the memory goes back to the system; the next open sets up a new one. (The
+    // player drawing through OpenGL stays, as its render context needs the OpenGL context.)
     void close();
 
     // The next command reports its completion through completed().
@@ -73,15 +77,17 @@ class MediaEngine : public QObject
     qint64 frameNumber() const { return frame_; }
 
     // The display rectangle in the service's convention: left, top, then width and height.
-    // A width or height of 0 asks for the natural size, which where() then reports.
-    void put(const QRect &rect);
+    // A width or height of 0 asks for the natural size, which where() then reports. `visible`
+    // is the part of the picture the window shows (in the picture's coordinates; null: all of
+    // it): the software renderer draws only that part.
+    void put(const QRect &rect, const QRect &visible = QRect());
     QRect where() const { return display_; }
     QSize naturalSize() const { return natural_; }
     bool hasVideo() const { return hasVideo_; }
 
     // The frames drawn in software for the display rectangle (null for Output::AudioOnly and
     // while OpenGL draws).
-    VideoRenderer *renderer() const { return renderer_.get(); }
+    VideoRenderer *renderer() const { return glRenderer_ ? nullptr : renderer_.get(); }
     // Draws through OpenGL from now on instead: call with the OpenGL context the frames are
     // to be drawn with current on this thread, while nothing is open (the next open uses it).
     // False when libmpv refuses; the software renderer stays then.
@@ -110,6 +116,13 @@ class MediaEngine : public QObject
     void failed();
 
   private:
+    // Sets up a player with its options and observers when there is none (at the start and
+    // for the first file after a close); false when libmpv refuses.
+    bool createPlayer();
+    // Ends the player and everything it holds (threads, decoders, frames), on a thread of its
+    // own; the heaps give back what it freed.
+    void releasePlayer();
+    void showPart();
     void drainEvents();
     void handleEvent(const mpv_event &event);
     void handleReply(const mpv_event &event);
@@ -127,7 +140,11 @@ class MediaEngine : public QObject
     void landStep();
     qint64 frameAt(double seconds) const;
 
+    const Output output_;
     mpv_handle *mpv_ = nullptr;
+    bool available_ = false;
+    bool used_ = false;  // the player has been given a file since it was set up
+    std::thread reaper_; // ends the last player let go of
     std::unique_ptr<VideoRenderer> renderer_;
     std::unique_ptr<VideoGlRenderer> glRenderer_;
     std::atomic<bool> wakeupQueued_{false};
@@ -155,6 +172,7 @@ class MediaEngine : public QObject
     qint64 frameCount_ = 0;
     QSize natural_;
     QRect display_;
+    QRect part_;            // of the picture, drawn by the software renderer
     quint64 openQuery_ = 0; // the generation of the questions about the file being opened
     quint64 stepQuery_ = 0; // the generation of the question where a step landed
     int pendingWidth_ = 0;

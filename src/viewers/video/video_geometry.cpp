@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cmath>
+
 namespace vorn
 {
 
@@ -22,6 +24,24 @@ VideoLayout video_layout(QSize base, int p, QSize area)
     const int left = (area.width() - panel.width()) / 2;
     const int top = (area.height() - kVideoBottomRows - panel.height()) / 2;
     return {QRect(QPoint(left, top), panel), QRect(QPoint(kVideoInset, kVideoInset), picture)};
+}
+
+QRect video_visible_part(const VideoLayout &layout, QSize area)
+{
+    const QRect shown(QPoint(0, 0), QSize(area.width(), area.height() - kVideoBottomRows));
+    const QRect picture = layout.display.translated(layout.panel.topLeft());
+    return (shown & picture).translated(-picture.topLeft());
+}
+
+double video_zoom_exponent(QSize picture, QSize visible)
+{
+    if (picture.isEmpty() || visible.isEmpty())
+        return 0;
+    // The width the player fits the video to in an output of the visible size.
+    const double aspect = double(picture.width()) / picture.height();
+    const double fitted = double(visible.width()) / visible.height() > aspect ? visible.height() * aspect
+                                                                              : double(visible.width());
+    return std::log2(picture.width() / fitted);
 }
 
 QSize video_base_size(const QRect &where)

@@ -27,6 +27,15 @@ QSize video_zoomed_size(QSize base, int p);
 // left = (area width - panel width) div 2, top = (area height - 40 - panel height) div 2.
 VideoLayout video_layout(QSize base, int p, QSize area);
 
+// The part of the picture the area shows (the panel is cut at the area's edges and above the
+// bottom rows), in the picture's coordinates; empty when nothing of it shows.
+QRect video_visible_part(const VideoLayout &layout, QSize area);
+
+// How much a player that fits the video into an output of `visible`'s size (keeping the
+// aspect, centred) enlarges it, as a power of 2, so that the output shows exactly that part of
+// the picture: the part is centred in the picture, as the view centres the picture.
+double video_zoom_exponent(QSize picture, QSize visible);
+
 // The base size from the rectangle a natural-size query reports (left, top, width, height).
 QSize video_base_size(const QRect &where);
 

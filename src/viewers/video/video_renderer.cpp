@@ -1,37 +1,62 @@
 #include "viewers/video/video_renderer.h"
 
 #include <mpv/render.h>
+#include <utility>
 
 namespace vorn
 {
 
-VideoRenderer::VideoRenderer(mpv_handle *mpv, QObject *parent) : QObject(parent)
+VideoRenderer::VideoRenderer(QObject *parent) : QObject(parent)
 {
-    if (!mpv)
-        return;
-    char apiType[] = MPV_RENDER_API_TYPE_SW;
-    mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, apiType}, {MPV_RENDER_PARAM_INVALID, nullptr}};
-    if (mpv_render_context_create(&ctx_, mpv, params) < 0) {
-        ctx_ = nullptr;
-        return;
-    }
     worker_ = new QObject;
     worker_->moveToThread(&thread_);
     thread_.setObjectName(QStringLiteral("video-render"));
     thread_.start();
-    mpv_render_context_set_update_callback(ctx_, &VideoRenderer::onUpdate, this);
 }
 
 VideoRenderer::~VideoRenderer()
 {
-    if (!ctx_)
-        return;
-    // No more callbacks, then no more rendering, then the context goes.
-    mpv_render_context_set_update_callback(ctx_, nullptr, nullptr);
+    if (mpv_render_context *ctx = detach())
+        mpv_render_context_free(ctx);
     thread_.quit();
     thread_.wait();
     delete worker_;
-    mpv_render_context_free(ctx_);
+}
+
+bool VideoRenderer::attach(mpv_handle *mpv)
+{
+    if (ctx_ || !mpv)
+        return ctx_ != nullptr;
+    char apiType[] = MPV_RENDER_API_TYPE_SW;
+    mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, apiType}, {MPV_RENDER_PARAM_INVALID, nullptr}};
+    mpv_render_context *ctx = nullptr;
+    if (mpv_render_context_create(&ctx, mpv, params) < 0)
+        return false;
+    {
+        QMutexLocker lock(&renderLock_);
+        ctx_ = ctx;
+    }
+    mpv_render_context_set_update_callback(ctx_, &VideoRenderer::onUpdate, this);
+    return true;
+}
+
+mpv_render_context *VideoRenderer::detach()
+{
+    if (!ctx_)
+        return nullptr;
+    // No more callbacks, then no more drawing: a render under way ends before the lock is had.
+    mpv_render_context_set_update_callback(ctx_, nullptr, nullptr);
+    mpv_render_context *ctx = nullptr;
+    {
+        QMutexLocker lock(&renderLock_);
+        ctx = std::exchange(ctx_, nullptr);
+        // The render thread draws no more: its buffers go now, with the player.
+        for (QImage &b : buffers_)
+            b = QImage();
+        spare_ = QImage();
+    }
+    releaseFrames();
+    return ctx;
 }
 
 void VideoRenderer::onUpdate(void *self)
@@ -49,21 +74,23 @@ void VideoRenderer::requestRender(bool force)
             worker_, [this] { render(); }, Qt::QueuedConnection);
 }
 
-void VideoRenderer::setTargetSize(const QSize &size)
+void VideoRenderer::setTarget(const QRect &part)
 {
     {
         QMutexLocker lock(&mutex_);
-        if (size == target_)
+        if (part == target_)
             return;
-        target_ = size;
+        target_ = part;
     }
     if (ctx_)
         requestRender(true);
 }
 
-QImage VideoRenderer::frame() const
+QImage VideoRenderer::frame(QRect *part) const
 {
     QMutexLocker lock(&mutex_);
+    if (part)
+        *part = latestPart_;
     return latest_;
 }
 
@@ -71,32 +98,36 @@ void VideoRenderer::releaseFrames()
 {
     {
         QMutexLocker lock(&mutex_);
-        target_ = QSize();
+        target_ = QRect();
         latest_ = QImage();
+        latestPart_ = QRect();
     }
-    if (ctx_)
-        QMetaObject::invokeMethod(
-            worker_,
-            [this] {
-                for (QImage &b : buffers_)
-                    b = QImage();
-                spare_ = QImage();
-            },
-            Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        worker_,
+        [this] {
+            for (QImage &b : buffers_)
+                b = QImage();
+            spare_ = QImage();
+        },
+        Qt::QueuedConnection);
 }
 
 void VideoRenderer::render()
 {
     renderQueued_ = false;
+    QMutexLocker drawing(&renderLock_);
+    if (!ctx_)
+        return;
     const uint64_t flags = mpv_render_context_update(ctx_);
     const bool force = force_.exchange(false);
     if (!(flags & MPV_RENDER_UPDATE_FRAME) && !force)
         return;
-    QSize size;
+    QRect part;
     {
         QMutexLocker lock(&mutex_);
-        size = target_;
+        part = target_;
     }
+    const QSize size = part.size();
     if (size.isEmpty() || size.width() > 16384 || size.height() > 16384)
         return;
     QImage &image = buffer(size);
@@ -117,6 +148,7 @@ void VideoRenderer::render()
     {
         QMutexLocker lock(&mutex_);
         latest_ = image;
+        latestPart_ = part;
     }
     ++drawn_;
     publish();

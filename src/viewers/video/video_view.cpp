@@ -269,15 +269,11 @@ void VideoView::setUpOpenGL()
     // The engine switches when the context exists (before the first open) and back when the
     // context goes.
     connect(gl_, &VideoGlWidget::contextReady, this, [this] {
+        // Where libmpv refuses, the software renderer goes on drawing.
         if (mp1_.useOpenGL())
             connect(mp1_.glRenderer(), &VideoGlRenderer::updateRequested, gl_, &VideoGlWidget::refresh);
-        else
-            connectOutput(); // libmpv refused: a fresh software renderer draws
     });
-    connect(gl_, &VideoGlWidget::contextLost, this, [this] {
-        mp1_.useSoftware();
-        connectOutput();
-    });
+    connect(gl_, &VideoGlWidget::contextLost, this, [this] { mp1_.useSoftware(); });
     pn_videoout_->setSurface(gl_);
 }
 
@@ -292,8 +288,13 @@ void VideoView::dropOpenGL()
 
 void VideoView::connectOutput()
 {
+    // The software renderer stays for the engine's life, whichever player it draws for.
     if (VideoRenderer *r = mp1_.renderer())
-        connect(r, &VideoRenderer::frameReady, this, [this, r] { pn_videoout_->setFrame(r->frame()); });
+        connect(r, &VideoRenderer::frameReady, this, [this, r] {
+            QRect part;
+            const QImage frame = r->frame(&part);
+            pn_videoout_->setFrame(frame, part);
+        });
 }
 
 bool VideoView::drawsWithOpenGL() const
@@ -360,14 +361,14 @@ void VideoView::releaseFile()
         return;
     }
     if (mp1_.deviceId() > 0 || loading_) {
+        pn_videoout_->hide();
+        pn_videoout_->clearFrame();
         mp1_.close();
         if (loading_) {
             loading_ = false;
             QApplication::restoreOverrideCursor();
         }
         setTransportEnabled(false);
-        pn_videoout_->hide();
-        pn_videoout_->clearFrame();
         pb_time_->setValue(0);
         for (int i = 0; i < 3; ++i)
             st_video_->setPanelText(i, QString());
@@ -458,8 +459,9 @@ void VideoView::applyZoom()
     const VideoLayout l = video_layout(base_, trb_videosize_->value(), pn_video_->contentsRect().size());
     pn_videoout_->setGeometry(l.panel);
     pn_videoout_->setDisplayRect(l.display);
+    // Only the part inside the area is drawn: a picture enlarged past the view costs no more.
     if (mp1_.deviceId() > 0)
-        mp1_.put(l.display);
+        mp1_.put(l.display, video_visible_part(l, pn_video_->contentsRect().size()));
 }
 
 void VideoView::trb_videosizeChange(int position)
@@ -541,6 +543,9 @@ void VideoView::transport(int tag)
 
 void VideoView::stopAndClose()
 {
+    // The picture goes before the player, so that its memory goes back with the player's.
+    pn_videoout_->hide();
+    pn_videoout_->clearFrame();
     mp1_.setNotify(false);
     mp1_.setTimeFormat(savedFormat_);
     mp1_.stop();
@@ -551,8 +556,6 @@ void VideoView::stopAndClose()
     tm_video_.stop();
     chain_ = false;
     playAfterLoad_ = false;
-    pn_videoout_->hide();
-    pn_videoout_->clearFrame();
     {
         const QSignalBlocker block(trb_videosize_);
         trb_videosize_->setValue(0);
