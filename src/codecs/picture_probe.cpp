@@ -1,5 +1,7 @@
 #include "codecs/picture_probe.h"
 
+#include "codecs/raw_decoder.h"
+
 #include "base/native_names.h"
 #include "codecs/picture_loader.h"
 
@@ -81,7 +83,11 @@ QSize probe_picture_size(const QString &path)
     QFile file;
     if (!open_native(file, path, QIODevice::ReadOnly))
         return QSize();
-    return probe(file.read(kProbeBytes));
+    const QByteArray head = file.read(kProbeBytes);
+    const QSize size = probe(head);
+    if (!size.isValid() && probe == probe_raw_size && file.size() > head.size())
+        return probe_raw_file(path);
+    return size;
 }
 
 } // namespace vorn

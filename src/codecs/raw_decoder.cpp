@@ -1,5 +1,7 @@
 #include "codecs/raw_decoder.h"
 
+#include "base/native_names.h"
+
 #include "codecs/image_memory.h"
 #include "codecs/picture_kinds.h"
 #include "codecs/picture_loader.h"
@@ -179,18 +181,19 @@ QImage develop(LibRaw &raw, bool halfSize, const DecodeRequest &req)
     return image;
 }
 
-std::unique_ptr<LibRaw> open_raw(const QByteArray &data, qint64 maxPixels)
+std::unique_ptr<LibRaw> new_raw(qint64 maxPixels)
 {
-    if (data.isEmpty())
-        return nullptr;
     // Messages about damaged data come back as error codes, not on stderr.
     auto raw = std::make_unique<LibRaw>(LIBRAW_OPIONS_NO_MEMERR_CALLBACK | LIBRAW_OPIONS_NO_DATAERR_CALLBACK);
     // The sensor data may take 8 bytes a pixel while it is developed; more than the pixel
     // guard allows is refused by LibRaw before it is allocated.
     raw->imgdata.params.max_raw_memory_mb = unsigned(std::clamp<qint64>(maxPixels * 8 / (1 << 20), 64, 2048));
-    // LibRaw only reads the buffer.
-    if (raw->open_buffer(const_cast<char *>(data.constData()), size_t(data.size())) != LIBRAW_SUCCESS)
-        return nullptr;
+    return raw;
+}
+
+// `raw` once opened, when its sizes are within the pixel guard.
+std::unique_ptr<LibRaw> within_guard(std::unique_ptr<LibRaw> raw, qint64 maxPixels)
+{
     const libraw_image_sizes_t &sizes = raw->imgdata.sizes;
     if (sizes.width == 0 || sizes.height == 0 || qint64(sizes.width) * sizes.height > maxPixels ||
         qint64(sizes.raw_width) * sizes.raw_height > maxPixels)
@@ -198,13 +201,38 @@ std::unique_ptr<LibRaw> open_raw(const QByteArray &data, qint64 maxPixels)
     return raw;
 }
 
+std::unique_ptr<LibRaw> open_raw(const QByteArray &data, qint64 maxPixels)
+{
+    if (data.isEmpty())
+        return nullptr;
+    auto raw = new_raw(maxPixels);
+    // LibRaw only reads the buffer.
+    if (raw->open_buffer(const_cast<char *>(data.constData()), size_t(data.size())) != LIBRAW_SUCCESS)
+        return nullptr;
+    return within_guard(std::move(raw), maxPixels);
+}
+
+QSize upright_size(const LibRaw &raw)
+{
+    return upright(QSize(raw.imgdata.sizes.width, raw.imgdata.sizes.height), raw.imgdata.sizes.flip);
+}
+
 } // namespace
 
 QSize probe_raw_size(const QByteArray &head)
 {
     const auto raw = open_raw(head, kMaxPicturePixels);
-    return raw ? upright(QSize(raw->imgdata.sizes.width, raw->imgdata.sizes.height), raw->imgdata.sizes.flip)
-               : QSize();
+    return raw ? upright_size(*raw) : QSize();
+}
+
+QSize probe_raw_file(const QString &path)
+{
+    // LibRaw reads from the file only what it parses: the directories, not the sensor data.
+    auto raw = new_raw(kMaxPicturePixels);
+    if (raw->open_file(native_path(path).constData()) != LIBRAW_SUCCESS)
+        return QSize();
+    raw = within_guard(std::move(raw), kMaxPicturePixels);
+    return raw ? upright_size(*raw) : QSize();
 }
 
 LoadedPicture decode_raw(const QByteArray &data, const DecodeRequest &req)

@@ -22,6 +22,9 @@ QString raw_extensions();
 // The natural (upright) size from the head of a RAW file (its directories); invalid when the
 // head does not tell.
 QSize probe_raw_size(const QByteArray &head);
+// The same from the file, for files whose directories lie past their first bytes (cameras and
+// converters may write them after the preview or the sensor data).
+QSize probe_raw_file(const QString &path);
 
 // The EXIF orientation (1..8) of LibRaw's flip bits (1: mirrored left-right, 2: upside down,
 // 4: rows and columns swapped, applied after the mirrors).

@@ -2,6 +2,7 @@
 // size and the development otherwise, the flip applied once on either path, damaged and hostile
 // files, the pixel guard and cancelling. The files are DNGs written by the test.
 #include "codecs/picture_kinds.h"
+#include "codecs/picture_probe.h"
 #include "codecs/raw_decoder.h"
 #include "support/dng_writer.h"
 
@@ -103,6 +104,7 @@ class TstRawDecoder : public QObject
     void refusesDamagedAndHostile();
     void previewOfCutFileIsDamaged();
     void probeReadsSizeFromHead();
+    void probeFindsDirectoriesPastTheHead();
     void cancelStopsDevelopment();
     void kindsOfTheLinkedLibrary();
 };
@@ -278,6 +280,30 @@ void TstRawDecoder::probeReadsSizeFromHead()
     QCOMPARE(probe_raw_size(bytes), QSize(48, 64));
     QVERIFY(!probe_raw_size(bytes.left(8)).isValid());
     QVERIFY(!probe_raw_size(QByteArray(4096, 'x')).isValid());
+}
+
+// A file whose directories lie past the first bytes (here after a detailed preview, as cameras
+// and converters may write them) is still measured, so the picture view asks for the preview at
+// the fitted size instead of a full development.
+void TstRawDecoder::probeFindsDirectoriesPastTheHead()
+{
+    QImage noise(640, 480, QImage::Format_RGB32);
+    quint32 seed = 12345;
+    for (int y = 0; y < noise.height(); ++y) {
+        auto *row = reinterpret_cast<quint32 *>(noise.scanLine(y));
+        for (int x = 0; x < noise.width(); ++x)
+            row[x] = 0xff000000u | ((seed = seed * 1664525u + 1013904223u) >> 8);
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("late.dng"));
+    DngPicture dng{patches(640, 480), 6};
+    dng.preview = noise;
+    QVERIFY(writeDng(path, dng));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(!probe_raw_size(file.read(kProbeBytes)).isValid()); // the head alone is not enough
+    QCOMPARE(probe_picture_size(path), QSize(480, 640));
+    QVERIFY(!probe_raw_file(dir.filePath(QStringLiteral("missing.dng"))).isValid());
 }
 
 // Cancelling stops the development between its steps, and the result is not ok.
