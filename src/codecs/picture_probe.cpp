@@ -77,7 +77,8 @@ QSize probe_jpeg_size(const QByteArray &head)
 
 QSize probe_picture_size(const QString &path)
 {
-    const PictureProbe probe = picture_kind_info(picture_kind(path)).probe;
+    const PictureKind kind = picture_kind(path);
+    const PictureProbe probe = picture_kind_info(kind).probe;
     if (!probe)
         return QSize();
     QFile file;
@@ -85,7 +86,8 @@ QSize probe_picture_size(const QString &path)
         return QSize();
     const QByteArray head = file.read(kProbeBytes);
     const QSize size = probe(head);
-    if (!size.isValid() && probe == probe_raw_size && file.size() > head.size())
+    // RAW directories may lie anywhere in the file; LibRaw then reads them from the file.
+    if (!size.isValid() && kind == PictureKind::Raw && file.size() > head.size())
         return probe_raw_file(path);
     return size;
 }
