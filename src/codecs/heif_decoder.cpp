@@ -1,6 +1,7 @@
 #include "codecs/heif_decoder.h"
 
 #include "codecs/decoded_picture.h"
+#include "codecs/heif_hevc_plugin.h"
 #include "codecs/picture_colour.h"
 #include "codecs/picture_kinds.h"
 
@@ -159,9 +160,12 @@ LoadedPicture decode_heif(const QByteArray &data, const DecodeRequest &req)
     result.kind = PictureKind::Heif;
     if (data.isEmpty())
         return result;
+    register_heif_hevc_plugin();
     HeifPtr<heif_context> context(heif_context_alloc());
     if (!context)
         return result;
+    // The tiles of a grid picture (as phones write them) decode side by side on every core.
+    heif_context_set_max_decoding_threads(context.get(), heif_hevc_threads());
     heif_context_set_maximum_image_size_limit(context.get(),
                                               int(std::min<qint64>(req.maxPixels, kMaxHeifSide)));
     heif_image_handle *raw = nullptr;
