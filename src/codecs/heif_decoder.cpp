@@ -2,6 +2,7 @@
 
 #include "codecs/decoded_picture.h"
 #include "codecs/heif_hevc_plugin.h"
+#include "codecs/image_memory.h"
 #include "codecs/picture_colour.h"
 #include "codecs/picture_kinds.h"
 
@@ -137,6 +138,18 @@ QImage deep_image(const uint8_t *plane, int stride, QSize size, int bits, bool a
     return image;
 }
 
+// Rows of 8-bit RGB samples as opaque RGB32 pixels of *out (of the same size).
+void rgb_rows_to_rgb32(const uint8_t *plane, int stride, QImage *out)
+{
+    const int width = out->width();
+    for (int y = 0; y < out->height(); ++y) {
+        const uint8_t *in = plane + qsizetype(y) * stride;
+        auto *to = reinterpret_cast<quint32 *>(out->scanLine(y));
+        for (int x = 0; x < width; ++x, in += 3)
+            to[x] = 0xff000000u | quint32(in[0]) << 16 | quint32(in[1]) << 8 | in[2];
+    }
+}
+
 } // namespace
 
 QSize probe_heif_size(const QByteArray &head)
@@ -216,17 +229,30 @@ LoadedPicture decode_heif(const QByteArray &data, const DecodeRequest &req)
     QImage picture;
     if (deep) {
         picture = fit_to(deep_image(plane, stride, size, bits, alpha), shown);
+    } else if (!alpha) {
+        // The plane belongs to the library's image. Its pixels go into this thread's scratch
+        // picture when they are only to be scaled down, else straight into the picture's own
+        // memory: no fresh 12 MP copy is faulted in on the way.
+        const bool scaled = shown.isValid() && shown != size;
+        QImage rgb = scaled ? take_scratch_image(size.width(), size.height(), QImage::Format_RGB32)
+                            : large_image(size.width(), size.height(), QImage::Format_RGB32);
+        if (rgb.isNull())
+            return result;
+        rgb_rows_to_rgb32(plane, stride, &rgb);
+        if (scaled) {
+            picture = fit_to(rgb, shown);
+            give_back_scratch_image(std::move(rgb));
+        } else {
+            picture = std::move(rgb);
+        }
     } else {
-        const QImage::Format format = !alpha ? QImage::Format_RGB888
-                                      : heif_image_handle_is_premultiplied_alpha(source)
+        const QImage::Format format = heif_image_handle_is_premultiplied_alpha(source)
                                           ? QImage::Format_RGBA8888_Premultiplied
                                           : QImage::Format_RGBA8888;
         // The plane belongs to the library's image: scaling or converting makes the picture's own.
         const QImage view(plane, size.width(), size.height(), stride, format);
-        picture =
-            shown.isValid() && shown != size
-                ? fit_to(view, shown)
-                : view.convertToFormat(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+        picture = shown.isValid() && shown != size ? fit_to(view, shown)
+                                                   : view.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     }
     image.reset();
     if (picture.isNull())
