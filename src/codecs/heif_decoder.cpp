@@ -251,8 +251,9 @@ LoadedPicture decode_heif(const QByteArray &data, const DecodeRequest &req)
                                           : QImage::Format_RGBA8888;
         // The plane belongs to the library's image: scaling or converting makes the picture's own.
         const QImage view(plane, size.width(), size.height(), stride, format);
-        picture = shown.isValid() && shown != size ? fit_to(view, shown)
-                                                   : view.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        picture = shown.isValid() && shown != size
+                      ? fit_to(view, shown)
+                      : view.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     }
     image.reset();
     if (picture.isNull())
