@@ -8,6 +8,10 @@
 
 #include <libheif/heif.h>
 
+#include <QtEndian>
+
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -150,16 +154,71 @@ void rgb_rows_to_rgb32(const uint8_t *plane, int stride, QImage *out)
     }
 }
 
+// The length a file declares by the sizes of its top-level boxes, read from its first bytes:
+// mostly they end inside the media data box, after the meta box that tells the picture's size.
+// The head's own length when a box runs to the end of the file or the sizes make no sense.
+qint64 declared_length(const QByteArray &head)
+{
+    const auto *bytes = reinterpret_cast<const uchar *>(head.constData());
+    quint64 at = 0;
+    while (at + 8 <= quint64(head.size())) {
+        quint64 size = qFromBigEndian<quint32>(bytes + at);
+        if (size == 1 && at + 16 <= quint64(head.size()))
+            size = qFromBigEndian<quint64>(bytes + at + 8);
+        if (size < 8 || size > (quint64(1) << 40))
+            return head.size();
+        at += size;
+    }
+    return qint64(std::max<quint64>(at, quint64(head.size())));
+}
+
+// The first bytes of a file as libheif reads a file: what lies past them reads as zeros, up to the
+// length the file declares. The meta box is all the size needs; the picture's data is never read.
+struct HeadReader {
+    const QByteArray &head;
+    qint64 length;
+    qint64 position = 0;
+
+    static int64_t get_position(void *self) { return static_cast<HeadReader *>(self)->position; }
+    static int read(void *data, size_t size, void *raw)
+    {
+        auto *self = static_cast<HeadReader *>(raw);
+        if (qint64(size) > self->length - self->position)
+            return 1;
+        const qint64 fromHead = std::clamp<qint64>(self->head.size() - self->position, 0, qint64(size));
+        if (fromHead > 0)
+            std::memcpy(data, self->head.constData() + self->position, size_t(fromHead));
+        std::memset(static_cast<char *>(data) + fromHead, 0, size - size_t(fromHead));
+        self->position += qint64(size);
+        return 0;
+    }
+    static int seek(int64_t position, void *raw)
+    {
+        auto *self = static_cast<HeadReader *>(raw);
+        if (position < 0 || position > self->length)
+            return 1;
+        self->position = position;
+        return 0;
+    }
+    static heif_reader_grow_status wait_for_file_size(int64_t target, void *raw)
+    {
+        return target <= static_cast<HeadReader *>(raw)->length ? heif_reader_grow_status_size_reached
+                                                                : heif_reader_grow_status_size_beyond_eof;
+    }
+};
+
 } // namespace
 
 QSize probe_heif_size(const QByteArray &head)
 {
     HeifPtr<heif_context> context(heif_context_alloc());
+    if (!context || head.size() < 16)
+        return QSize();
+    HeadReader source{head, declared_length(head)};
+    static const heif_reader reader = {1, HeadReader::get_position, HeadReader::read, HeadReader::seek,
+                                       HeadReader::wait_for_file_size};
     heif_image_handle *raw = nullptr;
-    if (!context ||
-        heif_context_read_from_memory_without_copy(context.get(), head.constData(), size_t(head.size()),
-                                                   nullptr)
-                .code != heif_error_Ok ||
+    if (heif_context_read_from_reader(context.get(), &reader, &source, nullptr).code != heif_error_Ok ||
         heif_context_get_primary_image_handle(context.get(), &raw).code != heif_error_Ok)
         return QSize();
     HeifPtr<heif_image_handle> primary(raw);
