@@ -1,11 +1,7 @@
 #include "viewers/video/mpv_players.h"
 
 #include <atomic>
-#include <barrier>
-#include <cstdlib>
 #include <mutex>
-#include <thread>
-#include <vector>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -103,31 +99,6 @@ std::atomic<int> playersEnding{0};
 constexpr int kUnloadPolls = 400;
 constexpr double kUnloadPollSeconds = 0.005;
 
-#ifdef __GLIBC__
-// The heaps of a player's ended threads may still hold a free top of megabytes, left by frees
-// before the player's end began; glibc gives such a top back only when a free of 64 KB or more
-// reaches it (malloc_trim leaves the tops of thread heaps alone). New threads take over the
-// heaps of ended threads first, so threads started together, each taking a block and giving it
-// back once all have one, reach the top of each such heap while the threshold is low.
-constexpr int kSweepThreads = 16;
-constexpr size_t kSweepBlock = 96 * 1024; // under glibc's smallest mmap threshold
-
-void sweep_thread_heaps()
-{
-    std::barrier together(kSweepThreads);
-    std::vector<std::thread> threads;
-    threads.reserve(kSweepThreads);
-    for (int i = 0; i < kSweepThreads; ++i)
-        threads.emplace_back([&together] {
-            void *block = std::malloc(kSweepBlock);
-            together.arrive_and_wait();
-            std::free(block);
-        });
-    for (std::thread &t : threads)
-        t.join();
-}
-#endif
-
 } // namespace
 
 void hold_player_log()
@@ -195,7 +166,6 @@ void end_player(mpv_handle *mpv, mpv_render_context *ctx)
     }
     mpv_terminate_destroy(mpv);
 #ifdef __GLIBC__
-    sweep_thread_heaps();
     malloc_trim(0);
     if (playersEnding.fetch_sub(1) == 1)
         mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
