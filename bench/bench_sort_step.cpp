@@ -193,6 +193,7 @@ QList<double> sortWithPictureView(const QString &root, const QString &photo, int
     w.sortView()->assignQuickTarget(dst);
     auto *quick = w.findChild<GradientButton *>(QStringLiteral("bt_intofolder1"));
     QList<double> ms;
+    int readyAtPress = 0;
     for (int i = 0; i < steps; ++i) {
         // The user looks at the photo; the next one decodes in the background meanwhile.
         QElapsedTimer look;
@@ -200,6 +201,7 @@ QList<double> sortWithPictureView(const QString &root, const QString &photo, int
         while (look.elapsed() < 250)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         const QString before = w.pictureView()->currentPath();
+        readyAtPress += w.pictureView()->prefetcher().isPrefetching() ? 0 : 1;
         QElapsedTimer t;
         t.start();
         quick->click(); // moves, selects the next entry and shows it (at once when decoded ahead)
@@ -210,8 +212,10 @@ QList<double> sortWithPictureView(const QString &root, const QString &photo, int
         if (w.pictureView()->currentPath() == before || !w.pictureView()->pictureShown())
             qFatal("the next picture was not shown after step %d", i);
     }
-    std::printf("picture view (%s): %d of %d steps served from the prefetched photo\n",
-                qPrintable(QFileInfo(photo).suffix()), w.pictureView()->prefetcher().hits(), steps);
+    std::printf("picture view (%s): %d of %d steps served from the prefetched photo, %d decoded before the "
+                "press\n",
+                qPrintable(QFileInfo(photo).suffix()), w.pictureView()->prefetcher().hits(), steps,
+                readyAtPress);
     prompter.pushAnswer(Answer::Yes);
     w.close();
     return ms;
