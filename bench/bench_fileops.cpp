@@ -79,11 +79,20 @@ QStringList plainCopies(const QStringList &files, const QString &folder)
     return out;
 }
 
+// A move of many files goes as the sort run sends them: one batch into the folder.
 void ours(bool move, const QStringList &files, const QString &target)
 {
+    if (move) {
+        MoveBatchCalls calls;
+        calls.done = [&files](qsizetype i, const FileOpResult &r) {
+            if (!r.ok)
+                qFatal("%s failed: %s", qPrintable(files[i]), qPrintable(r.error));
+        };
+        FileOps::move_all_into_folder(files, target, calls);
+        return;
+    }
     for (const QString &f : files) {
-        const FileOpResult r =
-            move ? FileOps::move_into_folder(f, target) : FileOps::copy_into_folder(f, target);
+        const FileOpResult r = FileOps::copy_into_folder(f, target);
         if (!r.ok)
             qFatal("%s failed: %s", qPrintable(f), qPrintable(r.error));
     }
