@@ -387,6 +387,11 @@ Mover::Step Mover::copyAcross(qsizetype index, const QString &source, const QByt
         };
     WrittenCopy copy;
     w.result = write_copy(from, source, folderBytes_, dir_.get(), progress, &noKernelCopy_, true, &copy);
+    if (!w.result.ok && (w.result.errorCode == EMFILE || w.result.errorCode == ENFILE) && !waiting_.empty()) {
+        // The waiting copies hold the descriptors: finish them first.
+        flush();
+        w.result = write_copy(from, source, folderBytes_, dir_.get(), progress, &noKernelCopy_, true, &copy);
+    }
     struct stat st {
     };
     if (!w.result.ok && w.result.errorCode == ELOOP && lstat(from.constData(), &st) == 0 &&
@@ -469,7 +474,9 @@ void Mover::flush()
             hook(FileOpStage::BeforeSourceRemoved, w.source);
             struct stat now {
             };
-            if (lstat(w.from.constData(), &now) != 0 || !same_file(now, w.seen))
+            if (lstat(w.from.constData(), &now) != 0)
+                drop(w, failure(errno));
+            else if (!same_file(now, w.seen))
                 drop(w, refused(Msg::SourceChanged));
             else if (::unlink(w.from.constData()) != 0)
                 drop(w, failure(errno)); // the source stays, so the copy goes: no move happened

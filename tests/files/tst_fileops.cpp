@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -124,6 +125,7 @@ class TstFileOps : public QObject
     void batchAcrossWithOneFailure_data();
     void batchAcrossWithOneFailure();
     void batchMixesRenamesAndCopies();
+    void batchAcrossWithFewDescriptors();
 
   private:
     QTemporaryDir home_;
@@ -603,6 +605,40 @@ void TstFileOps::batchMixesRenamesAndCopies()
         }
     }
     QCOMPARE(readFile(target + "a.jpg"), QByteArray("taken"));
+}
+
+// A batch across file systems larger than the descriptors the process may still open: the
+// waiting copies are finished early instead of failing the files after them.
+void TstFileOps::batchAcrossWithFewDescriptors()
+{
+    QTemporaryDir dir;
+    const auto other = test::otherFileSystem(dir);
+    if (!other)
+        QSKIP("no second file system at /dev/shm: move across file systems not tried");
+    QStringList sources;
+    for (int i = 0; i < 60; ++i) {
+        sources << dir.filePath(QStringLiteral("%1.jpg").arg(i));
+        writeFile(sources.last(), QByteArray::number(i));
+    }
+    struct rlimit saved {
+    };
+    QCOMPARE(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    struct rlimit few = saved;
+    few.rlim_cur =
+        rlim_t(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size() + 24);
+    QCOMPARE(setrlimit(RLIMIT_NOFILE, &few), 0);
+    int moved = 0;
+    MoveBatchCalls calls;
+    calls.done = [&moved](qsizetype, const FileOpResult &r) {
+        QVERIFY2(r.ok, qPrintable(r.error));
+        ++moved;
+    };
+    FileOps::move_all_into_folder(sources, other->path(), calls);
+    setrlimit(RLIMIT_NOFILE, &saved);
+    QCOMPARE(moved, 60);
+    for (int i = 0; i < 60; ++i)
+        QCOMPARE(readFile(other->filePath(QStringLiteral("%1.jpg").arg(i))), QByteArray::number(i));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
 }
 
 int main(int argc, char *argv[])
