@@ -104,8 +104,10 @@ class FileOps
     // what one call per file pays per file: the folder is opened once, and the copies made on
     // another file system are put on the disk together (one sync for a batch of files) before
     // they get their names and before any of their sources is removed; a failure of one file
-    // leaves that file where it was and the others go on. Returns how many sources have an
-    // outcome: all of them unless stopped, then those before the file it stopped at.
+    // leaves that file where it was and the others go on. A process killed between naming a
+    // batch's copies and removing their sources leaves whole copies beside their sources, never
+    // a lost file. Returns how many sources have an outcome: all of them unless stopped, then
+    // those before the file it stopped at.
     static qsizetype move_all_into_folder(const QStringList &sources, const QString &folder,
                                           const MoveBatchCalls &calls);
     // Renames (or moves within one file system); fails with EEXIST when `to` exists.
