@@ -1,5 +1,5 @@
-// Feeds arbitrary bytes to the JPEG XL decoder, fitted (the 1/8 image where small enough) and at
-// full size, and plays them as an animation.
+// Feeds arbitrary bytes to the JPEG XL decoder, fitted as the picture view asks (the 1/8 image as
+// a first look where small enough) and at full size, and plays them as an animation.
 #include "codecs/jxl_decoder.h"
 #include "codecs/picture_kinds.h"
 
@@ -13,6 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     vorn::DecodeRequest fitted;
     fitted.shownSize = QSize(64, 48);
     fitted.maxPixels = qint64(1) << 22;
+    fitted.coarseFirst = true;
     vorn::decode_jxl(bytes, fitted);
     vorn::DecodeRequest full;
     full.maxPixels = qint64(1) << 20;

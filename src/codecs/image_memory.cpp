@@ -4,6 +4,11 @@
 
 #include <cerrno>
 #include <limits>
+#include <mutex>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -150,6 +155,17 @@ QByteArray read_whole_file(const QString &path)
     if (data.capacity() <= kMaxKeptBytes)
         t_readBuffer = data; // shared with the caller until it lets go
     return data;
+}
+
+void reuse_freed_memory()
+{
+#ifdef __GLIBC__
+    static std::once_flag once;
+    std::call_once(once, [] {
+        mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+        mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+    });
+#endif
 }
 
 } // namespace vorn

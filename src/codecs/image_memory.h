@@ -28,4 +28,14 @@ void give_back_scratch_image(QImage image);
 // file cannot be read.
 QByteArray read_whole_file(const QString &path);
 
+// Decoding libraries that allocate their working memory anew for each picture (libjxl: about
+// 25 MB in blocks of 1 to 7 MB for a 12-megapixel picture) would fault it in page by page each
+// time: glibc maps such blocks on their own and unmaps them when freed, until its adaptive
+// threshold happens to rise above them, and gives back a freed heap top above a small limit. From
+// the first call on, for the whole process, blocks under 32 MB come from the heaps and a heap
+// keeps up to 64 MB free at its top, so the next picture reuses the memory already there: the
+// limits glibc moves to by itself after freeing a 32 MB block, set once so they do not drift
+// with the sizes of the last pictures. malloc_trim still gives everything free back.
+void reuse_freed_memory();
+
 } // namespace vorn

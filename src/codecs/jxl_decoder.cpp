@@ -281,6 +281,7 @@ LoadedPicture decode_jxl(const QByteArray &data, const DecodeRequest &req)
     result.kind = PictureKind::Jxl;
     if (data.isEmpty())
         return result;
+    reuse_freed_memory();
     std::unique_ptr<JxlDecoder, JxlFree> holder(JxlDecoderCreate(nullptr));
     std::unique_ptr<void, RunnerFree> runner(JxlThreadParallelRunnerCreate(nullptr, kJxlThreads));
     JxlDecoder *decoder = holder.get();
@@ -320,8 +321,14 @@ LoadedPicture decode_jxl(const QByteArray &data, const DecodeRequest &req)
                 result.ok = true;
                 return result;
             }
-            fromDc = shown.isValid() && qint64(shown.width()) * 8 <= result.naturalSize.width() &&
-                     qint64(shown.height()) * 8 <= result.naturalSize.height();
+            // The 1/8 image is all a picture shown at an eighth or less needs; as a coarse first
+            // look it stands in up to a quarter (enlarged at most twice).
+            const auto reducedBy = [&](qint64 factor) {
+                return shown.isValid() && shown.width() * factor <= result.naturalSize.width() &&
+                       shown.height() * factor <= result.naturalSize.height();
+            };
+            fromDc = reducedBy(8) || (req.coarseFirst && reducedBy(4));
+            result.coarse = fromDc && !reducedBy(8);
             alpha = info.alpha_bits > 0;
             if (info.have_animation && req.middleFrame)
                 JxlDecoderSkipFrames(decoder, size_t(still_frame_index(req, result.frameCount, stored)));
@@ -345,13 +352,14 @@ LoadedPicture decode_jxl(const QByteArray &data, const DecodeRequest &req)
             break;
         }
         case JXL_DEC_FRAME_PROGRESSION:
-            // The DC image, upsampled to the full size, is all a picture of an eighth needs.
+            // The DC image, upsampled to the full size by the library.
             if (fromDc && JxlDecoderGetIntendedDownsamplingRatio(decoder) <= 8 &&
                 JxlDecoderFlushImage(decoder) == JXL_DEC_SUCCESS)
                 done = true;
             break;
         case JXL_DEC_FULL_IMAGE:
         case JXL_DEC_SUCCESS:
+            result.coarse = false; // a codestream without a separate 1/8 image gave all of it
             done = true;
             break;
         default:

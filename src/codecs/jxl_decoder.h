@@ -1,7 +1,8 @@
 // JPEG XL pictures through libjxl: upright by the library's own orientation, asked for in sRGB
 // where the codestream lets the library choose (else its colour profile is converted), 8 bits
-// whatever the depth, alpha kept; a fitted view or thumbnail far smaller than the picture uses
-// the 1/8 (DC) image of progressive codestreams. Animations give their first frame (or the
+// whatever the depth, alpha kept; a fitted view or thumbnail at an eighth of the picture or less
+// uses its 1/8 (DC) image, rendered by the library at full size and reduced, and so does a coarse
+// first look (DecodeRequest::coarseFirst) at a quarter or less. Animations give their first frame (or the
 // middle one when asked) and their frame count. The data goes to the library in steps, so a
 // cancel is seen between them. Animations play through JxlAnimation: every shown frame
 // composited by the library (coalescing), its duration from the animation's ticks per second,

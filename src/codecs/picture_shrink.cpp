@@ -76,8 +76,11 @@ void shrink_row(const uchar *src, const Spans &h, int width, uint32_t *out)
 
 QImage shrink_image(const QImage &source, QSize size)
 {
-    const bool ownFormat =
-        source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32_Premultiplied;
+    // Four bytes a pixel, each a channel averaged on its own: opaque or premultiplied.
+    const QImage::Format format = source.format();
+    const bool ownFormat = format == QImage::Format_RGB32 || format == QImage::Format_ARGB32_Premultiplied ||
+                           format == QImage::Format_RGBX8888 ||
+                           format == QImage::Format_RGBA8888_Premultiplied;
     if (size.isEmpty() || source.isNull() || !ownFormat || size.width() > source.width() ||
         size.height() > source.height())
         return source.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

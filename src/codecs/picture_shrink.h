@@ -12,7 +12,7 @@ namespace vorn
 // The picture at `size`, each pixel the average of the part of the source it covers, channel
 // by channel (correct for opaque and premultiplied pixels). The result is a new picture of the
 // same format on memory from large_image(). A size larger than the source in either direction,
-// or a format that is not RGB32 or premultiplied ARGB32, is scaled by Qt instead.
+// or a format other than RGB32, RGBX8888 and their premultiplied kin, is scaled by Qt instead.
 QImage shrink_image(const QImage &source, QSize size);
 
 } // namespace vorn

@@ -41,6 +41,11 @@ struct DecodeRequest {
     // compositing at most maxAnimationWork canvas pixels on the way reaches.
     bool middleFrame = false;
     qint64 maxAnimationWork = kMaxAnimationWork;
+    // A first look that is soon replaced (the picture view while stepping through a folder): a
+    // reduced image down to half the shown size may stand in for a sharper, slower decode (JPEG
+    // XL's 1/8 image for a picture shown at a quarter of its size or less); the result then says
+    // it is coarse.
+    bool coarseFirst = false;
     // Polled between rows, tiles or frames where the library allows; true stops the decode
     // (the result is then not ok).
     std::function<bool()> cancelled;
@@ -60,6 +65,9 @@ struct LoadedPicture {
     int frameCount = 0;
     // Shown although its data is damaged (for JPEG: what could not be decoded is grey).
     bool damaged = false;
+    // Enlarged from a reduced image smaller than the shown size (asked for by coarseFirst): a
+    // decode without coarseFirst gives the sharp picture.
+    bool coarse = false;
 };
 
 // The frames of an animated picture (GIF, animated WebP, APNG), one after the other, each the

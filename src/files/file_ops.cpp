@@ -1,20 +1,19 @@
 #include "files/file_ops.h"
 
 #include "files/desktop_trash.h"
+#include "files/file_copy.h"
 #include "files/file_helpers.h"
 #include "lang/texts.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
-#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
-#include <stdio.h> // renameat2
-#include <sys/sendfile.h>
+#include <memory>
 #include <sys/stat.h>
-#include <sys/xattr.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 #include <vector>
 
@@ -25,11 +24,21 @@ namespace
 {
 
 constexpr int kMaxCollisionNumber = 100000;
-constexpr size_t kCopyChunk = size_t(1) << 30; // per copy_file_range / sendfile call
-constexpr size_t kBufferSize = size_t(1) << 20;
-constexpr size_t kProgressChunk = size_t(8) << 20; // per call while progress is reported
+// Copies to another file system wait in a batch until it holds this many files or bytes; then
+// the batch is put on the disk at once. Each waiting copy keeps a descriptor open.
+constexpr size_t kBatchFiles = 128;
+constexpr qint64 kBatchBytes = qint64(256) << 20;
+// From this many copies on, one sync of the target file system costs less than one per copy
+// (each sync of a file ends in a flush of the disk's cache).
+constexpr int kSyncWholeFrom = 4;
 
 FileOpHook g_hook = nullptr;
+
+void hook(FileOpStage stage, const QString &source)
+{
+    if (g_hook)
+        g_hook(stage, source);
+}
 
 FileOpResult failure(int err)
 {
@@ -53,171 +62,6 @@ bool unusable(const QString &path)
     return native_path(path).isEmpty();
 }
 
-class Fd
-{
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return fd_; }
-    // Closes now and reports a failed close (NFS reports write errors there).
-    bool close()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-  private:
-    int fd_;
-};
-
-bool write_all(int out, const char *data, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(out, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
-bool fast_copy_refused(int err)
-{
-    return err == EXDEV || err == EINVAL || err == ENOSYS || err == EOPNOTSUPP || err == EBADF ||
-           err == ETXTBSY || err == EPERM;
-}
-
-// Counts the bytes of one copy and tells the progress function after each slice.
-class CopyMeter
-{
-  public:
-    CopyMeter(const FileOpProgress &progress, const QString &source, qint64 total)
-        : progress_(progress), source_(source), total_(total)
-    {
-    }
-    // Slices of this size between two reports.
-    size_t slice(size_t quiet) const { return progress_ ? kProgressChunk : quiet; }
-    // n more bytes are written; false when the copy must stop.
-    bool add(qint64 n)
-    {
-        done_ += n;
-        if (g_hook)
-            g_hook(FileOpStage::DataCopied, source_);
-        return !progress_ || progress_(done_, total_);
-    }
-
-  private:
-    const FileOpProgress &progress_;
-    const QString &source_;
-    qint64 total_;
-    qint64 done_ = 0;
-};
-
-// Copies the contents of in to out from their current offsets. The kernel copies (and shares
-// blocks where the file system can) through copy_file_range, else sendfile; a large buffer is
-// the last resort. Returns 0 or an errno (ECANCELED when the meter said stop).
-int copy_data(int in, int out, off_t size, CopyMeter &meter)
-{
-    off_t left = size;
-    bool kernelCopy = true;
-    while (left > 0 && kernelCopy) {
-        const ssize_t n = copy_file_range(in, nullptr, out, nullptr,
-                                          size_t(std::min<off_t>(left, off_t(meter.slice(kCopyChunk)))), 0);
-        if (n > 0) {
-            left -= n;
-            if (!meter.add(n))
-                return ECANCELED;
-        } else if (n == 0) {
-            kernelCopy = false; // some file systems report 0 instead of refusing
-        } else if (errno == EINTR) {
-            continue;
-        } else if (fast_copy_refused(errno)) {
-            kernelCopy = false;
-        } else {
-            return errno;
-        }
-    }
-    bool sendCopy = true;
-    while (left > 0 && sendCopy) {
-        const ssize_t n =
-            sendfile(out, in, nullptr, size_t(std::min<off_t>(left, off_t(meter.slice(kCopyChunk)))));
-        if (n > 0) {
-            left -= n;
-            if (!meter.add(n))
-                return ECANCELED;
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else if (n == 0 || fast_copy_refused(errno)) {
-            sendCopy = false;
-        } else {
-            return errno;
-        }
-    }
-    if (left == 0 && size > 0)
-        return 0; // a file that grows meanwhile fails the size check
-    // Whatever is left, or a file whose size the system does not know, goes through a buffer up
-    // to the end of the file.
-    std::vector<char> buffer(size_t(std::clamp<off_t>(left, 64 * 1024, kBufferSize)));
-    for (;;) {
-        const ssize_t n = ::read(in, buffer.data(), buffer.size());
-        if (n == 0)
-            return 0;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (!write_all(out, buffer.data(), size_t(n)))
-            return errno;
-        if (!meter.add(n))
-            return ECANCELED;
-    }
-}
-
-// Copies the attribute text that keeps hidden/system/archive; silently skipped where the file
-// systems keep none.
-void copy_dos_attrib(int in, int out)
-{
-    char buf[256];
-    const ssize_t n = fgetxattr(in, "user.DOSATTRIB", buf, sizeof buf);
-    if (n > 0)
-        fsetxattr(out, "user.DOSATTRIB", buf, size_t(n), 0);
-}
-
-bool flag_refused(int err)
-{
-    return err == EINVAL || err == ENOSYS || err == EOPNOTSUPP;
-}
-
-// Renames without replace: renameat2 with RENAME_NOREPLACE, else link + unlink. Returns 0 or an
-// errno (EEXIST when the target is taken).
-int rename_noreplace(const QByteArray &from, const QByteArray &to)
-{
-    if (renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (!flag_refused(errno))
-        return errno;
-    if (::link(from.constData(), to.constData()) != 0)
-        return errno;
-    if (::unlink(from.constData()) != 0) {
-        const int err = errno;
-        ::unlink(to.constData());
-        return err;
-    }
-    return 0;
-}
-
 FileOpResult refused(Msg reason)
 {
     FileOpResult r;
@@ -233,87 +77,46 @@ FileIdentity identity_of(const struct stat &st)
                         qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
-// A file being written that has no visible name yet: an unnamed file (O_TMPFILE) where the
-// file system allows it, else a hidden name in the target folder. Dropped unless named.
-class PendingFile
+bool same_file(const struct stat &a, const struct stat &b)
 {
-  public:
-    explicit PendingFile(const QByteArray &folder) : folder_(folder)
-    {
-        fd_ = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR);
-        if (fd_ >= 0)
-            return;
-        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
-            return; // the folder itself is the problem (missing, no permission, read-only)
-        QByteArray name = folder + ".vorn-XXXXXX.part";
-        fd_ = mkostemps(name.data(), 5, O_CLOEXEC);
-        if (fd_ >= 0)
-            hidden_ = name;
-    }
-    ~PendingFile()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        if (!hidden_.isEmpty())
-            ::unlink(hidden_.constData());
-    }
-    PendingFile(const PendingFile &) = delete;
-    PendingFile &operator=(const PendingFile &) = delete;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
 
-    int fd() const { return fd_; }
-    // Closes the descriptor; false (errno set) when the system reports a late write error.
-    bool close()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-    // Gives the file the first free name "name", "name (2)", ... in the folder, never
-    // replacing a file; the name taken goes to *path. Returns 0 or an errno.
-    int publish(const QString &folder, const QString &name, QString *path)
-    {
-        const QByteArray proc = "/proc/self/fd/" + QByteArray::number(fd_);
-        for (int n = 1; n <= kMaxCollisionNumber; ++n) {
-            const QString candidate = folder + FileOps::collision_name(name, n);
-            const QByteArray target = native_path(candidate);
-            int err = 0;
-            if (hidden_.isEmpty())
-                err = linkat(AT_FDCWD, proc.constData(), AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW) == 0
-                          ? 0
-                          : errno;
-            else
-                err = rename_noreplace(hidden_, target);
-            if (err == 0) {
-                hidden_.clear();
-                *path = candidate;
-                return 0;
-            }
-            if (err != EEXIST)
-                return err;
-        }
-        return EEXIST;
-    }
+// syncfs reports the file system's write errors from Linux 5.8 on; before, it reported success
+// whatever happened, so there each copy is synced by itself.
+bool syncfs_reports_errors()
+{
+    static const bool reports = [] {
+        struct utsname u {
+        };
+        int major = 0;
+        int minor = 0;
+        if (uname(&u) != 0 || std::sscanf(u.release, "%d.%d", &major, &minor) != 2)
+            return false;
+        return major > 5 || (major == 5 && minor >= 8);
+    }();
+    return reports;
+}
 
-  private:
-    QByteArray folder_;
-    QByteArray hidden_;
-    int fd_ = -1;
+// A copy of a regular file, complete in a file of the target folder that has no visible name.
+struct WrittenCopy {
+    std::unique_ptr<PendingFile> file;
+    struct stat source {
+    }; // the source as the copy read it
+    struct stat written {
+    }; // the copy
 };
 
-// The copy of source into folder. The data, permissions and times are written into a file
-// without a visible name, which gets its free name only when complete, so an interruption
-// never leaves a partial file under a real name. With `durable` the data is on the disk before
-// the name is given (a move removes its source afterwards). *sourceSeen is the source as the
-// copy read it.
-FileOpResult copy_file(const QString &source, const QString &folderIn, bool durable,
-                       const FileOpProgress &progress, struct stat *sourceSeen = nullptr)
+// Writes the data, permissions, times and attributes of `from` into a new pending file of the
+// folder (its path ends with '/'; folderFd is a descriptor of it or -1). ok or the failure;
+// with `linkFails`, a symbolic link is not followed and fails with ELOOP.
+FileOpResult write_copy(const QByteArray &from, const QString &source, const QByteArray &folder, int folderFd,
+                        const FileOpProgress &progress, bool *noKernelCopy, bool linkFails, WrittenCopy *out)
 {
-    const QByteArray from = native_path(source);
-    const QString folder = with_trailing_slash(folderIn);
-    if (from.isEmpty() || native_path(folder).isEmpty())
-        return failure(EINVAL);
     // Without blocking: a named pipe put in place of the file must not hang the program.
-    Fd in(::open(from.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    FileDescriptor in(::open(from.constData(),
+                             O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (linkFails ? O_NOFOLLOW : 0)));
     if (in.get() < 0)
         return failure(errno);
     struct stat st {
@@ -324,47 +127,59 @@ FileOpResult copy_file(const QString &source, const QString &folderIn, bool dura
         return failure(EISDIR);
     if (!S_ISREG(st.st_mode))
         return refused(Msg::NotRegularFile);
-    fcntl(in.get(), F_SETFL, fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
-    posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    fcntl(in.get(), F_SETFL, 0); // reads of the data may wait again
+    if (st.st_size >= (off_t(1) << 20))
+        posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
-    PendingFile out(native_path(folder));
-    if (out.fd() < 0)
+    out->file = std::make_unique<PendingFile>(folder, folderFd);
+    const int fd = out->file->fd();
+    if (fd < 0)
         return failure(errno);
-    CopyMeter meter(progress, source, qint64(st.st_size));
-    if (const int err = copy_data(in.get(), out.fd(), st.st_size, meter))
+    CopyMeter meter(progress, qint64(st.st_size),
+                    g_hook ? std::function<void()>([&source] { hook(FileOpStage::DataCopied, source); })
+                           : std::function<void()>());
+    if (const int err = copy_data(in.get(), fd, st.st_size, meter, noKernelCopy))
         return failure(err);
-    struct stat after {
-    };
-    struct stat written {
-    };
-    if (fstat(in.get(), &after) != 0 || fstat(out.fd(), &written) != 0)
+    if (fstat(in.get(), &out->source) != 0)
         return failure(errno);
-    if (after.st_size != st.st_size || written.st_size != st.st_size)
-        return failure(EIO);
-    copy_dos_attrib(in.get(), out.fd());
+    copy_dos_attrib(in.get(), fd);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (futimens(out.fd(), times) != 0)
+    if (futimens(fd, times) != 0)
         return failure(errno);
-    if (fchmod(out.fd(), st.st_mode & 0777) != 0)
+    if (fchmod(fd, st.st_mode & 0777) != 0)
         return failure(errno);
-    if (durable && fsync(out.fd()) != 0)
+    if (fstat(fd, &out->written) != 0)
         return failure(errno);
-    if (fstat(out.fd(), &written) != 0)
-        return failure(errno);
-    if (g_hook)
-        g_hook(FileOpStage::CopyWritten, source);
+    // A source that grew or shrank meanwhile, or a short copy, is no copy.
+    if (out->source.st_size != st.st_size || out->written.st_size != st.st_size)
+        return failure(EIO);
+    return success({});
+}
+
+// The copy of source into folder (copy_into_folder): written without a visible name, named
+// when complete, so an interruption never leaves a partial file under a real name. A plain copy
+// is not forced to the disk: its source stays.
+FileOpResult copy_file(const QString &source, const QString &folderIn, const FileOpProgress &progress)
+{
+    const QByteArray from = native_path(source);
+    const QString folder = with_trailing_slash(folderIn);
+    const QByteArray folderBytes = native_path(folder);
+    if (from.isEmpty() || folderBytes.isEmpty())
+        return failure(EINVAL);
+    WrittenCopy copy;
+    if (FileOpResult r = write_copy(from, source, folderBytes, -1, progress, nullptr, false, &copy); !r.ok)
+        return r;
+    hook(FileOpStage::CopyWritten, source);
     QString target;
-    if (const int err = out.publish(folder, QFileInfo(source).fileName(), &target))
+    if (const int err = copy.file->publish(folder, QFileInfo(source).fileName(), &target))
         return failure(err);
-    if (!out.close()) {
+    if (!copy.file->close()) {
         const int err = errno;
         ::unlink(native_path(target).constData());
         return failure(err);
     }
-    if (sourceSeen)
-        *sourceSeen = after;
     FileOpResult r = success(target);
-    r.identity = identity_of(written);
+    r.identity = identity_of(copy.written);
     return r;
 }
 
@@ -403,14 +218,271 @@ FileOpResult copy_link(const QString &source, const QString &folder, struct stat
     return failure(EEXIST);
 }
 
-bool same_folder(const QString &a, const QString &b)
+// Moves files into one folder (FileOps::move_all_into_folder). A rename is final at once. A
+// copy to another file system waits in a batch; the batch is put on the disk as a whole, then
+// its copies get their names, the names are put on the disk, and only then are the sources
+// removed, each only while its name still holds the very file that was copied.
+class Mover
 {
-    struct stat sa {
+  public:
+    Mover(const QString &folder, const MoveBatchCalls &calls);
+    qsizetype run(const QStringList &sources);
+
+  private:
+    struct Waiting {
+        qsizetype index = 0;
+        QString source;
+        QByteArray from;
+        QString name;
+        std::unique_ptr<PendingFile> file; // the unnamed copy; none for a link
+        QString named;                     // the copy's path once it has a name
+        struct stat seen {
+        }; // the source as it was copied
+        FileOpResult result;
     };
-    struct stat sb {
+    enum class Step { Final, Waits, Stopped };
+    Step moveOne(qsizetype index, const QString &source, FileOpResult *result);
+    Step copyAcross(qsizetype index, const QString &source, const QByteArray &from, FileOpResult *result);
+    // Where the source's folder lies: the target folder itself, or another file system.
+    void placeParent(const QByteArray &parent, bool *same, bool *otherDevice);
+    void flush();
+    void drop(Waiting &w, const FileOpResult &failed);
+    void finish(qsizetype index, const FileOpResult &r) const
+    {
+        if (calls_.done)
+            calls_.done(index, r);
+    }
+
+    const MoveBatchCalls &calls_;
+    QString folder_; // ends with '/'
+    QByteArray folderBytes_;
+    FileDescriptor dir_; // names are looked up from it
+    int dirError_ = 0;
+    struct stat dirStat_ {
     };
-    return stat(native_path(a).constData(), &sa) == 0 && stat(native_path(b).constData(), &sb) == 0 &&
-           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    FileDescriptor syncDir_; // a readable descriptor for the syncs, opened before the first copy
+    bool syncDirOpened_ = false;
+    QByteArray parent_; // the last source folder and where it lies
+    bool parentSame_ = false;
+    bool parentOther_ = false;
+    bool noKernelCopy_ = false;
+    std::vector<Waiting> waiting_;
+    qint64 waitingBytes_ = 0;
+};
+
+Mover::Mover(const QString &folder, const MoveBatchCalls &calls)
+    : calls_(calls), folder_(with_trailing_slash(folder)), folderBytes_(native_path(folder_))
+{
+    if (folder.isEmpty() || folderBytes_.isEmpty()) {
+        dirError_ = EINVAL;
+        return;
+    }
+    dir_.reset(::open(folderBytes_.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (dir_.get() < 0 || fstat(dir_.get(), &dirStat_) != 0)
+        dirError_ = errno;
+}
+
+qsizetype Mover::run(const QStringList &sources)
+{
+    qsizetype handled = 0;
+    for (; handled < sources.size(); ++handled) {
+        if (calls_.next && !calls_.next(handled))
+            break;
+        FileOpResult r;
+        const Step step = moveOne(handled, sources[handled], &r);
+        if (step == Step::Stopped)
+            break;
+        if (step == Step::Final)
+            finish(handled, r);
+        else if (waiting_.size() >= kBatchFiles || waitingBytes_ >= kBatchBytes)
+            flush();
+    }
+    flush();
+    return handled;
+}
+
+void Mover::placeParent(const QByteArray &parent, bool *same, bool *otherDevice)
+{
+    if (parent != parent_ || parent_.isNull()) {
+        parent_ = parent;
+        struct stat st {
+        };
+        const bool known = stat(parent.constData(), &st) == 0;
+        parentSame_ = known && st.st_dev == dirStat_.st_dev && st.st_ino == dirStat_.st_ino;
+        parentOther_ = known && st.st_dev != dirStat_.st_dev;
+    }
+    *same = parentSame_;
+    *otherDevice = parentOther_;
+}
+
+Mover::Step Mover::moveOne(qsizetype index, const QString &source, FileOpResult *result)
+{
+    hook(FileOpStage::Starting, source);
+    const QByteArray from = native_path(source);
+    if (dirError_ || from.isEmpty()) {
+        *result = failure(dirError_ ? dirError_ : EINVAL);
+        return Step::Final;
+    }
+    const qsizetype slash = from.lastIndexOf('/');
+    bool same = false;
+    bool otherDevice = false;
+    placeParent(slash < 0    ? QByteArray(".")
+                : slash == 0 ? QByteArray("/")
+                             : from.left(slash),
+                &same, &otherDevice);
+    if (same) {
+        // Into its own folder: nothing changes, but a missing file is still reported.
+        struct stat st {
+        };
+        *result = lstat(from.constData(), &st) == 0 ? success(source) : failure(errno);
+        return Step::Final;
+    }
+    // A folder on another file system refuses every rename: no need to ask.
+    if (!otherDevice) {
+        const QString name = source.mid(source.lastIndexOf(QLatin1Char('/')) + 1);
+        for (int n = 1; n <= kMaxCollisionNumber; ++n) {
+            const QString candidate = FileOps::collision_name(name, n);
+            const QByteArray to = n == 1 ? from.mid(slash + 1) : native_path(candidate);
+            const int err = rename_noreplace_at(AT_FDCWD, from, dir_.get(), to);
+            if (err == 0) {
+                *result = success(folder_ + candidate);
+                struct stat moved {
+                };
+                if (fstatat(dir_.get(), to.constData(), &moved, AT_SYMLINK_NOFOLLOW) == 0)
+                    result->identity = identity_of(moved);
+                return Step::Final;
+            }
+            if (err == EEXIST)
+                continue;
+            // Another file system, or one without hard links: copy, then remove the source.
+            if (err == EXDEV || err == EPERM || err == EOPNOTSUPP || err == EMLINK)
+                return copyAcross(index, source, from, result);
+            *result = failure(err);
+            return Step::Final;
+        }
+        *result = failure(EEXIST);
+        return Step::Final;
+    }
+    return copyAcross(index, source, from, result);
+}
+
+Mover::Step Mover::copyAcross(qsizetype index, const QString &source, const QByteArray &from,
+                              FileOpResult *result)
+{
+    if (!syncDirOpened_) {
+        // Opened before anything is written: a sync through it reports the write errors since.
+        syncDirOpened_ = true;
+        syncDir_.reset(::open(folderBytes_.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    }
+    Waiting w;
+    w.index = index;
+    w.source = source;
+    w.from = from;
+    bool stopped = false;
+    FileOpProgress progress;
+    if (calls_.progress)
+        progress = [this, index, &stopped](qint64 done, qint64 total) {
+            stopped = !calls_.progress(index, done, total);
+            return !stopped;
+        };
+    WrittenCopy copy;
+    w.result = write_copy(from, source, folderBytes_, dir_.get(), progress, &noKernelCopy_, true, &copy);
+    if (!w.result.ok && (w.result.errorCode == EMFILE || w.result.errorCode == ENFILE) && !waiting_.empty()) {
+        // The waiting copies hold the descriptors: finish them first.
+        flush();
+        w.result = write_copy(from, source, folderBytes_, dir_.get(), progress, &noKernelCopy_, true, &copy);
+    }
+    struct stat st {
+    };
+    if (!w.result.ok && w.result.errorCode == ELOOP && lstat(from.constData(), &st) == 0 &&
+        S_ISLNK(st.st_mode)) {
+        // A symbolic link stays a link, named at once.
+        w.result = copy_link(source, folder_, &w.seen);
+        if (w.result.ok) {
+            w.named = w.result.newPath;
+            waiting_.push_back(std::move(w));
+            return Step::Waits;
+        }
+    }
+    if (!w.result.ok) {
+        *result =
+            w.result.errorCode == EISDIR ? failure(EXDEV) : w.result; // a folder stays on its file system
+        return stopped ? Step::Stopped : Step::Final;
+    }
+    hook(FileOpStage::CopyWritten, source);
+    w.name = source.mid(source.lastIndexOf(QLatin1Char('/')) + 1);
+    w.file = std::move(copy.file);
+    w.seen = copy.source;
+    w.result.identity = identity_of(copy.written);
+    waitingBytes_ += copy.written.st_size;
+    waiting_.push_back(std::move(w));
+    return Step::Waits;
+}
+
+void Mover::drop(Waiting &w, const FileOpResult &failed)
+{
+    w.file.reset();
+    if (!w.named.isEmpty())
+        ::unlink(native_path(w.named).constData());
+    w.named.clear();
+    w.result = failed;
+}
+
+void Mover::flush()
+{
+    if (waiting_.empty())
+        return;
+    std::vector<Waiting> batch;
+    batch.swap(waiting_);
+    waitingBytes_ = 0;
+
+    // 1. The data of every copy on the disk before any of them gets its name.
+    int files = 0;
+    for (const Waiting &w : batch)
+        files += w.file ? 1 : 0;
+    const bool whole = syncDir_.get() >= 0 && files >= kSyncWholeFrom && syncfs_reports_errors();
+    const int syncError = whole && syncfs(syncDir_.get()) != 0 ? errno : 0;
+    for (Waiting &w : batch) {
+        if (syncError) {
+            drop(w, failure(syncError));
+        } else if (w.file && !whole && fsync(w.file->fd()) != 0) {
+            drop(w, failure(errno));
+        } else if (w.file) {
+            // 2. Named under the first free name.
+            QString target;
+            if (const int err = w.file->publish(folder_, w.name, &target)) {
+                drop(w, failure(err));
+                continue;
+            }
+            w.named = target;
+            w.result.newPath = target;
+            if (!w.file->close())
+                drop(w, failure(errno));
+        }
+    }
+    // 3. The names on the disk before any source goes.
+    if (syncDir_.get() >= 0 && fsync(syncDir_.get()) != 0) {
+        const int err = errno;
+        for (Waiting &w : batch)
+            if (w.result.ok)
+                drop(w, failure(err));
+    }
+    // 4. Each source removed while its name still holds the very file that was copied: a file
+    // saved over it meanwhile (a new file renamed over the name) must stay.
+    for (Waiting &w : batch) {
+        if (w.result.ok) {
+            hook(FileOpStage::BeforeSourceRemoved, w.source);
+            struct stat now {
+            };
+            if (lstat(w.from.constData(), &now) != 0)
+                drop(w, failure(errno));
+            else if (!same_file(now, w.seen))
+                drop(w, refused(Msg::SourceChanged));
+            else if (::unlink(w.from.constData()) != 0)
+                drop(w, failure(errno)); // the source stays, so the copy goes: no move happened
+        }
+        finish(w.index, w.result);
+    }
 }
 
 } // namespace
@@ -460,81 +532,26 @@ QString FileOps::collision_name(const QString &name, int n)
 FileOpResult FileOps::copy_into_folder(const QString &source, const QString &folder,
                                        const FileOpProgress &progress)
 {
-    if (g_hook)
-        g_hook(FileOpStage::Starting, source);
-    return copy_file(source, folder, false, progress);
+    hook(FileOpStage::Starting, source);
+    return copy_file(source, folder, progress);
 }
 
-FileOpResult FileOps::move_into_folder(const QString &source, const QString &folderIn,
+FileOpResult FileOps::move_into_folder(const QString &source, const QString &folder,
                                        const FileOpProgress &progress)
 {
-    if (g_hook)
-        g_hook(FileOpStage::Starting, source);
-    if (unusable(source) || unusable(folderIn))
-        return failure(EINVAL);
-    const QString folder = with_trailing_slash(folderIn);
-    const QByteArray from = native_path(source);
-    struct stat st {
-    };
-    if (lstat(from.constData(), &st) != 0)
-        return failure(errno);
-    if (same_folder(QFileInfo(source).absolutePath(), folder))
-        return success(source);
+    FileOpResult out = failure(ECANCELED); // stays so only when the progress function stopped it
+    MoveBatchCalls calls;
+    if (progress)
+        calls.progress = [&progress](qsizetype, qint64 done, qint64 total) { return progress(done, total); };
+    calls.done = [&out](qsizetype, const FileOpResult &r) { out = r; };
+    move_all_into_folder(QStringList{source}, folder, calls);
+    return out;
+}
 
-    const QString name = QFileInfo(source).fileName();
-    bool crossDevice = false;
-    for (int n = 1; n <= kMaxCollisionNumber && !crossDevice; ++n) {
-        const QString candidate = folder + collision_name(name, n);
-        const QByteArray to = native_path(candidate);
-        const int err = rename_noreplace(from, to);
-        if (err == 0) {
-            FileOpResult r = success(candidate);
-            struct stat moved {
-            };
-            if (lstat(to.constData(), &moved) == 0)
-                r.identity = identity_of(moved);
-            return r;
-        }
-        if (err == EEXIST)
-            continue;
-        // Another file system, or one without hard links: copy, then remove the source.
-        if (err == EXDEV || err == EPERM || err == EOPNOTSUPP || err == EMLINK)
-            crossDevice = true;
-        else
-            return failure(err);
-    }
-    if (!crossDevice)
-        return failure(EEXIST);
-    if (S_ISDIR(st.st_mode))
-        return failure(EXDEV);
-
-    struct stat copied {
-    };
-    FileOpResult copy = S_ISLNK(st.st_mode) ? copy_link(source, folder, &copied)
-                                            : copy_file(source, folder, true, progress, &copied);
-    if (!copy.ok)
-        return copy;
-    if (g_hook)
-        g_hook(FileOpStage::BeforeSourceRemoved, source);
-    // The source goes only while its name still holds the very file that was copied: a file
-    // saved over it meanwhile (a new file renamed over the name) must stay.
-    struct stat now {
-    };
-    const bool same = lstat(from.constData(), &now) == 0 && now.st_dev == copied.st_dev &&
-                      now.st_ino == copied.st_ino && now.st_size == copied.st_size &&
-                      now.st_mtim.tv_sec == copied.st_mtim.tv_sec &&
-                      now.st_mtim.tv_nsec == copied.st_mtim.tv_nsec;
-    if (!same) {
-        ::unlink(native_path(copy.newPath).constData());
-        return refused(Msg::SourceChanged);
-    }
-    if (::unlink(from.constData()) != 0) {
-        // The source stays, so the copy goes: the move did not happen.
-        const int err = errno;
-        ::unlink(native_path(copy.newPath).constData());
-        return failure(err);
-    }
-    return copy;
+qsizetype FileOps::move_all_into_folder(const QStringList &sources, const QString &folder,
+                                        const MoveBatchCalls &calls)
+{
+    return Mover(folder, calls).run(sources);
 }
 
 void FileOps::set_hook(FileOpHook hook)
@@ -548,7 +565,7 @@ FileOpResult FileOps::rename_no_replace(const QString &from, const QString &to)
         g_hook(FileOpStage::Renaming, from);
     if (unusable(from) || unusable(to))
         return failure(EINVAL);
-    const int err = rename_noreplace(native_path(from), native_path(to));
+    const int err = rename_noreplace_at(AT_FDCWD, native_path(from), AT_FDCWD, native_path(to));
     return err ? failure(err) : success(to);
 }
 

@@ -7,9 +7,9 @@
 //   the disk first: its source stays, and a sync per file would make copying many small files
 //   many times slower);
 // - a move inside one file system is a rename without replace; across file systems it copies
-//   data, permissions and times, checks the size, puts the copy on the disk, and removes the
-//   source only while its name still holds the very file that was copied; a symbolic link
-//   stays a link;
+//   data, permissions and times, checks the size, puts the copy on the disk before it gets its
+//   name, puts the name on the disk, and removes the source only while its name still holds
+//   the very file that was copied; a symbolic link stays a link;
 // - only regular files are copied: a named pipe or device is refused without blocking;
 // - a delete goes to the freedesktop.org trash, or into the program's own trash folder when the desktop
 //   trash cannot take the file.
@@ -19,6 +19,7 @@
 #include "lang/message_texts.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 #include <utility>
@@ -69,6 +70,18 @@ using FileOpHook = void (*)(FileOpStage stage, const QString &source);
 // runs the operation.
 using FileOpProgress = std::function<bool(qint64 done, qint64 total)>;
 
+// What a move of many files tells its caller, from the thread that runs it; each may be unset.
+struct MoveBatchCalls {
+    // Asked before the file at `index` starts; false stops the batch there.
+    std::function<bool(qsizetype index)> next;
+    // The bytes of the copy of the file at `index` written so far (moves across file systems
+    // only); false stops the batch inside that copy, which leaves nothing behind.
+    std::function<bool(qsizetype index, qint64 done, qint64 total)> progress;
+    // The outcome of the file at `index`, as soon as it is final: at once for a rename, after
+    // its batch is on the disk for a copy across file systems (so not always in order).
+    std::function<void(qsizetype index, const FileOpResult &result)> done;
+};
+
 class FileOps
 {
   public:
@@ -87,6 +100,16 @@ class FileOps
     // systems copies data, and only it reports progress.
     static FileOpResult move_into_folder(const QString &source, const QString &folder,
                                          const FileOpProgress &progress = {});
+    // Moves the files into the folder, each as move_into_folder would, paying once per batch for
+    // what one call per file pays per file: the folder is opened once, and the copies made on
+    // another file system are put on the disk together (one sync for a batch of files) before
+    // they get their names and before any of their sources is removed; a failure of one file
+    // leaves that file where it was and the others go on. A process killed between naming a
+    // batch's copies and removing their sources leaves whole copies beside their sources, never
+    // a lost file. Returns how many sources have an outcome: all of them unless stopped, then
+    // those before the file it stopped at.
+    static qsizetype move_all_into_folder(const QStringList &sources, const QString &folder,
+                                          const MoveBatchCalls &calls);
     // Renames (or moves within one file system); fails with EEXIST when `to` exists.
     static FileOpResult rename_no_replace(const QString &from, const QString &to);
     // Sends the file to the desktop trash, else into the fallback trash folder (a copy when

@@ -34,50 +34,67 @@ int sort_reselect_index(int lastSelected, int removedBefore, int count)
 QList<FileSortOutcome> sort_files(const QStringList &sources, const QString &target, SortOp op, int language,
                                   SortJournal *journal, JobToken *token)
 {
-    QList<FileSortOutcome> out;
-    out.reserve(sources.size());
-    // With a token, progress counts bytes: a single large file moves its bar too.
-    QList<qint64> sizes;
+    // With a token, progress counts bytes: a single large file moves its bar too. starts[i] is
+    // the bytes of the files before file i.
+    QList<qint64> starts;
     qint64 total = 0;
     if (token)
         for (const QString &src : sources) {
-            sizes << qMax<qint64>(0, identity_of_path(src).size);
-            total += sizes.last();
+            starts << total;
+            total += qMax<qint64>(0, identity_of_path(src).size);
         }
-    qint64 before = 0;
-    if (journal)
-        journal->begin_run();
-    for (qsizetype i = 0; i < sources.size(); ++i) {
-        const QString &src = sources[i];
-        FileOpProgress progress;
-        QString shown;
-        if (token) {
-            if (!token->checkpoint())
-                break;
-            shown = shown_name(nameOf(src));
-            token->progress(before, total, shown);
-            progress = [token, before, total, &shown](qint64 done, qint64) {
-                token->progress(before + done, total, shown);
-                return !token->cancelled();
-            };
-        }
-        const FileOpResult r = op == SortOp::Move ? FileOps::move_into_folder(src, target, progress)
-                                                  : FileOps::copy_into_folder(src, target, progress);
-        if (!r.ok && r.errorCode == ECANCELED && token && token->cancelled())
-            break; // stopped inside the copy: nothing of this file was done
+    QString shown;
+    // Asked before each file: false stops the run there.
+    const auto next = [&](qsizetype i) {
+        if (!token)
+            return true;
+        if (!token->checkpoint())
+            return false;
+        shown = shown_name(nameOf(sources[i]));
+        token->progress(starts[i], total, shown);
+        return true;
+    };
+    const auto copied = [&](qsizetype i, qint64 done) {
+        token->progress(starts[i] + done, total, shown);
+        return !token->cancelled();
+    };
+    const auto outcome = [&](qsizetype i, const FileOpResult &r) {
         FileSortOutcome o;
         if (r.ok) {
             o.newPath = r.newPath;
             // A move into the file's own folder leaves it where it is.
-            o.moved = op == SortOp::Move && r.newPath != src;
+            o.moved = op == SortOp::Move && r.newPath != sources[i];
             if (journal && (op == SortOp::Copy || o.moved))
-                journal->add_step(SortStep{src, r.newPath, op, r.identity});
+                journal->add_step(SortStep{sources[i], r.newPath, op, r.identity});
         } else {
             o.error = r.errorText(language);
         }
-        out << o;
+        return o;
+    };
+
+    QList<FileSortOutcome> out;
+    if (journal)
+        journal->begin_run();
+    if (op == SortOp::Move) {
+        // One batch: each step is recorded as soon as its file has moved.
+        out.resize(sources.size());
+        MoveBatchCalls calls;
+        calls.next = next;
         if (token)
-            before += sizes[i];
+            calls.progress = [&copied](qsizetype i, qint64 done, qint64) { return copied(i, done); };
+        calls.done = [&](qsizetype i, const FileOpResult &r) { out[i] = outcome(i, r); };
+        out.resize(FileOps::move_all_into_folder(sources, target, calls));
+    } else {
+        out.reserve(sources.size());
+        for (qsizetype i = 0; i < sources.size() && next(i); ++i) {
+            FileOpProgress progress;
+            if (token)
+                progress = [&copied, i](qint64 done, qint64) { return copied(i, done); };
+            const FileOpResult r = FileOps::copy_into_folder(sources[i], target, progress);
+            if (!r.ok && r.errorCode == ECANCELED && token && token->cancelled())
+                break; // stopped inside the copy: nothing of this file was done
+            out << outcome(i, r);
+        }
     }
     if (journal)
         journal->end_run();

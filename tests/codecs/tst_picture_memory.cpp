@@ -1,6 +1,7 @@
 // How pictures meet memory: a JPEG read from its file a piece at a time gives the same picture
 // as the same bytes in memory (also when damaged, cut short or not a file at all), and pictures
 // placed on memory of their own keep every pixel.
+#include "codecs/decoded_picture.h"
 #include "codecs/image_memory.h"
 #include "codecs/picture_loader.h"
 #include "support/picture_fixtures.h"
@@ -67,6 +68,8 @@ class TstPictureMemory : public QObject
     void jpegNotAFile();
     void largePictures_data();
     void largePictures();
+    void displayFormatInItsOwnMemory_data();
+    void displayFormatInItsOwnMemory();
 
   private:
     QTemporaryDir dir_;
@@ -181,6 +184,61 @@ void TstPictureMemory::largePictures()
     give_back_scratch_image(std::move(scratch));
     const QImage again = take_scratch_image(size.width(), size.height(), format);
     QVERIFY(kept(again, 2)); // the same pixels back
+}
+
+void TstPictureMemory::displayFormatInItsOwnMemory_data()
+{
+    QTest::addColumn<QImage::Format>("format");
+    QTest::addColumn<bool>("alpha");
+    QTest::newRow("RGBX") << QImage::Format_RGBX8888 << false;
+    QTest::newRow("RGBA") << QImage::Format_RGBA8888 << true;
+    QTest::newRow("premultiplied RGBA") << QImage::Format_RGBA8888_Premultiplied << true;
+    QTest::newRow("RGBA shown opaque: Qt converts") << QImage::Format_RGBA8888 << false;
+}
+
+// A decoder's RGBA bytes become the display format with the pixels Qt's conversion gives; on
+// memory of its own (a mapped picture) without a copy, and a copy held elsewhere is left alone.
+void TstPictureMemory::displayFormatInItsOwnMemory()
+{
+    QFETCH(QImage::Format, format);
+    QFETCH(bool, alpha);
+    const auto made = [format](QSize size) {
+        QImage image = large_image(size.width(), size.height(), format);
+        quint32 seed = 5;
+        for (int y = 0; y < size.height(); ++y) {
+            uchar *line = image.scanLine(y);
+            for (int x = 0; x < size.width() * 4; x += 4) {
+                seed = seed * 1664525u + 1013904223u;
+                const uint a = seed >> 24;
+                line[x + 3] = uchar(a);
+                for (int c = 0; c < 3; ++c) // premultiplied: no channel above alpha
+                    line[x + c] = uchar(format == QImage::Format_RGBA8888_Premultiplied
+                                            ? ((seed >> (8 * c)) & 255) * a / 255
+                                            : (seed >> (8 * c)) & 255);
+            }
+        }
+        return image;
+    };
+    const QImage::Format display = alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    const bool ownPath = format != QImage::Format_RGBA8888 || alpha;
+    for (const QSize size : {QSize(1000, 750), QSize(7, 3)}) {
+        const QImage original = made(size);
+        const QImage want = original.convertToFormat(display);
+        // Alone: converted where it lies.
+        QImage image = made(size);
+        const uchar *bits = image.constBits();
+        to_display_format(&image, alpha);
+        QCOMPARE(image.format(), display);
+        QCOMPARE(image, want);
+        if (ownPath)
+            QCOMPARE(image.constBits(), bits);
+        // Shared: the other copy keeps its pixels.
+        QImage shared = made(size);
+        const QImage other = shared;
+        to_display_format(&shared, alpha);
+        QCOMPARE(shared, want);
+        QCOMPARE(other, original);
+    }
 }
 
 QTEST_MAIN(TstPictureMemory)

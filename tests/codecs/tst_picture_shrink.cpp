@@ -13,18 +13,19 @@ namespace
 
 QImage randomPicture(QSize size, QImage::Format format, quint32 seed)
 {
-    QImage image(size, format);
+    const bool opaque = format == QImage::Format_RGB32 || format == QImage::Format_RGBX8888;
+    QImage image(size, opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < size.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < size.width(); ++x) {
             seed = seed * 1664525u + 1013904223u;
-            const int a = format == QImage::Format_RGB32 ? 255 : int(seed >> 24);
+            const int a = opaque ? 255 : int(seed >> 24);
             // Premultiplied: no channel above alpha.
             line[x] = qRgba(int((seed >> 16) & 255) * a / 255, int((seed >> 8) & 255) * a / 255,
                             int(seed & 255) * a / 255, a);
         }
     }
-    return image;
+    return image.convertToFormat(format);
 }
 
 // The exact area average of channel `shift` for result pixel (x, y).
@@ -70,6 +71,10 @@ void TstPictureShrink::areaAverage_data()
     QTest::newRow("a long line") << QSize(20000, 2) << QSize(3, 1) << QImage::Format_RGB32;
     QTest::newRow("premultiplied alpha")
         << QSize(50, 50) << QSize(21, 34) << QImage::Format_ARGB32_Premultiplied;
+    // Bytes in R, G, B, A order, as libjxl and others give them.
+    QTest::newRow("RGBX bytes") << QSize(97, 61) << QSize(20, 15) << QImage::Format_RGBX8888;
+    QTest::newRow("premultiplied RGBA bytes")
+        << QSize(50, 50) << QSize(21, 34) << QImage::Format_RGBA8888_Premultiplied;
 }
 
 void TstPictureShrink::areaAverage()

@@ -167,6 +167,8 @@ class TestWebPhotoFormats : public QObject
     void keepsAlpha();
     void upright_data();
     void upright();
+    void jxlCoarseFirstLook_data();
+    void jxlCoarseFirstLook();
     void displayP3ShownInSrgb_data();
     void displayP3ShownInSrgb();
     void probesTellTheUprightSize_data();
@@ -337,6 +339,73 @@ void TestWebPhotoFormats::upright()
     const LoadedPicture small = decode(kind, file, fitted);
     QCOMPARE(small.image.size(), fitted.shownSize);
     compareQuadrants(small.image, expected, 40);
+}
+
+void TestWebPhotoFormats::jxlCoarseFirstLook_data()
+{
+    QTest::addColumn<QSize>("natural");
+    QTest::addColumn<QSize>("shown");
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<bool>("alpha");
+    QTest::addColumn<bool>("coarseFirst");
+    QTest::addColumn<bool>("coarse"); // from the 1/8 image although it is smaller than shown
+    const QSize natural(1280, 960);
+    QTest::newRow("a fifth, first look") << natural << QSize(256, 192) << 1 << false << true << true;
+    QTest::newRow("a fifth, sharp") << natural << QSize(256, 192) << 1 << false << false << false;
+    QTest::newRow("an eighth needs no more") << natural << QSize(160, 120) << 1 << false << true << false;
+    QTest::newRow("a third is decoded whole") << natural << QSize(427, 320) << 1 << false << true << false;
+    QTest::newRow("odd sizes, a quarter")
+        << QSize(1283, 963) << QSize(320, 240) << 1 << false << true << true;
+    QTest::newRow("orientation 6") << natural << QSize(256, 192) << 6 << false << true << true;
+    // libjxl renders no 1/8 image of a picture with alpha: decoded whole.
+    QTest::newRow("alpha") << natural << QSize(256, 192) << 1 << true << true << false;
+}
+
+// Upright, with alpha, exactly the shown size and the quadrants' colours however it was made.
+void TestWebPhotoFormats::jxlCoarseFirstLook()
+{
+    QFETCH(QSize, natural);
+    QFETCH(QSize, shown);
+    QFETCH(int, orientation);
+    QFETCH(bool, alpha);
+    QFETCH(bool, coarseFirst);
+    QFETCH(bool, coarse);
+    const QSize size = orientation >= 5 ? natural.transposed() : natural;
+    QImage clean =
+        quadrants(size.width(), size.height(), alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (alpha) // the right half at half opacity
+        for (int y = 0; y < clean.height(); ++y)
+            for (int x = clean.width() / 2; x < clean.width(); ++x)
+                clean.setPixel(x, y, (clean.pixel(x, y) & 0xffffff) | 0x80000000);
+    // Noise, so that the file is larger than the first piece the decoder is given and its 1/8
+    // image is complete before the rest comes (as in a photo).
+    QImage stored = clean;
+    quint32 seed = 11;
+    for (int y = 0; y < stored.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(stored.scanLine(y));
+        for (int x = 0; x < stored.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const auto shaken = [&](int v, int shift) {
+                return std::clamp(v + int((seed >> shift) & 127) - 64, 0, 255);
+            };
+            line[x] = qRgba(shaken(qRed(line[x]), 8), shaken(qGreen(line[x]), 16), shaken(qBlue(line[x]), 24),
+                            qAlpha(line[x]));
+        }
+    }
+    const QImage expected = apply_exif_orientation(clean, orientation);
+    const QByteArray file = runToolOn(QStringLiteral("cjxl"), {"in0.png", "out.jxl", "-d", "1"},
+                                      {{"in0.png", pngWithOrientation(stored, orientation)}}, "out.jxl");
+    QVERIFY2(file.size() > 300 * 1024, qPrintable(QString::number(file.size())));
+    DecodeRequest req;
+    req.shownSize = shown;
+    req.coarseFirst = coarseFirst;
+    const LoadedPicture picture = decode_jxl(file, req);
+    QVERIFY(picture.ok);
+    QCOMPARE(picture.coarse, coarse);
+    QCOMPARE(picture.naturalSize, natural);
+    QCOMPARE(picture.image.size(), shown);
+    QCOMPARE(picture.image.format(), alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    compareQuadrants(picture.image, expected, 40);
 }
 
 void TestWebPhotoFormats::displayP3ShownInSrgb_data()

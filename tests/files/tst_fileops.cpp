@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -121,6 +122,10 @@ class TstFileOps : public QObject
     void pipeIsRefusedWithoutBlocking_data();
     void pipeIsRefusedWithoutBlocking();
     void linkMovedAcrossStaysLink();
+    void batchAcrossWithOneFailure_data();
+    void batchAcrossWithOneFailure();
+    void batchMixesRenamesAndCopies();
+    void batchAcrossWithFewDescriptors();
 
   private:
     QTemporaryDir home_;
@@ -462,6 +467,178 @@ void TstFileOps::linkMovedAcrossStaysLink()
     QCOMPARE(readFile(dir.filePath("real.jpg")), QByteArray("picture"));
     QCOMPARE(readFile(other->filePath("link.jpg")), QByteArray("taken"));
     QCOMPARE(r.identity, identity_of_path(r.newPath));
+}
+
+// Moves many files to another file system in one batch while one of them fails (or the batch
+// is stopped inside it): every other file is moved whole with its times and permissions, a
+// source is gone only where its copy is complete, the failed file and (when stopped) the ones
+// after it stay untouched with no copy left, and a file already in the target stays.
+void TstFileOps::batchAcrossWithOneFailure_data()
+{
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("pipe in place of a file") << "pipe";
+    QTest::newRow("source grows during its copy") << "grows";
+    QTest::newRow("source saved over before removal") << "saved over";
+    QTest::newRow("stopped inside a copy") << "stopped";
+}
+
+void TstFileOps::batchAcrossWithOneFailure()
+{
+    QFETCH(QString, failure);
+    QTemporaryDir dir;
+    const auto other = test::otherFileSystem(dir);
+    if (!other)
+        QSKIP("no second file system at /dev/shm: move across file systems not tried");
+    constexpr int kFiles = 7;
+    constexpr int kFailing = 3;
+    QStringList sources;
+    QList<QByteArray> bytes;
+    for (int i = 0; i < kFiles; ++i) {
+        sources << dir.filePath(QStringLiteral("src/%1.jpg").arg(i));
+        bytes << pattern(i == kFailing ? 3 * 1024 * 1024 : 1000 + 7000 * i, 20 + i);
+        QDir().mkpath(dir.filePath("src"));
+        if (i == kFailing && failure == "pipe")
+            QCOMPARE(mkfifo(QFile::encodeName(sources[i]).constData(), 0600), 0);
+        else
+            makeSource(sources[i], bytes[i]);
+    }
+    writeFile(other->filePath("1.jpg"), "taken");
+
+    static QString failing;
+    static QString mode;
+    failing = sources[kFailing];
+    mode = failure;
+    FileOps::set_hook([](FileOpStage stage, const QString &source) {
+        if (source != failing)
+            return;
+        if (mode == "grows" && stage == FileOpStage::DataCopied) {
+            QFile f(source);
+            QVERIFY(f.open(QIODevice::Append));
+            f.write("more");
+        } else if (mode == "saved over" && stage == FileOpStage::BeforeSourceRemoved) {
+            writeFile(source + ".new", "new version");
+            QVERIFY(::rename(QFile::encodeName(source + ".new").constData(),
+                             QFile::encodeName(source).constData()) == 0);
+        }
+    });
+    QList<std::optional<FileOpResult>> results(kFiles);
+    MoveBatchCalls calls;
+    calls.done = [&results](qsizetype i, const FileOpResult &r) {
+        QVERIFY(!results[i]);
+        results[i] = r;
+    };
+    // Progress is asked for so that a copy is written in slices and can be stopped.
+    calls.progress = [](qsizetype i, qint64, qint64) { return !(mode == "stopped" && i == kFailing); };
+    const qsizetype handled = FileOps::move_all_into_folder(sources, other->path(), calls);
+    FileOps::set_hook(nullptr);
+
+    QCOMPARE(handled, failure == "stopped" ? qsizetype(kFailing) : qsizetype(kFiles));
+    QCOMPARE(readFile(other->filePath("1.jpg")), QByteArray("taken"));
+    for (int i = 0; i < kFiles; ++i) {
+        const QString name = QStringLiteral("%1.jpg").arg(i);
+        if (i < handled && i != kFailing) {
+            QVERIFY(results[i]);
+            QVERIFY2(results[i]->ok, qPrintable(results[i]->error));
+            QCOMPARE(results[i]->newPath, other->filePath(i == 1 ? "1 (2).jpg" : name));
+            verifyCopyOf(results[i]->newPath, bytes[i]);
+            QCOMPARE(results[i]->identity, identity_of_path(results[i]->newPath));
+            QVERIFY(!QFileInfo::exists(sources[i]));
+            continue;
+        }
+        QCOMPARE(bool(results[i]), i < handled);
+        if (results[i]) {
+            QVERIFY(!results[i]->ok);
+            QVERIFY(!results[i]->errorText(German).isEmpty());
+        }
+        QVERIFY(!QFileInfo::exists(other->filePath(name)));
+        if (i == kFailing && failure == "pipe")
+            QVERIFY(S_ISFIFO(statOf(sources[i]).st_mode));
+        else if (i == kFailing && failure == "grows")
+            QCOMPARE(readFile(sources[i]), bytes[i] + "more");
+        else if (i == kFailing && failure == "saved over")
+            QCOMPARE(readFile(sources[i]), QByteArray("new version"));
+        else
+            verifyCopyOf(sources[i], bytes[i]);
+    }
+    // Nothing half-made is left in the target.
+    for (const QString &name : allEntries(other->path()))
+        QVERIFY2(!name.startsWith('.'), qPrintable(name));
+}
+
+// One batch with sources in the target itself, on the same file system (from two folders,
+// taking turns) and on another one, and a missing file: each outcome belongs to its source.
+void TstFileOps::batchMixesRenamesAndCopies()
+{
+    QTemporaryDir dir;
+    const auto other = test::otherFileSystem(dir);
+    const QString target = dir.filePath("target/");
+    writeFile(target + "in.jpg", "already there");
+    writeFile(target + "a.jpg", "taken");
+    writeFile(dir.filePath("x/a.jpg"), "xa");
+    writeFile(dir.filePath("y/b.jpg"), "yb");
+    writeFile(dir.filePath("x/c.jpg"), "xc");
+    QStringList sources{dir.filePath("x/a.jpg"), target + "in.jpg", dir.filePath("y/b.jpg"),
+                        dir.filePath("x/c.jpg"), dir.filePath("x/gone.jpg")};
+    if (other) {
+        writeFile(other->filePath("d.jpg"), "shm");
+        sources << other->filePath("d.jpg");
+    }
+    QList<FileOpResult> results(sources.size());
+    MoveBatchCalls calls;
+    calls.done = [&results](qsizetype i, const FileOpResult &r) { results[i] = r; };
+    QCOMPARE(FileOps::move_all_into_folder(sources, target, calls), sources.size());
+
+    const QStringList newNames{"a (2).jpg", "in.jpg", "b.jpg", "c.jpg", "", "d.jpg"};
+    const QList<QByteArray> contents{"xa", "already there", "yb", "xc", "", "shm"};
+    for (qsizetype i = 0; i < sources.size(); ++i) {
+        if (newNames[i].isEmpty()) {
+            QVERIFY(!results[i].ok);
+            QCOMPARE(results[i].errorCode, ENOENT);
+            continue;
+        }
+        QVERIFY2(results[i].ok, qPrintable(results[i].error));
+        QCOMPARE(results[i].newPath, target + newNames[i]);
+        QCOMPARE(readFile(results[i].newPath), contents[i]);
+        if (i != 1) {
+            QVERIFY(!QFileInfo::exists(sources[i]));
+            QCOMPARE(results[i].identity, identity_of_path(results[i].newPath));
+        }
+    }
+    QCOMPARE(readFile(target + "a.jpg"), QByteArray("taken"));
+}
+
+// A batch across file systems larger than the descriptors the process may still open: the
+// waiting copies are finished early instead of failing the files after them.
+void TstFileOps::batchAcrossWithFewDescriptors()
+{
+    QTemporaryDir dir;
+    const auto other = test::otherFileSystem(dir);
+    if (!other)
+        QSKIP("no second file system at /dev/shm: move across file systems not tried");
+    QStringList sources;
+    for (int i = 0; i < 60; ++i) {
+        sources << dir.filePath(QStringLiteral("%1.jpg").arg(i));
+        writeFile(sources.last(), QByteArray::number(i));
+    }
+    struct rlimit saved {
+    };
+    QCOMPARE(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    struct rlimit few = saved;
+    few.rlim_cur =
+        rlim_t(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size() + 24);
+    QCOMPARE(setrlimit(RLIMIT_NOFILE, &few), 0);
+    int moved = 0;
+    MoveBatchCalls calls;
+    calls.done = [&moved](qsizetype, const FileOpResult &r) {
+        QVERIFY2(r.ok, qPrintable(r.error));
+        ++moved;
+    };
+    FileOps::move_all_into_folder(sources, other->path(), calls);
+    setrlimit(RLIMIT_NOFILE, &saved);
+    QCOMPARE(moved, 60);
+    for (int i = 0; i < 60; ++i)
+        QCOMPARE(readFile(other->filePath(QStringLiteral("%1.jpg").arg(i))), QByteArray::number(i));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
 }
 
 int main(int argc, char *argv[])

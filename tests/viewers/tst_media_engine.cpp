@@ -1,13 +1,18 @@
 // The media engine on its own: opening clips of several formats, the natural size and
 // display rectangle, refusing files that are not videos, exact frame steps (also after a
-// seek), the completion reports of play, pause and the end of a file, and closing.
+// seek), the completion reports of play, pause and the end of a file, closing, and ffmpeg's
+// messages about a damaged file staying out of stderr while players come and go.
 #include "support/video_fixtures.h"
 #include "viewers/video/media_engine.h"
 #include "viewers/video/video_renderer.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtTest>
+
+#include <cstdio>
+#include <unistd.h>
 
 using namespace vorn;
 using namespace vorn::test;
@@ -47,6 +52,40 @@ template <class F> bool notified(MediaEngine &engine, MediaEngine::Command expec
     return false;
 }
 
+// What the process writes to stderr (its file descriptor) while this lives.
+class StderrCapture
+{
+  public:
+    StderrCapture()
+    {
+        if (!file_.open())
+            return;
+        std::fflush(stderr);
+        saved_ = ::dup(STDERR_FILENO);
+        ::dup2(file_.handle(), STDERR_FILENO);
+    }
+    ~StderrCapture() { restore(); }
+    QByteArray text()
+    {
+        restore();
+        file_.seek(0);
+        return file_.readAll();
+    }
+
+  private:
+    void restore()
+    {
+        if (saved_ < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        saved_ = -1;
+    }
+    QTemporaryFile file_;
+    int saved_ = -1;
+};
+
 } // namespace
 
 class TestMediaEngine : public QObject
@@ -63,6 +102,7 @@ class TestMediaEngine : public QObject
     void playReportsTheEnd();
     void pauseCutsThePlayShort();
     void closeReleasesTheDevice();
+    void damageStaysOutOfStderr();
 
   private:
     QTemporaryDir dir_;
@@ -229,6 +269,40 @@ void TestMediaEngine::closeReleasesTheDevice()
     QCOMPARE(engine.renderer()->frame().size(), QSize(320, 240));
     QVERIFY(notified(engine, MediaEngine::Command::Play, [&] { engine.play(); }));
     QCOMPARE(engine.position(), qint64(49));
+}
+
+void TestMediaEngine::damageStaysOutOfStderr()
+{
+    // A clip with its pictures overwritten in places: ffmpeg reports each damaged picture.
+    QFile clean(mpeg1_);
+    QVERIFY(clean.open(QIODevice::ReadOnly));
+    QByteArray bytes = clean.readAll();
+    for (qsizetype at = bytes.size() / 4; at + 64 < bytes.size(); at += bytes.size() / 8)
+        for (int i = 0; i < 64; ++i)
+            bytes[at + i] = char(0x5a ^ i);
+    const QString damaged = dir_.filePath(QStringLiteral("damaged.mpg"));
+    QFile out(damaged);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(bytes);
+    out.close();
+
+    StderrCapture capture;
+    {
+        // The players of closed files end while the next ones play (and the first player of
+        // all ends too): ffmpeg's messages go with the players' logs, never to stderr.
+        MediaEngine first;
+        QVERIFY(openAndWait(first, mpeg1_));
+        MediaEngine engine;
+        first.close();
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(openAndWait(engine, damaged));
+            engine.put(QRect(0, 0, 0, 0));
+            QVERIFY(notified(engine, MediaEngine::Command::Play, [&] { engine.play(); }));
+            engine.close();
+        }
+    }
+    const QByteArray text = capture.text();
+    QVERIFY2(text.isEmpty(), text.left(400).constData());
 }
 
 QTEST_MAIN(TestMediaEngine)

@@ -4,6 +4,7 @@
 #include "archives/zip_preview_view.h"
 #include "archives/zip_view.h"
 #include "catalog/catalog_view.h"
+#include "codecs/picture_loader.h"
 #include "codecs/picture_orientation.h"
 #include "files/file_list_view.h"
 #include "files/list_area_view.h"
@@ -14,10 +15,12 @@
 #include "widgets/image_widget.h"
 
 #include <QMovie>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QThread>
 #include <QToolButton>
 
 using namespace vorn;
@@ -86,6 +89,7 @@ class TstWebPhotoWindow : public QObject
   private slots:
     void shownInThePictureView_data();
     void shownInThePictureView();
+    void jxlCoarseFirstLookSharpened();
     void animatedWebpPlays();
     void catalogThumbnails();
     void zipPreview_data();
@@ -156,6 +160,76 @@ void TstWebPhotoWindow::shownInThePictureView()
     QCOMPARE(img->size(), fitted);
     QCOMPARE(view->decodedSize(), reduced ? fitted : expected.size());
     verifyQuadrants(img->grab().toImage(), expected);
+}
+
+namespace
+{
+
+// Holds the decodes ahead of pictures named b.* while set.
+std::atomic<bool> g_holdB{false};
+void holdB(const QString &path)
+{
+    while (g_holdB.load() && QFileInfo(path).baseName() == u"b")
+        QThread::yieldCurrentThread();
+}
+
+// Dark and light stripes 8 pixels wide, each 8 x 8 block half of each: the 1/8 image is an even
+// grey, a quarter of the size shows stripes 2 pixels wide.
+QImage stripes(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, ((x + 4) / 8) % 2 ? qRgb(240, 240, 240) : qRgb(20, 20, 20));
+    return image;
+}
+
+} // namespace
+
+// A JPEG XL shown at a quarter of its size comes first from its 1/8 image; once the next picture
+// is decoded ahead (and not before), the sharp decode replaces it.
+void TstWebPhotoWindow::jxlCoarseFirstLookSharpened()
+{
+    const QByteArray file = runTool(QStringLiteral("cjxl"), {"in0.png", "out.jxl", "-d", "1"},
+                                    {stripes({3200, 2400})}, "out.jxl");
+    WindowFixture f;
+    startWith(f, {{"a.jxl", file}, {"b.jxl", file}});
+    f.window->resize(1400, 1000);
+    auto *area = f.find<QScrollArea>("sb_1");
+    area->setFixedSize(800, 600);
+    QTRY_COMPARE(area->size(), QSize(800, 600));
+    QTest::mouseClick(f.find<QToolButton>("bt_bestfit"), Qt::LeftButton);
+    PicturePrefetcher::setDecodeHook(holdB);
+    g_holdB = true;
+    auto release = qScopeGuard([] {
+        g_holdB = false;
+        PicturePrefetcher::setDecodeHook(nullptr);
+    });
+    showRow(f, 0);
+    PictureView *view = f.window->pictureView();
+    auto *img = f.find<ImageWidget>("img_x");
+    QCOMPARE(view->decodedSize(), QSize(800, 600));
+    QVERIFY(view->showsCoarsePicture());
+    const QImage coarse = img->currentImage();
+    QTest::qWait(400); // well past the view's wait before it decodes a fitted picture again
+    QVERIFY(view->showsCoarsePicture());
+    QCOMPARE(img->currentImage(), coarse);
+
+    g_holdB = false;
+    QTRY_VERIFY(!view->showsCoarsePicture());
+    const QImage sharp = img->currentImage();
+    QCOMPARE(sharp, load_picture(f.path("pics/a.jxl"), QSize(800, 600)).image);
+    // The stripes show only in the sharp picture.
+    const auto spread = [](const QImage &image) {
+        int low = 255, high = 0;
+        for (int x = 300; x < 340; ++x) {
+            low = std::min(low, qGreen(image.pixel(x, 300)));
+            high = std::max(high, qGreen(image.pixel(x, 300)));
+        }
+        return high - low;
+    };
+    QVERIFY2(spread(sharp) > 3 * spread(coarse) + 20,
+             qPrintable(QStringLiteral("%1 / %2").arg(spread(sharp)).arg(spread(coarse))));
 }
 
 void TstWebPhotoWindow::animatedWebpPlays()

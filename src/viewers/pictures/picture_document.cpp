@@ -9,6 +9,7 @@ void PictureDocument::setFile(const QString &file)
     kind = picture_kind(file);
     animated = is_animated_kind(kind);
     transparent = is_transparent_kind(kind);
+    coarse = false;
 }
 
 void PictureDocument::forget()
@@ -16,15 +17,15 @@ void PictureDocument::forget()
     path.clear();
     natural = QSize();
     kind = PictureKind::Unknown;
-    animated = transparent = false;
+    animated = transparent = coarse = false;
 }
 
 bool PictureDocument::wantsSharperDecode(QSize shownSize, QSize decoded, bool bestFit) const
 {
-    if (animated || path.isEmpty() || shownSize.isEmpty() || shownSize == decoded)
+    if (animated || path.isEmpty() || shownSize.isEmpty() || (shownSize == decoded && !coarse))
         return false;
     const PictureKindInfo &info = picture_kind_info(kind);
-    return info.vector || (info.reduced && bestFit);
+    return coarse || info.vector || (info.reduced && bestFit);
 }
 
 } // namespace vorn

@@ -22,6 +22,7 @@ struct PictureDocument {
     bool shown = false;
     bool frameOff = false;         // bt_shape is down
     bool backgroundActive = false; // the background tester covers the view
+    bool coarse = false;           // shown from a coarse first look, until the sharp one comes
 
     // Takes `file` as the current file: its kind, and whether it may animate or is drawn
     // transparently (by the kind table).
@@ -32,7 +33,8 @@ struct PictureDocument {
     // the view.
     bool frameVisible() const { return shown && !frameOff && !backgroundActive; }
     // A still picture shown at `shownSize` but decoded at `decoded` is worth decoding again at
-    // the shown size: drawings and metafiles always, kinds with a reduced decode under best fit.
+    // the shown size: drawings and metafiles always, kinds with a reduced decode under best fit,
+    // and a coarse first look even at its shown size.
     bool wantsSharperDecode(QSize shownSize, QSize decoded, bool bestFit) const;
 };
 

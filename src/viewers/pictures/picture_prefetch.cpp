@@ -16,6 +16,8 @@ DecodedPicture decode_for_view(const QString &path, QSize shownSize, const std::
     const PictureKind kind = picture_kind(path);
     DecodeRequest request;
     request.cancelled = cancelled;
+    // Shown at once, and replaced by the sharp picture when there is time (see the view).
+    request.coarseFirst = true;
     // A GIF's first frame is checked at its natural size; too big a shown size is not handed
     // out at once (the view scales the natural picture).
     if (kind != PictureKind::Gif && shownSize.isValid() &&
@@ -152,6 +154,7 @@ void PicturePrefetcher::prefetchFinished()
     DecodedPicture picture = prefetchJob_.result<DecodedPicture>();
     if (waiting_ != Waiting::Prefetch) {
         ready_ = std::move(picture);
+        emit prefetched();
         return;
     }
     waiting_ = Waiting::None;

@@ -52,6 +52,8 @@ class PicturePrefetcher : public QObject
     bool isDecoding() const { return waiting_ != Waiting::None; }
     // True when a prefetch for exactly this request has finished.
     bool isReady(const QString &path, QSize shownSize) const;
+    // True while a picture is decoded ahead that nobody waits for yet.
+    bool isPrefetching() const { return pending_ && !ready_ && waiting_ != Waiting::Prefetch; }
     // Drops the prefetched picture (for instance when the list changes); a request waiting
     // for it is decoded on its own.
     void clear();
@@ -65,6 +67,8 @@ class PicturePrefetcher : public QObject
   signals:
     // The picture of the newest request is ready (decoded or failed: see picture.ok).
     void decoded(const vorn::DecodedPicture &picture);
+    // The picture decoded ahead is ready and waits to be taken.
+    void prefetched();
 
   private:
     struct Key {

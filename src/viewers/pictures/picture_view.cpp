@@ -52,6 +52,11 @@ PictureView::PictureView(AppContext &ctx, ActiveList &list, QFrame *pn_viewmain,
         if (d.path == requested_)
             present(d);
     });
+    // A coarse picture waits for the next one decoded ahead before it is decoded sharp.
+    connect(&prefetcher_, &PicturePrefetcher::prefetched, this, [this] {
+        if (doc_.coarse && !refit_.isActive())
+            refineFit();
+    });
     refit_.setSingleShot(true);
     refit_.setInterval(150);
     connect(&refit_, &QTimer::timeout, this, &PictureView::refineFit);
@@ -62,8 +67,10 @@ PictureView::PictureView(AppContext &ctx, ActiveList &list, QFrame *pn_viewmain,
         ImageWidget *img = viewport_->still();
         // Only while the same picture is still shown at that size.
         if (pic.ok && path == doc_.path && pic.naturalSize == doc_.natural && doc_.shown && !doc_.animated &&
-            !doc_.backgroundActive && pic.image.size() == img->size())
+            !doc_.backgroundActive && pic.image.size() == img->size()) {
             img->setImage(pic.image);
+            doc_.coarse = false;
+        }
     });
 
     connect(&copy_, &Job::finished, this, [this] {
@@ -232,6 +239,7 @@ void PictureView::present(const DecodedPicture &decoded)
         return;
     }
     doc_.natural = pic.naturalSize;
+    doc_.coarse = pic.coarse && !doc_.animated;
     // A picture shown although its data is damaged says so.
     stat_view_->setPanelText(4, pic.damaged ? ctx_.msg(Msg::PictureDamaged) : QString());
     if (!doc_.animated) {
@@ -374,11 +382,17 @@ void PictureView::refineFit()
     if (!doc_.shown || doc_.backgroundActive || doc_.animated || doc_.path.isEmpty())
         return;
     const QSize target = viewport_->still()->size();
-    if (target.isEmpty() || target == decodedSize() ||
+    if (target.isEmpty() || (target == decodedSize() && !doc_.coarse) ||
         qint64(target.width()) * target.height() > kMaxRenderPixels)
         return;
-    refine_.start([path = doc_.path, target](JobToken &) {
-        return std::pair<QString, LoadedPicture>(path, load_picture(path, target));
+    // The next picture decoded ahead comes first (prefetched() calls again).
+    if (doc_.coarse && prefetcher_.isPrefetching())
+        return;
+    refine_.start([path = doc_.path, target](JobToken &t) {
+        DecodeRequest request;
+        request.shownSize = target;
+        request.cancelled = [&t] { return t.cancelled(); };
+        return std::pair<QString, LoadedPicture>(path, load_picture(path, request));
     });
 }
 

@@ -78,6 +78,8 @@ class PictureView : public QObject, public FileViewer
     bool isLoading() const { return prefetcher_.isDecoding(); }
     // The size the shown still picture was decoded at (smaller than natural under best fit).
     QSize decodedSize() const;
+    // True while the shown picture is a coarse first look that a sharp decode is to replace.
+    bool showsCoarsePicture() const { return doc_.coarse; }
     const PicturePrefetcher &prefetcher() const { return prefetcher_; }
 
     // The mode of bt_center / bt_bestfit, set without re-showing (the slideshow's styles).

@@ -1,6 +1,7 @@
 #include "viewers/video/media_engine.h"
 
 #include "base/native_names.h"
+#include "viewers/video/mpv_players.h"
 #include "viewers/video/video_geometry.h"
 #include "viewers/video/video_gl_renderer.h"
 #include "viewers/video/video_renderer.h"
@@ -8,11 +9,9 @@
 #include <QFileInfo>
 #include <QVector>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <fcntl.h>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 #include <mpv/client.h>
 #include <mpv/render.h>
 #include <sys/stat.h>
@@ -36,41 +35,6 @@ constexpr int kQueryBits = 8;
 
 int nextDeviceId = 0;
 
-// Returns the heap's free pages to the system. A played video leaves hundreds of megabytes of
-// freed frames and decoder buffers in the heaps of the player's threads, which glibc keeps.
-void give_back_free_memory()
-{
-#ifdef __GLIBC__
-    malloc_trim(0);
-#endif
-}
-
-// While a player ends, the heaps give back what it frees. Its threads allocate from heaps of
-// their own, and glibc returns the free top of such a heap only when a free in it finds the top
-// above the trim threshold, which grows with the largest block freed (up to 64 MB): frames of a
-// few megabytes would keep 10-50 MB a heap for good, and malloc_trim does not touch these tops.
-// So the threshold is low from the start of the end until everything is freed, and then at
-// glibc's upper bound, so later work keeps what it reuses as before. Counted, since several
-// players may end at once.
-std::atomic<int> playersEnding{0};
-
-void begin_giving_back()
-{
-#ifdef __GLIBC__
-    if (playersEnding.fetch_add(1) == 0)
-        mallopt(M_TRIM_THRESHOLD, 0);
-#endif
-}
-
-void end_giving_back()
-{
-#ifdef __GLIBC__
-    malloc_trim(0);
-    if (playersEnding.fetch_sub(1) == 1)
-        mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
-#endif
-}
-
 // The most back steps one step command may take before it seeks to its frame directly.
 constexpr int kMaxExtraSteps = 3;
 
@@ -80,7 +44,8 @@ MediaEngine::MediaEngine(Output output, QObject *parent) : QObject(parent), outp
 {
     if (output == Output::Video)
         renderer_ = std::make_unique<VideoRenderer>();
-    available_ = createPlayer();
+    hold_player_log();
+    makeSpare();
 }
 
 MediaEngine::~MediaEngine()
@@ -88,70 +53,32 @@ MediaEngine::~MediaEngine()
     // The OpenGL renderer went with its context before this (useSoftware).
     glRenderer_.reset();
     releasePlayer();
-    if (reaper_.joinable())
-        reaper_.join();
+    if (spare_.valid()) {
+        if (mpv_handle *spare = spare_.get()) {
+            begin_ending_player();
+            end_player(spare, nullptr);
+        }
+    }
+    for (std::future<void> &f : ending_)
+        f.wait();
+    release_player_log();
+}
+
+void MediaEngine::makeSpare()
+{
+    if (spare_.valid() || glRenderer_)
+        return;
+    const bool video = output_ == Output::Video;
+    spare_ = std::async(std::launch::async, [video] { return make_player(video); });
 }
 
 bool MediaEngine::createPlayer()
 {
     if (mpv_)
         return true;
-    // The last player must have ended first: libmpv hands ffmpeg's log to the first player
-    // alive and takes it away when that one ends, after which ffmpeg writes to stderr.
-    if (reaper_.joinable())
-        reaper_.join();
-    mpv_ = mpv_create();
+    mpv_ = spare_.valid() ? spare_.get() : make_player(output_ == Output::Video);
     if (!mpv_)
         return false;
-    const Output output = output_;
-    // A player without its own window, keys, scripts, configuration or network helpers; it
-    // stays at the end of a file instead of unloading it, like a media device does.
-    const std::initializer_list<std::pair<const char *, const char *>> options = {
-        {"config", "no"},
-        {"terminal", "no"},
-        {"input-default-bindings", "no"},
-        {"input-vo-keyboard", "no"},
-        {"osc", "no"},
-        {"load-scripts", "no"},
-        {"ytdl", "no"},
-        {"idle", "yes"},
-        {"keep-open", "yes"},
-        {"pause", "yes"},
-        {"audio-display", "no"},
-        {"sub-auto", "no"},
-        {"hr-seek", "yes"},
-        // Exact seeks start decoding a second early: MPEG program streams otherwise land
-        // on the key frame after the start when asked for the first frame.
-        {"hr-seek-demuxer-offset", "1"},
-        {"osd-level", "0"},
-        {"load-unsafe-playlists", "no"},
-        // Exactly the chosen file plays: the file is handed over by its descriptor, only
-        // libavformat reads it (mpv's own EDL, CUE, playlist and image-list readers never see
-        // it), only real container formats are accepted (no HLS, concat or other list that
-        // names further files), and nothing the file refers to is opened, local or remote.
-        {"demuxer", "lavf"},
-        {"demuxer-lavf-o",
-         "format_whitelist=[mpeg,mpegts,mpegvideo,m4v,h264,hevc,avi,matroska,mov,asf,flv,ogg,"
-         "mp3,wav,flac,aac,ac3,aiff,au,dv,nut,rm,ivf,w64,amr,ape,wv,mpc,tta,voc],"
-         "protocol_whitelist=none"},
-        {"access-references", "no"},
-        {"ordered-chapters", "no"},
-        // Decoding stays on the processor: no probing of graphics interop libraries.
-        {"hwdec", "no"},
-        {"gpu-hwdec-interop", "no"},
-        // The software renderer enlarges with a bilinear filter: a tenth less processor time
-        // than the default, which leaves more to decoding on a busy machine.
-        {"zimg-scaler", "bilinear"},
-        {"vo", output == Output::Video ? "libmpv" : "null"},
-        {"vid", output == Output::Video ? "auto" : "no"},
-    };
-    for (const auto &[name, value] : options)
-        mpv_set_option_string(mpv_, name, value);
-    if (mpv_initialize(mpv_) < 0) {
-        mpv_terminate_destroy(mpv_);
-        mpv_ = nullptr;
-        return false;
-    }
     mpv_observe_property(mpv_, TimePos, "time-pos", MPV_FORMAT_DOUBLE);
     mpv_observe_property(mpv_, Duration, "duration", MPV_FORMAT_DOUBLE);
     mpv_observe_property(mpv_, EofReached, "eof-reached", MPV_FORMAT_FLAG);
@@ -178,19 +105,21 @@ void MediaEngine::releasePlayer()
     // The OpenGL render context can only go with its OpenGL context current: that player stays.
     if (!mpv_ || glRenderer_)
         return;
-    begin_giving_back();
+    begin_ending_player();
     mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
     mpv_render_context *ctx = renderer_ ? renderer_->detach() : nullptr;
     mpv_handle *mpv = std::exchange(mpv_, nullptr);
     // Ending the player joins its threads and frees its decoders, queues and frames, which takes
-    // a while: on a thread of its own, so the window goes on meanwhile.
-    if (reaper_.joinable())
-        reaper_.join();
-    reaper_ = std::thread([ctx, mpv] {
-        if (ctx)
-            mpv_render_context_free(ctx);
-        mpv_terminate_destroy(mpv);
-        end_giving_back();
+    // a while: on a thread of its own, so the window goes on meanwhile and the next player need
+    // not wait for it.
+    collectEnded();
+    ending_.push_back(std::async(std::launch::async, [ctx, mpv] { end_player(mpv, ctx); }));
+}
+
+void MediaEngine::collectEnded()
+{
+    std::erase_if(ending_, [](const std::future<void> &f) {
+        return f.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
     });
 }
 
@@ -220,6 +149,7 @@ void MediaEngine::useSoftware()
     if (mpv_)
         renderer_->attach(mpv_);
     showPart();
+    makeSpare();
 }
 
 quint64 MediaEngine::framesDrawn() const
@@ -307,6 +237,7 @@ void MediaEngine::open(const QString &file)
     // fdclose: the player closes the descriptor with the stream.
     const QByteArray url = "fdclose://" + QByteArray::number(fd);
     used_ = true;
+    makeSpare(); // for the file after this one
     command({"loadfile", url.constData(), "replace"});
 }
 

@@ -11,8 +11,9 @@
 #include <QRect>
 #include <QString>
 #include <atomic>
+#include <future>
 #include <memory>
-#include <thread>
+#include <vector>
 
 struct mpv_handle;
 struct mpv_event;
@@ -36,17 +37,15 @@ class MediaEngine : public QObject
     explicit MediaEngine(Output output = Output::Video, QObject *parent = nullptr);
     ~MediaEngine() override;
 
-    // True when libmpv could be set up; false leaves every open failing.
-    bool isAvailable() const { return available_; }
-
     // Opens a file; the answer comes through opened(). The device starts stopped at its
     // beginning, in the time format Frames (for a file without video: Milliseconds).
     void open(const QString &file);
     // Above 0 only after a successful open, 0 while nothing is open.
     int deviceId() const { return deviceId_; }
     // Closes the file. A player that has had a file ends with it, with its threads, decoders and
-    // frames, and the memory goes back to the system; the next open sets up a new one. (The
-    // player drawing through OpenGL stays, as its render context needs the OpenGL context.)
+    // frames, on a thread of its own, and the memory goes back to the system; the next open
+    // takes the player made ahead for it meanwhile. (The player drawing through OpenGL stays,
+    // as its render context needs the OpenGL context.)
     void close();
 
     // The next command reports its completion through completed().
@@ -116,12 +115,17 @@ class MediaEngine : public QObject
     void failed();
 
   private:
-    // Sets up a player with its options and observers when there is none (at the start and
-    // for the first file after a close); false when libmpv refuses.
+    // Takes a player when there is none (the one made ahead, else a new one) and sets up its
+    // observers and output; false when libmpv refuses.
     bool createPlayer();
+    // Makes the next player on a thread of its own, unless one is on the way (the software
+    // renderer's players end with their files).
+    void makeSpare();
     // Ends the player and everything it holds (threads, decoders, frames), on a thread of its
     // own; the heaps give back what it freed.
     void releasePlayer();
+    // Forgets the players that have ended.
+    void collectEnded();
     void showPart();
     void drainEvents();
     void handleEvent(const mpv_event &event);
@@ -142,9 +146,9 @@ class MediaEngine : public QObject
 
     const Output output_;
     mpv_handle *mpv_ = nullptr;
-    bool available_ = false;
-    bool used_ = false;  // the player has been given a file since it was set up
-    std::thread reaper_; // ends the last player let go of
+    bool used_ = false;                     // the player has been given a file since it was set up
+    std::future<mpv_handle *> spare_;       // the next player, made ahead
+    std::vector<std::future<void>> ending_; // players let go of, ending
     std::unique_ptr<VideoRenderer> renderer_;
     std::unique_ptr<VideoGlRenderer> glRenderer_;
     std::atomic<bool> wakeupQueued_{false};

@@ -128,8 +128,18 @@ void VideoRenderer::render()
         part = target_;
     }
     const QSize size = part.size();
-    if (size.isEmpty() || size.width() > 16384 || size.height() > 16384)
+    if (size.isEmpty() || size.width() > 16384 || size.height() > 16384) {
+        // Nothing to draw into yet (the size of the picture is still being asked for): the
+        // frame is taken without drawing, as the player waits for each frame to be taken (up
+        // to 200 ms) before it goes on. It stays the current frame and is drawn at the target.
+        if (flags & MPV_RENDER_UPDATE_FRAME) {
+            int skip = 1;
+            mpv_render_param params[] = {{MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
+                                         {MPV_RENDER_PARAM_INVALID, nullptr}};
+            mpv_render_context_render(ctx_, params);
+        }
         return;
+    }
     QImage &image = buffer(size);
     if (image.isNull())
         return;
