@@ -103,9 +103,14 @@ bool MediaEngine::createPlayer()
 void MediaEngine::releasePlayer()
 {
     // The OpenGL render context can only go with its OpenGL context current: that player stays.
-    if (!mpv_ || glRenderer_)
+    if (!mpv_ || glRenderer_) {
+        if (std::exchange(lowTrim_, false))
+            release_low_trim();
         return;
-    begin_ending_player();
+    }
+    // The low trim threshold held while playing carries over into the end.
+    if (!std::exchange(lowTrim_, false))
+        begin_ending_player();
     mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
     mpv_render_context *ctx = renderer_ ? renderer_->detach() : nullptr;
     mpv_handle *mpv = std::exchange(mpv_, nullptr);
@@ -133,8 +138,11 @@ bool MediaEngine::useOpenGL()
     if (mpv_render_context *ctx = renderer_->detach())
         mpv_render_context_free(ctx);
     glRenderer_ = std::make_unique<VideoGlRenderer>(mpv_);
-    if (glRenderer_->isValid())
+    if (glRenderer_->isValid()) {
+        if (std::exchange(lowTrim_, false))
+            release_low_trim();
         return true;
+    }
     glRenderer_.reset();
     renderer_->attach(mpv_);
     showPart();
@@ -237,6 +245,8 @@ void MediaEngine::open(const QString &file)
     // fdclose: the player closes the descriptor with the stream.
     const QByteArray url = "fdclose://" + QByteArray::number(fd);
     used_ = true;
+    if (!glRenderer_ && !std::exchange(lowTrim_, true))
+        hold_low_trim();
     makeSpare(); // for the file after this one
     command({"loadfile", url.constData(), "replace"});
 }

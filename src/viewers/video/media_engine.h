@@ -147,6 +147,7 @@ class MediaEngine : public QObject
     const Output output_;
     mpv_handle *mpv_ = nullptr;
     bool used_ = false;                     // the player has been given a file since it was set up
+    bool lowTrim_ = false;                  // hold_low_trim() taken for the playing software player
     std::future<mpv_handle *> spare_;       // the next player, made ahead
     std::vector<std::future<void>> ending_; // players let go of, ending
     std::unique_ptr<VideoRenderer> renderer_;

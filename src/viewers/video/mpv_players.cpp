@@ -90,9 +90,10 @@ mpv_handle *logHolder = nullptr; // never plays; made with the first player afte
 // their own, and glibc returns the free top of such a heap only when a free in it finds the top
 // above the trim threshold, which grows with the largest block freed (up to 64 MB): frames of a
 // few megabytes would keep 10-50 MB a heap for good, and malloc_trim does not touch these tops.
-// So the threshold is low from the start of the end until everything is freed, and then at
-// glibc's upper bound, so later work keeps what it reuses as before. Counted, since several
-// players may end at once.
+// So the threshold is low while a file plays (a heap top freed during playback goes back at
+// once) and from the start of the end until everything is freed, and then at glibc's upper
+// bound, so later work keeps what it reuses as before. Counted, since several players may play
+// and end at once.
 std::atomic<int> playersEnding{0};
 
 // How long an ending player may take to unload its file before it is ended regardless.
@@ -130,12 +131,26 @@ mpv_handle *make_player(bool video)
         {kQuiet, kPlaying, {{"vo", video ? "libmpv" : "null"}, {"vid", video ? "auto" : "no"}}});
 }
 
-void begin_ending_player()
+void hold_low_trim()
 {
 #ifdef __GLIBC__
     if (playersEnding.fetch_add(1) == 0)
         mallopt(M_TRIM_THRESHOLD, 0);
 #endif
+}
+
+void release_low_trim()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+    if (playersEnding.fetch_sub(1) == 1)
+        mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+#endif
+}
+
+void begin_ending_player()
+{
+    hold_low_trim();
 }
 
 void end_player(mpv_handle *mpv, mpv_render_context *ctx)
@@ -165,11 +180,7 @@ void end_player(mpv_handle *mpv, mpv_render_context *ctx)
         mpv_render_context_free(ctx);
     }
     mpv_terminate_destroy(mpv);
-#ifdef __GLIBC__
-    malloc_trim(0);
-    if (playersEnding.fetch_sub(1) == 1)
-        mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
-#endif
+    release_low_trim();
 }
 
 void give_back_free_memory()

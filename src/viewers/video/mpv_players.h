@@ -24,6 +24,11 @@ void release_player_log();
 // the render API, otherwise sound only.
 mpv_handle *make_player(bool video);
 
+// While held (counted), the heaps give a free top back to the system at once: taken while a
+// file plays, so its threads' heaps do not keep what playback freed.
+void hold_low_trim();
+void release_low_trim();
+
 // The end of a player starts here, on the thread that lets go of it (before it frees the
 // frames it drew), so that what is freed from then on goes back to the system too.
 void begin_ending_player();
