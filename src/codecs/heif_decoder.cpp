@@ -5,6 +5,7 @@
 #include "codecs/image_memory.h"
 #include "codecs/picture_colour.h"
 #include "codecs/picture_kinds.h"
+#include "codecs/ycbcr_to_rgb.h"
 
 #include <libheif/heif.h>
 
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -154,6 +156,116 @@ void rgb_rows_to_rgb32(const uint8_t *plane, int stride, QImage *out)
     }
 }
 
+// An opaque picture of `size` shown at `shown` (invalid: at its size), its pixels written by
+// `fill` into RGB32 memory: this thread's scratch picture when they are only to be scaled down,
+// else straight into the picture's own memory, so no fresh 12 MP copy is faulted in on the way.
+QImage opaque_picture(QSize size, QSize shown, const std::function<bool(QImage *)> &fill)
+{
+    const bool scaled = shown.isValid() && shown != size;
+    QImage rgb = scaled ? take_scratch_image(size.width(), size.height(), QImage::Format_RGB32)
+                        : large_image(size.width(), size.height(), QImage::Format_RGB32);
+    if (rgb.isNull() || !fill(&rgb))
+        return QImage();
+    if (!scaled)
+        return rgb;
+    QImage picture = fit_to(rgb, shown);
+    give_back_scratch_image(std::move(rgb));
+    return picture;
+}
+
+// The matrix and range the decoded image's colour description names (the stream's own, or the
+// file's nclx box), else the handle's; "unspecified" and full range when neither says.
+void ycbcr_coding(const heif_image *image, const heif_image_handle *handle, int *matrix, bool *fullRange)
+{
+    *matrix = heif_matrix_coefficients_unspecified;
+    *fullRange = true;
+    heif_color_profile_nclx *nclx = nullptr;
+    if (heif_image_get_nclx_color_profile(image, &nclx).code != heif_error_Ok || !nclx) {
+        nclx = nullptr;
+        if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok)
+            nclx = nullptr;
+    }
+    if (nclx) {
+        *matrix = int(nclx->matrix_coefficients);
+        *fullRange = nclx->full_range_flag != 0;
+        heif_nclx_color_profile_free(nclx);
+    }
+}
+
+// A plane of 8-bit samples of at least `size`; null when the image has none such.
+const uint8_t *plane_of(const heif_image *image, heif_channel channel, QSize size, int *stride)
+{
+    if (!heif_image_has_channel(image, channel) || heif_image_get_bits_per_pixel_range(image, channel) != 8 ||
+        heif_image_get_width(image, channel) < size.width() || heif_image_get_height(image, channel) < size.height())
+        return nullptr;
+    return heif_image_get_plane_readonly(image, channel, stride);
+}
+
+enum class PlanarOutcome { Done, Failed, NotConverted };
+
+// An opaque 8-bit picture decoded in the decoder's own layout (YCbCr, gray or planar RGB, after
+// the file's transforms) and converted here on every core, straight into the picture's memory:
+// libheif's own conversion takes one core and a fresh picture of its own. NotConverted for a
+// layout or matrix not converted here.
+PlanarOutcome decode_planar(const heif_image_handle *source, const heif_decoding_options *options, QSize shown,
+                            const DecodeRequest &req, QImage *picture)
+{
+    heif_image *decoded = nullptr;
+    if (heif_decode_image(source, &decoded, heif_colorspace_undefined, heif_chroma_undefined, options).code !=
+        heif_error_Ok)
+        return PlanarOutcome::Failed;
+    HeifPtr<heif_image> image(decoded);
+    if (is_cancelled(req))
+        return PlanarOutcome::Failed;
+    const QSize size = shown_size_of(source);
+    const heif_colorspace space = heif_image_get_colorspace(image.get());
+    const heif_chroma chroma = heif_image_get_chroma_format(image.get());
+    const bool ycbcr = space == heif_colorspace_YCbCr &&
+                       (chroma == heif_chroma_420 || chroma == heif_chroma_422 || chroma == heif_chroma_444);
+    const bool gray = space == heif_colorspace_monochrome && chroma == heif_chroma_monochrome;
+    const bool rgb = space == heif_colorspace_RGB && chroma == heif_chroma_444;
+    if ((!ycbcr && !gray && !rgb) || heif_image_has_channel(image.get(), heif_channel_Alpha))
+        return PlanarOutcome::NotConverted;
+    // The picture must have the size the file declares (and the library reported).
+    const heif_channel first = rgb ? heif_channel_G : heif_channel_Y;
+    if (heif_image_get_width(image.get(), first) != size.width() ||
+        heif_image_get_height(image.get(), first) != size.height())
+        return PlanarOutcome::Failed;
+    YcbcrPlanes planes;
+    int matrix = heif_matrix_coefficients_unspecified;
+    bool fullRange = true;
+    if (ycbcr) {
+        planes.chromaShiftX = chroma == heif_chroma_444 ? 0 : 1;
+        planes.chromaShiftY = chroma == heif_chroma_420 ? 1 : 0;
+        const QSize chromaSize((size.width() + (1 << planes.chromaShiftX) - 1) >> planes.chromaShiftX,
+                               (size.height() + (1 << planes.chromaShiftY) - 1) >> planes.chromaShiftY);
+        planes.y = plane_of(image.get(), heif_channel_Y, size, &planes.yStride);
+        planes.cb = plane_of(image.get(), heif_channel_Cb, chromaSize, &planes.cbStride);
+        planes.cr = plane_of(image.get(), heif_channel_Cr, chromaSize, &planes.crStride);
+        if (!planes.cb || !planes.cr)
+            return PlanarOutcome::NotConverted;
+        ycbcr_coding(image.get(), source, &matrix, &fullRange);
+    } else if (gray) {
+        planes.y = plane_of(image.get(), heif_channel_Y, size, &planes.yStride);
+        ycbcr_coding(image.get(), source, &matrix, &fullRange);
+        matrix = heif_matrix_coefficients_ITU_R_BT_601_6; // gray: only the range counts
+    } else {
+        // Planar RGB as GBR: green in the luma place, blue and red as the two chroma planes.
+        planes.y = plane_of(image.get(), heif_channel_G, size, &planes.yStride);
+        planes.cb = plane_of(image.get(), heif_channel_B, size, &planes.cbStride);
+        planes.cr = plane_of(image.get(), heif_channel_R, size, &planes.crStride);
+        if (!planes.cb || !planes.cr)
+            return PlanarOutcome::NotConverted;
+        matrix = heif_matrix_coefficients_RGB_GBR;
+    }
+    if (!planes.y || !ycbcr_matrix_supported(matrix))
+        return PlanarOutcome::NotConverted;
+    *picture = opaque_picture(size, shown, [&](QImage *out) {
+        return ycbcr_to_rgb32(planes, matrix, fullRange, out, heif_hevc_threads());
+    });
+    return picture->isNull() ? PlanarOutcome::Failed : PlanarOutcome::Done;
+}
+
 // The length a file declares by the sizes of its top-level boxes, read from its first bytes:
 // mostly they end inside the media data box, after the meta box that tells the picture's size.
 // The head's own length when a box runs to the end of the file or the sizes make no sense.
@@ -271,50 +383,46 @@ LoadedPicture decode_heif(const QByteArray &data, const DecodeRequest &req)
     HeifPtr<heif_decoding_options> options(heif_decoding_options_alloc());
     options->ignore_transformations = 0;
     options->convert_hdr_to_8bit = deep ? 0 : 1;
-    const heif_chroma chroma =
-        deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
-             : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
-    heif_image *decoded = nullptr;
-    if (heif_decode_image(source, &decoded, heif_colorspace_RGB, chroma, options.get()).code != heif_error_Ok)
-        return result;
-    HeifPtr<heif_image> image(decoded);
-    int stride = 0;
-    const uint8_t *plane = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
-    const QSize size(heif_image_get_width(image.get(), heif_channel_interleaved),
-                     heif_image_get_height(image.get(), heif_channel_interleaved));
-    const int bits = heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved);
-    if (!plane || size != shown_size_of(source) || is_cancelled(req) || (deep ? bits <= 8 : bits != 8))
-        return result;
     QImage picture;
-    if (deep) {
-        picture = fit_to(deep_image(plane, stride, size, bits, alpha), shown);
-    } else if (!alpha) {
-        // The plane belongs to the library's image. Its pixels go into this thread's scratch
-        // picture when they are only to be scaled down, else straight into the picture's own
-        // memory: no fresh 12 MP copy is faulted in on the way.
-        const bool scaled = shown.isValid() && shown != size;
-        QImage rgb = scaled ? take_scratch_image(size.width(), size.height(), QImage::Format_RGB32)
-                            : large_image(size.width(), size.height(), QImage::Format_RGB32);
-        if (rgb.isNull())
+    // Opaque 8-bit pictures come as the decoder gives them (after the file's transforms) and are
+    // turned into RGB here; the rest, and layouts not converted here, by the library.
+    const PlanarOutcome planar =
+        !deep && !alpha ? decode_planar(source, options.get(), shown, req, &picture) : PlanarOutcome::NotConverted;
+    if (planar == PlanarOutcome::Failed)
+        return result;
+    if (planar == PlanarOutcome::NotConverted) {
+        const heif_chroma chroma =
+            deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
+                 : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
+        heif_image *decoded = nullptr;
+        if (heif_decode_image(source, &decoded, heif_colorspace_RGB, chroma, options.get()).code != heif_error_Ok)
             return result;
-        rgb_rows_to_rgb32(plane, stride, &rgb);
-        if (scaled) {
-            picture = fit_to(rgb, shown);
-            give_back_scratch_image(std::move(rgb));
+        HeifPtr<heif_image> image(decoded);
+        int stride = 0;
+        const uint8_t *plane = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+        const QSize size(heif_image_get_width(image.get(), heif_channel_interleaved),
+                         heif_image_get_height(image.get(), heif_channel_interleaved));
+        const int bits = heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved);
+        if (!plane || size != shown_size_of(source) || is_cancelled(req) || (deep ? bits <= 8 : bits != 8))
+            return result;
+        if (deep) {
+            picture = fit_to(deep_image(plane, stride, size, bits, alpha), shown);
+        } else if (!alpha) {
+            picture = opaque_picture(size, shown, [&](QImage *rgb) {
+                rgb_rows_to_rgb32(plane, stride, rgb);
+                return true;
+            });
         } else {
-            picture = std::move(rgb);
+            const QImage::Format format = heif_image_handle_is_premultiplied_alpha(source)
+                                              ? QImage::Format_RGBA8888_Premultiplied
+                                              : QImage::Format_RGBA8888;
+            // The plane belongs to the library's image: scaling or converting makes the picture's own.
+            const QImage view(plane, size.width(), size.height(), stride, format);
+            picture = shown.isValid() && shown != size
+                          ? fit_to(view, shown)
+                          : view.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         }
-    } else {
-        const QImage::Format format = heif_image_handle_is_premultiplied_alpha(source)
-                                          ? QImage::Format_RGBA8888_Premultiplied
-                                          : QImage::Format_RGBA8888;
-        // The plane belongs to the library's image: scaling or converting makes the picture's own.
-        const QImage view(plane, size.width(), size.height(), stride, format);
-        picture = shown.isValid() && shown != size
-                      ? fit_to(view, shown)
-                      : view.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     }
-    image.reset();
     if (picture.isNull())
         return result;
     if (!colour.icc.isEmpty())

@@ -1,8 +1,9 @@
 // The HEVC in HEIF pictures is decoded in-process by FFmpeg on several threads; libheif's own
 // tool (heif-convert, a process of its own with libheif's libde265 decoder) is the reference: both
-// are exact HEVC decoders and share libheif's colour conversion, so their pixels agree. Odd sizes
+// are exact HEVC decoders, and the samples of opaque pictures, turned into RGB by our own conversion,
+// give the pixels libheif's conversion gives (to rounding where libheif rounds its factors). Odd sizes
 // (cropped by a clap box), several rows of coding tree units (decoded side by side), 4:2:0 and
-// 4:4:4, 10 bits, alpha, gray, and damaged coded data.
+// 4:4:4, 10 bits, alpha, gray, the matrices and ranges of the samples, and damaged coded data.
 #include "codecs/heif_decoder.h"
 #include "codecs/heif_hevc_plugin.h"
 #include "support/tool_fixtures.h"
@@ -90,6 +91,12 @@ void TestHeifHevc::sameAsTheReferenceDecoder_data()
     QTest::newRow("alpha") << QSize(201, 99) << QStringList{"-q", "90"} << 1 << 1;
     QTest::newRow("10 bit") << QSize(160, 120) << QStringList{"-q", "90", "-b", "10"} << 2 << 1;
     QTest::newRow("gray") << QSize(130, 66) << QStringList{"-q", "90"} << 3 << 0;
+    // Other codings of the samples: BT.709, limited range (the reference scales it by slightly
+    // rounded factors), and RGB planes.
+    QTest::newRow("709") << QSize(96, 64) << QStringList{"-q", "90", "--matrix_coefficients=1"} << 0 << 0;
+    QTest::newRow("709 limited range")
+        << QSize(96, 64) << QStringList{"-q", "90", "--matrix_coefficients=1", "--full_range_flag=0"} << 0 << 2;
+    QTest::newRow("RGB planes") << QSize(96, 64) << QStringList{"-q", "90", "--matrix_coefficients=0"} << 0 << 0;
 }
 
 void TestHeifHevc::sameAsTheReferenceDecoder()

@@ -1,0 +1,156 @@
+#include "codecs/ycbcr_to_rgb.h"
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+namespace vorn
+{
+
+namespace
+{
+
+constexpr int kFraction = 14;
+constexpr int kHalf = 1 << (kFraction - 1);
+// Below this many pixels a second thread costs more than it saves.
+constexpr qint64 kPixelsPerThread = qint64(1) << 18;
+
+// The luma and chroma weights of a matrix (H.273, Kr and Kb); false for the ones not converted.
+bool weights(int matrix, double *kr, double *kb)
+{
+    switch (matrix) {
+    case 1: // BT.709
+        *kr = 0.2126, *kb = 0.0722;
+        return true;
+    case 2: // unspecified: read as BT.601, as libheif does
+    case 5: // BT.470 B/G
+    case 6: // BT.601
+        *kr = 0.299, *kb = 0.114;
+        return true;
+    case 4: // FCC
+        *kr = 0.30, *kb = 0.11;
+        return true;
+    case 7: // SMPTE 240M
+        *kr = 0.212, *kb = 0.087;
+        return true;
+    case 9: // BT.2020 non-constant luminance
+        *kr = 0.2627, *kb = 0.0593;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Fixed-point factors: value = (ys * (Y - yoff) + rcr * Cr' ...) >> kFraction, with Cb' and Cr'
+// the chroma samples less 128.
+struct Factors {
+    int ys = 1 << kFraction, yoff = 0;
+    int rcr = 0, gcb = 0, gcr = 0, bcb = 0;
+    bool gbr = false;
+};
+
+int fixed(double v)
+{
+    return int(std::lround(v * (1 << kFraction)));
+}
+
+bool factors_for(int matrix, bool fullRange, Factors *f)
+{
+    // Limited range: luma from 16 to 235, chroma 16 to 240 around 128.
+    const double ys = fullRange ? 1.0 : 255.0 / 219.0;
+    const double cs = fullRange ? 1.0 : 255.0 / 224.0;
+    f->ys = fixed(ys);
+    f->yoff = fullRange ? 0 : 16;
+    if (matrix == 0) {
+        f->gbr = true;
+        return true;
+    }
+    double kr = 0, kb = 0;
+    if (!weights(matrix, &kr, &kb))
+        return false;
+    const double kg = 1.0 - kr - kb;
+    f->rcr = fixed(2.0 * (1.0 - kr) * cs);
+    f->bcb = fixed(2.0 * (1.0 - kb) * cs);
+    f->gcb = fixed(2.0 * kb * (1.0 - kb) / kg * cs);
+    f->gcr = fixed(2.0 * kr * (1.0 - kr) / kg * cs);
+    return true;
+}
+
+inline quint32 clamp8(int v)
+{
+    return quint32(std::clamp(v, 0, 255));
+}
+
+// Rows [from, to) of a picture `width` pixels wide whose rows start `bytesPerLine` apart at `bits`.
+void convert_rows(const YcbcrPlanes &p, const Factors &f, uchar *bits, qsizetype bytesPerLine, int width,
+                  int from, int to)
+{
+    for (int row = from; row < to; ++row) {
+        const uint8_t *y = p.y + qsizetype(row) * p.yStride;
+        auto *px = reinterpret_cast<quint32 *>(bits + qsizetype(row) * bytesPerLine);
+        if (!p.cb || !p.cr) {
+            for (int x = 0; x < width; ++x) {
+                const quint32 v = clamp8((f.ys * (y[x] - f.yoff) + kHalf) >> kFraction);
+                px[x] = 0xff000000u | v << 16 | v << 8 | v;
+            }
+            continue;
+        }
+        const uint8_t *cb = p.cb + qsizetype(row >> p.chromaShiftY) * p.cbStride;
+        const uint8_t *cr = p.cr + qsizetype(row >> p.chromaShiftY) * p.crStride;
+        const int sx = p.chromaShiftX;
+        if (f.gbr) {
+            for (int x = 0; x < width; ++x) {
+                const int c = x >> sx;
+                const quint32 r = clamp8((f.ys * (cr[c] - f.yoff) + kHalf) >> kFraction);
+                const quint32 g = clamp8((f.ys * (y[x] - f.yoff) + kHalf) >> kFraction);
+                const quint32 b = clamp8((f.ys * (cb[c] - f.yoff) + kHalf) >> kFraction);
+                px[x] = 0xff000000u | r << 16 | g << 8 | b;
+            }
+            continue;
+        }
+        for (int x = 0; x < width; ++x) {
+            const int c = x >> sx;
+            const int u = cb[c] - 128, v = cr[c] - 128;
+            const int yy = f.ys * (y[x] - f.yoff) + kHalf;
+            px[x] = 0xff000000u | clamp8((yy + f.rcr * v) >> kFraction) << 16 |
+                    clamp8((yy - f.gcb * u - f.gcr * v) >> kFraction) << 8 |
+                    clamp8((yy + f.bcb * u) >> kFraction);
+        }
+    }
+}
+
+} // namespace
+
+bool ycbcr_matrix_supported(int matrixCoefficients)
+{
+    Factors f;
+    return factors_for(matrixCoefficients, true, &f);
+}
+
+bool ycbcr_to_rgb32(const YcbcrPlanes &planes, int matrixCoefficients, bool fullRange, QImage *out,
+                    int threads)
+{
+    Factors f;
+    if (!out || out->isNull() || !planes.y || out->format() != QImage::Format_RGB32 ||
+        !factors_for(matrixCoefficients, fullRange, &f))
+        return false;
+    const int height = out->height();
+    const qint64 pixels = qint64(out->width()) * height;
+    const int parts = int(std::clamp<qint64>(std::min<qint64>(threads, pixels / kPixelsPerThread), 1, 8));
+    // The rows are reached through one pointer taken here: scanLine() is not for several threads.
+    uchar *bits = out->bits();
+    const qsizetype bytesPerLine = out->bytesPerLine();
+    const int width = out->width();
+    std::vector<std::thread> helpers;
+    const auto bound = [&](int part) { return int(qint64(height) * part / parts); };
+    for (int part = 1; part < parts; ++part)
+        helpers.emplace_back(convert_rows, std::cref(planes), std::cref(f), bits, bytesPerLine, width, bound(part),
+                             bound(part + 1));
+    convert_rows(planes, f, bits, bytesPerLine, width, 0, bound(1));
+    for (std::thread &t : helpers)
+        t.join();
+    return true;
+}
+
+} // namespace vorn
