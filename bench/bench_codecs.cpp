@@ -157,7 +157,10 @@ void row(const QString &name, double ratio, const QString &peer, double goal)
 // Benchmarks one kind; false when its file cannot be made or read.
 bool benchKind(const KindBench &k, const QString &folder, const QString &png)
 {
-    const QString file = folder + QStringLiteral("/picture.") + QLatin1String(k.extension);
+    // The file is kept for later runs under a name that changes with the encoder's settings.
+    const QString settings = encoderCommand(QLatin1String(k.extension)).join(QLatin1Char(' '));
+    const QString file = folder + QStringLiteral("/picture-%1.").arg(qHash(settings), 8, 16, QLatin1Char('0')) +
+                         QLatin1String(k.extension);
     const QString scratch = QStringLiteral("/dev/shm/vorn_bench_codecs_out");
     if (!QFile::exists(file) && !k.make(png, file)) {
         std::printf("%s: the encoder is missing or failed, skipped\n", k.name);

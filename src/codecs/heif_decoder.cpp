@@ -344,6 +344,9 @@ LoadedPicture decode_heif(const QByteArray &data, const DecodeRequest &req)
     result.kind = PictureKind::Heif;
     if (data.isEmpty())
         return result;
+    // The decoder's frames, the library's planes and the picture's rows are 3 to 48 MB each,
+    // allocated anew for every picture: they reuse the memory the last picture freed.
+    reuse_freed_memory();
     register_heif_hevc_plugin();
     HeifPtr<heif_context> context(heif_context_alloc());
     if (!context)

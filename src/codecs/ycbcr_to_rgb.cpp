@@ -82,6 +82,12 @@ inline quint32 clamp8(int v)
     return quint32(std::clamp(v, 0, 255));
 }
 
+// An opaque pixel from three fixed-point channel values.
+inline quint32 pixel(int r, int g, int b)
+{
+    return 0xff000000u | clamp8(r >> kFraction) << 16 | clamp8(g >> kFraction) << 8 | clamp8(b >> kFraction);
+}
+
 // Rows [from, to) of a picture `width` pixels wide whose rows start `bytesPerLine` apart at `bits`.
 void convert_rows(const YcbcrPlanes &p, const Factors &f, uchar *bits, qsizetype bytesPerLine, int width,
                   int from, int to)
@@ -109,13 +115,23 @@ void convert_rows(const YcbcrPlanes &p, const Factors &f, uchar *bits, qsizetype
             }
             continue;
         }
-        for (int x = 0; x < width; ++x) {
-            const int c = x >> sx;
+        // The chroma terms once per chroma sample, for the one or two pixels that share it.
+        const int step = 1 << sx;
+        const int whole = width >> sx;
+        for (int c = 0; c < whole; ++c) {
             const int u = cb[c] - 128, v = cr[c] - 128;
+            const int red = f.rcr * v, green = f.gcb * u + f.gcr * v, blue = f.bcb * u;
+            for (int k = 0; k < step; ++k) {
+                const int x = c * step + k;
+                const int yy = f.ys * (y[x] - f.yoff) + kHalf;
+                px[x] = pixel(yy + red, yy - green, yy + blue);
+            }
+        }
+        if (whole * step < width) { // the last column of an odd width
+            const int x = width - 1;
+            const int u = cb[whole] - 128, v = cr[whole] - 128;
             const int yy = f.ys * (y[x] - f.yoff) + kHalf;
-            px[x] = 0xff000000u | clamp8((yy + f.rcr * v) >> kFraction) << 16 |
-                    clamp8((yy - f.gcb * u - f.gcr * v) >> kFraction) << 8 |
-                    clamp8((yy + f.bcb * u) >> kFraction);
+            px[x] = pixel(yy + f.rcr * v, yy - f.gcb * u - f.gcr * v, yy + f.bcb * u);
         }
     }
 }
