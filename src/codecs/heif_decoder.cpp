@@ -260,9 +260,23 @@ PlanarOutcome decode_planar(const heif_image_handle *source, const heif_decoding
     }
     if (!planes.y || !ycbcr_matrix_supported(matrix))
         return PlanarOutcome::NotConverted;
-    *picture = opaque_picture(size, shown, [&](QImage *out) {
-        return ycbcr_to_rgb32(planes, matrix, fullRange, out, heif_hevc_threads());
-    });
+    // Shown at half the size or less, the samples are first averaged by the largest whole factor
+    // that keeps the picture above its shown size: the full-size picture is never made.
+    const int factor = shown.isValid() && !shown.isEmpty()
+                           ? std::min({size.width() / shown.width(), size.height() / shown.height(), 64})
+                           : 1;
+    if (factor >= 2) {
+        const QSize reduced = reduced_size(size, factor);
+        QImage small = large_image(reduced.width(), reduced.height(), QImage::Format_RGB32);
+        if (small.isNull() ||
+            !ycbcr_to_rgb32_reduced(planes, size, factor, matrix, fullRange, &small, heif_hevc_threads()))
+            return PlanarOutcome::Failed;
+        *picture = fit_to(small, shown);
+    } else {
+        *picture = opaque_picture(size, shown, [&](QImage *out) {
+            return ycbcr_to_rgb32(planes, matrix, fullRange, out, heif_hevc_threads());
+        });
+    }
     return picture->isNull() ? PlanarOutcome::Failed : PlanarOutcome::Done;
 }
 

@@ -29,4 +29,12 @@ bool ycbcr_matrix_supported(int matrixCoefficients);
 bool ycbcr_to_rgb32(const YcbcrPlanes &planes, int matrixCoefficients, bool fullRange, QImage *out,
                     int threads);
 
+// The picture of planes of `size` reduced by a whole `factor`: each pixel of *out (RGB32, of
+// reduced_size(size, factor)) from the average samples of its factor x factor block, the blocks
+// at the right and bottom edges smaller; factors from 1 to 64. For a fitted view: the full
+// picture is never made.
+bool ycbcr_to_rgb32_reduced(const YcbcrPlanes &planes, QSize size, int factor, int matrixCoefficients,
+                            bool fullRange, QImage *out, int threads);
+QSize reduced_size(QSize size, int factor);
+
 } // namespace vorn

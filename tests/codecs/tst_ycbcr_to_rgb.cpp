@@ -1,6 +1,6 @@
 // YCbCr samples turned into RGB: the matrices and ranges of H.273 by known colours, the chroma
 // subsamplings by which sample a pixel takes, and a large picture split over threads equal to
-// one thread's work.
+// one thread's work; the picture reduced by a whole factor as the average of each block.
 #include "codecs/ycbcr_to_rgb.h"
 
 #include <QRandomGenerator>
@@ -47,6 +47,8 @@ class TestYcbcrToRgb : public QObject
     void chromaSubsampling_data();
     void chromaSubsampling();
     void threadsGiveTheSamePixels();
+    void reducedIsTheAverageOfItsBlock_data();
+    void reducedIsTheAverageOfItsBlock();
 };
 
 void TestYcbcrToRgb::knownColours_data()
@@ -158,6 +160,72 @@ void TestYcbcrToRgb::threadsGiveTheSamePixels()
     QVERIFY(ycbcr_to_rgb32(planes, 1, false, &one, 1));
     QVERIFY(ycbcr_to_rgb32(planes, 1, false, &four, 4));
     QCOMPARE(four, one);
+}
+
+void TestYcbcrToRgb::reducedIsTheAverageOfItsBlock_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("factor");
+    QTest::addColumn<int>("shift"); // chroma subsampling in both directions, or -1: gray
+    QTest::newRow("4:2:0 by 5, odd edges") << QSize(803, 601) << 5 << 1;
+    QTest::newRow("4:2:0 by 2") << QSize(640, 480) << 2 << 1;
+    QTest::newRow("4:2:0 by 3, odd chroma blocks") << QSize(301, 199) << 3 << 1;
+    QTest::newRow("4:4:4 by 4") << QSize(403, 301) << 4 << 0;
+    QTest::newRow("gray by 7") << QSize(100, 51) << 7 << -1;
+}
+
+// Each reduced pixel against the average of the full conversion over its block: equal to
+// rounding (the samples are averaged before the conversion, which is linear inside RGB).
+void TestYcbcrToRgb::reducedIsTheAverageOfItsBlock()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, factor);
+    QFETCH(int, shift);
+    const int s = std::max(shift, 0);
+    const int cw = (size.width() + (1 << s) - 1) >> s, ch = (size.height() + (1 << s) - 1) >> s;
+    QRandomGenerator rng(9);
+    std::vector<uint8_t> y(size_t(size.width() * size.height())), cb(size_t(cw * ch)), cr(size_t(cw * ch));
+    // Smooth samples with some noise, as a photo's, all of whose colours lie inside RGB (a colour
+    // clipped at 0 or 255 pixel by pixel has no exact average of the unclipped samples).
+    for (int row = 0; row < size.height(); ++row)
+        for (int x = 0; x < size.width(); ++x)
+            y[size_t(row * size.width() + x)] =
+                uint8_t(std::clamp(70 + x * 60 / size.width() + row * 40 / size.height() + int(rng.bounded(9)), 0, 255));
+    for (int i = 0; i < cw * ch; ++i) {
+        cb[size_t(i)] = uint8_t(110 + (i % cw) * 20 / cw + int(rng.bounded(5)));
+        cr[size_t(i)] = uint8_t(140 - (i / cw) * 20 / ch + int(rng.bounded(5)));
+    }
+    YcbcrPlanes planes;
+    planes.y = y.data();
+    planes.yStride = size.width();
+    if (shift >= 0) {
+        planes.cb = cb.data();
+        planes.cr = cr.data();
+        planes.cbStride = planes.crStride = cw;
+        planes.chromaShiftX = planes.chromaShiftY = shift;
+    }
+    QImage full(size, QImage::Format_RGB32);
+    QVERIFY(ycbcr_to_rgb32(planes, 1, true, &full, 1));
+    const QSize reducedSize = reduced_size(size, factor);
+    QCOMPARE(reducedSize, QSize((size.width() + factor - 1) / factor, (size.height() + factor - 1) / factor));
+    QImage reduced(reducedSize, QImage::Format_RGB32);
+    QVERIFY(ycbcr_to_rgb32_reduced(planes, size, factor, 1, true, &reduced, 2));
+    int worst = 0;
+    for (int oy = 0; oy < reducedSize.height(); ++oy)
+        for (int ox = 0; ox < reducedSize.width(); ++ox) {
+            int sum[3] = {}, n = 0;
+            for (int py = oy * factor; py < std::min(size.height(), (oy + 1) * factor); ++py)
+                for (int px = ox * factor; px < std::min(size.width(), (ox + 1) * factor); ++px, ++n) {
+                    const QRgb c = full.pixel(px, py);
+                    sum[0] += qRed(c), sum[1] += qGreen(c), sum[2] += qBlue(c);
+                }
+            const QRgb mean = qRgb((sum[0] + n / 2) / n, (sum[1] + n / 2) / n, (sum[2] + n / 2) / n);
+            worst = std::max(worst, distance(reduced.pixel(ox, oy), mean));
+        }
+    QVERIFY2(worst <= 1, qPrintable(QString::number(worst)));
+    // A wrong size for the result is refused.
+    QImage wrong(reducedSize + QSize(1, 0), QImage::Format_RGB32);
+    QVERIFY(!ycbcr_to_rgb32_reduced(planes, size, factor, 1, true, &wrong, 1));
 }
 
 QTEST_GUILESS_MAIN(TestYcbcrToRgb)
