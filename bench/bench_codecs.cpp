@@ -159,7 +159,8 @@ bool benchKind(const KindBench &k, const QString &folder, const QString &png)
 {
     // The file is kept for later runs under a name that changes with the encoder's settings.
     const QString settings = encoderCommand(QLatin1String(k.extension)).join(QLatin1Char(' '));
-    const QString file = folder + QStringLiteral("/picture-%1.").arg(qHash(settings), 8, 16, QLatin1Char('0')) +
+    const QString file = folder +
+                         QStringLiteral("/picture-%1.").arg(qHash(settings), 8, 16, QLatin1Char('0')) +
                          QLatin1String(k.extension);
     const QString scratch = QStringLiteral("/dev/shm/vorn_bench_codecs_out");
     if (!QFile::exists(file) && !k.make(png, file)) {

@@ -196,7 +196,8 @@ void ycbcr_coding(const heif_image *image, const heif_image_handle *handle, int 
 const uint8_t *plane_of(const heif_image *image, heif_channel channel, QSize size, int *stride)
 {
     if (!heif_image_has_channel(image, channel) || heif_image_get_bits_per_pixel_range(image, channel) != 8 ||
-        heif_image_get_width(image, channel) < size.width() || heif_image_get_height(image, channel) < size.height())
+        heif_image_get_width(image, channel) < size.width() ||
+        heif_image_get_height(image, channel) < size.height())
         return nullptr;
     return heif_image_get_plane_readonly(image, channel, stride);
 }
@@ -207,8 +208,8 @@ enum class PlanarOutcome { Done, Failed, NotConverted };
 // the file's transforms) and converted here on every core, straight into the picture's memory:
 // libheif's own conversion takes one core and a fresh picture of its own. NotConverted for a
 // layout or matrix not converted here.
-PlanarOutcome decode_planar(const heif_image_handle *source, const heif_decoding_options *options, QSize shown,
-                            const DecodeRequest &req, QImage *picture)
+PlanarOutcome decode_planar(const heif_image_handle *source, const heif_decoding_options *options,
+                            QSize shown, const DecodeRequest &req, QImage *picture)
 {
     heif_image *decoded = nullptr;
     if (heif_decode_image(source, &decoded, heif_colorspace_undefined, heif_chroma_undefined, options).code !=
@@ -403,8 +404,8 @@ LoadedPicture decode_heif(const QByteArray &data, const DecodeRequest &req)
     QImage picture;
     // Opaque 8-bit pictures come as the decoder gives them (after the file's transforms) and are
     // turned into RGB here; the rest, and layouts not converted here, by the library.
-    const PlanarOutcome planar =
-        !deep && !alpha ? decode_planar(source, options.get(), shown, req, &picture) : PlanarOutcome::NotConverted;
+    const PlanarOutcome planar = !deep && !alpha ? decode_planar(source, options.get(), shown, req, &picture)
+                                                 : PlanarOutcome::NotConverted;
     if (planar == PlanarOutcome::Failed)
         return result;
     if (planar == PlanarOutcome::NotConverted) {
@@ -412,7 +413,8 @@ LoadedPicture decode_heif(const QByteArray &data, const DecodeRequest &req)
             deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
                  : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
         heif_image *decoded = nullptr;
-        if (heif_decode_image(source, &decoded, heif_colorspace_RGB, chroma, options.get()).code != heif_error_Ok)
+        if (heif_decode_image(source, &decoded, heif_colorspace_RGB, chroma, options.get()).code !=
+            heif_error_Ok)
             return result;
         HeifPtr<heif_image> image(decoded);
         int stride = 0;

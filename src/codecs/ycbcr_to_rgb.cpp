@@ -97,7 +97,8 @@ void reduce_rows(const YcbcrPlanes &p, const Factors &f, QSize size, int factor,
                  qsizetype bytesPerLine, int width, int from, int to)
 {
     const bool gray = !p.cb || !p.cr;
-    std::vector<int> ySum(static_cast<size_t>(width)), cbSum(static_cast<size_t>(width)), crSum(static_cast<size_t>(width));
+    std::vector<int> ySum(static_cast<size_t>(width)), cbSum(static_cast<size_t>(width)),
+        crSum(static_cast<size_t>(width));
     const int sx = p.chromaShiftX, sy = p.chromaShiftY;
     for (int row = from; row < to; ++row) {
         const int y0 = row * factor, y1 = std::min(y0 + factor, size.height());
@@ -156,8 +157,8 @@ void reduce_rows(const YcbcrPlanes &p, const Factors &f, QSize size, int factor,
                 g = yy - f.gcb * (cb - mid) - f.gcr * (cr - mid);
                 b = yy + f.bcb * (cb - mid);
             }
-            px[ox] = 0xff000000u | clamp8(r >> (kFraction + kExtra)) << 16 | clamp8(g >> (kFraction + kExtra)) << 8 |
-                     clamp8(b >> (kFraction + kExtra));
+            px[ox] = 0xff000000u | clamp8(r >> (kFraction + kExtra)) << 16 |
+                     clamp8(g >> (kFraction + kExtra)) << 8 | clamp8(b >> (kFraction + kExtra));
         }
     }
 }
@@ -246,9 +247,10 @@ bool ycbcr_to_rgb32(const YcbcrPlanes &planes, int matrixCoefficients, bool full
         !factors_for(matrixCoefficients, fullRange, &f))
         return false;
     const int width = out->width();
-    split_rows(out, threads, qint64(width) * out->height(), [&](uchar *bits, qsizetype bytesPerLine, int from, int to) {
-        convert_rows(planes, f, bits, bytesPerLine, width, from, to);
-    });
+    split_rows(out, threads, qint64(width) * out->height(),
+               [&](uchar *bits, qsizetype bytesPerLine, int from, int to) {
+                   convert_rows(planes, f, bits, bytesPerLine, width, from, to);
+               });
     return true;
 }
 
@@ -257,8 +259,7 @@ bool ycbcr_to_rgb32_reduced(const YcbcrPlanes &planes, QSize size, int factor, i
 {
     Factors f;
     if (!out || out->isNull() || !planes.y || out->format() != QImage::Format_RGB32 || factor < 1 ||
-        factor > kMaxReduction ||
-        size.isEmpty() || out->size() != reduced_size(size, factor) ||
+        factor > kMaxReduction || size.isEmpty() || out->size() != reduced_size(size, factor) ||
         !factors_for(matrixCoefficients, fullRange, &f))
         return false;
     const int width = out->width();
@@ -271,7 +272,8 @@ bool ycbcr_to_rgb32_reduced(const YcbcrPlanes &planes, QSize size, int factor, i
 
 QSize reduced_size(QSize size, int factor)
 {
-    return factor < 1 ? QSize() : QSize((size.width() + factor - 1) / factor, (size.height() + factor - 1) / factor);
+    return factor < 1 ? QSize()
+                      : QSize((size.width() + factor - 1) / factor, (size.height() + factor - 1) / factor);
 }
 
 } // namespace vorn

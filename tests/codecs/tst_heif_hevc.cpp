@@ -95,8 +95,10 @@ void TestHeifHevc::sameAsTheReferenceDecoder_data()
     // rounded factors), and RGB planes.
     QTest::newRow("709") << QSize(96, 64) << QStringList{"-q", "90", "--matrix_coefficients=1"} << 0 << 0;
     QTest::newRow("709 limited range")
-        << QSize(96, 64) << QStringList{"-q", "90", "--matrix_coefficients=1", "--full_range_flag=0"} << 0 << 2;
-    QTest::newRow("RGB planes") << QSize(96, 64) << QStringList{"-q", "90", "--matrix_coefficients=0"} << 0 << 0;
+        << QSize(96, 64) << QStringList{"-q", "90", "--matrix_coefficients=1", "--full_range_flag=0"} << 0
+        << 2;
+    QTest::newRow("RGB planes") << QSize(96, 64) << QStringList{"-q", "90", "--matrix_coefficients=0"} << 0
+                                << 0;
 }
 
 void TestHeifHevc::sameAsTheReferenceDecoder()

@@ -31,7 +31,8 @@ QRgb convertOne(int y, int cb, int cr, int matrix, bool fullRange)
 // The largest channel difference between two colours.
 int distance(QRgb a, QRgb b)
 {
-    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+    return std::max(
+        {std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
 }
 
 } // namespace
@@ -85,8 +86,8 @@ void TestYcbcrToRgb::knownColours()
     QFETCH(QRgb, expected);
     QVERIFY(ycbcr_matrix_supported(matrix));
     const QRgb got = convertOne(y, cb, cr, matrix, fullRange);
-    QVERIFY2(distance(got, expected) <= 1, qPrintable(QColor(got).name() + QStringLiteral(" for ") +
-                                                      QColor(expected).name()));
+    QVERIFY2(distance(got, expected) <= 1,
+             qPrintable(QColor(got).name() + QStringLiteral(" for ") + QColor(expected).name()));
 }
 
 void TestYcbcrToRgb::unsupportedMatrices()
@@ -189,8 +190,8 @@ void TestYcbcrToRgb::reducedIsTheAverageOfItsBlock()
     // clipped at 0 or 255 pixel by pixel has no exact average of the unclipped samples).
     for (int row = 0; row < size.height(); ++row)
         for (int x = 0; x < size.width(); ++x)
-            y[size_t(row * size.width() + x)] =
-                uint8_t(std::clamp(70 + x * 60 / size.width() + row * 40 / size.height() + int(rng.bounded(9)), 0, 255));
+            y[size_t(row * size.width() + x)] = uint8_t(std::clamp(
+                70 + x * 60 / size.width() + row * 40 / size.height() + int(rng.bounded(9)), 0, 255));
     for (int i = 0; i < cw * ch; ++i) {
         cb[size_t(i)] = uint8_t(110 + (i % cw) * 20 / cw + int(rng.bounded(5)));
         cr[size_t(i)] = uint8_t(140 - (i / cw) * 20 / ch + int(rng.bounded(5)));
