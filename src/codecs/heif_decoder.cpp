@@ -204,10 +204,10 @@ const uint8_t *plane_of(const heif_image *image, heif_channel channel, QSize siz
 
 enum class PlanarOutcome { Done, Failed, NotConverted };
 
-// An opaque 8-bit picture decoded in the decoder's own layout (YCbCr, gray or planar RGB, after
-// the file's transforms) and converted here on every core, straight into the picture's memory:
-// libheif's own conversion takes one core and a fresh picture of its own. NotConverted for a
-// layout or matrix not converted here.
+// An opaque 8-bit picture decoded in the layout the library hands out when asked for none (libheif
+// 1.15 gives planar RGB of its own conversion; YCbCr or gray where it keeps the decoder's), its
+// rows turned into RGB32 here on every core, straight into the picture's memory, instead of
+// through an interleaved copy. NotConverted for a layout or matrix not converted here.
 PlanarOutcome decode_planar(const heif_image_handle *source, const heif_decoding_options *options,
                             QSize shown, const DecodeRequest &req, QImage *picture)
 {
@@ -261,7 +261,7 @@ PlanarOutcome decode_planar(const heif_image_handle *source, const heif_decoding
     }
     if (!planes.y || !ycbcr_matrix_supported(matrix))
         return PlanarOutcome::NotConverted;
-    // Shown at half the size or less, the samples are first averaged by the largest whole factor
+    // Shown at half the size or less, the planes are first averaged by the largest whole factor
     // that keeps the picture above its shown size: the full-size picture is never made.
     const int factor = shown.isValid() && !shown.isEmpty()
                            ? std::min({size.width() / shown.width(), size.height() / shown.height(), 64})
@@ -402,8 +402,8 @@ LoadedPicture decode_heif(const QByteArray &data, const DecodeRequest &req)
     options->ignore_transformations = 0;
     options->convert_hdr_to_8bit = deep ? 0 : 1;
     QImage picture;
-    // Opaque 8-bit pictures come as the decoder gives them (after the file's transforms) and are
-    // turned into RGB here; the rest, and layouts not converted here, by the library.
+    // Opaque 8-bit pictures come as planes (after the file's transforms) and are turned into
+    // RGB32 here; the rest, and layouts not converted here, interleaved by the library.
     const PlanarOutcome planar = !deep && !alpha ? decode_planar(source, options.get(), shown, req, &picture)
                                                  : PlanarOutcome::NotConverted;
     if (planar == PlanarOutcome::Failed)
