@@ -1,7 +1,7 @@
 // The HEVC in HEIF pictures is decoded in-process by FFmpeg on several threads; libheif's own
 // tool (heif-convert, a process of its own with libheif's libde265 decoder) is the reference: both
-// are exact HEVC decoders, and the samples of opaque pictures, turned into RGB by our own conversion,
-// give the pixels libheif's conversion gives (to rounding where libheif rounds its factors). Odd sizes
+// are exact HEVC decoders, and the planes of opaque pictures, turned into pixels by our own code,
+// give the pixels libheif's interleaved output gives (to rounding for limited range). Odd sizes
 // (cropped by a clap box), several rows of coding tree units (decoded side by side), 4:2:0 and
 // 4:4:4, 10 bits, alpha, gray, the matrices and ranges of the samples, and damaged coded data.
 #include "codecs/heif_decoder.h"
@@ -91,8 +91,7 @@ void TestHeifHevc::sameAsTheReferenceDecoder_data()
     QTest::newRow("alpha") << QSize(201, 99) << QStringList{"-q", "90"} << 1 << 1;
     QTest::newRow("10 bit") << QSize(160, 120) << QStringList{"-q", "90", "-b", "10"} << 2 << 1;
     QTest::newRow("gray") << QSize(130, 66) << QStringList{"-q", "90"} << 3 << 0;
-    // Other codings of the samples: BT.709, limited range (the reference scales it by slightly
-    // rounded factors), and RGB planes.
+    // Other codings of the samples: BT.709, limited range, and RGB planes.
     QTest::newRow("709") << QSize(96, 64) << QStringList{"-q", "90", "--matrix_coefficients=1"} << 0 << 0;
     QTest::newRow("709 limited range")
         << QSize(96, 64) << QStringList{"-q", "90", "--matrix_coefficients=1", "--full_range_flag=0"} << 0
