@@ -120,6 +120,7 @@ class TstPictureView : public QObject
     void exifRotatedJpegIsUpright();
     void badFiles_data();
     void badFiles();
+    void failedLoadLeavesNoScrollBars();
     void copyToClipboardIsFullPicture();
     void damagedJpegShownWithNote();
     void nextEntryDecodedAhead();
@@ -523,6 +524,22 @@ void TstPictureView::badFiles()
     showRow(f, 0);
     QVERIFY(view(f)->pictureShown());
     QCOMPARE(panel(f, 1), QString("20 x 10"));
+}
+
+// A picture larger than the view at 100 % has scroll bars; a file that cannot be loaded after it
+// leaves an empty view without them.
+void TstPictureView::failedLoadLeavesNoScrollBars()
+{
+    WindowFixture f;
+    startWith(f, {{"a_big.bmp", encode(photo(1600, 1200), "bmp")},
+                  {"b_bad.jpg", QByteArray("\xFF\xD8\xFF\xE0garbage", 11)}});
+    showRow(f, 0);
+    QVERIFY(view(f)->pictureShown());
+    auto *area = f.find<QScrollArea>("sb_1");
+    QVERIFY(area->horizontalScrollBar()->isVisible() || area->verticalScrollBar()->isVisible());
+    showRow(f, 1);
+    QVERIFY(!view(f)->pictureShown());
+    QTRY_VERIFY(!area->horizontalScrollBar()->isVisible() && !area->verticalScrollBar()->isVisible());
 }
 
 // A JPEG cut short within its data is shown, the rest grey, and the status bar says it is

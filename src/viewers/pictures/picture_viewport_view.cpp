@@ -62,6 +62,9 @@ void PictureViewport::clearPictures()
         img->resize(0, 0);
         img->clear();
     }
+    // Nothing left to scroll to: the canvas of the picture before must not keep its scroll bars.
+    canvas_->resize(sb_1_->maximumViewportSize());
+    scrollHome();
 }
 
 void PictureViewport::hidePictures()
