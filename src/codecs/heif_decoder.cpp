@@ -404,8 +404,10 @@ LoadedPicture decode_heif(const QByteArray &data, const DecodeRequest &req)
     QImage picture;
     // Opaque 8-bit pictures come as planes (after the file's transforms) and are turned into
     // RGB32 here; the rest, and layouts not converted here, interleaved by the library.
-    const PlanarOutcome planar = !deep && !alpha ? decode_planar(source, options.get(), shown, req, &picture)
-                                                 : PlanarOutcome::NotConverted;
+    // (Deeper pictures would come as deeper planes, not taken here: they are not decoded twice.)
+    const PlanarOutcome planar = !deep && !alpha && heif_image_handle_get_luma_bits_per_pixel(source) == 8
+                                     ? decode_planar(source, options.get(), shown, req, &picture)
+                                     : PlanarOutcome::NotConverted;
     if (planar == PlanarOutcome::Failed)
         return result;
     if (planar == PlanarOutcome::NotConverted) {
