@@ -163,7 +163,7 @@ void reuse_freed_memory()
     static std::once_flag once;
     std::call_once(once, [] {
         mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
-        mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+        mallopt(M_TRIM_THRESHOLD, kKeptHeapTopBytes);
     });
 #endif
 }

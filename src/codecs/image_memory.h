@@ -38,4 +38,8 @@ QByteArray read_whole_file(const QString &path);
 // with the sizes of the last pictures. malloc_trim still gives everything free back.
 void reuse_freed_memory();
 
+// The free heap top a heap keeps once reuse_freed_memory() has run (glibc's own upper bound):
+// what a temporary lower limit, such as a video player's while it ends, goes back to.
+constexpr int kKeptHeapTopBytes = 64 * 1024 * 1024;
+
 } // namespace vorn

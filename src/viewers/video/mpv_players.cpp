@@ -1,5 +1,7 @@
 #include "viewers/video/mpv_players.h"
 
+#include "codecs/image_memory.h"
+
 #include <atomic>
 #include <mutex>
 #ifdef __GLIBC__
@@ -144,7 +146,7 @@ void release_low_trim()
 #ifdef __GLIBC__
     malloc_trim(0);
     if (playersEnding.fetch_sub(1) == 1)
-        mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+        mallopt(M_TRIM_THRESHOLD, kKeptHeapTopBytes);
 #endif
 }
 
